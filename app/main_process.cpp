@@ -1,0 +1,174 @@
+#include "app/main_process.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+#include "app/state.h"
+#include "app/workers.h"
+#include "bridge/call_table.h"
+#include "bridge/webview_api.h"
+#include "panels/panel_process.h"
+#include "panels/panel_processes.h"
+#include "platform/platform.h"
+#include "store/app_settings.h"
+#include "store/autosave.h"
+#include "store/data_dir.h"
+#include "store/session_file.h"
+#include "store/theme_file.h"
+
+namespace {
+
+const char kMainTitle[] = "Varnet (Kestrine Edition)";
+
+struct Workers {
+    std::thread autoClicker, keySpam, capture, playback, autosave, control, pipeServer;
+};
+
+void prepareState() {
+    initDataDir();
+    platform::installCrashHandler(saveOnCrash);
+    if (!loadSession()) {
+        AppState& s = appState();
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        s.profiles.push_back(Profile{"Default Tracking Profile", "", {}});
+    }
+    platform::beginTimerResolution();
+    appState().perfFrequency = platform::perfCounterFrequency();
+    readAppSettings();
+    platform::setLaunchOnStartup(appState().app.launchOnStartup);
+    replaceTheme(readThemeFile());
+    appState().pipeStopEvent = platform::stopSignalCreate();
+}
+
+// The capture thread must have taken its place before a window can close, or
+// shutdown could not tell it to stop; waiting here closes that gap.
+void waitForCaptureThread() {
+    for (int waited = 0; waited < 5000 && !appState().captureReady; ++waited)
+        platform::sleepMs(1);
+}
+
+void startWorkers(Workers& w) {
+    w.autoClicker = std::thread(autoClickerThread);
+    w.keySpam = std::thread(keySpamThread);
+    w.capture = std::thread(platform::captureThreadMain);
+    w.playback = std::thread(playbackThread);
+    w.autosave = std::thread(autosaveThread);
+    w.control = std::thread(controlThread);
+    w.pipeServer = std::thread(pipeServerThread);
+    waitForCaptureThread();
+}
+
+void joinIfRunning(std::thread& t) {
+    if (t.joinable()) t.join();
+}
+
+void stopWorkers(Workers& w) {
+    appState().running = false;
+    platform::captureThreadStop();
+    if (appState().pipeStopEvent) platform::stopSignalRaise(appState().pipeStopEvent);
+    joinIfRunning(w.autoClicker);
+    joinIfRunning(w.keySpam);
+    joinIfRunning(w.capture);
+    joinIfRunning(w.playback);
+    joinIfRunning(w.control);
+    joinIfRunning(w.pipeServer);
+    joinIfRunning(w.autosave);
+    platform::stopSignalDestroy(appState().pipeStopEvent);
+    appState().pipeStopEvent = nullptr;
+}
+
+bool readPage(std::string& html) {
+    std::ifstream in(pageFilePath(), std::ios::binary);
+    if (!in) return false;
+    html.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+void loadPage(webview_t w) {
+    std::string html;
+    if (readPage(html)) {
+        webview_set_html(w, html.c_str());
+    } else {
+        platform::showErrorBox("UI Error", "Failed to read:\n" + pageFilePath());
+    }
+}
+
+void onPlacementSettled(void* window) { saveWindowPlacement(window); }
+
+// A stored rectangle is used only when its corner lies on a monitor, and is
+// kept inside that monitor's work area.
+void restorePlacement(void* window) {
+    const AppSettings& a = appState().app;
+    platform::ScreenRect area;
+    if (a.windowPlacementKnown && platform::monitorWorkAreaAt(a.windowX, a.windowY, area)) {
+        int32_t width = std::min<int32_t>(a.windowWidth, area.right - area.left);
+        int32_t height = std::min<int32_t>(a.windowHeight, area.bottom - area.top);
+        platform::placeWindow(window, a.windowX, a.windowY, width, height);
+    }
+    platform::watchWindowPlacement(window, onPlacementSettled, onPlacementSettled);
+}
+
+void applyShowState(void* window) {
+    const AppSettings& a = appState().app;
+    if (a.windowMaximized && !a.startMinimized) platform::showMaximized(window);
+    if (a.alwaysOnTop) platform::setAlwaysOnTop(window, true);
+    if (a.startMinimized) {
+        platform::showMinimized(window);
+    } else {
+        platform::forceForeground(window);
+    }
+}
+
+void terminateLoop(void* webview) { webview_terminate(static_cast<webview_t>(webview)); }
+
+int runMainProcess() {
+    prepareState();
+    Workers workers;
+    startWorkers(workers);
+
+    std::string webviewError;
+    webview_t w = platform::loadWebviewLibrary(webviewError) ? webview_create(0, nullptr) : nullptr;
+    if (!w) {
+        // Without a web view there is no window to run; still save and stop in order.
+        platform::showErrorBox("Varnet", webviewError.empty()
+                                             ? "The web view could not be created."
+                                             : webviewError);
+    } else {
+        webview_set_title(w, kMainTitle);
+        platform::lockDownWebView(w);
+        webview_set_size(w, 420, 560, WEBVIEW_HINT_NONE);
+        size_t count = 0;
+        const PageCall* calls = mainPageCalls(count);
+        bindPageCalls(w, calls, count);
+        loadPage(w);
+        void* window = webview_get_window(w);
+        appState().mainWindow = window;
+        restorePlacement(window);
+        applyShowState(window);
+        platform::onTerminationRequest(terminateLoop, w);
+        webview_run(w);
+    }
+
+    saveSession();
+    stopWorkers(workers);
+    endAllPanelProcesses();
+    platform::endTimerResolution();
+    appState().mainWindow = nullptr;
+    if (w) webview_destroy(w);
+    return 0;
+}
+
+}  // namespace
+
+bool isPanelCommandLine(const std::string& commandLine) {
+    return commandLine.size() >= 7 && commandLine.find("--child") != std::string::npos;
+}
+
+int varnetMain(const std::string& commandLine) {
+    platform::prepareProcess();
+    int code = isPanelCommandLine(commandLine) ? runPanelProcess(commandLine) : runMainProcess();
+    platform::finishProcess();
+    return code;
+}

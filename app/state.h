@@ -1,0 +1,129 @@
+// The one process-wide record of Varnet's live state and the shared records it
+// is made of. Every scalar is a single atomic value read and written without a
+// lock; profilesLock guards the profile list, the current index, every
+// profile's name, settings text and events, and the theme name.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+enum MacroEventKind : int32_t {
+    AbsMove = 0,
+    RelMove = 1,
+    MouseButton = 2,
+    KeyStroke = 3,
+    Scroll = 4,
+};
+
+struct MacroEvent {
+    int32_t kind = AbsMove;
+    double time = 0.0;  // seconds from the start of the recording
+    int32_t x = 0;      // AbsMove/MouseButton: screen x; RelMove: dx
+    int32_t y = 0;
+    uint32_t flags = 0; // MouseButton: the MOUSEEVENTF_* action
+    int32_t vk = 0;     // KeyStroke: virtual-key code
+    bool down = false;  // KeyStroke: press or release
+    int32_t delta = 0;  // Scroll: signed wheel delta, 120 a notch
+};
+
+struct Profile {
+    std::string name;
+    std::string settings;  // profile settings line, or empty
+    std::vector<MacroEvent> events;
+};
+
+struct ClickerSettings {
+    std::atomic<int32_t> sh{0}, sm{0}, ss{0}, sms{100};
+    std::atomic<int32_t> sbtn{0}, stype{0};
+    std::atomic<int32_t> rptMode{1}, rptTimes{10};
+    std::atomic<int32_t> locMode{0}, fixedX{0}, fixedY{0};
+};
+
+struct KeySpamSettings {
+    std::atomic<int32_t> ksh{0}, ksm{0}, kss{0}, ksms{100};
+    std::atomic<int32_t> ksRptMode{1}, ksRptTimes{10};
+    std::atomic<int32_t> keySpamTarget{32};
+};
+
+struct TrackerSettings {
+    std::atomic<bool> tmv{true}, tclk{true}, tscr{true}, tkey{true}, trel{false};
+    std::atomic<float> tspd{1.0f};
+    std::atomic<bool> tloop{false};
+    std::atomic<int32_t> tloopMs{500};
+};
+
+struct HotkeySet {
+    std::atomic<int32_t> hkRec{119}, hkPlay{118}, hkAuto{117}, hkKeySpam{120};
+};
+
+struct AppSettings {
+    std::atomic<bool> alwaysOnTop{false}, launchOnStartup{false}, startMinimized{false};
+    std::atomic<bool> hotkeysEnabled{true}, disableAnimations{false};
+    std::atomic<int32_t> windowX{0}, windowY{0}, windowWidth{420}, windowHeight{560};
+    std::atomic<bool> windowMaximized{false}, windowPlacementKnown{false};
+};
+
+struct ChildProcess;  // a running pop-out panel process (platform-owned)
+namespace platform { struct StopSignal; }
+
+struct AppState {
+    ClickerSettings clicker;
+    KeySpamSettings keySpam;
+    TrackerSettings tracker;
+    HotkeySet hotkeys;
+    AppSettings app;
+
+    // Run state shared by the engines, the hooks, the control thread and the page.
+    std::atomic<bool> running{true};
+    std::atomic<bool> autoClicking{false}, keySpamming{false}, recording{false}, playing{false};
+    std::atomic<bool> toggleSpammerRequested{false}, toggleKeySpamRequested{false};
+    std::atomic<bool> toggleRecordingRequested{false}, togglePlaybackRequested{false};
+    std::atomic<int32_t> clickCount{0}, keySpamCount{0};
+    std::atomic<bool> pickingLocation{false};
+    std::atomic<int32_t> reassignSlot{0};
+    std::atomic<int32_t> capturedKey{0};
+    std::atomic<bool> panelHover{false};
+    std::atomic<int64_t> perfFrequency{0};
+    std::atomic<int64_t> recordStart{0};
+    std::atomic<uint64_t> lastMousePoint{0};  // packPoint(x, y)
+    std::atomic<bool> captureReady{false};    // the capture thread has installed its watch
+
+    // Only the input-capture thread touches these.
+    bool heldKeys[256] = {};
+    bool heldButtons[7] = {};
+
+    // Profile store and theme, guarded by profilesLock.
+    std::mutex profilesLock;
+    std::vector<Profile> profiles;
+    int32_t currentProfile = 0;
+    std::string theme = "modern-blue";
+
+    // Written once before the worker threads start, read-only afterwards.
+    std::string sessionPath;
+    platform::StopSignal* pipeStopEvent = nullptr;  // wakes the pipe server at shutdown
+
+    // UI thread only.
+    std::map<std::string, ChildProcess*> panelProcesses;
+    void* mainWindow = nullptr;  // the native window of the main web view
+};
+
+// The single instance every part of the main process reaches.
+AppState& appState();
+
+uint64_t packPoint(int32_t x, int32_t y);
+int32_t pointX(uint64_t packed);
+int32_t pointY(uint64_t packed);
+
+// Defaults restored as units by the reset operations.
+void resetProfileDefaults();
+void resetHotkeyDefaults();
+void resetTrackerDefaults();
+
+// The theme name, read and replaced under profilesLock so the UI thread and
+// the pipe server never see half a string.
+std::string currentTheme();
+void replaceTheme(const std::string& name);

@@ -1,0 +1,49 @@
+// Handlers of the calls bound into the page. Each takes the argument text as
+// the web view delivers it (a JSON array) and returns the result text: "" for
+// commands, JSON for queries. A handler never throws; a value it cannot read
+// ends it with what it stored so far kept, and it returns "".
+#pragma once
+
+#include <string>
+
+// Auto-clicker, key spammer and the engine toggles.
+std::string callUpdateSpammer(const std::string& args);
+std::string callToggleSpammer(const std::string& args);
+std::string callUpdateKeySpam(const std::string& args);
+std::string callToggleKeySpam(const std::string& args);
+std::string callToggleRecording(const std::string& args);
+std::string callTogglePlayback(const std::string& args);
+
+// Location picking and the main window's size.
+std::string callPickLocation(const std::string& args);
+std::string callResizeWindow(const std::string& args);
+
+// Hotkeys, the event list, the tracker options and the status report.
+std::string callResetHotkeys(const std::string& args);
+std::string callReassignKey(const std::string& args);
+std::string callUpdateTracker(const std::string& args);
+std::string callOptimizeMacro(const std::string& args);
+std::string callGetTrackerStatus(const std::string& args);
+std::string callGetMacroEvents(const std::string& args);
+std::string callDeleteEvent(const std::string& args);
+std::string callUpdateEventTime(const std::string& args);
+
+// Settings snapshot, theme and application settings.
+std::string callGetSettings(const std::string& args);
+std::string callSetTheme(const std::string& args);
+std::string callGetSharedTheme(const std::string& args);
+std::string callGetAppSettings(const std::string& args);
+std::string callSetAppSetting(const std::string& args);
+
+// Profiles, the full reset, import and export.
+std::string callResetEverything(const std::string& args);
+std::string callClearProfile(const std::string& args);
+std::string callAddProfile(const std::string& args);
+std::string callDeleteProfile(const std::string& args);
+std::string callSwitchProfile(const std::string& args);
+std::string callGetProfiles(const std::string& args);
+std::string callExportProfile(const std::string& args);
+std::string callImportProfile(const std::string& args);
+
+// Pop-out panels.
+std::string callPopOutPanel(const std::string& args);

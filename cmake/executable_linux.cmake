@@ -1,0 +1,1 @@
+set_target_properties(varnet PROPERTIES BUILD_RPATH ${CMAKE_BINARY_DIR}/lib)

@@ -1,0 +1,105 @@
+// Process set-up on Linux: GTK on X11, the termination signals routed into the
+// UI loop, the crash save, the error box and the web view's lock-down.
+#include <glib-unix.h>
+#include <gtk/gtk.h>
+
+#include <atomic>
+#include <clocale>
+#include <csignal>
+#include <cstdlib>
+
+#include "bridge/webview_api.h"
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+std::atomic<bool> terminationPending{false};
+void (*terminationCallback)(void*) = nullptr;
+void* terminationContext = nullptr;
+
+// Until the UI loop listens, a SIGTERM is only remembered, never fatal: a
+// logout during start-up must still end in an orderly shutdown.
+void rememberTermination(int) { terminationPending = true; }
+
+gboolean deliverTermination(gpointer) {
+    if (terminationCallback) terminationCallback(terminationContext);
+    return G_SOURCE_CONTINUE;
+}
+
+gboolean deliverPendingTermination(gpointer) {
+    deliverTermination(nullptr);
+    return G_SOURCE_REMOVE;
+}
+
+void (*crashSave)() = nullptr;
+std::atomic<bool> crashSaveTried{false};
+
+void onCrashSignal(int signal) {
+    if (crashSave && !crashSaveTried.exchange(true)) crashSave();
+    // Let the crash proceed exactly as it would have without us.
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+gboolean refuseContextMenu(gpointer, gpointer, gpointer, gpointer) { return TRUE; }
+
+void onErrorBoxResponse(GtkDialog* dialog, int, gpointer loop) {
+    gtk_window_destroy(GTK_WINDOW(dialog));
+    g_main_loop_quit(static_cast<GMainLoop*>(loop));
+}
+
+}  // namespace
+
+void prepareProcess() {
+    // GTK 4 must give us X11 windows even on a Wayland desktop (through XWayland).
+    setenv("GDK_BACKEND", "x11", 0);
+    std::signal(SIGPIPE, SIG_IGN);
+    struct sigaction remember {};
+    remember.sa_handler = rememberTermination;
+    sigaction(SIGTERM, &remember, nullptr);
+    sigaction(SIGINT, &remember, nullptr);
+}
+
+void finishProcess() {}
+
+void onTerminationRequest(void (*onSignal)(void* context), void* context) {
+    terminationCallback = onSignal;
+    terminationContext = context;
+    g_unix_signal_add(SIGTERM, deliverTermination, nullptr);
+    g_unix_signal_add(SIGINT, deliverTermination, nullptr);
+    if (terminationPending) g_idle_add(deliverPendingTermination, nullptr);
+}
+
+void installCrashHandler(void (*save)()) {
+    crashSave = save;
+    struct sigaction action {};
+    action.sa_handler = onCrashSignal;
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) sigaction(signal, &action, nullptr);
+}
+
+void showErrorBox(const std::string& title, const std::string& text) {
+    gtk_init();
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
+                                               GTK_BUTTONS_OK, "%s", text.c_str());
+    gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
+    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    g_signal_connect(dialog, "response", G_CALLBACK(onErrorBoxResponse), loop);
+    gtk_window_present(GTK_WINDOW(dialog));
+    g_main_loop_run(loop);
+    g_main_loop_unref(loop);
+}
+
+bool loadWebviewLibrary(std::string&) { return true; }  // linked at build time
+
+void lockDownWebView(void* webview) {
+    // On WebKitGTK the browser controller is the WebKitWebView itself. It has
+    // no zoom gestures or browser shortcuts of its own to switch off; the
+    // context menu is the one browser feature a user could reach.
+    void* view = webview_get_native_handle(webview, WEBVIEW_NATIVE_HANDLE_KIND_BROWSER_CONTROLLER);
+    if (!view) return;
+    g_signal_connect(view, "context-menu", G_CALLBACK(refuseContextMenu), nullptr);
+}
+
+}  // namespace platform

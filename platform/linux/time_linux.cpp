@@ -1,0 +1,37 @@
+// The performance counter is CLOCK_MONOTONIC in nanoseconds.
+#include <cerrno>
+#include <ctime>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+int64_t perfCounter() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+int64_t perfCounterFrequency() { return 1000000000; }
+
+void sleepMs(int milliseconds) {
+    if (milliseconds <= 0) return;
+    timespec span{milliseconds / 1000, long(milliseconds % 1000) * 1000000};
+    while (nanosleep(&span, &span) != 0 && errno == EINTR) {
+    }
+}
+
+// An absolute deadline wakes within tens of microseconds of it, and an
+// interrupted sleep simply resumes towards the same deadline.
+void sleepUntilCounter(int64_t deadline) {
+    if (deadline <= perfCounter()) return;
+    timespec at{time_t(deadline / 1000000000), long(deadline % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
+}
+
+// Linux timers already have fine resolution.
+void beginTimerResolution() {}
+void endTimerResolution() {}
+
+}  // namespace platform

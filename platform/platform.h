@@ -1,0 +1,168 @@
+// The seam between Varnet's portable core and the operating system. One set of
+// free functions, implemented once per backend (platform/linux, platform/win32,
+// and the fake backend that only tests link); the build picks one. Everything
+// that differs between systems is here, and nothing else is.
+//
+// Unless a comment says otherwise a function is safe from any thread. Window
+// functions take the native window of a web view (webview_get_window: the
+// GtkWindow* on Linux, the HWND on Windows) and must run on the UI thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct ChildProcess;  // a pop-out panel process; declared in app/state.h too
+struct InputEvent;    // capture/input_event.h
+
+namespace platform {
+
+// ---- Process start and end -----------------------------------------------
+
+// Per-process preparation before anything else (COM, DPI awareness, the X11
+// backend for GTK) and its undoing at the very end.
+void prepareProcess();
+void finishProcess();
+
+// Asks for 1 ms timer resolution for the life of the main run, and gives it back.
+void beginTimerResolution();
+void endTimerResolution();
+
+// Calls onSignal on the UI thread when the session asks the program to end
+// (SIGINT/SIGTERM, a console close or a logout), so shutdown runs in order.
+void onTerminationRequest(void (*onSignal)(void* context), void* context);
+
+// Installs a last-chance handler that runs save() once on a crash and then lets
+// the crash proceed as it would have.
+void installCrashHandler(void (*save)());
+
+// Shows the program's only message box, modal, and returns when it is closed.
+void showErrorBox(const std::string& title, const std::string& text);
+
+// Loads the web view library where it is loaded at run time; on failure fills
+// in a text for the user.
+bool loadWebviewLibrary(std::string& error);
+
+// Switches off the browser's own context menu, zoom and accelerator keys.
+void lockDownWebView(void* webview);
+
+// ---- Time ----------------------------------------------------------------
+
+int64_t perfCounter();          // monotonic ticks
+int64_t perfCounterFrequency(); // ticks per second
+void sleepMs(int milliseconds);
+// Sleeps until perfCounter() reaches deadline, waking on the deadline itself
+// rather than on the next scheduler tick.
+void sleepUntilCounter(int64_t deadline);
+
+// ---- Places and files --------------------------------------------------------
+
+char pathSeparator();
+std::string executablePath();
+std::string executableDir();   // the folder of the running executable
+std::string dataDir();         // per-user folder of the session file
+std::string sideFileDir();     // folder of appsettings, theme, status, event side files
+bool createDirectory(const std::string& path);
+bool pathExists(const std::string& path);
+bool moveFile(const std::string& from, const std::string& to);
+// Writes a temporary file beside path, flushes it to disk and renames it over
+// path, so a crash or power loss leaves either the old or the new file whole.
+bool replaceFileDurably(const std::string& path, const std::string& bytes);
+
+// Start-at-logon registration of the quoted executable path; silent on failure.
+void setLaunchOnStartup(bool enable);
+
+// Modal file dialogs filtered to "Macro Profile (*.mcr)" and "All Files".
+// Saving adds ".mcr" to a name without extension and confirms overwriting;
+// opening requires an existing file. False when cancelled.
+bool chooseProfileFileToSave(std::string& path);
+bool chooseProfileFileToOpen(std::string& path);
+
+// ---- Synthetic input (allocation-free, one record per call) ------------------
+
+void moveCursorAbsolute(int32_t x, int32_t y);
+uint32_t sendKeyEvent(uint32_t vk, bool down);
+void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
+std::string keyDisplayName(int32_t code);
+bool cursorPosition(int32_t& x, int32_t& y);
+
+// ---- Input capture -------------------------------------------------------
+
+// Body of the input-capture thread: watches all input of the desktop, turns
+// each native event into an InputEvent for the hook logic and carries out its
+// swallows. Sets appState().captureReady once the watch is installed, and
+// returns after captureThreadStop().
+void captureThreadMain();
+void captureThreadStop();
+
+// ---- Windows (UI thread) -----------------------------------------------------
+
+struct ScreenRect {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+ScreenRect monitorWorkArea(void* window);  // nullptr: the primary monitor
+// The work area of the monitor holding the point; false when no monitor does.
+bool monitorWorkAreaAt(int32_t x, int32_t y, ScreenRect& area);
+bool windowFrameRect(void* window, ScreenRect& rect);  // outer rectangle
+void moveWindowTo(void* window, int32_t x, int32_t y);
+void placeWindow(void* window, int32_t x, int32_t y, int32_t width, int32_t height);
+void setAlwaysOnTop(void* window, bool on);
+void forceForeground(void* window);
+void showMaximized(void* window);
+void showMinimized(void* window);
+void restoreIfMaximized(void* window);
+// The normal (restored) outer rectangle and whether the window is maximized.
+bool windowNormalPlacement(void* window, ScreenRect& rect, bool& maximized);
+// Calls onPlacementSettled when a move or resize of the window has ended and
+// onDestroyed when the window goes away.
+void watchWindowPlacement(void* window, void (*onPlacementSettled)(void* window),
+                          void (*onDestroyed)(void* window));
+
+// ---- Pop-out panel windows (UI thread of a panel process) ------------------
+
+void makeWindowFrameless(void* window);
+// Outer rectangle of the top-level window with exactly this title, in any process.
+bool findWindowRectByTitle(const std::string& title, ScreenRect& rect);
+// Brings the top-level window with exactly this title to the front.
+bool raiseWindowByTitle(const std::string& title);
+// Moves the window with the pointer until the primary button is released.
+// onHover is called when the pointer enters or leaves hoverTargetTitle's
+// window, onDrop once at the end with whether it ended over that window.
+void beginPanelDrag(void* window, const std::string& hoverTargetTitle,
+                    void (*onHover)(bool over, void* context),
+                    void (*onDrop)(bool overTarget, void* context), void* context);
+
+// ---- Panel processes (UI thread of the main process) -------------------------
+
+// Starts this executable with "--child" and argument; nullptr on failure.
+ChildProcess* spawnPanelProcess(const std::string& argument);
+enum class ProcessState { Running, Ended, Unknown };
+ProcessState childProcessState(ChildProcess* child);
+void terminateChildProcess(ChildProcess* child);
+void releaseChildProcess(ChildProcess* child);
+
+// ---- Command pipe ------------------------------------------------------------
+
+struct StopSignal;      // wakes a server that waits for a client
+struct IpcServer;       // the listening end of "VarnetIPC"
+struct IpcConnection;   // one connected client
+
+StopSignal* stopSignalCreate();
+void stopSignalRaise(StopSignal* signal);
+void stopSignalDestroy(StopSignal* signal);
+
+// nullptr when the endpoint cannot be created now.
+IpcServer* ipcServerOpen();
+void ipcServerClose(IpcServer* server);
+// Waits for the next client; nullptr when stop was raised or the wait failed.
+IpcConnection* ipcAcceptClient(IpcServer* server, StopSignal* stop);
+// Reads one message of at most capacity - 1 bytes; returns its length, or -1
+// when the client has gone or the message did not fit.
+int ipcReadMessage(IpcConnection* connection, char* buffer, int capacity);
+void ipcCloseConnection(IpcConnection* connection);
+// Client side: connects, writes the message in one write, closes. No wait and
+// no retry; false when the server could not be reached.
+bool ipcSendMessage(const std::string& message);
+
+}  // namespace platform

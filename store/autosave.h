@@ -1,0 +1,4 @@
+#pragma once
+
+// Tries one save of the session from a crashing process.
+void saveOnCrash();

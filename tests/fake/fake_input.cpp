@@ -1,0 +1,109 @@
+// Fake backend: records every synthetic input instead of sending it.
+#include <mutex>
+
+#include "platform/platform.h"
+#include "tests/fake/fake_platform.h"
+
+namespace {
+
+std::mutex sentLock;
+std::vector<fake::SentInput> sent;
+void (*sendCallback)(const fake::SentInput&) = nullptr;
+int32_t cursorX = 0, cursorY = 0;
+
+void record(fake::SentInput input) {
+    input.at = platform::perfCounter();
+    {
+        std::lock_guard<std::mutex> lock(sentLock);
+        sent.push_back(input);
+    }
+    if (sendCallback) sendCallback(input);
+}
+
+}  // namespace
+
+namespace fake {
+
+void reset() {
+    {
+        std::lock_guard<std::mutex> lock(sentLock);
+        sent.clear();
+    }
+    sendCallback = nullptr;
+    useManualClock(false);
+}
+
+std::vector<SentInput> sentInputs() {
+    std::lock_guard<std::mutex> lock(sentLock);
+    return sent;
+}
+
+size_t sentCount() {
+    std::lock_guard<std::mutex> lock(sentLock);
+    return sent.size();
+}
+
+void setCursor(int32_t x, int32_t y) {
+    cursorX = x;
+    cursorY = y;
+}
+
+void onSend(void (*callback)(const SentInput&)) { sendCallback = callback; }
+
+}  // namespace fake
+
+namespace platform {
+
+void moveCursorAbsolute(int32_t x, int32_t y) {
+    fake::SentInput input{fake::SentInput::Move};
+    input.x = x;
+    input.y = y;
+    cursorX = x;
+    cursorY = y;
+    record(input);
+}
+
+uint32_t sendKeyEvent(uint32_t vk, bool down) {
+    fake::SentInput input{fake::SentInput::Key};
+    input.vk = vk;
+    input.down = down;
+    record(input);
+    return 1;
+}
+
+void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
+    fake::SentInput input{fake::SentInput::Mouse};
+    input.dx = dx;
+    input.dy = dy;
+    input.mouseData = mouseData;
+    input.flags = flags;
+    record(input);
+}
+
+// The names Windows gives the standard keys, enough for the core's reports.
+std::string keyDisplayName(int32_t code) {
+    switch (code) {
+    case 0xC0: return "`";
+    case 1: return "Left Mouse";
+    case 2: return "Right Mouse";
+    case 4: return "Middle Mouse";
+    case 5: return "Mouse 4 (Side)";
+    case 6: return "Mouse 5 (Side)";
+    case 13: return "Enter";
+    case 27: return "Esc";
+    case 32: return "Space";
+    case 0x25: return "Left";
+    default: break;
+    }
+    if (code >= 0x70 && code <= 0x87) return "F" + std::to_string(code - 0x6F);
+    if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) return std::string(1, char(code));
+    return "Key[" + std::to_string(code) + "]";
+}
+
+bool cursorPosition(int32_t& x, int32_t& y) {
+    x = cursorX;
+    y = cursorY;
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,41 @@
+// Controls of the fake backend: a test reads what the core sent, moves the
+// clock, and points the file places at a folder of its own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fake {
+
+struct SentInput {
+    enum Kind { Move, Key, Mouse } kind;
+    int32_t x = 0, y = 0;          // Move: absolute target
+    uint32_t vk = 0;               // Key
+    bool down = false;             // Key
+    int32_t dx = 0, dy = 0;        // Mouse
+    uint32_t mouseData = 0, flags = 0;
+    int64_t at = 0;                // perfCounter() when sent
+};
+
+// Forgets every sent input and returns the clock to real time.
+void reset();
+std::vector<SentInput> sentInputs();
+size_t sentCount();
+
+// With a manual clock, time moves only through sleeps and advanceClock, so a
+// test that runs an engine on its own thread gets exact, repeatable times.
+void useManualClock(bool manual);
+void advanceClock(int64_t nanoseconds);
+
+void setCursor(int32_t x, int32_t y);
+void setPlaces(const std::string& dataDir, const std::string& sideFileDir,
+               const std::string& executableDir);
+
+// Called after every sent input (for tests that stop an engine mid-run).
+void onSend(void (*callback)(const SentInput&));
+
+// A fresh empty folder under the system's temporary folder.
+std::string makeTempDir();
+
+}  // namespace fake
