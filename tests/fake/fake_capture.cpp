@@ -1,0 +1,10 @@
+// Fake backend: nothing to watch; tests feed the hook logic directly.
+#include "app/state.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+void captureThreadMain() { appState().captureReady = true; }
+void captureThreadStop() {}
+
+}  // namespace platform
