@@ -1,5 +1,6 @@
 // Process set-up on Linux: GTK on X11, the termination signals routed into the
 // UI loop, the crash save, the error box and the web view's lock-down.
+#include <X11/Xlib.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
@@ -52,6 +53,9 @@ void onErrorBoxResponse(GtkDialog* dialog, int, gpointer loop) {
 }  // namespace
 
 void prepareProcess() {
+    // The engines, the capture thread and the UI all talk to the X server from
+    // their own threads; Xlib must know before its first call.
+    XInitThreads();
     // GTK 4 must give us X11 windows even on a Wayland desktop (through XWayland).
     setenv("GDK_BACKEND", "x11", 0);
     std::signal(SIGPIPE, SIG_IGN);
