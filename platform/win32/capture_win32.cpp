@@ -1,0 +1,180 @@
+// The input-capture thread: low-level keyboard and mouse hooks plus raw mouse
+// input on a hidden message-only window, all served by one message loop. Each
+// native event becomes an InputEvent for the hook logic, whose answer decides
+// whether the event is swallowed.
+#include <windows.h>
+
+#include <atomic>
+
+#include "app/state.h"
+#include "capture/hook_logic.h"
+#include "platform/platform.h"
+#include "platform/win32/win32_backend.h"
+
+namespace platform {
+namespace win32 {
+
+InputEvent keyboardEvent(WPARAM message, const KBDLLHOOKSTRUCT& data, int64_t counter) {
+    InputEvent event;
+    event.kind = InputEvent::Key;
+    event.injected = (data.flags & LLKHF_INJECTED) != 0;
+    event.down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+    event.code = int32_t(data.vkCode);
+    event.counter = counter;
+    return event;
+}
+
+bool mouseEvent(WPARAM message, const MSLLHOOKSTRUCT& data, int64_t counter, InputEvent& event) {
+    event = InputEvent{};
+    event.injected = (data.flags & LLMHF_INJECTED) != 0;
+    event.x = data.pt.x;
+    event.y = data.pt.y;
+    event.counter = counter;
+    event.kind = InputEvent::Button;
+    switch (message) {
+    case WM_MOUSEMOVE: event.kind = InputEvent::PointerMove; return true;
+    case WM_MOUSEWHEEL:
+        event.kind = InputEvent::Wheel;
+        event.delta = int16_t(HIWORD(data.mouseData));
+        return true;
+    case WM_LBUTTONDOWN: event.code = VK_LBUTTON; event.down = true; return true;
+    case WM_LBUTTONUP: event.code = VK_LBUTTON; return true;
+    case WM_RBUTTONDOWN: event.code = VK_RBUTTON; event.down = true; return true;
+    case WM_RBUTTONUP: event.code = VK_RBUTTON; return true;
+    case WM_MBUTTONDOWN: event.code = VK_MBUTTON; event.down = true; return true;
+    case WM_MBUTTONUP: event.code = VK_MBUTTON; return true;
+    case WM_XBUTTONDOWN:
+    case WM_XBUTTONUP:
+        event.code = HIWORD(data.mouseData) == XBUTTON1 ? VK_XBUTTON1 : VK_XBUTTON2;
+        event.down = message == WM_XBUTTONDOWN;
+        return true;
+    default: return false;
+    }
+}
+
+bool rawMotionEvent(const RAWINPUT& input, int64_t counter, InputEvent& event) {
+    if (input.header.dwType != RIM_TYPEMOUSE) return false;
+    event = InputEvent{};
+    event.kind = InputEvent::RawMotion;
+    event.x = input.data.mouse.lLastX;
+    event.y = input.data.mouse.lLastY;
+    event.absolute = (input.data.mouse.usFlags & MOUSE_MOVE_ABSOLUTE) != 0;
+    event.counter = counter;
+    return true;
+}
+
+}  // namespace win32
+
+namespace {
+
+const wchar_t kRawInputClass[] = L"RawInputHiddenWindow";
+
+std::atomic<DWORD> captureThreadId{0};
+std::atomic<bool> captureStopRequested{false};
+std::atomic<HHOOK> keyboardHook{nullptr};
+std::atomic<HHOOK> mouseHook{nullptr};
+
+// The hook logic is allocation-free but not declared noexcept; an exception
+// must never unwind into the system's hook dispatcher.
+template <typename Handler>
+bool decide(Handler handler, const InputEvent& event) {
+    try {
+        return handler(event);
+    } catch (...) {
+        return false;
+    }
+}
+
+LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0) {
+        const auto& data = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        InputEvent event = win32::keyboardEvent(wParam, data, perfCounter());
+        if (decide(handleKeyboardInput, event)) return 1;
+    }
+    return CallNextHookEx(keyboardHook.load(), code, wParam, lParam);
+}
+
+LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0) {
+        const auto& data = *reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+        InputEvent event;
+        if (win32::mouseEvent(wParam, data, perfCounter(), event) &&
+            decide(handleMouseInput, event))
+            return 1;
+    }
+    return CallNextHookEx(mouseHook.load(), code, wParam, lParam);
+}
+
+LRESULT CALLBACK RawInputWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_INPUT) return DefWindowProcW(hwnd, message, wParam, lParam);
+    int64_t counter = perfCounter();
+    RAWINPUT input;
+    UINT size = sizeof input;
+    if (GetRawInputData(reinterpret_cast<HRAWINPUT>(lParam), RID_INPUT, &input, &size,
+                        sizeof(RAWINPUTHEADER)) == UINT(-1))
+        return 0;
+    InputEvent event;
+    if (win32::rawMotionEvent(input, counter, event)) {
+        try {
+            handleRawMotion(event);
+        } catch (...) {
+        }
+    }
+    return 0;
+}
+
+HWND createRawInputWindow(HINSTANCE instance) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = RawInputWndProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kRawInputClass;
+    RegisterClassExW(&windowClass);
+    HWND window = CreateWindowExW(0, kRawInputClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  instance, nullptr);
+    RAWINPUTDEVICE device{};
+    device.usUsagePage = 1;  // generic desktop
+    device.usUsage = 2;      // mouse
+    device.dwFlags = RIDEV_INPUTSINK;
+    device.hwndTarget = window;
+    if (window) RegisterRawInputDevices(&device, 1, sizeof device);
+    return window;
+}
+
+void runMessageLoop() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+}  // namespace
+
+void captureThreadMain() {
+    captureThreadId = GetCurrentThreadId();
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    HWND window = createRawInputWindow(instance);
+    mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
+    keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
+    // Ready even when a hook failed: start-up must not wait for what never comes.
+    appState().captureReady = true;
+
+    // A stop that came before this thread had a message queue could not be
+    // posted; it is remembered instead.
+    if (!captureStopRequested) runMessageLoop();
+
+    if (HHOOK hook = mouseHook.exchange(nullptr)) UnhookWindowsHookEx(hook);
+    if (HHOOK hook = keyboardHook.exchange(nullptr)) UnhookWindowsHookEx(hook);
+    if (window) DestroyWindow(window);
+    UnregisterClassW(kRawInputClass, instance);
+    captureThreadId = 0;
+    captureStopRequested = false;
+}
+
+void captureThreadStop() {
+    captureStopRequested = true;
+    if (DWORD id = captureThreadId.load()) PostThreadMessageW(id, WM_QUIT, 0, 0);
+}
+
+}  // namespace platform

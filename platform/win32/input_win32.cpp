@@ -1,0 +1,103 @@
+// Synthetic input through SendInput, one record per call, and key names.
+// Everything on the send path is free of allocation: the engines call it
+// inside their timing loops.
+#include <windows.h>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_backend.h"
+
+namespace platform {
+namespace win32 {
+
+bool isExtendedKey(uint32_t vk) {
+    return (vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT || vk == VK_DELETE;
+}
+
+DWORD keyEventFlags(uint32_t vk, bool down) {
+    DWORD flags = KEYEVENTF_SCANCODE;
+    if (!down) flags |= KEYEVENTF_KEYUP;
+    if (isExtendedKey(vk)) flags |= KEYEVENTF_EXTENDEDKEY;
+    return flags;
+}
+
+// Wide arithmetic: a point far right of a large primary screen must not
+// overflow before the division.
+bool absoluteMoveRecord(int32_t x, int32_t y, int32_t screenWidth, int32_t screenHeight,
+                        INPUT& record) {
+    if (screenWidth <= 0 || screenHeight <= 0) return false;
+    int64_t dx = int64_t(x) * 65536 / screenWidth;
+    int64_t dy = int64_t(y) * 65536 / screenHeight;
+    record = mouseRecord(int32_t(dx), int32_t(dy), 0, MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE);
+    return true;
+}
+
+INPUT keyRecord(uint32_t vk, WORD scan, WORD vkHint, bool down) {
+    INPUT record{};
+    record.type = INPUT_KEYBOARD;
+    record.ki.wVk = vkHint;
+    record.ki.wScan = scan;
+    record.ki.dwFlags = keyEventFlags(vk, down);
+    return record;
+}
+
+INPUT mouseRecord(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
+    INPUT record{};
+    record.type = INPUT_MOUSE;
+    record.mi.dx = dx;
+    record.mi.dy = dy;
+    record.mi.mouseData = mouseData;
+    record.mi.dwFlags = flags;
+    return record;
+}
+
+}  // namespace win32
+
+void moveCursorAbsolute(int32_t x, int32_t y) {
+    INPUT record;
+    if (win32::absoluteMoveRecord(x, y, GetSystemMetrics(SM_CXSCREEN),
+                                  GetSystemMetrics(SM_CYSCREEN), record))
+        SendInput(1, &record, sizeof(INPUT));
+}
+
+uint32_t sendKeyEvent(uint32_t vk, bool down) {
+    WORD scan = WORD(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    // Windows identifies the key by its scan code alone; the virtual-key hint
+    // only helps systems that would otherwise deliver vk 0 to windows.
+    UINT extendedScan = scan | (win32::isExtendedKey(vk) ? 0xE000u : 0u);
+    WORD hint = scan ? WORD(MapVirtualKeyW(extendedScan, MAPVK_VSC_TO_VK_EX)) : 0;
+    INPUT record = win32::keyRecord(vk, scan, hint, down);
+    return SendInput(1, &record, sizeof(INPUT));
+}
+
+void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
+    INPUT record = win32::mouseRecord(dx, dy, mouseData, flags);
+    SendInput(1, &record, sizeof(INPUT));
+}
+
+std::string keyDisplayName(int32_t code) {
+    switch (code) {
+    case 0xC0: return "`";
+    case 1: return "Left Mouse";
+    case 2: return "Right Mouse";
+    case 4: return "Middle Mouse";
+    case 5: return "Mouse 4 (Side)";
+    case 6: return "Mouse 5 (Side)";
+    default: break;
+    }
+    LONG lParam = LONG(MapVirtualKeyW(UINT(code), MAPVK_VK_TO_VSC) << 16);
+    if (win32::isExtendedKey(uint32_t(code))) lParam |= 1 << 24;
+    char buffer[128];
+    int length = GetKeyNameTextA(lParam, buffer, sizeof buffer);
+    if (length > 0) return std::string(buffer);
+    return "Key[" + std::to_string(code) + "]";
+}
+
+bool cursorPosition(int32_t& x, int32_t& y) {
+    POINT point;
+    if (!GetCursorPos(&point)) return false;
+    x = point.x;
+    y = point.y;
+    return true;
+}
+
+}  // namespace platform

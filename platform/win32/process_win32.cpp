@@ -1,0 +1,98 @@
+// Process set-up on Windows: COM for the web view, DPI awareness, the timer
+// resolution, the crash save and the session-end path into the UI loop.
+#include <windows.h>
+#include <objbase.h>
+
+#include <atomic>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+HRESULT comInitResult = E_FAIL;
+
+void (*crashSave)() = nullptr;
+std::atomic<bool> crashSaveTried{false};
+
+LONG WINAPI saveOnCrash(EXCEPTION_POINTERS*) {
+    if (crashSave && !crashSaveTried.exchange(true)) {
+        try {
+            crashSave();
+        } catch (...) {
+        }
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Session end reaches a hidden top-level window of the UI thread (message-only
+// windows get no WM_ENDSESSION); a console's close or Ctrl+C is posted to the
+// same window, so the callback always runs on the UI thread.
+const char kSessionWatchClass[] = "VarnetSessionWatch";
+const UINT kTerminateMessage = WM_APP + 17;
+HWND sessionWatchWindow = nullptr;
+void (*terminationCallback)(void*) = nullptr;
+void* terminationContext = nullptr;
+
+void deliverTermination() {
+    try {
+        if (terminationCallback) terminationCallback(terminationContext);
+    } catch (...) {
+    }
+}
+
+LRESULT CALLBACK SessionWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_QUERYENDSESSION: return TRUE;
+    case WM_ENDSESSION:
+        if (wParam) deliverTermination();
+        return 0;
+    case kTerminateMessage: deliverTermination(); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        if (sessionWatchWindow) PostMessageA(sessionWatchWindow, kTerminateMessage, 0, 0);
+        return TRUE;
+    default: return FALSE;
+    }
+}
+
+}  // namespace
+
+void prepareProcess() {
+    comInitResult = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    SetProcessDPIAware();
+}
+
+void finishProcess() {
+    if (SUCCEEDED(comInitResult) || comInitResult == RPC_E_CHANGED_MODE) CoUninitialize();
+}
+
+void onTerminationRequest(void (*onSignal)(void* context), void* context) {
+    terminationCallback = onSignal;
+    terminationContext = context;
+    if (sessionWatchWindow) return;
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = SessionWatchProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kSessionWatchClass;
+    RegisterClassA(&windowClass);
+    sessionWatchWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kSessionWatchClass, "", WS_POPUP, 0, 0,
+                                         0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+void installCrashHandler(void (*save)()) {
+    crashSave = save;
+    SetUnhandledExceptionFilter(saveOnCrash);
+}
+
+}  // namespace platform
