@@ -21,6 +21,10 @@
 namespace {
 
 const char kMainTitle[] = "Varnet (Kestrine Edition)";
+// The library loaded but could not make a browser: its engine is missing.
+const char kNoWebViewText[] =
+    "The web view could not be created, so Varnet cannot show its window.\n\n"
+    "On Windows the WebView2 runtime must be installed; on Linux, WebKitGTK 6.0.";
 
 struct Workers {
     std::thread autoClicker, keySpam, capture, playback, autosave, control, pipeServer;
@@ -132,9 +136,7 @@ int runMainProcess() {
     webview_t w = platform::loadWebviewLibrary(webviewError) ? webview_create(0, nullptr) : nullptr;
     if (!w) {
         // Without a web view there is no window to run; still save and stop in order.
-        platform::showErrorBox("Varnet", webviewError.empty()
-                                             ? "The web view could not be created."
-                                             : webviewError);
+        platform::showErrorBox("Varnet", webviewError.empty() ? kNoWebViewText : webviewError);
     } else {
         webview_set_title(w, kMainTitle);
         platform::lockDownWebView(w);
