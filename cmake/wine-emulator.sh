@@ -22,10 +22,11 @@ mkdir -p "$WINEPREFIX"
   wine cmd /c exit
   # Xvfb runs no window manager; Wine would wait 2 s for one to acknowledge
   # every window that is hidden or destroyed unless told the windows are
-  # not managed.
-  if [ ! -e "$WINEPREFIX/.unmanaged-windows" ]; then
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
-      touch "$WINEPREFIX/.unmanaged-windows"
+  # not managed. And a test that crashes on purpose needs no debugger.
+  if [ ! -e "$WINEPREFIX/.varnet-configured" ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+    wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f
+    touch "$WINEPREFIX/.varnet-configured"
   fi
 ) </dev/null >/dev/null 2>&1
 

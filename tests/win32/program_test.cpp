@@ -46,19 +46,20 @@ std::string runUntilMessageBox(const std::string& program, DWORD& exitCode) {
         return "";
     }
     BoxSearch search{process.dwProcessId, nullptr};
-    for (int i = 0; i < 4000 && !search.box; ++i) {
-        Sleep(5);
+    ULONGLONG deadline = GetTickCount64() + 40000;  // a fresh Wine prefix can be slow
+    while (!search.box && GetTickCount64() < deadline &&
+           WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT)
         EnumWindows(findDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-    }
     char text[1024] = "";
     if (search.box) {
         GetDlgItemTextA(search.box, 0xFFFF, text, sizeof text);
         PostMessageA(search.box, WM_COMMAND, IDOK, 0);
     } else {
-        ADD_FAILURE() << "no message box";
+        DWORD running = WaitForSingleObject(process.hProcess, 0);
+        ADD_FAILURE() << "no message box; the program " << (running ? "still runs" : "ended");
         TerminateProcess(process.hProcess, 99);
     }
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
