@@ -69,6 +69,11 @@ namespace {
 
 const wchar_t kRawInputClass[] = L"RawInputHiddenWindow";
 
+// The record sizes the system expects of a 64-bit process.
+static_assert(sizeof(WNDCLASSEXW) == 80);
+static_assert(sizeof(RAWINPUTDEVICE) == 16);
+static_assert(sizeof(RAWINPUT) == 48 && sizeof(RAWINPUTHEADER) == 24);
+
 std::atomic<DWORD> captureThreadId{0};
 std::atomic<bool> captureStopRequested{false};
 std::atomic<HHOOK> keyboardHook{nullptr};

@@ -15,6 +15,7 @@ ChildProcess* spawnPanelProcess(const std::string& argument) {
     std::string path = win32::modulePath();
     if (path.empty()) return nullptr;
     std::string commandLine = "\"" + path + "\" --child " + argument;
+    static_assert(sizeof(STARTUPINFOA) == 104);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};

@@ -101,3 +101,17 @@ TEST_F(WholeProgram, WithoutTheWebviewLibraryNamesIt) {
     EXPECT_NE(text.find("libwebview.dll could not be loaded"), std::string::npos) << text;
     EXPECT_EQ(exitCode, 0u);
 }
+
+TEST(ProgramImage, ManifestAsksForAdministratorAndTheSegmentHeap) {
+    HMODULE image = LoadLibraryExA(builtProgram().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    HRSRC resource = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(resource, nullptr);
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(image, resource)));
+    std::string manifest(bytes, SizeofResource(image, resource));
+    EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
+    EXPECT_NE(manifest.find("<heapType xmlns=\"http://schemas.microsoft.com/SMI/2020/"
+                            "WindowsSettings\">SegmentHeap</heapType>"),
+              std::string::npos);
+    FreeLibrary(image);
+}
