@@ -7,17 +7,12 @@
 # first from a subshell that holds nothing but /dev/null, and only then does
 # the test itself run.
 set -u
-export WINEPREFIX="$1"
-shift
 export WINEDEBUG=-all
 # No Mono or Gecko install prompts in a fresh prefix.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-mkdir -p "$WINEPREFIX"
-(
-  for fd in /proc/$BASHPID/fd/*; do
-    fd=${fd##*/}
-    if [ "$fd" -gt 2 ] 2>/dev/null; then eval "exec $fd>&-"; fi
-  done
+
+if [ "${1:-}" = "--prepare-prefix" ]; then
+  export WINEPREFIX="$2"
   wineserver -p60
   wine cmd /c exit
   # Xvfb runs no window manager; Wine would wait 2 s for one to acknowledge
@@ -28,6 +23,20 @@ mkdir -p "$WINEPREFIX"
     wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f
     touch "$WINEPREFIX/.varnet-configured"
   fi
+  exit 0
+fi
+
+export WINEPREFIX="$1"
+shift
+mkdir -p "$WINEPREFIX"
+(
+  for fd in /proc/$BASHPID/fd/*; do
+    fd=${fd##*/}
+    if [ "$fd" -gt 2 ] 2>/dev/null; then eval "exec $fd>&-"; fi
+  done
+  # Tests start in parallel; one of them creates a new prefix, the others
+  # wait for it. -o: the long-lived Wine processes must not hold the lock.
+  flock -o "$WINEPREFIX.lock" "$0" --prepare-prefix "$WINEPREFIX"
 ) </dev/null >/dev/null 2>&1
 
 # The program's own output goes through a file: Wine starts its desktop
