@@ -17,11 +17,12 @@ if [ "${1:-}" = "--prepare-prefix" ]; then
   wine cmd /c exit
   # Xvfb runs no window manager; Wine would wait 2 s for one to acknowledge
   # every window that is hidden or destroyed unless told the windows are
-  # not managed. And a test that crashes on purpose needs no debugger.
-  if [ ! -e "$WINEPREFIX/.varnet-configured" ]; then
+  # not managed. And a test that crashes on purpose needs no debugger: the
+  # one named does not exist, so a crash ends the program at once.
+  if [ ! -e "$WINEPREFIX/.varnet-configured-v2" ]; then
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
-    wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f
-    touch "$WINEPREFIX/.varnet-configured"
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d varnet-no-debugger /f
+    touch "$WINEPREFIX/.varnet-configured-v2"
   fi
   exit 0
 fi
