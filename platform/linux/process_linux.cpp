@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <clocale>
@@ -37,6 +38,10 @@ void (*crashSave)() = nullptr;
 std::atomic<bool> crashSaveTried{false};
 
 void onCrashSignal(int signal) {
+    // A crash inside the allocator or the C library can leave a lock held that
+    // the save then waits on forever; the alarm ends such a process instead of
+    // leaving it hung.
+    alarm(10);
     if (crashSave && !crashSaveTried.exchange(true)) crashSave();
     // Let the crash proceed exactly as it would have without us.
     std::signal(signal, SIG_DFL);
