@@ -238,6 +238,26 @@ void onWindowGoing(GtkWidget* widget, gpointer data) {
     w->timer = 0;
 }
 
+// A window manager places a window when it maps it, whatever position the
+// window had before; a position set earlier is applied again once it is mapped.
+struct PendingMove {
+    GtkWindow* window;
+    int32_t x, y;
+    int triesLeft;
+};
+
+gboolean applyPendingMove(gpointer data) {
+    PendingMove* move = static_cast<PendingMove*>(data);
+    const bool mapped = gtk_widget_get_mapped(GTK_WIDGET(move->window));
+    if (mapped) moveWindowTo(move->window, move->x, move->y);
+    if (mapped || --move->triesLeft <= 0) {
+        g_object_unref(move->window);
+        delete move;
+        return G_SOURCE_REMOVE;
+    }
+    return G_SOURCE_CONTINUE;
+}
+
 }  // namespace
 
 ScreenRect monitorWorkArea(void* window) {
@@ -295,21 +315,22 @@ void moveWindowTo(void* window, int32_t x, int32_t y) {
 }
 
 // The size goes through GTK, which owns the client area and would undo a
-// size set behind its back; the frame's own share is taken off first.
+// size set behind its back. GTK's size leaves out its own shadow margin, so
+// only the window manager's frame has to be taken off the outer size.
 void placeWindow(void* window, int32_t x, int32_t y, int32_t width, int32_t height) {
     XTarget t;
     if (!xTarget(window, t)) return;
-    ScreenRect frame;
-    int clientWidth = width, clientHeight = height;
-    if (frameRectOf(t, frame)) {
-        int gtkWidth = gtk_widget_get_width(GTK_WIDGET(window));
-        int gtkHeight = gtk_widget_get_height(GTK_WIDGET(window));
-        clientWidth = width - ((frame.right - frame.left) - gtkWidth);
-        clientHeight = height - ((frame.bottom - frame.top) - gtkHeight);
-    }
+    long wm[4] = {0, 0, 0, 0};
+    readExtents(t, "_NET_FRAME_EXTENTS", wm);
+    const long clientWidth = width - wm[0] - wm[1];
+    const long clientHeight = height - wm[2] - wm[3];
     if (clientWidth > 0 && clientHeight > 0)
-        gtk_window_set_default_size(GTK_WINDOW(window), clientWidth, clientHeight);
+        gtk_window_set_default_size(GTK_WINDOW(window), int(clientWidth), int(clientHeight));
     moveWindowTo(window, x, y);
+    if (!gtk_widget_get_mapped(GTK_WIDGET(window))) {
+        g_object_ref(window);
+        g_timeout_add(50, applyPendingMove, new PendingMove{GTK_WINDOW(window), x, y, 40});
+    }
 }
 
 void setAlwaysOnTop(void* window, bool on) {
