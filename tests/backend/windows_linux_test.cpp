@@ -10,35 +10,13 @@
 #include "bridge/webview_api.h"
 #include "input/window_helpers.h"
 #include "platform/platform.h"
+#include "tests/backend/x_session.h"
 #include "tests/e2e/harness.h"
 
 namespace {
 
-// GTK keeps its display for the life of the process: one server and one
-// window for every test of this suite.
-e2e::XServer server;
 webview_t webview = nullptr;
 void* window = nullptr;
-
-void pump(int milliseconds) {
-    gint64 until = g_get_monotonic_time() + gint64(milliseconds) * 1000;
-    while (g_get_monotonic_time() < until) {
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
-        g_usleep(2000);
-    }
-}
-
-bool pumpUntil(int milliseconds, bool (*condition)()) {
-    gint64 until = g_get_monotonic_time() + gint64(milliseconds) * 1000;
-    while (g_get_monotonic_time() < until) {
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
-        if (condition()) return true;
-        g_usleep(2000);
-    }
-    return condition();
-}
 
 platform::ScreenRect frame() {
     platform::ScreenRect r;
@@ -49,10 +27,7 @@ platform::ScreenRect frame() {
 class LinuxWindows : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        server = e2e::startXServer();
-        setenv("DISPLAY", server.display.c_str(), 1);
-        setenv("GDK_BACKEND", "x11", 1);
-        setenv("NO_AT_BRIDGE", "1", 1);
+        useXSession();
         webview = webview_create(0, nullptr);
         ASSERT_NE(webview, nullptr);
         webview_set_title(webview, "Window helper test");
@@ -62,11 +37,8 @@ protected:
     }
     static void TearDownTestSuite() {
         if (webview) webview_destroy(webview);
+        webview = nullptr;
         pump(100);
-        // Let go of the server before it ends, or GDK takes the lost
-        // connection for a fatal error and fails the process.
-        if (GdkDisplay* display = gdk_display_get_default()) gdk_display_close(display);
-        e2e::stopXServer(server);
     }
 };
 
