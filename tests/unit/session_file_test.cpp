@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "app/workers.h"
 #include "platform/platform.h"
 #include "store/session_file.h"
 #include "tests/unit/store_fixture.h"
@@ -236,4 +237,20 @@ TEST_F(SessionFile, OverlappingSavesLeaveTheNewestState) {
     ASSERT_TRUE(loadSession());
     EXPECT_EQ(profilesCopy()[0].name, "step19");
     EXPECT_EQ(profilesCopy()[0].events.size(), many.size());
+}
+
+TEST_F(SessionFile, AutosaveWritesWithoutBeingAskedAndEndsWithRunning) {
+    setProfiles({Profile{"auto", "", {}}}, 0);
+    fake::useManualClock(true);  // its 100 ms sleeps pass at once
+    std::thread autosave(autosaveThread);
+    bool written = false;
+    for (int i = 0; i < 2000 && !written; ++i) {
+        written = readBytes(sessionFile()).find("PROFILE:auto") != std::string::npos;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    appState().running = false;
+    autosave.join();
+    appState().running = true;
+    fake::useManualClock(false);
+    EXPECT_TRUE(written);
 }
