@@ -5,6 +5,7 @@
 #include "store/session_file.h"
 
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 
@@ -22,6 +23,7 @@ struct SessionSnapshot {
 std::atomic<uint64_t> snapshotSequence{0};
 std::atomic<uint64_t> writtenSequence{0};
 std::atomic<bool> fileBusy{false};
+std::atomic<int64_t> lastHoldNanoseconds{0};
 
 bool tryLockProfiles(int attempts) {
     for (int i = 0; i < attempts; ++i) {
@@ -52,6 +54,7 @@ bool prepareSnapshot(SessionSnapshot& snapshot, int attempts) {
 
 bool copySnapshot(SessionSnapshot& snapshot, int attempts) {
     if (!tryLockProfiles(attempts)) return false;
+    const auto heldSince = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
     const AppState& s = appState();
     snapshot.current = s.currentProfile;
@@ -64,6 +67,9 @@ bool copySnapshot(SessionSnapshot& snapshot, int attempts) {
         to.events.assign(from.events.begin(), from.events.end());
     }
     snapshot.sequence = ++snapshotSequence;
+    lastHoldNanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::steady_clock::now() - heldSince)
+                              .count();
     return true;
 }
 
@@ -204,6 +210,8 @@ std::string formatSession(const std::string& settingsLine, int32_t current,
     }
     return out;
 }
+
+int64_t lastSaveLockHoldNanoseconds() { return lastHoldNanoseconds; }
 
 void saveSession() { save(1, 2000, false); }
 

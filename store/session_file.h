@@ -27,6 +27,10 @@ void saveSessionAfterCrash();
 // Reads sessionPath; true when at least one profile was read and installed.
 bool loadSession();
 
+// How long the last save held profilesLock to copy the profiles; for the
+// benchmark.
+int64_t lastSaveLockHoldNanoseconds();
+
 // The complete text of a session file for these profiles; exposed for tests
 // and the benchmark.
 std::string formatSession(const std::string& settingsLine, int32_t current,

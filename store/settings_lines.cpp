@@ -150,26 +150,42 @@ void applyProfileSettings(const std::string& text) {
     }
 }
 
-template <typename Number>
-void appendNumber(std::string& out, Number value, char after) {
-    char buffer[40];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, result.ptr);
-    if (after) out.push_back(after);
-}
+// One line is built in a local buffer and appended once: a session holds
+// millions of these lines, and the appends dominate otherwise.
+struct LineBuffer {
+    char text[192];
+    size_t used = 0;
+
+    template <typename Number>
+    void number(Number value) {
+        auto result = std::to_chars(text + used, text + sizeof text - 2, value);
+        if (result.ec == std::errc()) used = size_t(result.ptr - text);
+    }
+    void put(char c) {
+        if (used < sizeof text) text[used++] = c;
+    }
+};
 
 void appendEventLine(std::string& out, const MacroEvent& e) {
-    appendNumber(out, e.kind, ',');
+    LineBuffer line;
+    line.number(e.kind);
+    line.put(',');
     // The shortest text that reads back to the same double: a save never
     // moves an event in time, and short times look as they always did.
-    appendNumber(out, e.time, ',');
-    appendNumber(out, e.x, ',');
-    appendNumber(out, e.y, ',');
-    appendNumber(out, e.flags, ',');
-    appendNumber(out, e.vk, ',');
-    out.push_back(e.down ? '1' : '0');
-    out.push_back(',');
-    appendNumber(out, e.delta, '\0');
+    line.number(e.time);
+    line.put(',');
+    line.number(e.x);
+    line.put(',');
+    line.number(e.y);
+    line.put(',');
+    line.number(e.flags);
+    line.put(',');
+    line.number(e.vk);
+    line.put(',');
+    line.put(e.down ? '1' : '0');
+    line.put(',');
+    line.number(e.delta);
+    out.append(line.text, line.used);
 }
 
 std::string formatEventLine(const MacroEvent& event) {
