@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
 
     const int rounds = 5;
     double bestSave = 1e9, worstSave = 0, bestLoad = 1e9, worstLoad = 0, longestLock = 0;
-    double longestHold = 0;
+    double longestHold = 0, shortestHold = 1e9;
     for (int round = 0; round < rounds; ++round) {
         std::atomic<bool> stop{false};
         std::atomic<double> longest{0};
@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
         stop = true;
         prober.join();
         longestHold = std::max(longestHold, lastSaveLockHoldNanoseconds() / 1e6);
+        shortestHold = std::min(shortestHold, lastSaveLockHoldNanoseconds() / 1e6);
         longestLock = std::max(longestLock, longest.load());
         bestSave = std::min(bestSave, save);
         worstSave = std::max(worstSave, save);
@@ -114,7 +115,10 @@ int main(int argc, char** argv) {
     std::printf("save: best %.1f ms, worst %.1f ms (target <= 300 ms)\n", bestSave, worstSave);
     std::printf("  of which formatting the text: %.1f ms\n", formatMs);
     std::printf("load: best %.1f ms, worst %.1f ms (target <= 500 ms)\n", bestLoad, worstLoad);
-    std::printf("longest hold of profilesLock by a save: %.2f ms (target <= 5 ms)\n", longestHold);
+    // On a busy machine the longest hold includes time the saving thread was
+    // not running at all; the shortest is the copy itself.
+    std::printf("hold of profilesLock by one save: longest %.2f ms, shortest %.2f ms (target <= 5 ms)\n",
+                longestHold, shortestHold);
     std::printf("longest wait for profilesLock seen by another thread during a save: %.2f ms\n",
                 longestLock);
     std::printf("peak memory: %.1f MB\n", peakMemoryKb() / 1024.0);
