@@ -370,8 +370,15 @@ void restoreIfMaximized(void* window) {
 
 bool windowNormalPlacement(void* window, ScreenRect& rect, bool& maximized) {
     if (!window || !GTK_IS_WINDOW(window)) return false;
-    maximized = gtk_window_is_maximized(GTK_WINDOW(window));
     PlacementWatch* watch = watchOf(window);
+    // A window on its way out has been unmapped and its window manager frame
+    // taken away: what the watcher saw last is the true placement.
+    if (!gtk_widget_get_mapped(GTK_WIDGET(window)) && watch && watch->haveLast) {
+        maximized = watch->lastMaximized;
+        rect = watch->haveNormal ? watch->normal : watch->last;
+        return true;
+    }
+    maximized = gtk_window_is_maximized(GTK_WINDOW(window));
     const bool restored = !maximized && !isMinimized(GTK_WINDOW(window));
     if (restored && windowFrameRect(window, rect)) return true;
     // X keeps no restored rectangle: use the last one the watcher saw.
