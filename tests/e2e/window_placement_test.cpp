@@ -6,6 +6,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -57,15 +60,24 @@ Geometry mainWindowGeometry(const e2e::XServer& server) {
     return g;
 }
 
-// Moves the window as a user's drag would end up doing.
-void moveMainWindow(const e2e::XServer& server, int x, int y) {
+// Moves (and with a size, resizes) the window as a user's drag would end up doing.
+void moveMainWindow(const e2e::XServer& server, int x, int y, int width = 0, int height = 0) {
     Display* display = XOpenDisplay(server.display.c_str());
     if (!display) return;
     XSetErrorHandler(ignoreErrors);
     Window window = findNamed(display, DefaultRootWindow(display), kTitle);
-    if (window) XMoveWindow(display, window, x, y);
+    if (window && width > 0) XMoveResizeWindow(display, window, x, y, unsigned(width), unsigned(height));
+    else if (window) XMoveWindow(display, window, x, y);
     XSync(display, False);
     XCloseDisplay(display);
+}
+
+bool fileHas(const std::string& path, const std::string& text) {
+    for (int i = 0; i < 150; ++i) {
+        if (e2e::readFile(path).find(text) != std::string::npos) return true;
+        usleep(20000);
+    }
+    return false;
 }
 
 class WindowPlacement : public ::testing::Test {
@@ -115,6 +127,36 @@ TEST_F(WindowPlacement, PositionOffEveryMonitorIsNotApplied) {
     Geometry g = mainWindowGeometry(x);
     EXPECT_EQ(g.width, 420);
     EXPECT_EQ(g.height, 560);
+}
+
+// Under a window manager the outer rectangle includes its frame, and the one
+// written when the window goes away is the same as while it was shown.
+TEST_F(WindowPlacement, FramedPlacementSurvivesTheWindowGoingAway) {
+    const char openbox[] = "/usr/bin/openbox";
+    if (access(openbox, X_OK) != 0) GTEST_SKIP() << "openbox is not installed";
+    pid_t wm = fork();
+    if (wm == 0) {
+        setenv("DISPLAY", x.display.c_str(), 1);
+        int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, 1);
+        dup2(quiet, 2);
+        execl(openbox, openbox, nullptr);
+        _exit(127);
+    }
+    usleep(500000);
+    std::filesystem::create_directories(folders.config + "/varnet");
+    startWithSettings("windowX=100\r\nwindowY=80\r\nwindowWidth=500\r\nwindowHeight=600\r\n");
+    usleep(1500000);
+    moveMainWindow(x, 300, 200, 600, 500);
+    const std::string path = folders.sideFile("appsettings.txt");
+    ASSERT_TRUE(fileHas(path, "windowX=300\r\nwindowY=200\r\n")) << e2e::readFile(path);
+    const std::string shown = e2e::readFile(path);
+    EXPECT_EQ(shown.find("windowWidth=600\r\n"), std::string::npos) << shown;  // frame counted
+    EXPECT_EQ(e2e::terminateAndWait(pid, 10000), 0);
+    pid = -1;
+    EXPECT_EQ(e2e::readFile(path), shown);
+    kill(wm, SIGTERM);
+    waitpid(wm, nullptr, 0);
 }
 
 TEST_F(WindowPlacement, AMoveIsWrittenOnceTheWindowHasSettled) {
