@@ -171,7 +171,7 @@ struct PlacementWatch {
     ScreenRect last;
     bool lastMaximized = false;
     gint64 stillSince = 0;
-    gint64 watchedSince = 0;
+    bool settledIn = false;  // the window has come to rest once since it was mapped
     bool haveNormal = false;
     ScreenRect normal;  // the last rectangle seen while neither maximized nor minimized
 };
@@ -197,9 +197,9 @@ bool sameRect(const ScreenRect& a, const ScreenRect& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-// Placement changes right after mapping are the window manager settling the
-// window in, not the user moving it.
-constexpr gint64 kSettleInMicros = 1000000;
+// A move or resize has ended when the rectangle has stayed the same this long.
+// Changes before the window first comes to rest are the window manager
+// settling it in, not the user moving it.
 constexpr gint64 kStillMicros = 300000;
 
 gboolean checkPlacement(gpointer data) {
@@ -210,18 +210,19 @@ gboolean checkPlacement(gpointer data) {
         !frameRectOf(t, rect))
         return G_SOURCE_CONTINUE;
     const gint64 now = g_get_monotonic_time();
-    if (w->watchedSince == 0) w->watchedSince = now;
     const bool maximized = gtk_window_is_maximized(w->window);
     if (!maximized && !isMinimized(w->window)) {
         w->normal = rect;
         w->haveNormal = true;
     }
     if (!w->haveLast || !sameRect(rect, w->last) || maximized != w->lastMaximized) {
-        w->changed = w->haveLast && now - w->watchedSince > kSettleInMicros;
+        w->changed = w->settledIn;
         w->haveLast = true;
         w->last = rect;
         w->lastMaximized = maximized;
         w->stillSince = now;
+    } else if (!w->settledIn && now - w->stillSince >= kStillMicros) {
+        w->settledIn = true;
     } else if (w->changed && now - w->stillSince >= kStillMicros) {
         w->changed = false;
         if (w->onSettled) w->onSettled(w->window);
