@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/platform.h"
@@ -89,7 +90,10 @@ TEST_F(WholeProgram, WithoutTheWebView2RuntimeSaysSoAndEndsCleanly) {
     std::string text = runUntilMessageBox(builtProgram(), exitCode);
     EXPECT_NE(text.find("WebView2 runtime"), std::string::npos) << text;
     EXPECT_EQ(exitCode, 0u);
-    EXPECT_TRUE(std::filesystem::is_directory(folder / "Varnet"));
+    // Shutdown still saved the session, with the default profile of a first start.
+    std::ifstream session(folder / "Varnet" / "session.mcr", std::ios::binary);
+    std::string saved((std::istreambuf_iterator<char>(session)), std::istreambuf_iterator<char>());
+    EXPECT_NE(saved.find("Default Tracking Profile"), std::string::npos) << saved;
 }
 
 TEST_F(WholeProgram, WithoutTheWebviewLibraryNamesIt) {
