@@ -12,15 +12,29 @@ namespace {
 
 HRESULT comInitResult = E_FAIL;
 
+// The crash save runs on a thread kept ready for it, not on the crashed one:
+// that thread may hold the heap's lock or have no stack left. The crashed
+// thread waits for the save five seconds at most, so a save that cannot
+// finish never keeps the crash from ending the process.
 void (*crashSave)() = nullptr;
 std::atomic<bool> crashSaveTried{false};
+HANDLE crashSaveRequested = nullptr;
+HANDLE crashSaveDone = nullptr;
+
+DWORD WINAPI crashSaverThread(void*) {
+    WaitForSingleObject(crashSaveRequested, INFINITE);
+    try {
+        if (crashSave) crashSave();
+    } catch (...) {
+    }
+    SetEvent(crashSaveDone);
+    return 0;
+}
 
 LONG WINAPI saveOnCrash(EXCEPTION_POINTERS*) {
-    if (crashSave && !crashSaveTried.exchange(true)) {
-        try {
-            crashSave();
-        } catch (...) {
-        }
+    if (crashSaveDone && !crashSaveTried.exchange(true)) {
+        SetEvent(crashSaveRequested);
+        WaitForSingleObject(crashSaveDone, 5000);
     }
     return EXCEPTION_CONTINUE_SEARCH;
 }
@@ -92,6 +106,16 @@ void onTerminationRequest(void (*onSignal)(void* context), void* context) {
 
 void installCrashHandler(void (*save)()) {
     crashSave = save;
+    if (!crashSaveDone) {
+        crashSaveRequested = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        HANDLE saver = crashSaveRequested && done
+                           ? CreateThread(nullptr, 0, crashSaverThread, nullptr, 0, nullptr)
+                           : nullptr;
+        if (!saver) return;  // no crash save rather than one that could hang
+        CloseHandle(saver);
+        crashSaveDone = done;
+    }
     SetUnhandledExceptionFilter(saveOnCrash);
 }
 

@@ -16,7 +16,10 @@ std::string crashMarkerPath() {
     return path ? path : "";
 }
 
-void appendCrashMarker() { std::ofstream(crashMarkerPath(), std::ios::app) << "saved\n"; }
+void appendCrashMarker() {
+    std::ofstream(crashMarkerPath(), std::ios::app) << "saved\n";
+    if (getenv("VARNET_TEST_CRASH_SAVE_HANGS")) Sleep(INFINITE);
+}
 
 int terminationCalls = 0;
 void* terminationContextSeen = nullptr;
@@ -67,6 +70,22 @@ TEST(CrashSave, SavesOnceAndLetsTheCrashProceed) {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "saved\n");
     in.close();
+    std::filesystem::remove(marker);
+}
+
+TEST(CrashSave, ASaveThatNeverEndsDoesNotHoldTheCrashUp) {
+    std::string marker = (std::filesystem::temp_directory_path() /
+                          ("varnet-hang-" + std::to_string(GetCurrentProcessId()) + ".txt"))
+                             .string();
+    std::filesystem::remove(marker);
+    SetEnvironmentVariableA("VARNET_TEST_CRASH_MARKER", marker.c_str());
+    SetEnvironmentVariableA("VARNET_TEST_CRASH_SAVE_HANGS", "1");
+    // A child still running after 30 s would come back as 0xFFFFFFFE.
+    DWORD code = runChild("--gtest_filter=CrashSave.ChildStandIn --gtest_catch_exceptions=0");
+    SetEnvironmentVariableA("VARNET_TEST_CRASH_MARKER", nullptr);
+    SetEnvironmentVariableA("VARNET_TEST_CRASH_SAVE_HANGS", nullptr);
+    EXPECT_EQ(code, DWORD(EXCEPTION_ACCESS_VIOLATION));
+    EXPECT_TRUE(std::filesystem::exists(marker));
     std::filesystem::remove(marker);
 }
 
