@@ -29,6 +29,8 @@ const THEME_POLL_MS = 2000;
 const PICK_TIMEOUT_MS = 60000;
 const ROW_HEIGHT = 30;
 const OVERSCAN_ROWS = 8;
+const MIN_LIST_HEIGHT = 112;
+const MAX_LIST_HEIGHT = 240;
 const MAX_INT = 2147483647;
 const PANEL_WINDOW_WIDTH = 420;
 
@@ -656,7 +658,7 @@ function renderEvents(dataChanged) {
   const n = model.events.length;
   const head = $('ev-table').tHead.offsetHeight || 28;
   const top = Math.max(0, scroller.scrollTop - head);
-  const viewHeight = scroller.clientHeight || 220;
+  const viewHeight = Math.max(scroller.clientHeight, MAX_LIST_HEIGHT);
   const first = Math.min(n, Math.max(0, Math.floor(top / ROW_HEIGHT) - OVERSCAN_ROWS));
   const last = Math.min(n, Math.ceil((top + viewHeight) / ROW_HEIGHT) + OVERSCAN_ROWS);
 
@@ -678,6 +680,9 @@ function renderEvents(dataChanged) {
   table.first = first;
   table.last = last;
 
+  // Short lists get a short box; long ones scroll inside a fixed one.
+  const boxHeight = Math.max(MIN_LIST_HEIGHT, Math.min(MAX_LIST_HEIGHT, head + n * ROW_HEIGHT + 2));
+  if (scroller.style.height !== boxHeight + 'px') scroller.style.height = boxHeight + 'px';
   topSpacer.firstChild.style.height = (first * ROW_HEIGHT) + 'px';
   bottomSpacer.firstChild.style.height = ((n - last) * ROW_HEIGHT) + 'px';
   $('ev-table').setAttribute('aria-rowcount', String(n + 1));
