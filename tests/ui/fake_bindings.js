@@ -9,6 +9,7 @@
 //   panel: true       bind only the eighteen calls of a pop-out window
 //   events: N         start with N recorded events
 //   profiles: [...]   start with these profile names
+//   theme: name       start with this theme (also in the pop-out's theme file)
 (function () {
   'use strict';
   const options = window.__fakeOptions || {};
@@ -59,6 +60,7 @@
     themeFile: '',
   };
   state.profiles[0].events = sampleEvents(options.events === undefined ? 6 : options.events);
+  if (options.theme) state.theme = state.themeFile = options.theme;
 
   // ------------------------------------------------------------ argument text
 

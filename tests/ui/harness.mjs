@@ -46,8 +46,21 @@ export async function openPage(browser, fakeOptions = {}, { html } = {}) {
   page.on('console', (msg) => { if (msg.type() === 'error') errors.push(msg.text()); });
   await page.addInitScript((opts) => { window.__fakeOptions = opts; }, fakeOptions);
   await page.addInitScript(FAKE_SOURCE);
-  if (html === undefined) await page.goto(PAGE_URL);
-  else await page.setContent(html);
+  if (html === undefined) {
+    await page.goto(PAGE_URL);
+  } else {
+    // Served from a made-up origin so the init scripts run as on any load;
+    // anything else the page asked for would show in page.otherRequests.
+    page.otherRequests = [];
+    await page.route('http://varnet.invalid/**', (route) => {
+      if (route.request().url() === 'http://varnet.invalid/') {
+        return route.fulfill({ contentType: 'text/html', body: html });
+      }
+      page.otherRequests.push(route.request().url());
+      return route.fulfill({ status: 404, body: '' });
+    });
+    await page.goto('http://varnet.invalid/');
+  }
   await page.waitForFunction(() => getComputedStyle(document.body).visibility === 'visible');
   return { page, errors };
 }
