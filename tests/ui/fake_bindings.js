@@ -211,7 +211,7 @@
     getTrackerStatus() {
       const text = statusText();
       state.statusFile = text;
-      state.eventsFile = eventsText();
+      state.eventsFile = null; // the side file now holds the current list; built when read
       return text;
     },
     getMacroEvents() { const text = eventsText(); state.eventsFile = text; return text; },
@@ -294,7 +294,7 @@
     getTrackerStatus() {
       return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false}';
     },
-    getMacroEvents() { return state.eventsFile || '[]'; },
+    getMacroEvents() { return (state.eventsFile === null ? eventsText() : state.eventsFile) || '[]'; },
     beginWindowDrag() { return ''; },
     closeThisWindow() { return ''; },
   };
@@ -319,6 +319,7 @@
   // ------------------------------------------------------------ binding
 
   const calls = [];
+  const handlerMs = {};
   function bind(name, handler) {
     window[name] = function (...args) {
       calls.push({ name, args: JSON.parse(JSON.stringify(args)) });
@@ -326,11 +327,15 @@
       return new Promise((resolve, reject) => {
         setTimeout(() => {
           let text = '';
+          const started = performance.now();
           try {
             text = handler(argText);
           } catch (err) {
             text = ''; // the program keeps what it stored and answers ""
           }
+          // The program builds its answers natively; what the fake spends
+          // here is not the page's own cost.
+          handlerMs[name] = performance.now() - started;
           try {
             resolve(text === '' ? undefined : JSON.parse(text));
           } catch (err) {
@@ -352,6 +357,7 @@
   window.__fake = {
     state,
     calls,
+    handlerMs,
     names() { return calls.map((c) => c.name); },
     clear() { calls.length = 0; },
     // The user presses a key while a reassignment waits (Esc cancels).
