@@ -252,6 +252,13 @@ function keyName(name, fallback) {
   return name !== '' ? name : fallback;
 }
 
+// A button's hotkey badge; no badge while the program names no key.
+function showHotkey(id, name) {
+  const kbd = $(id);
+  kbd.textContent = name;
+  kbd.hidden = name === '';
+}
+
 function setRunButton(button, on, startText, stopText) {
   button.dataset.on = String(on);
   button.querySelector('.run-label').textContent = on ? stopText : startText;
@@ -272,13 +279,13 @@ function applyStatus(raw) {
   clkState.dataset.on = String(st.autoClicking);
   clkState.textContent = st.autoClicking ? 'Running' : 'Stopped';
   setRunButton($('clk-toggle'), st.autoClicking, 'Start', 'Stop');
-  $('clk-hotkey').textContent = keyName(st.hkAuto, '—');
+  showHotkey('clk-hotkey', st.hkAuto);
 
   const ksState = $('ks-state');
   ksState.dataset.on = String(st.keySpamming);
   ksState.textContent = st.keySpamming ? 'Running' : 'Stopped';
   setRunButton($('ks-toggle'), st.keySpamming, 'Start', 'Stop');
-  $('ks-hotkey').textContent = keyName(st.hkKeySpam, '—');
+  showHotkey('ks-hotkey', st.hkKeySpam);
 
   const recording = st.state === 'Recording';
   const playing = st.state === 'Playing';
@@ -286,8 +293,8 @@ function applyStatus(raw) {
   $('rec-state').textContent = st.state;
   setRunButton($('rec-toggle'), recording, 'Record', 'Stop');
   setRunButton($('play-toggle'), playing, 'Play', 'Stop');
-  $('rec-hotkey').textContent = keyName(st.hkRec, '—');
-  $('play-hotkey').textContent = keyName(st.hkPlay, '—');
+  showHotkey('rec-hotkey', st.hkRec);
+  showHotkey('play-hotkey', st.hkPlay);
 
   $('hk-rec').textContent = keyName(st.hkRec, '—');
   $('hk-play').textContent = keyName(st.hkPlay, '—');
