@@ -1,0 +1,53 @@
+// Shared pieces of the end-to-end tests: a private X server per test, the real
+// binary started with private folders, and waiting on what it leaves behind.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// A private Xvfb on a display number the server picks itself, so tests can
+// run side by side.
+struct XServer {
+    pid_t pid = -1;
+    std::string display;  // ":N"
+};
+XServer startXServer();
+void stopXServer(XServer& server);
+
+// Private XDG folders under one temporary root.
+struct Folders {
+    std::string root, config, data, runtime;
+    std::string sideFile(const std::string& name) const;  // config/varnet/name
+    std::string sessionFile() const;                       // data/Varnet/session.mcr
+};
+Folders makeFolders();
+void removeFolders(const Folders& folders);
+
+// Starts the program (VARNET_BINARY unless another is given) on the display.
+pid_t startVarnet(const XServer& server, const Folders& folders,
+                  const std::vector<std::string>& args = {}, const std::string& binary = "");
+
+// A copy of the binary in a folder of its own, with the given page as
+// ui/index.html (no ui folder when page is empty). Returns the copy's path.
+std::string binaryWithPage(const Folders& folders, const std::string& pageHtml);
+
+bool waitUntil(int timeoutMs, bool (*condition)(const void*), const void* context);
+bool waitForFile(const std::string& path, int timeoutMs);
+bool waitForFileContent(const std::string& path, const std::string& content, int timeoutMs);
+// Waits for the process to end; the exit code, or -1 on a signal or time-out.
+int waitForExit(pid_t pid, int timeoutMs);
+int terminateAndWait(pid_t pid, int timeoutMs);
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+// X11 helpers on their own connection to the display.
+bool waitForWindow(const XServer& server, const std::string& title, int timeoutMs);
+bool windowExists(const XServer& server, const std::string& title);
+// Asks the window to close as a window manager's close button does.
+bool closeWindow(const XServer& server, const std::string& title);
+
+}  // namespace e2e

@@ -1,0 +1,90 @@
+// The real program on a private X server: it starts, its page calls into it,
+// and it shuts down in order.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+
+#include "tests/e2e/harness.h"
+
+namespace {
+
+const char kTitle[] = "Varnet (Kestrine Edition)";
+
+// A page that proves the round trip: it asks for the settings and hands what
+// it got back to the program, which writes it to theme.txt.
+const char kEchoPage[] = R"(<!DOCTYPE html><html><body><script>
+  (async () => {
+    const settings = await window.getSettings();
+    await window.setTheme('sms=' + settings.sms + ';tspd=' + settings.tspd);
+  })();
+</script></body></html>)";
+
+class MainWindow : public ::testing::Test {
+protected:
+    e2e::XServer x;
+    e2e::Folders folders;
+    pid_t pid = -1;
+    void SetUp() override {
+        x = e2e::startXServer();
+        folders = e2e::makeFolders();
+    }
+    void TearDown() override {
+        if (pid > 0) e2e::terminateAndWait(pid, 5000);
+        e2e::stopXServer(x);
+        e2e::removeFolders(folders);
+    }
+};
+
+}  // namespace
+
+TEST_F(MainWindow, PageCallsReachTheProgramAndGetItsAnswers) {
+    pid = e2e::startVarnet(x, folders, {}, e2e::binaryWithPage(folders, kEchoPage));
+    ASSERT_TRUE(e2e::waitForWindow(x, kTitle, 20000));
+    EXPECT_TRUE(e2e::waitForFileContent(folders.sideFile("theme.txt"), "sms=100;tspd=1", 20000))
+        << e2e::readFile(folders.sideFile("theme.txt"));
+}
+
+TEST_F(MainWindow, TerminationSignalEndsInOrderWithExitCodeZero) {
+    pid = e2e::startVarnet(x, folders);
+    ASSERT_TRUE(e2e::waitForWindow(x, kTitle, 20000));
+    auto start = std::chrono::steady_clock::now();
+    int code = e2e::terminateAndWait(pid, 5000);
+    auto took = std::chrono::steady_clock::now() - start;
+    pid = -1;
+    EXPECT_EQ(code, 0);
+    EXPECT_LT(took, std::chrono::seconds(3));
+}
+
+TEST_F(MainWindow, InterruptEndsLikeClosingTheWindow) {
+    pid = e2e::startVarnet(x, folders);
+    ASSERT_TRUE(e2e::waitForWindow(x, kTitle, 20000));
+    kill(pid, SIGINT);
+    EXPECT_EQ(e2e::waitForExit(pid, 5000), 0);
+    pid = -1;
+}
+
+TEST_F(MainWindow, ClosingTheWindowEndsTheProcess) {
+    pid = e2e::startVarnet(x, folders);
+    ASSERT_TRUE(e2e::waitForWindow(x, kTitle, 20000));
+    ASSERT_TRUE(e2e::closeWindow(x, kTitle));
+    EXPECT_EQ(e2e::waitForExit(pid, 5000), 0);
+    pid = -1;
+}
+
+TEST_F(MainWindow, MissingPageShowsTheErrorBoxThenAnEmptyWindow) {
+    pid = e2e::startVarnet(x, folders, {}, e2e::binaryWithPage(folders, ""));
+    ASSERT_TRUE(e2e::waitForWindow(x, "UI Error", 20000));
+    ASSERT_TRUE(e2e::closeWindow(x, "UI Error"));
+    EXPECT_TRUE(e2e::waitForWindow(x, kTitle, 20000));
+    EXPECT_EQ(e2e::terminateAndWait(pid, 5000), 0);
+    pid = -1;
+}
+
+TEST_F(MainWindow, StartUpCreatesItsFoldersUnderTheXdgPlaces) {
+    pid = e2e::startVarnet(x, folders);
+    ASSERT_TRUE(e2e::waitForWindow(x, kTitle, 20000));
+    EXPECT_TRUE(e2e::waitForFile(folders.config + "/varnet", 1000));
+    EXPECT_TRUE(e2e::waitForFile(folders.data + "/Varnet", 1000));
+}
