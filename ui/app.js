@@ -831,7 +831,7 @@ function renderProfiles() {
 function updateProfileLock() {
   const recording = model.status.state === 'Recording';
   const manage = has('getProfiles');
-  for (const el of document.querySelectorAll('#profiles-panel button, #profiles-panel input')) {
+  for (const el of document.querySelectorAll('#profiles-panel .panel-body button, #profiles-panel .panel-body input')) {
     const importExport = el.id === 'profile-import' || el.id === 'profile-export';
     el.disabled = !manage || (recording && !importExport);
   }

@@ -176,6 +176,7 @@ describe('recorder', () => {
     assert.equal(await page.textContent('#app-state-text'), 'Recording');
     // The program refuses profile changes while recording; so does the page.
     assert.ok(await page.isDisabled('#profile-add'));
+    assert.ok(await page.isEnabled('#profiles-panel .panel-btn'), 'the panel can still pop out');
     await page.click('#rec-toggle');
     await page.waitForSelector('#rec-toggle[data-on="false"]');
     await page.click('#play-toggle');
