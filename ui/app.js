@@ -366,6 +366,7 @@ function restorePanel(id) {
   const panel = document.getElementById(id);
   if (!panel || !panel.classList.contains('panel') || !panel.hidden) return;
   panel.hidden = false;
+  updateDashboardEmpty();
   announce(panel.dataset.title + ' is back in the main window.');
 }
 
@@ -382,10 +383,15 @@ function screenPointFor(event, button) {
   };
 }
 
+function updateDashboardEmpty() {
+  $('dash-empty').hidden = inPanel || document.querySelector('.panel:not([hidden])') !== null;
+}
+
 async function popOut(panel, button, event) {
   const point = screenPointFor(event, button);
   await call('popOutPanel', panel.dataset.title + '|' + panel.id + '|' + point.x + '|' + point.y);
   panel.hidden = true;
+  updateDashboardEmpty();
   announce(panel.dataset.title + ' opened in its own window.');
   const next = document.querySelector('.panel:not([hidden]) .panel-btn');
   if (next && document.activeElement === button) next.focus();
@@ -765,6 +771,20 @@ async function deleteEventRow(button) {
   if (next) next.querySelector('.ev-del').focus();
 }
 
+// Moves the keyboard to another row's time, scrolling it into view first
+// since rows out of view do not exist.
+function focusEventTime(index) {
+  if (index < 0 || index >= model.events.length) return;
+  const scroller = $('ev-scroll');
+  const head = $('ev-table').tHead.offsetHeight || 28;
+  const top = head + index * ROW_HEIGHT;
+  if (top - head < scroller.scrollTop) scroller.scrollTop = top - head;
+  else if (top + ROW_HEIGHT > scroller.scrollTop + scroller.clientHeight) scroller.scrollTop = top + ROW_HEIGHT - scroller.clientHeight;
+  renderEvents(false);
+  const row = table.rows.get(index);
+  if (row) row.querySelector('.ev-time').focus();
+}
+
 function wireEvents() {
   const body = $('ev-body');
   $('ev-scroll').addEventListener('scroll', queueRender, { passive: true });
@@ -777,7 +797,11 @@ function wireEvents() {
   body.addEventListener('keydown', (event) => {
     const t = event.target;
     if (!t.classList.contains('ev-time')) return;
-    if (event.key === 'Escape') {
+    if (event.key === 'ArrowDown' || event.key === 'ArrowUp') {
+      event.preventDefault();
+      const index = Number(t.closest('tr').dataset.index) + (event.key === 'ArrowDown' ? 1 : -1);
+      focusEventTime(index);
+    } else if (event.key === 'Escape') {
       const ev = eventAt(Number(t.closest('tr').dataset.index));
       t.value = formatTime(ev.time);
       delete t.dataset.dirty;
@@ -1033,8 +1057,21 @@ async function start() {
   }
 }
 
+// A pop-out window cannot read the settings, so its forms start from the
+// defaults; say so where a change sends a whole set of values.
+function addPanelNotes() {
+  if (!inPanel) return;
+  for (const id of ['clk-hint', 'ks-hint', 'rec-hint']) {
+    const note = document.createElement('p');
+    note.className = 'meta panel-note';
+    note.textContent = 'This window starts from the default values; a change here sends every value shown.';
+    $(id).before(note);
+  }
+}
+
 function init() {
   if (inPanel) document.body.classList.add('in-panel');
+  addPanelNotes();
   addHeaderButtons();
   fillForms();
   fillAppSettings();

@@ -417,6 +417,20 @@ describe('pop-out panels and polling', () => {
     await page.close();
   });
 
+  test('with every panel popped out the main window says how to bring them back', async () => {
+    const { page } = await openPage(browser);
+    assert.ok(await page.isHidden('#dash-empty'));
+    for (const id of ['clicker-panel', 'keyspam-panel', 'recorder-panel', 'profiles-panel', 'settings-panel']) {
+      await page.click(`#${id} .panel-btn`);
+      await page.waitForSelector(`#${id}`, { state: 'hidden' });
+    }
+    assert.ok(await page.isVisible('#dash-empty'));
+    await page.evaluate(() => window.__fake.endPanel('profiles-panel'));
+    await page.waitForSelector('#profiles-panel', { state: 'visible' });
+    assert.ok(await page.isHidden('#dash-empty'));
+    await page.close();
+  });
+
   test('pop-out from the keyboard works too', async () => {
     const { page } = await openPage(browser);
     await page.focus('#recorder-panel .panel-btn');

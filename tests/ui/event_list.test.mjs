@@ -31,6 +31,14 @@ test('100,000 events render, scroll and edit without freezing the page', async (
   const rows = await p.$$eval('#ev-body tr:not(.spacer)', (l) => l.length);
   assert.ok(rows > 0 && rows < 60, `${rows} rows in the document`);
 
+  // The keyboard walks the rows; rows scroll into being under it.
+  await p.focus('#ev-body tr[data-index="0"] .ev-time');
+  for (let i = 0; i < 20; i++) await p.keyboard.press('ArrowDown');
+  assert.equal(await p.evaluate(() => document.activeElement.closest('tr').dataset.index), '20');
+  assert.ok(await p.isVisible('#ev-body tr[data-index="20"] .ev-time'));
+  await p.keyboard.press('ArrowUp');
+  assert.equal(await p.evaluate(() => document.activeElement.closest('tr').dataset.index), '19');
+
   // Scroll to the end: the last event is reachable and drawn.
   const scrollMs = await p.evaluate(async () => {
     const box = document.getElementById('ev-scroll');
