@@ -846,6 +846,12 @@ function renderProfiles() {
     li.appendChild(button);
     return li;
   });
+  if (items.length === 0) {
+    const empty = document.createElement('li');
+    empty.className = 'profile-empty';
+    empty.textContent = 'No profiles to show.';
+    items.push(empty);
+  }
   list.replaceChildren(...items);
   updateProfileLock();
 }
