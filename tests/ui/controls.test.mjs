@@ -49,6 +49,24 @@ describe('start-up', () => {
   });
 });
 
+describe('keyboard', () => {
+  test('Tab reaches the controls in order and shows a focus ring', async () => {
+    const { page } = await openPage(browser);
+    await page.keyboard.press('Tab');
+    assert.equal(await page.evaluate(() => document.activeElement.getAttribute('aria-label')), 'Pop out Auto Clicker');
+    const outline = await page.evaluate(() => getComputedStyle(document.activeElement).outlineStyle);
+    assert.equal(outline, 'solid');
+    await page.keyboard.press('Tab');
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'clk-h');
+    // Arrow keys step a number and send it.
+    await clearCalls(page);
+    await page.keyboard.press('ArrowUp');
+    assert.equal(await page.inputValue('#clk-h'), '1');
+    assert.deepEqual((await waitForCall(page, 'updateSpammer')).args.slice(0, 4), [1, 0, 0, 100]);
+    await page.close();
+  });
+});
+
 describe('auto clicker', () => {
   test('sends all nine settings as numbers in order after each change', async () => {
     const { page } = await openPage(browser);

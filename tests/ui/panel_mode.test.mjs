@@ -3,7 +3,11 @@
 // and the process's own script hides the other panels.
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { startBrowser, openPage, calls, clearCalls, waitForCall, typeInto, buildPage, injectPanelScript, PANEL_CALLS } from './harness.mjs';
+import { spawnSync } from 'node:child_process';
+import { cpSync, mkdtempSync, rmSync, appendFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { ROOT, startBrowser, openPage, calls, clearCalls, waitForCall, typeInto, buildPage, injectPanelScript, PANEL_CALLS } from './harness.mjs';
 
 let browser;
 let builtPage;
@@ -36,6 +40,21 @@ describe('the built page', () => {
     assert.deepEqual(main.otherRequests, []);
     assert.deepEqual(errors, []);
     await main.close();
+  });
+});
+
+describe('building the page', () => {
+  test('refuses a script or stylesheet that would close its own element early', () => {
+    for (const [file, text] of [['app.js', "const s = '</script>';"], ['style.css', '/* </style> */']]) {
+      const dir = mkdtempSync(path.join(tmpdir(), 'varnet-ui-src-'));
+      cpSync(path.join(ROOT, 'ui'), dir, { recursive: true });
+      appendFileSync(path.join(dir, file), text);
+      const run = spawnSync('cmake', [`-DPAGE_SOURCE_DIR=${dir}`, `-DPAGE_OUTPUT=${path.join(dir, 'out', 'index.html')}`,
+        '-P', path.join(ROOT, 'cmake', 'inline_page.cmake')], { encoding: 'utf8' });
+      rmSync(dir, { recursive: true, force: true });
+      assert.notEqual(run.status, 0, file);
+      assert.match(run.stderr, /closing tag/);
+    }
   });
 });
 
