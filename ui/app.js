@@ -230,20 +230,39 @@ async function onThemeChosen(event) {
 function visibleContentHeight() {
   let bottom = 0;
   for (const el of document.body.children) {
-    if (el.offsetParent === null && getComputedStyle(el).position !== 'fixed') continue;
-    if (getComputedStyle(el).position === 'fixed') continue;
+    const style = getComputedStyle(el);
+    if (style.display === 'none' || style.position === 'fixed' || style.position === 'absolute') continue;
     bottom = Math.max(bottom, el.getBoundingClientRect().bottom + window.scrollY);
   }
   const padding = parseFloat(getComputedStyle(document.body).paddingBottom) || 0;
   return Math.ceil(bottom + padding);
 }
 
+let lastFit = { width: 0, height: 0 };
+
 function resizeHostWindow() {
   if (!has('resizeWindow')) return;
   const limit = (window.screen && window.screen.availHeight) ? window.screen.availHeight - 40 : 900;
   const height = Math.max(120, Math.min(limit, visibleContentHeight() + 2));
   const width = inPanel ? PANEL_WINDOW_WIDTH : Math.max(PANEL_WINDOW_WIDTH, window.innerWidth);
+  lastFit = { width, height };
   call('resizeWindow', width, height);
+}
+
+// A pop-out window keeps fitting its panel as the panel grows or shrinks
+// (a hint shows, the event list fills).
+function followPanelSize() {
+  if (!inPanel || typeof ResizeObserver !== 'function') return;
+  let queued = false;
+  new ResizeObserver(() => {
+    if (queued) return;
+    queued = true;
+    requestAnimationFrame(() => {
+      queued = false;
+      const height = visibleContentHeight() + 2;
+      if (lastFit.height && Math.abs(height - lastFit.height) > 2) resizeHostWindow();
+    });
+  }).observe($('dashboard'));
 }
 
 // ---------------------------------------------------------------- status
@@ -1058,7 +1077,10 @@ async function start() {
     await fetchEvents();
   } finally {
     reveal();
-    if (inPanel) resizeHostWindow();
+    if (inPanel) {
+      resizeHostWindow();
+      followPanelSize();
+    }
     pollTimer = setTimeout(poll, POLL_MS);
   }
 }

@@ -71,6 +71,12 @@ describe('in a pop-out window', () => {
     const used = new Set((await calls(page)).map((c) => c.name));
     for (const name of used) assert.ok(PANEL_CALLS.includes(name), name);
     assert.ok(used.has('getTrackerStatus') && used.has('getMacroEvents'));
+
+    // When the list fills, the window is fitted again, taller.
+    await clearCalls(page);
+    await page.evaluate(() => window.__fake.writeSideFiles());
+    const refit = await waitForCall(page, 'resizeWindow');
+    assert.ok(refit.args[1] > resize.args[1], `${refit.args[1]} after ${resize.args[1]}`);
     assert.deepEqual(errors, []);
     await page.close();
   });
@@ -89,7 +95,7 @@ describe('in a pop-out window', () => {
     await header.click();
     await page.click('#recorder-panel .panel-btn');
     await waitForCall(page, 'closeThisWindow');
-    const list = (await calls(page)).filter((c) => !c.name.startsWith('get'));
+    const list = (await calls(page)).filter((c) => !c.name.startsWith('get') && c.name !== 'resizeWindow');
     assert.deepEqual(list.map((c) => c.name), ['toggleRecording', 'updateTracker', 'updateTracker', 'optimizeMacro', 'beginWindowDrag', 'closeThisWindow']);
     assert.deepEqual(list[2].args, [false, true, true, true, false, 2, false, 500]);
     assert.deepEqual(list[4].args, ['']);
@@ -104,7 +110,7 @@ describe('in a pop-out window', () => {
     await clearCalls(page);
     await typeInto(page, '#clk-ms', '40');
     await page.click('#clk-toggle');
-    const list = (await calls(page)).filter((c) => !c.name.startsWith('get'));
+    const list = (await calls(page)).filter((c) => !c.name.startsWith('get') && c.name !== 'resizeWindow');
     assert.deepEqual(list.map((c) => c.name), ['updateSpammer', 'toggleSpammer']);
     assert.deepEqual(list[0].args, [0, 0, 0, 40, 0, 0, 1, 10, 0]);
     await page.close();
