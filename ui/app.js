@@ -274,15 +274,33 @@ function keyName(name, fallback) {
 // A button's hotkey badge; no badge while the program names no key.
 function showHotkey(id, name) {
   const kbd = $(id);
-  kbd.textContent = name;
+  setText(kbd, name);
   kbd.hidden = name === '';
+}
+
+// Writes only what changed: the status arrives four times a second, and a
+// rewrite of the same words would be announced again by a screen reader.
+function setText(el, text) {
+  if (el.textContent !== text) el.textContent = text;
+}
+
+function setAttr(el, name, value) {
+  if (el.getAttribute(name) !== value) el.setAttribute(name, value);
 }
 
 function setRunButton(button, on, startText, stopText) {
   button.dataset.on = String(on);
-  button.querySelector('.run-label').textContent = on ? stopText : startText;
-  button.setAttribute('aria-pressed', String(on));
+  setText(button.querySelector('.run-label'), on ? stopText : startText);
+  setAttr(button, 'aria-pressed', String(on));
 }
+
+function setRunChip(chip, on) {
+  chip.dataset.on = String(on);
+  setText(chip, on ? 'Running' : 'Stopped');
+}
+
+const SLOT_KEYCAPS = { rec: ['hk-rec', 'hkRec'], play: ['hk-play', 'hkPlay'], auto: ['hk-auto', 'hkAuto'],
+  keyspamhotkey: ['hk-keyspam', 'hkKeySpam'], keyspamtarget: ['ks-target', 'keySpamTarget'] };
 
 function applyStatus(raw) {
   const before = model.status;
@@ -290,36 +308,25 @@ function applyStatus(raw) {
   model.status = st;
 
   $('app-state').dataset.state = st.state;
-  $('app-state-text').textContent = st.state;
+  setText($('app-state-text'), st.state);
   $('app-clicking').hidden = !st.autoClicking;
   $('app-spamming').hidden = !st.keySpamming;
 
-  const clkState = $('clk-state');
-  clkState.dataset.on = String(st.autoClicking);
-  clkState.textContent = st.autoClicking ? 'Running' : 'Stopped';
+  setRunChip($('clk-state'), st.autoClicking);
   setRunButton($('clk-toggle'), st.autoClicking, 'Start', 'Stop');
   showHotkey('clk-hotkey', st.hkAuto);
 
-  const ksState = $('ks-state');
-  ksState.dataset.on = String(st.keySpamming);
-  ksState.textContent = st.keySpamming ? 'Running' : 'Stopped';
+  setRunChip($('ks-state'), st.keySpamming);
   setRunButton($('ks-toggle'), st.keySpamming, 'Start', 'Stop');
   showHotkey('ks-hotkey', st.hkKeySpam);
 
-  const recording = st.state === 'Recording';
-  const playing = st.state === 'Playing';
   $('rec-state').dataset.state = st.state;
-  $('rec-state').textContent = st.state;
-  setRunButton($('rec-toggle'), recording, 'Record', 'Stop');
-  setRunButton($('play-toggle'), playing, 'Play', 'Stop');
+  setText($('rec-state'), st.state);
+  setRunButton($('rec-toggle'), st.state === 'Recording', 'Record', 'Stop');
+  setRunButton($('play-toggle'), st.state === 'Playing', 'Play', 'Stop');
   showHotkey('rec-hotkey', st.hkRec);
   showHotkey('play-hotkey', st.hkPlay);
 
-  $('hk-rec').textContent = keyName(st.hkRec, '—');
-  $('hk-play').textContent = keyName(st.hkPlay, '—');
-  $('hk-auto').textContent = keyName(st.hkAuto, '—');
-  $('hk-keyspam').textContent = keyName(st.hkKeySpam, '—');
-  $('ks-target').textContent = keyName(st.keySpamTarget, '—');
   showReassigning(st.reassigning);
 
   document.body.classList.toggle('panel-hover', st.panelHover);
@@ -329,22 +336,24 @@ function applyStatus(raw) {
   updateProfileLock();
 }
 
+// Key names, with the one being reassigned shown as waiting for its key.
 function showReassigning(slot) {
+  for (const [name, [id, key]] of Object.entries(SLOT_KEYCAPS)) {
+    const waiting = name === slot;
+    const keycap = $(id);
+    keycap.classList.toggle('waiting', waiting);
+    setText(keycap, waiting ? 'Press a key' : keyName(model.status[key], '—'));
+  }
   for (const button of document.querySelectorAll('button[data-slot]')) {
     const waiting = button.dataset.slot === slot;
     const row = button.closest('li');
     if (row) row.classList.toggle('waiting', waiting);
-    button.textContent = waiting ? 'Press a key…' : (button.id === 'ks-settarget' ? 'Press a key to set' : 'Reassign');
-    button.setAttribute('aria-pressed', String(waiting));
+    setText(button, waiting ? 'Press a key…' : (button.id === 'ks-settarget' ? 'Press a key to set' : 'Reassign'));
+    setAttr(button, 'aria-pressed', String(waiting));
   }
-  $('ks-target').classList.toggle('waiting', slot === 'keyspamtarget');
-  if (slot === 'keyspamtarget') $('ks-target').textContent = 'Press a key';
-  for (const row of document.querySelectorAll('.hotkeys li')) {
-    if (row.dataset.slot === slot) row.querySelector('.keycap').textContent = 'Press a key';
-  }
-  $('hk-note').textContent = slot !== ''
+  setText($('hk-note'), slot !== ''
     ? 'Waiting for a key or mouse button… Esc cancels.'
-    : 'Press Reassign, then the new key or mouse button. Esc cancels.';
+    : 'Press Reassign, then the new key or mouse button. Esc cancels.');
 }
 
 let polling = false;
