@@ -364,7 +364,10 @@ async function poll() {
   if (polling) return;
   polling = true;
   try {
-    if (has('getTrackerStatus')) applyStatus(await call('getTrackerStatus'));
+    // A pop-out window may read the status file half written: such a read
+    // gives no object and the last good status stays on screen.
+    const status = await call('getTrackerStatus');
+    if (status && typeof status === 'object') applyStatus(status);
     await refreshEventsIfStale();
     await checkPickedLocation();
     await pollTheme();
@@ -752,8 +755,10 @@ async function fetchEvents() {
   const started = performance.now();
   try {
     const list = await call('getMacroEvents');
-    model.events = Array.isArray(list) ? list : [];
-    model.fetchedCount = model.events.length;
+    // A list read half written is no list: keep the one on screen.
+    if (!Array.isArray(list)) return;
+    model.events = list;
+    model.fetchedCount = list.length;
     renderEvents(true);
     showEventCount(model.events.length);
   } finally {

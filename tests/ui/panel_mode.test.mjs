@@ -150,6 +150,18 @@ describe('in a pop-out window', () => {
     await page.evaluate(() => window.__fake.writeSideFiles());
     await page.waitForFunction(() => document.getElementById('ev-count').textContent === '6');
     assert.equal(await page.textContent('#rec-hotkey'), 'F8');
+
+    // The main process may be rewriting the files while the window reads
+    // them: a half line keeps what is shown.
+    await page.evaluate(() => {
+      window.__fake.state.statusFile = '{"state":"Recording","cou';
+      window.__fake.state.eventsFile = '[{"id":0,"time":0.0';
+      window.__fake.state.profiles[0].events.pop();
+    });
+    await page.waitForTimeout(800);
+    assert.equal(await page.textContent('#rec-state'), 'Idle');
+    assert.equal(await page.textContent('#ev-count'), '6');
+    assert.equal(await page.$$eval('#ev-body tr:not(.spacer)', (l) => l.length), 6);
     assert.deepEqual(errors, []);
     await page.close();
   });
