@@ -359,6 +359,11 @@
     calls,
     handlerMs,
     names() { return calls.map((c) => c.name); },
+    // The text the program would return for this argument text.
+    answer(name, argText = '[]') {
+      const handler = options.panel ? (panelHandlers[name] || handlers[name]) : handlers[name];
+      return handler(argText);
+    },
     clear() { calls.length = 0; },
     // The user presses a key while a reassignment waits (Esc cancels).
     pressKey(code) {
