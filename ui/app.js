@@ -886,6 +886,7 @@ function renderProfiles() {
     items.push(empty);
   }
   list.replaceChildren(...items);
+  setText($('app-profile'), names[current] || '');
   updateProfileLock();
 }
 

@@ -255,6 +255,7 @@ describe('profiles', () => {
     await page.fill('#profile-name', 'Work');
     await page.press('#profile-name', 'Enter');
     await page.waitForSelector('.profile-item[aria-current="true"] >> text=Work');
+    assert.equal(await page.textContent('#app-profile'), 'Work');
     let list = await commandCalls(page);
     assert.deepEqual(list.slice(0, 4).map((c) => c.name), ['addProfile', 'getProfiles', 'getSettings', 'getMacroEvents']);
     assert.deepEqual(list[0].args, ['Work']);
@@ -318,6 +319,8 @@ describe('profiles', () => {
     assert.equal(await page.textContent('.profile-item[data-index="1"] .name'), name);
     assert.equal(await page.$$eval('#profile-list b, #profile-list img', (l) => l.length), 0);
     await page.click('.profile-item[data-index="1"]');
+    await page.waitForFunction((n) => document.getElementById('app-profile').textContent === n, name);
+    assert.equal(await page.$$eval('.app-bar b, .app-bar img', (l) => l.length), 0);
     await page.click('#profile-delete');
     assert.ok((await page.textContent('#confirm-text')).includes(name));
     assert.equal(await page.$$eval('#confirm-dialog b, #confirm-dialog img', (l) => l.length), 0);
