@@ -151,10 +151,10 @@ function readDecimal(input, min, max, name) {
 
 // Reads every field of a form; on the first bad one marks it, shows the
 // hint and returns null so that nothing is sent.
-function readFields(specs, hintId) {
+function readFields(fields, hintId) {
   const values = {};
-  clearInvalid(specs.map((f) => $(f.id)), hintId);
-  for (const f of specs) {
+  clearInvalid(fields.map((f) => $(f.id)), hintId);
+  for (const f of fields) {
     const input = $(f.id);
     const result = f.decimal ? readDecimal(input, f.min, f.max, f.name) : readWhole(input, f.min, f.max, f.name);
     if (result.error) {
