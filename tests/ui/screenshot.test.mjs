@@ -128,12 +128,32 @@ after(() => {
   if (runtimeDir) rmSync(runtimeDir, { recursive: true, force: true });
 });
 
+// The colour of the page's background just inside the window's left edge,
+// beside the panels: it tells which theme the page applied.
+function backgroundAt(name, g) {
+  const file = path.join(ARTIFACTS, `${name}.png`);
+  return execFileSync('convert', [file, '-format', `%[hex:p{${g.x + 4},${g.y + 300}}]`, 'info:'], { encoding: 'utf8' })
+    .trim().slice(0, 6).toLowerCase();
+}
+
+// Rendering may shift a channel by a step or two.
+function assertColour(actual, expected) {
+  const channels = (hex) => [0, 2, 4].map((i) => parseInt(hex.slice(i, i + 2), 16));
+  const a = channels(actual);
+  const e = channels(expected);
+  assert.ok(a.every((v, i) => Math.abs(v - e[i]) <= 3), `background #${actual}, expected about #${expected}`);
+}
+
 test('the real window shows the page at 420 × 560', { skip, timeout: 120000 }, async () => {
   const g = await captureWindow('main-window');
   assert.equal(g.width, 420);
   assert.equal(g.height, 560);
+  assertColour(backgroundAt('main-window', g), 'eef2f7');
 });
 
-test('the real window shows the page in the saved dark theme', { skip, timeout: 120000 }, async () => {
-  await captureWindow('main-window-midnight', 'midnight');
+test('the real window shows the page in the theme the program saved', { skip, timeout: 120000 }, async () => {
+  // Only the program's answer to the page's getSharedTheme can bring the
+  // dark background.
+  const g = await captureWindow('main-window-midnight', 'midnight');
+  assertColour(backgroundAt('main-window-midnight', g), '0d1220');
 });
