@@ -7,7 +7,7 @@ import { spawnSync } from 'node:child_process';
 import { cpSync, mkdtempSync, rmSync, appendFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { ROOT, startBrowser, openPage, calls, clearCalls, waitForCall, typeInto, buildPage, injectPanelScript, PANEL_CALLS } from './harness.mjs';
+import { ROOT, PAGE_URL, startBrowser, openPage, calls, clearCalls, waitForCall, typeInto, buildPage, injectPanelScript, PANEL_CALLS } from './harness.mjs';
 
 let browser;
 let builtPage;
@@ -40,6 +40,24 @@ describe('the built page', () => {
     assert.deepEqual(main.otherRequests, []);
     assert.deepEqual(errors, []);
     await main.close();
+  });
+});
+
+describe('without the program', () => {
+  test('the page opened from disk shows its defaults and offers nothing it cannot do', async () => {
+    const page = await browser.context.newPage();
+    const errors = [];
+    page.on('pageerror', (err) => errors.push(String(err)));
+    await page.goto(PAGE_URL);
+    await page.waitForFunction(() => getComputedStyle(document.body).visibility === 'visible');
+    assert.equal(await page.inputValue('#clk-ms'), '100');
+    assert.equal(await page.$$eval('.panel-btn', (l) => l.filter((b) => !b.hidden).length), 0);
+    assert.ok(await page.isHidden('#clk-pick'));
+    await page.click('#clk-toggle');
+    await page.selectOption('#theme-select', 'forest');
+    assert.equal(await page.getAttribute('html', 'data-theme'), 'forest');
+    assert.deepEqual(errors, []);
+    await page.close();
   });
 });
 
