@@ -114,6 +114,16 @@ bool windowNormalPlacement(void* window, ScreenRect& rect, bool& maximized) {
     placement.length = sizeof placement;
     if (!window || !GetWindowPlacement(asWindow(window), &placement)) return false;
     rect = fromRect(placement.rcNormalPosition);
+    // The placement is in workspace coordinates, which start at the work
+    // area's corner: with a taskbar at the top or left, taken as screen
+    // coordinates it would creep the window across the screen start by start.
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(MonitorFromWindow(asWindow(window), MONITOR_DEFAULTTONEAREST), &info)) {
+        int32_t dx = info.rcWork.left - info.rcMonitor.left;
+        int32_t dy = info.rcWork.top - info.rcMonitor.top;
+        rect = ScreenRect{rect.left + dx, rect.top + dy, rect.right + dx, rect.bottom + dy};
+    }
     maximized = placement.showCmd == SW_SHOWMAXIMIZED;
     return true;
 }
