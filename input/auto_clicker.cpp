@@ -50,7 +50,7 @@ void autoClickerStep() {
     const ClickerSettings& c = s.clicker;
     if (!s.autoClicking) {
         s.clickCount = 0;
-        platform::sleepMs(10);
+        waitWhileIdle(s.autoClicking);
         return;
     }
     if (c.rptMode == 0 && s.clickCount >= c.rptTimes) {

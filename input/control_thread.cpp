@@ -4,6 +4,7 @@
 #include "app/state.h"
 #include "app/workers.h"
 #include "bridge/page_calls.h"
+#include "input/engine_wait.h"
 #include "input/engines.h"
 #include "input/mouse_flags.h"
 #include "platform/platform.h"
@@ -74,7 +75,9 @@ void applySpammerRequest() {
     AppState& s = appState();
     if (!s.toggleSpammerRequested.exchange(false)) return;
     // Whichever button was in use, none may stay down.
-    if (!invert(s.autoClicking)) {
+    if (invert(s.autoClicking)) {
+        wakeIdleEngines();
+    } else {
         releaseMouse(mouse_flags::LeftUp);
         releaseMouse(mouse_flags::RightUp);
         releaseMouse(mouse_flags::MiddleUp);
@@ -84,7 +87,11 @@ void applySpammerRequest() {
 void applyKeySpamRequest() {
     AppState& s = appState();
     if (!s.toggleKeySpamRequested.exchange(false)) return;
-    if (!invert(s.keySpamming)) platform::sendKeyEvent(uint32_t(s.keySpam.keySpamTarget.load()), false);
+    if (invert(s.keySpamming)) {
+        wakeIdleEngines();
+    } else {
+        platform::sendKeyEvent(uint32_t(s.keySpam.keySpamTarget.load()), false);
+    }
 }
 
 }  // namespace
@@ -102,6 +109,8 @@ void controlThread() {
         controlPass();
         platform::sleepMs(10);
     }
+    // The idle engines sleep until told; shutdown must not wait for their check.
+    wakeIdleEngines();
 }
 
 std::string callToggleRecording(const std::string&) {

@@ -41,6 +41,23 @@ void waitInterval(int64_t start, int64_t ticks, const std::atomic<bool>& active)
     }
 }
 
+namespace {
+std::atomic<uint32_t> idleWake{0};
+}
+
+void waitWhileIdle(const std::atomic<bool>& active) {
+    // Taken before the flags are read, so a switch-on between the read and
+    // the sleep changes the word and the sleep does not begin.
+    uint32_t seen = idleWake.load();
+    if (active || !appState().running) return;
+    platform::waitWhileEqual(idleWake, seen, kIdleCheckMs);
+}
+
+void wakeIdleEngines() {
+    idleWake.fetch_add(1);
+    platform::wakeWaiters(idleWake);
+}
+
 void waitDoubleClickGap() {
     int64_t start = platform::perfCounter();
     int64_t gap = int64_t(0.015 * double(engineFrequency()));

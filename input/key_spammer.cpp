@@ -15,7 +15,7 @@ void keySpamStep() {
     const KeySpamSettings& k = s.keySpam;
     if (!s.keySpamming) {
         s.keySpamCount = 0;
-        platform::sleepMs(10);
+        waitWhileIdle(s.keySpamming);
         return;
     }
     if (k.ksRptMode == 0 && s.keySpamCount >= k.ksRptTimes) {

@@ -26,6 +26,7 @@ int64_t realNow() {
 namespace fake {
 
 void useManualClock(bool manual) { manualClock = manual; }
+bool manualClockInUse() { return manualClock; }
 void advanceClock(int64_t nanoseconds) { manualNow += nanoseconds; }
 
 void setPlaces(const std::string& dataDir, const std::string& sideFileDir,
