@@ -84,6 +84,9 @@ Display* sender() {
 // Picks up changes of the keyboard layout or the pointer map (ours included)
 // that the server announced since the last record.
 void followMappingChanges(Display* display) {
+    // Held across the check and the take: another sender taking the event in
+    // between would leave this one blocked in XNextEvent.
+    XLockDisplay(display);
     while (XEventsQueued(display, QueuedAfterReading) > 0) {
         XEvent event;
         XNextEvent(display, &event);
@@ -95,6 +98,7 @@ void followMappingChanges(Display* display) {
             loadKeymap(display, false);
         }
     }
+    XUnlockDisplay(display);
 }
 
 KeyCode keycodeAtFirstLevel(KeySym keysym) {

@@ -113,3 +113,14 @@ TEST_F(EnginesThroughPipe, StoppingTheKeySpammerLeavesTheKeyReleased) {
     EXPECT_GE(releases.size(), presses.size());
     EXPECT_EQ(events.back().type, XI_RawKeyRelease);
 }
+
+TEST_F(EnginesThroughPipe, ClickerAndKeySpammerSendSideBySide) {
+    command("updateSpammer|0,0,0,1,0,0,0,50,0");
+    command("updateKeySpam|0,0,0,1,0,50");
+    command("toggleSpammer|");
+    command("toggleKeySpam|");
+    auto events = eventsUntilQuiet();
+    EXPECT_EQ(e2e::ofType(events, XI_RawButtonPress).size(), 50u);
+    EXPECT_EQ(e2e::ofType(events, XI_RawKeyPress).size(), 50u);
+    EXPECT_EQ(e2e::ofType(events, XI_RawKeyRelease).size(), 50u);
+}
