@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -39,12 +40,14 @@ std::atomic<int32_t> wheelRest{0}, horizontalWheelRest{0};
 void loadPointerMap(Display* display) {
     unsigned char map[256];
     int count = XGetPointerMapping(display, map, 256);
-    for (int logical = 1; logical <= kMaxButton; ++logical) physicalButton[logical] = 0;
+    uint8_t physicalFor[kMaxButton + 1] = {};
     // Count down so the lowest physical button wins when two share a meaning.
-    for (int physical = count; physical >= 1; --physical) {
+    for (int physical = std::min(count, 255); physical >= 1; --physical) {
         int logical = map[physical - 1];
-        if (logical >= 1 && logical <= kMaxButton) physicalButton[logical] = uint8_t(physical);
+        if (logical >= 1 && logical <= kMaxButton) physicalFor[logical] = uint8_t(physical);
     }
+    // Whole entries only: a sender in another thread never sees a gap.
+    for (int logical = 1; logical <= kMaxButton; ++logical) physicalButton[logical] = physicalFor[logical];
 }
 
 void loadKeymap(Display* display, bool chooseSpares) {
