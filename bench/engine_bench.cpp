@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -116,9 +117,36 @@ double cpuPercentOver(pid_t pid, int ms) {
     return 100.0 * double(cpu1 - cpu0) / double(t1 - t0);
 }
 
+std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five;
+    in >> one >> five;
+    return one + " " + five;
+}
+
+// How late this machine wakes a thread that sleeps to an exact point: the
+// floor under any period error and jitter the clicker can reach here.
+Figures timerBaseline(int periodMs, int samples) {
+    std::vector<double> late;
+    int64_t next = e2e::monotonicNs();
+    for (int i = 0; i < samples; ++i) {
+        next += int64_t(periodMs) * 1000000;
+        timespec at{time_t(next / 1000000000), long(next % 1000000000)};
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr);
+        late.push_back(double(e2e::monotonicNs() - next) / 1e6);
+    }
+    Figures f;
+    for (double l : late) f.meanErrorMs += l;
+    f.meanErrorMs /= double(samples);
+    f.p99JitterMs = percentile(late, 0.99);
+    return f;
+}
+
 }  // namespace
 
 int main() {
+    std::printf("load average (1, 5 min) at start: %s\n", loadAverage().c_str());
+    Figures baseline = timerBaseline(10, 300);
     e2e::XServer x = e2e::startXServer();
     e2e::Folders folders = e2e::makeFolders();
     e2e::RawObserver observer;
@@ -163,6 +191,9 @@ int main() {
     std::printf("%-44s %12zu %12zu\n", "clicks observed (1 ms run / 10 ms run)", fast.clicks, paced.clicks);
     std::printf("%-44s %11.3f%%\n", "varnet CPU while clicking every 10 ms", clickingCpu);
     std::printf("%-44s %11.3f%%\n", "varnet CPU while idle", idleCpu);
+    std::printf("%-44s %12.3f\n", "machine: mean lateness of a 10 ms timer, ms", baseline.meanErrorMs);
+    std::printf("%-44s %12.3f\n", "machine: p99 lateness of a 10 ms timer, ms", baseline.p99JitterMs);
+    std::printf("load average (1, 5 min) at end: %s\n", loadAverage().c_str());
     std::printf("targets: >= 950/s and >= 1.15x xdotool; error <= 0.1 ms; p99 jitter <= 0.5 ms; idle < 0.2%%\n");
 
     e2e::terminateAndWait(pid, 5000);

@@ -2,6 +2,8 @@
 // presses keys for real: an independent XInput2 observer counts what reached
 // the X server.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 // After gtest: Xlib's macros would clash with its names.
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
@@ -83,11 +85,13 @@ TEST_F(EnginesThroughPipe, StoppingTheClickerSendsLeftRightAndMiddleReleases) {
     auto releases = e2e::ofType(events, XI_RawButtonRelease);
     ASSERT_FALSE(presses.empty());
     for (const auto& press : presses) EXPECT_EQ(press.detail, 2);
-    // Each middle click was released, then the stop released all three buttons.
-    ASSERT_EQ(releases.size(), presses.size() + 3);
-    std::vector<int> last(3);
-    for (size_t i = 0; i < 3; ++i) last[i] = releases[releases.size() - 3 + i].detail;
-    EXPECT_EQ(last, (std::vector<int>{1, 3, 2}));
+    // Each middle click was released, and the stop released all three
+    // buttons once more (a click under way may finish around them).
+    std::vector<int> released = details(releases);
+    EXPECT_EQ(std::count(released.begin(), released.end(), 1), 1);
+    EXPECT_EQ(std::count(released.begin(), released.end(), 3), 1);
+    EXPECT_EQ(size_t(std::count(released.begin(), released.end(), 2)), presses.size() + 1);
+    EXPECT_EQ(events.back().type, XI_RawButtonRelease);
 }
 
 TEST_F(EnginesThroughPipe, KeySpammerPressesTheSpaceBarCountedTimes) {
