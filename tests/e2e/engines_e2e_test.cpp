@@ -42,7 +42,7 @@ protected:
     void command(const std::string& text) { ASSERT_TRUE(e2e::sendToPipe(pipe, text)) << text; }
 
     std::vector<e2e::ObservedEvent> eventsUntilQuiet() {
-        return e2e::collectUntilQuiet(observer, 500, 10000);
+        return e2e::collectUntilQuiet(observer, 1000, 15000);
     }
     static std::vector<int> details(const std::vector<e2e::ObservedEvent>& events) {
         std::vector<int> out;

@@ -57,7 +57,7 @@ TEST_F(PipeAcrossProcesses, PanelCommandsDriveTheProgram) {
     startProgram();
     sendPanelCommand("updateSpammer", "0,0,0,2,0,0,0,3,0");
     sendPanelCommand("toggleSpammer", "");
-    EXPECT_EQ(pressesSeen(500), 3u);
+    EXPECT_EQ(pressesSeen(1000), 3u);
 }
 
 TEST_F(PipeAcrossProcesses, BadTrafficChangesNothingAndTheServerGoesOn) {
@@ -76,7 +76,7 @@ TEST_F(PipeAcrossProcesses, BadTrafficChangesNothingAndTheServerGoesOn) {
     // The settings are still the defaults: a counted run needs only the mode.
     EXPECT_TRUE(e2e::sendToPipe(pipe, "updateSpammer|0,0,0,1,0,0,0,2,0"));
     EXPECT_TRUE(e2e::sendToPipe(pipe, "toggleSpammer|"));
-    EXPECT_EQ(pressesSeen(500), 2u);
+    EXPECT_EQ(pressesSeen(1000), 2u);
 }
 
 TEST_F(PipeAcrossProcesses, AClientThatNeverWritesDoesNotHoldTheServer) {
