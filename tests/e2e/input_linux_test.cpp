@@ -37,7 +37,7 @@ protected:
     void SetUp() override { e2e::collectUntilQuiet(observer, 50, 1000); }
 
     static Display* display() { return static_cast<Display*>(observer.display); }
-    static std::vector<e2e::ObservedEvent> seen() { return e2e::collectUntilQuiet(observer, 200, 3000); }
+    static std::vector<e2e::ObservedEvent> seen() { return e2e::collectUntilQuiet(observer, 500, 5000); }
     static std::vector<int> details(const std::vector<e2e::ObservedEvent>& events, int type) {
         std::vector<int> out;
         for (const auto& e : e2e::ofType(events, type)) out.push_back(e.detail);
