@@ -54,10 +54,12 @@ bool readOne(RawObserver& observer, ObservedEvent& out) {
         if (cookie->evtype == XI_ButtonPress) {
             auto* device = static_cast<XIDeviceEvent*>(cookie->data);
             out.detail = device->detail;
+            out.serverTime = device->time;
             out.fromXTest = device->sourceid == observer.xtestPointer;
         } else {
             auto* raw = static_cast<XIRawEvent*>(cookie->data);
             out.detail = raw->detail;
+            out.serverTime = raw->time;
             out.fromXTest = raw->sourceid == observer.xtestPointer || raw->sourceid == observer.xtestKeyboard;
         }
         XFreeEventData(display, cookie);

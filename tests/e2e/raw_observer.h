@@ -13,6 +13,7 @@ struct ObservedEvent {
     int detail = 0;       // keycode or button (raw: as the device sent it; XI_ButtonPress: mapped)
     bool fromXTest = false;  // sent through XTest by some client
     int64_t at = 0;       // CLOCK_MONOTONIC nanoseconds when it was read
+    unsigned long serverTime = 0;  // milliseconds, stamped by the server when it took the event
 };
 
 struct RawObserver {
