@@ -15,9 +15,8 @@ struct KeyEntry {
     const char* name;  // as Windows names it; nullptr: use the keysym's name
 };
 
-// Ordered by code. Where two codes share a keysym (Shift and Left Shift,
-// Print and Snapshot) the later one is what a keysym maps back to: it is the
-// code the keyboard hooks of Windows report for that key.
+// Ordered by code. Some codes share a keysym (Shift and Left Shift, Print
+// and Snapshot): X11 has one key where Windows has two codes.
 const KeyEntry kKeys[] = {
     {0x03, XK_Cancel, nullptr},
     {0x08, XK_BackSpace, "Backspace"},
@@ -126,18 +125,6 @@ Keysym keysymForVirtualKey(uint32_t vk) {
     if (vk >= 0x70 && vk <= 0x87) return XK_F1 + (vk - 0x70);
     const KeyEntry* entry = findCode(vk);
     return entry ? entry->keysym : NoSymbol;
-}
-
-uint32_t virtualKeyForKeysym(Keysym keysym) {
-    if (keysym >= XK_0 && keysym <= XK_9) return uint32_t('0' + (keysym - XK_0));
-    if (keysym >= XK_a && keysym <= XK_z) return uint32_t('A' + (keysym - XK_a));
-    if (keysym >= XK_A && keysym <= XK_Z) return uint32_t('A' + (keysym - XK_A));
-    if (keysym >= XK_KP_0 && keysym <= XK_KP_9) return uint32_t(0x60 + (keysym - XK_KP_0));
-    if (keysym >= XK_F1 && keysym <= XK_F24) return uint32_t(0x70 + (keysym - XK_F1));
-    for (size_t i = sizeof kKeys / sizeof kKeys[0]; i-- > 0;) {
-        if (kKeys[i].keysym == keysym) return kKeys[i].vk;
-    }
-    return 0;
 }
 
 const char* standardKeyName(uint32_t vk) {

@@ -1,5 +1,5 @@
-// Windows virtual-key codes, which Varnet stores everywhere, against X11
-// keysyms, and the names shown for them. Pure tables: no X connection.
+// From the Windows virtual-key codes Varnet stores everywhere to the X11
+// keysyms it sends, and the names shown for them. Pure tables: no X connection.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,6 @@ using Keysym = unsigned long;  // X11 KeySym
 // The keysym of the key the code stands for; 0 (NoSymbol) when none. Letters
 // give their lower-case keysym, the numeric-pad digits their keypad keysym.
 Keysym keysymForVirtualKey(uint32_t vk);
-// The code for a keysym of either case; 0 when Varnet has no code for it.
-uint32_t virtualKeyForKeysym(Keysym keysym);
 // The name Windows shows for the standard keys of a US keyboard; nullptr when
 // the code has none there.
 const char* standardKeyName(uint32_t vk);
