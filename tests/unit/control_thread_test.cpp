@@ -1,3 +1,7 @@
+#include <chrono>
+#include <thread>
+
+#include "app/workers.h"
 #include "bridge/page_calls.h"
 #include "input/engines.h"
 #include "platform/platform.h"
@@ -157,4 +161,25 @@ TEST_F(ControlThread, AReassignmentWaitsForItsKeyAndAnUnknownSlotStoresNothing) 
     EXPECT_EQ(appState().reassignSlot, 0);
     EXPECT_EQ(appState().hotkeys.hkRec, 119);
     EXPECT_EQ(appState().keySpam.keySpamTarget, 32);
+}
+
+TEST_F(ControlThread, WorkerThreadsStartStopAndEndAtShutdown) {
+    fake::useManualClock(false);
+    appState().clicker.sms = 1;
+    appState().keySpam.ksms = 1;
+    std::thread clicker(autoClickerThread), keys(keySpamThread), control(controlThread);
+    auto waitFor = [](auto condition) {
+        for (int i = 0; i < 5000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return condition();
+    };
+    callToggleSpammer("");
+    callToggleKeySpam("");
+    EXPECT_TRUE(waitFor([] { return appState().clickCount >= 3 && appState().keySpamCount >= 3; }));
+    callToggleSpammer("");
+    callToggleKeySpam("");
+    EXPECT_TRUE(waitFor([] { return !appState().autoClicking && !appState().keySpamming; }));
+    appState().running = false;
+    clicker.join();
+    keys.join();
+    control.join();
 }
