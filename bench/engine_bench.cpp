@@ -142,11 +142,72 @@ Figures timerBaseline(int periodMs, int samples) {
     return f;
 }
 
+struct Round {
+    Figures fast, fastX, paced, pacedX, baseline;
+    double idleCpu = 0, clickingCpu = 0;
+};
+
+Round measureRound(e2e::RawObserver& observer, const std::string& display, const std::string& pipe,
+                   pid_t pid) {
+    Round r;
+    r.baseline = timerBaseline(10, 300);
+    r.idleCpu = cpuPercentOver(pid, 10000);
+    r.fast = runVarnet(observer, pipe, 1, 3000);
+    r.fastX = runXdotool(observer, display, 1, 3000);
+    // CPU while clicking every 10 ms, measured during a long run of its own.
+    drain(observer);
+    e2e::sendToPipe(pipe, "updateSpammer|0,0,0,10,0,0,1,0,0");
+    e2e::sendToPipe(pipe, "toggleSpammer|");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    r.clickingCpu = cpuPercentOver(pid, 5000);
+    e2e::sendToPipe(pipe, "toggleSpammer|");
+    r.paced = runVarnet(observer, pipe, 10, 500);
+    r.pacedX = runXdotool(observer, display, 10, 500);
+    return r;
+}
+
+template <typename Field>
+double medianOf(const std::vector<Round>& rounds, Field field) {
+    std::vector<double> values;
+    for (const Round& r : rounds) values.push_back(field(r));
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void printRow(const char* label, const std::vector<Round>& rounds, double (*field)(const Round&)) {
+    std::printf("%-46s", label);
+    for (const Round& r : rounds) std::printf(" %9.3f", field(r));
+    std::printf("   median %9.3f\n", medianOf(rounds, field));
+}
+
+void printRounds(const std::vector<Round>& rounds) {
+    std::printf("\nAuto-clicker on Xvfb, watched through XInput2 raw events (one column per round)\n");
+    printRow("varnet clicks/s, interval 1 ms", rounds, [](const Round& r) { return r.fast.clicksPerSecond; });
+    printRow("xdotool clicks/s, --delay 1", rounds, [](const Round& r) { return r.fastX.clicksPerSecond; });
+    printRow("  ratio varnet / xdotool", rounds,
+             [](const Round& r) { return r.fast.clicksPerSecond / r.fastX.clicksPerSecond; });
+    printRow("varnet 10 ms: mean click, ms", rounds, [](const Round& r) { return r.paced.meanClickMs; });
+    printRow("varnet 10 ms: mean period - (interval+click), ms", rounds,
+             [](const Round& r) { return r.paced.meanErrorMs; });
+    printRow("varnet 10 ms: p99 |period - mean|, ms", rounds, [](const Round& r) { return r.paced.p99JitterMs; });
+    printRow("xdotool 10 ms: mean click, ms", rounds, [](const Round& r) { return r.pacedX.meanClickMs; });
+    printRow("xdotool 10 ms: mean period - (delay+click), ms", rounds,
+             [](const Round& r) { return r.pacedX.meanErrorMs; });
+    printRow("xdotool 10 ms: p99 |period - mean|, ms", rounds, [](const Round& r) { return r.pacedX.p99JitterMs; });
+    printRow("varnet CPU clicking every 10 ms, % of a core", rounds, [](const Round& r) { return r.clickingCpu; });
+    printRow("varnet CPU idle, % of a core", rounds, [](const Round& r) { return r.idleCpu; });
+    printRow("machine: mean lateness of a 10 ms timer, ms", rounds,
+             [](const Round& r) { return r.baseline.meanErrorMs; });
+    printRow("machine: p99 lateness of a 10 ms timer, ms", rounds,
+             [](const Round& r) { return r.baseline.p99JitterMs; });
+    std::printf("targets: >= 950/s and >= 1.15x xdotool; error <= 0.1 ms; p99 jitter <= 0.5 ms; idle < 0.2%%\n");
+}
+
 }  // namespace
 
-int main() {
-    std::printf("load average (1, 5 min) at start: %s\n", loadAverage().c_str());
-    Figures baseline = timerBaseline(10, 300);
+// Usage: varnet_engine_bench [rounds], 3 by default; each round takes about 40 s.
+int main(int argc, char** argv) {
+    int roundCount = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     e2e::XServer x = e2e::startXServer();
     e2e::Folders folders = e2e::makeFolders();
     e2e::RawObserver observer;
@@ -162,39 +223,13 @@ int main() {
     }
     std::this_thread::sleep_for(std::chrono::seconds(2));  // let the window settle
 
-    double idleCpu = cpuPercentOver(pid, 10000);
-    Figures fast = runVarnet(observer, pipe, 1, 3000);
-    Figures fastX = runXdotool(observer, x.display, 1, 3000);
-
-    // CPU while clicking every 10 ms, measured during a long run of its own.
-    drain(observer);
-    e2e::sendToPipe(pipe, "updateSpammer|0,0,0,10,0,0,1,0,0");
-    e2e::sendToPipe(pipe, "toggleSpammer|");
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    double clickingCpu = cpuPercentOver(pid, 5000);
-    e2e::sendToPipe(pipe, "toggleSpammer|");
-
-    Figures paced = runVarnet(observer, pipe, 10, 500);
-    Figures pacedX = runXdotool(observer, x.display, 10, 500);
-
-    std::printf("Auto-clicker on Xvfb, watched through XInput2 raw events\n");
-    std::printf("%-44s %12s %12s\n", "", "varnet", "xdotool");
-    std::printf("%-44s %12.1f %12.1f\n", "clicks per second, interval/delay 1 ms", fast.clicksPerSecond,
-                fastX.clicksPerSecond);
-    std::printf("%-44s %12.2f\n", "  ratio varnet / xdotool", fast.clicksPerSecond / fastX.clicksPerSecond);
-    std::printf("%-44s %12.3f %12.3f\n", "10 ms: mean click (press to release), ms", paced.meanClickMs,
-                pacedX.meanClickMs);
-    std::printf("%-44s %12.3f %12.3f\n", "10 ms: mean period - (interval + click), ms", paced.meanErrorMs,
-                pacedX.meanErrorMs);
-    std::printf("%-44s %12.3f %12.3f\n", "10 ms: p99 |period - mean period|, ms", paced.p99JitterMs,
-                pacedX.p99JitterMs);
-    std::printf("%-44s %12zu %12zu\n", "clicks observed (1 ms run / 10 ms run)", fast.clicks, paced.clicks);
-    std::printf("%-44s %11.3f%%\n", "varnet CPU while clicking every 10 ms", clickingCpu);
-    std::printf("%-44s %11.3f%%\n", "varnet CPU while idle", idleCpu);
-    std::printf("%-44s %12.3f\n", "machine: mean lateness of a 10 ms timer, ms", baseline.meanErrorMs);
-    std::printf("%-44s %12.3f\n", "machine: p99 lateness of a 10 ms timer, ms", baseline.p99JitterMs);
-    std::printf("load average (1, 5 min) at end: %s\n", loadAverage().c_str());
-    std::printf("targets: >= 950/s and >= 1.15x xdotool; error <= 0.1 ms; p99 jitter <= 0.5 ms; idle < 0.2%%\n");
+    std::vector<Round> rounds;
+    for (int i = 0; i < roundCount; ++i) {
+        std::printf("round %d, load average (1, 5 min) %s\n", i + 1, loadAverage().c_str());
+        std::fflush(stdout);
+        rounds.push_back(measureRound(observer, x.display, pipe, pid));
+    }
+    printRounds(rounds);
 
     e2e::terminateAndWait(pid, 5000);
     e2e::closeObserver(observer);
