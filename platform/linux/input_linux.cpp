@@ -10,6 +10,7 @@
 #include <string>
 
 #include "input/mouse_flags.h"
+#include "platform/linux/input_linux.h"
 #include "platform/linux/keymap_linux.h"
 #include "platform/platform.h"
 
@@ -35,6 +36,7 @@ std::atomic<KeySym> firstLevelKeysym[kKeycodes];
 // Keycodes with no keysym at all, lent to keys the layout lacks.
 SpareKey spareKeys[kSpareSlots];
 int nextSpare = 0;
+std::atomic<bool> anyLent{false};
 std::atomic<int32_t> wheelRest{0}, horizontalWheelRest{0};
 
 void loadPointerMap(Display* display) {
@@ -118,8 +120,8 @@ KeyCode keycodeAtFirstLevel(KeySym keysym) {
 
 // A key the layout lacks, or has only at a level that needs a modifier or a
 // lock (the numeric-pad digits without NumLock), gets a spare keycode of its
-// own. The binding stays until the slot is needed again, so a receiver that
-// looks the keysym up late still finds it.
+// own. The binding stays until the slot is needed again (or the program
+// ends), so a receiver that looks the keysym up late still finds it.
 KeyCode lendSpareKeycode(Display* display, KeySym keysym) {
     for (const SpareKey& spare : spareKeys) {
         if (spare.keycode && spare.boundTo == keysym) return spare.keycode;
@@ -131,6 +133,7 @@ KeyCode lendSpareKeycode(Display* display, KeySym keysym) {
     XSync(display, False);
     slot.boundTo = keysym;
     firstLevelKeysym[slot.keycode] = keysym;
+    anyLent = true;
     return slot.keycode;
 }
 
@@ -232,6 +235,21 @@ std::string keyDisplayName(int32_t code) {
         if (const char* name = XKeysymToString(keysym)) return name;
     }
     return "Key[" + std::to_string(code) + "]";
+}
+
+// While the program runs a lent keycode stays bound: taking it back after
+// each use would send every client of the display a keymap change per press.
+void returnLentKeycodes() {
+    if (!anyLent.exchange(false)) return;
+    Display* display = sender();
+    KeySym none = NoSymbol;
+    for (SpareKey& spare : spareKeys) {
+        if (spare.boundTo == NoSymbol) continue;
+        XChangeKeyboardMapping(display, spare.keycode, 1, &none, 1);
+        firstLevelKeysym[spare.keycode] = NoSymbol;
+        spare.boundTo = NoSymbol;
+    }
+    XSync(display, False);
 }
 
 bool cursorPosition(int32_t& x, int32_t& y) {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "input/mouse_flags.h"
+#include "platform/linux/input_linux.h"
 #include "platform/platform.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/raw_observer.h"
@@ -160,6 +161,13 @@ TEST_F(LinuxInput, KeysTheLayoutLacksGetASpareKeycode) {
     EXPECT_EQ(firstLevelKeysym(presses[0]), KeySym(XK_Execute));
     EXPECT_EQ(firstLevelKeysym(presses[1]), KeySym(XK_F24));
     EXPECT_EQ(presses[2], presses[0]);  // the lent keycode is kept for its key
+    platform::returnLentKeycodes();     // as the program does when it ends
+    EXPECT_EQ(firstLevelKeysym(presses[0]), KeySym(NoSymbol));
+    EXPECT_EQ(firstLevelKeysym(presses[1]), KeySym(NoSymbol));
+    pressAndRelease(0x2B);  // lent again when needed again
+    auto again = details(seen(), XI_RawKeyPress);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(firstLevelKeysym(again[0]), KeySym(XK_Execute));
 }
 
 TEST_F(LinuxInput, CodesWithoutAKeySendNothing) {
