@@ -152,8 +152,11 @@ void ipcServerClose(IpcServer* server) {
 
 IpcConnection* ipcAcceptClient(IpcServer* server, StopSignal* stop) {
     if (!server) return nullptr;
+    // Without a stop signal the wait must end now and then, or shutdown
+    // could never reach a server that nobody calls.
+    const int timeoutMs = stop ? -1 : 250;
     for (;;) {
-        if (!waitReadable(server->fd, stop, -1)) return nullptr;
+        if (!waitReadable(server->fd, stop, timeoutMs)) return nullptr;
         int fd = accept4(server->fd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
             // A client that gave up before we took it is no failure of ours.
