@@ -227,3 +227,26 @@ TEST_F(AutoClicker, ToggleOnlyRaisesTheRequest) {
     EXPECT_TRUE(appState().toggleSpammerRequested);
     EXPECT_FALSE(appState().autoClicking);
 }
+
+TEST_F(AutoClicker, OnlyACompleteUpdateIsCopiedIntoTheCurrentProfile) {
+    AppState& s = appState();
+    {
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        s.profiles.assign(1, Profile{"Default Tracking Profile", "", {}});
+        s.currentProfile = 0;
+    }
+    auto profileSettings = [&s] {
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        return s.profiles[0].settings;
+    };
+    callUpdateSpammer("[1,2,3,x,1,1,0,5,1]");
+    EXPECT_EQ(profileSettings(), "");
+    callUpdateKeySpam("[0,0,0,50,0]");
+    EXPECT_EQ(profileSettings(), "");
+    callUpdateSpammer("[1,2,3,4,1,1,0,5,1]");
+    EXPECT_EQ(profileSettings(), "1,2,3,4,1,1,0,5,1,0,0,0,0,0,100,1,10,32");
+    callUpdateKeySpam("[0,0,0,50,0,-3]");
+    EXPECT_EQ(profileSettings(), "1,2,3,4,1,1,0,5,1,0,0,0,0,0,50,0,-3,32");
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    s.profiles.clear();
+}
