@@ -144,7 +144,7 @@ Figures timerBaseline(int periodMs, int samples) {
 
 struct Round {
     Figures fast, fastX, paced, pacedX, baseline;
-    double idleCpu = 0, clickingCpu = 0;
+    double idleCpu = 0, clickingCpu = 0, idleQuietPageCpu = 0;
 };
 
 Round measureRound(e2e::RawObserver& observer, const std::string& display, const std::string& pipe,
@@ -196,6 +196,7 @@ void printRounds(const std::vector<Round>& rounds) {
     printRow("xdotool 10 ms: p99 |period - mean|, ms", rounds, [](const Round& r) { return r.pacedX.p99JitterMs; });
     printRow("varnet CPU clicking every 10 ms, % of a core", rounds, [](const Round& r) { return r.clickingCpu; });
     printRow("varnet CPU idle, % of a core", rounds, [](const Round& r) { return r.idleCpu; });
+    printRow("  same, with a page that does not poll", rounds, [](const Round& r) { return r.idleQuietPageCpu; });
     printRow("machine: mean lateness of a 10 ms timer, ms", rounds,
              [](const Round& r) { return r.baseline.meanErrorMs; });
     printRow("machine: p99 lateness of a 10 ms timer, ms", rounds,
@@ -229,9 +230,21 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         rounds.push_back(measureRound(observer, x.display, pipe, pid));
     }
+    e2e::terminateAndWait(pid, 5000);
+
+    // The real page polls the program for its status several times a second;
+    // a page that never calls shows what the program costs on its own.
+    e2e::Folders quietFolders = e2e::makeFolders();
+    pid_t quietPid = e2e::startVarnet(
+        x, quietFolders, {}, e2e::binaryWithPage(quietFolders, "<!DOCTYPE html><html><body>idle</body></html>"));
+    if (e2e::waitForPipe(e2e::pipePath(quietFolders), 20000)) {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        for (Round& r : rounds) r.idleQuietPageCpu = cpuPercentOver(quietPid, 10000);
+    }
+    e2e::terminateAndWait(quietPid, 5000);
+    e2e::removeFolders(quietFolders);
     printRounds(rounds);
 
-    e2e::terminateAndWait(pid, 5000);
     e2e::closeObserver(observer);
     e2e::stopXServer(x);
     e2e::removeFolders(folders);
