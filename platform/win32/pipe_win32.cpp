@@ -24,17 +24,23 @@ IpcServer serverMarker{};
 
 HANDLE asEvent(StopSignal* signal) { return reinterpret_cast<HANDLE>(signal); }
 
-// Waits for the overlapped operation or for stop; a stopped operation is
-// cancelled, and its completion awaited, before the OVERLAPPED goes away.
-bool finishOverlapped(HANDLE handle, OVERLAPPED& overlapped, HANDLE stop, DWORD& transferred) {
+// Waits for the overlapped operation, for stop or for the time-out; an
+// operation that did not complete is cancelled, and its end awaited, before
+// the OVERLAPPED goes away.
+bool finishOverlapped(HANDLE handle, OVERLAPPED& overlapped, HANDLE stop, DWORD timeoutMs,
+                      DWORD& transferred) {
     HANDLE waits[2] = {overlapped.hEvent, stop};
     DWORD count = stop ? 2 : 1;
-    DWORD woke = WaitForMultipleObjects(count, waits, FALSE, INFINITE);
+    DWORD woke = WaitForMultipleObjects(count, waits, FALSE, timeoutMs);
     if (woke == WAIT_OBJECT_0) return GetOverlappedResult(handle, &overlapped, &transferred, FALSE);
     CancelIoEx(handle, &overlapped);
     GetOverlappedResult(handle, &overlapped, &transferred, TRUE);
     return false;
 }
+
+// Without a stop signal the wait for a client ends now and then, so that a
+// caller that polls its own flags still gets to look at them.
+DWORD clientWaitTimeout(HANDLE stop) { return stop ? INFINITE : 250; }
 
 bool waitForClient(HANDLE pipe, HANDLE stop) {
     OVERLAPPED overlapped{};
@@ -47,7 +53,7 @@ bool waitForClient(HANDLE pipe, HANDLE stop) {
         if (error == ERROR_PIPE_CONNECTED) {
             connected = true;
         } else if (error == ERROR_IO_PENDING) {
-            connected = finishOverlapped(pipe, overlapped, stop, unused);
+            connected = finishOverlapped(pipe, overlapped, stop, clientWaitTimeout(stop), unused);
         }
     }
     CloseHandle(overlapped.hEvent);
@@ -109,7 +115,7 @@ int ipcReadMessage(IpcConnection* connection, char* buffer, int capacity) {
     if (ok) {
         ok = GetOverlappedResult(connection->pipe, &overlapped, &read, FALSE) != 0;
     } else if (GetLastError() == ERROR_IO_PENDING) {
-        ok = finishOverlapped(connection->pipe, overlapped, connection->stop, read);
+        ok = finishOverlapped(connection->pipe, overlapped, connection->stop, INFINITE, read);
     }
     // A message that did not fit (ERROR_MORE_DATA) is dropped with its connection.
     if (!ok) return -1;

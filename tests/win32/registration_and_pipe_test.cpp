@@ -7,6 +7,9 @@
 #include <thread>
 #include <vector>
 
+#include "app/state.h"
+#include "app/workers.h"
+#include "panels/pipe_client.h"
 #include "platform/platform.h"
 
 namespace {
@@ -60,10 +63,13 @@ struct PipeServer {
     std::atomic<bool> ended{false};
     std::thread thread;
 
-    // Serves clients until stop, one message per connection at most.
+    // Serves clients until stop, as the program's server does: a failed wait
+    // for a client is simply tried again.
     void start() {
         thread = std::thread([this] {
-            while (platform::IpcConnection* connection = platform::ipcAcceptClient(server, stop)) {
+            while (WaitForSingleObject(reinterpret_cast<HANDLE>(stop), 0) == WAIT_TIMEOUT) {
+                platform::IpcConnection* connection = platform::ipcAcceptClient(server, stop);
+                if (!connection) continue;
                 char buffer[512];
                 int length;
                 while ((length = platform::ipcReadMessage(connection, buffer, sizeof buffer)) >= 0) {
@@ -146,6 +152,12 @@ TEST(CommandPipe, StopWakesAServerWaitingForAClient) {
     EXPECT_FALSE(platform::ipcSendMessage("toggleSpammer|"));
 }
 
+TEST(CommandPipe, WithoutAStopSignalTheWaitEndsNowAndThen) {
+    platform::IpcServer* server = platform::ipcServerOpen();
+    EXPECT_EQ(platform::ipcAcceptClient(server, nullptr), nullptr);
+    platform::ipcServerClose(server);
+}
+
 TEST(CommandPipe, StopEndsAReadFromAClientThatNeverWrites) {
     PipeServer pipe;
     pipe.start();
@@ -157,4 +169,21 @@ TEST(CommandPipe, StopEndsAReadFromAClientThatNeverWrites) {
     EXPECT_TRUE(pipe.ended);
     CloseHandle(client);
     pipe.finish();
+}
+
+TEST(CommandPipe, TheProgramsServerAppliesAPanelsCommand) {
+    AppState& s = appState();
+    s.running = true;
+    s.toggleSpammerRequested = false;
+    s.pipeStopEvent = platform::stopSignalCreate();
+    std::thread server(pipeServerThread);
+    for (ULONGLONG deadline = GetTickCount64() + 10000;
+         !s.toggleSpammerRequested && GetTickCount64() < deadline; Sleep(20))
+        sendPanelCommand("toggleSpammer", "");
+    EXPECT_TRUE(s.toggleSpammerRequested);
+    s.running = false;
+    platform::stopSignalRaise(s.pipeStopEvent);
+    server.join();
+    platform::stopSignalDestroy(s.pipeStopEvent);
+    s.pipeStopEvent = nullptr;
 }
