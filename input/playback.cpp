@@ -63,6 +63,13 @@ bool waitUntilDue(const MacroEvent& e, double due, PassState& p) {
     return false;
 }
 
+// A side-button action from an older file names no button; sent as it is it
+// would press nothing on Windows and a button that stays down elsewhere.
+bool namesItsButton(uint32_t flags) {
+    const uint32_t action = buttonActionOf(flags);
+    return !(action & (kMouseSideDown | kMouseSideUp)) || sideButtonOf(flags) != 0;
+}
+
 void sendEvent(const MacroEvent& e, PassState& p) {
     switch (e.kind) {
     case AbsMove:
@@ -75,7 +82,8 @@ void sendEvent(const MacroEvent& e, PassState& p) {
         break;
     case MouseButton:
         platform::moveCursorAbsolute(e.x, e.y);
-        platform::sendMouseInput(0, 0, sideButtonOf(e.flags), buttonActionOf(e.flags));
+        if (namesItsButton(e.flags))
+            platform::sendMouseInput(0, 0, sideButtonOf(e.flags), buttonActionOf(e.flags));
         p.glideX = e.x;
         p.glideY = e.y;
         break;

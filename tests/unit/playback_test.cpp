@@ -170,13 +170,16 @@ TEST_F(Playback, ButtonsMoveFirstAndSideButtonsNameTheirButton) {
     side.x = 7;
     side.y = 8;
     side.flags = recordedButtonFlags(6, true);
+    MacroEvent oldSide = side;
+    oldSide.flags = kMouseSideDown;  // from an older file: no button named
     MacroEvent wheel;
     wheel.kind = Scroll;
     wheel.delta = -120;
-    play({at(0.0, side), at(0.0, wheel)});
+    play({at(0.0, side), at(0.0, wheel), at(0.0, oldSide)});
     ASSERT_TRUE(playsToTheEnd());
     std::vector<fake::SentInput> sent = fake::sentInputs();
-    ASSERT_EQ(sent.size(), 3u);
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[3].kind, fake::SentInput::Move);
     EXPECT_EQ(sent[0].kind, fake::SentInput::Move);
     EXPECT_EQ(sent[0].x, 7);
     EXPECT_EQ(sent[1].flags, kMouseSideDown);
