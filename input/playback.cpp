@@ -98,12 +98,23 @@ void sendEvent(const MacroEvent& e, PassState& p) {
     }
 }
 
-// The pause between two passes, cut short when playback stops.
+// The pause between two passes, cut short when playback stops. Its end is
+// met exactly, like a due time, so that a long loop does not drift by a
+// scheduler tick per pass.
 void pauseBetweenPasses(int32_t milliseconds) {
     const int64_t start = platform::perfCounter();
     const double frequency = counterFrequency();
     const double pause = double(milliseconds) / 1000.0;
-    while (keepPlaying() && secondsSince(start, frequency) < pause) platform::sleepMs(1);
+    while (keepPlaying()) {
+        const double remaining = pause - secondsSince(start, frequency);
+        if (remaining <= 0.0) return;
+        if (remaining > kFinalSpinSeconds) {
+            platform::sleepMs(1);
+            continue;
+        }
+        platform::sleepUntilCounter(start + int64_t(std::ceil(pause * frequency)));
+        return;
+    }
 }
 
 std::vector<MacroEvent> copyCurrentEvents() {
