@@ -7,6 +7,7 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 #include <poll.h>
+#include <sys/wait.h>
 
 #include <atomic>
 #include <chrono>
@@ -324,4 +325,18 @@ TEST_F(Recording, RecordsAPersonsInputAndPlaysItBackAtTheRecordedTimes) {
         const double recordedGap = recorded[recordedIndex[i]] - recorded[recordedIndex[0]];
         EXPECT_NEAR(playedGap, recordedGap, 0.005) << i;
     }
+}
+
+TEST_F(Recording, AHotkeyAnotherProgramHoldsLeavesTheProgramRunning) {
+    Display* other = XOpenDisplay(x.display.c_str());
+    ASSERT_NE(other, nullptr);
+    XGrabKey(other, XKeysymToKeycode(other, XK_F8), AnyModifier, DefaultRootWindow(other), False,
+             GrabModeAsync, GrabModeAsync);
+    XSync(other, False);
+    start(kPollingPage);
+    pause(500);  // the program's own grab of F8 has failed by now
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0);  // still running
+    EXPECT_TRUE(e2e::windowExists(x, "Varnet (Kestrine Edition)"));
+    XCloseDisplay(other);
 }
