@@ -31,6 +31,12 @@ const char kPickingPage[] =
     "setInterval(function(){ if (window.getTrackerStatus) window.getTrackerStatus(); }, 30);"
     "</script></body></html>";
 
+const char kReassigningPage[] =
+    "<!doctype html><html><body><script>"
+    "window.reassignKey('keyspamtarget');"
+    "setInterval(function(){ if (window.getTrackerStatus) window.getTrackerStatus(); }, 30);"
+    "</script></body></html>";
+
 int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -189,13 +195,15 @@ protected:
     }
     std::string status() const { return folders.sideFile("status.txt"); }
     std::string events() const { return folders.sideFile("macroevents.txt"); }
-    bool waitForState(const std::string& state, int timeoutMs = 5000) {
-        const std::string wanted = "{\"state\":\"" + state + "\"";
+    bool statusHas(const std::string& fragment, int timeoutMs = 5000) {
         for (int waited = 0; waited < timeoutMs; waited += 10) {
-            if (e2e::readFile(status()).rfind(wanted, 0) == 0) return true;
+            if (e2e::readFile(status()).find(fragment) != std::string::npos) return true;
             pause(10);
         }
         return false;
+    }
+    bool waitForState(const std::string& state, int timeoutMs = 5000) {
+        return statusHas("{\"state\":\"" + state + "\"", timeoutMs);
     }
 
     e2e::XServer x;
@@ -341,4 +349,25 @@ TEST_F(Recording, AHotkeyAnotherProgramHoldsLeavesTheProgramRunning) {
     EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0);  // still running
     EXPECT_TRUE(e2e::windowExists(x, "Varnet (Kestrine Edition)"));
     XCloseDisplay(other);
+}
+
+TEST_F(Recording, ANewKeySpamTargetIsTakenFromTheKeyboardOnly) {
+    start(kReassigningPage);
+    ASSERT_TRUE(statusHas("\"reassigning\":\"keyspamtarget\""));
+    pause(100);  // the keyboard grab follows within a poll
+    e2e::personButton(person, 3, true);
+    e2e::personButton(person, 3, false);
+    pause(100);
+    EXPECT_TRUE(focused.sawButton(3, ButtonPress));  // a button is no candidate for the target
+    e2e::personKey(person, XK_k, true);
+    pause(50);
+    e2e::personKey(person, XK_k, false);
+    EXPECT_TRUE(statusHas("\"keySpamTarget\":\"K\",\"reassigning\":\"\"")) << e2e::readFile(status());
+    pause(100);
+    EXPECT_FALSE(focused.sawKey(XK_k, KeyPress));
+    EXPECT_FALSE(focused.sawKey(XK_k, KeyRelease));
+    // With the reassignment done the keyboard is the window's again.
+    e2e::personTap(person, XK_j);
+    pause(200);
+    EXPECT_TRUE(focused.sawKey(XK_j, KeyPress));
 }
