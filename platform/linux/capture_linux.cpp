@@ -167,6 +167,14 @@ bool rawMotionValues(const XIRawEvent& raw, double& dx, double& dy) {
     return moved;
 }
 
+bool rawMotionIsQueued(Observer& o) {
+    if (XEventsQueued(o.display, QueuedAlready) == 0) return false;
+    XEvent next;
+    XPeekEvent(o.display, &next);
+    return next.xcookie.type == GenericEvent && next.xcookie.extension == o.xiOpcode &&
+           next.xcookie.evtype == XI_RawMotion;
+}
+
 void onRawMotion(Observer& o, const XIRawEvent& raw) {
     double dx = 0.0, dy = 0.0;
     if (!rawMotionValues(raw, dx, dy)) return;
@@ -181,6 +189,10 @@ void onRawMotion(Observer& o, const XIRawEvent& raw) {
         o.pendingDy -= motion.y;
     }
     handleRawMotion(motion);
+    // The position is asked of the server, so it is where the pointer is now,
+    // not where this event left it: when another motion waits behind this one
+    // the answer would be the same, and one round trip serves both.
+    if (rawMotionIsQueued(o)) return;
     InputEvent move = baseEvent(o, raw, InputEvent::PointerMove);
     if (pointerPosition(o, raw.deviceid, move.x, move.y)) handleMouseInput(move);
 }
