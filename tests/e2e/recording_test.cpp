@@ -259,6 +259,12 @@ TEST_F(Recording, HotkeysAndAPickNeverReachTheFocusedWindow) {
     e2e::personButton(person, 1, false);
     pause(200);
     EXPECT_TRUE(focused.sawButton(1, ButtonPress));
+    // The picked point is the auto-clicker's, in the live settings and the profile's copy.
+    EXPECT_EQ(e2e::terminateAndWait(pid, 10000), 0);
+    pid = -1;
+    const std::string session = e2e::readFile(folders.sessionFile());
+    EXPECT_NE(session.find("SETTINGS:0,0,0,100,0,0,1,10,1,800,600,"), std::string::npos) << session;
+    EXPECT_NE(session.find("PROFILESETTINGS:0,0,0,100,0,0,1,10,1,800,600,"), std::string::npos) << session;
 }
 
 TEST_F(Recording, RecordsAPersonsInputAndPlaysItBackAtTheRecordedTimes) {
