@@ -7,21 +7,17 @@
 
 #include <cstdint>
 
-constexpr uint32_t kMouseLeftDown = 0x0002, kMouseLeftUp = 0x0004;
-constexpr uint32_t kMouseRightDown = 0x0008, kMouseRightUp = 0x0010;
-constexpr uint32_t kMouseMiddleDown = 0x0020, kMouseMiddleUp = 0x0040;
-constexpr uint32_t kMouseSideDown = 0x0080, kMouseSideUp = 0x0100;
-constexpr uint32_t kMouseMove = 0x0001, kMouseWheel = 0x0800;
+#include "input/mouse_flags.h"
 
 // The flags recorded for a press or release of button code 1, 2, 4, 5 or 6;
 // 0 for any other code.
 constexpr uint32_t recordedButtonFlags(int32_t button, bool down) {
     switch (button) {
-    case 1: return down ? kMouseLeftDown : kMouseLeftUp;
-    case 2: return down ? kMouseRightDown : kMouseRightUp;
-    case 4: return down ? kMouseMiddleDown : kMouseMiddleUp;
-    case 5: return (down ? kMouseSideDown : kMouseSideUp) | (1u << 16);
-    case 6: return (down ? kMouseSideDown : kMouseSideUp) | (2u << 16);
+    case 1: return down ? mouse_flags::LeftDown : mouse_flags::LeftUp;
+    case 2: return down ? mouse_flags::RightDown : mouse_flags::RightUp;
+    case 4: return down ? mouse_flags::MiddleDown : mouse_flags::MiddleUp;
+    case 5: return (down ? mouse_flags::XDown : mouse_flags::XUp) | (1u << 16);
+    case 6: return (down ? mouse_flags::XDown : mouse_flags::XUp) | (2u << 16);
     default: return 0;
     }
 }

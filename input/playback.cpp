@@ -67,7 +67,7 @@ bool waitUntilDue(const MacroEvent& e, double due, PassState& p) {
 // would press nothing on Windows and a button that stays down elsewhere.
 bool namesItsButton(uint32_t flags) {
     const uint32_t action = buttonActionOf(flags);
-    return !(action & (kMouseSideDown | kMouseSideUp)) || sideButtonOf(flags) != 0;
+    return !(action & (mouse_flags::XDown | mouse_flags::XUp)) || sideButtonOf(flags) != 0;
 }
 
 void sendEvent(const MacroEvent& e, PassState& p) {
@@ -78,7 +78,7 @@ void sendEvent(const MacroEvent& e, PassState& p) {
         p.glideY = p.lastY = e.y;
         break;
     case RelMove:
-        platform::sendMouseInput(e.x, e.y, 0, kMouseMove);
+        platform::sendMouseInput(e.x, e.y, 0, mouse_flags::Move);
         break;
     case MouseButton:
         platform::moveCursorAbsolute(e.x, e.y);
@@ -91,7 +91,7 @@ void sendEvent(const MacroEvent& e, PassState& p) {
         platform::sendKeyEvent(uint32_t(e.vk), e.down);
         break;
     case Scroll:
-        platform::sendMouseInput(0, 0, uint32_t(e.delta), kMouseWheel);
+        platform::sendMouseInput(0, 0, uint32_t(e.delta), mouse_flags::Wheel);
         break;
     default:
         break;

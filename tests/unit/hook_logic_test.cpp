@@ -238,10 +238,10 @@ TEST_F(HookLogic, ButtonsWheelAndKeysFollowTheirFiltersAndFlags) {
 }
 
 TEST_F(HookLogic, AnOldSideButtonFlagStillReadsAsAPressOfNoNamedButton) {
-    EXPECT_EQ(buttonActionOf(0x80), kMouseSideDown);
+    EXPECT_EQ(buttonActionOf(0x80), mouse_flags::XDown);
     EXPECT_EQ(sideButtonOf(0x80), 0u);
     EXPECT_EQ(sideButtonOf(recordedButtonFlags(6, false)), 2u);
-    EXPECT_EQ(buttonActionOf(recordedButtonFlags(6, false)), kMouseSideUp);
+    EXPECT_EQ(buttonActionOf(recordedButtonFlags(6, false)), mouse_flags::XUp);
 }
 
 TEST_F(HookLogic, PickTakesTheLeftPressAndPassesItsRelease) {
@@ -261,7 +261,7 @@ TEST_F(HookLogic, PickTakesTheLeftPressAndPassesItsRelease) {
     std::vector<MacroEvent> events = currentEvents();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].flags, recordedButtonFlags(5, true));
-    EXPECT_EQ(events[1].flags, kMouseLeftUp);
+    EXPECT_EQ(events[1].flags, mouse_flags::LeftUp);
 }
 
 TEST_F(HookLogic, RightOrMiddlePressCancelsThePick) {

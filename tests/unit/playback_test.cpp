@@ -156,7 +156,7 @@ TEST_F(Playback, RelativeMoveLeavesTheGlideOrigin) {
     size_t rel = 0;
     while (rel < sent.size() && sent[rel].kind != fake::SentInput::Mouse) ++rel;
     ASSERT_LT(rel + 1, sent.size());
-    EXPECT_EQ(sent[rel].flags, kMouseMove);
+    EXPECT_EQ(sent[rel].flags, mouse_flags::Move);
     EXPECT_EQ(sent[rel].dx, 50);
     // The first glide point after it is one step from (100, 100).
     EXPECT_EQ(sent[rel + 1].kind, fake::SentInput::Move);
@@ -171,7 +171,7 @@ TEST_F(Playback, ButtonsMoveFirstAndSideButtonsNameTheirButton) {
     side.y = 8;
     side.flags = recordedButtonFlags(6, true);
     MacroEvent oldSide = side;
-    oldSide.flags = kMouseSideDown;  // from an older file: no button named
+    oldSide.flags = mouse_flags::XDown;  // from an older file: no button named
     MacroEvent wheel;
     wheel.kind = Scroll;
     wheel.delta = -120;
@@ -182,9 +182,9 @@ TEST_F(Playback, ButtonsMoveFirstAndSideButtonsNameTheirButton) {
     EXPECT_EQ(sent[3].kind, fake::SentInput::Move);
     EXPECT_EQ(sent[0].kind, fake::SentInput::Move);
     EXPECT_EQ(sent[0].x, 7);
-    EXPECT_EQ(sent[1].flags, kMouseSideDown);
+    EXPECT_EQ(sent[1].flags, mouse_flags::XDown);
     EXPECT_EQ(sent[1].mouseData, 2u);
-    EXPECT_EQ(sent[2].flags, kMouseWheel);
+    EXPECT_EQ(sent[2].flags, mouse_flags::Wheel);
     EXPECT_EQ(int32_t(sent[2].mouseData), -120);
 }
 
