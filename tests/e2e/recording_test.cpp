@@ -37,6 +37,12 @@ const char kReassigningPage[] =
     "setInterval(function(){ if (window.getTrackerStatus) window.getTrackerStatus(); }, 30);"
     "</script></body></html>";
 
+const char kRelativePage[] =
+    "<!doctype html><html><body><script>"
+    "window.updateTracker(true, true, true, true, true, 1, false, 500);"
+    "setInterval(function(){ if (window.getTrackerStatus) window.getTrackerStatus(); }, 30);"
+    "</script></body></html>";
+
 int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -377,4 +383,25 @@ TEST_F(Recording, ANewKeySpamTargetIsTakenFromTheKeyboardOnly) {
     e2e::personTap(person, XK_j);
     pause(200);
     EXPECT_TRUE(focused.sawKey(XK_j, KeyPress));
+}
+
+TEST_F(Recording, RelativeRecordingTakesTheMouseMotionItself) {
+    start(kRelativePage);
+    pause(200);
+    e2e::personTap(person, XK_F8);
+    ASSERT_TRUE(waitForState("Recording"));
+    e2e::personMoveBy(person, 10, -5);
+    pause(30);
+    e2e::personMoveBy(person, -3, 7);
+    pause(30);
+    e2e::personExtraButton(person, 4, true);
+    e2e::personExtraButton(person, 4, false);
+    pause(50);
+    e2e::personTap(person, XK_F8);
+    ASSERT_TRUE(waitForState("Idle"));
+    pause(100);
+    const std::string list = e2e::readFile(events());
+    EXPECT_EQ(descriptions(list),
+              (std::vector<std::string>{"Rel Move dX:10 dY:-5", "Rel Move dX:-3 dY:7", "Mouse Scroll Delta: 120"}))
+        << list;
 }
