@@ -6,6 +6,7 @@
 //
 // Synthetic input is what arrives from the core XTest slaves: everything any
 // client sends with XTest (our engines, xdotool) comes from them.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <fcntl.h>
@@ -32,6 +33,7 @@ struct Observer {
     Display* display = nullptr;
     Window root = 0;
     int xiOpcode = 0;
+    int xkbEventBase = -1;
     bool synthetic[kMaxDevices] = {};  // the core XTest slaves
     bool relative[kMaxDevices] = {};   // devices whose motion is relative
     int32_t vkOfKeycode[256] = {};
@@ -65,6 +67,14 @@ void loadDevices(Observer& o) {
 }
 
 void loadKeymap(Observer& o) { buildKeycodeTable(o.display, o.vkOfKeycode); }
+
+// With XKB in Xlib a keymap change reaches a client only if it asks for XKB's
+// own notice; without it the table would keep the old layout for good.
+void watchKeymapChanges(Observer& o) {
+    int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (!XkbQueryExtension(o.display, &opcode, &o.xkbEventBase, &error, &major, &minor)) return;
+    XkbSelectEvents(o.display, XkbUseCoreKbd, XkbMapNotifyMask, XkbMapNotifyMask);
+}
 
 bool selectRawEvents(Observer& o) {
     int event = 0, error = 0;
@@ -217,8 +227,8 @@ void drainObserver(Observer& o) {
     while (XPending(o.display)) {
         XEvent event;
         XNextEvent(o.display, &event);
-        if (event.type == MappingNotify) {
-            XRefreshKeyboardMapping(&event.xmapping);
+        if (event.type == MappingNotify || event.type == o.xkbEventBase) {
+            if (event.type == MappingNotify) XRefreshKeyboardMapping(&event.xmapping);
             loadKeymap(o);
             continue;
         }
@@ -235,6 +245,7 @@ bool openObserver(Observer& o) {
     if (!o.display) return false;
     o.root = DefaultRootWindow(o.display);
     if (!selectRawEvents(o)) return false;
+    watchKeymapChanges(o);
     loadDevices(o);
     loadKeymap(o);
     return true;

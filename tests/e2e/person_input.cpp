@@ -66,9 +66,12 @@ void closePersonInput(PersonInput& input) {
 }
 
 void personKey(PersonInput& input, unsigned long keysym, bool down) {
-    const KeyCode keycode = XKeysymToKeycode(dpy(input), keysym);
-    XTestFakeDeviceKeyEvent(dpy(input), static_cast<XDevice*>(input.keyboard), keycode, down, nullptr,
-                            0, CurrentTime);
+    personKeycode(input, XKeysymToKeycode(dpy(input), keysym), down);
+}
+
+void personKeycode(PersonInput& input, int keycode, bool down) {
+    XTestFakeDeviceKeyEvent(dpy(input), static_cast<XDevice*>(input.keyboard), unsigned(keycode), down,
+                            nullptr, 0, CurrentTime);
     XFlush(dpy(input));
 }
 

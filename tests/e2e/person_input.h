@@ -23,6 +23,7 @@ void closePersonInput(PersonInput& input);
 // keysym: an X keysym such as XK_F8 or XK_a.
 void personKey(PersonInput& input, unsigned long keysym, bool down);
 void personTap(PersonInput& input, unsigned long keysym);
+void personKeycode(PersonInput& input, int keycode, bool down);
 void personMoveTo(PersonInput& input, int x, int y);
 void personMoveBy(PersonInput& input, int dx, int dy);
 // Buttons 1 to 3 of "Xvfb mouse".

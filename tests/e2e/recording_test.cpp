@@ -405,3 +405,23 @@ TEST_F(Recording, RelativeRecordingTakesTheMouseMotionItself) {
               (std::vector<std::string>{"Rel Move dX:10 dY:-5", "Rel Move dX:-3 dY:7", "Mouse Scroll Delta: 120"}))
         << list;
 }
+
+TEST_F(Recording, AKeyTheLayoutGainsLaterIsRecordedByItsNewName) {
+    start(kPollingPage);
+    // Keycode 200 types nothing in the standard map; give it F13 now.
+    KeySym f13 = XK_F13;
+    XChangeKeyboardMapping(focused.display, 200, 1, &f13, 1);
+    XSync(focused.display, False);
+    pause(200);
+    e2e::personTap(person, XK_F8);
+    ASSERT_TRUE(waitForState("Recording"));
+    e2e::personKeycode(person, 200, true);
+    e2e::personKeycode(person, 200, false);
+    pause(50);
+    e2e::personTap(person, XK_F8);
+    ASSERT_TRUE(waitForState("Idle"));
+    pause(100);
+    const std::string list = e2e::readFile(events());
+    EXPECT_EQ(descriptions(list), (std::vector<std::string>{"Keyboard VK: 124 (DOWN)", "Keyboard VK: 124 (UP)"}))
+        << list;
+}
