@@ -1,0 +1,196 @@
+// The hooks and raw input with the real hook logic, fed by input that looks
+// like the user's: xdotool types and clicks on the X display while a window
+// of ours has the focus, and Wine hands that to the hooks unmarked.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "app/state.h"
+#include "platform/platform.h"
+
+namespace {
+
+int keyDownsSeen[256] = {};
+
+// The focused window counts the key presses that reach it.
+LRESULT CALLBACK countingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_KEYDOWN && wParam < 256) ++keyDownsSeen[wParam];
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// xdotool is a Linux program; Wine starts it but cannot wait for it, so the
+// tests wait for its effect instead.
+void xdotool(const std::string& arguments) {
+    std::string commandLine = "/usr/bin/xdotool " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA("/usr/bin/xdotool", commandLine.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &process));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+class UserInput : public ::testing::Test {
+protected:
+    HWND window = nullptr;
+    std::thread capture;
+
+    void SetUp() override {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = countingWindowProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "VarnetHookTest";
+        RegisterClassA(&windowClass);
+        window = CreateWindowExA(0, "VarnetHookTest", "Varnet Hook Test", WS_OVERLAPPEDWINDOW, 200,
+                                 200, 400, 300, nullptr, nullptr, windowClass.hInstance, nullptr);
+        ShowWindow(window, SW_SHOWNORMAL);
+        platform::forceForeground(window);
+        pumpFor(100);
+        xdotool("search --name \"^Varnet Hook Test$\" windowfocus");
+        pumpFor(300);
+
+        for (int& count : keyDownsSeen) count = 0;
+        AppState& s = appState();
+        s.captureReady = false;
+        s.perfFrequency = platform::perfCounterFrequency();
+        s.app.hotkeysEnabled = false;
+        {
+            std::lock_guard<std::mutex> lock(s.profilesLock);
+            s.profiles.assign(1, Profile{"Test", "", {}});
+            s.currentProfile = 0;
+        }
+        capture = std::thread(platform::captureThreadMain);
+        for (int i = 0; i < 5000 && !s.captureReady; ++i) Sleep(1);
+    }
+
+    void TearDown() override {
+        appState().recording = false;
+        platform::captureThreadStop();
+        capture.join();
+        DestroyWindow(window);
+    }
+
+    static void pumpFor(int milliseconds) {
+        for (ULONGLONG end = GetTickCount64() + milliseconds; GetTickCount64() < end;) {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
+            Sleep(5);
+        }
+    }
+
+    static void startRecording() {
+        AppState& s = appState();
+        s.recordStart = platform::perfCounter();
+        s.recording = true;
+    }
+
+    static std::vector<MacroEvent> recorded() {
+        AppState& s = appState();
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        return s.profiles[0].events;
+    }
+
+    template <typename Done>
+    static bool waitFor(Done done) {
+        for (ULONGLONG end = GetTickCount64() + 10000; GetTickCount64() < end;) {
+            if (done()) return true;
+            pumpFor(20);
+        }
+        return done();
+    }
+};
+
+std::vector<MacroEvent> keyStrokes(const std::vector<MacroEvent>& events) {
+    std::vector<MacroEvent> keys;
+    for (const MacroEvent& e : events)
+        if (e.kind == KeyStroke) keys.push_back(e);
+    return keys;
+}
+
+}  // namespace
+
+TEST_F(UserInput, TypedKeysAreRecordedAndOurOwnAreNot) {
+    startRecording();
+    platform::sendKeyEvent('B', true);  // injected: never recorded
+    platform::sendKeyEvent('B', false);
+    xdotool("key a");
+    ASSERT_TRUE(waitFor([] { return keyStrokes(recorded()).size() >= 2; }));
+    pumpFor(200);
+    std::vector<MacroEvent> keys = keyStrokes(recorded());
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].vk, 'A');
+    EXPECT_TRUE(keys[0].down);
+    EXPECT_EQ(keys[1].vk, 'A');
+    EXPECT_FALSE(keys[1].down);
+    EXPECT_LE(keys[0].time, keys[1].time);
+    EXPECT_EQ(keyDownsSeen['A'], 1);  // recording passes keys on
+}
+
+TEST_F(UserInput, AClickIsRecordedWhereItHappened) {
+    startRecording();
+    xdotool("mousemove 300 250 click 1");
+    auto clicks = [] {
+        std::vector<MacroEvent> buttons;
+        for (const MacroEvent& e : recorded())
+            if (e.kind == MouseButton) buttons.push_back(e);
+        return buttons;
+    };
+    ASSERT_TRUE(waitFor([&] { return clicks().size() >= 2; }));
+    std::vector<MacroEvent> buttons = clicks();
+    EXPECT_EQ(buttons[0].flags, 0x0002u);
+    EXPECT_EQ(buttons[1].flags, 0x0004u);
+    EXPECT_EQ(buttons[0].x, 300);
+    EXPECT_EQ(buttons[0].y, 250);
+}
+
+TEST_F(UserInput, AKeyPressedForAReassignmentIsCaughtAndSwallowed) {
+    appState().capturedKey = 0;
+    appState().reassignSlot = 1;
+    xdotool("key F2");
+    EXPECT_TRUE(waitFor([] { return appState().capturedKey == VK_F2; }));
+    appState().reassignSlot = 0;
+    xdotool("key F3");
+    EXPECT_TRUE(waitFor([] { return keyDownsSeen[VK_F3] == 1; }));
+    EXPECT_EQ(keyDownsSeen[VK_F2], 0);  // the caught key never reached the window
+}
+
+TEST_F(UserInput, RelativeMotionComesFromRawInput) {
+    AppState& s = appState();
+    s.tracker.tmv = true;
+    s.tracker.trel = true;
+    // Wine hears of pointer motion only while the pointer is over one of its
+    // windows: put it over ours first, before the recording starts.
+    xdotool("mousemove 400 350");
+    ASSERT_TRUE(waitFor([] {
+        int32_t x = 0, y = 0;
+        return platform::cursorPosition(x, y) && x == 400 && y == 350;
+    }));
+    pumpFor(100);
+    startRecording();
+    xdotool("mousemove_relative 15 10");
+    auto travelled = [] {
+        int32_t x = 0, y = 0;
+        bool absolute = false;
+        for (const MacroEvent& e : recorded()) {
+            if (e.kind == RelMove) {
+                x += e.x;
+                y += e.y;
+            }
+            absolute |= e.kind == AbsMove;
+        }
+        return std::make_tuple(x, y, absolute);
+    };
+    EXPECT_TRUE(waitFor([&] { return std::get<0>(travelled()) >= 15; }));
+    pumpFor(200);
+    EXPECT_EQ(travelled(), std::make_tuple(15, 10, false));
+    s.tracker.trel = false;
+}
