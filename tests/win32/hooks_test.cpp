@@ -194,3 +194,15 @@ TEST_F(UserInput, RelativeMotionComesFromRawInput) {
     EXPECT_EQ(travelled(), std::make_tuple(15, 10, false));
     s.tracker.trel = false;
 }
+
+TEST_F(UserInput, AHotkeyRaisesItsRequestAndNeverReachesTheWindow) {
+    AppState& s = appState();
+    s.toggleSpammerRequested = false;
+    s.app.hotkeysEnabled = true;
+    xdotool("key F6");
+    EXPECT_TRUE(waitFor([&] { return s.toggleSpammerRequested.load(); }));
+    s.app.hotkeysEnabled = false;
+    xdotool("key F3");
+    EXPECT_TRUE(waitFor([] { return keyDownsSeen[VK_F3] == 1; }));
+    EXPECT_EQ(keyDownsSeen[VK_F6], 0);
+}
