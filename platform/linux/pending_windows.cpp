@@ -4,7 +4,6 @@ namespace platform {
 ScreenRect monitorWorkArea(void*) { return {}; }
 bool monitorWorkAreaAt(int32_t, int32_t, ScreenRect&) { return false; }
 bool windowFrameRect(void*, ScreenRect&) { return false; }
-void moveWindowTo(void*, int32_t, int32_t) {}
 void placeWindow(void*, int32_t, int32_t, int32_t, int32_t) {}
 void setAlwaysOnTop(void*, bool) {}
 void forceForeground(void*) {}

@@ -1,0 +1,182 @@
+// A pop-out panel process: one panel of the page in a small frameless window.
+// It owns no engine and no setting. What the user changes is forwarded to the
+// main process through the command pipe; what it shows comes from the side
+// files the main process writes. One thread: every call below runs on it.
+#include "panels/panel_process.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "bridge/arguments.h"
+#include "bridge/call_table.h"
+#include "bridge/webview_api.h"
+#include "panels/panel_command_line.h"
+#include "panels/panel_script.h"
+#include "panels/pipe_client.h"
+#include "platform/platform.h"
+#include "store/data_dir.h"
+#include "store/theme_file.h"
+
+namespace {
+
+const char kMainTitle[] = "Varnet (Kestrine Edition)";
+const char kDefaultStatusReport[] =
+    "{\"state\":\"Idle\",\"count\":0,\"restore\":[],\"hkRec\":\"\",\"hkPlay\":\"\",\"hkAuto\":\"\","
+    "\"hkKeySpam\":\"\",\"keySpamTarget\":\"\",\"reassigning\":\"\",\"panelHover\":false,"
+    "\"autoClicking\":false,\"keySpamming\":false}";
+const char kMissingPage[] = "<h2>Error loading UI in child process</h2>";
+constexpr int kPanelWidth = 450;
+constexpr int kPanelHeight = 400;
+
+struct PanelWindow {
+    webview_t webview = nullptr;
+    void* window = nullptr;
+    bool overMainWindow = false;  // what the main process was last told through "panelHover"
+};
+
+PanelWindow panel;
+
+std::string forwardCleaned(const char* command, const std::string& args) {
+    sendPanelCommand(command, stripArgumentText(args));
+    return "";
+}
+
+std::string forwardBare(const char* command) {
+    sendPanelCommand(command, "");
+    return "";
+}
+
+std::string firstLineOr(const char* fileName, const char* fallback) {
+    std::string line;
+    if (!readFirstLine(sideFilePath(fileName), line) || line.empty()) return fallback;
+    return line;
+}
+
+std::string panelUpdateSpammer(const std::string& a) { return forwardCleaned("updateSpammer", a); }
+std::string panelToggleSpammer(const std::string&) { return forwardBare("toggleSpammer"); }
+std::string panelUpdateKeySpam(const std::string& a) { return forwardCleaned("updateKeySpam", a); }
+std::string panelToggleKeySpam(const std::string&) { return forwardBare("toggleKeySpam"); }
+std::string panelUpdateTracker(const std::string& a) { return forwardCleaned("updateTracker", a); }
+std::string panelSetTheme(const std::string& a) { return forwardCleaned("setTheme", a); }
+std::string panelToggleRecording(const std::string&) { return forwardBare("toggleRecording"); }
+std::string panelTogglePlayback(const std::string&) { return forwardBare("togglePlayback"); }
+std::string panelDeleteEvent(const std::string& a) { return forwardCleaned("deleteEvent", a); }
+std::string panelUpdateEventTime(const std::string& a) { return forwardCleaned("updateEventTime", a); }
+std::string panelOptimizeMacro(const std::string&) { return forwardBare("optimizeMacro"); }
+std::string panelReassignKey(const std::string& a) { return forwardCleaned("reassignKey", a); }
+
+// A complete JSON string whatever the file holds, so a backslash in a theme
+// name cannot make the page's call fail.
+std::string panelGetSharedTheme(const std::string&) { return jsonString(readThemeFile()); }
+
+std::string panelGetTrackerStatus(const std::string&) {
+    return firstLineOr("status.txt", kDefaultStatusReport);
+}
+
+std::string panelGetMacroEvents(const std::string&) { return firstLineOr("macroevents.txt", "[]"); }
+
+// Non-positive sizes would only make the toolkit complain.
+std::string panelResizeWindow(const std::string& args) {
+    std::vector<std::string> fields = splitFields(stripArgumentText(args), ',');
+    int32_t width = 0, height = 0;
+    if (fields.size() < 2 || !parseInt32(fields[0], width) || !parseInt32(fields[1], height)) return "";
+    if (!panel.window || width <= 0 || height <= 0) return "";
+    webview_set_size(panel.webview, width, height, WEBVIEW_HINT_NONE);
+    return "";
+}
+
+void onDragHover(bool over, void*) {
+    if (over == panel.overMainWindow) return;
+    panel.overMainWindow = over;
+    sendPanelCommand("panelHover", over ? "1" : "0");
+}
+
+// Dropped onto the main window, the panel docks back: this process ends and
+// the main window's next status report brings the panel back there.
+void onDragDrop(bool overMainWindow, void*) {
+    if (panel.overMainWindow) onDragHover(false, nullptr);
+    if (overMainWindow) webview_terminate(panel.webview);
+}
+
+std::string panelBeginWindowDrag(const std::string&) {
+    if (panel.window) platform::beginPanelDrag(panel.window, kMainTitle, onDragHover, onDragDrop, nullptr);
+    return "";
+}
+
+std::string panelCloseThisWindow(const std::string&) {
+    webview_terminate(panel.webview);
+    return "";
+}
+
+const PageCall kPanelCalls[] = {
+    {"updateSpammer", panelUpdateSpammer},
+    {"toggleSpammer", panelToggleSpammer},
+    {"updateKeySpam", panelUpdateKeySpam},
+    {"toggleKeySpam", panelToggleKeySpam},
+    {"updateTracker", panelUpdateTracker},
+    {"setTheme", panelSetTheme},
+    {"getSharedTheme", panelGetSharedTheme},
+    {"toggleRecording", panelToggleRecording},
+    {"togglePlayback", panelTogglePlayback},
+    {"getTrackerStatus", panelGetTrackerStatus},
+    {"getMacroEvents", panelGetMacroEvents},
+    {"deleteEvent", panelDeleteEvent},
+    {"updateEventTime", panelUpdateEventTime},
+    {"optimizeMacro", panelOptimizeMacro},
+    {"reassignKey", panelReassignKey},
+    {"resizeWindow", panelResizeWindow},
+    {"beginWindowDrag", panelBeginWindowDrag},
+    {"closeThisWindow", panelCloseThisWindow},
+};
+
+bool readPage(std::string& html) {
+    std::ifstream in(pageFilePath(), std::ios::binary);
+    if (!in) return false;
+    html.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+void setUpWindow(const PanelStartValues& start) {
+    webview_set_title(panel.webview, ("Varnet (" + start.title + ")").c_str());
+    platform::lockDownWebView(panel.webview);
+    webview_set_size(panel.webview, kPanelWidth, kPanelHeight, WEBVIEW_HINT_NONE);
+    panel.window = webview_get_window(panel.webview);
+    if (!panel.window) return;
+    platform::makeWindowFrameless(panel.window);
+    if (start.placed) platform::moveWindowTo(panel.window, start.x, start.y);
+}
+
+void loadPanelPage(const PanelStartValues& start) {
+    std::string page;
+    if (!readPage(page)) {
+        webview_set_html(panel.webview, kMissingPage);
+        return;
+    }
+    webview_set_html(panel.webview, panelPageHtml(page, start.theme, start.id).c_str());
+}
+
+void terminateLoop(void* webview) { webview_terminate(static_cast<webview_t>(webview)); }
+
+}  // namespace
+
+const PageCall* panelPageCalls(size_t& count) {
+    count = sizeof kPanelCalls / sizeof kPanelCalls[0];
+    return kPanelCalls;
+}
+
+int runPanelProcess(const std::string& commandLine) {
+    const PanelStartValues start = parsePanelCommandLine(commandLine);
+    std::string libraryError;
+    if (!platform::loadWebviewLibrary(libraryError)) return 0;
+    panel.webview = webview_create(0, nullptr);
+    if (!panel.webview) return 0;
+    setUpWindow(start);
+    bindPageCalls(panel.webview, kPanelCalls, sizeof kPanelCalls / sizeof kPanelCalls[0]);
+    loadPanelPage(start);
+    // The main process ends its panels with a termination request at exit.
+    platform::onTerminationRequest(terminateLoop, panel.webview);
+    webview_run(panel.webview);
+    webview_destroy(panel.webview);
+    panel = PanelWindow{};
+    return 0;
+}

@@ -1,0 +1,18 @@
+// Controls of the fake backend's pop-out panels: a log of what the core asked
+// for, and the state each started panel reports.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace fake {
+
+// "spawn <argument>", "raise <title>", "terminate <n>", "release <n>" in the
+// order asked; n numbers the spawned panels from 1.
+std::vector<std::string> panelLog();
+void resetPanels();
+void setSpawnFails(bool fails);
+// Makes the n-th spawned panel report that it has ended.
+void endPanel(int n);
+
+}  // namespace fake
