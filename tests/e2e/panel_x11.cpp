@@ -1,0 +1,195 @@
+#include "tests/e2e/panel_x11.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+namespace e2e {
+namespace {
+
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+Display* connect(const XServer& server) {
+    Display* display = XOpenDisplay(server.display.c_str());
+    if (display) XSetErrorHandler(ignoreErrors);
+    return display;
+}
+
+std::string titleOf(Display* d, Window w) {
+    Atom type;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_NAME", False), 0, 1024, False,
+                           XInternAtom(d, "UTF8_STRING", False), &type, &format, &count, &after,
+                           &data) == Success && data) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+    }
+    return title;
+}
+
+// Top-level windows only: there is no window manager under Xvfb.
+std::vector<Window> viewableTitled(Display* d, const std::string& title) {
+    std::vector<Window> found;
+    Window root, parent, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) return found;
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable &&
+            titleOf(d, children[i]) == title) {
+            found.push_back(children[i]);
+        }
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void moveInSteps(Display* d, int fromX, int fromY, int toX, int toY, int steps) {
+    for (int i = 1; i <= steps; ++i) {
+        XTestFakeMotionEvent(d, -1, fromX + (toX - fromX) * i / steps, fromY + (toY - fromY) * i / steps, 0);
+        XFlush(d);
+        pause(30);
+    }
+}
+
+}  // namespace
+
+bool windowBox(const XServer& server, const std::string& title, WindowBox& box) {
+    Display* d = connect(server);
+    if (!d) return false;
+    std::vector<Window> found = viewableTitled(d, title);
+    XWindowAttributes a;
+    bool ok = !found.empty() && XGetWindowAttributes(d, found[0], &a);
+    if (ok) box = WindowBox{a.x, a.y, a.width, a.height};
+    XCloseDisplay(d);
+    return ok;
+}
+
+bool waitForWindowBox(const XServer& server, const std::string& title, int width, int height,
+                      int timeoutMs, WindowBox& box) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (windowBox(server, title, box) && box.width == width && box.height == height) return true;
+        pause(20);
+    }
+    return false;
+}
+
+int countWindows(const XServer& server, const std::string& title) {
+    Display* d = connect(server);
+    if (!d) return 0;
+    int count = int(viewableTitled(d, title).size());
+    XCloseDisplay(d);
+    return count;
+}
+
+pid_t windowProcess(const XServer& server, const std::string& title) {
+    Display* d = connect(server);
+    if (!d) return -1;
+    pid_t pid = -1;
+    std::vector<Window> found = viewableTitled(d, title);
+    Atom type;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (!found.empty() &&
+        XGetWindowProperty(d, found[0], XInternAtom(d, "_NET_WM_PID", False), 0, 1, False,
+                           XA_CARDINAL, &type, &format, &count, &after, &data) == Success && data) {
+        if (count == 1) pid = pid_t(*reinterpret_cast<unsigned long*>(data));
+        XFree(data);
+    }
+    XCloseDisplay(d);
+    return pid;
+}
+
+bool waitForNoWindow(const XServer& server, const std::string& title, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (countWindows(server, title) > 0) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        pause(20);
+    }
+    return true;
+}
+
+struct StandInWindow {
+    Display* display = nullptr;
+    Window window = 0;
+};
+
+StandInWindow* openStandInWindow(const XServer& server, const std::string& title, int x, int y,
+                                 int width, int height) {
+    Display* d = connect(server);
+    if (!d) return nullptr;
+    Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, unsigned(width), unsigned(height),
+                                   0, 0, WhitePixel(d, DefaultScreen(d)));
+    XStoreName(d, w, title.c_str());
+    XChangeProperty(d, w, XInternAtom(d, "_NET_WM_NAME", False), XInternAtom(d, "UTF8_STRING", False),
+                    8, PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
+                    int(title.size()));
+    XMapWindow(d, w);
+    XSync(d, False);
+    return new StandInWindow{d, w};
+}
+
+void closeStandInWindow(StandInWindow* window) {
+    if (!window) return;
+    XDestroyWindow(window->display, window->window);
+    XCloseDisplay(window->display);
+    delete window;
+}
+
+void pressAndMove(const XServer& server, int fromX, int fromY, int toX, int toY, int steps) {
+    Display* d = connect(server);
+    if (!d) return;
+    XTestFakeMotionEvent(d, -1, fromX, fromY, 0);
+    XFlush(d);
+    pause(100);
+    XTestFakeButtonEvent(d, 1, True, 0);
+    XFlush(d);
+    pause(200);
+    moveInSteps(d, fromX, fromY, toX, toY, steps);
+    XCloseDisplay(d);
+}
+
+void movePointer(const XServer& server, int fromX, int fromY, int toX, int toY, int steps) {
+    Display* d = connect(server);
+    if (!d) return;
+    moveInSteps(d, fromX, fromY, toX, toY, steps);
+    XCloseDisplay(d);
+}
+
+void releasePointer(const XServer& server) {
+    Display* d = connect(server);
+    if (!d) return;
+    pause(100);
+    XTestFakeButtonEvent(d, 1, False, 0);
+    XFlush(d);
+    XCloseDisplay(d);
+}
+
+void dragWithPointer(const XServer& server, int fromX, int fromY, int toX, int toY, int steps) {
+    pressAndMove(server, fromX, fromY, toX, toY, steps);
+    releasePointer(server);
+}
+
+// A zombie has ended: only its exit status waits to be collected.
+bool processAlive(pid_t pid) {
+    if (pid <= 0) return false;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    size_t end = text.rfind(')');
+    return end != std::string::npos && end + 2 < text.size() && text[end + 2] != 'Z';
+}
+
+}  // namespace e2e
