@@ -34,8 +34,16 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    // The given variables replace inherited ones of the same name: with two
+    // DISPLAY entries the child would take the first, the caller's own.
     std::vector<std::string> envText;
-    for (char** e = environ; *e; ++e) envText.push_back(*e);
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        std::string name = entry.substr(0, entry.find('=') + 1);
+        bool overridden = false;
+        for (const std::string& extra : extraEnv) overridden |= extra.compare(0, name.size(), name) == 0;
+        if (!overridden) envText.push_back(entry);
+    }
     for (const std::string& e : extraEnv) envText.push_back(e);
     std::vector<char*> env;
     for (std::string& e : envText) env.push_back(e.data());
