@@ -145,6 +145,32 @@ struct PanelDrag {
 
 PanelDrag drag;
 
+// Where the primary button last went down in a frameless window, in X pixels
+// from its corner. The page asks for the drag only after its own mousedown
+// handler ran; by then the pointer may have travelled, and the drag keeps the
+// pressed point, not the late one, under the pointer.
+struct PressPoint {
+    void* window = nullptr;
+    int x = 0, y = 0;
+};
+
+PressPoint lastPress;
+
+gboolean rememberPress(GtkEventControllerLegacy* controller, GdkEvent* event, gpointer) {
+    if (gdk_event_get_event_type(event) != GDK_BUTTON_PRESS ||
+        gdk_button_event_get_button(event) != GDK_BUTTON_PRIMARY) {
+        return FALSE;
+    }
+    double x = 0, y = 0;
+    GtkWidget* window = gtk_event_controller_get_widget(GTK_EVENT_CONTROLLER(controller));
+    GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(window));
+    if (surface && gdk_event_get_position(event, &x, &y)) {
+        int scale = gdk_surface_get_scale_factor(surface);
+        lastPress = PressPoint{window, int(x * scale), int(y * scale)};
+    }
+    return FALSE;  // the page still gets the press
+}
+
 bool pointerOverTarget(Display* x, int px, int py) {
     ScreenRect target;
     return drag.targetFrame && frameRect(x, drag.targetFrame, target) && contains(target, px, py);
@@ -168,7 +194,9 @@ gboolean dragStep(gpointer) {
     unsigned buttons = 0;
     bool known = s.x && pointerPosition(s.x, px, py, buttons);
     bool held = known && (buttons & Button1Mask);
-    if (held) followPointer(s.x, px, py);
+    // Also on the release: the pointer may have moved since the last poll,
+    // and the window lands where it was dropped.
+    if (known) followPointer(s.x, px, py);
     bool over = known && pointerOverTarget(s.x, px, py);
     closeSession(s);
     if (over != drag.over) {
@@ -190,19 +218,32 @@ bool startDrag(XSession& s, void* window, const std::string& hoverTargetTitle) {
         !pointerPosition(s.x, drag.startPointerX, drag.startPointerY, buttons)) {
         return false;
     }
+    drag.left = drag.startLeft = own.left;
+    drag.top = drag.startTop = own.top;
+    if (lastPress.window == window) {
+        // Anchored at the press: the window's corner stays that far from the pointer.
+        drag.startLeft = drag.startPointerX - lastPress.x;
+        drag.startTop = drag.startPointerY - lastPress.y;
+    }
+    lastPress = PressPoint{};
     FoundWindow target;
     drag.targetFrame = findTitled(s.x, hoverTargetTitle, self, true, target) ? target.frame : 0;
     drag.self = self;
-    drag.startLeft = drag.left = own.left;
-    drag.startTop = drag.top = own.top;
     drag.over = false;
     return true;
 }
 
 }  // namespace
 
+// A frameless window is moved by its content, so its presses are watched
+// before the content sees them.
 void makeWindowFrameless(void* window) {
-    if (window) gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
+    if (!window) return;
+    gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
+    GtkEventController* presses = gtk_event_controller_legacy_new();
+    gtk_event_controller_set_propagation_phase(presses, GTK_PHASE_CAPTURE);
+    g_signal_connect(presses, "event", G_CALLBACK(rememberPress), nullptr);
+    gtk_widget_add_controller(GTK_WIDGET(window), presses);
 }
 
 bool findWindowRectByTitle(const std::string& title, ScreenRect& rect) {

@@ -5,6 +5,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -86,6 +87,16 @@ bool waitForWindowBox(const XServer& server, const std::string& title, int width
     return false;
 }
 
+bool waitForWindowAt(const XServer& server, const std::string& title, int x, int y, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    WindowBox box;
+    while (!windowBox(server, title, box) || box.x != x || box.y != y) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        pause(20);
+    }
+    return true;
+}
+
 int countWindows(const XServer& server, const std::string& title) {
     Display* d = connect(server);
     if (!d) return 0;
@@ -157,7 +168,9 @@ void pressAndMove(const XServer& server, int fromX, int fromY, int toX, int toY,
     pause(100);
     XTestFakeButtonEvent(d, 1, True, 0);
     XFlush(d);
-    pause(200);
+    // The page asks for the drag from its mousedown handler: give it time,
+    // as a hand on a real mouse does.
+    pause(500);
     moveInSteps(d, fromX, fromY, toX, toY, steps);
     XCloseDisplay(d);
 }
@@ -172,7 +185,7 @@ void movePointer(const XServer& server, int fromX, int fromY, int toX, int toY, 
 void releasePointer(const XServer& server) {
     Display* d = connect(server);
     if (!d) return;
-    pause(100);
+    pause(300);
     XTestFakeButtonEvent(d, 1, False, 0);
     XFlush(d);
     XCloseDisplay(d);
@@ -190,6 +203,16 @@ bool processAlive(pid_t pid) {
     std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
     size_t end = text.rfind(')');
     return end != std::string::npos && end + 2 < text.size() && text[end + 2] != 'Z';
+}
+
+
+bool waitForProcessGone(pid_t pid, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::filesystem::exists("/proc/" + std::to_string(pid))) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        pause(20);
+    }
+    return true;
 }
 
 }  // namespace e2e

@@ -18,6 +18,7 @@ struct WindowBox {
 bool windowBox(const XServer& server, const std::string& title, WindowBox& box);
 bool waitForWindowBox(const XServer& server, const std::string& title, int width, int height,
                       int timeoutMs, WindowBox& box);
+bool waitForWindowAt(const XServer& server, const std::string& title, int x, int y, int timeoutMs);
 int countWindows(const XServer& server, const std::string& title);
 // The process that owns the window (_NET_WM_PID), or -1.
 pid_t windowProcess(const XServer& server, const std::string& title);
@@ -38,5 +39,7 @@ void releasePointer(const XServer& server);
 
 // Running (not ended, not a zombie).
 bool processAlive(pid_t pid);
+// Gone altogether: ended and reaped by its parent.
+bool waitForProcessGone(pid_t pid, int timeoutMs);
 
 }  // namespace e2e
