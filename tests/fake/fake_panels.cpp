@@ -1,22 +1,27 @@
-// Fake backend: panel processes and windows are records; a test reads what
-// the core asked for through tests/fake/fake_panels.h.
+// Fake backend: panel processes are opaque pointers that are never looked
+// into, and windows are records; a test reads what the core asked for.
 #include "tests/fake/fake_panels.h"
 
+#include <map>
 #include <memory>
+#include <set>
 
 #include "app/state.h"
 #include "platform/platform.h"
 
-struct ChildProcess {
-    int number = 0;
-    bool ended = false;
-};
-
 namespace {
 
 std::vector<std::string> log;
-std::vector<std::unique_ptr<ChildProcess>> spawned;
+std::set<ChildProcess*> endedChildren, releasedChildren;
+// Spawned panels are distinct addresses the fake owns, numbered from 1.
+std::vector<std::unique_ptr<char>> spawnedStorage;
+std::map<ChildProcess*, int> spawnedNumbers;
 bool spawnFails = false;
+
+std::string numberOf(ChildProcess* child) {
+    auto found = spawnedNumbers.find(child);
+    return found == spawnedNumbers.end() ? "?" : std::to_string(found->second);
+}
 
 }  // namespace
 
@@ -26,15 +31,30 @@ std::vector<std::string> panelLog() { return log; }
 
 void resetPanels() {
     log.clear();
-    spawned.clear();
+    endedChildren.clear();
+    releasedChildren.clear();
+    spawnedNumbers.clear();
+    spawnedStorage.clear();
     spawnFails = false;
 }
 
 void setSpawnFails(bool fails) { spawnFails = fails; }
 
 void endPanel(int n) {
-    if (n >= 1 && size_t(n) <= spawned.size()) spawned[size_t(n) - 1]->ended = true;
+    for (auto& [child, number] : spawnedNumbers) {
+        if (number == n) endedChildren.insert(child);
+    }
 }
+
+void setChildEnded(ChildProcess* child, bool ended) {
+    if (ended) {
+        endedChildren.insert(child);
+    } else {
+        endedChildren.erase(child);
+    }
+}
+
+bool childReleased(ChildProcess* child) { return releasedChildren.count(child) != 0; }
 
 }  // namespace fake
 
@@ -52,24 +72,25 @@ void beginPanelDrag(void*, const std::string&, void (*)(bool, void*), void (*)(b
 
 ChildProcess* spawnPanelProcess(const std::string& argument) {
     if (spawnFails) return nullptr;
-    spawned.push_back(std::make_unique<ChildProcess>());
-    spawned.back()->number = int(spawned.size());
+    spawnedStorage.push_back(std::make_unique<char>());
+    ChildProcess* child = reinterpret_cast<ChildProcess*>(spawnedStorage.back().get());
+    spawnedNumbers[child] = int(spawnedStorage.size());
     log.push_back("spawn " + argument);
-    return spawned.back().get();
+    return child;
 }
 
 ProcessState childProcessState(ChildProcess* child) {
-    return child->ended ? ProcessState::Ended : ProcessState::Running;
+    return endedChildren.count(child) ? ProcessState::Ended : ProcessState::Running;
 }
 
 void terminateChildProcess(ChildProcess* child) {
-    log.push_back("terminate " + std::to_string(child->number));
-    child->ended = true;
+    log.push_back("terminate " + numberOf(child));
+    endedChildren.insert(child);
 }
 
-// The record stays with the fake, so a test can still read it.
 void releaseChildProcess(ChildProcess* child) {
-    log.push_back("release " + std::to_string(child->number));
+    log.push_back("release " + numberOf(child));
+    releasedChildren.insert(child);
 }
 
 }  // namespace platform
