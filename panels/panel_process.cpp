@@ -104,7 +104,7 @@ std::string panelBeginWindowDrag(const std::string&) {
 }
 
 std::string panelCloseThisWindow(const std::string&) {
-    webview_terminate(panel.webview);
+    if (panel.webview) webview_terminate(panel.webview);
     return "";
 }
 
