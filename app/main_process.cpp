@@ -145,17 +145,19 @@ int runMainProcess() {
         loadPage(w);
         void* window = webview_get_window(w);
         appState().mainWindow = window;
+        appState().mainWebview = w;
         restorePlacement(window);
         applyShowState(window);
         platform::onTerminationRequest(terminateLoop, w);
         webview_run(w);
     }
 
-    saveSession();
+    saveSessionAtExit();
     stopWorkers(workers);
     endAllPanelProcesses();
     platform::endTimerResolution();
     appState().mainWindow = nullptr;
+    appState().mainWebview = nullptr;
     if (w) webview_destroy(w);
     return 0;
 }

@@ -109,6 +109,7 @@ struct AppState {
     // UI thread only.
     std::map<std::string, ChildProcess*> panelProcesses;
     void* mainWindow = nullptr;  // the native window of the main web view
+    void* mainWebview = nullptr; // the main web view itself (sizes go through it)
 };
 
 // The single instance every part of the main process reaches.

@@ -10,6 +10,7 @@
 #include "bridge/arguments.h"
 #include "bridge/call_table.h"
 #include "bridge/webview_api.h"
+#include "input/window_helpers.h"
 #include "panels/panel_command_line.h"
 #include "panels/panel_script.h"
 #include "panels/pipe_client.h"
@@ -75,13 +76,11 @@ std::string panelGetTrackerStatus(const std::string&) {
 
 std::string panelGetMacroEvents(const std::string&) { return firstLineOr("macroevents.txt", "[]"); }
 
-// Non-positive sizes would only make the toolkit complain.
 std::string panelResizeWindow(const std::string& args) {
     std::vector<std::string> fields = splitFields(stripArgumentText(args), ',');
     int32_t width = 0, height = 0;
     if (fields.size() < 2 || !parseInt32(fields[0], width) || !parseInt32(fields[1], height)) return "";
-    if (!panel.window || width <= 0 || height <= 0) return "";
-    webview_set_size(panel.webview, width, height, WEBVIEW_HINT_NONE);
+    if (panel.window) fitWindowToWorkArea(panel.webview, width, height);
     return "";
 }
 

@@ -10,8 +10,28 @@ void applySettingsLine(const std::string& text);
 std::string formatProfileSettings();
 void applyProfileSettings(const std::string& text);
 std::string formatEventLine(const MacroEvent& event);
+void appendEventLine(std::string& out, const MacroEvent& event);
+// Reads one event line; false (and event untouched) when a field is missing or
+// bad. With deltaOptional a seven-field line reads with delta 0.
+bool parseEventLine(const std::string& line, MacroEvent& event, bool deltaOptional);
 
-// Writes the whole session; skipped when profilesLock is busy.
+// Writes the whole session; skipped when profilesLock is busy. Safe from any
+// thread, including a crash handler.
 void saveSession();
+// The save at the end of the run: a lock that a hook holds for a moment, or a
+// periodic save still writing, does not make it lose the last changes.
+void saveSessionAtExit();
+// The save a crash handler tries once: it never waits on the lock, and writes
+// even when a save of the crashing thread never finished.
+void saveSessionAfterCrash();
 // Reads sessionPath; true when at least one profile was read and installed.
 bool loadSession();
+
+// How long the last save held profilesLock to copy the profiles; for the
+// benchmark.
+int64_t lastSaveLockHoldNanoseconds();
+
+// The complete text of a session file for these profiles; exposed for tests
+// and the benchmark.
+std::string formatSession(const std::string& settingsLine, int32_t current,
+                          const std::vector<Profile>& profiles);

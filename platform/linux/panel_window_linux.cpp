@@ -293,16 +293,4 @@ void beginPanelDrag(void* window, const std::string& hoverTargetTitle,
     g_timeout_add(kDragPollMs, dragStep, nullptr);
 }
 
-// Until the window helpers land: GTK 4 has no call to move a window, so the
-// X11 window is moved directly (a window manager applies it to its frame).
-void moveWindowTo(void* window, int32_t x, int32_t y) {
-    XSession s = openSession();
-    Window native = s.x ? nativeWindowOf(window) : 0;
-    if (native) {
-        XMoveWindow(s.x, native, x, y);
-        XFlush(s.x);
-    }
-    closeSession(s);
-}
-
 }  // namespace platform

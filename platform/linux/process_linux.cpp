@@ -1,5 +1,5 @@
 // Process set-up on Linux: GTK on X11, the termination signals routed into the
-// UI loop, the crash save, the error box and the web view's lock-down.
+// UI loop, the error box and the web view's lock-down.
 #include <X11/Xlib.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
@@ -33,16 +33,6 @@ gboolean deliverPendingTermination(gpointer) {
     return G_SOURCE_REMOVE;
 }
 
-void (*crashSave)() = nullptr;
-std::atomic<bool> crashSaveTried{false};
-
-void onCrashSignal(int signal) {
-    if (crashSave && !crashSaveTried.exchange(true)) crashSave();
-    // Let the crash proceed exactly as it would have without us.
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
 gboolean refuseContextMenu(gpointer, gpointer, gpointer, gpointer) { return TRUE; }
 
 void onErrorBoxResponse(GtkDialog* dialog, int, gpointer loop) {
@@ -73,14 +63,6 @@ void onTerminationRequest(void (*onSignal)(void* context), void* context) {
     g_unix_signal_add(SIGTERM, deliverTermination, nullptr);
     g_unix_signal_add(SIGINT, deliverTermination, nullptr);
     if (terminationPending) g_idle_add(deliverPendingTermination, nullptr);
-}
-
-void installCrashHandler(void (*save)()) {
-    crashSave = save;
-    struct sigaction action {};
-    action.sa_handler = onCrashSignal;
-    action.sa_flags = SA_RESETHAND | SA_NODEFER;
-    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) sigaction(signal, &action, nullptr);
 }
 
 void showErrorBox(const std::string& title, const std::string& text) {

@@ -14,6 +14,7 @@ namespace {
 std::atomic<bool> manualClock{false};
 std::atomic<int64_t> manualNow{1000000000};
 std::string fakeDataDir = ".", fakeSideDir = ".", fakeExeDir = ".";
+std::atomic<bool> launchRegistered{false};
 
 int64_t realNow() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -24,6 +25,8 @@ int64_t realNow() {
 }  // namespace
 
 namespace fake {
+
+bool launchOnStartupRegistered() { return launchRegistered; }
 
 void useManualClock(bool manual) { manualClock = manual; }
 void advanceClock(int64_t nanoseconds) { manualNow += nanoseconds; }
@@ -112,7 +115,7 @@ bool replaceFileDurably(const std::string& path, const std::string& bytes) {
     return moveFile(temporary, path);
 }
 
-void setLaunchOnStartup(bool) {}
+void setLaunchOnStartup(bool enable) { launchRegistered = enable; }
 bool chooseProfileFileToSave(std::string&) { return false; }
 bool chooseProfileFileToOpen(std::string&) { return false; }
 

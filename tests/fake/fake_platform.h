@@ -35,6 +35,17 @@ void setPlaces(const std::string& dataDir, const std::string& sideFileDir,
 // Called after every sent input (for tests that stop an engine mid-run).
 void onSend(void (*callback)(const SentInput&));
 
+// A window of the fake backend: pass its address both as the web view and as
+// the native window. Its frame adds titleBar pixels above the client area.
+struct FakeWindow {
+    int32_t left = 0, top = 0, width = 0, height = 0;  // client size
+    int32_t titleBar = 40;
+    bool topmost = false, maximized = false, foreground = false;
+};
+
+// The start-up registration the fake keeps instead of the system's.
+bool launchOnStartupRegistered();
+
 // A fresh empty folder under the system's temporary folder.
 std::string makeTempDir();
 

@@ -1,0 +1,126 @@
+// appsettings.txt: ten "key=value" lines of window placement and preferences.
+#include "store/app_settings.h"
+
+#include <fstream>
+
+#include "app/state.h"
+#include "bridge/arguments.h"
+#include "bridge/page_calls.h"
+#include "platform/platform.h"
+#include "store/data_dir.h"
+
+namespace {
+
+std::string settingsPath() { return sideFilePath("appsettings.txt"); }
+
+const char* bit(bool value) { return value ? "1" : "0"; }
+const char* word(bool value) { return value ? "true" : "false"; }
+
+bool applyBoolKey(const std::string& key, bool on) {
+    AppSettings& a = appState().app;
+    if (key == "alwaysOnTop") a.alwaysOnTop = on;
+    else if (key == "launchOnStartup") a.launchOnStartup = on;
+    else if (key == "startMinimized") a.startMinimized = on;
+    else if (key == "hotkeysEnabled") a.hotkeysEnabled = on;
+    else if (key == "disableAnimations") a.disableAnimations = on;
+    else if (key == "windowMaximized") a.windowMaximized = on;
+    else return false;
+    return true;
+}
+
+void applyNumberKey(const std::string& key, const std::string& value) {
+    AppSettings& a = appState().app;
+    std::atomic<int32_t>* target = nullptr;
+    if (key == "windowX") target = &a.windowX;
+    else if (key == "windowY") target = &a.windowY;
+    else if (key == "windowWidth") target = &a.windowWidth;
+    else if (key == "windowHeight") target = &a.windowHeight;
+    int32_t number;
+    if (!target || !parseInt32(value, number)) return;
+    *target = number;
+    // Only a stored left edge makes the placement worth restoring.
+    if (key == "windowX") a.windowPlacementKnown = true;
+}
+
+void applySettingsFileLine(const std::string& line) {
+    size_t equals = line.find('=');
+    if (line.empty() || equals == std::string::npos) return;
+    const std::string key = line.substr(0, equals);
+    const std::string value = line.substr(equals + 1);
+    if (!applyBoolKey(key, value == "1")) applyNumberKey(key, value);
+}
+
+}  // namespace
+
+void readAppSettings() {
+    std::ifstream in(settingsPath(), std::ios::binary);
+    if (!in) return;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        applySettingsFileLine(line);
+    }
+}
+
+void writeAppSettings() {
+    const AppSettings& a = appState().app;
+    std::string text;
+    text += std::string("alwaysOnTop=") + bit(a.alwaysOnTop) + "\r\n";
+    text += std::string("launchOnStartup=") + bit(a.launchOnStartup) + "\r\n";
+    text += std::string("startMinimized=") + bit(a.startMinimized) + "\r\n";
+    text += std::string("hotkeysEnabled=") + bit(a.hotkeysEnabled) + "\r\n";
+    text += std::string("disableAnimations=") + bit(a.disableAnimations) + "\r\n";
+    text += "windowX=" + std::to_string(a.windowX.load()) + "\r\n";
+    text += "windowY=" + std::to_string(a.windowY.load()) + "\r\n";
+    text += "windowWidth=" + std::to_string(a.windowWidth.load()) + "\r\n";
+    text += "windowHeight=" + std::to_string(a.windowHeight.load()) + "\r\n";
+    text += std::string("windowMaximized=") + bit(a.windowMaximized) + "\r\n";
+    // Rewritten at every move: a crash mid-write must not cost the preferences.
+    platform::replaceFileDurably(settingsPath(), text);
+}
+
+void saveWindowPlacement(void* window) {
+    platform::ScreenRect rect;
+    bool maximized = false;
+    if (!window || !platform::windowNormalPlacement(window, rect, maximized)) return;
+    AppSettings& a = appState().app;
+    a.windowX = rect.left;
+    a.windowY = rect.top;
+    a.windowWidth = rect.right - rect.left;
+    a.windowHeight = rect.bottom - rect.top;
+    a.windowMaximized = maximized;
+    a.windowPlacementKnown = true;
+    writeAppSettings();
+}
+
+std::string callGetAppSettings(const std::string&) {
+    const AppSettings& a = appState().app;
+    return std::string("{\"alwaysOnTop\":") + word(a.alwaysOnTop) +
+           ",\"launchOnStartup\":" + word(a.launchOnStartup) +
+           ",\"startMinimized\":" + word(a.startMinimized) +
+           ",\"hotkeysEnabled\":" + word(a.hotkeysEnabled) +
+           ",\"disableAnimations\":" + word(a.disableAnimations) + "}";
+}
+
+std::string callSetAppSetting(const std::string& args) {
+    const std::vector<std::string> fields = parseArgumentList(args);
+    if (fields.size() != 2) return "";
+    const std::string& name = fields[0];
+    const bool on = fields[1] == "1";
+    AppSettings& a = appState().app;
+    if (name == "alwaysOnTop") {
+        a.alwaysOnTop = on;
+        platform::setAlwaysOnTop(appState().mainWindow, on);
+    } else if (name == "launchOnStartup") {
+        a.launchOnStartup = on;
+        platform::setLaunchOnStartup(on);
+    } else if (name == "startMinimized") {
+        a.startMinimized = on;
+    } else if (name == "hotkeysEnabled") {
+        a.hotkeysEnabled = on;
+    } else if (name == "disableAnimations") {
+        a.disableAnimations = on;
+    }
+    writeAppSettings();
+    return "";
+}

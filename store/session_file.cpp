@@ -1,0 +1,234 @@
+// session.mcr: the settings, the current index and every profile with its
+// events. A save copies what must be consistent under profilesLock, formats
+// outside it, and replaces the file in one durable step, so a crash at any
+// moment leaves either the previous file or the new one on disk, whole.
+#include "store/session_file.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+
+#include "bridge/arguments.h"
+#include "platform/platform.h"
+
+namespace {
+
+struct SessionSnapshot {
+    int32_t current = 0;
+    std::vector<Profile> profiles;
+    uint64_t sequence = 0;  // orders snapshots, so an older one never overwrites a newer
+};
+
+std::atomic<uint64_t> snapshotSequence{0};
+std::atomic<uint64_t> writtenSequence{0};
+std::atomic<bool> fileBusy{false};
+std::atomic<int64_t> lastHoldNanoseconds{0};
+
+bool tryLockProfiles(int attempts) {
+    for (int i = 0; i < attempts; ++i) {
+        if (appState().profilesLock.try_lock()) return true;
+        if (i + 1 < attempts) platform::sleepMs(1);
+    }
+    return false;
+}
+
+// Sizes the copy's buffers under a short hold and allocates them outside the
+// lock, so the hold that copies the events is a plain memory copy and the
+// hooks, which append under the same lock, are never stalled by a page fault.
+bool prepareSnapshot(SessionSnapshot& snapshot, int attempts) {
+    std::vector<size_t> counts;
+    {
+        if (!tryLockProfiles(attempts)) return false;
+        std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
+        counts.reserve(appState().profiles.size());
+        for (const Profile& p : appState().profiles) counts.push_back(p.events.size());
+    }
+    snapshot.profiles.resize(counts.size());
+    for (size_t i = 0; i < counts.size(); ++i) {
+        // Room for what a running recording adds before the second hold.
+        snapshot.profiles[i].events.resize(counts[i] + counts[i] / 16 + 256);
+    }
+    return true;
+}
+
+bool copySnapshot(SessionSnapshot& snapshot, int attempts) {
+    if (!tryLockProfiles(attempts)) return false;
+    const auto heldSince = std::chrono::steady_clock::now();
+    std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
+    const AppState& s = appState();
+    snapshot.current = s.currentProfile;
+    snapshot.profiles.resize(s.profiles.size());
+    for (size_t i = 0; i < s.profiles.size(); ++i) {
+        const Profile& from = s.profiles[i];
+        Profile& to = snapshot.profiles[i];
+        to.name = from.name;
+        to.settings = from.settings;
+        to.events.assign(from.events.begin(), from.events.end());
+    }
+    snapshot.sequence = ++snapshotSequence;
+    lastHoldNanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::steady_clock::now() - heldSince)
+                              .count();
+    return true;
+}
+
+bool takeSnapshot(SessionSnapshot& snapshot, int attempts) {
+    return prepareSnapshot(snapshot, attempts) && copySnapshot(snapshot, attempts);
+}
+
+// One writer at a time; a snapshot older than the one on disk is dropped. A
+// writer that waited too long writes anyway when told to: the rename keeps
+// the file whole even then.
+void writeSnapshotText(const std::string& text, uint64_t sequence, int waitMs, bool writeAfterWait) {
+    bool owner = false;
+    for (int waited = 0;; ++waited) {
+        bool expected = false;
+        if (fileBusy.compare_exchange_strong(expected, true)) {
+            owner = true;
+            break;
+        }
+        if (waited >= waitMs) break;
+        platform::sleepMs(1);
+    }
+    if (!owner && !writeAfterWait) return;
+    if (writtenSequence.load() < sequence) {
+        if (platform::replaceFileDurably(appState().sessionPath, text)) {
+            uint64_t seen = writtenSequence.load();
+            while (seen < sequence && !writtenSequence.compare_exchange_weak(seen, sequence)) {
+            }
+        }
+    }
+    if (owner) fileBusy = false;
+}
+
+void save(int lockAttempts, int waitMs, bool writeAfterWait) {
+    if (appState().sessionPath.empty()) return;
+    const std::string settings = formatSettingsLine();
+    SessionSnapshot snapshot;
+    if (!takeSnapshot(snapshot, lockAttempts)) return;
+    // The list is never empty once start-up has run; an empty one means the
+    // load has not finished, and writing it would wipe the user's profiles.
+    if (snapshot.profiles.empty()) return;
+    const std::string text = formatSession(settings, snapshot.current, snapshot.profiles);
+    writeSnapshotText(text, snapshot.sequence, waitMs, writeAfterWait);
+}
+
+bool startsWith(const std::string& line, const char* keyword, size_t length) {
+    return line.size() >= length && line.compare(0, length, keyword) == 0;
+}
+
+// Cuts the next line out of text, without its CR LF or LF.
+bool nextLine(const std::string& text, size_t& position, std::string& line) {
+    if (position >= text.size()) return false;
+    size_t end = text.find('\n', position);
+    if (end == std::string::npos) end = text.size();
+    size_t length = end - position;
+    if (length > 0 && text[position + length - 1] == '\r') --length;
+    line.assign(text, position, length);
+    position = end + 1;
+    return true;
+}
+
+bool readWholeFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size > 0) {
+        text.resize(size_t(size));
+        in.read(text.data(), size);
+        text.resize(size_t(in.gcount()));
+    }
+    return true;
+}
+
+int32_t readCurrentLine(const std::string& text, size_t& position) {
+    std::string line;
+    int32_t current = 0;
+    if (nextLine(text, position, line) && startsWith(line, "CURRENT:", 8)) {
+        if (!parseInt32(line.substr(8), current)) current = 0;
+    }
+    return current;
+}
+
+std::vector<Profile> readProfiles(const std::string& text, size_t position) {
+    std::vector<Profile> profiles;
+    Profile* target = nullptr;
+    std::string line;
+    MacroEvent event;
+    while (nextLine(text, position, line)) {
+        if (startsWith(line, "PROFILE:", 8)) {
+            profiles.push_back(Profile{line.substr(8), "", {}});
+            target = &profiles.back();
+        } else if (startsWith(line, "PROFILESETTINGS:", 16)) {
+            if (target) target->settings = line.substr(16);
+        } else if (line.empty() || !target) {
+            continue;
+        } else if (parseEventLine(line, event, false)) {
+            target->events.push_back(event);
+        }
+    }
+    return profiles;
+}
+
+void installProfiles(std::vector<Profile>&& loaded, int32_t current) {
+    const std::string liveSettings = formatProfileSettings();
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    s.profiles = std::move(loaded);
+    if (current < 0 || size_t(current) >= s.profiles.size()) current = 0;
+    s.currentProfile = current;
+    if (s.profiles[size_t(current)].settings.empty())
+        s.profiles[size_t(current)].settings = liveSettings;
+}
+
+}  // namespace
+
+std::string formatSession(const std::string& settingsLine, int32_t current,
+                          const std::vector<Profile>& profiles) {
+    size_t eventCount = 0;
+    for (const Profile& p : profiles) eventCount += p.events.size();
+    std::string out;
+    out.reserve(256 + eventCount * 32 + profiles.size() * 128);
+    out += "SETTINGS:" + settingsLine + "\r\n";
+    out += "CURRENT:" + std::to_string(current) + "\r\n";
+    for (const Profile& p : profiles) {
+        out += "PROFILE:";
+        out += p.name;
+        out += "\r\n";
+        if (!p.settings.empty()) {
+            out += "PROFILESETTINGS:";
+            out += p.settings;
+            out += "\r\n";
+        }
+        for (const MacroEvent& e : p.events) {
+            appendEventLine(out, e);
+            out += "\r\n";
+        }
+    }
+    return out;
+}
+
+int64_t lastSaveLockHoldNanoseconds() { return lastHoldNanoseconds; }
+
+void saveSession() { save(1, 2000, false); }
+
+void saveSessionAtExit() { save(200, 30000, true); }
+
+void saveSessionAfterCrash() { save(1, 1000, true); }
+
+bool loadSession() {
+    std::string text;
+    if (!readWholeFile(appState().sessionPath, text)) return false;
+    size_t position = 0;
+    std::string first;
+    if (!nextLine(text, position, first) || !startsWith(first, "SETTINGS:", 9)) return false;
+    applySettingsLine(first.substr(9));
+    const int32_t current = readCurrentLine(text, position);
+    std::vector<Profile> loaded = readProfiles(text, position);
+    if (loaded.empty()) return false;
+    installProfiles(std::move(loaded), current);
+    return true;
+}

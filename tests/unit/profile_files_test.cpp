@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include "store/profile_files.h"
+#include "store/session_file.h"
+#include "tests/unit/store_fixture.h"
+
+namespace {
+
+using ProfileFiles = StoreTest;
+
+}  // namespace
+
+TEST_F(ProfileFiles, ExportedProfileImportsAsANewCurrentProfile) {
+    useSession("three_profiles.mcr");
+    ASSERT_TRUE(loadSession());
+    const Profile original = profilesCopy()[0];
+    const std::string path = root + "/work.mcr";
+    ASSERT_TRUE(exportProfileToFile(original, path));
+    const std::string text = readBytes(path);
+    EXPECT_EQ(text.substr(0, text.find("\r\n") + 2), "Work, with commas\r\n");
+    EXPECT_NE(text.find("\r\nSETTINGS:" + formatSettingsLine() + "\r\n1,0.001,-5,7,0,0,0,0\r\n"),
+              std::string::npos);
+    resetProfileDefaults();
+    ASSERT_TRUE(importProfileFromFile(path));
+    std::vector<Profile> p = profilesCopy();
+    ASSERT_EQ(p.size(), 4u);
+    EXPECT_EQ(currentIndex(), 3);
+    EXPECT_EQ(p[3].name, "Work, with commas (Imported)");
+    ASSERT_EQ(p[3].events.size(), original.events.size());
+    EXPECT_EQ(p[3].events[1].delta, -120);
+    EXPECT_EQ(p[3].events[0].time, 0.001);
+    // The live settings came back from the file, so the new profile's
+    // clicker part matches the one of the session's settings line.
+    EXPECT_EQ(appState().clicker.fixedX, -20);
+    EXPECT_EQ(p[3].settings, formatProfileSettings());
+    EXPECT_EQ(p[0].name, "Work, with commas");
+}
+
+TEST_F(ProfileFiles, SevenFieldLinesGetNoDeltaAndKeywordLinesAreDropped) {
+    setProfiles({Profile{"x", "", {}}}, 0);
+    ASSERT_TRUE(importProfileFromFile(goldenPath("seven_fields.mcr")));
+    std::vector<Profile> p = profilesCopy();
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[1].name, "Exported, name (Imported)");
+    ASSERT_EQ(p[1].events.size(), 3u);
+    EXPECT_EQ(p[1].events[0].delta, 0);
+    EXPECT_EQ(p[1].events[0].x, 10);
+    EXPECT_EQ(p[1].events[1].delta, 240);
+    EXPECT_EQ(p[1].events[2].vk, 65);
+    EXPECT_TRUE(p[1].events[2].down);
+    EXPECT_EQ(appState().clicker.sh, 9);
+    EXPECT_EQ(appState().hotkeys.hkKeySpam, 115);
+    EXPECT_EQ(appState().keySpam.keySpamTarget, 70);
+    EXPECT_EQ(p[1].settings, "9,8,7,6,1,1,0,4,1,100,200,1,1,1,1,0,3,70");
+}
+
+TEST_F(ProfileFiles, SecondLineThatIsAnEventAndFilesWithOnlyAName) {
+    setProfiles({Profile{"x", "", {}}}, 0);
+    ASSERT_TRUE(importProfileFromFile(goldenPath("name_then_event.mcr")));
+    std::vector<Profile> p = profilesCopy();
+    EXPECT_TRUE(p[1].settings.empty());
+    ASSERT_EQ(p[1].events.size(), 1u);
+    EXPECT_EQ(p[1].events[0].flags, 2u);
+    writeBytes(root + "/name.mcr", "Just a name");
+    ASSERT_TRUE(importProfileFromFile(root + "/name.mcr"));
+    p = profilesCopy();
+    EXPECT_EQ(p[2].name, "Just a name (Imported)");
+    EXPECT_TRUE(p[2].events.empty());
+    EXPECT_TRUE(p[2].settings.empty());
+}
+
+TEST_F(ProfileFiles, SessionFileImportsAsOneProfileWithEveryEvent) {
+    setProfiles({Profile{"x", "", {}}}, 0);
+    appState().clicker.sh = 4;
+    ASSERT_TRUE(importProfileFromFile(goldenPath("three_profiles.mcr")));
+    std::vector<Profile> p = profilesCopy();
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[1].name.rfind("SETTINGS:1,2,3,4,1,1,0,5,1,-20,30", 0), 0u);
+    EXPECT_EQ(p[1].name.substr(p[1].name.size() - 11), " (Imported)");
+    EXPECT_EQ(p[1].events.size(), 5u);
+    EXPECT_TRUE(p[1].settings.empty());
+    EXPECT_EQ(appState().clicker.sh, 4);  // its second line is CURRENT:, not settings
+}
+
+TEST_F(ProfileFiles, NothingIsImportedFromAnEmptyNameOrAMissingFile) {
+    setProfiles({Profile{"x", "", {}}}, 0);
+    Profile unnamed{"", "", {MacroEvent{}}};
+    ASSERT_TRUE(exportProfileToFile(unnamed, root + "/unnamed.mcr"));
+    EXPECT_FALSE(importProfileFromFile(root + "/unnamed.mcr"));
+    EXPECT_FALSE(importProfileFromFile(root + "/missing.mcr"));
+    EXPECT_EQ(profilesCopy().size(), 1u);
+}
+
+TEST_F(ProfileFiles, ImportWhileRecordingMakesTheNewProfileCurrent) {
+    setProfiles({Profile{"x", "", {}}}, 0);
+    appState().recording = true;
+    ASSERT_TRUE(importProfileFromFile(goldenPath("seven_fields.mcr")));
+    EXPECT_EQ(currentIndex(), 1);
+}

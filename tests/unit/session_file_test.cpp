@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/workers.h"
+#include "platform/platform.h"
+#include "store/session_file.h"
+#include "tests/unit/store_fixture.h"
+
+namespace {
+
+using SessionFile = StoreTest;
+
+MacroEvent event(int32_t kind, double time, int32_t x, int32_t y, uint32_t flags, int32_t vk,
+                 bool down, int32_t delta) {
+    MacroEvent e;
+    e.kind = kind; e.time = time; e.x = x; e.y = y;
+    e.flags = flags; e.vk = vk; e.down = down; e.delta = delta;
+    return e;
+}
+
+}  // namespace
+
+TEST_F(SessionFile, GoldenFilesReadAndWriteBackByteForByte) {
+    for (const char* golden : {"example_session.mcr", "three_profiles.mcr"}) {
+        SCOPED_TRACE(golden);
+        resetAppStateForTest();
+        useSession(golden);
+        ASSERT_TRUE(loadSession());
+        std::filesystem::remove(sessionFile());
+        saveSession();
+        EXPECT_EQ(readBytes(sessionFile()), readBytes(goldenPath(golden)));
+    }
+}
+
+TEST_F(SessionFile, ExampleLoadsEveryField) {
+    useSession("three_profiles.mcr");
+    ASSERT_TRUE(loadSession());
+    AppState& s = appState();
+    EXPECT_EQ(s.clicker.fixedX, -20);
+    EXPECT_FLOAT_EQ(s.tracker.tspd, 1.5f);
+    EXPECT_FALSE(s.tracker.tmv);
+    EXPECT_TRUE(s.tracker.tloop);
+    EXPECT_EQ(s.hotkeys.hkRec, 2);
+    EXPECT_EQ(s.keySpam.keySpamTarget, 65);
+    EXPECT_EQ(s.hotkeys.hkKeySpam, 120);
+    std::vector<Profile> p = profilesCopy();
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_EQ(currentIndex(), 2);
+    EXPECT_EQ(p[0].name, "Work, with commas");
+    EXPECT_EQ(p[1].name, "");
+    EXPECT_EQ(p[1].settings, "");
+    ASSERT_EQ(p[0].events.size(), 2u);
+    EXPECT_EQ(p[0].events[1].delta, -120);
+    ASSERT_EQ(p[2].events.size(), 3u);
+    EXPECT_EQ(p[2].events[2].time, 1e-05);
+    EXPECT_TRUE(p[2].events[2].down);
+}
+
+TEST_F(SessionFile, OlderLineAndBadEventLines) {
+    useSession("older_23_values.mcr");
+    ASSERT_TRUE(loadSession());
+    AppState& s = appState();
+    EXPECT_EQ(s.clicker.sh, 5);
+    EXPECT_EQ(s.clicker.fixedY, 12);
+    EXPECT_TRUE(s.tracker.tmv);
+    EXPECT_FALSE(s.tracker.tclk);
+    EXPECT_FLOAT_EQ(s.tracker.tspd, 2.0f);
+    EXPECT_EQ(s.tracker.tloopMs, 900);
+    EXPECT_EQ(s.hotkeys.hkAuto, 82);  // the reserved field held a letter
+    EXPECT_EQ(s.keySpam.ksms, 100);   // no key-spammer group in 23 values
+    EXPECT_EQ(s.hotkeys.hkKeySpam, 120);
+    std::vector<Profile> p = profilesCopy();
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(currentIndex(), 1);
+    // Bad time, seven fields, a lone number and the empty line are dropped;
+    // a ninth field is ignored.
+    ASSERT_EQ(p[0].events.size(), 2u);
+    EXPECT_EQ(p[0].events[1].time, 1.0);
+    EXPECT_EQ(p[0].events[1].x, 3);
+    EXPECT_TRUE(p[0].settings.empty());
+    // The current profile without settings takes the live ones.
+    EXPECT_EQ(p[1].settings, "5,6,7,8,2,1,0,3,1,11,12,0,0,0,100,1,10,32");
+    ASSERT_EQ(p[1].events.size(), 1u);
+    const MacroEvent& e = p[1].events[0];
+    EXPECT_EQ(e.kind, MouseButton);
+    EXPECT_EQ(e.time, 1.5);
+    EXPECT_EQ(e.x, 100);
+    EXPECT_EQ(e.y, 200);
+    EXPECT_EQ(e.flags, 2u);
+    EXPECT_TRUE(e.down);
+}
+
+TEST_F(SessionFile, ABadFieldEndsItsGroupOnly) {
+    useSession("bad_fields.mcr");
+    ASSERT_TRUE(loadSession());
+    AppState& s = appState();
+    EXPECT_EQ(s.clicker.sh, 1);
+    EXPECT_EQ(s.clicker.sm, 2);
+    EXPECT_EQ(s.clicker.ss, 0);
+    EXPECT_EQ(s.clicker.sms, 100);
+    EXPECT_TRUE(s.tracker.tmv);     // untouched, not read as "1"
+    EXPECT_FALSE(s.tracker.trel);
+    EXPECT_EQ(s.hotkeys.hkAuto, 117);
+    EXPECT_EQ(s.keySpam.ksh, 4);
+    EXPECT_EQ(s.keySpam.ksRptTimes, 8);
+    EXPECT_EQ(s.hotkeys.hkKeySpam, 121);
+    EXPECT_EQ(s.keySpam.keySpamTarget, 66);
+    EXPECT_EQ(currentIndex(), 0);  // CURRENT:abc
+}
+
+TEST_F(SessionFile, SettingsLineRules) {
+    // 24 to 30 values apply only the first group.
+    applySettingsLine("1,0,0,100,0,0,1,10,0,0,0,true,01, 1,1,0,1,0,500,119,118,0,117,9,9");
+    AppState& s = appState();
+    EXPECT_EQ(s.clicker.sh, 1);
+    EXPECT_FALSE(s.tracker.tmv);
+    EXPECT_FALSE(s.tracker.tclk);
+    EXPECT_FALSE(s.tracker.tscr);
+    EXPECT_TRUE(s.tracker.tkey);
+    EXPECT_EQ(s.keySpam.ksh, 0);
+    // Fewer than 23 change nothing; out-of-range numbers end the group.
+    applySettingsLine("7,7,7");
+    EXPECT_EQ(s.clicker.sh, 1);
+    applySettingsLine("2,99999999999,0,100,0,0,1,10,0,0,0,1,1,1,1,0,1,0,500,119,118,0,117");
+    EXPECT_EQ(s.clicker.sh, 2);
+    EXPECT_EQ(s.clicker.sm, 0);
+    EXPECT_EQ(formatSettingsLine(),
+              "2,0,0,100,0,0,1,10,0,0,0,0,0,0,1,0,1,0,500,119,118,0,117,0,0,0,100,1,10,120,32");
+    applyProfileSettings("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17");  // 17: nothing
+    EXPECT_EQ(s.clicker.sh, 2);
+    applyProfileSettings("1,2,3,4,5,6,7,8,9,10,11,12,13,x,15,16,17,18");
+    EXPECT_EQ(formatProfileSettings(), "1,2,3,4,5,6,7,8,9,10,11,12,13,0,100,1,10,32");
+}
+
+TEST_F(SessionFile, FilesThatLoadNothing) {
+    useSession("bom.mcr");
+    EXPECT_FALSE(loadSession());
+    EXPECT_EQ(appState().clicker.sms, 100);
+    writeBytes(sessionFile(), "SETTINGS:3,0,0,100,0,0,1,10,0,0,0,1,1,1,1,0,1,0,500,119,118,0,117\r\nCURRENT:0\r\n");
+    EXPECT_FALSE(loadSession());
+    EXPECT_EQ(appState().clicker.sh, 3);  // applied even though no profile came
+    EXPECT_TRUE(profilesCopy().empty());
+    std::filesystem::remove(sessionFile());
+    EXPECT_FALSE(loadSession());
+}
+
+TEST_F(SessionFile, ProfileAsSecondLineIsConsumed) {
+    useSession("profile_second_line.mcr");
+    ASSERT_TRUE(loadSession());
+    std::vector<Profile> p = profilesCopy();
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p[0].name, "Kept");
+    ASSERT_EQ(p[0].events.size(), 1u);
+    EXPECT_EQ(p[0].events[0].time, 0.25);
+}
+
+TEST_F(SessionFile, CurrentIndexOutsideTheListBecomesZero) {
+    writeBytes(sessionFile(), "SETTINGS:0\r\nCURRENT:7\r\nPROFILE:a\r\nPROFILE:b\r\nPROFILE:c\r\n");
+    ASSERT_TRUE(loadSession());
+    EXPECT_EQ(currentIndex(), 0);
+    writeBytes(sessionFile(), "SETTINGS:0\r\nCURRENT:\r\nPROFILE:a\r\nPROFILE:b\r\n");
+    setProfiles({}, 0);
+    ASSERT_TRUE(loadSession());
+    EXPECT_EQ(currentIndex(), 0);
+}
+
+TEST_F(SessionFile, TimesSurviveExactlyAndOldSixDigitFilesStillLoad) {
+    const double awkward = 1.0 / 3.0 + 1234.0;
+    setProfiles({Profile{"p", "", {event(0, awkward, 1, 2, 0, 0, false, 0),
+                                   event(3, 7.123456789012, 0, 0, 0, 65, true, 0)}}}, 0);
+    saveSession();
+    setProfiles({}, 0);
+    ASSERT_TRUE(loadSession());
+    std::vector<Profile> p = profilesCopy();
+    ASSERT_EQ(p[0].events.size(), 2u);
+    EXPECT_EQ(p[0].events[0].time, awkward);
+    EXPECT_EQ(p[0].events[1].time, 7.123456789012);
+    EXPECT_EQ(formatEventLine(event(2, 1.5, 100, 200, 2, 0, true, 0)), "2,1.5,100,200,2,0,1,0");
+    EXPECT_EQ(formatEventLine(event(4, 0.015625, -1, -2, 4294967295u, 0, false, -120)),
+              "4,0.015625,-1,-2,4294967295,0,0,-120");
+}
+
+TEST_F(SessionFile, FlagsReadUnsignedAndWrap) {
+    MacroEvent e;
+    ASSERT_TRUE(parseEventLine("2,0.5,1,2,-1,0,7,0", e, false));
+    EXPECT_EQ(e.flags, 4294967295u);
+    EXPECT_TRUE(e.down);  // any non-zero value
+    EXPECT_FALSE(parseEventLine("2,0.5,1,2,0,0,0", e, false));
+    EXPECT_TRUE(parseEventLine("2,0.5,1,2,0,0,0", e, true));
+    EXPECT_EQ(e.delta, 0);
+    EXPECT_FALSE(parseEventLine("2,0.5,1,2,0,0,0,x", e, true));
+    EXPECT_FALSE(parseEventLine("2,0.5,,2,0,0,0,0", e, false));
+}
+
+TEST_F(SessionFile, SaveSkipsWhileTheLockIsHeldAndNeverWritesAnEmptyList) {
+    setProfiles({Profile{"p", "", {}}}, 0);
+    {
+        std::lock_guard<std::mutex> lock(appState().profilesLock);
+        std::thread saver(saveSession);
+        saver.join();
+    }
+    EXPECT_FALSE(std::filesystem::exists(sessionFile()));
+    saveSession();
+    const std::string saved = readBytes(sessionFile());
+    EXPECT_NE(saved.find("PROFILE:p\r\n"), std::string::npos);
+    setProfiles({}, 0);
+    saveSession();
+    saveSessionAtExit();
+    EXPECT_EQ(readBytes(sessionFile()), saved);
+}
+
+TEST_F(SessionFile, ExitSaveWaitsOutABriefHold) {
+    setProfiles({Profile{"exit", "", {}}}, 0);
+    std::thread holder([] {
+        std::lock_guard<std::mutex> lock(appState().profilesLock);
+        platform::sleepMs(30);
+    });
+    platform::sleepMs(5);
+    saveSessionAtExit();
+    holder.join();
+    EXPECT_NE(readBytes(sessionFile()).find("PROFILE:exit"), std::string::npos);
+}
+
+TEST_F(SessionFile, OverlappingSavesLeaveTheNewestState) {
+    std::vector<MacroEvent> many(20000, event(0, 0.5, 1, 2, 0, 0, false, 0));
+    setProfiles({Profile{"old", "", many}}, 0);
+    std::thread periodic([] {
+        for (int i = 0; i < 20; ++i) saveSession();
+    });
+    for (int i = 0; i < 20; ++i) {
+        setProfiles({Profile{"step" + std::to_string(i), "", many}}, 0);
+        saveSessionAtExit();
+    }
+    periodic.join();
+    setProfiles({}, 0);
+    ASSERT_TRUE(loadSession());
+    EXPECT_EQ(profilesCopy()[0].name, "step19");
+    EXPECT_EQ(profilesCopy()[0].events.size(), many.size());
+}
+
+TEST_F(SessionFile, AutosaveWritesWithoutBeingAskedAndEndsWithRunning) {
+    setProfiles({Profile{"auto", "", {}}}, 0);
+    fake::useManualClock(true);  // its 100 ms sleeps pass at once
+    std::thread autosave(autosaveThread);
+    bool written = false;
+    for (int i = 0; i < 2000 && !written; ++i) {
+        written = readBytes(sessionFile()).find("PROFILE:auto") != std::string::npos;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    appState().running = false;
+    autosave.join();
+    appState().running = true;
+    fake::useManualClock(false);
+    EXPECT_TRUE(written);
+}
