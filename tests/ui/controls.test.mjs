@@ -1,0 +1,488 @@
+// Each control of the page sends the program's call with the right
+// arguments in the right order, and the page reads back what changed.
+import { test, describe, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { startBrowser, openPage, calls, clearCalls, commandCalls, waitForCall, typeInto } from './harness.mjs';
+
+let browser;
+before(async () => { browser = await startBrowser(); });
+after(async () => { await browser.close(); });
+
+const names = (list) => list.map((c) => c.name);
+
+describe('start-up', () => {
+  test('reads every kind of state once, then shows the defaults of the program', async () => {
+    const { page, errors } = await openPage(browser);
+    await waitForCall(page, 'getMacroEvents');
+    const first = names(await calls(page)).slice(0, 6);
+    assert.deepEqual(first, ['getSharedTheme', 'getAppSettings', 'getSettings', 'getProfiles', 'getTrackerStatus', 'getMacroEvents']);
+    assert.equal(await page.inputValue('#clk-ms'), '100');
+    assert.equal(await page.inputValue('#clk-times'), '10');
+    assert.equal(await page.inputValue('#opt-tloopMs'), '500');
+    assert.equal(await page.inputValue('#opt-tspd'), '1');
+    assert.ok(await page.isChecked('input[name="clk-rpt"][value="1"]'));
+    assert.equal(await page.textContent('#hk-rec'), 'F8');
+    assert.equal(await page.textContent('#ks-target'), 'Space');
+    assert.equal(await page.getAttribute('html', 'data-theme'), 'modern-blue');
+    assert.ok(await page.isChecked('#set-hotkeysEnabled'));
+    assert.equal(await page.textContent('#ev-count'), '6');
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+
+  test('every panel is a .panel with an id and a header whose buttons are .panel-btn, inside #dashboard', async () => {
+    const { page } = await openPage(browser);
+    const panels = await page.$$eval('#dashboard .panel', (list) => list.map((p) => ({
+      id: p.id,
+      header: !!p.querySelector('.panel-header'),
+      stray: [...p.querySelectorAll('.panel-header button')].filter((b) => !b.classList.contains('panel-btn')).length,
+    })));
+    assert.deepEqual(panels.map((p) => p.id), ['clicker-panel', 'keyspam-panel', 'recorder-panel', 'profiles-panel', 'settings-panel']);
+    for (const p of panels) {
+      assert.ok(p.header, p.id);
+      assert.equal(p.stray, 0, p.id);
+    }
+    const themes = await page.$$eval('#theme-select option', (list) => list.map((o) => o.value));
+    assert.ok(themes.length >= 4);
+    assert.equal(themes[0], 'modern-blue');
+    await page.close();
+  });
+});
+
+describe('keyboard', () => {
+  test('Tab reaches the controls in order and shows a focus ring', async () => {
+    const { page } = await openPage(browser);
+    await page.keyboard.press('Tab');
+    assert.equal(await page.evaluate(() => document.activeElement.getAttribute('aria-label')), 'Pop out Auto Clicker');
+    const outline = await page.evaluate(() => getComputedStyle(document.activeElement).outlineStyle);
+    assert.equal(outline, 'solid');
+    await page.keyboard.press('Tab');
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'clk-h');
+    // Arrow keys step a number and send it.
+    await clearCalls(page);
+    await page.keyboard.press('ArrowUp');
+    assert.equal(await page.inputValue('#clk-h'), '1');
+    assert.deepEqual((await waitForCall(page, 'updateSpammer')).args.slice(0, 4), [1, 0, 0, 100]);
+    await page.close();
+  });
+});
+
+describe('auto clicker', () => {
+  test('sends all nine settings as numbers in order after each change', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await typeInto(page, '#clk-s', '1');
+    await typeInto(page, '#clk-ms', '500');
+    await page.check('input[name="clk-btn"][value="1"]');
+    await page.check('input[name="clk-type"][value="1"]');
+    await page.check('input[name="clk-rpt"][value="0"]');
+    await typeInto(page, '#clk-times', '5');
+    await page.check('input[name="clk-loc"][value="1"]');
+    const last = await waitForCall(page, 'updateSpammer');
+    const sent = (await commandCalls(page)).filter((c) => c.name === 'updateSpammer');
+    assert.deepEqual(sent.pop().args, [0, 0, 1, 500, 1, 1, 0, 5, 1]);
+    assert.equal(last.name, 'updateSpammer');
+    assert.deepEqual(await page.evaluate(() => {
+      const c = window.__fake.state.clicker;
+      return [c.sh, c.sm, c.ss, c.sms, c.sbtn, c.stype, c.rptMode, c.rptTimes, c.locMode];
+    }), [0, 0, 1, 500, 1, 1, 0, 5, 1]);
+    await page.close();
+  });
+
+  test('refuses empty, non-numeric and out-of-range fields with a visible hint and sends nothing', async () => {
+    const { page } = await openPage(browser);
+    await page.check('input[name="clk-rpt"][value="0"]');
+    for (const [selector, text] of [['#clk-ms', 'abc'], ['#clk-ms', ''], ['#clk-s', '12px'], ['#clk-m', '-3'], ['#clk-times', '0'], ['#clk-h', '1e3']]) {
+      await page.evaluate(() => {
+        for (const [id, v] of [['clk-h', '0'], ['clk-m', '0'], ['clk-s', '0'], ['clk-ms', '100'], ['clk-times', '10']]) {
+          document.getElementById(id).value = v;
+        }
+        document.activeElement.blur();
+      });
+      await clearCalls(page);
+      await typeInto(page, selector, text);
+      assert.ok(!names(await commandCalls(page)).includes('updateSpammer'), `${selector}=${text} was sent`);
+      assert.equal(await page.getAttribute(selector, 'aria-invalid'), 'true');
+      assert.ok(await page.isVisible('#clk-hint'));
+      assert.notEqual((await page.textContent('#clk-hint')).trim(), '');
+    }
+    await typeInto(page, '#clk-h', '0');
+    await typeInto(page, '#clk-ms', '250');
+    assert.equal(await page.getAttribute('#clk-ms', 'aria-invalid'), null);
+    assert.ok(!(await page.isVisible('#clk-hint')));
+    await page.close();
+  });
+
+  test('start and stop toggle the clicker and show the live state with the hotkey name', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await page.click('#clk-toggle');
+    await page.waitForSelector('#clk-toggle[data-on="true"]');
+    assert.equal(await page.textContent('#clk-state'), 'Running');
+    assert.equal(await page.textContent('#clk-toggle .run-label'), 'Stop');
+    assert.equal(await page.textContent('#clk-hotkey'), 'F6');
+    const list = names(await calls(page));
+    assert.ok(list.indexOf('getTrackerStatus', list.indexOf('toggleSpammer')) > 0);
+    await page.click('#clk-toggle');
+    await page.waitForSelector('#clk-toggle[data-on="false"]');
+    assert.equal(names(await commandCalls(page)).filter((n) => n === 'toggleSpammer').length, 2);
+    await page.close();
+  });
+
+  test('pick on screen waits for the click and shows the picked point', async () => {
+    const { page } = await openPage(browser);
+    await page.click('#clk-pick');
+    await waitForCall(page, 'pickLocation');
+    assert.equal(await page.textContent('#clk-pick-text'), 'Click anywhere…');
+    await page.evaluate(() => window.__fake.clickScreen(640, 480));
+    await page.waitForFunction(() => document.getElementById('clk-point').textContent === 'X 640 · Y 480');
+    assert.ok(await page.isChecked('input[name="clk-loc"][value="1"]'));
+    assert.equal(await page.textContent('#clk-pick-text'), 'Pick on screen');
+    await page.close();
+  });
+});
+
+describe('key spammer', () => {
+  test('sends its six settings, and the target key is set by a key press', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await typeInto(page, '#ks-s', '2');
+    await typeInto(page, '#ks-ms', '0');
+    await page.check('input[name="ks-rpt"][value="0"]');
+    await typeInto(page, '#ks-times', '3');
+    const sent = (await commandCalls(page)).filter((c) => c.name === 'updateKeySpam');
+    assert.deepEqual(sent.pop().args, [0, 0, 2, 0, 0, 3]);
+
+    await page.click('#ks-settarget');
+    assert.deepEqual((await waitForCall(page, 'reassignKey')).args, ['keyspamtarget']);
+    await page.waitForFunction(() => document.getElementById('ks-target').classList.contains('waiting'));
+    await page.evaluate(() => window.__fake.pressKey(65));
+    await page.waitForFunction(() => document.getElementById('ks-target').textContent === 'A');
+    assert.equal(await page.textContent('#ks-settarget'), 'Press a key to set');
+
+    await page.click('#ks-toggle');
+    await page.waitForSelector('#ks-toggle[data-on="true"]');
+    assert.equal(await page.textContent('#ks-state'), 'Running');
+    assert.ok(await page.isVisible('#app-spamming'));
+    await page.close();
+  });
+});
+
+describe('recorder', () => {
+  test('sends the tracker options as true/false, a real speed and an integer pause', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await page.uncheck('#opt-tscr');
+    await typeInto(page, '#opt-tspd', '1.5');
+    await page.check('#opt-tloop');
+    await typeInto(page, '#opt-tloopMs', '250');
+    const sent = (await commandCalls(page)).filter((c) => c.name === 'updateTracker');
+    assert.deepEqual(sent.pop().args, [true, true, false, true, false, 1.5, true, 250]);
+    assert.equal(await page.evaluate(() => window.__fake.state.tracker.tspd), 1.5);
+
+    await clearCalls(page);
+    await typeInto(page, '#opt-tspd', 'fast');
+    assert.ok(!names(await commandCalls(page)).includes('updateTracker'));
+    assert.ok(await page.isVisible('#rec-hint'));
+    await page.close();
+  });
+
+  test('record and play toggle and show the state', async () => {
+    const { page } = await openPage(browser);
+    await page.click('#rec-toggle');
+    await page.waitForSelector('#rec-toggle[data-on="true"]');
+    assert.equal(await page.textContent('#app-state-text'), 'Recording');
+    // The program refuses profile changes while recording; so does the page.
+    assert.ok(await page.isDisabled('#profile-add'));
+    assert.ok(await page.isEnabled('#profiles-panel .panel-btn'), 'the panel can still pop out');
+    await page.click('#rec-toggle');
+    await page.waitForSelector('#rec-toggle[data-on="false"]');
+    await page.click('#play-toggle');
+    await page.waitForSelector('#play-toggle[data-on="true"]');
+    assert.equal(await page.textContent('#rec-state'), 'Playing');
+    const order = names(await commandCalls(page)).filter((n) => n.startsWith('toggle'));
+    assert.deepEqual(order, ['toggleRecording', 'toggleRecording', 'togglePlayback']);
+    await page.close();
+  });
+
+  test('a row deletes its event and takes an edited time, and the list is read again', async () => {
+    const { page } = await openPage(browser);
+    await page.waitForSelector('#ev-body tr[data-index="5"]');
+    await clearCalls(page);
+    await page.click('#ev-body tr[data-index="0"] .ev-del');
+    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '5');
+    let list = names(await commandCalls(page));
+    assert.deepEqual(list.slice(0, 2), ['deleteEvent', 'getMacroEvents']);
+    assert.deepEqual((await calls(page)).find((c) => c.name === 'deleteEvent').args, [0]);
+    // Ids follow positions, so the former event 1 is now 0.
+    assert.equal(await page.textContent('#ev-body tr[data-index="0"] .ev-desc'), 'Rel Move dX:7 dY:3');
+
+    await clearCalls(page);
+    await typeInto(page, '#ev-body tr[data-index="2"] .ev-time', '0.1');
+    await page.waitForFunction(() => window.__fake.state.profiles[0].events[2].time === 0.1);
+    list = await commandCalls(page);
+    assert.deepEqual(list.slice(0, 2).map((c) => c.name), ['updateEventTime', 'getMacroEvents']);
+    assert.deepEqual(list[0].args, [2, 0.1]);
+
+    await clearCalls(page);
+    await typeInto(page, '#ev-body tr[data-index="3"] .ev-time', 'soon');
+    assert.ok(!names(await commandCalls(page)).includes('updateEventTime'));
+    assert.equal(await page.getAttribute('#ev-body tr[data-index="3"] .ev-time', 'aria-invalid'), 'true');
+    assert.ok(await page.isVisible('#ev-hint'));
+    await page.close();
+  });
+
+  test('optimise thins the moves and re-reads the list', async () => {
+    const { page } = await openPage(browser);
+    await page.evaluate(() => {
+      const ev = (x, y, t) => ({ kind: 0, x, y, time: t });
+      window.__fake.state.profiles[0].events = [ev(0, 0, 0), ev(3, 4, 0.1), ev(6, 8, 0.2), ev(20, 0, 0.3),
+        { kind: 3, vk: 65, down: true, time: 0.4 }, ev(1, 1, 0.5), ev(2, 2, 0.6)];
+    });
+    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '7');
+    await clearCalls(page);
+    await page.click('#ev-optimize');
+    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '5');
+    assert.deepEqual(names(await commandCalls(page)).slice(0, 2), ['optimizeMacro', 'getMacroEvents']);
+    await page.close();
+  });
+});
+
+describe('profiles', () => {
+  test('add, switch, clear and delete call the program and re-read profiles, settings and events', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await page.fill('#profile-name', 'Work');
+    await page.press('#profile-name', 'Enter');
+    await page.waitForSelector('.profile-item[aria-current="true"] >> text=Work');
+    assert.equal(await page.textContent('#app-profile'), 'Work');
+    let list = await commandCalls(page);
+    assert.deepEqual(list.slice(0, 4).map((c) => c.name), ['addProfile', 'getProfiles', 'getSettings', 'getMacroEvents']);
+    assert.deepEqual(list[0].args, ['Work']);
+
+    await clearCalls(page);
+    await page.click('.profile-item[data-index="0"]');
+    await page.waitForSelector('.profile-item[data-index="0"][aria-current="true"]');
+    list = await commandCalls(page);
+    assert.equal(list[0].name, 'switchProfile');
+    assert.deepEqual(list[0].args, [0]);
+    assert.equal(await page.textContent('#ev-count'), '6');
+
+    // Clear asks first; cancelling sends nothing.
+    await clearCalls(page);
+    await page.click('#profile-clear');
+    await page.click('#confirm-cancel');
+    assert.ok(!names(await commandCalls(page)).includes('clearProfile'));
+    await page.click('#profile-clear');
+    await page.click('#confirm-ok');
+    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '0');
+    assert.deepEqual(names(await commandCalls(page)).slice(0, 2), ['clearProfile', 'getProfiles']);
+
+    await clearCalls(page);
+    await page.click('#profile-delete');
+    await page.click('#confirm-ok');
+    await page.waitForFunction(() => document.querySelectorAll('.profile-item').length === 1);
+    assert.deepEqual(names(await commandCalls(page)).slice(0, 2), ['deleteProfile', 'getProfiles']);
+    assert.ok(await page.isDisabled('#profile-delete'), 'the last profile cannot be deleted');
+    await page.close();
+  });
+
+  test('import and export reach the program; import re-reads everything', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await page.click('#profile-export');
+    await page.click('#profile-import');
+    await page.waitForSelector('.profile-item[aria-current="true"] >> text=Imported');
+    const list = names(await commandCalls(page));
+    assert.deepEqual(list.slice(0, 5), ['exportProfile', 'importProfile', 'getProfiles', 'getSettings', 'getMacroEvents']);
+    assert.equal(await page.textContent('#ev-count'), '3');
+    await page.close();
+  });
+
+  test('an empty name is refused with a hint; brackets, quotes and backslashes are left out', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await page.fill('#profile-name', '   ');
+    await page.click('#profile-add');
+    assert.ok(!names(await commandCalls(page)).includes('addProfile'));
+    assert.ok(await page.isVisible('#profile-hint'));
+    await page.fill('#profile-name', 'My [best] "one"\\');
+    await page.click('#profile-add');
+    assert.deepEqual((await waitForCall(page, 'addProfile')).args, ['My best one']);
+    await page.close();
+  });
+
+  test('names are shown as text, never as HTML', async () => {
+    const name = '<b>bold</b> "quoted" <img src=x onerror="window.__pwned=1">';
+    const { page } = await openPage(browser, { profiles: ['Default Tracking Profile', name] });
+    await page.waitForSelector('.profile-item[data-index="1"]');
+    assert.equal(await page.textContent('.profile-item[data-index="1"] .name'), name);
+    assert.equal(await page.$$eval('#profile-list b, #profile-list img', (l) => l.length), 0);
+    await page.click('.profile-item[data-index="1"]');
+    await page.waitForFunction((n) => document.getElementById('app-profile').textContent === n, name);
+    assert.equal(await page.$$eval('.app-bar b, .app-bar img', (l) => l.length), 0);
+    await page.click('#profile-delete');
+    assert.ok((await page.textContent('#confirm-text')).includes(name));
+    assert.equal(await page.$$eval('#confirm-dialog b, #confirm-dialog img', (l) => l.length), 0);
+    assert.equal(await page.evaluate(() => window.__pwned), undefined);
+    await page.close();
+  });
+});
+
+describe('hotkeys and settings', () => {
+  test('reassign shows the pending slot until a key arrives; Esc leaves the key as it was', async () => {
+    const { page } = await openPage(browser);
+    await page.click('.hotkeys button[data-slot="rec"]');
+    assert.deepEqual((await waitForCall(page, 'reassignKey')).args, ['rec']);
+    await page.waitForFunction(() => window.__fake.state.reassigning === 'rec');
+    await page.waitForTimeout(400);
+    assert.equal(await page.textContent('.hotkeys button[data-slot="rec"]'), 'Press a key…');
+    assert.ok(await page.$eval('.hotkeys li[data-slot="rec"]', (li) => li.classList.contains('waiting')));
+    await page.evaluate(() => window.__fake.pressKey(27));
+    await page.waitForFunction(() => document.querySelector('.hotkeys button[data-slot="rec"]').textContent === 'Reassign');
+    assert.equal(await page.textContent('#hk-rec'), 'F8');
+
+    await page.click('.hotkeys button[data-slot="auto"]');
+    await page.waitForFunction(() => window.__fake.state.reassigning === 'auto');
+    await page.evaluate(() => window.__fake.pressKey(121));
+    await page.waitForFunction(() => document.getElementById('hk-auto').textContent === 'F10');
+    assert.equal(await page.textContent('#clk-hotkey'), 'F10');
+
+    await clearCalls(page);
+    await page.click('#hk-reset');
+    await page.waitForFunction(() => document.getElementById('hk-auto').textContent === 'F6');
+    assert.equal((await commandCalls(page))[0].name, 'resetHotkeys');
+    await page.close();
+  });
+
+  test('switches send 1 or 0 and re-read the settings; disable animations is honoured', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await page.check('#set-alwaysOnTop');
+    await page.waitForFunction(() => window.__fake.calls.filter((c) => c.name === 'getAppSettings').length === 1);
+    await page.uncheck('#set-hotkeysEnabled');
+    await page.check('#set-launchOnStartup');
+    await page.check('#set-startMinimized');
+    await page.check('#set-disableAnimations');
+    await page.waitForFunction(() => document.documentElement.classList.contains('reduce-motion'));
+    const list = await commandCalls(page);
+    const sets = list.filter((c) => c.name === 'setAppSetting').map((c) => c.args);
+    assert.deepEqual(sets, [['alwaysOnTop', 1], ['hotkeysEnabled', 0], ['launchOnStartup', 1], ['startMinimized', 1], ['disableAnimations', 1]]);
+    assert.equal(list[1].name, 'getAppSettings');
+    assert.deepEqual(await page.evaluate(() => window.__fake.state.app), {
+      alwaysOnTop: true, launchOnStartup: true, startMinimized: true, hotkeysEnabled: false, disableAnimations: true,
+    });
+    const duration = await page.$eval('.switch .track', (el) => getComputedStyle(el).transitionDuration);
+    assert.equal(duration, '0s');
+    await page.close();
+  });
+
+  test('the theme selector applies the theme, shares it, and follows a theme changed elsewhere', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await page.selectOption('#theme-select', 'midnight');
+    const set = await waitForCall(page, 'setTheme');
+    assert.deepEqual(set.args, ['midnight']);
+    assert.equal(await page.getAttribute('html', 'data-theme'), 'midnight');
+    const bg = await page.evaluate(() => getComputedStyle(document.body).backgroundColor);
+    assert.equal(bg, 'rgb(13, 18, 32)');
+    await page.evaluate(() => { window.__fake.state.theme = 'forest'; });
+    await page.waitForFunction(() => document.documentElement.dataset.theme === 'forest', null, { timeout: 6000 });
+    assert.equal(await page.inputValue('#theme-select'), 'forest');
+    await page.evaluate(() => applyTheme('no-such-theme'));
+    assert.equal(await page.getAttribute('html', 'data-theme'), 'modern-blue');
+    await page.close();
+  });
+
+  test('reset everything asks first, then resets and re-reads all state', async () => {
+    const { page } = await openPage(browser);
+    await page.selectOption('#theme-select', 'graphite');
+    await page.check('#set-alwaysOnTop');
+    await clearCalls(page);
+    await page.click('#reset-all');
+    assert.ok(await page.isVisible('#confirm-dialog'));
+    await page.keyboard.press('Escape');
+    assert.ok(!names(await commandCalls(page)).includes('resetEverything'));
+    await page.click('#reset-all');
+    await page.click('#confirm-ok');
+    await page.waitForFunction(() => document.documentElement.dataset.theme === 'modern-blue');
+    await page.waitForFunction(() => !document.getElementById('set-alwaysOnTop').checked);
+    assert.equal(names(await commandCalls(page))[0], 'resetEverything');
+    const list = names(await calls(page));
+    for (const getter of ['getSharedTheme', 'getAppSettings', 'getProfiles', 'getSettings', 'getMacroEvents']) {
+      assert.ok(list.includes(getter), getter);
+    }
+    await page.close();
+  });
+});
+
+describe('pop-out panels and polling', () => {
+  test('pop-out sends title, id and screen point joined by "|", hides the panel; "restore" brings it back', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await page.click('#clicker-panel .panel-btn');
+    const call = await waitForCall(page, 'popOutPanel');
+    assert.equal(call.args.length, 1);
+    const parts = call.args[0].split('|');
+    assert.deepEqual(parts.slice(0, 2), ['Auto Clicker', 'clicker-panel']);
+    assert.equal(parts.length, 4);
+    assert.match(parts[2], /^-?\d+$/);
+    assert.match(parts[3], /^-?\d+$/);
+    assert.ok(await page.isHidden('#clicker-panel'));
+
+    await page.evaluate(() => window.__fake.set({ panelHover: true }));
+    await page.waitForSelector('#drop-zone', { state: 'visible' });
+    await page.evaluate(() => window.__fake.endPanel('clicker-panel'));
+    await page.waitForSelector('#clicker-panel', { state: 'visible' });
+    await page.waitForSelector('#drop-zone', { state: 'hidden' });
+    await page.close();
+  });
+
+  test('with every panel popped out the main window says how to bring them back', async () => {
+    const { page } = await openPage(browser);
+    assert.ok(await page.isHidden('#dash-empty'));
+    for (const id of ['clicker-panel', 'keyspam-panel', 'recorder-panel', 'profiles-panel', 'settings-panel']) {
+      await page.click(`#${id} .panel-btn`);
+      await page.waitForSelector(`#${id}`, { state: 'hidden' });
+    }
+    assert.ok(await page.isVisible('#dash-empty'));
+    await page.evaluate(() => window.__fake.endPanel('profiles-panel'));
+    await page.waitForSelector('#profiles-panel', { state: 'visible' });
+    assert.ok(await page.isHidden('#dash-empty'));
+    await page.close();
+  });
+
+  test('pop-out from the keyboard works too', async () => {
+    const { page } = await openPage(browser);
+    await page.focus('#recorder-panel .panel-btn');
+    await page.keyboard.press('Enter');
+    const call = await waitForCall(page, 'popOutPanel');
+    assert.match(call.args[0], /^Recorder\|recorder-panel\|-?\d+\|-?\d+$/);
+    assert.ok(await page.isHidden('#recorder-panel'));
+    await page.close();
+  });
+
+  test('the status is polled about four times a second and updates the view', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await page.waitForTimeout(2000);
+    const polls = names(await calls(page)).filter((n) => n === 'getTrackerStatus').length;
+    assert.ok(polls >= 4 && polls <= 12, `polled ${polls} times in 2 s`);
+    await page.evaluate(() => window.__fake.set({ autoClicking: true, recording: true }));
+    await page.waitForSelector('#clk-toggle[data-on="true"]');
+    await page.waitForFunction(() => document.getElementById('app-state-text').textContent === 'Recording');
+    assert.ok(await page.isVisible('#app-clicking'));
+    await page.close();
+  });
+
+  test('resizeHostWindow fits the window to the content through resizeWindow', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await page.evaluate(() => resizeHostWindow());
+    const call = await waitForCall(page, 'resizeWindow');
+    assert.equal(call.args.length, 2);
+    assert.ok(Number.isInteger(call.args[0]) && call.args[0] >= 420);
+    assert.ok(Number.isInteger(call.args[1]) && call.args[1] > 200);
+    await page.close();
+  });
+});

@@ -1,0 +1,392 @@
+// A stand-in for the program behind the page, for the browser tests. It
+// binds the same global functions the program binds, records every call
+// with its JS arguments, turns the arguments into text the way the program
+// receives them (the JSON array, brackets and double quotes stripped, split
+// at commas) and answers with the program's exact result texts, which are
+// parsed the way the web view library parses them.
+//
+// Options come from window.__fakeOptions, set by an earlier init script:
+//   panel: true       bind only the eighteen calls of a pop-out window
+//   events: N         start with N recorded events
+//   profiles: [...]   start with these profile names
+//   theme: name       start with this theme (also in the pop-out's theme file)
+(function () {
+  'use strict';
+  const options = window.__fakeOptions || {};
+
+  const KEY_NAMES = { 27: 'Esc', 32: 'Space', 65: 'A', 117: 'F6', 118: 'F7', 119: 'F8', 120: 'F9', 121: 'F10', 4: 'Middle Mouse' };
+  const SLOTS = { rec: 'hkRec', play: 'hkPlay', auto: 'hkAuto', keyspamhotkey: 'hkKeySpam', keyspamtarget: 'keySpamTarget' };
+  const KIND = { AbsMove: 0, RelMove: 1, MouseButton: 2, KeyStroke: 3, Scroll: 4 };
+
+  function clickerDefaults() {
+    return { sh: 0, sm: 0, ss: 0, sms: 100, sbtn: 0, stype: 0, rptMode: 1, rptTimes: 10, locMode: 0, fixedX: 0, fixedY: 0,
+      ksh: 0, ksm: 0, kss: 0, ksms: 100, ksRptMode: 1, ksRptTimes: 10, keySpamTarget: 32 };
+  }
+  function trackerDefaults() {
+    return { tmv: true, tclk: true, tscr: true, tkey: true, trel: false, tspd: 1, tloop: false, tloopMs: 500 };
+  }
+  function appDefaults() {
+    return { alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false };
+  }
+
+  function sampleEvents(n) {
+    const list = [];
+    for (let i = 0; i < n; i++) {
+      const kind = i % 5;
+      list.push({ kind, x: (i * 7) % 1280, y: (i * 3) % 1024, vk: 65 + (i % 26), down: i % 2 === 0, delta: -120, time: i * 0.01 });
+    }
+    return list;
+  }
+
+  const state = {
+    clicker: clickerDefaults(),
+    tracker: trackerDefaults(),
+    app: appDefaults(),
+    hotkeys: { hkRec: 119, hkPlay: 118, hkAuto: 117, hkKeySpam: 120 },
+    theme: 'modern-blue',
+    recording: false,
+    playing: false,
+    autoClicking: false,
+    keySpamming: false,
+    reassigning: '',
+    pickingLocation: false,
+    panelHover: false,
+    openPanels: [],
+    endedPanels: [],
+    profiles: (options.profiles || ['Default Tracking Profile']).map((name) => ({ name, settings: null, events: [] })),
+    current: 0,
+    statusFile: '',
+    eventsFile: '',
+    themeFile: '',
+  };
+  state.profiles[0].events = sampleEvents(options.events === undefined ? 6 : options.events);
+  if (options.theme) state.theme = state.themeFile = options.theme;
+
+  // ------------------------------------------------------------ argument text
+
+  function strip(text) {
+    return text.replace(/[[\]"]/g, '');
+  }
+  function fields(text) {
+    const parts = strip(text).split(',');
+    if (parts.length && parts[parts.length - 1] === '') parts.pop();
+    return parts;
+  }
+  // Classic stoi/stod: leading blanks, a sign, digits up to the first other
+  // character; no digit at all is an error.
+  function toInt(text) {
+    const m = /^\s*[+-]?\d+/.exec(text);
+    if (!m) throw new Error('invalid stoi argument');
+    const v = Number(m[0]);
+    if (v > 2147483647 || v < -2147483648) throw new Error('stoi argument out of range');
+    return v;
+  }
+  function toReal(text) {
+    const m = /^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?/.exec(text);
+    if (!m) throw new Error('invalid stod argument');
+    return Number(m[0]);
+  }
+
+  // ------------------------------------------------------------ result texts
+
+  function general6(v) {
+    return String(Number(v.toPrecision(6)));
+  }
+  function settingsText() {
+    const c = state.clicker;
+    const t = state.tracker;
+    return '{"sh":' + c.sh + ',"sm":' + c.sm + ',"ss":' + c.ss + ',"sms":' + c.sms + ',"sbtn":' + c.sbtn +
+      ',"stype":' + c.stype + ',"rptMode":' + c.rptMode + ',"rptTimes":' + c.rptTimes + ',"locMode":' + c.locMode +
+      ',"fixedX":' + c.fixedX + ',"fixedY":' + c.fixedY + ',"tmv":' + t.tmv + ',"tclk":' + t.tclk + ',"tscr":' + t.tscr +
+      ',"tkey":' + t.tkey + ',"trel":' + t.trel + ',"tspd":' + general6(t.tspd) + ',"tloop":' + t.tloop +
+      ',"tloopMs":' + t.tloopMs + ',"ksh":' + c.ksh + ',"ksm":' + c.ksm + ',"kss":' + c.kss + ',"ksms":' + c.ksms +
+      ',"ksRptMode":' + c.ksRptMode + ',"ksRptTimes":' + c.ksRptTimes + '}';
+  }
+  function keyName(code) {
+    return KEY_NAMES[code] || 'Key[' + code + ']';
+  }
+  function statusText() {
+    const restore = state.endedPanels.slice().sort();
+    state.endedPanels = [];
+    state.openPanels = state.openPanels.filter((id) => !restore.includes(id));
+    if (restore.length) state.panelHover = false;
+    const events = currentProfile().events;
+    const stateName = state.recording ? 'Recording' : (state.playing ? 'Playing' : 'Idle');
+    return '{"state":"' + stateName + '","count":' + events.length + ',"restore":[' + restore.map((id) => '"' + id + '"').join(',') +
+      '],"hkRec":"' + keyName(state.hotkeys.hkRec) + '","hkPlay":"' + keyName(state.hotkeys.hkPlay) +
+      '","hkAuto":"' + keyName(state.hotkeys.hkAuto) + '","hkKeySpam":"' + keyName(state.hotkeys.hkKeySpam) +
+      '","keySpamTarget":"' + keyName(state.clicker.keySpamTarget) + '","reassigning":"' + state.reassigning +
+      '","panelHover":' + state.panelHover + ',"autoClicking":' + state.autoClicking + ',"keySpamming":' + state.keySpamming + '}';
+  }
+  function describe(ev) {
+    switch (ev.kind) {
+      case KIND.AbsMove: return 'Abs Move to X:' + ev.x + ' Y:' + ev.y;
+      case KIND.RelMove: return 'Rel Move dX:' + ev.x + ' dY:' + ev.y;
+      case KIND.MouseButton: return 'Mouse Click at X:' + ev.x + ' Y:' + ev.y;
+      case KIND.KeyStroke: return 'Keyboard VK: ' + ev.vk + (ev.down ? ' (DOWN)' : ' (UP)');
+      case KIND.Scroll: return 'Mouse Scroll Delta: ' + ev.delta;
+      default: return '';
+    }
+  }
+  function eventsText() {
+    const parts = currentProfile().events.map((ev, i) =>
+      '{"id":' + i + ',"time":' + ev.time.toFixed(6) + ',"desc":"' + describe(ev) + '"}');
+    return '[' + parts.join(',') + ']';
+  }
+  function profilesText() {
+    const names = state.profiles.map((p) => '"' + p.name.replace(/[\\"]/g, (c) => '\\' + c) + '"');
+    return '{"current":' + state.current + ',"names":[' + names.join(',') + '],"cap":-1}';
+  }
+  function appSettingsText() {
+    const a = state.app;
+    return '{"alwaysOnTop":' + a.alwaysOnTop + ',"launchOnStartup":' + a.launchOnStartup + ',"startMinimized":' +
+      a.startMinimized + ',"hotkeysEnabled":' + a.hotkeysEnabled + ',"disableAnimations":' + a.disableAnimations + '}';
+  }
+
+  function currentProfile() {
+    return state.profiles[state.current];
+  }
+  function storeProfileSettings() {
+    currentProfile().settings = Object.assign({}, state.clicker);
+  }
+  function applyProfileSettings(p) {
+    state.clicker = p.settings ? Object.assign({}, p.settings) : clickerDefaults();
+  }
+
+  // ------------------------------------------------------------ handlers
+  // Each takes the argument text and returns the result text.
+
+  function setFieldsInOrder(target, keys, list, convert) {
+    if (list.length < keys.length) return false;
+    keys.forEach((key, i) => { target[key] = convert(key, list[i]); });
+    return true;
+  }
+
+  const handlers = {
+    resizeWindow() { return ''; },
+    popOutPanel(arg) {
+      const parts = strip(arg).split('|');
+      if (parts.length >= 2) state.openPanels.push(parts[1]);
+      return '';
+    },
+    updateSpammer(arg) {
+      const keys = ['sh', 'sm', 'ss', 'sms', 'sbtn', 'stype', 'rptMode', 'rptTimes', 'locMode'];
+      if (setFieldsInOrder(state.clicker, keys, fields(arg), (k, f) => toInt(f))) storeProfileSettings();
+      return '';
+    },
+    toggleSpammer() { state.autoClicking = !state.autoClicking; return ''; },
+    updateKeySpam(arg) {
+      const keys = ['ksh', 'ksm', 'kss', 'ksms', 'ksRptMode', 'ksRptTimes'];
+      if (setFieldsInOrder(state.clicker, keys, fields(arg), (k, f) => toInt(f))) storeProfileSettings();
+      return '';
+    },
+    toggleKeySpam() { state.keySpamming = !state.keySpamming; return ''; },
+    pickLocation() { state.pickingLocation = true; return ''; },
+    setTheme(arg) { state.theme = strip(arg); state.themeFile = state.theme; return ''; },
+    getSharedTheme() { return '"' + state.theme + '"'; },
+    getAppSettings() { return appSettingsText(); },
+    setAppSetting(arg) {
+      const list = fields(arg);
+      if (list.length !== 2) return '';
+      if (list[0] in state.app) state.app[list[0]] = list[1] === '1';
+      return '';
+    },
+    resetHotkeys() { state.hotkeys = { hkRec: 119, hkPlay: 118, hkAuto: 117, hkKeySpam: 120 }; return ''; },
+    updateTracker(arg) {
+      const keys = ['tmv', 'tclk', 'tscr', 'tkey', 'trel', 'tspd', 'tloop', 'tloopMs'];
+      setFieldsInOrder(state.tracker, keys, fields(arg), (k, f) =>
+        k === 'tspd' ? toReal(f) : (k === 'tloopMs' ? toInt(f) : f === 'true'));
+      return '';
+    },
+    toggleRecording() {
+      if (state.recording) state.recording = false;
+      else { state.playing = false; state.recording = true; currentProfile().events = []; }
+      return '';
+    },
+    togglePlayback() {
+      if (!state.recording) state.playing = !state.playing;
+      return '';
+    },
+    optimizeMacro() { optimise(); state.eventsFile = eventsText(); return ''; },
+    getTrackerStatus() {
+      const text = statusText();
+      state.statusFile = text;
+      state.eventsFile = null; // the side file now holds the current list; built when read
+      return text;
+    },
+    getMacroEvents() { const text = eventsText(); state.eventsFile = text; return text; },
+    deleteEvent(arg) {
+      const id = toInt(strip(arg));
+      const events = currentProfile().events;
+      if (id >= 0 && id < events.length) events.splice(id, 1);
+      state.eventsFile = eventsText();
+      return '';
+    },
+    updateEventTime(arg) {
+      const list = fields(arg);
+      if (list.length !== 2) return '';
+      const id = toInt(list[0]);
+      const time = toReal(list[1]);
+      const events = currentProfile().events;
+      if (id >= 0 && id < events.length) events[id].time = time;
+      state.eventsFile = eventsText();
+      return '';
+    },
+    resetEverything() {
+      state.recording = state.playing = state.autoClicking = state.keySpamming = false;
+      state.clicker = clickerDefaults();
+      state.tracker = trackerDefaults();
+      state.hotkeys = { hkRec: 119, hkPlay: 118, hkAuto: 117, hkKeySpam: 120 };
+      state.app = appDefaults();
+      state.theme = 'modern-blue';
+      currentProfile().events = [];
+      storeProfileSettings();
+      return '';
+    },
+    clearProfile() {
+      if (state.recording) return '';
+      state.clicker = clickerDefaults();
+      currentProfile().events = [];
+      storeProfileSettings();
+      return '';
+    },
+    addProfile(arg) {
+      const name = strip(arg);
+      if (name === '' || state.recording) return '';
+      state.profiles.push({ name, settings: Object.assign({}, state.clicker), events: [] });
+      state.current = state.profiles.length - 1;
+      return '';
+    },
+    deleteProfile() {
+      if (state.recording || state.profiles.length <= 1) return '';
+      state.profiles.splice(state.current, 1);
+      if (state.current >= state.profiles.length) state.current = state.profiles.length - 1;
+      applyProfileSettings(currentProfile());
+      return '';
+    },
+    switchProfile(arg) {
+      if (state.recording) return '';
+      const index = toInt(strip(arg));
+      if (index < 0 || index >= state.profiles.length) return '';
+      state.current = index;
+      applyProfileSettings(currentProfile());
+      return '';
+    },
+    getProfiles() { return profilesText(); },
+    exportProfile() { return ''; },
+    importProfile() {
+      state.profiles.push({ name: 'Imported', settings: null, events: sampleEvents(3) });
+      state.current = state.profiles.length - 1;
+      applyProfileSettings(currentProfile());
+      return '';
+    },
+    getSettings() { return settingsText(); },
+    reassignKey(arg) {
+      const name = strip(arg);
+      if (name in SLOTS) state.reassigning = name;
+      return '';
+    },
+  };
+
+  // A pop-out window forwards its commands and reads the side files.
+  const panelHandlers = {
+    getSharedTheme() { return '"' + (state.themeFile || 'modern-blue') + '"'; },
+    getTrackerStatus() {
+      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false}';
+    },
+    getMacroEvents() { return (state.eventsFile === null ? eventsText() : state.eventsFile) || '[]'; },
+    beginWindowDrag() { return ''; },
+    closeThisWindow() { return ''; },
+  };
+  const PANEL_CALLS = ['updateSpammer', 'toggleSpammer', 'updateKeySpam', 'toggleKeySpam', 'updateTracker', 'setTheme',
+    'getSharedTheme', 'toggleRecording', 'togglePlayback', 'getTrackerStatus', 'getMacroEvents', 'deleteEvent',
+    'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow'];
+
+  function optimise() {
+    const events = currentProfile().events;
+    if (!events.length) return;
+    const kept = [];
+    events.forEach((ev, i) => {
+      const last = kept[kept.length - 1];
+      const drop = ev.kind === KIND.AbsMove && i > 0 && i < events.length - 1 &&
+        events[i + 1].kind === KIND.AbsMove && last && last.kind === KIND.AbsMove &&
+        (ev.x - last.x) ** 2 + (ev.y - last.y) ** 2 <= 100;
+      if (!drop) kept.push(ev);
+    });
+    currentProfile().events = kept;
+  }
+
+  // ------------------------------------------------------------ binding
+
+  const calls = [];
+  const handlerMs = {};
+  function bind(name, handler) {
+    window[name] = function (...args) {
+      calls.push({ name, args: JSON.parse(JSON.stringify(args)) });
+      const argText = JSON.stringify(args);
+      return new Promise((resolve, reject) => {
+        setTimeout(() => {
+          let text = '';
+          const started = performance.now();
+          try {
+            text = handler(argText);
+          } catch (err) {
+            text = ''; // the program keeps what it stored and answers ""
+          }
+          // The program builds its answers natively; what the fake spends
+          // here is not the page's own cost.
+          handlerMs[name] = performance.now() - started;
+          try {
+            resolve(text === '' ? undefined : JSON.parse(text));
+          } catch (err) {
+            reject(err);
+          }
+        }, 0);
+      });
+    };
+  }
+
+  if (options.panel) {
+    for (const name of PANEL_CALLS) bind(name, panelHandlers[name] || handlers[name]);
+  } else {
+    for (const name of Object.keys(handlers)) bind(name, handlers[name]);
+  }
+
+  // ------------------------------------------------------------ test controls
+
+  window.__fake = {
+    state,
+    calls,
+    handlerMs,
+    names() { return calls.map((c) => c.name); },
+    // The text the program would return for this argument text.
+    answer(name, argText = '[]') {
+      const handler = options.panel ? (panelHandlers[name] || handlers[name]) : handlers[name];
+      return handler(argText);
+    },
+    clear() { calls.length = 0; },
+    // The user presses a key while a reassignment waits (Esc cancels).
+    pressKey(code) {
+      const slot = state.reassigning;
+      if (!slot) return;
+      if (code !== 27) {
+        const field = SLOTS[slot];
+        if (field === 'keySpamTarget') state.clicker.keySpamTarget = code;
+        else state.hotkeys[field] = code;
+      }
+      state.reassigning = '';
+    },
+    // The user clicks the screen while a location pick waits.
+    clickScreen(x, y) {
+      if (!state.pickingLocation) return;
+      state.pickingLocation = false;
+      state.clicker.fixedX = x;
+      state.clicker.fixedY = y;
+      state.clicker.locMode = 1;
+    },
+    endPanel(id) { state.endedPanels.push(id); },
+    setEvents(n) { currentProfile().events = sampleEvents(n); },
+    set(values) { Object.assign(state, values); },
+    writeSideFiles() { handlers.getTrackerStatus(); state.themeFile = state.theme; },
+  };
+})();

@@ -1,0 +1,186 @@
+// The page as the program loads it (one file, set as HTML text), in the main
+// window and in a pop-out window, where only the eighteen panel calls exist
+// and the process's own script hides the other panels.
+import { test, describe, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import { cpSync, mkdtempSync, rmSync, appendFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { ROOT, PAGE_URL, startBrowser, openPage, calls, clearCalls, waitForCall, typeInto, buildPage, injectPanelScript, PANEL_CALLS } from './harness.mjs';
+
+let browser;
+let builtPage;
+before(async () => {
+  browser = await startBrowser();
+  builtPage = buildPage();
+});
+after(async () => { await browser.close(); });
+
+async function openPanel(panelId, theme = 'midnight') {
+  const html = injectPanelScript(builtPage, panelId, theme);
+  const opened = await openPage(browser, { panel: true, theme }, { html });
+  await opened.page.waitForTimeout(300);
+  return opened;
+}
+
+async function visiblePanels(page) {
+  return page.$$eval('.panel', (list) => list.filter((p) => p.offsetParent !== null).map((p) => p.id));
+}
+
+describe('the built page', () => {
+  test('holds its stylesheet and script, keeps one </body>, and needs no other file', async () => {
+    assert.ok(!builtPage.includes('href="style.css"'));
+    assert.ok(!builtPage.includes('src="app.js"'));
+    assert.equal(builtPage.split('</body>').length, 2);
+    const { page: main, errors } = await openPage(browser, {}, { html: builtPage });
+    await waitForCall(main, 'getMacroEvents');
+    assert.equal(await main.$eval('.panel', (p) => getComputedStyle(p).borderTopLeftRadius), '12px');
+    assert.deepEqual(await visiblePanels(main), ['clicker-panel', 'keyspam-panel', 'recorder-panel', 'profiles-panel', 'settings-panel']);
+    assert.deepEqual(main.otherRequests, []);
+    assert.deepEqual(errors, []);
+    await main.close();
+  });
+});
+
+describe('without the program', () => {
+  test('the page opened from disk shows its defaults and offers nothing it cannot do', async () => {
+    const page = await browser.context.newPage();
+    const errors = [];
+    page.on('pageerror', (err) => errors.push(String(err)));
+    await page.goto(PAGE_URL);
+    await page.waitForFunction(() => getComputedStyle(document.body).visibility === 'visible');
+    assert.equal(await page.inputValue('#clk-ms'), '100');
+    assert.equal(await page.$$eval('.panel-btn', (l) => l.filter((b) => !b.hidden).length), 0);
+    assert.ok(await page.isHidden('#clk-pick'));
+    await page.click('#clk-toggle');
+    await page.selectOption('#theme-select', 'forest');
+    assert.equal(await page.getAttribute('html', 'data-theme'), 'forest');
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+});
+
+describe('building the page', () => {
+  test('refuses a script or stylesheet that would close its own element early', () => {
+    for (const [file, text] of [['app.js', "const s = '</script>';"], ['style.css', '/* </style> */']]) {
+      const dir = mkdtempSync(path.join(tmpdir(), 'varnet-ui-src-'));
+      cpSync(path.join(ROOT, 'ui'), dir, { recursive: true });
+      appendFileSync(path.join(dir, file), text);
+      const run = spawnSync('cmake', [`-DPAGE_SOURCE_DIR=${dir}`, `-DPAGE_OUTPUT=${path.join(dir, 'out', 'index.html')}`,
+        '-P', path.join(ROOT, 'cmake', 'inline_page.cmake')], { encoding: 'utf8' });
+      rmSync(dir, { recursive: true, force: true });
+      assert.notEqual(run.status, 0, file);
+      assert.match(run.stderr, /closing tag/);
+    }
+  });
+});
+
+describe('in a pop-out window', () => {
+  test('shows only its panel, in the main window\'s theme, and fits the window', async () => {
+    const { page, errors } = await openPanel('recorder-panel');
+    assert.deepEqual(await visiblePanels(page), ['recorder-panel']);
+    assert.equal(await page.getAttribute('html', 'data-theme'), 'midnight');
+    assert.equal(await page.inputValue('#theme-select'), 'midnight');
+    assert.ok(await page.isHidden('.app-bar'));
+    const resize = await waitForCall(page, 'resizeWindow');
+    assert.equal(resize.args[0], 420);
+    assert.ok(Number.isInteger(resize.args[1]) && resize.args[1] > 150 && resize.args[1] < 1000);
+    const used = new Set((await calls(page)).map((c) => c.name));
+    for (const name of used) assert.ok(PANEL_CALLS.includes(name), name);
+    assert.ok(used.has('getTrackerStatus') && used.has('getMacroEvents'));
+
+    // When the list fills, the window is fitted again, taller.
+    await clearCalls(page);
+    await page.evaluate(() => window.__fake.writeSideFiles());
+    const refit = await waitForCall(page, 'resizeWindow');
+    assert.ok(refit.args[1] > resize.args[1], `${refit.args[1]} after ${resize.args[1]}`);
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+
+  test('its controls forward the panel calls; the header drags and its button closes', async () => {
+    const { page, errors } = await openPanel('recorder-panel');
+    await page.evaluate(() => window.__fake.writeSideFiles());
+    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '6');
+    await clearCalls(page);
+    await page.click('#rec-toggle');
+    await page.uncheck('#opt-tmv');
+    await typeInto(page, '#opt-tspd', '2');
+    await page.click('#ev-optimize');
+    await page.mouse.move(0, 0);
+    const header = await page.$('#recorder-panel .panel-header h2');
+    await header.click();
+    await page.click('#recorder-panel .panel-btn');
+    await waitForCall(page, 'closeThisWindow');
+    const list = (await calls(page)).filter((c) => !c.name.startsWith('get') && c.name !== 'resizeWindow');
+    assert.deepEqual(list.map((c) => c.name), ['toggleRecording', 'updateTracker', 'updateTracker', 'optimizeMacro', 'beginWindowDrag', 'closeThisWindow']);
+    assert.deepEqual(list[2].args, [false, true, true, true, false, 2, false, 500]);
+    assert.deepEqual(list[4].args, ['']);
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+
+  test('the clicker and key panels work without the main window\'s calls', async () => {
+    const { page, errors } = await openPanel('clicker-panel', 'forest');
+    assert.deepEqual(await visiblePanels(page), ['clicker-panel']);
+    assert.ok(await page.isHidden('#clk-pick'), 'picking needs the main window');
+    await clearCalls(page);
+    await typeInto(page, '#clk-ms', '40');
+    await page.click('#clk-toggle');
+    const list = (await calls(page)).filter((c) => !c.name.startsWith('get') && c.name !== 'resizeWindow');
+    assert.deepEqual(list.map((c) => c.name), ['updateSpammer', 'toggleSpammer']);
+    assert.deepEqual(list[0].args, [0, 0, 0, 40, 0, 0, 1, 10, 0]);
+    await page.close();
+
+    const ks = await openPanel('keyspam-panel');
+    await ks.page.click('#ks-settarget');
+    assert.deepEqual((await waitForCall(ks.page, 'reassignKey')).args, ['keyspamtarget']);
+    assert.deepEqual([...errors, ...ks.errors], []);
+    await ks.page.close();
+  });
+
+  test('the settings and profiles panels offer what a pop-out can do and say what it cannot', async () => {
+    const { page, errors } = await openPanel('settings-panel');
+    assert.ok(await page.isHidden('#app-switches'));
+    assert.ok(await page.isHidden('#reset-all'));
+    assert.ok(await page.isHidden('#hk-reset'));
+    await page.click('.hotkeys button[data-slot="play"]');
+    assert.deepEqual((await waitForCall(page, 'reassignKey')).args, ['play']);
+    await page.selectOption('#theme-select', 'sunset');
+    assert.deepEqual((await waitForCall(page, 'setTheme')).args, ['sunset']);
+    await page.close();
+
+    const profiles = await openPanel('profiles-panel');
+    assert.ok(await profiles.page.isDisabled('#profile-add'));
+    assert.match(await profiles.page.textContent('#profile-note'), /main window/);
+    assert.deepEqual([...errors, ...profiles.errors], []);
+    await profiles.page.close();
+  });
+
+  test('with no side files yet it shows the defaults and keeps polling', async () => {
+    const { page, errors } = await openPanel('recorder-panel');
+    assert.equal(await page.textContent('#ev-count'), '0');
+    assert.equal(await page.textContent('#rec-state'), 'Idle');
+    await clearCalls(page);
+    await page.waitForTimeout(800);
+    assert.ok((await calls(page)).filter((c) => c.name === 'getTrackerStatus').length >= 2);
+    await page.evaluate(() => window.__fake.writeSideFiles());
+    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '6');
+    assert.equal(await page.textContent('#rec-hotkey'), 'F8');
+
+    // The main process may be rewriting the files while the window reads
+    // them: a half line keeps what is shown.
+    await page.evaluate(() => {
+      window.__fake.state.statusFile = '{"state":"Recording","cou';
+      window.__fake.state.eventsFile = '[{"id":0,"time":0.0';
+      window.__fake.state.profiles[0].events.pop();
+    });
+    await page.waitForTimeout(800);
+    assert.equal(await page.textContent('#rec-state'), 'Idle');
+    assert.equal(await page.textContent('#ev-count'), '6');
+    assert.equal(await page.$$eval('#ev-body tr:not(.spacer)', (l) => l.length), 6);
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+});

@@ -1,0 +1,1140 @@
+// Varnet's page script. It talks to the program only through the bound
+// calls (global functions returning promises) and never assumes a call
+// exists: a pop-out panel window binds only eighteen of them, and the page
+// opened straight from disk binds none.
+'use strict';
+
+(function () {
+
+// ---------------------------------------------------------------- defaults
+
+const DEFAULT_SETTINGS = {
+  sh: 0, sm: 0, ss: 0, sms: 100, sbtn: 0, stype: 0, rptMode: 1, rptTimes: 10,
+  locMode: 0, fixedX: 0, fixedY: 0,
+  tmv: true, tclk: true, tscr: true, tkey: true, trel: false, tspd: 1, tloop: false, tloopMs: 500,
+  ksh: 0, ksm: 0, kss: 0, ksms: 100, ksRptMode: 1, ksRptTimes: 10,
+};
+const DEFAULT_STATUS = {
+  state: 'Idle', count: 0, restore: [], hkRec: '', hkPlay: '', hkAuto: '', hkKeySpam: '',
+  keySpamTarget: '', reassigning: '', panelHover: false, autoClicking: false, keySpamming: false,
+};
+const DEFAULT_APP_SETTINGS = {
+  alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
+};
+const THEMES = ['modern-blue', 'midnight', 'graphite', 'forest', 'sunset', 'high-contrast'];
+const DEFAULT_THEME = 'modern-blue';
+
+const POLL_MS = 250;
+const THEME_POLL_MS = 2000;
+const PICK_TIMEOUT_MS = 60000;
+const ROW_HEIGHT = 30;
+const OVERSCAN_ROWS = 8;
+const MIN_LIST_HEIGHT = 112;
+const MAX_LIST_HEIGHT = 240;
+const MAX_INT = 2147483647;
+const PANEL_WINDOW_WIDTH = 420;
+
+// ---------------------------------------------------------------- bindings
+
+function has(name) {
+  return typeof window[name] === 'function';
+}
+
+// Every call goes through here: a missing call or a failed promise gives
+// undefined, so a page event never ends in an unhandled rejection.
+async function call(name, ...args) {
+  if (!has(name)) return undefined;
+  try {
+    return await window[name](...args);
+  } catch (err) {
+    return undefined;
+  }
+}
+
+// A pop-out window binds the panel calls (closeThisWindow among them) but
+// not the main window's getters.
+const inPanel = !has('getSettings') && has('closeThisWindow');
+
+const $ = (id) => document.getElementById(id);
+
+// ---------------------------------------------------------------- model
+
+const model = {
+  settings: Object.assign({}, DEFAULT_SETTINGS),
+  status: Object.assign({}, DEFAULT_STATUS),
+  app: Object.assign({}, DEFAULT_APP_SETTINGS),
+  profiles: { current: 0, names: [] },
+  events: [],
+  theme: DEFAULT_THEME,
+  fetchedCount: -1,
+  fetchingEvents: false,
+  lastFetchAt: 0,
+  lastFetchMs: 0,
+  pickStartedAt: 0,
+  themeChangedAt: 0,
+  lastThemePoll: 0,
+};
+
+function asInt(value, fallback) {
+  return Number.isInteger(value) ? value : fallback;
+}
+
+function asBool(value, fallback) {
+  return typeof value === 'boolean' ? value : fallback;
+}
+
+function asText(value) {
+  return typeof value === 'string' ? value : '';
+}
+
+function mergeSettings(raw) {
+  if (!raw || typeof raw !== 'object') return;
+  const s = model.settings;
+  for (const key of Object.keys(DEFAULT_SETTINGS)) {
+    const fallback = s[key];
+    if (typeof fallback === 'boolean') s[key] = asBool(raw[key], fallback);
+    else if (key === 'tspd') s[key] = Number.isFinite(raw[key]) ? raw[key] : fallback;
+    else s[key] = asInt(raw[key], fallback);
+  }
+}
+
+function normaliseStatus(raw) {
+  const r = raw && typeof raw === 'object' ? raw : {};
+  const st = {};
+  for (const key of Object.keys(DEFAULT_STATUS)) {
+    const d = DEFAULT_STATUS[key];
+    if (key === 'restore') st.restore = Array.isArray(r.restore) ? r.restore.filter((x) => typeof x === 'string') : [];
+    else if (typeof d === 'boolean') st[key] = asBool(r[key], d);
+    else if (typeof d === 'number') st[key] = asInt(r[key], d);
+    else st[key] = asText(r[key]);
+  }
+  if (!['Idle', 'Recording', 'Playing'].includes(st.state)) st.state = 'Idle';
+  return st;
+}
+
+// ---------------------------------------------------------------- validation
+
+function setInvalid(input, hintId, message) {
+  input.setAttribute('aria-invalid', 'true');
+  const hint = $(hintId);
+  if (hint) hint.textContent = message;
+}
+
+function clearInvalid(inputs, hintId) {
+  for (const input of inputs) input.removeAttribute('aria-invalid');
+  const hint = $(hintId);
+  if (hint) hint.textContent = '';
+}
+
+// Whole numbers only: "12px", "1e3", " " and "" are refused rather than
+// sent for the program to read half of.
+function readWhole(input, min, max, name) {
+  const text = input.value.trim();
+  if (!/^-?\d+$/.test(text)) return { error: name + ' needs a whole number' + rangeText(min, max) + '.' };
+  const value = Number(text);
+  if (value < min || value > max) return { error: name + ' must be' + rangeText(min, max) + '.' };
+  return { value };
+}
+
+function rangeText(min, max) {
+  if (max >= MAX_INT) return min === 0 ? ' (0 or more)' : ' (' + min + ' or more)';
+  return ' from ' + min + ' to ' + max;
+}
+
+function readDecimal(input, min, max, name) {
+  const text = input.value.trim();
+  if (!/^(\d+\.?\d*|\.\d+)$/.test(text)) return { error: name + ' needs a number' + rangeText(min, max) + ', like 1.5.' };
+  const value = Number(text);
+  if (!Number.isFinite(value) || value < min || value > max) return { error: name + ' must be' + rangeText(min, max) + '.' };
+  return { value };
+}
+
+// Reads every field of a form; on the first bad one marks it, shows the
+// hint and returns null so that nothing is sent.
+function readFields(fields, hintId) {
+  const values = {};
+  clearInvalid(fields.map((f) => $(f.id)), hintId);
+  for (const f of fields) {
+    const input = $(f.id);
+    const result = f.decimal ? readDecimal(input, f.min, f.max, f.name) : readWhole(input, f.min, f.max, f.name);
+    if (result.error) {
+      setInvalid(input, hintId, result.error);
+      return null;
+    }
+    values[f.key] = result.value;
+  }
+  return values;
+}
+
+const CLICKER_FIELDS = [
+  { id: 'clk-h', key: 'sh', name: 'Hours', min: 0, max: 999 },
+  { id: 'clk-m', key: 'sm', name: 'Minutes', min: 0, max: 59999 },
+  { id: 'clk-s', key: 'ss', name: 'Seconds', min: 0, max: 599999 },
+  { id: 'clk-ms', key: 'sms', name: 'Milliseconds', min: 0, max: MAX_INT },
+  { id: 'clk-times', key: 'rptTimes', name: 'Click count', min: 1, max: MAX_INT },
+];
+const KEYSPAM_FIELDS = [
+  { id: 'ks-h', key: 'ksh', name: 'Hours', min: 0, max: 999 },
+  { id: 'ks-m', key: 'ksm', name: 'Minutes', min: 0, max: 59999 },
+  { id: 'ks-s', key: 'kss', name: 'Seconds', min: 0, max: 599999 },
+  { id: 'ks-ms', key: 'ksms', name: 'Milliseconds', min: 0, max: MAX_INT },
+  { id: 'ks-times', key: 'ksRptTimes', name: 'Press count', min: 1, max: MAX_INT },
+];
+const TRACKER_FIELDS = [
+  { id: 'opt-tspd', key: 'tspd', name: 'Speed', min: 0.01, max: 100, decimal: true },
+  { id: 'opt-tloopMs', key: 'tloopMs', name: 'Loop pause', min: 0, max: MAX_INT },
+];
+
+function radioValue(name) {
+  const checked = document.querySelector('input[name="' + name + '"]:checked');
+  return checked ? Number(checked.value) : 0;
+}
+
+function setRadio(name, value) {
+  const radios = document.querySelectorAll('input[name="' + name + '"]');
+  let matched = false;
+  for (const r of radios) {
+    r.checked = Number(r.value) === value;
+    matched = matched || r.checked;
+  }
+  return matched;
+}
+
+// ---------------------------------------------------------------- theme
+
+function applyTheme(name) {
+  const theme = THEMES.includes(name) ? name : DEFAULT_THEME;
+  model.theme = theme;
+  document.documentElement.setAttribute('data-theme', theme);
+  const select = $('theme-select');
+  if (select) select.value = theme;
+}
+
+async function readSharedTheme() {
+  const name = await call('getSharedTheme');
+  if (typeof name === 'string' && name !== '') applyTheme(name);
+}
+
+async function onThemeChosen(event) {
+  const name = event.target.value;
+  applyTheme(name);
+  model.themeChangedAt = Date.now();
+  await call('setTheme', name);
+  // A pop-out window reads the theme back from a file that the main window
+  // rewrites a moment later, so only the main window reads it back at once.
+  if (!inPanel) await readSharedTheme();
+}
+
+// ---------------------------------------------------------------- window fit
+
+function visibleContentHeight() {
+  let bottom = 0;
+  for (const el of document.body.children) {
+    const style = getComputedStyle(el);
+    if (style.display === 'none' || style.position === 'fixed' || style.position === 'absolute') continue;
+    bottom = Math.max(bottom, el.getBoundingClientRect().bottom + window.scrollY);
+  }
+  const padding = parseFloat(getComputedStyle(document.body).paddingBottom) || 0;
+  return Math.ceil(bottom + padding);
+}
+
+let lastFit = { width: 0, height: 0 };
+
+function resizeHostWindow() {
+  if (!has('resizeWindow')) return;
+  const limit = (window.screen && window.screen.availHeight) ? window.screen.availHeight - 40 : 900;
+  const height = Math.max(120, Math.min(limit, visibleContentHeight() + 2));
+  const width = inPanel ? PANEL_WINDOW_WIDTH : Math.max(PANEL_WINDOW_WIDTH, window.innerWidth);
+  lastFit = { width, height };
+  call('resizeWindow', width, height);
+}
+
+// A pop-out window keeps fitting its panel as the panel grows or shrinks
+// (a hint shows, the event list fills).
+function followPanelSize() {
+  if (!inPanel || typeof ResizeObserver !== 'function') return;
+  let queued = false;
+  new ResizeObserver(() => {
+    if (queued) return;
+    queued = true;
+    requestAnimationFrame(() => {
+      queued = false;
+      const height = visibleContentHeight() + 2;
+      if (lastFit.height && Math.abs(height - lastFit.height) > 2) resizeHostWindow();
+    });
+  }).observe($('dashboard'));
+}
+
+// ---------------------------------------------------------------- status
+
+function keyName(name, fallback) {
+  return name !== '' ? name : fallback;
+}
+
+// A button's hotkey badge; no badge while the program names no key.
+function showHotkey(id, name) {
+  const kbd = $(id);
+  setText(kbd, name);
+  kbd.hidden = name === '';
+}
+
+// Writes only what changed: the status arrives four times a second, and a
+// rewrite of the same words would be announced again by a screen reader.
+function setText(el, text) {
+  if (el.textContent !== text) el.textContent = text;
+}
+
+function setAttr(el, name, value) {
+  if (el.getAttribute(name) !== value) el.setAttribute(name, value);
+}
+
+function setRunButton(button, on, startText, stopText) {
+  button.dataset.on = String(on);
+  setText(button.querySelector('.run-label'), on ? stopText : startText);
+  setAttr(button, 'aria-pressed', String(on));
+}
+
+function setRunChip(chip, on) {
+  chip.dataset.on = String(on);
+  setText(chip, on ? 'Running' : 'Stopped');
+}
+
+const SLOT_KEYCAPS = { rec: ['hk-rec', 'hkRec'], play: ['hk-play', 'hkPlay'], auto: ['hk-auto', 'hkAuto'],
+  keyspamhotkey: ['hk-keyspam', 'hkKeySpam'], keyspamtarget: ['ks-target', 'keySpamTarget'] };
+
+function applyStatus(raw) {
+  const before = model.status;
+  const st = normaliseStatus(raw);
+  model.status = st;
+
+  $('app-state').dataset.state = st.state;
+  setText($('app-state-text'), st.state);
+  $('app-clicking').hidden = !st.autoClicking;
+  $('app-spamming').hidden = !st.keySpamming;
+
+  setRunChip($('clk-state'), st.autoClicking);
+  setRunButton($('clk-toggle'), st.autoClicking, 'Start', 'Stop');
+  showHotkey('clk-hotkey', st.hkAuto);
+
+  setRunChip($('ks-state'), st.keySpamming);
+  setRunButton($('ks-toggle'), st.keySpamming, 'Start', 'Stop');
+  showHotkey('ks-hotkey', st.hkKeySpam);
+
+  $('rec-state').dataset.state = st.state;
+  setText($('rec-state'), st.state);
+  setRunButton($('rec-toggle'), st.state === 'Recording', 'Record', 'Stop');
+  setRunButton($('play-toggle'), st.state === 'Playing', 'Play', 'Stop');
+  showHotkey('rec-hotkey', st.hkRec);
+  showHotkey('play-hotkey', st.hkPlay);
+
+  showReassigning(st.reassigning);
+
+  document.body.classList.toggle('panel-hover', st.panelHover);
+  for (const id of st.restore) restorePanel(id);
+
+  if (st.count !== before.count || model.fetchedCount < 0) showEventCount(st.count);
+  updateProfileLock();
+}
+
+// Key names, with the one being reassigned shown as waiting for its key.
+function showReassigning(slot) {
+  for (const [name, [id, key]] of Object.entries(SLOT_KEYCAPS)) {
+    const waiting = name === slot;
+    const keycap = $(id);
+    keycap.classList.toggle('waiting', waiting);
+    setText(keycap, waiting ? 'Press a key' : keyName(model.status[key], '—'));
+  }
+  for (const button of document.querySelectorAll('button[data-slot]')) {
+    const waiting = button.dataset.slot === slot;
+    const row = button.closest('li');
+    if (row) row.classList.toggle('waiting', waiting);
+    setText(button, waiting ? 'Press a key…' : (button.id === 'ks-settarget' ? 'Press a key to set' : 'Reassign'));
+    setAttr(button, 'aria-pressed', String(waiting));
+  }
+  setText($('hk-note'), slot !== ''
+    ? 'Waiting for a key or mouse button… Esc cancels.'
+    : 'Press Reassign, then the new key or mouse button. Esc cancels.');
+}
+
+let polling = false;
+let pollTimer = 0;
+
+async function poll() {
+  clearTimeout(pollTimer);
+  if (polling) return;
+  polling = true;
+  try {
+    // A pop-out window may read the status file half written: such a read
+    // gives no object and the last good status stays on screen.
+    const status = await call('getTrackerStatus');
+    if (status && typeof status === 'object') applyStatus(status);
+    await refreshEventsIfStale();
+    await checkPickedLocation();
+    await pollTheme();
+  } finally {
+    polling = false;
+    pollTimer = setTimeout(poll, POLL_MS);
+  }
+}
+
+// The program applies start and stop requests on its next 10 ms pass, so
+// the state is read back a moment after the command.
+function pollSoon() {
+  clearTimeout(pollTimer);
+  pollTimer = setTimeout(poll, 40);
+}
+
+async function pollTheme() {
+  const now = Date.now();
+  if (now - model.lastThemePoll < THEME_POLL_MS || now - model.themeChangedAt < THEME_POLL_MS) return;
+  model.lastThemePoll = now;
+  await readSharedTheme();
+}
+
+// ---------------------------------------------------------------- panels
+
+function restorePanel(id) {
+  const panel = document.getElementById(id);
+  if (!panel || !panel.classList.contains('panel') || !panel.hidden) return;
+  panel.hidden = false;
+  updateDashboardEmpty();
+  announce(panel.dataset.title + ' is back in the main window.');
+}
+
+// The panel window opens with its header under the pointer; from the
+// keyboard there is no pointer, so the button's own place on screen stands in.
+function screenPointFor(event, button) {
+  if (event && event.detail > 0 && (event.screenX || event.screenY)) {
+    return { x: Math.round(event.screenX), y: Math.round(event.screenY) };
+  }
+  const rect = button.getBoundingClientRect();
+  return {
+    x: Math.round(window.screenX + rect.left + rect.width / 2),
+    y: Math.round(window.screenY + rect.top + rect.height / 2),
+  };
+}
+
+function updateDashboardEmpty() {
+  $('dash-empty').hidden = inPanel || document.querySelector('.panel:not([hidden])') !== null;
+}
+
+async function popOut(panel, button, event) {
+  const point = screenPointFor(event, button);
+  await call('popOutPanel', panel.dataset.title + '|' + panel.id + '|' + point.x + '|' + point.y);
+  panel.hidden = true;
+  updateDashboardEmpty();
+  announce(panel.dataset.title + ' opened in its own window.');
+  const next = document.querySelector('.panel:not([hidden]) .panel-btn');
+  if (next && document.activeElement === button) next.focus();
+}
+
+const ICON_POP_OUT = '<svg viewBox="0 0 24 24" aria-hidden="true"><path d="M14 4h6v6"/><path d="M20 4l-8 8"/><path d="M18 14v4a2 2 0 0 1-2 2H6a2 2 0 0 1-2-2V8a2 2 0 0 1 2-2h4"/></svg>';
+const ICON_CLOSE = '<svg viewBox="0 0 24 24" aria-hidden="true"><path d="M6 6l12 12M18 6L6 18"/></svg>';
+
+function addHeaderButtons() {
+  for (const panel of document.querySelectorAll('.panel')) {
+    const header = panel.querySelector('.panel-header');
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.className = 'panel-btn';
+    if (inPanel) {
+      button.innerHTML = ICON_CLOSE;
+      button.title = 'Close and dock back';
+      button.setAttribute('aria-label', 'Close ' + panel.dataset.title + ' and return it to the main window');
+      button.addEventListener('click', () => call('closeThisWindow'));
+      if (!has('closeThisWindow')) button.hidden = true;
+    } else {
+      button.innerHTML = ICON_POP_OUT;
+      button.title = 'Pop out into its own window';
+      button.setAttribute('aria-label', 'Pop out ' + panel.dataset.title);
+      button.addEventListener('click', (event) => popOut(panel, button, event));
+      if (!has('popOutPanel')) button.hidden = true;
+    }
+    header.appendChild(button);
+  }
+}
+
+function announce(text) {
+  const el = $('announcer');
+  el.textContent = '';
+  el.textContent = text;
+}
+
+// ---------------------------------------------------------------- forms
+
+function fillForms() {
+  const s = model.settings;
+  $('clk-h').value = s.sh;
+  $('clk-m').value = s.sm;
+  $('clk-s').value = s.ss;
+  $('clk-ms').value = s.sms;
+  setRadio('clk-btn', s.sbtn);
+  setRadio('clk-type', s.stype === 1 ? 1 : 0);
+  setRadio('clk-rpt', s.rptMode === 0 ? 0 : 1);
+  $('clk-times').value = s.rptTimes;
+  setRadio('clk-loc', s.locMode === 1 ? 1 : 0);
+  showPoint();
+
+  $('ks-h').value = s.ksh;
+  $('ks-m').value = s.ksm;
+  $('ks-s').value = s.kss;
+  $('ks-ms').value = s.ksms;
+  setRadio('ks-rpt', s.ksRptMode === 0 ? 0 : 1);
+  $('ks-times').value = s.ksRptTimes;
+
+  $('opt-tmv').checked = s.tmv;
+  $('opt-tclk').checked = s.tclk;
+  $('opt-tscr').checked = s.tscr;
+  $('opt-tkey').checked = s.tkey;
+  $('opt-trel').checked = s.trel;
+  $('opt-tspd').value = String(s.tspd);
+  $('opt-tloop').checked = s.tloop;
+  $('opt-tloopMs').value = s.tloopMs;
+
+  clearInvalid([...CLICKER_FIELDS, ...KEYSPAM_FIELDS, ...TRACKER_FIELDS].map((f) => $(f.id)), 'clk-hint');
+  $('ks-hint').textContent = '';
+  $('rec-hint').textContent = '';
+  syncRepeatFields();
+}
+
+function showPoint() {
+  $('clk-point').textContent = 'X ' + model.settings.fixedX + ' · Y ' + model.settings.fixedY;
+}
+
+function syncRepeatFields() {
+  $('clk-times').disabled = radioValue('clk-rpt') !== 0;
+  $('ks-times').disabled = radioValue('ks-rpt') !== 0;
+  $('opt-tloopMs').disabled = !$('opt-tloop').checked;
+}
+
+async function sendClicker() {
+  syncRepeatFields();
+  const v = readFields(CLICKER_FIELDS, 'clk-hint');
+  if (!v) return;
+  const s = model.settings;
+  s.sh = v.sh; s.sm = v.sm; s.ss = v.ss; s.sms = v.sms; s.rptTimes = v.rptTimes;
+  s.sbtn = radioValue('clk-btn');
+  s.stype = radioValue('clk-type');
+  s.rptMode = radioValue('clk-rpt');
+  s.locMode = radioValue('clk-loc');
+  await call('updateSpammer', s.sh, s.sm, s.ss, s.sms, s.sbtn, s.stype, s.rptMode, s.rptTimes, s.locMode);
+}
+
+async function sendKeySpam() {
+  syncRepeatFields();
+  const v = readFields(KEYSPAM_FIELDS, 'ks-hint');
+  if (!v) return;
+  const s = model.settings;
+  s.ksh = v.ksh; s.ksm = v.ksm; s.kss = v.kss; s.ksms = v.ksms; s.ksRptTimes = v.ksRptTimes;
+  s.ksRptMode = radioValue('ks-rpt');
+  await call('updateKeySpam', s.ksh, s.ksm, s.kss, s.ksms, s.ksRptMode, s.ksRptTimes);
+}
+
+async function sendTracker() {
+  syncRepeatFields();
+  const v = readFields(TRACKER_FIELDS, 'rec-hint');
+  if (!v) return;
+  const s = model.settings;
+  s.tmv = $('opt-tmv').checked;
+  s.tclk = $('opt-tclk').checked;
+  s.tscr = $('opt-tscr').checked;
+  s.tkey = $('opt-tkey').checked;
+  s.trel = $('opt-trel').checked;
+  s.tspd = v.tspd;
+  s.tloop = $('opt-tloop').checked;
+  s.tloopMs = v.tloopMs;
+  await call('updateTracker', s.tmv, s.tclk, s.tscr, s.tkey, s.trel, s.tspd, s.tloop, s.tloopMs);
+}
+
+async function readSettings() {
+  if (!has('getSettings')) return;
+  mergeSettings(await call('getSettings'));
+  fillForms();
+}
+
+// Arrow keys step a number field and commit it, like a spin box.
+function onNumberKey(event) {
+  const input = event.target;
+  if (event.key !== 'ArrowUp' && event.key !== 'ArrowDown') return;
+  const text = input.value.trim();
+  const decimal = input.inputMode === 'decimal';
+  const current = Number(text);
+  if (text === '' || !Number.isFinite(current)) return;
+  event.preventDefault();
+  const step = decimal ? 0.25 : (event.shiftKey ? 10 : 1);
+  const next = current + (event.key === 'ArrowUp' ? step : -step);
+  if (next < 0) return;
+  input.value = decimal ? String(Math.round(next * 100) / 100) : String(next);
+  input.dispatchEvent(new Event('change', { bubbles: true }));
+}
+
+function wireForm(panelId, send) {
+  const panel = $(panelId);
+  panel.addEventListener('change', (event) => {
+    // The event table's time fields commit on their own.
+    if (event.target.matches('input') && !event.target.classList.contains('ev-time')) send();
+  });
+  for (const input of panel.querySelectorAll('input[inputmode]')) {
+    input.addEventListener('keydown', onNumberKey);
+  }
+}
+
+// ---------------------------------------------------------------- location
+
+async function startPick() {
+  if (!has('pickLocation')) return;
+  model.pickStartedAt = Date.now();
+  model.pickFrom = { x: model.settings.fixedX, y: model.settings.fixedY, mode: model.settings.locMode };
+  $('clk-pick-text').textContent = 'Click anywhere…';
+  $('clk-pick').setAttribute('aria-pressed', 'true');
+  await call('pickLocation');
+}
+
+function endPick() {
+  model.pickStartedAt = 0;
+  $('clk-pick-text').textContent = 'Pick on screen';
+  $('clk-pick').setAttribute('aria-pressed', 'false');
+}
+
+// The status report does not carry the picked point, so while a pick is
+// pending the point is read from the settings on each poll.
+async function checkPickedLocation() {
+  if (!model.pickStartedAt || !has('getSettings')) return;
+  const raw = await call('getSettings');
+  if (raw && typeof raw === 'object') {
+    const s = model.settings;
+    const from = model.pickFrom;
+    const x = asInt(raw.fixedX, s.fixedX);
+    const y = asInt(raw.fixedY, s.fixedY);
+    const mode = asInt(raw.locMode, s.locMode);
+    if (x !== from.x || y !== from.y || mode !== from.mode) {
+      s.fixedX = x; s.fixedY = y; s.locMode = mode;
+      setRadio('clk-loc', mode === 1 ? 1 : 0);
+      showPoint();
+      endPick();
+      announce('Fixed point set to X ' + x + ', Y ' + y + '.');
+      return;
+    }
+  }
+  if (Date.now() - model.pickStartedAt > PICK_TIMEOUT_MS) endPick();
+}
+
+// ---------------------------------------------------------------- events
+
+const table = { first: 0, last: 0, rows: new Map() };
+
+function formatTime(t) {
+  if (!Number.isFinite(t)) return '';
+  return t.toFixed(6).replace(/\.?0+$/, '') || '0';
+}
+
+function eventAt(i) {
+  const ev = model.events[i];
+  if (!ev || typeof ev !== 'object') return { id: i, time: NaN, desc: '' };
+  return {
+    id: Number.isInteger(ev.id) ? ev.id : i,
+    time: typeof ev.time === 'number' ? ev.time : Number(ev.time),
+    desc: ev.desc == null ? '' : String(ev.desc),
+  };
+}
+
+function createRow() {
+  const tr = document.createElement('tr');
+  const id = document.createElement('td');
+  id.className = 'ev-id';
+  const timeCell = document.createElement('td');
+  timeCell.className = 'ev-t';
+  const time = document.createElement('input');
+  time.className = 'ev-time';
+  time.inputMode = 'decimal';
+  time.autocomplete = 'off';
+  timeCell.appendChild(time);
+  const desc = document.createElement('td');
+  desc.className = 'ev-desc';
+  const delCell = document.createElement('td');
+  delCell.className = 'ev-x';
+  const del = document.createElement('button');
+  del.type = 'button';
+  del.className = 'ev-del';
+  del.textContent = '×';
+  delCell.appendChild(del);
+  tr.append(id, timeCell, desc, delCell);
+  return tr;
+}
+
+function fillRow(tr, i) {
+  const ev = eventAt(i);
+  tr.dataset.index = String(i);
+  tr.setAttribute('aria-rowindex', String(i + 2));
+  const [idCell, timeCell, descCell, delCell] = tr.children;
+  idCell.textContent = String(ev.id);
+  const input = timeCell.firstChild;
+  input.dataset.id = String(ev.id);
+  input.setAttribute('aria-label', 'Time of event ' + ev.id + ' in seconds');
+  if (!(document.activeElement === input && input.dataset.dirty === '1')) {
+    input.value = formatTime(ev.time);
+    input.removeAttribute('aria-invalid');
+    delete input.dataset.dirty;
+  }
+  descCell.textContent = ev.desc;
+  descCell.title = ev.desc;
+  const del = delCell.firstChild;
+  del.dataset.id = String(ev.id);
+  del.setAttribute('aria-label', 'Delete event ' + ev.id);
+}
+
+function makeRows(from, to) {
+  const fragment = document.createDocumentFragment();
+  for (let i = from; i < to; i++) {
+    const tr = createRow();
+    fillRow(tr, i);
+    table.rows.set(i, tr);
+    fragment.appendChild(tr);
+  }
+  return fragment;
+}
+
+// Only the rows in view (and a few either side) exist; spacer rows stand in
+// for the rest. Rows that stay in view are kept, so a time being edited
+// keeps its focus while the list scrolls.
+function renderEvents(dataChanged) {
+  const scroller = $('ev-scroll');
+  const n = model.events.length;
+  const head = $('ev-table').tHead.offsetHeight || 28;
+  const top = Math.max(0, scroller.scrollTop - head);
+  const viewHeight = Math.max(scroller.clientHeight, MAX_LIST_HEIGHT);
+  const first = Math.min(n, Math.max(0, Math.floor(top / ROW_HEIGHT) - OVERSCAN_ROWS));
+  const last = Math.min(n, Math.ceil((top + viewHeight) / ROW_HEIGHT) + OVERSCAN_ROWS);
+
+  for (const [i, tr] of table.rows) {
+    if (i < first || i >= last) {
+      tr.remove();
+      table.rows.delete(i);
+    } else if (dataChanged) {
+      fillRow(tr, i);
+    }
+  }
+  const topSpacer = $('ev-top');
+  const bottomSpacer = $('ev-bottom');
+  const overlap = table.rows.size > 0;
+  const keptFirst = overlap ? Math.max(first, table.first) : last;
+  const keptLast = overlap ? Math.min(last, table.last) : last;
+  if (first < keptFirst) topSpacer.after(makeRows(first, keptFirst));
+  if (keptLast < last) bottomSpacer.before(makeRows(keptLast, last));
+  table.first = first;
+  table.last = last;
+
+  // Short lists get a short box; long ones scroll inside a fixed one.
+  const boxHeight = Math.max(MIN_LIST_HEIGHT, Math.min(MAX_LIST_HEIGHT, head + n * ROW_HEIGHT + 2));
+  if (scroller.style.height !== boxHeight + 'px') scroller.style.height = boxHeight + 'px';
+  topSpacer.firstChild.style.height = (first * ROW_HEIGHT) + 'px';
+  bottomSpacer.firstChild.style.height = ((n - last) * ROW_HEIGHT) + 'px';
+  $('ev-table').setAttribute('aria-rowcount', String(n + 1));
+  $('ev-empty').hidden = n > 0;
+}
+
+let renderQueued = false;
+function queueRender() {
+  if (renderQueued) return;
+  renderQueued = true;
+  requestAnimationFrame(() => {
+    renderQueued = false;
+    renderEvents(false);
+  });
+}
+
+function showEventCount(count) {
+  $('ev-count').textContent = count.toLocaleString('en-US');
+  $('ev-count-word').textContent = count === 1 ? 'event' : 'events';
+  $('ev-optimize').disabled = count === 0;
+}
+
+async function fetchEvents() {
+  if (!has('getMacroEvents')) return;
+  model.fetchingEvents = true;
+  const started = performance.now();
+  try {
+    const list = await call('getMacroEvents');
+    // A list read half written is no list: keep the one on screen.
+    if (!Array.isArray(list)) return;
+    model.events = list;
+    model.fetchedCount = list.length;
+    renderEvents(true);
+    showEventCount(model.events.length);
+  } finally {
+    model.fetchingEvents = false;
+    model.lastFetchAt = Date.now();
+    model.lastFetchMs = performance.now() - started;
+  }
+}
+
+// Re-reads the list when the count moved. A big list costs time to build
+// and parse, so re-reads are spaced by a multiple of the last one's cost,
+// and by a second at least while a recording grows the list.
+async function refreshEventsIfStale() {
+  if (model.fetchingEvents || model.status.count === model.fetchedCount) return;
+  const gap = Math.max(model.lastFetchMs * 4, model.status.state === 'Recording' ? 1000 : 0);
+  if (Date.now() - model.lastFetchAt < gap) return;
+  await fetchEvents();
+}
+
+async function commitTime(input) {
+  const id = Number(input.dataset.id);
+  const result = readDecimal(input, 0, 1e9, 'Time');
+  if (result.error) {
+    setInvalid(input, 'ev-hint', 'Event ' + id + ': time must be seconds (0 or more), like 1.25.');
+    return;
+  }
+  input.removeAttribute('aria-invalid');
+  $('ev-hint').textContent = '';
+  delete input.dataset.dirty;
+  await call('updateEventTime', id, result.value);
+  await fetchEvents();
+}
+
+async function deleteEventRow(button) {
+  const id = Number(button.dataset.id);
+  const row = button.closest('tr');
+  const index = row ? Number(row.dataset.index) : -1;
+  await call('deleteEvent', id);
+  await fetchEvents();
+  // Keep the keyboard where it was: on the delete button of the row that
+  // moved up into the deleted one's place.
+  const next = table.rows.get(Math.min(index, model.events.length - 1));
+  if (next) next.querySelector('.ev-del').focus();
+}
+
+// Moves the keyboard to another row's time, scrolling it into view first
+// since rows out of view do not exist.
+function focusEventTime(index) {
+  if (index < 0 || index >= model.events.length) return;
+  const scroller = $('ev-scroll');
+  const head = $('ev-table').tHead.offsetHeight || 28;
+  const top = head + index * ROW_HEIGHT;
+  if (top - head < scroller.scrollTop) scroller.scrollTop = top - head;
+  else if (top + ROW_HEIGHT > scroller.scrollTop + scroller.clientHeight) scroller.scrollTop = top + ROW_HEIGHT - scroller.clientHeight;
+  renderEvents(false);
+  const row = table.rows.get(index);
+  if (row) row.querySelector('.ev-time').focus();
+}
+
+function wireEvents() {
+  const body = $('ev-body');
+  $('ev-scroll').addEventListener('scroll', queueRender, { passive: true });
+  body.addEventListener('input', (event) => {
+    if (event.target.classList.contains('ev-time')) event.target.dataset.dirty = '1';
+  });
+  body.addEventListener('change', (event) => {
+    if (event.target.classList.contains('ev-time')) commitTime(event.target);
+  });
+  body.addEventListener('keydown', (event) => {
+    const t = event.target;
+    if (!t.classList.contains('ev-time')) return;
+    if (event.key === 'ArrowDown' || event.key === 'ArrowUp') {
+      event.preventDefault();
+      const index = Number(t.closest('tr').dataset.index) + (event.key === 'ArrowDown' ? 1 : -1);
+      focusEventTime(index);
+    } else if (event.key === 'Escape') {
+      const ev = eventAt(Number(t.closest('tr').dataset.index));
+      t.value = formatTime(ev.time);
+      delete t.dataset.dirty;
+      t.removeAttribute('aria-invalid');
+      $('ev-hint').textContent = '';
+    }
+  });
+  body.addEventListener('click', (event) => {
+    const button = event.target.closest('.ev-del');
+    if (button) deleteEventRow(button);
+  });
+  $('ev-optimize').addEventListener('click', async () => {
+    await call('optimizeMacro');
+    await fetchEvents();
+  });
+  if (typeof ResizeObserver === 'function') new ResizeObserver(queueRender).observe($('ev-scroll'));
+}
+
+// ---------------------------------------------------------------- profiles
+
+function renderProfiles() {
+  const list = $('profile-list');
+  const { names, current } = model.profiles;
+  const items = names.map((name, i) => {
+    const li = document.createElement('li');
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.className = 'profile-item';
+    button.dataset.index = String(i);
+    const label = document.createElement('span');
+    label.className = 'name';
+    label.textContent = name;
+    label.title = name;
+    button.appendChild(label);
+    if (i === current) {
+      button.setAttribute('aria-current', 'true');
+      const badge = document.createElement('span');
+      badge.className = 'badge';
+      badge.textContent = 'Current';
+      button.appendChild(badge);
+    }
+    li.appendChild(button);
+    return li;
+  });
+  if (items.length === 0) {
+    const empty = document.createElement('li');
+    empty.className = 'profile-empty';
+    empty.textContent = 'No profiles to show.';
+    items.push(empty);
+  }
+  list.replaceChildren(...items);
+  setText($('app-profile'), names[current] || '');
+  updateProfileLock();
+}
+
+// The program refuses profile changes while it records; the page says so
+// instead of offering buttons that do nothing.
+function updateProfileLock() {
+  const recording = model.status.state === 'Recording';
+  const manage = has('getProfiles');
+  for (const el of document.querySelectorAll('#profiles-panel .panel-body button, #profiles-panel .panel-body input')) {
+    const importExport = el.id === 'profile-import' || el.id === 'profile-export';
+    el.disabled = !manage || (recording && !importExport);
+  }
+  if (manage && model.profiles.names.length <= 1) $('profile-delete').disabled = true;
+  $('profile-note').textContent = !manage
+    ? 'Profiles are managed in the main window.'
+    : (recording ? 'Stop recording to switch, add, clear or delete profiles.' : '');
+}
+
+async function readProfiles() {
+  if (!has('getProfiles')) return;
+  const raw = await call('getProfiles');
+  if (raw && typeof raw === 'object' && Array.isArray(raw.names)) {
+    model.profiles = {
+      names: raw.names.map((n) => String(n)),
+      current: asInt(raw.current, 0),
+    };
+  }
+  renderProfiles();
+}
+
+// After anything that changes the current profile the program has new
+// settings and events but returns nothing, so all of it is read again.
+async function rereadAfterProfileChange() {
+  await readProfiles();
+  await readSettings();
+  await fetchEvents();
+  if (has('getTrackerStatus')) applyStatus(await call('getTrackerStatus'));
+}
+
+function currentProfileName() {
+  return model.profiles.names[model.profiles.current] || 'this profile';
+}
+
+// The program drops brackets and double quotes from names and would keep
+// the backslash of an escaped quote, so the page leaves them out itself.
+function cleanProfileName(text) {
+  return text.replace(/[[\]"\\]/g, '').trim();
+}
+
+async function onAddProfile(event) {
+  event.preventDefault();
+  const input = $('profile-name');
+  const typed = input.value;
+  const name = cleanProfileName(typed);
+  if (name === '') {
+    setInvalid(input, 'profile-hint', typed.trim() === '' ? 'Type a name for the new profile.' : 'Brackets, quotes and backslashes cannot be used in a name.');
+    return;
+  }
+  clearInvalid([input], 'profile-hint');
+  if (name !== typed.trim()) $('profile-hint').textContent = 'Brackets, quotes and backslashes were left out of the name.';
+  await call('addProfile', name);
+  input.value = '';
+  await rereadAfterProfileChange();
+}
+
+async function onProfileClick(event) {
+  const button = event.target.closest('.profile-item');
+  if (!button || button.disabled) return;
+  await call('switchProfile', Number(button.dataset.index));
+  await rereadAfterProfileChange();
+  const again = document.querySelector('.profile-item[aria-current="true"]');
+  if (again) again.focus();
+}
+
+function wireProfiles() {
+  $('profile-form').addEventListener('submit', onAddProfile);
+  $('profile-list').addEventListener('click', onProfileClick);
+  $('profile-clear').addEventListener('click', async () => {
+    const ok = await confirmAction('Clear profile?', 'This removes every recorded event from "' + currentProfileName() + '" and resets its clicker and key settings.', 'Clear');
+    if (!ok) return;
+    await call('clearProfile');
+    await rereadAfterProfileChange();
+  });
+  $('profile-delete').addEventListener('click', async () => {
+    const ok = await confirmAction('Delete profile?', '"' + currentProfileName() + '" and its recorded events will be deleted.', 'Delete');
+    if (!ok) return;
+    await call('deleteProfile');
+    await rereadAfterProfileChange();
+  });
+  $('profile-import').addEventListener('click', async () => {
+    await call('importProfile');
+    await rereadAfterProfileChange();
+  });
+  $('profile-export').addEventListener('click', () => call('exportProfile'));
+}
+
+// ---------------------------------------------------------------- settings
+
+function fillAppSettings() {
+  for (const input of document.querySelectorAll('input[data-setting]')) {
+    input.checked = model.app[input.dataset.setting];
+    input.disabled = !has('setAppSetting');
+  }
+  document.documentElement.classList.toggle('reduce-motion', model.app.disableAnimations);
+}
+
+async function readAppSettings() {
+  if (!has('getAppSettings')) {
+    fillAppSettings();
+    return;
+  }
+  const raw = await call('getAppSettings');
+  if (raw && typeof raw === 'object') {
+    for (const key of Object.keys(DEFAULT_APP_SETTINGS)) model.app[key] = asBool(raw[key], model.app[key]);
+  }
+  fillAppSettings();
+}
+
+async function onAppSetting(event) {
+  const input = event.target;
+  if (!input.dataset.setting) return;
+  // The program takes exactly "1" as true; the word true would read as off.
+  await call('setAppSetting', input.dataset.setting, input.checked ? 1 : 0);
+  await readAppSettings();
+}
+
+async function onReassign(event) {
+  const button = event.target.closest('button[data-slot]');
+  if (!button) return;
+  showReassigning(button.dataset.slot);
+  await call('reassignKey', button.dataset.slot);
+  pollSoon();
+}
+
+async function onResetEverything() {
+  const ok = await confirmAction('Reset everything?',
+    'All engines stop; settings, hotkeys, preferences, theme and window size go back to their defaults, and the current profile is emptied. Other profiles stay.',
+    'Reset everything');
+  if (!ok) return;
+  await call('resetEverything');
+  await readSharedTheme();
+  await readAppSettings();
+  await rereadAfterProfileChange();
+}
+
+function wireSettings() {
+  $('settings-panel').addEventListener('click', onReassign);
+  $('ks-settarget').addEventListener('click', onReassign);
+  $('app-switches').addEventListener('change', onAppSetting);
+  $('theme-select').addEventListener('change', onThemeChosen);
+  $('hk-reset').addEventListener('click', async () => {
+    await call('resetHotkeys');
+    pollSoon();
+  });
+  $('reset-all').addEventListener('click', onResetEverything);
+  $('hk-reset').hidden = !has('resetHotkeys');
+  $('danger-zone').hidden = !has('resetEverything');
+  $('app-switches').hidden = inPanel;
+}
+
+// ---------------------------------------------------------------- dialog
+
+function confirmAction(title, text, okText) {
+  const dialog = $('confirm-dialog');
+  $('confirm-title').textContent = title;
+  $('confirm-text').textContent = text;
+  $('confirm-ok').textContent = okText;
+  if (typeof dialog.showModal !== 'function') return Promise.resolve(window.confirm(title + '\n\n' + text));
+  const opener = document.activeElement;
+  return new Promise((resolve) => {
+    dialog.returnValue = 'cancel';
+    dialog.addEventListener('close', () => {
+      if (opener && opener.focus) opener.focus();
+      resolve(dialog.returnValue === 'ok');
+    }, { once: true });
+    dialog.showModal();
+    $('confirm-cancel').focus();
+  });
+}
+
+// ---------------------------------------------------------------- start-up
+
+function wireRunButtons() {
+  $('clk-toggle').addEventListener('click', async () => { await call('toggleSpammer'); pollSoon(); });
+  $('ks-toggle').addEventListener('click', async () => { await call('toggleKeySpam'); pollSoon(); });
+  $('rec-toggle').addEventListener('click', async () => { await call('toggleRecording'); pollSoon(); });
+  $('play-toggle').addEventListener('click', async () => { await call('togglePlayback'); pollSoon(); });
+  $('clk-pick').addEventListener('click', startPick);
+  $('clk-pick').hidden = !has('pickLocation');
+}
+
+function reveal() {
+  document.body.style.visibility = 'visible';
+}
+
+async function start() {
+  try {
+    await readSharedTheme();
+    await readAppSettings();
+    await readSettings();
+    await readProfiles();
+    if (has('getTrackerStatus')) applyStatus(await call('getTrackerStatus'));
+    await fetchEvents();
+  } finally {
+    reveal();
+    if (inPanel) {
+      resizeHostWindow();
+      followPanelSize();
+    }
+    pollTimer = setTimeout(poll, POLL_MS);
+  }
+}
+
+// A pop-out window cannot read the settings, so its forms start from the
+// defaults; say so where a change sends a whole set of values.
+function addPanelNotes() {
+  if (!inPanel) return;
+  for (const id of ['clk-hint', 'ks-hint', 'rec-hint']) {
+    const note = document.createElement('p');
+    note.className = 'meta panel-note';
+    note.textContent = 'This window starts from the default values; a change here sends every value shown.';
+    $(id).before(note);
+  }
+}
+
+function init() {
+  if (inPanel) document.body.classList.add('in-panel');
+  addPanelNotes();
+  addHeaderButtons();
+  fillForms();
+  fillAppSettings();
+  renderProfiles();
+  showEventCount(0);
+  renderEvents(true);
+  wireForm('clicker-panel', sendClicker);
+  wireForm('keyspam-panel', sendKeySpam);
+  wireForm('recorder-panel', sendTracker);
+  wireRunButtons();
+  wireEvents();
+  wireProfiles();
+  wireSettings();
+  // Never leave the window blank if a call hangs.
+  setTimeout(reveal, 1500);
+  start();
+}
+
+window.applyTheme = applyTheme;
+window.resizeHostWindow = resizeHostWindow;
+init();
+
+})();
