@@ -8,6 +8,7 @@
 // GtkWindow* on Linux, the HWND on Windows) and must run on the UI thread.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -54,6 +55,11 @@ void sleepMs(int milliseconds);
 // Sleeps until perfCounter() reaches deadline, waking on the deadline itself
 // rather than on the next scheduler tick.
 void sleepUntilCounter(int64_t deadline);
+// Sleeps while word still holds seen, at most timeoutMs; wakeWaiters ends the
+// sleep of every thread waiting on word. Lets an idle worker sleep without
+// waking every few milliseconds to look at its flags.
+void waitWhileEqual(const std::atomic<uint32_t>& word, uint32_t seen, int timeoutMs);
+void wakeWaiters(std::atomic<uint32_t>& word);
 
 // ---- Places and files --------------------------------------------------------
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "bridge/webview_api.h"
+#include "platform/linux/input_linux.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -55,7 +56,7 @@ void prepareProcess() {
     sigaction(SIGINT, &remember, nullptr);
 }
 
-void finishProcess() {}
+void finishProcess() { returnLentKeycodes(); }
 
 void onTerminationRequest(void (*onSignal)(void* context), void* context) {
     terminationCallback = onSignal;

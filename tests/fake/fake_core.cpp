@@ -29,6 +29,7 @@ namespace fake {
 bool launchOnStartupRegistered() { return launchRegistered; }
 
 void useManualClock(bool manual) { manualClock = manual; }
+bool manualClockInUse() { return manualClock; }
 void advanceClock(int64_t nanoseconds) { manualNow += nanoseconds; }
 
 void setPlaces(const std::string& dataDir, const std::string& sideFileDir,

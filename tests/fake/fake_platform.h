@@ -27,6 +27,7 @@ size_t sentCount();
 // test that runs an engine on its own thread gets exact, repeatable times.
 void useManualClock(bool manual);
 void advanceClock(int64_t nanoseconds);
+bool manualClockInUse();
 
 void setCursor(int32_t x, int32_t y);
 void setPlaces(const std::string& dataDir, const std::string& sideFileDir,

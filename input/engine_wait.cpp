@@ -1,0 +1,66 @@
+#include "input/engine_wait.h"
+
+#include <algorithm>
+
+#include "app/state.h"
+#include "platform/platform.h"
+
+int64_t engineFrequency() {
+    int64_t frequency = appState().perfFrequency;
+    return frequency > 0 ? frequency : platform::perfCounterFrequency();
+}
+
+double intervalMilliseconds(int32_t hours, int32_t minutes, int32_t seconds, int32_t milliseconds) {
+    double total = double(hours) * 3600000.0 + double(minutes) * 60000.0 + double(seconds) * 1000.0 +
+                   double(milliseconds);
+    return std::max(1.0, total);
+}
+
+int64_t intervalTicks(double milliseconds, int64_t frequency) {
+    // About 29 years at a nanosecond counter: longer than anyone waits, and
+    // a counter plus this stays far below the 64-bit limit.
+    const double longest = 1e18;
+    double ticks = milliseconds / 1000.0 * double(frequency);
+    return int64_t(std::min(longest, std::max(0.0, ticks)));
+}
+
+void waitInterval(int64_t start, int64_t ticks, const std::atomic<bool>& active) {
+    const int64_t deadline = start + ticks;
+    const int64_t oneMs = std::max<int64_t>(1, engineFrequency() / 1000);
+    while (active && appState().running) {
+        int64_t now = platform::perfCounter();
+        int64_t remaining = deadline - now;
+        if (remaining <= 0) return;
+        if (remaining > 2 * oneMs) {
+            platform::sleepMs(1);
+        } else {
+            // The last stretch sleeps to an exact point, still at most 1 ms
+            // at a time so the flags are seen as often as before.
+            platform::sleepUntilCounter(std::min(deadline, now + oneMs));
+        }
+    }
+}
+
+namespace {
+std::atomic<uint32_t> idleWake{0};
+}
+
+void waitWhileIdle(const std::atomic<bool>& active) {
+    // Taken before the flags are read, so a switch-on between the read and
+    // the sleep changes the word and the sleep does not begin.
+    uint32_t seen = idleWake.load();
+    if (active || !appState().running) return;
+    platform::waitWhileEqual(idleWake, seen, kIdleCheckMs);
+}
+
+void wakeIdleEngines() {
+    idleWake.fetch_add(1);
+    platform::wakeWaiters(idleWake);
+}
+
+void waitDoubleClickGap() {
+    int64_t start = platform::perfCounter();
+    int64_t gap = int64_t(0.015 * double(engineFrequency()));
+    platform::sleepMs(13);
+    platform::sleepUntilCounter(start + gap);
+}

@@ -1,0 +1,12 @@
+// One step of each engine loop, so the loops' behaviour can be driven step by
+// step (the worker threads in app/workers.h just repeat them while running).
+#pragma once
+
+// Auto-clicker: idles 10 ms while off; otherwise ends a finished counted run,
+// or does one click action and waits out the interval.
+void autoClickerStep();
+// Key spammer: as the auto-clicker, with one press and release of the target.
+void keySpamStep();
+// Control thread: applies a captured reassignment and the four toggle
+// requests, in that order, sending the releases of an engine that stops.
+void controlPass();

@@ -1,0 +1,105 @@
+// The pipe server thread: serves one panel connection at a time and applies
+// each message before reading the next.
+#include "panels/pipe_server.h"
+
+#include <cstring>
+#include <string>
+
+#include "app/state.h"
+#include "app/workers.h"
+#include "bridge/page_calls.h"
+#include "platform/platform.h"
+#include "store/theme_file.h"
+
+namespace {
+
+const int kMessageCapacity = 512;  // 511 bytes and the terminating NUL
+
+void setPanelHover(const std::string& argument) { appState().panelHover = argument == "1"; }
+
+void setThemeFromPanel(const std::string& argument) { applyThemeFromPanel(argument); }
+
+// Adapts a page-call handler, whose result a panel never sees.
+template <std::string (*handler)(const std::string&)>
+void asPageCall(const std::string& argument) {
+    handler(argument);
+}
+
+struct PanelCommand {
+    const char* name;
+    void (*apply)(const std::string& argument);
+};
+
+const PanelCommand kPanelCommands[] = {
+    {"updateSpammer", asPageCall<callUpdateSpammer>},
+    {"updateKeySpam", asPageCall<callUpdateKeySpam>},
+    {"toggleSpammer", asPageCall<callToggleSpammer>},
+    {"toggleKeySpam", asPageCall<callToggleKeySpam>},
+    {"panelHover", setPanelHover},
+    {"reassignKey", asPageCall<callReassignKey>},
+    {"updateTracker", asPageCall<callUpdateTracker>},
+    {"toggleRecording", asPageCall<callToggleRecording>},
+    {"togglePlayback", asPageCall<callTogglePlayback>},
+    {"setTheme", setThemeFromPanel},
+    {"deleteEvent", asPageCall<callDeleteEvent>},
+    {"updateEventTime", asPageCall<callUpdateEventTime>},
+    {"optimizeMacro", asPageCall<callOptimizeMacro>},
+};
+
+const PanelCommand* findPanelCommand(const char* name, size_t length) {
+    for (const PanelCommand& command : kPanelCommands) {
+        if (std::strlen(command.name) == length && std::memcmp(command.name, name, length) == 0)
+            return &command;
+    }
+    return nullptr;
+}
+
+// Reads messages until the client goes, sends one that does not fit, or stays silent.
+void serveConnection(platform::IpcConnection* connection) {
+    char buffer[kMessageCapacity];
+    for (;;) {
+        int length = platform::ipcReadMessage(connection, buffer, kMessageCapacity);
+        if (length < 0) return;
+        buffer[length] = '\0';
+        dispatchPanelCommand(buffer);
+    }
+}
+
+// Serves clients until the wait for one fails or shutdown wakes it.
+void serveClients(platform::IpcServer* server) {
+    AppState& s = appState();
+    while (s.running) {
+        platform::IpcConnection* connection = platform::ipcAcceptClient(server, s.pipeStopEvent);
+        if (!connection) return;
+        serveConnection(connection);
+        platform::ipcCloseConnection(connection);
+    }
+}
+
+}  // namespace
+
+void dispatchPanelCommand(const char* message) {
+    const char* separator = std::strchr(message, '|');
+    if (!separator) return;
+    const PanelCommand* command = findPanelCommand(message, size_t(separator - message));
+    if (!command) return;
+    try {
+        command->apply(std::string(separator + 1));
+    } catch (...) {
+        // A panel's command is never worth the server thread: it is dropped
+        // with whatever its handler stored before.
+    }
+}
+
+void pipeServerThread() {
+    AppState& s = appState();
+    while (s.running) {
+        platform::IpcServer* server = platform::ipcServerOpen();
+        if (server) {
+            serveClients(server);
+            platform::ipcServerClose(server);
+        }
+        // A failed open or wait is retried; shutdown sees running clear first.
+        if (s.running) platform::sleepMs(50);
+    }
+}

@@ -1,0 +1,8 @@
+// The main process's side of the command pipe from pop-out panels.
+#pragma once
+
+// Applies one pipe message: the text up to its first NUL, command before the
+// first '|', argument after it. A message without '|' or with an unknown
+// command changes nothing. Runs the same handling as the page call of the
+// same name; never throws.
+void dispatchPanelCommand(const char* message);

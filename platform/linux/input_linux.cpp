@@ -1,0 +1,269 @@
+// Synthetic input on X11 through XTest, on a Display connection of its own
+// (Xlib is thread-aware, so every engine thread may send on it). Each record
+// becomes XTestFake* calls and one flush: no round trip on the way.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "input/mouse_flags.h"
+#include "platform/linux/input_linux.h"
+#include "platform/linux/keymap_linux.h"
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+const int kMaxButton = 32;
+const int kKeycodes = 256;
+const int kSpareSlots = 8;
+const int32_t kWheelNotch = 120;
+
+struct SpareKey {
+    KeyCode keycode = 0;
+    KeySym boundTo = NoSymbol;
+};
+
+// Physical button number to send for each logical button, from the pointer
+// map: with a left-handed map the left button is still the left button.
+std::atomic<uint8_t> physicalButton[kMaxButton + 1];
+// The keysym at the first level of each keycode: what that keycode types
+// without any modifier or lock.
+std::atomic<KeySym> firstLevelKeysym[kKeycodes];
+// Keycodes with no keysym at all, lent to keys the layout lacks.
+SpareKey spareKeys[kSpareSlots];
+int nextSpare = 0;
+std::atomic<bool> anyLent{false};
+std::atomic<int32_t> wheelRest{0}, horizontalWheelRest{0};
+
+void loadPointerMap(Display* display) {
+    unsigned char map[256];
+    int count = XGetPointerMapping(display, map, 256);
+    uint8_t physicalFor[kMaxButton + 1] = {};
+    // Count down so the lowest physical button wins when two share a meaning.
+    for (int physical = std::min(count, 255); physical >= 1; --physical) {
+        int logical = map[physical - 1];
+        if (logical >= 1 && logical <= kMaxButton) physicalFor[logical] = uint8_t(physical);
+    }
+    // Whole entries only: a sender in another thread never sees a gap.
+    for (int logical = 1; logical <= kMaxButton; ++logical) physicalButton[logical] = physicalFor[logical];
+}
+
+void loadKeymap(Display* display, bool chooseSpares) {
+    int first = 0, last = 0, perKeycode = 0;
+    XDisplayKeycodes(display, &first, &last);
+    KeySym* map = XGetKeyboardMapping(display, KeyCode(first), last - first + 1, &perKeycode);
+    if (!map) return;
+    int spares = 0;
+    for (int keycode = last; keycode >= first; --keycode) {
+        const KeySym* syms = map + (keycode - first) * perKeycode;
+        firstLevelKeysym[keycode] = syms[0];
+        bool empty = true;
+        for (int level = 0; level < perKeycode; ++level) empty = empty && syms[level] == NoSymbol;
+        if (chooseSpares && empty && spares < kSpareSlots) spareKeys[spares++].keycode = KeyCode(keycode);
+    }
+    XFree(map);
+}
+
+Display* openSender() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return nullptr;
+    int event, error, major, minor;
+    if (!XTestQueryExtension(display, &event, &error, &major, &minor)) {
+        XCloseDisplay(display);
+        return nullptr;
+    }
+    loadPointerMap(display);
+    loadKeymap(display, true);
+    return display;
+}
+
+Display* sender() {
+    static Display* display = openSender();
+    return display;
+}
+
+// Picks up changes of the keyboard layout or the pointer map (ours included)
+// that the server announced. Looking costs a system call, so a sender at a
+// thousand records a second looks only every 50 ms.
+void followMappingChanges(Display* display) {
+    static std::atomic<int64_t> nextLook{0};
+    int64_t now = perfCounter();
+    if (now < nextLook.load(std::memory_order_relaxed)) return;
+    nextLook.store(now + 50000000, std::memory_order_relaxed);
+    // Held across the check and the take: another sender taking the event in
+    // between would leave this one blocked in XNextEvent.
+    XLockDisplay(display);
+    while (XEventsQueued(display, QueuedAfterReading) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type != MappingNotify) continue;
+        if (event.xmapping.request == MappingPointer) {
+            loadPointerMap(display);
+        } else {
+            XRefreshKeyboardMapping(&event.xmapping);
+            loadKeymap(display, false);
+        }
+    }
+    XUnlockDisplay(display);
+}
+
+KeyCode keycodeAtFirstLevel(KeySym keysym) {
+    for (int keycode = 8; keycode < kKeycodes; ++keycode) {
+        if (firstLevelKeysym[keycode] == keysym) return KeyCode(keycode);
+    }
+    return 0;
+}
+
+// A key the layout lacks, or has only at a level that needs a modifier or a
+// lock (the numeric-pad digits without NumLock), gets a spare keycode of its
+// own. The binding stays until the slot is needed again (or the program
+// ends), so a receiver that looks the keysym up late still finds it.
+KeyCode lendSpareKeycode(Display* display, KeySym keysym) {
+    for (const SpareKey& spare : spareKeys) {
+        if (spare.keycode && spare.boundTo == keysym) return spare.keycode;
+    }
+    SpareKey& slot = spareKeys[nextSpare++ % kSpareSlots];
+    if (!slot.keycode) return 0;
+    KeySym symbol = keysym;
+    XChangeKeyboardMapping(display, slot.keycode, 1, &symbol, 1);
+    XSync(display, False);
+    slot.boundTo = keysym;
+    firstLevelKeysym[slot.keycode] = keysym;
+    anyLent = true;
+    return slot.keycode;
+}
+
+void sendButton(Display* display, int logical, bool down) {
+    if (logical < 1 || logical > kMaxButton) return;
+    unsigned physical = physicalButton[logical];
+    if (physical) XTestFakeButtonEvent(display, physical, down ? True : False, CurrentTime);
+}
+
+void sendClicks(Display* display, int logical, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        sendButton(display, logical, true);
+        sendButton(display, logical, false);
+    }
+}
+
+// One notch is 120; finer deltas add up until they make a notch, so the
+// total turn is never lost.
+void sendWheel(Display* display, std::atomic<int32_t>& rest, int32_t delta, int away, int toward) {
+    int32_t total = rest.exchange(0) + delta;
+    int32_t notches = total / kWheelNotch;
+    rest.fetch_add(total % kWheelNotch);
+    if (notches > 0) sendClicks(display, away, notches);
+    if (notches < 0) sendClicks(display, toward, -notches);
+}
+
+void sendMove(Display* display, int32_t dx, int32_t dy, uint32_t flags) {
+    if (flags & mouse_flags::AbsolutePosition) {
+        // Normalised 0..65535 over the screen, as the Windows record carries it.
+        int screen = DefaultScreen(display);
+        int64_t x = int64_t(dx) * DisplayWidth(display, screen) / 65536;
+        int64_t y = int64_t(dy) * DisplayHeight(display, screen) / 65536;
+        XTestFakeMotionEvent(display, -1, int(x), int(y), CurrentTime);
+    } else {
+        XTestFakeRelativeMotionEvent(display, dx, dy, CurrentTime);
+    }
+}
+
+int sideButton(uint32_t mouseData) { return mouseData == 2 ? 9 : 8; }
+
+}  // namespace
+
+void moveCursorAbsolute(int32_t x, int32_t y) {
+    Display* display = sender();
+    if (!display) return;
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XFlush(display);
+}
+
+uint32_t sendKeyEvent(uint32_t vk, bool down) {
+    Display* display = sender();
+    keymap::Keysym keysym = keymap::keysymForVirtualKey(vk);
+    if (!display || keysym == NoSymbol) return 0;
+    followMappingChanges(display);
+    KeyCode keycode = keycodeAtFirstLevel(keysym);
+    if (!keycode) {
+        // The display's own lock keeps two senders from lending one slot twice.
+        XLockDisplay(display);
+        keycode = lendSpareKeycode(display, keysym);
+        XUnlockDisplay(display);
+    }
+    if (!keycode) return 0;
+    XTestFakeKeyEvent(display, keycode, down ? True : False, CurrentTime);
+    XFlush(display);
+    return 1;
+}
+
+void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
+    namespace mf = mouse_flags;
+    Display* display = sender();
+    if (!display) return;
+    followMappingChanges(display);
+    if (flags & mf::Move) sendMove(display, dx, dy, flags);
+    if (flags & mf::LeftDown) sendButton(display, 1, true);
+    if (flags & mf::LeftUp) sendButton(display, 1, false);
+    if (flags & mf::RightDown) sendButton(display, 3, true);
+    if (flags & mf::RightUp) sendButton(display, 3, false);
+    if (flags & mf::MiddleDown) sendButton(display, 2, true);
+    if (flags & mf::MiddleUp) sendButton(display, 2, false);
+    if (flags & mf::XDown) sendButton(display, sideButton(mouseData), true);
+    if (flags & mf::XUp) sendButton(display, sideButton(mouseData), false);
+    if (flags & mf::Wheel) sendWheel(display, wheelRest, int32_t(mouseData), 4, 5);
+    if (flags & mf::HWheel) sendWheel(display, horizontalWheelRest, int32_t(mouseData), 7, 6);
+    XFlush(display);
+}
+
+std::string keyDisplayName(int32_t code) {
+    switch (code) {
+    case 1: return "Left Mouse";
+    case 2: return "Right Mouse";
+    case 4: return "Middle Mouse";
+    case 5: return "Mouse 4 (Side)";
+    case 6: return "Mouse 5 (Side)";
+    default: break;
+    }
+    if (const char* name = keymap::standardKeyName(uint32_t(code))) return name;
+    keymap::Keysym keysym = code > 0 ? keymap::keysymForVirtualKey(uint32_t(code)) : NoSymbol;
+    if (keysym != NoSymbol) {
+        if (const char* name = XKeysymToString(keysym)) return name;
+    }
+    return "Key[" + std::to_string(code) + "]";
+}
+
+// While the program runs a lent keycode stays bound: taking it back after
+// each use would send every client of the display a keymap change per press.
+void returnLentKeycodes() {
+    if (!anyLent.exchange(false)) return;
+    Display* display = sender();
+    KeySym none = NoSymbol;
+    for (SpareKey& spare : spareKeys) {
+        if (spare.boundTo == NoSymbol) continue;
+        XChangeKeyboardMapping(display, spare.keycode, 1, &none, 1);
+        firstLevelKeysym[spare.keycode] = NoSymbol;
+        spare.boundTo = NoSymbol;
+    }
+    XSync(display, False);
+}
+
+bool cursorPosition(int32_t& x, int32_t& y) {
+    Display* display = sender();
+    if (!display) return false;
+    Window root, child;
+    int rootX, rootY, windowX, windowY;
+    unsigned mask;
+    if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &windowX,
+                       &windowY, &mask))
+        return false;
+    x = rootX;
+    y = rootY;
+    return true;
+}
+
+}  // namespace platform

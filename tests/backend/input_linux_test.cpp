@@ -1,0 +1,202 @@
+// The Linux input backend on a real X server: what each record becomes, as an
+// XInput2 observer sees it.
+#include <gtest/gtest.h>
+// After gtest: Xlib's macros would clash with its names.
+#include <X11/XF86keysym.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/keysym.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include "input/mouse_flags.h"
+#include "platform/linux/input_linux.h"
+#include "platform/platform.h"
+#include "tests/e2e/harness.h"
+#include "tests/e2e/raw_observer.h"
+
+namespace {
+
+namespace mf = mouse_flags;
+
+// One X server for the whole process: the backend keeps one connection for life.
+class LinuxInput : public ::testing::Test {
+protected:
+    static e2e::XServer x;
+    static e2e::RawObserver observer;
+
+    static void SetUpTestSuite() {
+        x = e2e::startXServer();
+        setenv("DISPLAY", x.display.c_str(), 1);
+        ASSERT_TRUE(e2e::openObserver(observer, x.display));
+    }
+    static void TearDownTestSuite() {
+        e2e::closeObserver(observer);
+        e2e::stopXServer(x);
+    }
+    void SetUp() override { e2e::collectUntilQuiet(observer, 50, 1000); }
+
+    static Display* display() { return static_cast<Display*>(observer.display); }
+    static std::vector<e2e::ObservedEvent> seen() { return e2e::collectUntilQuiet(observer, 500, 5000); }
+    static std::vector<int> details(const std::vector<e2e::ObservedEvent>& events, int type) {
+        std::vector<int> out;
+        for (const auto& e : e2e::ofType(events, type)) out.push_back(e.detail);
+        return out;
+    }
+    // What the keycode types at its first level, asked of the server now.
+    static KeySym firstLevelKeysym(int keycode) {
+        int perKeycode = 0;
+        KeySym* syms = XGetKeyboardMapping(display(), KeyCode(keycode), 1, &perKeycode);
+        KeySym keysym = syms ? syms[0] : NoSymbol;
+        if (syms) XFree(syms);
+        return keysym;
+    }
+    static void pressAndRelease(uint32_t vk) {
+        EXPECT_EQ(platform::sendKeyEvent(vk, true), 1u);
+        EXPECT_EQ(platform::sendKeyEvent(vk, false), 1u);
+    }
+};
+
+e2e::XServer LinuxInput::x;
+e2e::RawObserver LinuxInput::observer;
+
+}  // namespace
+
+TEST_F(LinuxInput, ButtonRecordsPressTheirButtons) {
+    for (uint32_t flags : {mf::LeftDown, mf::LeftUp, mf::RightDown, mf::RightUp, mf::MiddleDown, mf::MiddleUp})
+        platform::sendMouseInput(0, 0, 0, flags);
+    auto events = seen();
+    EXPECT_EQ(details(events, XI_RawButtonPress), (std::vector<int>{1, 3, 2}));
+    EXPECT_EQ(details(events, XI_RawButtonRelease), (std::vector<int>{1, 3, 2}));
+}
+
+TEST_F(LinuxInput, ARecordWithoutFlagsSendsNothing) {
+    platform::sendMouseInput(0, 0, 0, 0);
+    EXPECT_TRUE(seen().empty());
+}
+
+TEST_F(LinuxInput, LeftStaysLeftForALeftHandedPointerMap) {
+    unsigned char map[64];
+    int count = XGetPointerMapping(display(), map, 64);
+    ASSERT_GE(count, 3);
+    unsigned char swapped[64];
+    std::copy(map, map + count, swapped);
+    std::swap(swapped[0], swapped[2]);
+    ASSERT_EQ(XSetPointerMapping(display(), swapped, count), MappingSuccess);
+    XSync(display(), False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    platform::sendMouseInput(0, 0, 0, mf::LeftDown);
+    platform::sendMouseInput(0, 0, 0, mf::LeftUp);
+    auto events = seen();
+    XSetPointerMapping(display(), map, count);
+    XSync(display(), False);
+    // The device sends its third button, which the map makes the left one.
+    EXPECT_EQ(details(events, XI_RawButtonPress), (std::vector<int>{3}));
+    EXPECT_EQ(details(events, XI_ButtonPress), (std::vector<int>{1}));
+}
+
+TEST_F(LinuxInput, WheelTurnsAreNotchesOfButtonsFourAndFive) {
+    platform::sendMouseInput(0, 0, 240, mf::Wheel);
+    platform::sendMouseInput(0, 0, uint32_t(-120), mf::Wheel);
+    platform::sendMouseInput(0, 0, 60, mf::Wheel);
+    platform::sendMouseInput(0, 0, 60, mf::Wheel);  // two halves make one notch
+    auto events = seen();
+    EXPECT_EQ(details(events, XI_RawButtonPress), (std::vector<int>{4, 4, 5, 4}));
+    EXPECT_EQ(details(events, XI_RawButtonRelease), (std::vector<int>{4, 4, 5, 4}));
+}
+
+TEST_F(LinuxInput, SideButtonsAreEightAndNine) {
+    platform::sendMouseInput(0, 0, 1, mf::XDown);
+    platform::sendMouseInput(0, 0, 1, mf::XUp);
+    platform::sendMouseInput(0, 0, 2, mf::XDown);
+    platform::sendMouseInput(0, 0, 2, mf::XUp);
+    auto events = seen();
+    EXPECT_EQ(details(events, XI_RawButtonPress), (std::vector<int>{8, 9}));
+    EXPECT_EQ(details(events, XI_RawButtonRelease), (std::vector<int>{8, 9}));
+}
+
+TEST_F(LinuxInput, MovesGoToRootPixels) {
+    platform::moveCursorAbsolute(100, 200);
+    int32_t x = 0, y = 0;
+    ASSERT_TRUE(platform::cursorPosition(x, y));
+    EXPECT_EQ(x, 100);
+    EXPECT_EQ(y, 200);
+    platform::sendMouseInput(10, -5, 0, mf::Move);
+    ASSERT_TRUE(platform::cursorPosition(x, y));
+    EXPECT_EQ(x, 110);
+    EXPECT_EQ(y, 195);
+    platform::sendMouseInput(32768, 16384, 0, mf::Move | mf::AbsolutePosition);
+    ASSERT_TRUE(platform::cursorPosition(x, y));
+    EXPECT_EQ(x, 640);  // half of 1280
+    EXPECT_EQ(y, 256);  // a quarter of 1024
+}
+
+TEST_F(LinuxInput, LettersAndExtendedKeysArriveAsTheirKeys) {
+    pressAndRelease('A');
+    pressAndRelease(0x25);  // Left arrow
+    pressAndRelease(0xC0);  // grave accent
+    auto presses = details(seen(), XI_RawKeyPress);
+    ASSERT_EQ(presses.size(), 3u);
+    EXPECT_EQ(firstLevelKeysym(presses[0]), KeySym(XK_a));
+    EXPECT_EQ(firstLevelKeysym(presses[1]), KeySym(XK_Left));
+    EXPECT_EQ(firstLevelKeysym(presses[2]), KeySym(XK_grave));
+}
+
+TEST_F(LinuxInput, NumPadDigitsArriveAsDigitsWithoutNumLock) {
+    pressAndRelease(0x65);  // numeric-pad 5, only a second level of its key in the layout
+    pressAndRelease(0x60);
+    auto presses = details(seen(), XI_RawKeyPress);
+    ASSERT_EQ(presses.size(), 2u);
+    EXPECT_EQ(firstLevelKeysym(presses[0]), KeySym(XK_KP_5));
+    EXPECT_EQ(firstLevelKeysym(presses[1]), KeySym(XK_KP_0));
+}
+
+TEST_F(LinuxInput, KeysTheLayoutLacksGetASpareKeycode) {
+    pressAndRelease(0x2B);  // Execute
+    pressAndRelease(0x87);  // F24
+    pressAndRelease(0x2B);
+    auto presses = details(seen(), XI_RawKeyPress);
+    ASSERT_EQ(presses.size(), 3u);
+    EXPECT_EQ(firstLevelKeysym(presses[0]), KeySym(XK_Execute));
+    EXPECT_EQ(firstLevelKeysym(presses[1]), KeySym(XK_F24));
+    EXPECT_EQ(presses[2], presses[0]);  // the lent keycode is kept for its key
+    platform::returnLentKeycodes();     // as the program does when it ends
+    EXPECT_EQ(firstLevelKeysym(presses[0]), KeySym(NoSymbol));
+    EXPECT_EQ(firstLevelKeysym(presses[1]), KeySym(NoSymbol));
+    pressAndRelease(0x2B);  // lent again when needed again
+    auto again = details(seen(), XI_RawKeyPress);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(firstLevelKeysym(again[0]), KeySym(XK_Execute));
+}
+
+TEST_F(LinuxInput, CodesWithoutAKeySendNothing) {
+    EXPECT_EQ(platform::sendKeyEvent(0, true), 0u);
+    EXPECT_EQ(platform::sendKeyEvent(0xFF, true), 0u);
+    EXPECT_EQ(platform::sendKeyEvent(1, true), 0u);  // the left mouse button is no key
+    EXPECT_TRUE(seen().empty());
+}
+
+TEST_F(LinuxInput, KeyNamesFollowWindowsThenTheKeysymThenTheCode) {
+    EXPECT_EQ(platform::keyDisplayName(0xC0), "`");
+    EXPECT_EQ(platform::keyDisplayName(1), "Left Mouse");
+    EXPECT_EQ(platform::keyDisplayName(2), "Right Mouse");
+    EXPECT_EQ(platform::keyDisplayName(4), "Middle Mouse");
+    EXPECT_EQ(platform::keyDisplayName(5), "Mouse 4 (Side)");
+    EXPECT_EQ(platform::keyDisplayName(6), "Mouse 5 (Side)");
+    EXPECT_EQ(platform::keyDisplayName(0x77), "F8");
+    EXPECT_EQ(platform::keyDisplayName(0x87), "F24");
+    EXPECT_EQ(platform::keyDisplayName(32), "Space");
+    EXPECT_EQ(platform::keyDisplayName(0x41), "A");
+    EXPECT_EQ(platform::keyDisplayName(0x39), "9");
+    EXPECT_EQ(platform::keyDisplayName(0x25), "Left");
+    EXPECT_EQ(platform::keyDisplayName(0x2E), "Delete");
+    EXPECT_EQ(platform::keyDisplayName(13), "Enter");
+    EXPECT_EQ(platform::keyDisplayName(27), "Esc");
+    EXPECT_EQ(platform::keyDisplayName(0x65), "Num 5");
+    EXPECT_EQ(platform::keyDisplayName(0xA1), "Right Shift");
+    EXPECT_EQ(platform::keyDisplayName(0x5B), "Super_L");  // no Windows name: the keysym's
+    EXPECT_EQ(platform::keyDisplayName(3), "Cancel");     // not a mouse button
+    EXPECT_EQ(platform::keyDisplayName(255), "Key[255]");
+    EXPECT_EQ(platform::keyDisplayName(-7), "Key[-7]");
+}

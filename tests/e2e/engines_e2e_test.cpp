@@ -1,0 +1,132 @@
+// The running program, driven only through its command pipe, clicks and
+// presses keys for real: an independent XInput2 observer counts what reached
+// the X server.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+// After gtest: Xlib's macros would clash with its names.
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/keysym.h>
+
+#include "tests/e2e/harness.h"
+#include "tests/e2e/pipe_sender.h"
+#include "tests/e2e/raw_observer.h"
+
+namespace {
+
+class EnginesThroughPipe : public ::testing::Test {
+protected:
+    e2e::XServer x;
+    e2e::Folders folders;
+    e2e::RawObserver observer;
+    std::string pipe;
+    pid_t pid = -1;
+
+    void SetUp() override {
+        x = e2e::startXServer();
+        folders = e2e::makeFolders();
+        ASSERT_TRUE(e2e::openObserver(observer, x.display));
+        pid = e2e::startVarnet(x, folders);
+        pipe = e2e::pipePath(folders);
+        ASSERT_TRUE(e2e::waitForPipe(pipe, 20000));
+    }
+    void TearDown() override {
+        if (pid > 0) {
+            EXPECT_EQ(e2e::terminateAndWait(pid, 5000), 0);
+        }
+        e2e::closeObserver(observer);
+        e2e::stopXServer(x);
+        e2e::removeFolders(folders);
+    }
+    void command(const std::string& text) { ASSERT_TRUE(e2e::sendToPipe(pipe, text)) << text; }
+
+    std::vector<e2e::ObservedEvent> eventsUntilQuiet() {
+        return e2e::collectUntilQuiet(observer, 1000, 15000);
+    }
+    static std::vector<int> details(const std::vector<e2e::ObservedEvent>& events) {
+        std::vector<int> out;
+        for (const e2e::ObservedEvent& e : events) out.push_back(e.detail);
+        return out;
+    }
+    int keycodeOf(KeySym keysym) {
+        return XKeysymToKeycode(static_cast<Display*>(observer.display), keysym);
+    }
+};
+
+}  // namespace
+
+TEST_F(EnginesThroughPipe, CountedRunOfLeftClicksGivesExactlyThatManyPresses) {
+    command("updateSpammer|0,0,0,20,0,0,0,5,0");
+    command("toggleSpammer|");
+    auto events = eventsUntilQuiet();
+    EXPECT_EQ(details(e2e::ofType(events, XI_RawButtonPress)), (std::vector<int>{1, 1, 1, 1, 1}));
+    EXPECT_EQ(details(e2e::ofType(events, XI_RawButtonRelease)), (std::vector<int>{1, 1, 1, 1, 1}));
+}
+
+TEST_F(EnginesThroughPipe, DoubleRightClicksAreTwoPressesEach) {
+    command("updateSpammer|0,0,0,1,1,1,0,3,0");
+    command("toggleSpammer|");
+    auto presses = e2e::ofType(eventsUntilQuiet(), XI_RawButtonPress);
+    ASSERT_EQ(details(presses), (std::vector<int>{3, 3, 3, 3, 3, 3}));
+    // The second click of each pair follows its first by the double-click gap
+    // (15 ms when sent; the server's stamps may squeeze it a little on a busy
+    // machine, never down to the 1 ms interval between pairs).
+    EXPECT_GE(presses[1].serverTime - presses[0].serverTime, 10u);
+}
+
+TEST_F(EnginesThroughPipe, StoppingTheClickerSendsLeftRightAndMiddleReleases) {
+    command("updateSpammer|0,0,0,5,2,0,1,0,0");
+    command("toggleSpammer|");
+    e2e::ObservedEvent first;
+    ASSERT_TRUE(e2e::nextEvent(observer, first, 5000));
+    command("toggleSpammer|");
+    std::vector<e2e::ObservedEvent> events{first};
+    for (const auto& e : eventsUntilQuiet()) events.push_back(e);
+    auto presses = e2e::ofType(events, XI_RawButtonPress);
+    auto releases = e2e::ofType(events, XI_RawButtonRelease);
+    ASSERT_FALSE(presses.empty());
+    for (const auto& press : presses) EXPECT_EQ(press.detail, 2);
+    // Each middle click was released, and the stop released all three
+    // buttons once more (a click under way may finish around them).
+    std::vector<int> released = details(releases);
+    EXPECT_EQ(std::count(released.begin(), released.end(), 1), 1);
+    EXPECT_EQ(std::count(released.begin(), released.end(), 3), 1);
+    EXPECT_EQ(size_t(std::count(released.begin(), released.end(), 2)), presses.size() + 1);
+    EXPECT_EQ(events.back().type, XI_RawButtonRelease);
+}
+
+TEST_F(EnginesThroughPipe, KeySpammerPressesTheSpaceBarCountedTimes) {
+    command("updateKeySpam|0,0,0,10,0,4");
+    command("toggleKeySpam|");
+    auto events = eventsUntilQuiet();
+    int space = keycodeOf(XK_space);
+    EXPECT_EQ(details(e2e::ofType(events, XI_RawKeyPress)), (std::vector<int>(4, space)));
+    EXPECT_EQ(details(e2e::ofType(events, XI_RawKeyRelease)), (std::vector<int>(4, space)));
+}
+
+TEST_F(EnginesThroughPipe, StoppingTheKeySpammerLeavesTheKeyReleased) {
+    command("updateKeySpam|0,0,0,3,1,0");
+    command("toggleKeySpam|");
+    e2e::ObservedEvent first;
+    ASSERT_TRUE(e2e::nextEvent(observer, first, 5000));
+    command("toggleKeySpam|");
+    std::vector<e2e::ObservedEvent> events{first};
+    for (const auto& e : eventsUntilQuiet()) events.push_back(e);
+    auto presses = e2e::ofType(events, XI_RawKeyPress);
+    auto releases = e2e::ofType(events, XI_RawKeyRelease);
+    ASSERT_FALSE(presses.empty());
+    EXPECT_GE(releases.size(), presses.size());
+    EXPECT_EQ(events.back().type, XI_RawKeyRelease);
+}
+
+TEST_F(EnginesThroughPipe, ClickerAndKeySpammerSendSideBySide) {
+    command("updateSpammer|0,0,0,1,0,0,0,50,0");
+    command("updateKeySpam|0,0,0,1,0,50");
+    command("toggleSpammer|");
+    command("toggleKeySpam|");
+    auto events = eventsUntilQuiet();
+    EXPECT_EQ(e2e::ofType(events, XI_RawButtonPress).size(), 50u);
+    EXPECT_EQ(e2e::ofType(events, XI_RawKeyPress).size(), 50u);
+    EXPECT_EQ(e2e::ofType(events, XI_RawKeyRelease).size(), 50u);
+}

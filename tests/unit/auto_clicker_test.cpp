@@ -1,0 +1,252 @@
+#include <thread>
+
+#include "bridge/page_calls.h"
+#include "input/engines.h"
+#include "tests/unit/engine_fixture.h"
+
+namespace {
+
+using fake::SentInput;
+
+class AutoClicker : public EngineTest {
+protected:
+    // Steps until the clicker switches itself off; a bound keeps a fault from hanging the test.
+    static int runUntilOff(int maxSteps = 1000) {
+        int steps = 0;
+        while (appState().autoClicking && steps < maxSteps) {
+            autoClickerStep();
+            ++steps;
+        }
+        return steps;
+    }
+};
+
+}  // namespace
+
+TEST_F(AutoClicker, IdleStepSendsNothingAndKeepsTheCountAtZero) {
+    appState().clickCount = 7;
+    autoClickerStep();
+    EXPECT_EQ(fake::sentCount(), 0u);
+    EXPECT_EQ(appState().clickCount, 0);
+}
+
+TEST_F(AutoClicker, SingleClickIsPressThenReleaseAndTheNextFollowsTheIntervalExactly) {
+    appState().clicker.sms = 10;
+    appState().autoClicking = true;
+    autoClickerStep();
+    autoClickerStep();
+    std::vector<SentInput> sent = fake::sentInputs();
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(mouseFlags(), (std::vector<uint32_t>{0x2, 0x4, 0x2, 0x4}));
+    for (const SentInput& input : sent) {
+        EXPECT_EQ(input.dx, 0);
+        EXPECT_EQ(input.dy, 0);
+        EXPECT_EQ(input.mouseData, 0u);
+    }
+    // Measured from the end of one click action to the next, with no overshoot.
+    EXPECT_EQ(sent[2].at - sent[1].at, 10 * kMs);
+    EXPECT_EQ(appState().clickCount, 2);
+}
+
+TEST_F(AutoClicker, RightAndMiddleButtonsUseTheirOwnFlags) {
+    appState().clicker.sbtn = 1;
+    appState().autoClicking = true;
+    autoClickerStep();
+    appState().clicker.sbtn = 2;
+    autoClickerStep();
+    EXPECT_EQ(mouseFlags(), (std::vector<uint32_t>{0x8, 0x10, 0x20, 0x40}));
+}
+
+TEST_F(AutoClicker, DoubleClickLeavesAtLeastFifteenMillisecondsBetweenItsClicks) {
+    appState().clicker.stype = 1;
+    appState().autoClicking = true;
+    autoClickerStep();
+    std::vector<SentInput> sent = fake::sentInputs();
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(mouseFlags(), (std::vector<uint32_t>{0x2, 0x4, 0x2, 0x4}));
+    EXPECT_EQ(sent[2].at - sent[1].at, 15 * kMs);
+    EXPECT_EQ(appState().clickCount, 1);  // a double click is one action
+}
+
+TEST_F(AutoClicker, CountedRunOfTenDoubleClicksEndsByItselfWithoutReleases) {
+    ClickerSettings& c = appState().clicker;
+    c.rptMode = 0;
+    c.rptTimes = 10;
+    c.stype = 1;
+    appState().autoClicking = true;
+    runUntilOff();
+    EXPECT_FALSE(appState().autoClicking);
+    EXPECT_EQ(countMouse(0x2), 20u);
+    EXPECT_EQ(countMouse(0x4), 20u);
+    EXPECT_EQ(fake::sentCount(), 40u);
+    EXPECT_EQ(appState().clickCount, 10);
+    autoClickerStep();
+    EXPECT_EQ(appState().clickCount, 0);
+}
+
+TEST_F(AutoClicker, CountedRunOfZeroOrLessClicksNothingAndEndsAtOnce) {
+    for (int32_t times : {0, -3}) {
+        appState().clicker.rptMode = 0;
+        appState().clicker.rptTimes = times;
+        appState().autoClicking = true;
+        EXPECT_EQ(runUntilOff(), 1);
+        EXPECT_EQ(fake::sentCount(), 0u);
+    }
+}
+
+TEST_F(AutoClicker, UnknownButtonClicksNothingYetCountsAndEndsItsRun) {
+    ClickerSettings& c = appState().clicker;
+    c.sbtn = 3;
+    c.rptMode = 0;
+    c.rptTimes = 2;
+    appState().autoClicking = true;
+    runUntilOff();
+    EXPECT_EQ(mouseFlags(), (std::vector<uint32_t>{0, 0, 0, 0}));
+    EXPECT_EQ(appState().clickCount, 2);
+    EXPECT_FALSE(appState().autoClicking);
+}
+
+TEST_F(AutoClicker, FixedLocationIsMovedToOnceBeforeEachAction) {
+    ClickerSettings& c = appState().clicker;
+    c.locMode = 1;
+    c.fixedX = 120;
+    c.fixedY = -40;
+    c.stype = 1;
+    appState().autoClicking = true;
+    autoClickerStep();
+    autoClickerStep();
+    std::vector<SentInput> sent = fake::sentInputs();
+    ASSERT_EQ(sent.size(), 10u);
+    for (size_t action : {0u, 5u}) {
+        EXPECT_EQ(sent[action].kind, SentInput::Move);
+        EXPECT_EQ(sent[action].x, 120);
+        EXPECT_EQ(sent[action].y, -40);
+        for (size_t i = action + 1; i < action + 5; ++i) EXPECT_EQ(sent[i].kind, SentInput::Mouse);
+    }
+}
+
+TEST_F(AutoClicker, IntervalNeverFallsBelowOneMillisecond) {
+    ClickerSettings& c = appState().clicker;
+    for (int32_t ms : {0, -500}) {
+        fake::reset();
+        fake::useManualClock(true);
+        c.sms = ms;
+        appState().autoClicking = true;
+        autoClickerStep();
+        autoClickerStep();
+        std::vector<SentInput> sent = fake::sentInputs();
+        ASSERT_EQ(sent.size(), 4u);
+        EXPECT_EQ(sent[2].at - sent[1].at, 1 * kMs);
+    }
+}
+
+TEST_F(AutoClicker, IntervalPartsAddUpAcrossUnits) {
+    ClickerSettings& c = appState().clicker;
+    c.sm = 1;
+    c.ss = 2;
+    c.sms = 3;
+    appState().autoClicking = true;
+    autoClickerStep();
+    autoClickerStep();
+    std::vector<SentInput> sent = fake::sentInputs();
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[2].at - sent[1].at, 62003 * kMs);
+}
+
+TEST_F(AutoClicker, StopEndsAnHourLongWait) {
+    fake::useManualClock(false);
+    appState().clicker.sh = 1;
+    appState().autoClicking = true;
+    std::thread clicker(autoClickerStep);
+    while (fake::sentCount() < 2) std::this_thread::yield();
+    appState().autoClicking = false;
+    clicker.join();  // an hour otherwise
+    EXPECT_EQ(fake::sentCount(), 2u);
+}
+
+TEST_F(AutoClicker, ShutdownEndsAWaitToo) {
+    fake::useManualClock(false);
+    appState().clicker.sh = 1000000;  // far beyond any counter's range in ticks
+    appState().autoClicking = true;
+    std::thread clicker(autoClickerStep);
+    while (fake::sentCount() < 2) std::this_thread::yield();
+    appState().running = false;
+    clicker.join();
+    EXPECT_TRUE(appState().autoClicking);
+}
+
+TEST_F(AutoClicker, UpdateStoresNineFieldsInOrder) {
+    callUpdateSpammer("[1,2,3,4,1,1,0,5,1]");
+    const ClickerSettings& c = appState().clicker;
+    EXPECT_EQ(c.sh, 1);
+    EXPECT_EQ(c.sm, 2);
+    EXPECT_EQ(c.ss, 3);
+    EXPECT_EQ(c.sms, 4);
+    EXPECT_EQ(c.sbtn, 1);
+    EXPECT_EQ(c.stype, 1);
+    EXPECT_EQ(c.rptMode, 0);
+    EXPECT_EQ(c.rptTimes, 5);
+    EXPECT_EQ(c.locMode, 1);
+}
+
+TEST_F(AutoClicker, UpdateWithQuotedStringsEqualsNumbersAndExtraFieldsAreIgnored) {
+    EXPECT_EQ(callUpdateSpammer(R"(["0","0","1","0","1","1","0","5","0","99"])"), "");
+    const ClickerSettings& c = appState().clicker;
+    EXPECT_EQ(c.ss, 1);
+    EXPECT_EQ(c.sms, 0);
+    EXPECT_EQ(c.sbtn, 1);
+    EXPECT_EQ(c.stype, 1);
+    EXPECT_EQ(c.rptMode, 0);
+    EXPECT_EQ(c.rptTimes, 5);
+    EXPECT_EQ(c.locMode, 0);
+}
+
+TEST_F(AutoClicker, UpdateWithEightFieldsChangesNothing) {
+    callUpdateSpammer("[1,2,3,4,1,1,0,5]");
+    EXPECT_EQ(appState().clicker.sh, 0);
+    EXPECT_EQ(appState().clicker.sms, 100);
+}
+
+TEST_F(AutoClicker, UpdateStopsAtABadNumberKeepingWhatCameBefore) {
+    callUpdateSpammer("[7,8,x,4,1,1,0,5,1]");
+    const ClickerSettings& c = appState().clicker;
+    EXPECT_EQ(c.sh, 7);
+    EXPECT_EQ(c.sm, 8);
+    EXPECT_EQ(c.ss, 0);
+    EXPECT_EQ(c.sms, 100);
+    callUpdateSpammer("[1,2,3,99999999999,1,1,0,5,1]");
+    EXPECT_EQ(c.ss, 3);
+    EXPECT_EQ(c.sms, 100);
+    callUpdateSpammer("[ 12px,-2,3,4,1,1,0,5,1]");  // digits as far as they go
+    EXPECT_EQ(c.sh, 12);
+    EXPECT_EQ(c.sm, -2);
+}
+
+TEST_F(AutoClicker, ToggleOnlyRaisesTheRequest) {
+    EXPECT_EQ(callToggleSpammer("[]"), "");
+    EXPECT_TRUE(appState().toggleSpammerRequested);
+    EXPECT_FALSE(appState().autoClicking);
+}
+
+TEST_F(AutoClicker, OnlyACompleteUpdateIsCopiedIntoTheCurrentProfile) {
+    AppState& s = appState();
+    {
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        s.profiles.assign(1, Profile{"Default Tracking Profile", "", {}});
+        s.currentProfile = 0;
+    }
+    auto profileSettings = [&s] {
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        return s.profiles[0].settings;
+    };
+    callUpdateSpammer("[1,2,3,x,1,1,0,5,1]");
+    EXPECT_EQ(profileSettings(), "");
+    callUpdateKeySpam("[0,0,0,50,0]");
+    EXPECT_EQ(profileSettings(), "");
+    callUpdateSpammer("[1,2,3,4,1,1,0,5,1]");
+    EXPECT_EQ(profileSettings(), "1,2,3,4,1,1,0,5,1,0,0,0,0,0,100,1,10,32");
+    callUpdateKeySpam("[0,0,0,50,0,-3]");
+    EXPECT_EQ(profileSettings(), "1,2,3,4,1,1,0,5,1,0,0,0,0,0,50,0,-3,32");
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    s.profiles.clear();
+}

@@ -1,0 +1,49 @@
+// Shared set-up of the engine tests: defaults everywhere, every engine off,
+// the fake backend's manual clock, so each step runs with exact times and no
+// real sleeping.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/state.h"
+#include "tests/fake/fake_platform.h"
+
+class EngineTest : public ::testing::Test {
+protected:
+    static constexpr int64_t kMs = 1000000;  // fake counter ticks in a millisecond
+
+    void SetUp() override { resetEverythingForTest(); }
+    void TearDown() override { resetEverythingForTest(); }
+
+    static void resetEverythingForTest() {
+        fake::reset();
+        fake::useManualClock(true);
+        AppState& s = appState();
+        resetProfileDefaults();
+        resetHotkeyDefaults();
+        s.perfFrequency = 1000000000;
+        s.running = true;
+        s.autoClicking = s.keySpamming = s.recording = s.playing = false;
+        s.toggleSpammerRequested = s.toggleKeySpamRequested = false;
+        s.toggleRecordingRequested = s.togglePlaybackRequested = false;
+        s.clickCount = s.keySpamCount = 0;
+        s.reassignSlot = s.capturedKey = 0;
+        s.panelHover = false;
+    }
+
+    static std::vector<uint32_t> mouseFlags() {
+        std::vector<uint32_t> flags;
+        for (const fake::SentInput& input : fake::sentInputs()) {
+            if (input.kind == fake::SentInput::Mouse) flags.push_back(input.flags);
+        }
+        return flags;
+    }
+
+    static size_t countMouse(uint32_t flags) {
+        size_t count = 0;
+        for (uint32_t f : mouseFlags()) count += f == flags;
+        return count;
+    }
+};
