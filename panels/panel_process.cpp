@@ -10,6 +10,7 @@
 #include "bridge/arguments.h"
 #include "bridge/call_table.h"
 #include "bridge/webview_api.h"
+#include "capture/status_report.h"
 #include "input/window_helpers.h"
 #include "panels/panel_command_line.h"
 #include "panels/panel_script.h"
@@ -21,10 +22,6 @@
 namespace {
 
 const char kMainTitle[] = "Varnet (Kestrine Edition)";
-const char kDefaultStatusReport[] =
-    "{\"state\":\"Idle\",\"count\":0,\"restore\":[],\"hkRec\":\"\",\"hkPlay\":\"\",\"hkAuto\":\"\","
-    "\"hkKeySpam\":\"\",\"keySpamTarget\":\"\",\"reassigning\":\"\",\"panelHover\":false,"
-    "\"autoClicking\":false,\"keySpamming\":false}";
 const char kMissingPage[] = "<h2>Error loading UI in child process</h2>";
 constexpr int kPanelWidth = 450;
 constexpr int kPanelHeight = 400;

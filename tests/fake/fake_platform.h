@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+struct ChildProcess;
+
 namespace fake {
 
 struct SentInput {
@@ -35,6 +37,11 @@ void setPlaces(const std::string& dataDir, const std::string& sideFileDir,
 
 // Called after every sent input (for tests that stop an engine mid-run).
 void onSend(void (*callback)(const SentInput&));
+
+// Pop-out panel processes are made-up pointers; a test says which have ended
+// and learns which the core has let go of.
+void setChildEnded(ChildProcess* child, bool ended);
+bool childReleased(ChildProcess* child);
 
 // A window of the fake backend: pass its address both as the web view and as
 // the native window. Its frame adds titleBar pixels above the client area.

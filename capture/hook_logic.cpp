@@ -1,0 +1,137 @@
+// Precedence inside the hooks: picking, then the capture of a new binding,
+// then hotkeys, then recording. Every decision is made before profilesLock is
+// taken; the lock covers the append alone, so the hook never waits long.
+#include "capture/hook_logic.h"
+
+#include <mutex>
+
+#include "app/state.h"
+#include "capture/button_flags.h"
+#include "capture/hotkeys.h"
+#include "capture/picking.h"
+
+namespace {
+
+constexpr int32_t kLeftButton = 1;
+constexpr int32_t kKeySpamTargetSlot = 5;
+
+// Appends to the current profile, unless the event was seen before the
+// recording it would land in started (a stale event of the old one). When
+// movedTo is given, lastMousePoint changes under the same lock as the append.
+void appendEvent(MacroEvent event, int64_t seenAt, const uint64_t* movedTo = nullptr) {
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    const int64_t start = s.recordStart;
+    if (seenAt < start) return;
+    if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return;
+    const int64_t frequency = s.perfFrequency;
+    event.time = frequency > 0 ? double(seenAt - start) / double(frequency) : 0.0;
+    s.profiles[size_t(s.currentProfile)].events.push_back(event);
+    if (movedTo) s.lastMousePoint = *movedTo;
+}
+
+bool captureNewBinding(int32_t code) {
+    appState().capturedKey.exchange(code);
+    return true;
+}
+
+void recordPointerMove(const InputEvent& event) {
+    AppState& s = appState();
+    const uint64_t point = packPoint(event.x, event.y);
+    if (!s.tracker.tmv) return;
+    if (s.tracker.trel) {
+        s.lastMousePoint = point;  // relative motion comes from raw input instead
+        return;
+    }
+    if (point == s.lastMousePoint) return;
+    MacroEvent move;
+    move.kind = AbsMove;
+    move.x = event.x;
+    move.y = event.y;
+    appendEvent(move, event.counter, &point);
+}
+
+void recordWheel(const InputEvent& event) {
+    if (!appState().tracker.tscr) return;
+    MacroEvent scroll;
+    scroll.kind = Scroll;
+    scroll.delta = event.delta;
+    appendEvent(scroll, event.counter);
+}
+
+void recordButton(const InputEvent& event) {
+    if (!appState().tracker.tclk || isHotkeyCode(event.code)) return;
+    const uint32_t flags = recordedButtonFlags(event.code, event.down);
+    if (flags == 0) return;
+    MacroEvent click;
+    click.kind = MouseButton;
+    click.x = event.x;
+    click.y = event.y;
+    click.flags = flags;
+    appendEvent(click, event.counter);
+}
+
+void recordMouse(const InputEvent& event) {
+    switch (event.kind) {
+    case InputEvent::PointerMove: recordPointerMove(event); break;
+    case InputEvent::Wheel: recordWheel(event); break;
+    case InputEvent::Button: recordButton(event); break;
+    default: break;
+    }
+}
+
+// Picking, capture and hotkeys for a button that is not injected.
+bool buttonSwallowed(const InputEvent& event) {
+    AppState& s = appState();
+    if (pickStep(event) == PickOutcome::Swallow) return true;
+    const int32_t slot = s.reassignSlot;
+    if (event.down && slot != 0 && slot != kKeySpamTargetSlot && event.code != kLeftButton)
+        return captureNewBinding(event.code);
+    return s.app.hotkeysEnabled && mouseHotkeyStep(event.code, event.down);
+}
+
+}  // namespace
+
+bool handleKeyboardInput(const InputEvent& event) {
+    AppState& s = appState();
+    if (event.injected) return false;
+    if (event.down && s.reassignSlot != 0) return captureNewBinding(event.code);
+    if (s.app.hotkeysEnabled && keyboardHotkeyStep(event.code, event.down)) return true;
+    if (s.recording && s.tracker.tkey && !isHotkeyCode(event.code)) {
+        MacroEvent key;
+        key.kind = KeyStroke;
+        key.vk = event.code;
+        key.down = event.down;
+        appendEvent(key, event.counter);
+    }
+    return false;
+}
+
+bool handleMouseInput(const InputEvent& event) {
+    AppState& s = appState();
+    const bool isMove = event.kind == InputEvent::PointerMove;
+    if (event.injected) {
+        if (isMove) s.lastMousePoint = packPoint(event.x, event.y);
+        return false;
+    }
+    if (event.kind == InputEvent::Button && event.code != 0 && buttonSwallowed(event)) return true;
+    if (s.recording) {
+        recordMouse(event);
+    } else if (isMove) {
+        s.lastMousePoint = packPoint(event.x, event.y);
+    }
+    return false;
+}
+
+// Raw motion from our own or anyone's synthetic input is left out as well:
+// where the system marks it, it is no more the user's than an injected click.
+void handleRawMotion(const InputEvent& event) {
+    AppState& s = appState();
+    if (event.injected || event.absolute || (event.x == 0 && event.y == 0)) return;
+    if (!s.recording || !s.tracker.tmv || !s.tracker.trel) return;
+    MacroEvent move;
+    move.kind = RelMove;
+    move.x = event.x;
+    move.y = event.y;
+    appendEvent(move, event.counter);
+}

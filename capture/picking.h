@@ -1,0 +1,11 @@
+// Choosing the auto-clicker's fixed point with the next left click.
+#pragma once
+
+#include "capture/input_event.h"
+
+enum class PickOutcome { NotHandled, Swallow };
+
+// The picking step of the mouse hook, for a button event that is not
+// injected: a left press takes the point, a right or middle press cancels,
+// both swallowed; side buttons and releases are not the pick's business.
+PickOutcome pickStep(const InputEvent& event);

@@ -1,0 +1,22 @@
+// The status report the main page polls and the pop-out panels read from
+// status.txt.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What a panel shows when status.txt is missing or empty.
+extern const char kDefaultStatusReport[];
+
+struct StatusFields {
+    std::string state = "Idle";  // "Recording", "Playing" or "Idle"
+    size_t count = 0;
+    std::vector<std::string> restore;  // ids of panels whose process has ended
+    std::string hkRec, hkPlay, hkAuto, hkKeySpam, keySpamTarget;  // display names
+    std::string reassigning;
+    bool panelHover = false, autoClicking = false, keySpamming = false;
+};
+
+// One line of JSON without spaces, keys in their fixed order. Names are
+// escaped so that a key named by a quote or a backslash keeps it valid JSON.
+std::string statusReportJson(const StatusFields& fields);

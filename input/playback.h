@@ -1,0 +1,26 @@
+// Macro playback: the schedule and glide maths, kept pure so that tests can
+// check due times and glide points, and the pass that uses them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "app/state.h"
+
+// Seconds from the pass's start at which an event recorded at time is due.
+// A speed of 0 (or NaN) never comes due; a negative one is due at once.
+double playbackDueSeconds(double time, float speed);
+
+struct GlidePoint {
+    int32_t x = 0, y = 0;
+};
+
+// Where the pointer stands at elapsed seconds on the straight way from the
+// origin (at prevDue) to the target (at due), each coordinate truncated
+// toward zero. Only meaningful when due > prevDue.
+GlidePoint glidePoint(int32_t originX, int32_t originY, int32_t targetX, int32_t targetY,
+                      double elapsed, double prevDue, double due);
+
+// Plays one pass of the list from now on; returns false when it was cut
+// short because playing or running cleared.
+bool playPass(const std::vector<MacroEvent>& events);

@@ -1,0 +1,132 @@
+// Where X11 cannot do what a hook does, and what we do instead:
+// - A hook decides per event; a grab is decided before the event. The state
+//   is polled every 10 ms, so a grab lags a change of bindings by that much.
+// - A grabbed hotkey takes its auto-repeats along (a hook passes them on): a
+//   user holding F8 does not want F8s typed into the focused window.
+// - While a new binding is awaited, the keyboard is grabbed until every key
+//   pressed meanwhile is up again, so the release of the captured key does
+//   not reach the focused window either.
+// - A pick grabs buttons 1 to 3 passively and lets the grab go as soon as
+//   the press has arrived, so the release reaches the window as on Windows.
+#include "platform/linux/grabs_linux.h"
+
+#include "app/state.h"
+
+namespace {
+
+constexpr unsigned kButtonMask = ButtonPressMask | ButtonReleaseMask;
+
+void addHotkey(GrabWish& wish, int32_t code, const int32_t (&vkOfKeycode)[256]) {
+    if (const int button = xButtonForCode(code)) {
+        wish.buttons.set(size_t(button));
+        return;
+    }
+    if (code <= 0) return;
+    for (int keycode = 8; keycode < 256; ++keycode)
+        if (vkOfKeycode[keycode] == code) wish.keys.set(size_t(keycode));
+}
+
+void applyKeyGrabs(GrabState& g, const std::bitset<256>& keys) {
+    for (int keycode = 8; keycode < 256; ++keycode) {
+        const bool want = keys.test(size_t(keycode));
+        if (want == g.held.keys.test(size_t(keycode))) continue;
+        if (want) {
+            XGrabKey(g.display, keycode, AnyModifier, g.root, False, GrabModeAsync, GrabModeAsync);
+        } else {
+            XUngrabKey(g.display, keycode, AnyModifier, g.root);
+        }
+    }
+    g.held.keys = keys;
+}
+
+void applyButtonGrabs(GrabState& g, const std::bitset<16>& buttons) {
+    for (unsigned button = 1; button < 16; ++button) {
+        const bool want = buttons.test(button);
+        if (want == g.held.buttons.test(button)) continue;
+        if (want) {
+            XGrabButton(g.display, button, AnyModifier, g.root, False, kButtonMask, GrabModeAsync,
+                        GrabModeAsync, None, None);
+        } else {
+            XUngrabButton(g.display, button, AnyModifier, g.root);
+        }
+    }
+    g.held.buttons = buttons;
+}
+
+void applyKeyboardGrab(GrabState& g, bool want) {
+    if (want && !g.keyboardHeld) {
+        // Another client's grab (an open menu) makes this fail; the next poll retries.
+        g.keyboardHeld = XGrabKeyboard(g.display, g.root, False, GrabModeAsync, GrabModeAsync,
+                                       CurrentTime) == GrabSuccess;
+        g.keysDown.reset();
+    } else if (!want && g.keyboardHeld && g.keysDown.none()) {
+        XUngrabKeyboard(g.display, CurrentTime);
+        g.keyboardHeld = false;
+    }
+}
+
+// Hotkeys and a pending reassignment: grabs whose release is swallowed too.
+GrabWish standingWish(const int32_t (&vkOfKeycode)[256]) {
+    AppState& s = appState();
+    GrabWish wish;
+    if (s.app.hotkeysEnabled) {
+        for (int32_t code : {s.hotkeys.hkRec.load(), s.hotkeys.hkPlay.load(), s.hotkeys.hkAuto.load(),
+                             s.hotkeys.hkKeySpam.load()})
+            addHotkey(wish, code, vkOfKeycode);
+    }
+    const int32_t slot = s.reassignSlot;
+    if (slot != 0) {
+        wish.keyboard = true;
+        if (slot != 5) wish.buttons.set(2).set(3).set(8).set(9);
+    }
+    return wish;
+}
+
+}  // namespace
+
+int xButtonForCode(int32_t code) {
+    switch (code) {
+    case 1: return 1;
+    case 2: return 3;
+    case 4: return 2;
+    case 5: return 8;
+    case 6: return 9;
+    default: return 0;
+    }
+}
+
+GrabWish grabWishFromState(const int32_t (&vkOfKeycode)[256]) {
+    GrabWish wish = standingWish(vkOfKeycode);
+    wish.picking = appState().pickingLocation;
+    if (wish.picking) wish.buttons.set(1).set(2).set(3);
+    return wish;
+}
+
+void applyGrabWish(GrabState& g, const GrabWish& wish) {
+    const bool changed = wish.keys != g.held.keys || wish.buttons != g.held.buttons ||
+                         wish.keyboard != g.keyboardHeld;
+    if (!changed) return;
+    applyKeyGrabs(g, wish.keys);
+    applyButtonGrabs(g, wish.buttons);
+    applyKeyboardGrab(g, wish.keyboard);
+    g.held.keyboard = wish.keyboard;
+    XFlush(g.display);
+}
+
+void drainGrabEvents(GrabState& g, const int32_t (&vkOfKeycode)[256]) {
+    while (XPending(g.display)) {
+        XEvent event;
+        XNextEvent(g.display, &event);
+        if (event.type == ButtonPress &&
+            !standingWish(vkOfKeycode).buttons.test(event.xbutton.button & 15)) {
+            // Grabbed for a pick only: the press is ours, its release belongs
+            // to the window under the pointer.
+            XUngrabPointer(g.display, CurrentTime);
+            XFlush(g.display);
+        } else if (event.type == KeyPress && g.keyboardHeld) {
+            g.keysDown.set(event.xkey.keycode & 0xFF);
+        } else if (event.type == KeyRelease) {
+            g.keysDown.reset(event.xkey.keycode & 0xFF);
+        }
+    }
+}

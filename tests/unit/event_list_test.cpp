@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include "bridge/page_calls.h"
+#include "capture/event_list.h"
+#include "store/data_dir.h"
+#include "tests/fake/fake_platform.h"
+#include "tests/unit/capture_state.h"
+
+namespace {
+
+MacroEvent abs(int32_t x, int32_t y, double time = 0.0) {
+    MacroEvent e;
+    e.kind = AbsMove;
+    e.x = x;
+    e.y = y;
+    e.time = time;
+    return e;
+}
+
+MacroEvent keyEvent(int32_t vk, bool down, double time = 0.0) {
+    MacroEvent e;
+    e.kind = KeyStroke;
+    e.vk = vk;
+    e.down = down;
+    e.time = time;
+    return e;
+}
+
+std::vector<double> times(const std::vector<MacroEvent>& events) {
+    std::vector<double> out;
+    for (const MacroEvent& e : events) out.push_back(e.time);
+    return out;
+}
+
+class EventList : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetCaptureState();
+        dir = fake::makeTempDir();
+        fake::setPlaces(dir, dir, dir);
+    }
+    void TearDown() override { resetCaptureState(); }
+    std::string sideFile() {
+        std::string text;
+        readFirstLine(sideFilePath("macroevents.txt"), text);
+        return text;
+    }
+    std::string dir;
+};
+
+}  // namespace
+
+TEST_F(EventList, EmptyListGivesBracketsAndStaysEmptyWhenThinned) {
+    EXPECT_EQ(callGetMacroEvents("[]"), "[]");
+    EXPECT_EQ(sideFile(), "[]");
+    callOptimizeMacro("");
+    EXPECT_TRUE(currentEvents().empty());
+}
+
+TEST_F(EventList, OneKeyPressIsTheExactFiftyEightCharacterText) {
+    setCurrentEvents({keyEvent(65, true, 0.5)});
+    const std::string text = callGetMacroEvents("");
+    EXPECT_EQ(text, R"x([{"id":0,"time":0.500000,"desc":"Keyboard VK: 65 (DOWN)"}])x");
+    EXPECT_EQ(text.size(), 58u);
+    EXPECT_EQ(sideFile(), text);
+}
+
+TEST_F(EventList, EveryKindHasItsDescription) {
+    MacroEvent rel;
+    rel.kind = RelMove;
+    rel.x = -3;
+    rel.y = 5;
+    MacroEvent click;
+    click.kind = MouseButton;
+    click.x = 10;
+    click.y = -20;
+    click.flags = 0x8;
+    click.time = -0.5;
+    MacroEvent scroll;
+    scroll.kind = Scroll;
+    scroll.delta = -120;
+    scroll.time = 1.25;
+    MacroEvent odd;
+    odd.kind = 9;
+    EXPECT_EQ(eventListJson({abs(100, 200), rel, click, keyEvent(65, false), scroll, odd}),
+              R"([{"id":0,"time":0.000000,"desc":"Abs Move to X:100 Y:200"},)"
+              R"({"id":1,"time":0.000000,"desc":"Rel Move dX:-3 dY:5"},)"
+              R"({"id":2,"time":-0.500000,"desc":"Mouse Click at X:10 Y:-20"},)"
+              R"x({"id":3,"time":0.000000,"desc":"Keyboard VK: 65 (UP)"},)x"
+              R"({"id":4,"time":1.250000,"desc":"Mouse Scroll Delta: -120"},)"
+              R"({"id":5,"time":0.000000,"desc":""}])");
+}
+
+TEST_F(EventList, ThinningMeasuresFromTheLastKeptPoint) {
+    const std::vector<MacroEvent> thinned =
+        thinMoves({abs(0, 0), abs(3, 4), abs(6, 8), abs(20, 0), keyEvent(65, true), abs(1, 1), abs(2, 2)});
+    ASSERT_EQ(thinned.size(), 5u);
+    EXPECT_EQ(thinned[0].x, 0);
+    EXPECT_EQ(thinned[1].x, 20);
+    EXPECT_EQ(thinned[2].kind, KeyStroke);
+    EXPECT_EQ(thinned[3].x, 1);
+    EXPECT_EQ(thinned[4].x, 2);
+    EXPECT_EQ(thinMoves({abs(0, 0), abs(1, 1)}).size(), 2u);
+    // Points far apart never overflow into "close".
+    EXPECT_EQ(thinMoves({abs(0, 0), abs(2000000000, -2000000000), abs(0, 0)}).size(), 3u);
+}
+
+TEST_F(EventList, OptimizeReplacesTheListAndRewritesTheSideFile) {
+    setCurrentEvents({abs(0, 0, 0.1), abs(1, 1, 0.2), abs(50, 50, 0.3)});
+    callOptimizeMacro("[]");
+    EXPECT_EQ(times(currentEvents()), (std::vector<double>{0.1, 0.3}));
+    EXPECT_EQ(sideFile(), buildEventListJson());
+}
+
+TEST_F(EventList, DeleteRenumbersAndIgnoresBadIds) {
+    setCurrentEvents({keyEvent(1, true, 1.0), keyEvent(2, true, 2.0), keyEvent(3, true, 3.0)});
+    callDeleteEvent("[0]");
+    EXPECT_EQ(times(currentEvents()), (std::vector<double>{2.0, 3.0}));
+    EXPECT_NE(sideFile().find(R"({"id":1,"time":3.000000)"), std::string::npos);
+    for (const char* bad : {"[2]", "-1", "abc", "", "99999999999"}) callDeleteEvent(bad);
+    EXPECT_EQ(times(currentEvents()), (std::vector<double>{2.0, 3.0}));
+    callDeleteEvent("1,0");  // only the first number counts, as the pipe sends it
+    EXPECT_EQ(times(currentEvents()), (std::vector<double>{2.0}));
+}
+
+TEST_F(EventList, UpdateEventTimeChangesOneEventInPlace) {
+    setCurrentEvents({keyEvent(1, true, 1.0), keyEvent(2, true, 2.0), keyEvent(3, true, 3.0)});
+    callUpdateEventTime("[2,0.1]");
+    EXPECT_EQ(times(currentEvents()), (std::vector<double>{1.0, 2.0, 0.1}));
+    callUpdateEventTime(R"(["0","1e-1"])");
+    EXPECT_EQ(times(currentEvents()), (std::vector<double>{0.1, 2.0, 0.1}));
+    for (const char* bad : {"[1]", "[1,2,3]", "[3,5]", "[x,5]", "[1,y]"}) callUpdateEventTime(bad);
+    EXPECT_EQ(times(currentEvents()), (std::vector<double>{0.1, 2.0, 0.1}));
+    EXPECT_EQ(sideFile(), buildEventListJson());
+}
+
+TEST_F(EventList, UpdateTrackerStoresFieldByFieldAndStopsAtABadNumber) {
+    TrackerSettings& t = appState().tracker;
+    callUpdateTracker(R"([true,true,false,true,false,1.5,true,250])");
+    EXPECT_FALSE(t.tscr);
+    EXPECT_EQ(t.tspd, 1.5f);
+    EXPECT_TRUE(t.tloop);
+    EXPECT_EQ(t.tloopMs, 250);
+    callUpdateTracker(R"(["TRUE","true","true","true","true","2","false","100"])");
+    EXPECT_FALSE(t.tmv);
+    EXPECT_TRUE(t.trel);
+    EXPECT_EQ(t.tspd, 2.0f);
+    EXPECT_EQ(t.tloopMs, 100);
+    callUpdateTracker("true,true,true,true,true,3,true");  // seven fields: nothing
+    EXPECT_FALSE(t.tmv);
+    callUpdateTracker("true,false,true,true,false,fast,true,900");
+    EXPECT_TRUE(t.tmv);
+    EXPECT_FALSE(t.tclk);
+    EXPECT_EQ(t.tspd, 2.0f);
+    EXPECT_FALSE(t.tloop);
+    EXPECT_EQ(t.tloopMs, 100);
+}

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include "bridge/page_calls.h"
+#include "capture/status_report.h"
+#include "store/data_dir.h"
+#include "tests/fake/fake_platform.h"
+#include "tests/unit/capture_state.h"
+
+namespace {
+
+const char kIdleReport[] =
+    R"({"state":"Idle","count":0,"restore":[],"hkRec":"F8","hkPlay":"F7","hkAuto":"F6",)"
+    R"("hkKeySpam":"F9","keySpamTarget":"Space","reassigning":"","panelHover":false,)"
+    R"("autoClicking":false,"keySpamming":false})";
+
+ChildProcess* madeUpChild(uintptr_t n) { return reinterpret_cast<ChildProcess*>(n); }
+
+class StatusReport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetCaptureState();
+        appState().panelProcesses.clear();
+        dir = fake::makeTempDir();
+        fake::setPlaces(dir, dir, dir);
+    }
+    void TearDown() override {
+        appState().panelProcesses.clear();
+        resetCaptureState();
+    }
+    std::string dir;
+};
+
+}  // namespace
+
+TEST_F(StatusReport, IdleDefaultsGiveTheExactTextAndWriteBothSideFiles) {
+    EXPECT_EQ(callGetTrackerStatus("[]"), kIdleReport);
+    std::string status, events;
+    ASSERT_TRUE(readFirstLine(sideFilePath("status.txt"), status));
+    ASSERT_TRUE(readFirstLine(sideFilePath("macroevents.txt"), events));
+    EXPECT_EQ(status, kIdleReport);
+    EXPECT_EQ(events, "[]");
+}
+
+TEST_F(StatusReport, DefaultReportIsTheReportOfNothing) {
+    EXPECT_EQ(statusReportJson(StatusFields{}), kDefaultStatusReport);
+}
+
+TEST_F(StatusReport, ShowsStateCountReassignmentAndFlags) {
+    AppState& s = appState();
+    s.recording = true;
+    s.playing = true;
+    s.autoClicking = true;
+    s.keySpamming = true;
+    s.panelHover = true;
+    s.hotkeys.hkPlay = 4;
+    s.keySpam.keySpamTarget = 0x41;
+    setCurrentEvents(std::vector<MacroEvent>(3));
+    callReassignKey("keyspamtarget");
+    EXPECT_EQ(callGetTrackerStatus(""),
+              R"({"state":"Recording","count":3,"restore":[],"hkRec":"F8","hkPlay":"Middle Mouse",)"
+              R"("hkAuto":"F6","hkKeySpam":"F9","keySpamTarget":"A","reassigning":"keyspamtarget",)"
+              R"("panelHover":true,"autoClicking":true,"keySpamming":true})");
+    s.recording = false;
+    EXPECT_EQ(callGetTrackerStatus("").rfind(R"({"state":"Playing")", 0), 0u);
+}
+
+TEST_F(StatusReport, EndedPanelsAreNamedOnceInIdOrderAndReleased) {
+    AppState& s = appState();
+    s.panelHover = true;
+    s.panelProcesses = {{"tracker", madeUpChild(16)}, {"Keys", madeUpChild(32)}, {"clicker", madeUpChild(48)}};
+    fake::setChildEnded(madeUpChild(16), true);
+    fake::setChildEnded(madeUpChild(32), true);
+    EXPECT_NE(callGetTrackerStatus("").find(R"("restore":["Keys","tracker"],)"), std::string::npos);
+    EXPECT_FALSE(s.panelHover);
+    EXPECT_TRUE(fake::childReleased(madeUpChild(16)));
+    EXPECT_TRUE(fake::childReleased(madeUpChild(32)));
+    EXPECT_FALSE(fake::childReleased(madeUpChild(48)));
+    ASSERT_EQ(s.panelProcesses.size(), 1u);
+    EXPECT_EQ(s.panelProcesses.begin()->first, "clicker");
+    s.panelHover = true;
+    EXPECT_NE(callGetTrackerStatus("").find(R"("restore":[],)"), std::string::npos);
+    EXPECT_TRUE(s.panelHover);
+    fake::setChildEnded(madeUpChild(16), false);
+    fake::setChildEnded(madeUpChild(32), false);
+}
+
+TEST_F(StatusReport, NamesWithQuotesOrBackslashesStayValidJson) {
+    StatusFields fields;
+    fields.hkRec = "\"";
+    fields.hkPlay = "\\";
+    fields.restore = {"a\"b"};
+    const std::string text = statusReportJson(fields);
+    EXPECT_NE(text.find(R"("hkRec":"\"","hkPlay":"\\",)"), std::string::npos);
+    EXPECT_NE(text.find(R"("restore":["a\"b"])"), std::string::npos);
+}
