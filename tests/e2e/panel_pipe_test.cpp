@@ -180,3 +180,20 @@ TEST_F(PanelPipe, SeveralPanelsSendingAtOnceLoseNothing) {
               << arrived << " of " << panels * commandsEach << " arrived\n";
     EXPECT_EQ(arrived, panels * commandsEach);
 }
+
+// The main process's theme reaches the panel's page through its command line
+// and the injected script; a theme name written to look like script stays a
+// name all the way.
+TEST_F(PanelPipe, HostileThemeNameArrivesAsDataInThePanel) {
+    const std::string hostile = "x');window.setTheme('pwned');(' </script><b>";
+    std::filesystem::create_directories(folders.config + "/varnet");
+    e2e::writeFile(folders.sideFile("theme.txt"), hostile);
+    std::string pageText = page("window.popOutPanel('Keys|keys-panel|900|300');", "");
+    pageText.replace(pageText.find("function resizeHostWindow"), 0,
+                     "function applyTheme(name) {"
+                     "  if (window.beginWindowDrag) window.setTheme('applied:' + name); }\n  ");
+    startMain(pageText);
+    EXPECT_TRUE(waitForTheme("applied:" + hostile, 30000)) << theme();
+    pause(1000);
+    EXPECT_EQ(theme(), "applied:" + hostile);
+}
