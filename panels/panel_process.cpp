@@ -44,11 +44,36 @@ std::string forwardBare(const char* command) {
     return "";
 }
 
-std::string firstLineOr(const char* fileName, const char* fallback) {
-    std::string line;
-    if (!readFirstLine(sideFilePath(fileName), line) || line.empty()) return fallback;
-    return line;
+bool endsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
+
+// The main process rewrites its side files in place, so a read can catch one
+// empty or cut short. The panel then answers with the last whole text it
+// read, rather than flashing the defaults or handing the page broken JSON.
+struct SideFileReader {
+    const char* fileName;
+    const char* fallback;
+    bool (*isWhole)(const std::string& line);
+    std::string lastPath, lastWhole;
+};
+
+std::string readWholeOrLast(SideFileReader& reader) {
+    const std::string path = sideFilePath(reader.fileName);
+    std::string line;
+    if (readFirstLine(path, line) && !line.empty() && reader.isWhole(line)) {
+        reader.lastPath = path;
+        reader.lastWhole = line;
+        return line;
+    }
+    return reader.lastPath == path ? reader.lastWhole : reader.fallback;
+}
+
+SideFileReader statusReader{"status.txt", kDefaultStatusReport,
+                            [](const std::string& line) { return endsWith(line, "}"); }, {}, {}};
+SideFileReader eventsReader{"macroevents.txt", "[]",
+                            [](const std::string& line) { return line == "[]" || endsWith(line, "}]"); },
+                            {}, {}};
 
 std::string panelUpdateSpammer(const std::string& a) { return forwardCleaned("updateSpammer", a); }
 std::string panelToggleSpammer(const std::string&) { return forwardBare("toggleSpammer"); }
@@ -67,11 +92,9 @@ std::string panelReassignKey(const std::string& a) { return forwardCleaned("reas
 // name cannot make the page's call fail.
 std::string panelGetSharedTheme(const std::string&) { return jsonString(readThemeFile()); }
 
-std::string panelGetTrackerStatus(const std::string&) {
-    return firstLineOr("status.txt", kDefaultStatusReport);
-}
+std::string panelGetTrackerStatus(const std::string&) { return readWholeOrLast(statusReader); }
 
-std::string panelGetMacroEvents(const std::string&) { return firstLineOr("macroevents.txt", "[]"); }
+std::string panelGetMacroEvents(const std::string&) { return readWholeOrLast(eventsReader); }
 
 std::string panelResizeWindow(const std::string& args) {
     std::vector<std::string> fields = splitFields(stripArgumentText(args), ',');

@@ -134,6 +134,21 @@ TEST_F(PanelCalls, SideFilesAreReadAtEachCall) {
     EXPECT_EQ(call("getSharedTheme"), R"("back\\slash")");
 }
 
+TEST_F(PanelCalls, AFileCaughtMidRewriteGivesTheLastWholeText) {
+    write("status.txt", R"({"state":"Playing"})");
+    write("macroevents.txt", R"([{"id":0}])");
+    EXPECT_EQ(call("getTrackerStatus"), R"({"state":"Playing"})");
+    EXPECT_EQ(call("getMacroEvents"), R"([{"id":0}])");
+    write("status.txt", R"({"state":"Rec)");
+    write("macroevents.txt", R"([{"id":0},{"id")");
+    EXPECT_EQ(call("getTrackerStatus"), R"({"state":"Playing"})");
+    EXPECT_EQ(call("getMacroEvents"), R"([{"id":0}])");
+    write("status.txt", "");
+    write("macroevents.txt", "[]");
+    EXPECT_EQ(call("getTrackerStatus"), R"({"state":"Playing"})");
+    EXPECT_EQ(call("getMacroEvents"), "[]");
+}
+
 TEST_F(PanelCalls, WindowCallsWithoutAWindowDoNothing) {
     for (const char* name : {"resizeWindow", "beginWindowDrag", "closeThisWindow"}) {
         EXPECT_EQ(call(name, R"([300,200])"), "") << name;
