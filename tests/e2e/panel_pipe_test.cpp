@@ -60,12 +60,14 @@ protected:
     e2e::XServer x;
     e2e::Folders folders;
     pid_t pid = -1;
+    pid_t manager = -1;
     void SetUp() override {
         x = e2e::startXServer();
         folders = e2e::makeFolders();
     }
     void TearDown() override {
         if (pid > 0) e2e::terminateAndWait(pid, 10000);
+        e2e::stopWindowManager(manager);
         e2e::stopXServer(x);
         e2e::removeFolders(folders);
     }
@@ -196,4 +198,24 @@ TEST_F(PanelPipe, HostileThemeNameArrivesAsDataInThePanel) {
     EXPECT_TRUE(waitForTheme("applied:" + hostile, 30000)) << theme();
     pause(1000);
     EXPECT_EQ(theme(), "applied:" + hostile);
+}
+
+// Under a window manager the panel sits in a frame of the manager's, and the
+// main window is found inside its own frame.
+TEST_F(PanelPipe, UnderAWindowManagerDockingByDropRestoresThePanel) {
+    manager = e2e::startWindowManager(x);
+    if (manager < 0) GTEST_SKIP() << "openbox is not installed";
+    startMain(page(kWatchRestoreAndHover, ""));
+    e2e::WindowBox panel, main;
+    ASSERT_TRUE(e2e::waitForWindowBox(x, kPanelTitle, 460, 300, 30000, panel));
+    ASSERT_TRUE(waitForTheme("restored-0-hover-false", 10000)) << theme();
+    ASSERT_TRUE(e2e::windowBox(x, kMainTitle, main));
+    e2e::pressAndMove(x, panel.x + 100, panel.y + 20, main.x + main.width / 2,
+                      main.y + main.height / 2, 10);
+    EXPECT_TRUE(waitForTheme("restored-0-hover-false-true", 15000)) << theme();
+    // The window follows the pointer, the pressed point staying under it.
+    EXPECT_TRUE(e2e::waitForWindowAt(x, kPanelTitle, main.x + main.width / 2 - 100,
+                                     main.y + main.height / 2 - 20, 5000));
+    e2e::releasePointer(x);
+    EXPECT_TRUE(waitForTheme("restored-1-hover-false-true-false", 10000)) << theme();
 }

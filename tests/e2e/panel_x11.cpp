@@ -3,6 +3,10 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -37,20 +41,28 @@ std::string titleOf(Display* d, Window w) {
     return title;
 }
 
-// Top-level windows only: there is no window manager under Xvfb.
-std::vector<Window> viewableTitled(Display* d, const std::string& title) {
-    std::vector<Window> found;
+// Titled windows sit among the root's children, or one level further down
+// inside a window manager's frame.
+void collectTitled(Display* d, Window window, int depth, const std::string& title,
+                   std::vector<Window>& found) {
     Window root, parent, *children = nullptr;
     unsigned count = 0;
-    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) return found;
+    if (!XQueryTree(d, window, &root, &parent, &children, &count)) return;
     for (unsigned i = 0; i < count; ++i) {
         XWindowAttributes a;
         if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable &&
             titleOf(d, children[i]) == title) {
             found.push_back(children[i]);
+        } else if (depth > 0) {
+            collectTitled(d, children[i], depth - 1, title, found);
         }
     }
     if (children) XFree(children);
+}
+
+std::vector<Window> viewableTitled(Display* d, const std::string& title) {
+    std::vector<Window> found;
+    collectTitled(d, DefaultRootWindow(d), 1, title, found);
     return found;
 }
 
@@ -71,8 +83,11 @@ bool windowBox(const XServer& server, const std::string& title, WindowBox& box) 
     if (!d) return false;
     std::vector<Window> found = viewableTitled(d, title);
     XWindowAttributes a;
-    bool ok = !found.empty() && XGetWindowAttributes(d, found[0], &a);
-    if (ok) box = WindowBox{a.x, a.y, a.width, a.height};
+    int rootX = 0, rootY = 0;
+    Window child;
+    bool ok = !found.empty() && XGetWindowAttributes(d, found[0], &a) &&
+              XTranslateCoordinates(d, found[0], DefaultRootWindow(d), 0, 0, &rootX, &rootY, &child);
+    if (ok) box = WindowBox{rootX, rootY, a.width, a.height};
     XCloseDisplay(d);
     return ok;
 }
@@ -213,6 +228,28 @@ bool waitForProcessGone(pid_t pid, int timeoutMs) {
         pause(20);
     }
     return true;
+}
+
+pid_t startWindowManager(const XServer& server) {
+    const char openbox[] = "/usr/bin/openbox";
+    if (access(openbox, X_OK) != 0) return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("DISPLAY", server.display.c_str(), 1);
+        int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, 1);
+        dup2(quiet, 2);
+        execl(openbox, openbox, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    pause(500);  // it has taken over the root window
+    return pid;
+}
+
+void stopWindowManager(pid_t pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
 }
 
 }  // namespace e2e

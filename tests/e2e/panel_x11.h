@@ -37,6 +37,10 @@ void pressAndMove(const XServer& server, int fromX, int fromY, int toX, int toY,
 void movePointer(const XServer& server, int fromX, int fromY, int toX, int toY, int steps);
 void releasePointer(const XServer& server);
 
+// Starts openbox on the server; -1 when it is not installed.
+pid_t startWindowManager(const XServer& server);
+void stopWindowManager(pid_t pid);
+
 // Running (not ended, not a zombie).
 bool processAlive(pid_t pid);
 // Gone altogether: ended and reaped by its parent.
