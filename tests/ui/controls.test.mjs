@@ -458,7 +458,8 @@ describe('pop-out panels and polling', () => {
     await page.keyboard.press('Enter');
     const call = await waitForCall(page, 'popOutPanel');
     assert.match(call.args[0], /^Recorder\|recorder-panel\|-?\d+\|-?\d+$/);
-    assert.ok(await page.isHidden('#recorder-panel'));
+    // The panel hides once the call has gone out, a moment after it is recorded.
+    await page.waitForSelector('#recorder-panel', { state: 'hidden', timeout: 2000 });
     await page.close();
   });
 
