@@ -1,19 +1,50 @@
-// Fake backend: no panel windows or processes; their tests use the real backend.
+// Fake backend: panel processes are opaque pointers that are never looked
+// into, and windows are records; a test reads what the core asked for.
+#include "tests/fake/fake_panels.h"
+
 #include <map>
+#include <memory>
 #include <set>
 
 #include "app/state.h"
 #include "platform/platform.h"
-#include "tests/fake/fake_platform.h"
 
 namespace {
 
-// Tests hand out made-up ChildProcess pointers and say which have ended.
+std::vector<std::string> log;
 std::set<ChildProcess*> endedChildren, releasedChildren;
+// Spawned panels are distinct addresses the fake owns, numbered from 1.
+std::vector<std::unique_ptr<char>> spawnedStorage;
+std::map<ChildProcess*, int> spawnedNumbers;
+bool spawnFails = false;
+
+std::string numberOf(ChildProcess* child) {
+    auto found = spawnedNumbers.find(child);
+    return found == spawnedNumbers.end() ? "?" : std::to_string(found->second);
+}
 
 }  // namespace
 
 namespace fake {
+
+std::vector<std::string> panelLog() { return log; }
+
+void resetPanels() {
+    log.clear();
+    endedChildren.clear();
+    releasedChildren.clear();
+    spawnedNumbers.clear();
+    spawnedStorage.clear();
+    spawnFails = false;
+}
+
+void setSpawnFails(bool fails) { spawnFails = fails; }
+
+void endPanel(int n) {
+    for (auto& [child, number] : spawnedNumbers) {
+        if (number == n) endedChildren.insert(child);
+    }
+}
 
 void setChildEnded(ChildProcess* child, bool ended) {
     if (ended) {
@@ -31,13 +62,35 @@ namespace platform {
 
 void makeWindowFrameless(void*) {}
 bool findWindowRectByTitle(const std::string&, ScreenRect&) { return false; }
-bool raiseWindowByTitle(const std::string&) { return false; }
+
+bool raiseWindowByTitle(const std::string& title) {
+    log.push_back("raise " + title);
+    return true;
+}
+
 void beginPanelDrag(void*, const std::string&, void (*)(bool, void*), void (*)(bool, void*), void*) {}
-ChildProcess* spawnPanelProcess(const std::string&) { return nullptr; }
+
+ChildProcess* spawnPanelProcess(const std::string& argument) {
+    if (spawnFails) return nullptr;
+    spawnedStorage.push_back(std::make_unique<char>());
+    ChildProcess* child = reinterpret_cast<ChildProcess*>(spawnedStorage.back().get());
+    spawnedNumbers[child] = int(spawnedStorage.size());
+    log.push_back("spawn " + argument);
+    return child;
+}
+
 ProcessState childProcessState(ChildProcess* child) {
     return endedChildren.count(child) ? ProcessState::Ended : ProcessState::Running;
 }
-void terminateChildProcess(ChildProcess*) {}
-void releaseChildProcess(ChildProcess* child) { releasedChildren.insert(child); }
+
+void terminateChildProcess(ChildProcess* child) {
+    log.push_back("terminate " + numberOf(child));
+    endedChildren.insert(child);
+}
+
+void releaseChildProcess(ChildProcess* child) {
+    log.push_back("release " + numberOf(child));
+    releasedChildren.insert(child);
+}
 
 }  // namespace platform

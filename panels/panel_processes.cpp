@@ -1,0 +1,60 @@
+// The main process's side of the pop-out panels: starting a panel process for
+// a panel of the page, keeping track of it by panel id, and ending the ones
+// still open when the main window closes. UI thread only, like the table.
+#include "panels/panel_processes.h"
+
+#include <vector>
+
+#include "app/state.h"
+#include "bridge/arguments.h"
+#include "bridge/page_calls.h"
+#include "platform/platform.h"
+
+namespace {
+
+std::string panelWindowTitle(const std::string& panelTitle) { return "Varnet (" + panelTitle + ")"; }
+
+// A panel that is already out is brought to the front instead of being
+// opened twice: a second process would run untracked, never be restored and
+// outlive the main window.
+bool raiseIfAlreadyOut(const std::vector<std::string>& fields) {
+    if (fields.size() < 2) return false;
+    auto& table = appState().panelProcesses;
+    auto tracked = table.find(fields[1]);
+    if (tracked == table.end()) return false;
+    if (platform::childProcessState(tracked->second) != platform::ProcessState::Ended) {
+        platform::raiseWindowByTitle(panelWindowTitle(fields[0]));
+        return true;
+    }
+    // Ended but not yet reported: the new process shows the panel, so the old
+    // one must not bring it back into the main window.
+    platform::releaseChildProcess(tracked->second);
+    table.erase(tracked);
+    return false;
+}
+
+}  // namespace
+
+std::string callPopOutPanel(const std::string& args) {
+    const std::string argument = stripArgumentText(args);
+    const std::vector<std::string> fields = splitFields(argument, '|');
+    if (raiseIfAlreadyOut(fields)) return "";
+    ChildProcess* child = platform::spawnPanelProcess(argument + "|" + currentTheme());
+    if (!child) return "";
+    if (fields.size() < 2) {
+        // Without an id there is nothing to restore: the panel runs untracked.
+        platform::releaseChildProcess(child);
+        return "";
+    }
+    appState().panelProcesses[fields[1]] = child;
+    return "";
+}
+
+void endAllPanelProcesses() {
+    auto& table = appState().panelProcesses;
+    for (auto& [id, child] : table) {
+        platform::terminateChildProcess(child);
+        platform::releaseChildProcess(child);
+    }
+    table.clear();
+}

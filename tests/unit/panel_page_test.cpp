@@ -1,0 +1,154 @@
+// What a panel process makes of its command line and of the page it shows.
+#include <gtest/gtest.h>
+
+#include "panels/panel_command_line.h"
+#include "panels/panel_script.h"
+
+namespace {
+
+// Reads back a single-quoted JavaScript literal the way a script engine
+// would, from just after its opening quote; the parse stops at the first
+// unescaped quote, so a literal that ends early is caught.
+std::string readJavaScriptLiteral(const std::string& text, size_t& at) {
+    std::string out;
+    while (at < text.size() && text[at] != '\'') {
+        if (text[at] != '\\') {
+            out.push_back(text[at++]);
+            continue;
+        }
+        char kind = text[at + 1];
+        if (kind == 'x') {
+            out.push_back(char(std::stoi(text.substr(at + 2, 2), nullptr, 16)));
+            at += 4;
+        } else if (kind == 'u') {
+            out += text.substr(at + 2, 4) == "2028" ? "\xE2\x80\xA8" : "\xE2\x80\xA9";
+            at += 6;
+        } else {
+            out.push_back(kind);
+            at += 2;
+        }
+    }
+    return out;
+}
+
+std::string literalAfter(const std::string& html, const std::string& opening) {
+    size_t at = html.find(opening);
+    if (at == std::string::npos) return "<missing>";
+    at += opening.size();
+    return readJavaScriptLiteral(html, at);
+}
+
+size_t countOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+}  // namespace
+
+TEST(PanelCommandLine, BareOptionGivesTheDefaults) {
+    for (const char* line : {"--child", "--child ", "x"}) {
+        PanelStartValues v = parsePanelCommandLine(line);
+        EXPECT_EQ(v.title, "Panel") << line;
+        EXPECT_EQ(v.id, "");
+        EXPECT_FALSE(v.placed);
+        EXPECT_EQ(v.theme, "modern-blue");
+    }
+}
+
+TEST(PanelCommandLine, FiveFieldsPlaceTheWindowUpAndLeftOfThePointer) {
+    PanelStartValues v = parsePanelCommandLine("--child Auto Clicker|clicker-panel|900|300|dark");
+    EXPECT_EQ(v.title, "Auto Clicker");
+    EXPECT_EQ(v.id, "clicker-panel");
+    ASSERT_TRUE(v.placed);
+    EXPECT_EQ(v.x, 750);
+    EXPECT_EQ(v.y, 280);
+    EXPECT_EQ(v.theme, "dark");
+}
+
+TEST(PanelCommandLine, OnlyTheTextAfterTheFirstOptionCountsAndQuotesGo) {
+    PanelStartValues v = parsePanelCommandLine(
+        "\"C:\\Varnet\\varnet.exe\" --child \"My\" Panel|p|10px|-5|--child x|y");
+    EXPECT_EQ(v.title, "My Panel");
+    EXPECT_EQ(v.id, "p");
+    EXPECT_TRUE(v.placed);
+    EXPECT_EQ(v.x, -140);
+    EXPECT_EQ(v.y, -25);
+    EXPECT_EQ(v.theme, "--child x");
+}
+
+TEST(PanelCommandLine, AnUnreadablePositionLeavesTheWindowUnplaced) {
+    EXPECT_FALSE(parsePanelCommandLine("--child T|id|left|300|dark").placed);
+    EXPECT_FALSE(parsePanelCommandLine("--child T|id|900|top|dark").placed);
+    EXPECT_FALSE(parsePanelCommandLine("--child T|id||300|dark").placed);
+    // The offset would leave 32 bits: no place at all rather than a wrapped one.
+    EXPECT_FALSE(parsePanelCommandLine("--child T|id|-2147483648|300|dark").placed);
+    EXPECT_EQ(parsePanelCommandLine("--child T|id|left|300|dark").theme, "dark");
+}
+
+TEST(PanelCommandLine, FewerPageFieldsMoveTheThemeForward) {
+    // Title, id and x from the page, then the theme where y belongs.
+    PanelStartValues fourth = parsePanelCommandLine("--child T|id|900|dark");
+    EXPECT_FALSE(fourth.placed);
+    EXPECT_EQ(fourth.theme, "modern-blue");
+    PanelStartValues third = parsePanelCommandLine("--child T|id|dark");
+    EXPECT_EQ(third.id, "id");
+    EXPECT_EQ(third.theme, "modern-blue");
+    PanelStartValues second = parsePanelCommandLine("--child T|dark");
+    EXPECT_EQ(second.title, "T");
+    EXPECT_EQ(second.id, "dark");
+    EXPECT_EQ(second.theme, "modern-blue");
+    // An empty theme is an empty last field, which does not count.
+    PanelStartValues emptyTheme = parsePanelCommandLine("--child T|id|900|300|");
+    EXPECT_TRUE(emptyTheme.placed);
+    EXPECT_EQ(emptyTheme.theme, "modern-blue");
+}
+
+TEST(PanelPage, ScriptReplacesOnlyTheLastBodyEnd) {
+    const std::string page = "<html><body><pre>&lt;/body&gt; </body></pre></body></html>";
+    std::string html = panelPageHtml(page, "dark", "p");
+    EXPECT_EQ(html.substr(0, 35), page.substr(0, 35));
+    EXPECT_EQ(html.find(panelScript("dark", "p")), page.rfind("</body>"));
+    EXPECT_EQ(html.substr(html.size() - 7), "</html>");
+    EXPECT_EQ(countOf(html, "</body>"), 2u);
+}
+
+TEST(PanelPage, PageWithoutBodyEndIsShownUnchanged) {
+    EXPECT_EQ(panelPageHtml("<p>no end</p>", "dark", "p"), "<p>no end</p>");
+    EXPECT_EQ(panelPageHtml("", "dark", "p"), "");
+    EXPECT_NE(panelPageHtml("</body>", "dark", "p"), "</body>");
+}
+
+TEST(PanelPage, ScriptCarriesThemeTwiceAndPanelIdOnce) {
+    std::string script = panelScript("dark", "clicker-panel");
+    EXPECT_EQ(script.rfind("\n                <script>\n", 0), 0u);
+    const std::string ending = "                </script>\n            </body>\n            ";
+    EXPECT_EQ(script.substr(script.size() - ending.size()), ending);
+    EXPECT_EQ(literalAfter(script, "applyTheme('"), "dark");
+    EXPECT_EQ(literalAfter(script, "themeSel.value = '"), "dark");
+    EXPECT_EQ(literalAfter(script, "getElementById('"), "theme-select");
+    EXPECT_EQ(countOf(script, "getElementById('clicker-panel')"), 1u);
+    EXPECT_NE(script.find("document.body.style.visibility = 'visible';"), std::string::npos);
+}
+
+TEST(PanelPage, HostileThemeAndIdStayInsideTheirStrings) {
+    const std::string theme = "x'); fetch('//evil'); ('\\";
+    const std::string id = "</script><script>alert(1)</script><!--\"\n\r\xE2\x80\xA8";
+    std::string html = panelPageHtml("<html><body></body></html>", theme, id);
+    EXPECT_EQ(literalAfter(html, "applyTheme('"), theme);
+    EXPECT_EQ(literalAfter(html, "themeSel.value = '"), theme);
+    EXPECT_EQ(literalAfter(html, "let activePanel = document.getElementById('"), id);
+    EXPECT_EQ(countOf(html, "</script"), 1u);
+    EXPECT_EQ(countOf(html, "<!--"), 0u);
+    EXPECT_EQ(countOf(html, "fetch('"), 0u);
+}
+
+TEST(PanelPage, EveryByteSurvivesTheStringLiteral) {
+    std::string all;
+    for (int c = 1; c < 256; ++c) all.push_back(char(c));
+    std::string content = javaScriptStringContent(all);
+    EXPECT_EQ(content.find_first_of("\n\r<>"), std::string::npos);
+    size_t at = 0;
+    EXPECT_EQ(readJavaScriptLiteral(content, at), all);
+    EXPECT_EQ(at, content.size());
+}

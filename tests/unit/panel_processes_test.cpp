@@ -1,0 +1,156 @@
+// The main process's table of pop-out panels, and what a panel process's own
+// calls answer from the side files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/state.h"
+#include "bridge/call_table.h"
+#include "bridge/page_calls.h"
+#include "panels/panel_process.h"
+#include "panels/panel_processes.h"
+#include "tests/fake/fake_panels.h"
+#include "tests/fake/fake_platform.h"
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+class PanelTable : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake::resetPanels();
+        appState().panelProcesses.clear();
+        replaceTheme("dark");
+    }
+    void TearDown() override {
+        appState().panelProcesses.clear();
+        fake::resetPanels();
+        replaceTheme("modern-blue");
+    }
+};
+
+class PanelCalls : public ::testing::Test {
+protected:
+    std::string root;
+    void SetUp() override {
+        root = fake::makeTempDir();
+        fake::setPlaces(root, root, root);
+    }
+    void TearDown() override { std::filesystem::remove_all(root); }
+    void write(const std::string& name, const std::string& text) {
+        std::ofstream(root + "/" + name, std::ios::binary) << text;
+    }
+    std::string call(const std::string& name, const std::string& args = "[]") {
+        size_t count = 0;
+        const PageCall* calls = panelPageCalls(count);
+        for (size_t i = 0; i < count; ++i) {
+            if (name == calls[i].name) return calls[i].handler(args);
+        }
+        return "<not bound>";
+    }
+};
+
+const char kDefaultReport[] =
+    R"({"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"",)"
+    R"("keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false})";
+
+}  // namespace
+
+TEST_F(PanelTable, PopOutStartsThePanelWithTheCleanedArgumentAndTheTheme) {
+    EXPECT_EQ(callPopOutPanel(R"(["Auto Clicker|clicker-panel|900|300"])"), "");
+    EXPECT_EQ(fake::panelLog(), (Log{"spawn Auto Clicker|clicker-panel|900|300|dark"}));
+    ASSERT_EQ(appState().panelProcesses.count("clicker-panel"), 1u);
+}
+
+TEST_F(PanelTable, PanelWithoutIdRunsUntracked) {
+    callPopOutPanel(R"(["Lonely"])");
+    EXPECT_EQ(fake::panelLog(), (Log{"spawn Lonely|dark", "release 1"}));
+    EXPECT_TRUE(appState().panelProcesses.empty());
+}
+
+TEST_F(PanelTable, FailedStartTracksNothing) {
+    fake::setSpawnFails(true);
+    EXPECT_EQ(callPopOutPanel(R"(["T|p|1|2"])"), "");
+    EXPECT_TRUE(appState().panelProcesses.empty());
+}
+
+TEST_F(PanelTable, SecondPopOutOfAnOpenPanelRaisesItsWindow) {
+    callPopOutPanel(R"(["Keys|keys-panel|1|2"])");
+    callPopOutPanel(R"(["Keys|keys-panel|5|6"])");
+    EXPECT_EQ(fake::panelLog(), (Log{"spawn Keys|keys-panel|1|2|dark", "raise Varnet (Keys)"}));
+    EXPECT_EQ(appState().panelProcesses.size(), 1u);
+}
+
+TEST_F(PanelTable, SecondPopOutAfterThePanelEndedStartsANewOne) {
+    callPopOutPanel(R"(["Keys|keys-panel|1|2"])");
+    fake::endPanel(1);
+    callPopOutPanel(R"(["Keys|keys-panel|5|6"])");
+    EXPECT_EQ(fake::panelLog(), (Log{"spawn Keys|keys-panel|1|2|dark", "release 1",
+                                     "spawn Keys|keys-panel|5|6|dark"}));
+    EXPECT_EQ(appState().panelProcesses.size(), 1u);
+}
+
+TEST_F(PanelTable, ShutdownEndsEveryTrackedPanelInIdOrder) {
+    callPopOutPanel(R"(["B|b-panel|1|2"])");
+    callPopOutPanel(R"(["A|a-panel|1|2"])");
+    endAllPanelProcesses();
+    EXPECT_EQ(fake::panelLog(), (Log{"spawn B|b-panel|1|2|dark", "spawn A|a-panel|1|2|dark",
+                                     "terminate 2", "release 2", "terminate 1", "release 1"}));
+    EXPECT_TRUE(appState().panelProcesses.empty());
+}
+
+TEST_F(PanelCalls, EighteenCallsInBindingOrder) {
+    const char* expected[] = {"updateSpammer", "toggleSpammer", "updateKeySpam", "toggleKeySpam",
+                              "updateTracker", "setTheme", "getSharedTheme", "toggleRecording",
+                              "togglePlayback", "getTrackerStatus", "getMacroEvents", "deleteEvent",
+                              "updateEventTime", "optimizeMacro", "reassignKey", "resizeWindow",
+                              "beginWindowDrag", "closeThisWindow"};
+    size_t count = 0;
+    const PageCall* calls = panelPageCalls(count);
+    ASSERT_EQ(count, 18u);
+    for (size_t i = 0; i < count; ++i) EXPECT_STREQ(calls[i].name, expected[i]);
+}
+
+TEST_F(PanelCalls, MissingSideFilesGiveTheDefaults) {
+    EXPECT_EQ(call("getTrackerStatus"), kDefaultReport);
+    EXPECT_EQ(call("getMacroEvents"), "[]");
+    EXPECT_EQ(call("getSharedTheme"), "\"modern-blue\"");
+    write("status.txt", "");
+    write("macroevents.txt", "\r\n[1]");
+    EXPECT_EQ(call("getTrackerStatus"), kDefaultReport);
+    EXPECT_EQ(call("getMacroEvents"), "[]");
+}
+
+TEST_F(PanelCalls, SideFilesAreReadAtEachCall) {
+    write("status.txt", R"({"state":"Recording"})" "\r\nrest");
+    write("macroevents.txt", "[{\"k\":0}]");
+    write("theme.txt", "dark\nsecond line");
+    EXPECT_EQ(call("getTrackerStatus"), R"({"state":"Recording"})");
+    EXPECT_EQ(call("getMacroEvents"), "[{\"k\":0}]");
+    EXPECT_EQ(call("getSharedTheme"), "\"dark\"");
+    write("theme.txt", R"(back\slash)");
+    EXPECT_EQ(call("getSharedTheme"), R"("back\\slash")");
+}
+
+TEST_F(PanelCalls, AFileCaughtMidRewriteGivesTheLastWholeText) {
+    write("status.txt", R"({"state":"Playing"})");
+    write("macroevents.txt", R"([{"id":0}])");
+    EXPECT_EQ(call("getTrackerStatus"), R"({"state":"Playing"})");
+    EXPECT_EQ(call("getMacroEvents"), R"([{"id":0}])");
+    write("status.txt", R"({"state":"Rec)");
+    write("macroevents.txt", R"([{"id":0},{"id")");
+    EXPECT_EQ(call("getTrackerStatus"), R"({"state":"Playing"})");
+    EXPECT_EQ(call("getMacroEvents"), R"([{"id":0}])");
+    write("status.txt", "");
+    write("macroevents.txt", "[]");
+    EXPECT_EQ(call("getTrackerStatus"), R"({"state":"Playing"})");
+    EXPECT_EQ(call("getMacroEvents"), "[]");
+}
+
+TEST_F(PanelCalls, WindowCallsWithoutAWindowDoNothing) {
+    for (const char* name : {"resizeWindow", "beginWindowDrag", "closeThisWindow"}) {
+        EXPECT_EQ(call(name, R"([300,200])"), "") << name;
+    }
+}
