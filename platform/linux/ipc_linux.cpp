@@ -87,7 +87,9 @@ bool clearStaleSocket(const std::string& path, const sockaddr_un& address) {
 bool bindPrivately(int fd, const std::string& path, const sockaddr_un& address) {
     if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return false;
     // Nobody can connect before listen(), so tightening the mode here leaves no gap.
-    if (chmod(path.c_str(), 0600) != 0 || listen(fd, 16) != 0) {
+    // A deep queue lets a burst from several panels wait in the kernel while
+    // the server handles one client at a time.
+    if (chmod(path.c_str(), 0600) != 0 || listen(fd, SOMAXCONN) != 0) {
         unlink(path.c_str());
         return false;
     }
