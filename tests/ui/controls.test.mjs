@@ -428,7 +428,7 @@ describe('pop-out panels and polling', () => {
     assert.equal(parts.length, 4);
     assert.match(parts[2], /^-?\d+$/);
     assert.match(parts[3], /^-?\d+$/);
-    assert.ok(await page.isHidden('#clicker-panel'));
+    await page.waitForSelector('#clicker-panel', { state: 'hidden', timeout: 2000 });
 
     await page.evaluate(() => window.__fake.set({ panelHover: true }));
     await page.waitForSelector('#drop-zone', { state: 'visible' });
@@ -448,7 +448,7 @@ describe('pop-out panels and polling', () => {
     assert.ok(await page.isVisible('#dash-empty'));
     await page.evaluate(() => window.__fake.endPanel('profiles-panel'));
     await page.waitForSelector('#profiles-panel', { state: 'visible' });
-    assert.ok(await page.isHidden('#dash-empty'));
+    await page.waitForSelector('#dash-empty', { state: 'hidden', timeout: 2000 });
     await page.close();
   });
 

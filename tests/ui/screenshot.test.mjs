@@ -1,7 +1,7 @@
 // The real program on a private X server: its window must show the page
 // (not a blank or an error). The captures are kept in tests/artifacts/ for
 // people to look at.
-import { test, before, after } from 'node:test';
+import { test, before } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn, execFileSync } from 'node:child_process';
 import { existsSync, mkdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
@@ -19,12 +19,11 @@ const haveTools = ['Xvfb', 'import', 'convert', 'xwininfo'].every((tool) => {
 });
 const skip = !existsSync(BINARY) ? 'build/varnet is not built' : (!haveTools ? 'Xvfb, ImageMagick or x11-utils missing' : false);
 
-let xvfb;
+// Each capture gets an X server and a runtime folder of its own, as a fresh
+// desktop session would: a program started after another on the same display
+// can find the first one's leftovers (its accessibility bus announced on the
+// root window) and show a blank page.
 let display;
-// One runtime folder for the X server's whole life, as in a desktop session:
-// the first program starts an accessibility bus there and announces it on
-// the root window, and every later program on this display looks for it.
-let runtimeDir;
 
 // Xvfb picks a free display itself and writes its number to the given fd.
 async function startXvfb() {
@@ -74,7 +73,19 @@ async function stopProgram(program) {
 }
 
 async function captureWindow(name, theme) {
+  const { proc: xvfb, display: ownDisplay } = await startXvfb();
+  display = ownDisplay;
+  try {
+    return await captureOnDisplay(name, theme);
+  } finally {
+    xvfb.kill('SIGTERM');
+  }
+}
+
+async function captureOnDisplay(name, theme) {
   const home = mkdtempSync(path.join(tmpdir(), 'varnet-shot-'));
+  const runtimeDir = path.join(home, 'runtime');
+  mkdirSync(runtimeDir, { mode: 0o700 });
   const env = {
     ...process.env,
     DISPLAY: display,
@@ -117,15 +128,8 @@ async function captureWindow(name, theme) {
   }
 }
 
-before(async () => {
-  if (skip) return;
-  mkdirSync(ARTIFACTS, { recursive: true });
-  runtimeDir = mkdtempSync(path.join(tmpdir(), 'varnet-shot-run-'));
-  ({ proc: xvfb, display } = await startXvfb());
-});
-after(() => {
-  if (xvfb) xvfb.kill('SIGTERM');
-  if (runtimeDir) rmSync(runtimeDir, { recursive: true, force: true });
+before(() => {
+  if (!skip) mkdirSync(ARTIFACTS, { recursive: true });
 });
 
 // The colour of the page's background just inside the window's left edge,
