@@ -398,6 +398,12 @@ describe('hotkeys and settings', () => {
     const { page } = await openPage(browser);
     await page.selectOption('#theme-select', 'graphite');
     await page.check('#set-alwaysOnTop');
+    // The page re-reads the settings after changing one; let that land first.
+    await page.waitForFunction(() => {
+      const seen = window.__fake.calls.map((c) => c.name);
+      const set = seen.lastIndexOf('setAppSetting');
+      return set >= 0 && seen.indexOf('getAppSettings', set) > set;
+    });
     await clearCalls(page);
     await page.click('#reset-all');
     assert.ok(await page.isVisible('#confirm-dialog'));
