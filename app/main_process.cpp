@@ -125,7 +125,13 @@ void applyShowState(void* window) {
     }
 }
 
-void terminateLoop(void* webview) { webview_terminate(static_cast<webview_t>(webview)); }
+// A logout may end the process soon after it asks it to stop, so the session
+// is written before the loop is even told to end; the exit save after the
+// loop then writes anything newer.
+void terminateLoop(void* webview) {
+    saveSessionAtExit();
+    webview_terminate(static_cast<webview_t>(webview));
+}
 
 int runMainProcess() {
     prepareState();
