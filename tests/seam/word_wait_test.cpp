@@ -1,5 +1,5 @@
-// Waiting on a word: a sleeper ends on a wake, on a change that came first,
-// or at its time-out.
+// Waiting on a word, on whichever real backend is linked: a sleeper ends on a
+// wake, on a change that came first, or at its time-out.
 #include <gtest/gtest.h>
 
 #include <chrono>
