@@ -40,18 +40,37 @@ async function startXvfb() {
   return { proc, display: ':' + number };
 }
 
-function windowGeometry() {
-  let tree = '';
+function xwininfo(args) {
   try {
-    tree = execFileSync('xwininfo', ['-root', '-tree'], { env: { ...process.env, DISPLAY: display }, encoding: 'utf8' });
+    return execFileSync('xwininfo', args, { env: { ...process.env, DISPLAY: display }, encoding: 'utf8' });
   } catch (err) {
     // A window that goes away while the tree is walked fails the walk;
     // what was printed before still counts.
-    tree = String(err.stdout || '');
+    return String(err.stdout || '');
   }
-  const line = tree.split('\n').find((l) => l.includes(`"${TITLE}"`));
-  const m = line && /(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s+\+(-?\d+)\+(-?\d+)/.exec(line);
-  return m ? { width: +m[1], height: +m[2], x: +m[5], y: +m[6] } : null;
+}
+
+// The program's window as it is mapped now. One toplevel can show up as
+// several windows with the same title (GTK's own helpers, a window not yet
+// mapped or not yet at its final size), so take the viewable ones and of
+// those the largest, and read it afresh on every pass.
+function windowGeometry() {
+  const candidates = xwininfo(['-root', '-tree']).split('\n')
+    .filter((line) => line.includes(`"${TITLE}"`))
+    .map((line) => /^\s*(0x[0-9a-f]+)/.exec(line))
+    .filter(Boolean)
+    .map((m) => viewableGeometry(m[1]))
+    .filter(Boolean);
+  candidates.sort((a, b) => b.width * b.height - a.width * a.height);
+  return candidates[0] || null;
+}
+
+function viewableGeometry(id) {
+  const info = xwininfo(['-id', id]);
+  if (!/Map State:\s+IsViewable/.test(info)) return null;
+  const field = (name) => Number((new RegExp(`${name}:\\s+(-?\\d+)`).exec(info) || [])[1]);
+  const g = { width: field('Width'), height: field('Height'), x: field('Absolute upper-left X'), y: field('Absolute upper-left Y') };
+  return Object.values(g).every(Number.isFinite) ? g : null;
 }
 
 // Spread of the grey levels inside the window: a window still blank (or
@@ -108,13 +127,14 @@ async function captureOnDisplay(name, theme) {
     const deadline = Date.now() + 45000;
     while (Date.now() < deadline && spread < MIN_SPREAD) {
       await sleep(200);
-      geometry = geometry || windowGeometry();
-      if (!geometry) continue;
+      const now = windowGeometry();
+      if (!now) continue;
+      geometry = now;
       execFileSync('import', ['-window', 'root', file], { env });
       spread = contentSpread(file, geometry);
     }
     assert.ok(geometry, 'the main window never appeared');
-    assert.ok(spread >= MIN_SPREAD, `the window stayed blank (spread ${spread})`);
+    assert.ok(spread >= MIN_SPREAD, `the window stayed blank (spread ${spread} in ${JSON.stringify(geometry)})`);
     // Let the first status poll and any late layout settle, then keep the
     // final capture and a copy cut to the window.
     await sleep(1000);
