@@ -294,7 +294,9 @@ describe('profiles', () => {
     await page.click('#profile-import');
     await page.waitForSelector('.profile-item[aria-current="true"] >> text=Imported');
     const list = names(await commandCalls(page));
-    assert.deepEqual(list.slice(0, 5), ['exportProfile', 'importProfile', 'getProfiles', 'getSettings', 'getMacroEvents']);
+    assert.deepEqual(list.slice(0, 3), ['exportProfile', 'importProfile', 'getProfiles']);
+    // A status poll may fetch the grown list before the import's own reads.
+    for (const read of ['getSettings', 'getMacroEvents']) assert.ok(list.slice(3).includes(read), read);
     assert.equal(await page.textContent('#ev-count'), '3');
     await page.close();
   });
