@@ -43,36 +43,47 @@ BOOL CALLBACK findBoxOfProcess(HWND window, LPARAM context) {
     return FALSE;
 }
 
-// Runs the program until its message box (no web view under Wine), closes
-// the box and returns the exit code.
-DWORD runUntilMessageBoxClosed(const std::string& program) {
+PROCESS_INFORMATION startProgram(const std::string& program) {
     std::wstring path = widen(program);
     std::wstring commandLine = L"\"" + path + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+                        nullptr, &startup, &process))
         ADD_FAILURE() << "cannot start " << program;
-        return 99;
-    }
+    return process;
+}
+
+// Waits for the program's message box (no web view under Wine).
+HWND waitForMessageBox(const PROCESS_INFORMATION& process) {
     BoxSearch search{process.dwProcessId, nullptr};
     ULONGLONG deadline = GetTickCount64() + 40000;
     while (!search.box && GetTickCount64() < deadline &&
            WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT)
         EnumWindows(findBoxOfProcess, reinterpret_cast<LPARAM>(&search));
-    if (search.box) {
-        PostMessageW(search.box, WM_COMMAND, IDOK, 0);
-    } else {
-        ADD_FAILURE() << "no message box";
-        TerminateProcess(process.hProcess, 99);
-    }
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
+    return search.box;
+}
+
+// The exit code once the process has ended (99 when it would not).
+DWORD exitCodeOf(PROCESS_INFORMATION& process) {
+    if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
     DWORD exitCode = 99;
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return exitCode;
+}
+
+// Runs the program until its message box, closes the box and returns the
+// exit code.
+DWORD runUntilMessageBoxClosed(const std::string& program) {
+    PROCESS_INFORMATION process = startProgram(program);
+    if (!process.hProcess) return 99;
+    HWND box = waitForMessageBox(process);
+    EXPECT_NE(box, nullptr) << "no message box";
+    if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return exitCodeOf(process);
 }
 
 std::wstring runKeyValue() {
@@ -130,9 +141,9 @@ TEST_F(UnicodeFolders, FilesAndProfilesRoundTrip) {
     EXPECT_EQ(appState().profiles.back().events.size(), 1u);
 }
 
-// The program, run twice from such a folder with its data in another: the
-// session it saved at the end of the first run is loaded and saved again by
-// the second, and the Run key names its executable exactly.
+// The program, run twice from such a folder with its data in another: it
+// loads and saves the session there, the second run loads what the first
+// saved, and the Run key names its executable exactly.
 TEST_F(UnicodeFolders, ProgramStartsSavesAndStartsAgain) {
     const std::string bin = root + "\\bin dir";
     const std::string data = root + "\\data " + kFolderName;
@@ -149,7 +160,12 @@ TEST_F(UnicodeFolders, ProgramStartsSavesAndStartsAgain) {
         "PROFILE:" + std::string(kProfileName) + "\r\n"
         "PROFILESETTINGS:0,0,0,250,0,0,1,10,0,0,0,0,0,0,100,1,10,32\r\n"
         "3,0.5,0,0,0,65,1,0\r\n";
-    ASSERT_TRUE(platform::writeFile(data + "\\Varnet\\session.mcr", saved));
+    // Written by an editor: a byte-order mark and bare line ends, which only a
+    // load and a save in these folders turn into the program's own text.
+    std::string edited = "\xEF\xBB\xBF";
+    for (char c : saved)
+        if (c != '\r') edited += c;
+    ASSERT_TRUE(platform::writeFile(data + "\\Varnet\\session.mcr", edited));
     SetEnvironmentVariableW(L"LOCALAPPDATA", widen(data).c_str());
 
     for (int run = 1; run <= 2; ++run) {
@@ -160,4 +176,21 @@ TEST_F(UnicodeFolders, ProgramStartsSavesAndStartsAgain) {
     }
     platform::setLaunchOnStartup(false);
     EXPECT_EQ(runKeyValue(), L"");
+}
+
+// While one main process runs (its box is up), a second start ends at once
+// with 0 and without a box of its own.
+TEST_F(UnicodeFolders, SecondStartEndsWhileTheFirstRuns) {
+    SetEnvironmentVariableW(L"LOCALAPPDATA", widen(root).c_str());
+    const auto built = std::filesystem::path(widen(platform::executableDir())).parent_path();
+    const std::string program = narrow((built / "varnet.exe").wstring());
+    PROCESS_INFORMATION first = startProgram(program);
+    ASSERT_NE(first.hProcess, nullptr);
+    HWND box = waitForMessageBox(first);
+    ASSERT_NE(box, nullptr);
+    PROCESS_INFORMATION second = startProgram(program);
+    EXPECT_EQ(exitCodeOf(second), 0u);
+    EXPECT_EQ(WaitForSingleObject(first.hProcess, 0), DWORD(WAIT_TIMEOUT));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(exitCodeOf(first), 0u);
 }
