@@ -1,8 +1,7 @@
 #include "app/main_process.h"
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <atomic>
+#include <iostream>
 #include <thread>
 
 #include "app/state.h"
@@ -16,6 +15,7 @@
 #include "store/autosave.h"
 #include "store/data_dir.h"
 #include "store/session_file.h"
+#include "store/session_rescue.h"
 #include "store/theme_file.h"
 
 namespace {
@@ -26,6 +26,14 @@ const char kNoWebViewText[] =
     "The web view could not be created, so Varnet cannot show its window.\n\n"
     "On Windows the WebView2 runtime must be installed; on Linux, WebKitGTK 6.0.";
 
+// How long a second start keeps trying to reach the first, which may still
+// be loading its files before it opens the command pipe.
+const int kReachFirstProcessMs = 10000;
+
+// The main web view for bringMainWindowToFront, which other threads call;
+// set while the window's loop runs.
+std::atomic<void*> frontTarget{nullptr};
+
 struct Workers {
     std::thread autoClicker, keySpam, capture, playback, autosave, control, pipeServer;
 };
@@ -33,7 +41,7 @@ struct Workers {
 void prepareState() {
     initDataDir();
     platform::installCrashHandler(saveOnCrash);
-    if (!loadSession()) {
+    if (!loadSessionKeepingUnreadable()) {
         AppState& s = appState();
         std::lock_guard<std::mutex> lock(s.profilesLock);
         s.profiles.push_back(Profile{"Default Tracking Profile", "", {}});
@@ -83,12 +91,7 @@ void stopWorkers(Workers& w) {
     appState().pipeStopEvent = nullptr;
 }
 
-bool readPage(std::string& html) {
-    std::ifstream in(pageFilePath(), std::ios::binary);
-    if (!in) return false;
-    html.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
+bool readPage(std::string& html) { return platform::readFile(pageFilePath(), html); }
 
 void loadPage(webview_t w) {
     std::string html;
@@ -125,15 +128,42 @@ void applyShowState(void* window) {
     }
 }
 
+// Nobody may see the page at the end of the run, so a failed exit save is
+// also told on standard error.
+void saveAtExitTellingFailure() {
+    const std::string failure = saveSessionAtExit();
+    if (!failure.empty())
+        std::cerr << "Varnet: the session was not saved: " << appState().sessionPath << ": "
+                  << failure << std::endl;
+}
+
 // A logout may end the process soon after it asks it to stop, so the session
 // is written before the loop is even told to end; the exit save after the
 // loop then writes anything newer.
 void terminateLoop(void* webview) {
-    saveSessionAtExit();
+    saveAtExitTellingFailure();
     webview_terminate(static_cast<webview_t>(webview));
 }
 
+void showInFront(webview_t, void*) {
+    void* window = appState().mainWindow;
+    if (!window) return;
+    platform::restoreIfMinimized(window);
+    platform::forceForeground(window);
+}
+
+// Another main process of this user is running: it is asked to show its
+// window, and this one ends before it has read or written any file.
+int handOverToRunningProcess() {
+    for (int waited = 0; waited < kReachFirstProcessMs; waited += 50) {
+        if (platform::ipcSendMessage("showMainWindow|")) break;
+        platform::sleepMs(50);
+    }
+    return 0;
+}
+
 int runMainProcess() {
+    if (!platform::claimMainInstance()) return handOverToRunningProcess();
     prepareState();
     Workers workers;
     startWorkers(workers);
@@ -157,10 +187,12 @@ int runMainProcess() {
         restorePlacement(window);
         applyShowState(window);
         platform::onTerminationRequest(terminateLoop, w);
+        frontTarget = w;
         webview_run(w);
+        frontTarget = nullptr;
     }
 
-    saveSessionAtExit();
+    saveAtExitTellingFailure();
     stopWorkers(workers);
     endAllPanelProcesses();
     platform::endTimerResolution();
@@ -171,6 +203,10 @@ int runMainProcess() {
 }
 
 }  // namespace
+
+void bringMainWindowToFront() {
+    if (void* w = frontTarget.load()) webview_dispatch(static_cast<webview_t>(w), showInFront, nullptr);
+}
 
 bool isPanelCommandLine(const std::string& commandLine) {
     return commandLine.size() >= 7 && commandLine.find("--child") != std::string::npos;

@@ -103,7 +103,8 @@ struct AppState {
     std::string theme = "modern-blue";
 
     // Written once before the worker threads start, read-only afterwards.
-    std::string sessionPath;
+    std::string sessionPath;                // empty: the session is not saved this run
+    std::vector<std::string> notices;       // what start-up has to tell the user
     platform::StopSignal* pipeStopEvent = nullptr;  // wakes the pipe server at shutdown
 
     // UI thread only.

@@ -44,6 +44,8 @@ std::string callSwitchProfile(const std::string& args);
 std::string callGetProfiles(const std::string& args);
 std::string callExportProfile(const std::string& args);
 std::string callImportProfile(const std::string& args);
+// What start-up has to tell the user (an unreadable session kept aside).
+std::string callGetNotices(const std::string& args);
 
 // Pop-out panels.
 std::string callPopOutPanel(const std::string& args);

@@ -9,11 +9,12 @@
 #include "capture/hotkeys.h"
 #include "platform/platform.h"
 #include "store/data_dir.h"
+#include "store/save_outcome.h"
 
 const char kDefaultStatusReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"",)"
     R"("hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,)"
-    R"("autoClicking":false,"keySpamming":false})";
+    R"("autoClicking":false,"keySpamming":false,"saveError":""})";
 
 namespace {
 
@@ -69,6 +70,7 @@ StatusFields gatherStatus() {
     f.panelHover = s.panelHover;
     f.autoClicking = s.autoClicking;
     f.keySpamming = s.keySpamming;
+    f.saveError = lastSaveError();
     return f;
 }
 
@@ -81,7 +83,7 @@ std::string statusReportJson(const StatusFields& f) {
            ",\"hkKeySpam\":" + quoted(f.hkKeySpam) + ",\"keySpamTarget\":" + quoted(f.keySpamTarget) +
            ",\"reassigning\":" + quoted(f.reassigning) + ",\"panelHover\":" + truth(f.panelHover) +
            ",\"autoClicking\":" + truth(f.autoClicking) + ",\"keySpamming\":" + truth(f.keySpamming) +
-           "}";
+           ",\"saveError\":" + jsonString(f.saveError) + "}";
 }
 
 // The process table is the UI thread's own, and the names and flags are

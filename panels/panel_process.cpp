@@ -4,8 +4,6 @@
 // files the main process writes. One thread: every call below runs on it.
 #include "panels/panel_process.h"
 
-#include <fstream>
-#include <iterator>
 
 #include "bridge/arguments.h"
 #include "bridge/call_table.h"
@@ -148,12 +146,7 @@ const PageCall kPanelCalls[] = {
     {"closeThisWindow", panelCloseThisWindow},
 };
 
-bool readPage(std::string& html) {
-    std::ifstream in(pageFilePath(), std::ios::binary);
-    if (!in) return false;
-    html.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
+bool readPage(std::string& html) { return platform::readFile(pageFilePath(), html); }
 
 void setUpWindow(const PanelStartValues& start) {
     webview_set_title(panel.webview, ("Varnet (" + start.title + ")").c_str());

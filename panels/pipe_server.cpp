@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/main_process.h"
 #include "app/state.h"
 #include "app/workers.h"
 #include "bridge/page_calls.h"
@@ -18,6 +19,9 @@ const int kMessageCapacity = 512;  // 511 bytes and the terminating NUL
 void setPanelHover(const std::string& argument) { appState().panelHover = argument == "1"; }
 
 void setThemeFromPanel(const std::string& argument) { applyThemeFromPanel(argument); }
+
+// Sent by a second start of the program, which then ends.
+void showMainWindow(const std::string&) { bringMainWindowToFront(); }
 
 // Adapts a page-call handler, whose result a panel never sees.
 template <std::string (*handler)(const std::string&)>
@@ -44,6 +48,7 @@ const PanelCommand kPanelCommands[] = {
     {"deleteEvent", asPageCall<callDeleteEvent>},
     {"updateEventTime", asPageCall<callUpdateEventTime>},
     {"optimizeMacro", asPageCall<callOptimizeMacro>},
+    {"showMainWindow", showMainWindow},
 };
 
 const PanelCommand* findPanelCommand(const char* name, size_t length) {

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct ChildProcess;  // a pop-out panel process; declared in app/state.h too
 struct InputEvent;    // capture/input_event.h
@@ -68,12 +69,34 @@ std::string executablePath();
 std::string executableDir();   // the folder of the running executable
 std::string dataDir();         // per-user folder of the session file
 std::string sideFileDir();     // folder of appsettings, theme, status, event side files
+// Paths are UTF-8 text everywhere; the Windows backend converts them for its
+// wide-character calls.
 bool createDirectory(const std::string& path);
 bool pathExists(const std::string& path);
+// Moves a file, never over an existing one (false then).
 bool moveFile(const std::string& from, const std::string& to);
+// The whole content of a file; false when it cannot be opened or read.
+bool readFile(const std::string& path, std::string& bytes);
+// Creates or truncates the file and writes bytes; no flush to disk.
+bool writeFile(const std::string& path, const std::string& bytes);
 // Writes a temporary file beside path, flushes it to disk and renames it over
 // path, so a crash or power loss leaves either the old or the new file whole.
-bool replaceFileDurably(const std::string& path, const std::string& bytes);
+// The temporary file is path + ".tmp" + process id + "-" + a number, created
+// exclusively so that a name planted in the folder is never written through.
+// On failure, failure (when given) says which step failed and why.
+bool replaceFileDurably(const std::string& path, const std::string& bytes,
+                        std::string* failure = nullptr);
+// The names of the plain files in a folder (no "." or "..").
+std::vector<std::string> filesInFolder(const std::string& folder);
+bool removeFile(const std::string& path);
+// Whether a process with this id runs now; true when that cannot be told.
+bool processRunning(uint64_t processId);
+
+// Takes this user session's one-main-process lock for the life of the process
+// (a lock file beside the command socket, or a named mutex); false when
+// another main process holds it. A lock that cannot be set up at all does not
+// stop the program: true then.
+bool claimMainInstance();
 
 // Start-at-logon registration of the quoted executable path; silent on failure.
 void setLaunchOnStartup(bool enable);
@@ -118,6 +141,7 @@ void forceForeground(void* window);
 void showMaximized(void* window);
 void showMinimized(void* window);
 void restoreIfMaximized(void* window);
+void restoreIfMinimized(void* window);
 // The normal (restored) outer rectangle and whether the window is maximized.
 bool windowNormalPlacement(void* window, ScreenRect& rect, bool& maximized);
 // Calls onPlacementSettled when a move or resize of the window has ended and

@@ -1,13 +1,12 @@
 // appsettings.txt: ten "key=value" lines of window placement and preferences.
 #include "store/app_settings.h"
 
-#include <fstream>
-
 #include "app/state.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "platform/platform.h"
 #include "store/data_dir.h"
+#include "store/save_outcome.h"
 
 namespace {
 
@@ -53,12 +52,16 @@ void applySettingsFileLine(const std::string& line) {
 }  // namespace
 
 void readAppSettings() {
-    std::ifstream in(settingsPath(), std::ios::binary);
-    if (!in) return;
-    std::string line;
-    while (std::getline(in, line)) {
+    std::string text;
+    if (!readWholeFile(settingsPath(), text)) return;
+    size_t position = 0;
+    while (position < text.size()) {
+        size_t end = text.find('\n', position);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(position, end - position);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         applySettingsFileLine(line);
+        position = end + 1;
     }
 }
 
@@ -76,7 +79,9 @@ void writeAppSettings() {
     text += "windowHeight=" + std::to_string(a.windowHeight.load()) + "\r\n";
     text += std::string("windowMaximized=") + bit(a.windowMaximized) + "\r\n";
     // Rewritten at every move: a crash mid-write must not cost the preferences.
-    platform::replaceFileDurably(settingsPath(), text);
+    std::string failure;
+    platform::replaceFileDurably(settingsPath(), text, &failure);
+    noteSaveOutcome(SavedFile::AppSettings, settingsPath(), failure);
 }
 
 void saveWindowPlacement(void* window) {

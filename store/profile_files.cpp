@@ -1,21 +1,11 @@
 #include "store/profile_files.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "bridge/page_calls.h"
 #include "platform/platform.h"
 #include "store/data_dir.h"
 #include "store/session_file.h"
 
 namespace {
-
-bool readFileText(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
 
 bool nextLine(const std::string& text, size_t& position, std::string& line) {
     if (position >= text.size()) return false;
@@ -78,7 +68,7 @@ bool exportProfileToFile(const Profile& profile, const std::string& path) {
 
 bool importProfileFromFile(const std::string& path) {
     std::string text;
-    if (!readFileText(path, text)) return false;
+    if (!readWholeFile(path, text)) return false;
     size_t position = 0;
     std::string name;
     if (!nextLine(text, position, name) || name.empty()) return false;

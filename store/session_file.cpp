@@ -6,11 +6,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
-#include <iterator>
 
 #include "bridge/arguments.h"
 #include "platform/platform.h"
+#include "store/data_dir.h"
+#include "store/save_outcome.h"
 
 namespace {
 
@@ -80,7 +80,8 @@ bool takeSnapshot(SessionSnapshot& snapshot, int attempts) {
 // One writer at a time; a snapshot older than the one on disk is dropped. A
 // writer that waited too long writes anyway when told to: the rename keeps
 // the file whole even then.
-void writeSnapshotText(const std::string& text, uint64_t sequence, int waitMs, bool writeAfterWait) {
+void writeSnapshotText(const std::string& text, uint64_t sequence, int waitMs, bool writeAfterWait,
+                       std::string* failure) {
     bool owner = false;
     for (int waited = 0;; ++waited) {
         bool expected = false;
@@ -93,25 +94,32 @@ void writeSnapshotText(const std::string& text, uint64_t sequence, int waitMs, b
     }
     if (!owner && !writeAfterWait) return;
     if (writtenSequence.load() < sequence) {
-        if (platform::replaceFileDurably(appState().sessionPath, text)) {
+        if (platform::replaceFileDurably(appState().sessionPath, text, failure)) {
             uint64_t seen = writtenSequence.load();
             while (seen < sequence && !writtenSequence.compare_exchange_weak(seen, sequence)) {
             }
+            if (failure) failure->clear();
         }
     }
     if (owner) fileBusy = false;
 }
 
-void save(int lockAttempts, int waitMs, bool writeAfterWait) {
-    if (appState().sessionPath.empty()) return;
+// Returns why the write failed, "" when it succeeded or was not tried. With
+// report, the outcome is also noted for the page (never from a crash).
+std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report) {
+    if (appState().sessionPath.empty()) return "";
     const std::string settings = formatSettingsLine();
     SessionSnapshot snapshot;
-    if (!takeSnapshot(snapshot, lockAttempts)) return;
+    if (!takeSnapshot(snapshot, lockAttempts)) return "";
     // The list is never empty once start-up has run; an empty one means the
     // load has not finished, and writing it would wipe the user's profiles.
-    if (snapshot.profiles.empty()) return;
+    if (snapshot.profiles.empty()) return "";
     const std::string text = formatSession(settings, snapshot.current, snapshot.profiles);
-    writeSnapshotText(text, snapshot.sequence, waitMs, writeAfterWait);
+    std::string failure = "not written";
+    writeSnapshotText(text, snapshot.sequence, waitMs, writeAfterWait, report ? &failure : nullptr);
+    if (failure == "not written") return "";  // a newer snapshot got there first
+    if (report) noteSaveOutcome(SavedFile::Session, appState().sessionPath, failure);
+    return failure;
 }
 
 bool startsWith(const std::string& line, const char* keyword, size_t length) {
@@ -127,20 +135,6 @@ bool nextLine(const std::string& text, size_t& position, std::string& line) {
     if (length > 0 && text[position + length - 1] == '\r') --length;
     line.assign(text, position, length);
     position = end + 1;
-    return true;
-}
-
-bool readWholeFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size > 0) {
-        text.resize(size_t(size));
-        in.read(text.data(), size);
-        text.resize(size_t(in.gcount()));
-    }
     return true;
 }
 
@@ -213,15 +207,25 @@ std::string formatSession(const std::string& settingsLine, int32_t current,
 
 int64_t lastSaveLockHoldNanoseconds() { return lastHoldNanoseconds; }
 
-void saveSession() { save(1, 2000, false); }
+void saveSession() { save(1, 2000, false, true); }
 
-void saveSessionAtExit() { save(200, 30000, true); }
+std::string saveSessionAtExit() { return save(200, 30000, true, true); }
 
-void saveSessionAfterCrash() { save(1, 1000, true); }
+void saveSessionAfterCrash() { save(1, 1000, true, false); }
 
-bool loadSession() {
+bool loadSession() { return loadSessionFile() == SessionLoad::Loaded; }
+
+SessionLoad loadSessionFile() {
     std::string text;
-    if (!readWholeFile(appState().sessionPath, text)) return false;
+    if (!readWholeFile(appState().sessionPath, text)) {
+        return platform::pathExists(appState().sessionPath) ? SessionLoad::Unreadable
+                                                            : SessionLoad::Missing;
+    }
+    if (text.empty()) return SessionLoad::Empty;
+    return loadSessionText(text) ? SessionLoad::Loaded : SessionLoad::Unreadable;
+}
+
+bool loadSessionText(const std::string& text) {
     size_t position = 0;
     std::string first;
     if (!nextLine(text, position, first) || !startsWith(first, "SETTINGS:", 9)) return false;

@@ -20,12 +20,23 @@ bool parseEventLine(const std::string& line, MacroEvent& event, bool deltaOption
 void saveSession();
 // The save at the end of the run: a lock that a hook holds for a moment, or a
 // periodic save still writing, does not make it lose the last changes.
-void saveSessionAtExit();
+// Returns why it failed, "" when it did not.
+std::string saveSessionAtExit();
 // The save a crash handler tries once: it never waits on the lock, and writes
 // even when a save of the crashing thread never finished.
 void saveSessionAfterCrash();
 // Reads sessionPath; true when at least one profile was read and installed.
 bool loadSession();
+enum class SessionLoad {
+    Loaded,      // at least one profile read and installed
+    Missing,     // no file
+    Empty,       // a file of no bytes
+    Unreadable,  // a file that cannot be read or holds no session
+};
+SessionLoad loadSessionFile();
+// Loads a session from its text (a byte-order mark already dropped); true
+// when at least one profile was read and installed.
+bool loadSessionText(const std::string& text);
 
 // How long the last save held profilesLock to copy the profiles; for the
 // benchmark.

@@ -3,7 +3,9 @@
 #include "app/state.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
+#include "platform/platform.h"
 #include "store/data_dir.h"
+#include "store/save_outcome.h"
 
 std::string readThemeFile() {
     std::string line;
@@ -11,8 +13,11 @@ std::string readThemeFile() {
     return line;
 }
 
+// Replaced whole, so a panel reading it never sees half a name.
 void writeThemeFile() {
-    writeWholeFile(sideFilePath("theme.txt"), currentTheme());
+    std::string failure;
+    platform::replaceFileDurably(sideFilePath("theme.txt"), currentTheme(), &failure);
+    noteSaveOutcome(SavedFile::Theme, sideFilePath("theme.txt"), failure);
 }
 
 void applyThemeFromPanel(const std::string& name) {

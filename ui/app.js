@@ -17,6 +17,7 @@ const DEFAULT_SETTINGS = {
 const DEFAULT_STATUS = {
   state: 'Idle', count: 0, restore: [], hkRec: '', hkPlay: '', hkAuto: '', hkKeySpam: '',
   keySpamTarget: '', reassigning: '', panelHover: false, autoClicking: false, keySpamming: false,
+  saveError: '',
 };
 const DEFAULT_APP_SETTINGS = {
   alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
@@ -334,6 +335,7 @@ function applyStatus(raw) {
 
   if (st.count !== before.count || model.fetchedCount < 0) showEventCount(st.count);
   updateProfileLock();
+  showSaveError(st.saveError);
 }
 
 // Key names, with the one being reassigned shown as waiting for its key.
@@ -1067,6 +1069,55 @@ function confirmAction(title, text, okText) {
   });
 }
 
+// ---------------------------------------------------------------- notices
+
+// What the program has to tell the user above the panels: the failure of
+// the last save, shown until a save succeeds again, and start-up notices
+// (an unreadable session kept aside), shown until dismissed.
+function noticeElement(id, text, dismissible) {
+  const notice = document.createElement('div');
+  notice.className = 'notice';
+  notice.id = id;
+  const message = document.createElement('p');
+  message.className = 'notice-text';
+  message.textContent = text;
+  notice.append(message);
+  if (dismissible) {
+    const close = document.createElement('button');
+    close.type = 'button';
+    close.className = 'btn btn-ghost notice-dismiss';
+    close.textContent = 'Dismiss';
+    close.addEventListener('click', () => notice.remove());
+    notice.append(close);
+  }
+  return notice;
+}
+
+function showSaveError(text) {
+  const shown = $('save-error');
+  if (!text) {
+    if (shown) shown.remove();
+    return;
+  }
+  if (shown) {
+    setText(shown.querySelector('.notice-text'), text);
+    return;
+  }
+  const notice = noticeElement('save-error', text, false);
+  notice.classList.add('notice-warning');
+  $('notices').prepend(notice);
+  announce(text);
+}
+
+async function readNotices() {
+  if (!has('getNotices')) return;
+  const list = await call('getNotices');
+  if (!Array.isArray(list)) return;
+  list.forEach((text, i) => {
+    if (typeof text === 'string' && text) $('notices').append(noticeElement('notice-' + i, text, true));
+  });
+}
+
 // ---------------------------------------------------------------- start-up
 
 function wireRunButtons() {
@@ -1090,6 +1141,7 @@ async function start() {
     await readProfiles();
     if (has('getTrackerStatus')) applyStatus(await call('getTrackerStatus'));
     await fetchEvents();
+    await readNotices();
   } finally {
     reveal();
     if (inPanel) {

@@ -4,6 +4,7 @@
 // user can drive the program through it.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -190,6 +191,27 @@ void ipcCloseConnection(IpcConnection* connection) {
     if (!connection) return;
     close(connection->fd);
     delete connection;
+}
+
+// The kernel drops a flock with the process, so a run that crashed never
+// keeps the next one out. A lock file that is not ours (planted in /tmp by
+// someone else) is not trusted: the program then runs without the lock.
+bool claimMainInstance() {
+    const std::string path = socketPath() + ".lock";
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return true;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != getuid()) {
+        close(fd);
+        return true;
+    }
+    int result;
+    do {
+        result = flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) return true;  // held until the process ends; fd stays open
+    close(fd);
+    return errno != EWOULDBLOCK;
 }
 
 bool ipcSendMessage(const std::string& message) {

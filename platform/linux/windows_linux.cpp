@@ -369,6 +369,10 @@ void restoreIfMaximized(void* window) {
         gtk_window_unmaximize(GTK_WINDOW(window));
 }
 
+void restoreIfMinimized(void* window) {
+    if (window && GTK_IS_WINDOW(window)) gtk_window_unminimize(GTK_WINDOW(window));
+}
+
 bool windowNormalPlacement(void* window, ScreenRect& rect, bool& maximized) {
     if (!window || !GTK_IS_WINDOW(window)) return false;
     PlacementWatch* watch = watchOf(window);

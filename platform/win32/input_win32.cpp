@@ -86,9 +86,9 @@ std::string keyDisplayName(int32_t code) {
     }
     LONG lParam = LONG(MapVirtualKeyW(UINT(code), MAPVK_VK_TO_VSC) << 16);
     if (win32::isExtendedKey(uint32_t(code))) lParam |= 1 << 24;
-    char buffer[128];
-    int length = GetKeyNameTextA(lParam, buffer, sizeof buffer);
-    if (length > 0) return std::string(buffer);
+    wchar_t buffer[128];
+    int length = GetKeyNameTextW(lParam, buffer, 128);
+    if (length > 0) return win32::narrow(std::wstring(buffer, size_t(length)));
     return "Key[" + std::to_string(code) + "]";
 }
 

@@ -12,14 +12,13 @@ struct ChildProcess {
 namespace platform {
 
 ChildProcess* spawnPanelProcess(const std::string& argument) {
-    std::string path = win32::modulePath();
+    std::wstring path = win32::modulePathW();
     if (path.empty()) return nullptr;
-    std::string commandLine = "\"" + path + "\" --child " + argument;
-    static_assert(sizeof(STARTUPINFOA) == 104);
-    STARTUPINFOA startup{};
+    std::wstring commandLine = L"\"" + path + L"\" --child " + win32::widen(argument);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &info))
         return nullptr;
     CloseHandle(info.hThread);

@@ -1,5 +1,6 @@
 // Start at logon: the value "Varnet" under the current user's Run key holds
-// the quoted path of the running executable. Failures stay silent.
+// the quoted path of the running executable, written as UTF-16 so that any
+// folder name survives. Failures stay silent.
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -9,15 +10,15 @@ namespace platform {
 
 void setLaunchOnStartup(bool enable) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
                       KEY_SET_VALUE, &key) != ERROR_SUCCESS)
         return;
     if (enable) {
-        std::string quoted = "\"" + win32::modulePath() + "\"";
-        RegSetValueExA(key, "Varnet", 0, REG_SZ, reinterpret_cast<const BYTE*>(quoted.c_str()),
-                       DWORD(quoted.size() + 1));
+        std::wstring quoted = L"\"" + win32::modulePathW() + L"\"";
+        RegSetValueExW(key, L"Varnet", 0, REG_SZ, reinterpret_cast<const BYTE*>(quoted.c_str()),
+                       DWORD((quoted.size() + 1) * sizeof(wchar_t)));
     } else {
-        RegDeleteValueA(key, "Varnet");
+        RegDeleteValueW(key, L"Varnet");
     }
     RegCloseKey(key);
 }

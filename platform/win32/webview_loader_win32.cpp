@@ -8,6 +8,7 @@
 
 #include "bridge/webview_api.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_backend.h"
 
 namespace {
 
@@ -37,10 +38,7 @@ struct WebviewFunctions {
 WebviewFunctions loaded{};
 
 std::wstring executableFolderW() {
-    wchar_t buffer[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return L".";
-    std::wstring path(buffer, length);
+    std::wstring path = platform::win32::modulePathW();
     size_t cut = path.find_last_of(L"\\/");
     return cut == std::wstring::npos ? L"." : path.substr(0, cut);
 }

@@ -38,7 +38,13 @@ bool rawMotionEvent(const RAWINPUT& input, int64_t counter, InputEvent& event);
 
 // ---- Shared helpers ----------------------------------------------------------------
 
-// GetModuleFileNameA of the running executable, "" on failure.
+// UTF-8 inside the program, UTF-16 at the system's wide-character calls.
+std::wstring widen(const std::string& text);
+std::string narrow(const std::wstring& wide);
+// The system's text for an error code, in UTF-8.
+std::string errorText(DWORD code);
+// The running executable's path (GetModuleFileNameW), "" on failure.
+std::wstring modulePathW();
 std::string modulePath();
 std::string folderOf(const std::string& path);
 void forceForegroundWindow(HWND window);

@@ -100,6 +100,10 @@ void showMaximized(void* window) {
     if (window) ShowWindow(asWindow(window), SW_SHOWMAXIMIZED);
 }
 
+void restoreIfMinimized(void* window) {
+    if (window && IsIconic(asWindow(window))) ShowWindow(asWindow(window), SW_RESTORE);
+}
+
 void showMinimized(void* window) {
     if (window) ShowWindow(asWindow(window), SW_MINIMIZE);
 }

@@ -1,9 +1,13 @@
 // Fake backend: process, time, places and files.
 #include <atomic>
+#include <cerrno>
+#include <system_error>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "platform/platform.h"
@@ -27,6 +31,13 @@ int64_t realNow() {
 namespace fake {
 
 bool launchOnStartupRegistered() { return launchRegistered; }
+
+uint64_t processId() { return 4242; }
+
+std::set<uint64_t>& runningProcesses() {
+    static std::set<uint64_t> running{processId()};
+    return running;
+}
 
 void useManualClock(bool manual) { manualClock = manual; }
 bool manualClockInUse() { return manualClock; }
@@ -103,18 +114,61 @@ bool pathExists(const std::string& path) {
 
 bool moveFile(const std::string& from, const std::string& to) {
     std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(to, error))) return false;
     std::filesystem::rename(from, to, error);
     return !error;
 }
 
-bool replaceFileDurably(const std::string& path, const std::string& bytes) {
-    std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out.write(bytes.data(), std::streamsize(bytes.size()))) return false;
-    }
-    return moveFile(temporary, path);
+bool readFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
 }
+
+bool writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    return bool(out.write(bytes.data(), std::streamsize(bytes.size())));
+}
+
+// The real backends' steps, on the standard library, so a test sees the same
+// failures for a missing folder or a rename the file system refuses.
+bool replaceFileDurably(const std::string& path, const std::string& bytes, std::string* failure) {
+    static std::atomic<unsigned> sequence{0};
+    const std::string temporary = path + ".tmp" + std::to_string(fake::processId()) + "-" +
+                                  std::to_string(sequence++);
+    if (!writeFile(temporary, bytes)) {
+        if (failure)
+            *failure = "cannot create a temporary file: " + std::generic_category().message(errno);
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        std::filesystem::remove(temporary);
+        if (failure) *failure = "cannot rename the temporary file over it: " + error.message();
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> filesInFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+bool removeFile(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::remove(path, error);
+}
+
+bool processRunning(uint64_t processId) { return fake::runningProcesses().count(processId) != 0; }
+
+bool claimMainInstance() { return true; }
 
 void setLaunchOnStartup(bool enable) { launchRegistered = enable; }
 bool chooseProfileFileToSave(std::string&) { return false; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,11 @@ struct FakeWindow {
 
 // The start-up registration the fake keeps instead of the system's.
 bool launchOnStartupRegistered();
+
+// The fake's own process id (in its temporary file names) and the ids it
+// reports as running; a test adds or removes ids.
+uint64_t processId();
+std::set<uint64_t>& runningProcesses();
 
 // A fresh empty folder under the system's temporary folder.
 std::string makeTempDir();

@@ -48,6 +48,7 @@ void showMinimized(void*) {}
 void restoreIfMaximized(void* window) {
     if (fake::FakeWindow* w = asWindow(window)) w->maximized = false;
 }
+void restoreIfMinimized(void*) {}
 bool windowNormalPlacement(void* window, ScreenRect& rect, bool& maximized) {
     fake::FakeWindow* w = asWindow(window);
     if (!w) return false;

@@ -10,6 +10,7 @@
 //   events: N         start with N recorded events
 //   profiles: [...]   start with these profile names
 //   theme: name       start with this theme (also in the pop-out's theme file)
+//   notices: [...]    start-up notices the program has for the page
 (function () {
   'use strict';
   const options = window.__fakeOptions || {};
@@ -56,6 +57,8 @@
     profiles: (options.profiles || ['Default Tracking Profile']).map((name) => ({ name, settings: null, events: [] })),
     current: 0,
     statusFile: '',
+    saveError: '',                     // why the last save failed; set by a test
+    notices: options.notices || [],    // start-up notices
     eventsFile: '',
     themeFile: '',
   };
@@ -116,7 +119,8 @@
       '],"hkRec":"' + keyName(state.hotkeys.hkRec) + '","hkPlay":"' + keyName(state.hotkeys.hkPlay) +
       '","hkAuto":"' + keyName(state.hotkeys.hkAuto) + '","hkKeySpam":"' + keyName(state.hotkeys.hkKeySpam) +
       '","keySpamTarget":"' + keyName(state.clicker.keySpamTarget) + '","reassigning":"' + state.reassigning +
-      '","panelHover":' + state.panelHover + ',"autoClicking":' + state.autoClicking + ',"keySpamming":' + state.keySpamming + '}';
+      '","panelHover":' + state.panelHover + ',"autoClicking":' + state.autoClicking + ',"keySpamming":' + state.keySpamming +
+      ',"saveError":' + JSON.stringify(state.saveError) + '}';
   }
   function describe(ev) {
     switch (ev.kind) {
@@ -215,6 +219,7 @@
       return text;
     },
     getMacroEvents() { const text = eventsText(); state.eventsFile = text; return text; },
+    getNotices() { return JSON.stringify(state.notices); },
     deleteEvent(arg) {
       const id = toInt(strip(arg));
       const events = currentProfile().events;
@@ -292,7 +297,7 @@
   const panelHandlers = {
     getSharedTheme() { return '"' + (state.themeFile || 'modern-blue') + '"'; },
     getTrackerStatus() {
-      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false}';
+      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":""}';
     },
     getMacroEvents() { return (state.eventsFile === null ? eventsText() : state.eventsFile) || '[]'; },
     beginWindowDrag() { return ''; },

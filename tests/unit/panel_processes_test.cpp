@@ -54,7 +54,8 @@ protected:
 
 const char kDefaultReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"",)"
-    R"("keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false})";
+    R"("keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,)"
+    R"("saveError":""})";
 
 }  // namespace
 

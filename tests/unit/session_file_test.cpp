@@ -134,9 +134,6 @@ TEST_F(SessionFile, SettingsLineRules) {
 }
 
 TEST_F(SessionFile, FilesThatLoadNothing) {
-    useSession("bom.mcr");
-    EXPECT_FALSE(loadSession());
-    EXPECT_EQ(appState().clicker.sms, 100);
     writeBytes(sessionFile(), "SETTINGS:3,0,0,100,0,0,1,10,0,0,0,1,1,1,1,0,1,0,500,119,118,0,117\r\nCURRENT:0\r\n");
     EXPECT_FALSE(loadSession());
     EXPECT_EQ(appState().clicker.sh, 3);  // applied even though no profile came

@@ -1,0 +1,49 @@
+// What the program has to tell the user: a failed save stays on the page
+// until a save succeeds again, and a start-up notice until it is dismissed.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { startBrowser, openPage, waitForCall, clearCalls } from './harness.mjs';
+
+let browser;
+before(async () => { browser = await startBrowser(); });
+after(async () => { await browser.close(); });
+
+const kept = 'Your session file could not be read, so Varnet started with a new default profile. ' +
+  'The file was kept, unchanged, as /home/u/.local/share/Varnet/session.mcr.unreadable-20261207-121500.';
+const failed = 'Could not save /home/u/.local/share/Varnet/session.mcr ' +
+  '(cannot create a temporary file: Read-only file system)';
+
+test('a failed save is shown with its path and reason until the next save succeeds', async () => {
+  const { page, errors } = await openPage(browser);
+  await waitForCall(page, 'getMacroEvents');
+  assert.equal(await page.$('#save-error'), null);
+  await page.evaluate((text) => window.__fake.set({ saveError: text }), failed);
+  await page.waitForSelector('#save-error');
+  assert.equal(await page.textContent('#save-error .notice-text'), failed);
+  assert.equal(await page.$('#save-error button'), null, 'it cannot be dismissed while saves fail');
+  await page.evaluate(() => window.__fake.set({ saveError: '' }));
+  await page.waitForSelector('#save-error', { state: 'detached' });
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('a start-up notice names the kept file and stays until dismissed', async () => {
+  const { page, errors } = await openPage(browser, { notices: [kept] });
+  await page.waitForSelector('#notices .notice');
+  assert.equal(await page.textContent('#notices .notice-text'), kept);
+  await clearCalls(page);
+  await waitForCall(page, 'getTrackerStatus');  // a poll later, it is still there
+  assert.equal(await page.$$eval('#notices .notice', (list) => list.length), 1);
+  await page.click('#notices .notice-dismiss');
+  assert.equal(await page.$('#notices .notice'), null);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('a pop-out window shows the failed save from the status file and has no notices call', async () => {
+  const { page } = await openPage(browser, { panel: true });
+  await page.evaluate((text) => { window.__fake.set({ saveError: text }); window.__fake.writeSideFiles(); }, failed);
+  await page.waitForSelector('#save-error');
+  assert.equal(await page.evaluate(() => typeof window.getNotices), 'undefined');
+  await page.close();
+});

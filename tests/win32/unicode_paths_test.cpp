@@ -1,0 +1,196 @@
+// Folders whose names hold letters outside the ANSI code page, and spaces:
+// the data folder, the executable's folder, an exported profile and the
+// start-up registration all work through them.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_backend.h"
+#include "store/profile_files.h"
+
+namespace {
+
+using platform::win32::narrow;
+using platform::win32::widen;
+
+const char kFolderName[] = "\xD0\x82\xD0\xBE\xD1\x80\xD1\x92\xD0\xB5 \xCE\xA9mega";  // "Ђорђе Ωmega"
+const char kProfileName[] = "\xD0\x9F\xD1\x80\xD0\xBE\xD1\x84\xD0\xB8\xD0\xBB \xCE\xA9";  // "Профил Ω"
+
+std::filesystem::path utf8Path(const std::string& text) { return std::filesystem::path(widen(text)); }
+
+std::string readAll(const std::string& path) {
+    std::string bytes;
+    return platform::readFile(path, bytes) ? bytes : "<unreadable>";
+}
+
+struct BoxSearch {
+    DWORD processId;
+    HWND box;
+};
+
+BOOL CALLBACK findBoxOfProcess(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<BoxSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[16] = L"";
+    GetClassNameW(window, className, 16);
+    if (owner != search->processId || std::wstring(className) != L"#32770") return TRUE;
+    if (!IsWindowVisible(window) || !GetDlgItem(window, IDOK)) return TRUE;
+    search->box = window;
+    return FALSE;
+}
+
+PROCESS_INFORMATION startProgram(const std::string& program) {
+    std::wstring path = widen(program);
+    std::wstring commandLine = L"\"" + path + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+        ADD_FAILURE() << "cannot start " << program;
+    return process;
+}
+
+// Waits for the program's message box (no web view under Wine).
+HWND waitForMessageBox(const PROCESS_INFORMATION& process) {
+    BoxSearch search{process.dwProcessId, nullptr};
+    ULONGLONG deadline = GetTickCount64() + 40000;
+    while (!search.box && GetTickCount64() < deadline &&
+           WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT)
+        EnumWindows(findBoxOfProcess, reinterpret_cast<LPARAM>(&search));
+    return search.box;
+}
+
+// The exit code once the process has ended (99 when it would not).
+DWORD exitCodeOf(PROCESS_INFORMATION& process) {
+    if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+    DWORD exitCode = 99;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
+}
+
+// Runs the program until its message box, closes the box and returns the
+// exit code.
+DWORD runUntilMessageBoxClosed(const std::string& program) {
+    PROCESS_INFORMATION process = startProgram(program);
+    if (!process.hProcess) return 99;
+    HWND box = waitForMessageBox(process);
+    EXPECT_NE(box, nullptr) << "no message box";
+    if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return exitCodeOf(process);
+}
+
+std::wstring runKeyValue() {
+    wchar_t value[4096] = L"";
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                     L"Varnet", RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return L"";
+    return value;
+}
+
+class UnicodeFolders : public ::testing::Test {
+protected:
+    std::string root;  // UTF-8
+    void SetUp() override {
+        root = narrow((std::filesystem::temp_directory_path() /
+                       ("varnet-unicode-" + std::to_string(GetCurrentProcessId())))
+                          .wstring()) +
+               "\\" + kFolderName;
+        std::filesystem::create_directories(utf8Path(root));
+    }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
+        std::error_code ignored;
+        std::filesystem::remove_all(utf8Path(root).parent_path(), ignored);
+    }
+};
+
+}  // namespace
+
+TEST_F(UnicodeFolders, FilesAndProfilesRoundTrip) {
+    const std::string folder = root + "\\Varnet";
+    ASSERT_TRUE(platform::createDirectory(folder));
+    ASSERT_TRUE(platform::pathExists(folder));
+    const std::string session = folder + "\\session.mcr";
+    std::string failure;
+    ASSERT_TRUE(platform::replaceFileDurably(session, "one", &failure)) << failure;
+    ASSERT_TRUE(platform::replaceFileDurably(session, "two", &failure)) << failure;
+    EXPECT_EQ(readAll(session), "two");
+    EXPECT_EQ(platform::filesInFolder(folder), std::vector<std::string>{"session.mcr"});
+    EXPECT_TRUE(platform::moveFile(session, session + ".kept"));
+    EXPECT_FALSE(platform::pathExists(session));
+
+    Profile profile{kProfileName, "", {}};
+    MacroEvent key;
+    key.kind = KeyStroke;
+    key.vk = 65;
+    key.down = true;
+    profile.events.push_back(key);
+    const std::string exported = root + "\\" + kProfileName + ".mcr";
+    ASSERT_TRUE(exportProfileToFile(profile, exported));
+    ASSERT_TRUE(importProfileFromFile(exported));
+    std::lock_guard<std::mutex> lock(appState().profilesLock);
+    EXPECT_EQ(appState().profiles.back().name, std::string(kProfileName) + " (Imported)");
+    EXPECT_EQ(appState().profiles.back().events.size(), 1u);
+}
+
+// The program, run twice from such a folder with its data in another: it
+// loads and saves the session there, the second run loads what the first
+// saved, and the Run key names its executable exactly.
+TEST_F(UnicodeFolders, ProgramStartsSavesAndStartsAgain) {
+    const std::string bin = root + "\\bin dir";
+    const std::string data = root + "\\data " + kFolderName;
+    std::filesystem::create_directories(utf8Path(bin));
+    std::filesystem::create_directories(utf8Path(data + "\\Varnet"));
+    const std::string program = bin + "\\varnet.exe";
+    const auto built = std::filesystem::path(widen(platform::executableDir())).parent_path();
+    std::filesystem::copy_file(built / "varnet.exe", utf8Path(program));
+    std::filesystem::copy_file(built / "libwebview.dll", utf8Path(bin + "\\libwebview.dll"));
+    ASSERT_TRUE(platform::writeFile(bin + "\\appsettings.txt", "launchOnStartup=1\r\n"));
+    const std::string saved =
+        "SETTINGS:0,0,0,250,0,0,1,10,0,0,0,1,1,1,1,0,1,0,500,119,118,0,117,0,0,0,100,1,10,120,32\r\n"
+        "CURRENT:0\r\n"
+        "PROFILE:" + std::string(kProfileName) + "\r\n"
+        "PROFILESETTINGS:0,0,0,250,0,0,1,10,0,0,0,0,0,0,100,1,10,32\r\n"
+        "3,0.5,0,0,0,65,1,0\r\n";
+    // Written by an editor: a byte-order mark and bare line ends, which only a
+    // load and a save in these folders turn into the program's own text.
+    std::string edited = "\xEF\xBB\xBF";
+    for (char c : saved)
+        if (c != '\r') edited += c;
+    ASSERT_TRUE(platform::writeFile(data + "\\Varnet\\session.mcr", edited));
+    SetEnvironmentVariableW(L"LOCALAPPDATA", widen(data).c_str());
+
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        EXPECT_EQ(runUntilMessageBoxClosed(program), 0u);
+        EXPECT_EQ(readAll(data + "\\Varnet\\session.mcr"), saved);
+        EXPECT_EQ(runKeyValue(), L"\"" + widen(program) + L"\"");
+    }
+    platform::setLaunchOnStartup(false);
+    EXPECT_EQ(runKeyValue(), L"");
+}
+
+// While one main process runs (its box is up), a second start ends at once
+// with 0 and without a box of its own.
+TEST_F(UnicodeFolders, SecondStartEndsWhileTheFirstRuns) {
+    SetEnvironmentVariableW(L"LOCALAPPDATA", widen(root).c_str());
+    const auto built = std::filesystem::path(widen(platform::executableDir())).parent_path();
+    const std::string program = narrow((built / "varnet.exe").wstring());
+    PROCESS_INFORMATION first = startProgram(program);
+    ASSERT_NE(first.hProcess, nullptr);
+    HWND box = waitForMessageBox(first);
+    ASSERT_NE(box, nullptr);
+    PROCESS_INFORMATION second = startProgram(program);
+    EXPECT_EQ(exitCodeOf(second), 0u);
+    EXPECT_EQ(WaitForSingleObject(first.hProcess, 0), DWORD(WAIT_TIMEOUT));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(exitCodeOf(first), 0u);
+}
