@@ -452,8 +452,8 @@ TEST_F(Recording, F7StopsAHostileScrollWithinASecond) {
     ASSERT_GE(wheelPresses().size(), 100u);
     e2e::personTap(person, XK_F7);
     ASSERT_TRUE(waitForState("Idle", 5000));
-    // Quiet: no wheel press for 300 ms.
-    for (size_t seen = 0; seen != wheelPresses().size();) {
+    // Until quiet (no wheel press for 300 ms), or 10 s of a wheel that never stops.
+    for (size_t seen = 0, waited = 0; seen != wheelPresses().size() && waited < 10000; waited += 300) {
         seen = wheelPresses().size();
         pause(300);
     }
