@@ -222,6 +222,10 @@ void saveSessionAfterCrash() { save(1, 1000, true); }
 bool loadSession() {
     std::string text;
     if (!readWholeFile(appState().sessionPath, text)) return false;
+    return loadSessionText(text);
+}
+
+bool loadSessionText(const std::string& text) {
     size_t position = 0;
     std::string first;
     if (!nextLine(text, position, first) || !startsWith(first, "SETTINGS:", 9)) return false;

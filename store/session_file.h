@@ -26,6 +26,8 @@ void saveSessionAtExit();
 void saveSessionAfterCrash();
 // Reads sessionPath; true when at least one profile was read and installed.
 bool loadSession();
+// The same for the text of a session file.
+bool loadSessionText(const std::string& text);
 
 // How long the last save held profilesLock to copy the profiles; for the
 // benchmark.
