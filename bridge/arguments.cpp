@@ -80,7 +80,9 @@ bool parseReal(const std::string& field, Real& out) {
     if (begin < end && (*begin == '+' || *begin == '-')) return false;
     Real value{};
     auto result = std::from_chars(begin, end, value, std::chars_format::general);
-    if (result.ec != std::errc()) return false;
+    // nan and inf read as numbers, but no field of ours can hold one: a time
+    // of nan is no valid JSON, and one of inf never comes due.
+    if (result.ec != std::errc() || !std::isfinite(value)) return false;
     out = negative ? -value : value;
     return true;
 }
@@ -140,16 +142,6 @@ std::string formatFixed6(double value) {
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
     if (result.ec != std::errc()) return "0.000000";
     return std::string(buffer, result.ptr);
-}
-
-std::string escapeQuotesAndBackslashes(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + 2);
-    for (char c : text) {
-        if (c == '"' || c == '\\') out.push_back('\\');
-        out.push_back(c);
-    }
-    return out;
 }
 
 std::string jsonString(const std::string& text) {

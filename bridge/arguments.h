@@ -22,8 +22,10 @@ std::vector<std::string> parseArgumentList(const std::string& text);
 bool parseInt32(const std::string& field, int32_t& out);   // stoi
 bool parseInt64(const std::string& field, int64_t& out);   // stoll
 bool parseUInt32(const std::string& field, uint32_t& out); // stoul: a '-' wraps
-bool parseFloat(const std::string& field, float& out);     // stof
-bool parseDouble(const std::string& field, double& out);   // stod
+// stof and stod, but a value that is not finite (nan, inf, or beyond the
+// type's range) is a bad number too.
+bool parseFloat(const std::string& field, float& out);
+bool parseDouble(const std::string& field, double& out);
 
 // General notation with 6 significant digits (1 -> "1", 1234567 -> "1.23457e+06").
 std::string formatGeneral6(double value);
@@ -32,8 +34,5 @@ std::string formatRoundTrip(double value);
 // Fixed notation with six decimals ("%f").
 std::string formatFixed6(double value);
 
-// Puts a backslash before every '"' and '\\'; bytes >= 0x80 and control
-// characters are copied as they are.
-std::string escapeQuotesAndBackslashes(const std::string& text);
 // A complete JSON string literal for any bytes (control characters as \u00XX).
 std::string jsonString(const std::string& text);

@@ -11,6 +11,11 @@ namespace {
 
 const char* const kSlotNames[] = {"", "rec", "play", "auto", "keyspamhotkey", "keyspamtarget"};
 constexpr int32_t kSlotCount = 6;
+// F8, F7, F6, F9 and the space bar, by slot.
+const int32_t kDefaultBindings[] = {0, 119, 118, 117, 120, 32};
+constexpr int32_t kKeySpamTargetSlot = 5;
+constexpr int32_t kLeftButton = 1;
+constexpr int32_t kEscape = 27;
 
 // The request of the first hotkey bound to the code, in the order record,
 // play, auto-click, key spam; nullptr when none is.
@@ -48,6 +53,31 @@ bool keyboardHotkeyStep(int32_t vk, bool down) {
 bool mouseHotkeyStep(int32_t button, bool down) {
     if (button < 1 || button > 6) return false;
     return hotkeyStep(appState().heldButtons[button], button, down);
+}
+
+std::atomic<int32_t>* bindingOfSlot(int32_t slot) {
+    AppState& s = appState();
+    switch (slot) {
+    case 1: return &s.hotkeys.hkRec;
+    case 2: return &s.hotkeys.hkPlay;
+    case 3: return &s.hotkeys.hkAuto;
+    case 4: return &s.hotkeys.hkKeySpam;
+    case 5: return &s.keySpam.keySpamTarget;
+    default: return nullptr;
+    }
+}
+
+bool bindingAcceptable(int32_t slot, int32_t code) {
+    const bool isMouseButton = code == 1 || code == 2 || code == 4 || code == 5 || code == 6;
+    if (code < 1 || code > 254 || code == kEscape || code == kLeftButton) return false;
+    return slot != kKeySpamTargetSlot || !isMouseButton;
+}
+
+void replaceRefusedBindings() {
+    for (int32_t slot = 1; slot < kSlotCount; ++slot) {
+        std::atomic<int32_t>& binding = *bindingOfSlot(slot);
+        if (!bindingAcceptable(slot, binding)) binding = kDefaultBindings[slot];
+    }
 }
 
 const char* reassignSlotName(int32_t slot) {

@@ -18,9 +18,8 @@ const char kDefaultStatusReport[] =
 
 namespace {
 
-std::string quoted(const std::string& text) {
-    return "\"" + escapeQuotesAndBackslashes(text) + "\"";
-}
+// A panel id comes from the page or a panel and may hold any byte.
+std::string quoted(const std::string& text) { return jsonString(text); }
 
 const char* truth(bool value) { return value ? "true" : "false"; }
 

@@ -4,6 +4,7 @@
 #include "app/state.h"
 #include "app/workers.h"
 #include "bridge/page_calls.h"
+#include "capture/hotkeys.h"
 #include "input/engine_wait.h"
 #include "input/engines.h"
 #include "input/mouse_flags.h"
@@ -11,28 +12,15 @@
 
 namespace {
 
-const int32_t kEscape = 27;
-
-std::atomic<int32_t>* bindingForSlot(int32_t slot) {
-    AppState& s = appState();
-    switch (slot) {
-    case 1: return &s.hotkeys.hkRec;
-    case 2: return &s.hotkeys.hkPlay;
-    case 3: return &s.hotkeys.hkAuto;
-    case 4: return &s.hotkeys.hkKeySpam;
-    case 5: return &s.keySpam.keySpamTarget;
-    default: return nullptr;
-    }
-}
-
 void applyReassignment() {
     AppState& s = appState();
     int32_t slot = s.reassignSlot;
     int32_t key = s.capturedKey;
     if (slot == 0 || key == 0) return;
-    std::atomic<int32_t>* binding = bindingForSlot(slot);
-    // Escape cancels: the binding stays as it was.
-    if (key != kEscape && binding) binding->store(key);
+    std::atomic<int32_t>* binding = bindingOfSlot(slot);
+    // Escape cancels, and a code no binding may hold is refused: either way
+    // the binding stays as it was.
+    if (binding && bindingAcceptable(slot, key)) binding->store(key);
     s.reassignSlot = 0;
     s.capturedKey = 0;
 }

@@ -14,6 +14,7 @@
 namespace {
 
 constexpr double kFinalSpinSeconds = 0.002;
+constexpr int32_t kWheelNotch = 120;
 
 struct PassState {
     int64_t t0 = 0;
@@ -70,6 +71,17 @@ bool namesItsButton(uint32_t flags) {
     return !(action & (mouse_flags::XDown | mouse_flags::XUp)) || sideButtonOf(flags) != 0;
 }
 
+// One record a notch, so that a stop lands between any two of them: a hostile
+// delta would otherwise keep the sender busy long after playback stopped.
+void sendScroll(int32_t delta) {
+    int32_t left = scrollDeltaToSend(delta);
+    while (left != 0 && keepPlaying()) {
+        const int32_t step = left > kWheelNotch ? kWheelNotch : left < -kWheelNotch ? -kWheelNotch : left;
+        platform::sendMouseInput(0, 0, uint32_t(step), mouse_flags::Wheel);
+        left -= step;
+    }
+}
+
 void sendEvent(const MacroEvent& e, PassState& p) {
     switch (e.kind) {
     case AbsMove:
@@ -82,7 +94,7 @@ void sendEvent(const MacroEvent& e, PassState& p) {
         break;
     case MouseButton:
         platform::moveCursorAbsolute(e.x, e.y);
-        if (namesItsButton(e.flags))
+        if (namesItsButton(e.flags) && keepPlaying())
             platform::sendMouseInput(0, 0, sideButtonOf(e.flags), buttonActionOf(e.flags));
         p.glideX = e.x;
         p.glideY = e.y;
@@ -91,7 +103,7 @@ void sendEvent(const MacroEvent& e, PassState& p) {
         platform::sendKeyEvent(uint32_t(e.vk), e.down);
         break;
     case Scroll:
-        platform::sendMouseInput(0, 0, uint32_t(e.delta), mouse_flags::Wheel);
+        sendScroll(e.delta);
         break;
     default:
         break;
@@ -137,10 +149,16 @@ GlidePoint glidePoint(int32_t originX, int32_t originY, int32_t targetX, int32_t
     double u = (elapsed - prevDue) / (due - prevDue);
     if (!(u > 0.0)) u = 0.0;  // also catches NaN
     if (u > 1.0) u = 1.0;
+    // In double throughout: the way between two 32-bit points can be 2^32
+    // long, but every point on it fits in 32 bits again.
     GlidePoint at;
-    at.x = originX + int32_t(std::trunc((double(targetX) - originX) * u));
-    at.y = originY + int32_t(std::trunc((double(targetY) - originY) * u));
+    at.x = int32_t(originX + std::trunc((double(targetX) - originX) * u));
+    at.y = int32_t(originY + std::trunc((double(targetY) - originY) * u));
     return at;
+}
+
+int32_t scrollDeltaToSend(int32_t delta) {
+    return delta > kMaxScrollDelta ? kMaxScrollDelta : delta < -kMaxScrollDelta ? -kMaxScrollDelta : delta;
 }
 
 bool playPass(const std::vector<MacroEvent>& events) {

@@ -21,6 +21,11 @@ struct GlidePoint {
 GlidePoint glidePoint(int32_t originX, int32_t originY, int32_t targetX, int32_t targetY,
                       double elapsed, double prevDue, double due);
 
+// A thousand notches: the most one recorded scroll event may turn the wheel.
+constexpr int32_t kMaxScrollDelta = 120000;
+// The event's delta, capped to kMaxScrollDelta either way.
+int32_t scrollDeltaToSend(int32_t delta);
+
 // Plays one pass of the list from now on; returns false when it was cut
 // short because playing or running cleared.
 bool playPass(const std::vector<MacroEvent>& events);

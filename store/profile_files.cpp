@@ -68,7 +68,10 @@ bool exportProfileToFile(const Profile& profile, const std::string& path) {
 
 bool importProfileFromFile(const std::string& path) {
     std::string text;
-    if (!readWholeFile(path, text)) return false;
+    return readWholeFile(path, text) && importProfileText(text);
+}
+
+bool importProfileText(const std::string& text) {
     size_t position = 0;
     std::string name;
     if (!nextLine(text, position, name) || name.empty()) return false;

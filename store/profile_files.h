@@ -14,3 +14,5 @@ bool exportProfileToFile(const Profile& profile, const std::string& path);
 // Reads path as a new profile, applies its settings line to the live settings
 // and makes it current; false when nothing was imported.
 bool importProfileFromFile(const std::string& path);
+// The same for the text of such a file.
+bool importProfileText(const std::string& text);

@@ -8,6 +8,7 @@
 
 #include "app/state.h"
 #include "bridge/arguments.h"
+#include "capture/hotkeys.h"
 #include "store/session_file.h"
 
 namespace {
@@ -119,6 +120,9 @@ void applySettingsLine(const std::string& text) {
     // An older line of 23 values has no key-spammer group; a bad first group
     // does not hold back a good second one.
     if (fields.size() >= 31) applySecondGroup(fields);
+    // A file may name a binding no person could choose, such as the left
+    // button as a hotkey, which would swallow every click on the desktop.
+    replaceRefusedBindings();
 }
 
 std::string formatProfileSettings() {
@@ -146,8 +150,9 @@ void applyProfileSettings(const std::string& text) {
                                       &c.fixedY, &k.ksh,    &k.ksm,      &k.kss,     &k.ksms,
                                       &k.ksRptMode, &k.ksRptTimes, &k.keySpamTarget};
     for (size_t i = 0; i < 18; ++i) {
-        if (!assignInt(f[i], *fields[i])) return;
+        if (!assignInt(f[i], *fields[i])) break;
     }
+    replaceRefusedBindings();
 }
 
 // One line is built in a local buffer and appended once: a session holds

@@ -30,8 +30,6 @@ std::string callSetTheme(const std::string& args) {
     return "";
 }
 
-// A name holding a backslash would otherwise make the page's call fail; names
-// without one come out exactly as stored.
-std::string callGetSharedTheme(const std::string&) {
-    return "\"" + escapeQuotesAndBackslashes(currentTheme()) + "\"";
-}
+// Escaped fully: a name holding a backslash or a control character would
+// otherwise make the page's call fail; plain names come out as stored.
+std::string callGetSharedTheme(const std::string&) { return jsonString(currentTheme()); }

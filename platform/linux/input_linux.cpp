@@ -143,8 +143,8 @@ void sendButton(Display* display, int logical, bool down) {
     if (physical) XTestFakeButtonEvent(display, physical, down ? True : False, CurrentTime);
 }
 
-void sendClicks(Display* display, int logical, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
+void sendClicks(Display* display, int logical, int64_t count) {
+    for (int64_t i = 0; i < count; ++i) {
         sendButton(display, logical, true);
         sendButton(display, logical, false);
     }
@@ -153,9 +153,10 @@ void sendClicks(Display* display, int logical, int32_t count) {
 // One notch is 120; finer deltas add up until they make a notch, so the
 // total turn is never lost.
 void sendWheel(Display* display, std::atomic<int32_t>& rest, int32_t delta, int away, int toward) {
-    int32_t total = rest.exchange(0) + delta;
-    int32_t notches = total / kWheelNotch;
-    rest.fetch_add(total % kWheelNotch);
+    // 64-bit: a rest near a notch plus a delta near the 32-bit limit must not wrap.
+    const int64_t total = int64_t(rest.exchange(0)) + delta;
+    const int64_t notches = total / kWheelNotch;
+    rest.fetch_add(int32_t(total % kWheelNotch));
     if (notches > 0) sendClicks(display, away, notches);
     if (notches < 0) sendClicks(display, toward, -notches);
 }

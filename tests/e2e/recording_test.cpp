@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -54,6 +55,7 @@ void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 struct RawSeen {
     int type = 0, detail = 0, sourceid = 0;
     int64_t at = 0;
+    Time serverTime = 0;  // ms, stamped by the server: free of the observer's own lag
 };
 
 // An observer of its own: every raw key, button and motion with its source.
@@ -99,7 +101,7 @@ struct RawWatch {
                 if (!XGetEventData(display, &cookie)) continue;
                 auto* raw = static_cast<XIRawEvent*>(cookie.data);
                 std::lock_guard<std::mutex> guard(lock);
-                seen.push_back({cookie.evtype, raw->detail, raw->sourceid, nowNs()});
+                seen.push_back({cookie.evtype, raw->detail, raw->sourceid, nowNs(), raw->time});
                 XFreeEventData(display, &cookie);
             }
         }
@@ -113,6 +115,10 @@ struct RawWatch {
     size_t mark() {
         std::lock_guard<std::mutex> guard(lock);
         return seen.size();
+    }
+    std::vector<RawSeen> all() {
+        std::lock_guard<std::mutex> guard(lock);
+        return seen;
     }
     // Key and button events since the mark that came from the XTest slaves.
     std::vector<RawSeen> syntheticSince(size_t from) {
@@ -424,4 +430,40 @@ TEST_F(Recording, AKeyTheLayoutGainsLaterIsRecordedByItsNewName) {
     const std::string list = e2e::readFile(events());
     EXPECT_EQ(descriptions(list), (std::vector<std::string>{"Keyboard VK: 124 (DOWN)", "Keyboard VK: 124 (UP)"}))
         << list;
+}
+
+TEST_F(Recording, F7StopsAHostileScrollWithinASecond) {
+    // Each event asks for the widest turn a file can hold; together they
+    // would keep the wheel busy for many seconds.
+    std::string session = "SETTINGS:0,0,0,100,0,0,1,10,0,0,0,1,1,1,1,0,1,0,500,119,118,0,117,0,0,0,100,1,10,120,32\r\n"
+                          "CURRENT:0\r\nPROFILE:hostile\r\n";
+    for (int i = 0; i < 200; ++i) session += "4,0,0,0,0,0,0,2147483647\r\n";
+    std::filesystem::create_directories(folders.data + "/Varnet");
+    e2e::writeFile(folders.sessionFile(), session);
+    start(kPollingPage);
+    auto wheelPresses = [this] {
+        std::vector<RawSeen> presses;
+        for (const RawSeen& e : watch.syntheticSince(0))
+            if (e.type == XI_RawButtonPress && e.detail == 4) presses.push_back(e);
+        return presses;
+    };
+    e2e::personTap(person, XK_F7);
+    for (int waited = 0; waited < 20000 && wheelPresses().size() < 100; waited += 5) pause(5);
+    ASSERT_GE(wheelPresses().size(), 100u);
+    e2e::personTap(person, XK_F7);
+    ASSERT_TRUE(waitForState("Idle", 5000));
+    // Until quiet (no wheel press for 300 ms), or 10 s of a wheel that never stops.
+    for (size_t seen = 0, waited = 0; seen != wheelPresses().size() && waited < 10000; waited += 300) {
+        seen = wheelPresses().size();
+        pause(300);
+    }
+    const int f7 = XKeysymToKeycode(focused.display, XK_F7);
+    Time stopPressed = 0;
+    for (const RawSeen& e : watch.all())
+        if (e.type == XI_RawKeyPress && e.detail == f7) stopPressed = e.serverTime;
+    const std::vector<RawSeen> presses = wheelPresses();
+    EXPECT_LT(presses.size(), 200000u);
+    EXPECT_LT(long(presses.back().serverTime) - long(stopPressed), 1000);
+    EXPECT_EQ(e2e::terminateAndWait(pid, 5000), 0);
+    pid = -1;
 }

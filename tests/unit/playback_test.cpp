@@ -106,6 +106,41 @@ TEST(PlaybackMaths, DueTimesScaleBySpeedAndGlideTruncatesTowardZero) {
     EXPECT_EQ(p.y, 300);
     p = glidePoint(100, 100, 200, 300, -1.0, 0.0, 1.0);
     EXPECT_EQ(p.x, 100);
+    // The farthest points a file can hold: every step lies between them.
+    p = glidePoint(INT32_MIN, INT32_MAX, INT32_MAX, INT32_MIN, 0.5, 0.0, 1.0);
+    EXPECT_EQ(p.x, -1);  // -2^31 + trunc(2^31 - 0.5)
+    EXPECT_EQ(p.y, 0);
+    p = glidePoint(INT32_MIN, INT32_MAX, INT32_MAX, INT32_MIN, 1.0, 0.0, 1.0);
+    EXPECT_EQ(p.x, INT32_MAX);
+    EXPECT_EQ(p.y, INT32_MIN);
+}
+
+TEST_F(Playback, AHostileScrollIsCappedSentANotchAtATimeAndStopsBetweenNotches) {
+    MacroEvent wheel;
+    wheel.kind = Scroll;
+    wheel.delta = INT32_MIN;
+    MacroEvent small = wheel;
+    small.delta = 130;
+    play({at(0.0, wheel), at(0.0, small)});
+    ASSERT_TRUE(playsToTheEnd());
+    std::vector<fake::SentInput> sent = fake::sentInputs();
+    ASSERT_EQ(sent.size(), 1002u);
+    int64_t turned = 0;
+    for (size_t i = 0; i < 1000; ++i) turned += int32_t(sent[i].mouseData);
+    EXPECT_EQ(turned, -kMaxScrollDelta);
+    EXPECT_EQ(int32_t(sent[1000].mouseData), 120);
+    EXPECT_EQ(int32_t(sent[1001].mouseData), 10);
+
+    finish();
+    fake::reset();
+    fake::useManualClock(true);
+    fake::onSend([](const fake::SentInput&) {
+        if (fake::sentCount() == 5) appState().playing = false;
+    });
+    wheel.delta = INT32_MAX;
+    play({at(0.0, wheel)});
+    ASSERT_TRUE(playsToTheEnd());
+    EXPECT_EQ(fake::sentCount(), 5u);
 }
 
 TEST_F(Playback, KeysAreSentAtTheirTimesDividedBySpeed) {

@@ -11,6 +11,7 @@
 #include "app/state.h"
 #include "store/data_dir.h"
 #include "tests/fake/fake_platform.h"
+#include "tests/fake/reset_state.h"
 
 inline std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -23,37 +24,6 @@ inline void writeBytes(const std::string& path, const std::string& bytes) {
 
 inline std::string goldenPath(const std::string& name) {
     return std::string(VARNET_TEST_DATA) + "/" + name;
-}
-
-inline void resetAppStateForTest() {
-    AppState& s = appState();
-    {
-        std::lock_guard<std::mutex> lock(s.profilesLock);
-        s.profiles.clear();
-        s.currentProfile = 0;
-    }
-    resetProfileDefaults();
-    resetTrackerDefaults();
-    resetHotkeyDefaults();
-    s.recording = false;
-    s.playing = false;
-    s.autoClicking = false;
-    s.keySpamming = false;
-    AppSettings& a = s.app;
-    a.alwaysOnTop = false;
-    a.launchOnStartup = false;
-    a.startMinimized = false;
-    a.hotkeysEnabled = true;
-    a.disableAnimations = false;
-    a.windowX = 0;
-    a.windowY = 0;
-    a.windowWidth = 420;
-    a.windowHeight = 560;
-    a.windowMaximized = false;
-    a.windowPlacementKnown = false;
-    s.mainWindow = nullptr;
-    s.mainWebview = nullptr;
-    replaceTheme("modern-blue");
 }
 
 class StoreTest : public ::testing::Test {

@@ -1,0 +1,38 @@
+// Puts AppState back to the state of a fresh start, for tests and fuzz
+// targets that run many cases in one process.
+#pragma once
+
+#include <mutex>
+
+#include "app/state.h"
+
+inline void resetAppStateForTest() {
+    AppState& s = appState();
+    {
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        s.profiles.clear();
+        s.currentProfile = 0;
+    }
+    resetProfileDefaults();
+    resetTrackerDefaults();
+    resetHotkeyDefaults();
+    s.recording = false;
+    s.playing = false;
+    s.autoClicking = false;
+    s.keySpamming = false;
+    AppSettings& a = s.app;
+    a.alwaysOnTop = false;
+    a.launchOnStartup = false;
+    a.startMinimized = false;
+    a.hotkeysEnabled = true;
+    a.disableAnimations = false;
+    a.windowX = 0;
+    a.windowY = 0;
+    a.windowWidth = 420;
+    a.windowHeight = 560;
+    a.windowMaximized = false;
+    a.windowPlacementKnown = false;
+    s.mainWindow = nullptr;
+    s.mainWebview = nullptr;
+    replaceTheme("modern-blue");
+}
