@@ -13,7 +13,7 @@
 const char kDefaultStatusReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"",)"
     R"("hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,)"
-    R"("autoClicking":false,"keySpamming":false})";
+    R"("autoClicking":false,"keySpamming":false,"picking":false})";
 
 namespace {
 
@@ -69,6 +69,7 @@ StatusFields gatherStatus() {
     f.panelHover = s.panelHover;
     f.autoClicking = s.autoClicking;
     f.keySpamming = s.keySpamming;
+    f.picking = s.pickingLocation;
     return f;
 }
 
@@ -81,7 +82,7 @@ std::string statusReportJson(const StatusFields& f) {
            ",\"hkKeySpam\":" + quoted(f.hkKeySpam) + ",\"keySpamTarget\":" + quoted(f.keySpamTarget) +
            ",\"reassigning\":" + quoted(f.reassigning) + ",\"panelHover\":" + truth(f.panelHover) +
            ",\"autoClicking\":" + truth(f.autoClicking) + ",\"keySpamming\":" + truth(f.keySpamming) +
-           "}";
+           ",\"picking\":" + truth(f.picking) + "}";
 }
 
 // The process table is the UI thread's own, and the names and flags are

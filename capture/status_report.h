@@ -15,6 +15,7 @@ struct StatusFields {
     std::string hkRec, hkPlay, hkAuto, hkKeySpam, keySpamTarget;  // display names
     std::string reassigning;
     bool panelHover = false, autoClicking = false, keySpamming = false;
+    bool picking = false;  // a pick of the fixed point is pending
 };
 
 // One line of JSON without spaces, keys in their fixed order. Names are

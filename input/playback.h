@@ -24,3 +24,6 @@ GlidePoint glidePoint(int32_t originX, int32_t originY, int32_t targetX, int32_t
 // Plays one pass of the list from now on; returns false when it was cut
 // short because playing or running cleared.
 bool playPass(const std::vector<MacroEvent>& events);
+// Releases every key and button that playback pressed and has not released
+// (the playback thread does so whenever playback ends). Playback thread only.
+void releaseHeldPlaybackInput();
