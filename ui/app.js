@@ -402,12 +402,13 @@ async function poll() {
     const pickAsked = model.pickAsked;
     const reassignAsked = model.reassignAsked;
     const status = await call('getTrackerStatus');
-    if (status && typeof status === 'object') {
+    const fresh = status && typeof status === 'object';
+    if (fresh) {
       if (reassignAsked && status.reassigning === '') noteReassignment(reassignAsked, normaliseStatus(status));
       applyStatus(status);
     }
     await refreshEventsIfStale();
-    await checkPickedLocation(pickAsked && !model.status.picking);
+    await checkPickedLocation(pickAsked && fresh && status.picking === false);
     await pollTheme();
   } finally {
     polling = false;
@@ -1142,10 +1143,10 @@ function showEngineRunning(engine, on) {
 
 // Without its own call (an older program) the toggle serves, asked only
 // while the engine is known to be in the other state.
-async function switchEngine(engine, on) {
+async function switchEngine(engine, on, knownOn) {
   const name = on ? engine.startCall : engine.stopCall;
   if (has(name)) await call(name);
-  else if (model.status[engine.running] !== on) await call(engine.toggleCall);
+  else if (knownOn !== on) await call(engine.toggleCall);
 }
 
 // Refused while a field of the panel is invalid: the engine would run with
@@ -1160,14 +1161,15 @@ async function onStart(engine) {
   }
   // Nothing the engine types or clicks may press a control of this page.
   if (document.activeElement && document.activeElement.blur) document.activeElement.blur();
+  const knownOn = model.status[engine.running];
   model.status[engine.running] = true;
   showEngineRunning(engine, true);
-  await switchEngine(engine, true);
+  await switchEngine(engine, true, knownOn);
   pollSoon();
 }
 
 async function onStop(engine) {
-  await switchEngine(engine, false);
+  await switchEngine(engine, false, model.status[engine.running]);
   pollSoon();
 }
 
