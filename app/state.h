@@ -67,6 +67,8 @@ struct AppSettings {
     std::atomic<bool> windowMaximized{false}, windowPlacementKnown{false};
 };
 
+enum EngineSwitch : int32_t { NoSwitch = 0, SwitchOn = 1, SwitchOff = 2 };
+
 struct ChildProcess;  // a running pop-out panel process (platform-owned)
 namespace platform { struct StopSignal; }
 
@@ -82,6 +84,8 @@ struct AppState {
     std::atomic<bool> autoClicking{false}, keySpamming{false}, recording{false}, playing{false};
     std::atomic<bool> toggleSpammerRequested{false}, toggleKeySpamRequested{false};
     std::atomic<bool> toggleRecordingRequested{false}, togglePlaybackRequested{false};
+    // The page's separate Start and Stop: an EngineSwitch each, applied after the toggles.
+    std::atomic<int32_t> clickerSwitch{0}, keySpamSwitch{0};
     std::atomic<int32_t> clickCount{0}, keySpamCount{0};
     std::atomic<bool> pickingLocation{false};
     std::atomic<int32_t> reassignSlot{0};
@@ -91,6 +95,10 @@ struct AppState {
     std::atomic<int64_t> recordStart{0};
     std::atomic<uint64_t> lastMousePoint{0};  // packPoint(x, y)
     std::atomic<bool> captureReady{false};    // the capture thread has installed its watch
+    // A person's Escape held down: since when (perfCounter), and whether this
+    // hold has stopped everything already.
+    std::atomic<bool> escapeHeld{false}, escapeHoldSpent{false};
+    std::atomic<int64_t> escapeDownAt{0};
 
     // Only the input-capture thread touches these.
     bool heldKeys[256] = {};

@@ -13,6 +13,11 @@ std::string callUpdateKeySpam(const std::string& args);
 std::string callToggleKeySpam(const std::string& args);
 std::string callToggleRecording(const std::string& args);
 std::string callTogglePlayback(const std::string& args);
+// The page's Start and Stop: a Start while running and a Stop while stopped do nothing.
+std::string callStartSpammer(const std::string& args);
+std::string callStopSpammer(const std::string& args);
+std::string callStartKeySpam(const std::string& args);
+std::string callStopKeySpam(const std::string& args);
 
 // Location picking and the main window's size.
 std::string callPickLocation(const std::string& args);

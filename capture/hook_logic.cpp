@@ -9,20 +9,24 @@
 #include "capture/button_flags.h"
 #include "capture/hotkeys.h"
 #include "capture/picking.h"
+#include "platform/platform.h"
 
 namespace {
 
 constexpr int32_t kLeftButton = 1;
 constexpr int32_t kKeySpamTargetSlot = 5;
+constexpr int32_t kEscape = 27;
 
 // Appends to the current profile, unless the event was seen before the
-// recording it would land in started (a stale event of the old one). When
-// movedTo is given, lastMousePoint changes under the same lock as the append.
+// recording it would land in started (a stale event of the old one) or the
+// recording has stopped since the hook looked (what is taken out of a stopped
+// recording under the lock stays out). When movedTo is given, lastMousePoint
+// changes under the same lock as the append.
 void appendEvent(MacroEvent event, int64_t seenAt, const uint64_t* movedTo = nullptr) {
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
     const int64_t start = s.recordStart;
-    if (seenAt < start) return;
+    if (seenAt < start || !s.recording) return;
     if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return;
     const int64_t frequency = s.perfFrequency;
     event.time = frequency > 0 ? double(seenAt - start) / double(frequency) : 0.0;
@@ -90,11 +94,47 @@ bool buttonSwallowed(const InputEvent& event) {
     return s.app.hotkeysEnabled && mouseHotkeyStep(event.code, event.down);
 }
 
+// The first press of a hold starts it (auto-repeats do not restart it); the
+// release ends it and lets the next hold fire again.
+void noteEscape(const InputEvent& event) {
+    AppState& s = appState();
+    if (event.kind != InputEvent::Key || event.code != kEscape) return;
+    if (!event.down) {
+        s.escapeHeld = false;
+        s.escapeHoldSpent = false;
+    } else if (!s.escapeHeld) {
+        s.escapeDownAt = event.counter;
+        s.escapeHeld = true;
+    }
+}
+
 }  // namespace
+
+bool escapeHoldFired(int64_t now) {
+    AppState& s = appState();
+    if (!s.escapeHeld || s.escapeHoldSpent) return false;
+    const int64_t second = s.perfFrequency > 0 ? s.perfFrequency.load() : platform::perfCounterFrequency();
+    if (now - s.escapeDownAt < second) return false;
+    return !s.escapeHoldSpent.exchange(true);
+}
+
+void forgetHeldEscapeFromRecording() {
+    AppState& s = appState();
+    const int64_t frequency = s.perfFrequency;
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return;
+    const double pressedAt = frequency > 0 ? double(s.escapeDownAt - s.recordStart) / double(frequency) : 0.0;
+    std::vector<MacroEvent>& events = s.profiles[size_t(s.currentProfile)].events;
+    std::erase_if(events, [pressedAt](const MacroEvent& e) {
+        return e.kind == KeyStroke && e.vk == kEscape && e.time >= pressedAt;
+    });
+}
 
 bool handleKeyboardInput(const InputEvent& event) {
     AppState& s = appState();
     if (event.injected) return false;
+    noteEscape(event);
+    if (pickKeyStep(event) == PickOutcome::Swallow) return true;
     if (event.down && s.reassignSlot != 0) return captureNewBinding(event.code);
     if (s.app.hotkeysEnabled && keyboardHotkeyStep(event.code, event.down)) return true;
     if (s.recording && s.tracker.tkey && !isHotkeyCode(event.code)) {

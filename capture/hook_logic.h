@@ -10,3 +10,12 @@ bool handleKeyboardInput(const InputEvent& event);
 bool handleMouseInput(const InputEvent& event);
 // Raw relative motion: recorded as RelMove while relative recording is on.
 void handleRawMotion(const InputEvent& event);
+
+// Escape held down by a person for a second stops everything, whatever the
+// hotkeys. The hooks note its press and release; this says, once per hold,
+// whether the hold has lasted long enough at now (a perfCounter value). Asked
+// on a timer, as X11 reports no auto-repeats to wait on.
+bool escapeHoldFired(int64_t now);
+// Takes the person's Escape presses of the hold that fired out of the
+// recording, after the recording has stopped.
+void forgetHeldEscapeFromRecording();

@@ -7,6 +7,7 @@
 namespace {
 
 constexpr int32_t kLeftButton = 1, kRightButton = 2, kMiddleButton = 4;
+constexpr int32_t kEscape = 27;
 
 }  // namespace
 
@@ -26,6 +27,13 @@ PickOutcome pickStep(const InputEvent& event) {
         return PickOutcome::Swallow;
     }
     return PickOutcome::NotHandled;
+}
+
+PickOutcome pickKeyStep(const InputEvent& event) {
+    AppState& s = appState();
+    if (!event.down || event.code != kEscape || !s.pickingLocation) return PickOutcome::NotHandled;
+    s.pickingLocation.exchange(false);
+    return PickOutcome::Swallow;
 }
 
 std::string callPickLocation(const std::string&) {

@@ -9,3 +9,5 @@ enum class PickOutcome { NotHandled, Swallow };
 // injected: a left press takes the point, a right or middle press cancels,
 // both swallowed; side buttons and releases are not the pick's business.
 PickOutcome pickStep(const InputEvent& event);
+// The keyboard's part: a person's Escape press cancels a pending pick, swallowed.
+PickOutcome pickKeyStep(const InputEvent& event);

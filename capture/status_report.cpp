@@ -14,7 +14,7 @@
 const char kDefaultStatusReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"",)"
     R"("hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,)"
-    R"("autoClicking":false,"keySpamming":false,"saveError":""})";
+    R"("autoClicking":false,"keySpamming":false,"saveError":"","picking":false})";
 
 namespace {
 
@@ -70,6 +70,7 @@ StatusFields gatherStatus() {
     f.autoClicking = s.autoClicking;
     f.keySpamming = s.keySpamming;
     f.saveError = lastSaveError();
+    f.picking = s.pickingLocation;
     return f;
 }
 
@@ -82,7 +83,7 @@ std::string statusReportJson(const StatusFields& f) {
            ",\"hkKeySpam\":" + quoted(f.hkKeySpam) + ",\"keySpamTarget\":" + quoted(f.keySpamTarget) +
            ",\"reassigning\":" + quoted(f.reassigning) + ",\"panelHover\":" + truth(f.panelHover) +
            ",\"autoClicking\":" + truth(f.autoClicking) + ",\"keySpamming\":" + truth(f.keySpamming) +
-           ",\"saveError\":" + jsonString(f.saveError) + "}";
+           ",\"saveError\":" + jsonString(f.saveError) + ",\"picking\":" + truth(f.picking) + "}";
 }
 
 // The process table is the UI thread's own, and the names and flags are

@@ -16,6 +16,7 @@ struct StatusFields {
     std::string reassigning;
     bool panelHover = false, autoClicking = false, keySpamming = false;
     std::string saveError;  // why the last failed save failed; "" once saves succeed
+    bool picking = false;   // a pick of the fixed point is pending
 };
 
 // One line of JSON without spaces, keys in their fixed order. Names are

@@ -1,9 +1,11 @@
 // The control thread: the one place where engines are switched on and off,
 // so the hooks and page calls only raise flags and return at once, and the
-// safety releases go out whenever an engine stops.
+// safety releases go out whenever an engine stops. A person's Escape held for
+// a second stops them all here too.
 #include "app/state.h"
 #include "app/workers.h"
 #include "bridge/page_calls.h"
+#include "capture/hook_logic.h"
 #include "capture/hotkeys.h"
 #include "input/engine_wait.h"
 #include "input/engines.h"
@@ -11,6 +13,18 @@
 #include "platform/platform.h"
 
 namespace {
+
+constexpr int32_t kFirstHotkeySlot = 1, kLastHotkeySlot = 4;
+
+// A key can fire one hotkey only: taking the key of another hotkey hands
+// that one the key this slot gives up, so the two swap.
+void giveUpKeyTo(int32_t slot, int32_t key, int32_t replacedKey) {
+    if (slot < kFirstHotkeySlot || slot > kLastHotkeySlot) return;
+    for (int32_t other = kFirstHotkeySlot; other <= kLastHotkeySlot; ++other) {
+        std::atomic<int32_t>* binding = bindingOfSlot(other);
+        if (other != slot && binding->load() == key) binding->store(replacedKey);
+    }
+}
 
 void applyReassignment() {
     AppState& s = appState();
@@ -20,7 +34,7 @@ void applyReassignment() {
     std::atomic<int32_t>* binding = bindingOfSlot(slot);
     // Escape cancels, and a code no binding may hold is refused: either way
     // the binding stays as it was.
-    if (binding && bindingAcceptable(slot, key)) binding->store(key);
+    if (binding && bindingAcceptable(slot, key)) giveUpKeyTo(slot, key, binding->exchange(key));
     s.reassignSlot = 0;
     s.capturedKey = 0;
 }
@@ -33,6 +47,46 @@ bool invert(std::atomic<bool>& flag) {
 }
 
 void releaseMouse(uint32_t flags) { platform::sendMouseInput(0, 0, 0, flags); }
+
+// What a toggle and then a Start or Stop ask of an engine that is now on or off.
+bool wantedState(bool on, std::atomic<bool>& toggle, std::atomic<int32_t>& engineSwitch) {
+    if (toggle.exchange(false)) on = !on;
+    switch (engineSwitch.exchange(NoSwitch)) {
+    case SwitchOn: return true;
+    case SwitchOff: return false;
+    default: return on;
+    }
+}
+
+// Whichever button was in use, none may stay down.
+void switchClicker(bool on) {
+    AppState& s = appState();
+    if (s.autoClicking.exchange(on) == on) return;
+    if (on) {
+        wakeIdleEngines();
+    } else {
+        releaseMouse(mouse_flags::LeftUp);
+        releaseMouse(mouse_flags::RightUp);
+        releaseMouse(mouse_flags::MiddleUp);
+    }
+}
+
+void switchKeySpam(bool on) {
+    AppState& s = appState();
+    if (s.keySpamming.exchange(on) == on) return;
+    if (on) {
+        wakeIdleEngines();
+    } else {
+        platform::sendKeyEvent(uint32_t(s.keySpam.keySpamTarget.load()), false);
+    }
+}
+
+// The playback thread releases whatever its macro still holds; these two go
+// out at once, whatever the thread is doing.
+void releasePlaybackButtons() {
+    releaseMouse(mouse_flags::LeftUp);
+    releaseMouse(mouse_flags::RightUp);
+}
 
 void applyRecordingRequest() {
     AppState& s = appState();
@@ -53,33 +107,28 @@ void applyRecordingRequest() {
 void applyPlaybackRequest() {
     AppState& s = appState();
     if (!s.togglePlaybackRequested.exchange(false) || s.recording) return;
-    if (!invert(s.playing)) {
-        releaseMouse(mouse_flags::LeftUp);
-        releaseMouse(mouse_flags::RightUp);
-    }
+    if (!invert(s.playing)) releasePlaybackButtons();
 }
 
 void applySpammerRequest() {
     AppState& s = appState();
-    if (!s.toggleSpammerRequested.exchange(false)) return;
-    // Whichever button was in use, none may stay down.
-    if (invert(s.autoClicking)) {
-        wakeIdleEngines();
-    } else {
-        releaseMouse(mouse_flags::LeftUp);
-        releaseMouse(mouse_flags::RightUp);
-        releaseMouse(mouse_flags::MiddleUp);
-    }
+    switchClicker(wantedState(s.autoClicking, s.toggleSpammerRequested, s.clickerSwitch));
 }
 
 void applyKeySpamRequest() {
     AppState& s = appState();
-    if (!s.toggleKeySpamRequested.exchange(false)) return;
-    if (invert(s.keySpamming)) {
-        wakeIdleEngines();
-    } else {
-        platform::sendKeyEvent(uint32_t(s.keySpam.keySpamTarget.load()), false);
-    }
+    switchKeySpam(wantedState(s.keySpamming, s.toggleKeySpamRequested, s.keySpamSwitch));
+}
+
+// The way out that always works: after every request of this pass, so a
+// hotkey pressed during the hold does not undo it.
+void applyEscapeHold() {
+    AppState& s = appState();
+    if (!escapeHoldFired(platform::perfCounter())) return;
+    if (s.recording.exchange(false)) forgetHeldEscapeFromRecording();
+    if (s.playing.exchange(false)) releasePlaybackButtons();
+    switchClicker(false);
+    switchKeySpam(false);
 }
 
 }  // namespace
@@ -90,6 +139,7 @@ void controlPass() {
     applyPlaybackRequest();
     applySpammerRequest();
     applyKeySpamRequest();
+    applyEscapeHold();
 }
 
 void controlThread() {
@@ -97,6 +147,9 @@ void controlThread() {
         controlPass();
         platform::sleepMs(10);
     }
+    // An engine still on at shutdown is stopped as any other stop would.
+    switchClicker(false);
+    switchKeySpam(false);
     // The idle engines sleep until told; shutdown must not wait for their check.
     wakeIdleEngines();
 }
@@ -108,5 +161,25 @@ std::string callToggleRecording(const std::string&) {
 
 std::string callTogglePlayback(const std::string&) {
     appState().togglePlaybackRequested = true;
+    return "";
+}
+
+std::string callStartSpammer(const std::string&) {
+    appState().clickerSwitch = SwitchOn;
+    return "";
+}
+
+std::string callStopSpammer(const std::string&) {
+    appState().clickerSwitch = SwitchOff;
+    return "";
+}
+
+std::string callStartKeySpam(const std::string&) {
+    appState().keySpamSwitch = SwitchOn;
+    return "";
+}
+
+std::string callStopKeySpam(const std::string&) {
+    appState().keySpamSwitch = SwitchOff;
     return "";
 }

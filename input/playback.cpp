@@ -4,6 +4,7 @@
 // waiting or sending: a pass works on its own copy of the list.
 #include "input/playback.h"
 
+#include <bitset>
 #include <cmath>
 #include <mutex>
 
@@ -15,6 +16,39 @@ namespace {
 
 constexpr double kFinalSpinSeconds = 0.002;
 constexpr int32_t kWheelNotch = 120;
+
+struct ButtonEdges {
+    uint32_t down, up, side;
+};
+// Every button a macro can press: left, right, middle and the two side buttons.
+constexpr ButtonEdges kButtons[] = {{mouse_flags::LeftDown, mouse_flags::LeftUp, 0},
+                                    {mouse_flags::RightDown, mouse_flags::RightUp, 0},
+                                    {mouse_flags::MiddleDown, mouse_flags::MiddleUp, 0},
+                                    {mouse_flags::XDown, mouse_flags::XUp, 1},
+                                    {mouse_flags::XDown, mouse_flags::XUp, 2}};
+constexpr size_t kButtonCount = sizeof kButtons / sizeof kButtons[0];
+
+// What playback has pressed and not released yet, so that however it ends
+// nothing stays held down. The playback thread's own.
+struct HeldInput {
+    std::bitset<256> keys;
+    std::bitset<kButtonCount> buttons;
+};
+HeldInput held;
+
+void noteKey(int32_t vk, bool down) {
+    if (vk >= 0 && vk < 256) held.keys.set(size_t(vk), down);
+}
+
+void noteButtons(uint32_t flags) {
+    const uint32_t action = buttonActionOf(flags);
+    for (size_t i = 0; i < kButtonCount; ++i) {
+        const ButtonEdges& b = kButtons[i];
+        if (b.side != 0 && b.side != sideButtonOf(flags)) continue;
+        if (action & b.up) held.buttons.reset(i);
+        if (action & b.down) held.buttons.set(i);
+    }
+}
 
 struct PassState {
     int64_t t0 = 0;
@@ -94,13 +128,16 @@ void sendEvent(const MacroEvent& e, PassState& p) {
         break;
     case MouseButton:
         platform::moveCursorAbsolute(e.x, e.y);
-        if (namesItsButton(e.flags) && keepPlaying())
+        if (namesItsButton(e.flags) && keepPlaying()) {
             platform::sendMouseInput(0, 0, sideButtonOf(e.flags), buttonActionOf(e.flags));
+            noteButtons(e.flags);
+        }
         p.glideX = e.x;
         p.glideY = e.y;
         break;
     case KeyStroke:
         platform::sendKeyEvent(uint32_t(e.vk), e.down);
+        noteKey(e.vk, e.down);
         break;
     case Scroll:
         sendScroll(e.delta);
@@ -137,6 +174,14 @@ std::vector<MacroEvent> copyCurrentEvents() {
 }
 
 }  // namespace
+
+void releaseHeldPlaybackInput() {
+    for (size_t vk = 0; vk < held.keys.size(); ++vk)
+        if (held.keys.test(vk)) platform::sendKeyEvent(uint32_t(vk), false);
+    for (size_t i = 0; i < kButtonCount; ++i)
+        if (held.buttons.test(i)) platform::sendMouseInput(0, 0, kButtons[i].side, kButtons[i].up);
+    held = HeldInput{};
+}
 
 double playbackDueSeconds(double time, float speed) {
     const double divisor = double(speed);
@@ -188,10 +233,9 @@ void playbackThread() {
             continue;
         }
         playPass(events);
-        if (s.tracker.tloop && s.playing) {
-            pauseBetweenPasses(s.tracker.tloopMs);
-        } else {
-            s.playing.exchange(false);
-        }
+        if (s.tracker.tloop && s.playing) pauseBetweenPasses(s.tracker.tloopMs);
+        if (!s.tracker.tloop) s.playing.exchange(false);
+        // Stopped, finished or shut down: whatever is still pressed goes up now.
+        if (!keepPlaying()) releaseHeldPlaybackInput();
     }
 }

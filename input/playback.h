@@ -29,3 +29,6 @@ int32_t scrollDeltaToSend(int32_t delta);
 // Plays one pass of the list from now on; returns false when it was cut
 // short because playing or running cleared.
 bool playPass(const std::vector<MacroEvent>& events);
+// Releases every key and button that playback pressed and has not released
+// (the playback thread does so whenever playback ends). Playback thread only.
+void releaseHeldPlaybackInput();

@@ -77,6 +77,10 @@ std::string panelUpdateSpammer(const std::string& a) { return forwardCleaned("up
 std::string panelToggleSpammer(const std::string&) { return forwardBare("toggleSpammer"); }
 std::string panelUpdateKeySpam(const std::string& a) { return forwardCleaned("updateKeySpam", a); }
 std::string panelToggleKeySpam(const std::string&) { return forwardBare("toggleKeySpam"); }
+std::string panelStartSpammer(const std::string&) { return forwardBare("startSpammer"); }
+std::string panelStopSpammer(const std::string&) { return forwardBare("stopSpammer"); }
+std::string panelStartKeySpam(const std::string&) { return forwardBare("startKeySpam"); }
+std::string panelStopKeySpam(const std::string&) { return forwardBare("stopKeySpam"); }
 std::string panelUpdateTracker(const std::string& a) { return forwardCleaned("updateTracker", a); }
 std::string panelSetTheme(const std::string& a) { return forwardCleaned("setTheme", a); }
 std::string panelToggleRecording(const std::string&) { return forwardBare("toggleRecording"); }
@@ -144,6 +148,10 @@ const PageCall kPanelCalls[] = {
     {"resizeWindow", panelResizeWindow},
     {"beginWindowDrag", panelBeginWindowDrag},
     {"closeThisWindow", panelCloseThisWindow},
+    {"startSpammer", panelStartSpammer},
+    {"stopSpammer", panelStopSpammer},
+    {"startKeySpam", panelStartKeySpam},
+    {"stopKeySpam", panelStopKeySpam},
 };
 
 bool readPage(std::string& html) { return platform::readFile(pageFilePath(), html); }

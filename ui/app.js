@@ -1,6 +1,6 @@
 // Varnet's page script. It talks to the program only through the bound
 // calls (global functions returning promises) and never assumes a call
-// exists: a pop-out panel window binds only eighteen of them, and the page
+// exists: a pop-out panel window binds only twenty-two of them, and the page
 // opened straight from disk binds none.
 'use strict';
 
@@ -18,6 +18,7 @@ const DEFAULT_STATUS = {
   state: 'Idle', count: 0, restore: [], hkRec: '', hkPlay: '', hkAuto: '', hkKeySpam: '',
   keySpamTarget: '', reassigning: '', panelHover: false, autoClicking: false, keySpamming: false,
   saveError: '',
+  picking: false,
 };
 const DEFAULT_APP_SETTINGS = {
   alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
@@ -72,6 +73,9 @@ const model = {
   lastFetchAt: 0,
   lastFetchMs: 0,
   pickStartedAt: 0,
+  pickAsked: false,
+  reassignAsked: null,
+  hotkeyNote: '',
   themeChangedAt: 0,
   lastThemePoll: 0,
 };
@@ -314,11 +318,11 @@ function applyStatus(raw) {
   $('app-spamming').hidden = !st.keySpamming;
 
   setRunChip($('clk-state'), st.autoClicking);
-  setRunButton($('clk-toggle'), st.autoClicking, 'Start', 'Stop');
+  showEngineRunning(ENGINES.clicker, st.autoClicking);
   showHotkey('clk-hotkey', st.hkAuto);
 
   setRunChip($('ks-state'), st.keySpamming);
-  setRunButton($('ks-toggle'), st.keySpamming, 'Start', 'Stop');
+  showEngineRunning(ENGINES.keySpam, st.keySpamming);
   showHotkey('ks-hotkey', st.hkKeySpam);
 
   $('rec-state').dataset.state = st.state;
@@ -355,7 +359,34 @@ function showReassigning(slot) {
   }
   setText($('hk-note'), slot !== ''
     ? 'Waiting for a key or mouse button… Esc cancels.'
-    : 'Press Reassign, then the new key or mouse button. Esc cancels.');
+    : model.hotkeyNote || 'Press Reassign, then the new key or mouse button. Esc cancels.');
+}
+
+const HOTKEY_LABELS = { rec: 'Record', play: 'Play', auto: 'Auto click', keyspamhotkey: 'Key spam' };
+
+// A key fires one hotkey only: the program swaps two hotkeys when one takes
+// the other's key, and the note under the list says so. asked holds the slot
+// and the names the page knew when the reassignment began.
+function noteReassignment(asked, st) {
+  if (model.reassignAsked !== asked) return;
+  model.reassignAsked = null;
+  const { slot, before } = asked;
+  if (!(slot in HOTKEY_LABELS)) return;
+  const key = SLOT_KEYCAPS[slot][1];
+  const label = HOTKEY_LABELS[slot];
+  if (st[key] === before[key]) {
+    model.hotkeyNote = label + ' keeps ' + keyName(st[key], 'no key') + '.';
+  } else {
+    model.hotkeyNote = label + ' is now ' + st[key] + '.';
+    for (const other of Object.keys(HOTKEY_LABELS)) {
+      const otherKey = SLOT_KEYCAPS[other][1];
+      if (other !== slot && st[otherKey] !== before[otherKey]) {
+        model.hotkeyNote = st[key] + ' moved from ' + HOTKEY_LABELS[other] + ' to ' + label + '; ' +
+          HOTKEY_LABELS[other] + ' now has ' + keyName(st[otherKey], 'no key') + '.';
+      }
+    }
+  }
+  announce(model.hotkeyNote);
 }
 
 let polling = false;
@@ -368,10 +399,18 @@ async function poll() {
   try {
     // A pop-out window may read the status file half written: such a read
     // gives no object and the last good status stays on screen.
+    // Only a report asked for after the program took the pick or the
+    // reassignment can end it.
+    const pickAsked = model.pickAsked;
+    const reassignAsked = model.reassignAsked;
     const status = await call('getTrackerStatus');
-    if (status && typeof status === 'object') applyStatus(status);
+    const fresh = status && typeof status === 'object';
+    if (fresh) {
+      if (reassignAsked && status.reassigning === '') noteReassignment(reassignAsked, normaliseStatus(status));
+      applyStatus(status);
+    }
     await refreshEventsIfStale();
-    await checkPickedLocation();
+    await checkPickedLocation(pickAsked && fresh && status.picking === false);
     await pollTheme();
   } finally {
     polling = false;
@@ -586,21 +625,28 @@ function wireForm(panelId, send) {
 async function startPick() {
   if (!has('pickLocation')) return;
   model.pickStartedAt = Date.now();
+  model.pickAsked = false;
   model.pickFrom = { x: model.settings.fixedX, y: model.settings.fixedY, mode: model.settings.locMode };
   $('clk-pick-text').textContent = 'Click anywhere…';
   $('clk-pick').setAttribute('aria-pressed', 'true');
+  $('clk-pick-note').hidden = false;
   await call('pickLocation');
+  model.pickAsked = true;
 }
 
 function endPick() {
   model.pickStartedAt = 0;
+  model.pickAsked = false;
   $('clk-pick-text').textContent = 'Pick on screen';
   $('clk-pick').setAttribute('aria-pressed', 'false');
+  $('clk-pick-note').hidden = true;
 }
 
-// The status report does not carry the picked point, so while a pick is
-// pending the point is read from the settings on each poll.
-async function checkPickedLocation() {
+// The status report says whether a pick is pending but not the point, so
+// while one is the point is read from the settings on each poll; ended tells
+// that the program has ended the pick (taken a point, maybe the same one, or
+// cancelled).
+async function checkPickedLocation(ended) {
   if (!model.pickStartedAt || !has('getSettings')) return;
   const raw = await call('getSettings');
   if (raw && typeof raw === 'object') {
@@ -618,7 +664,12 @@ async function checkPickedLocation() {
       return;
     }
   }
-  if (Date.now() - model.pickStartedAt > PICK_TIMEOUT_MS) endPick();
+  if (ended) {
+    endPick();
+    announce('Fixed point unchanged.');
+  } else if (Date.now() - model.pickStartedAt > PICK_TIMEOUT_MS) {
+    endPick();
+  }
 }
 
 // ---------------------------------------------------------------- events
@@ -1018,8 +1069,12 @@ async function onAppSetting(event) {
 async function onReassign(event) {
   const button = event.target.closest('button[data-slot]');
   if (!button) return;
+  model.hotkeyNote = '';
+  model.reassignAsked = null;
   showReassigning(button.dataset.slot);
+  const asked = { slot: button.dataset.slot, before: Object.assign({}, model.status) };
   await call('reassignKey', button.dataset.slot);
+  model.reassignAsked = asked;
   pollSoon();
 }
 
@@ -1120,9 +1175,60 @@ async function readNotices() {
 
 // ---------------------------------------------------------------- start-up
 
+// Start and Stop are two controls, so that the engine's own click or key
+// landing where the user left the pointer or the focus (on Start) can never
+// stop it: Start does nothing while running, Stop only ever stops.
+const ENGINES = {
+  clicker: { start: 'clk-start', stop: 'clk-stop', hint: 'clk-hint', fields: CLICKER_FIELDS,
+    startCall: 'startSpammer', stopCall: 'stopSpammer', toggleCall: 'toggleSpammer', running: 'autoClicking' },
+  keySpam: { start: 'ks-start', stop: 'ks-stop', hint: 'ks-hint', fields: KEYSPAM_FIELDS,
+    startCall: 'startKeySpam', stopCall: 'stopKeySpam', toggleCall: 'toggleKeySpam', running: 'keySpamming' },
+};
+
+function showEngineRunning(engine, on) {
+  $(engine.start).disabled = on;
+  const stop = $(engine.stop);
+  stop.disabled = !on;
+  stop.dataset.on = String(on);
+}
+
+// Without its own call (an older program) the toggle serves, asked only
+// while the engine is known to be in the other state.
+async function switchEngine(engine, on, knownOn) {
+  const name = on ? engine.startCall : engine.stopCall;
+  if (has(name)) await call(name);
+  else if (knownOn !== on) await call(engine.toggleCall);
+}
+
+// Refused while a field of the panel is invalid: the engine would run with
+// the last valid values, not the ones on screen.
+async function onStart(engine) {
+  if (!readFields(engine.fields, engine.hint)) {
+    const hint = $(engine.hint);
+    hint.textContent = 'Not started: ' + hint.textContent;
+    const bad = $(engine.start).closest('.panel').querySelector('[aria-invalid="true"]');
+    if (bad) bad.focus();
+    return;
+  }
+  // Nothing the engine types or clicks may press a control of this page.
+  if (document.activeElement && document.activeElement.blur) document.activeElement.blur();
+  const knownOn = model.status[engine.running];
+  model.status[engine.running] = true;
+  showEngineRunning(engine, true);
+  await switchEngine(engine, true, knownOn);
+  pollSoon();
+}
+
+async function onStop(engine) {
+  await switchEngine(engine, false, model.status[engine.running]);
+  pollSoon();
+}
+
 function wireRunButtons() {
-  $('clk-toggle').addEventListener('click', async () => { await call('toggleSpammer'); pollSoon(); });
-  $('ks-toggle').addEventListener('click', async () => { await call('toggleKeySpam'); pollSoon(); });
+  for (const engine of Object.values(ENGINES)) {
+    $(engine.start).addEventListener('click', () => onStart(engine));
+    $(engine.stop).addEventListener('click', () => onStop(engine));
+  }
   $('rec-toggle').addEventListener('click', async () => { await call('toggleRecording'); pollSoon(); });
   $('play-toggle').addEventListener('click', async () => { await call('togglePlayback'); pollSoon(); });
   $('clk-pick').addEventListener('click', startPick);

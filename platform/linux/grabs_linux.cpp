@@ -8,6 +8,7 @@
 //   not reach the focused window either.
 // - A pick grabs buttons 1 to 3 passively and lets the grab go as soon as
 //   the press has arrived, so the release reaches the window as on Windows.
+//   It grabs Escape too, which cancels it: the hook would swallow that press.
 #include "platform/linux/grabs_linux.h"
 
 #include "app/state.h"
@@ -15,6 +16,7 @@
 namespace {
 
 constexpr unsigned kButtonMask = ButtonPressMask | ButtonReleaseMask;
+constexpr int32_t kEscapeVk = 27;
 
 void addHotkey(GrabWish& wish, int32_t code, const int32_t (&vkOfKeycode)[256]) {
     if (const int button = xButtonForCode(code)) {
@@ -98,7 +100,10 @@ int xButtonForCode(int32_t code) {
 GrabWish grabWishFromState(const int32_t (&vkOfKeycode)[256]) {
     GrabWish wish = standingWish(vkOfKeycode);
     wish.picking = appState().pickingLocation;
-    if (wish.picking) wish.buttons.set(1).set(2).set(3);
+    if (wish.picking) {
+        wish.buttons.set(1).set(2).set(3);
+        addHotkey(wish, kEscapeVk, vkOfKeycode);
+    }
     return wish;
 }
 

@@ -113,19 +113,57 @@ describe('auto clicker', () => {
     await page.close();
   });
 
-  test('start and stop toggle the clicker and show the live state with the hotkey name', async () => {
+  // The engine's own clicks land on Start (the pointer rests there), its
+  // keys on whatever has the focus: neither may stop it.
+  for (const [panel, start, stop, startCall, stopCall, state] of [
+    ['clicker', '#clk-start', '#clk-stop', 'startSpammer', 'stopSpammer', '#clk-state'],
+    ['key spammer', '#ks-start', '#ks-stop', 'startKeySpam', 'stopKeySpam', '#ks-state'],
+  ]) {
+    test(`${panel}: Start only starts and leaves no focus, Stop only stops`, async () => {
+      const { page } = await openPage(browser);
+      await clearCalls(page);
+      await page.click(start);
+      await page.waitForFunction((s) => document.querySelector(s).textContent === 'Running', state);
+      assert.equal(await page.getAttribute(stop, 'data-on'), 'true');
+      assert.ok(await page.isDisabled(start));
+      assert.equal(await page.evaluate(() => document.activeElement === document.body), true);
+      await page.keyboard.press('Space');
+      await page.keyboard.press('Enter');
+      await page.click(start, { force: true });
+      await page.waitForTimeout(300);
+      assert.equal(await page.textContent(state), 'Running');
+      await page.click(stop);
+      await page.waitForSelector(`${stop}[data-on="false"]`);
+      assert.ok(await page.isEnabled(start));
+      const sent = names(await commandCalls(page)).filter((n) => n === startCall || n === stopCall);
+      assert.deepEqual(sent, [startCall, stopCall]);
+      await page.close();
+    });
+  }
+
+  test('Start is refused while a field is invalid, and says why', async () => {
+    for (const [field, start, hint, startCall] of [
+      ['#clk-ms', '#clk-start', '#clk-hint', 'startSpammer'],
+      ['#ks-s', '#ks-start', '#ks-hint', 'startKeySpam'],
+    ]) {
+      const { page } = await openPage(browser);
+      await typeInto(page, field, 'abc');
+      await clearCalls(page);
+      await page.click(start);
+      assert.match(await page.textContent(hint), /^Not started: .*whole number/);
+      assert.equal(await page.evaluate(() => '#' + document.activeElement.id), field);
+      assert.ok(!names(await commandCalls(page)).includes(startCall));
+      await page.close();
+    }
+  });
+
+  test('the hotkey still toggles, and Start and Stop follow the live state with the hotkey name', async () => {
     const { page } = await openPage(browser);
-    await clearCalls(page);
-    await page.click('#clk-toggle');
-    await page.waitForSelector('#clk-toggle[data-on="true"]');
-    assert.equal(await page.textContent('#clk-state'), 'Running');
-    assert.equal(await page.textContent('#clk-toggle .run-label'), 'Stop');
+    await page.evaluate(() => window.__fake.set({ autoClicking: true }));
+    await page.waitForSelector('#clk-stop[data-on="true"]');
+    assert.ok(await page.isDisabled('#clk-start'));
     assert.equal(await page.textContent('#clk-hotkey'), 'F6');
-    const list = names(await calls(page));
-    assert.ok(list.indexOf('getTrackerStatus', list.indexOf('toggleSpammer')) > 0);
-    await page.click('#clk-toggle');
-    await page.waitForSelector('#clk-toggle[data-on="false"]');
-    assert.equal(names(await commandCalls(page)).filter((n) => n === 'toggleSpammer').length, 2);
+    assert.match(await page.textContent('#clicker-panel .escape-note'), /Hold Esc for a second to stop everything/);
     await page.close();
   });
 
@@ -134,10 +172,29 @@ describe('auto clicker', () => {
     await page.click('#clk-pick');
     await waitForCall(page, 'pickLocation');
     assert.equal(await page.textContent('#clk-pick-text'), 'Click anywhere…');
+    assert.match(await page.textContent('#clk-pick-note'), /Esc or a right-click cancels/);
     await page.evaluate(() => window.__fake.clickScreen(640, 480));
     await page.waitForFunction(() => document.getElementById('clk-point').textContent === 'X 640 · Y 480');
     assert.ok(await page.isChecked('input[name="clk-loc"][value="1"]'));
     assert.equal(await page.textContent('#clk-pick-text'), 'Pick on screen');
+    assert.ok(await page.isHidden('#clk-pick-note'));
+    await page.close();
+  });
+
+  test('a pick that ends without a new point (Esc, or the same point) ends on the page within a poll', async () => {
+    const { page } = await openPage(browser);
+    await page.check('input[name="clk-loc"][value="1"]');
+    await page.waitForFunction(() => window.__fake.state.clicker.locMode === 1);
+    for (const end of [() => window.__fake.pressKey(27), () => window.__fake.clickScreen(0, 0)]) {
+      await page.click('#clk-pick');
+      await waitForCall(page, 'pickLocation');
+      await page.waitForFunction(() => window.__fake.state.pickingLocation);
+      await page.evaluate(end);
+      const ended = Date.now();
+      await page.waitForFunction(() => document.getElementById('clk-pick-text').textContent === 'Pick on screen');
+      assert.ok(Date.now() - ended < 1000, `ended after ${Date.now() - ended} ms`);
+      await clearCalls(page);
+    }
     await page.close();
   });
 });
@@ -160,9 +217,8 @@ describe('key spammer', () => {
     await page.waitForFunction(() => document.getElementById('ks-target').textContent === 'A');
     assert.equal(await page.textContent('#ks-settarget'), 'Press a key to set');
 
-    await page.click('#ks-toggle');
-    await page.waitForSelector('#ks-toggle[data-on="true"]');
-    assert.equal(await page.textContent('#ks-state'), 'Running');
+    await page.click('#ks-start');
+    await page.waitForFunction(() => document.getElementById('ks-state').textContent === 'Running');
     assert.ok(await page.isVisible('#app-spamming'));
     await page.close();
   });
@@ -357,6 +413,22 @@ describe('hotkeys and settings', () => {
     await page.close();
   });
 
+  test('a hotkey given another hotkey\'s key swaps the two, and the note says which', async () => {
+    const { page } = await openPage(browser);
+    for (const [slot, key, note, keys] of [
+      ['rec', 118, 'F7 moved from Play to Record; Play now has F8.', { rec: 'F7', play: 'F8', auto: 'F6' }],
+      ['auto', 121, 'Auto click is now F10.', { rec: 'F7', play: 'F8', auto: 'F10' }],
+      ['play', 27, 'Play keeps F8.', { rec: 'F7', play: 'F8', auto: 'F10' }],
+    ]) {
+      await page.click(`.hotkeys button[data-slot="${slot}"]`);
+      await page.waitForFunction((s) => window.__fake.state.reassigning === s, slot);
+      await page.evaluate((k) => window.__fake.pressKey(k), key);
+      await page.waitForFunction((n) => document.getElementById('hk-note').textContent === n, note);
+      for (const [name, text] of Object.entries(keys)) assert.equal(await page.textContent(`#hk-${name}`), text);
+    }
+    await page.close();
+  });
+
   test('switches send 1 or 0 and re-read the settings; disable animations is honoured', async () => {
     const { page } = await openPage(browser);
     await clearCalls(page);
@@ -478,7 +550,7 @@ describe('pop-out panels and polling', () => {
     const polls = names(await calls(page)).filter((n) => n === 'getTrackerStatus').length;
     assert.ok(polls >= 4 && polls <= 12, `polled ${polls} times in 2 s`);
     await page.evaluate(() => window.__fake.set({ autoClicking: true, recording: true }));
-    await page.waitForSelector('#clk-toggle[data-on="true"]');
+    await page.waitForSelector('#clk-stop[data-on="true"]');
     await page.waitForFunction(() => document.getElementById('app-state-text').textContent === 'Recording');
     assert.ok(await page.isVisible('#app-clicking'));
     await page.close();

@@ -6,7 +6,7 @@
 // parsed the way the web view library parses them.
 //
 // Options come from window.__fakeOptions, set by an earlier init script:
-//   panel: true       bind only the eighteen calls of a pop-out window
+//   panel: true       bind only the twenty-two calls of a pop-out window
 //   events: N         start with N recorded events
 //   profiles: [...]   start with these profile names
 //   theme: name       start with this theme (also in the pop-out's theme file)
@@ -120,7 +120,7 @@
       '","hkAuto":"' + keyName(state.hotkeys.hkAuto) + '","hkKeySpam":"' + keyName(state.hotkeys.hkKeySpam) +
       '","keySpamTarget":"' + keyName(state.clicker.keySpamTarget) + '","reassigning":"' + state.reassigning +
       '","panelHover":' + state.panelHover + ',"autoClicking":' + state.autoClicking + ',"keySpamming":' + state.keySpamming +
-      ',"saveError":' + JSON.stringify(state.saveError) + '}';
+      ',"saveError":' + JSON.stringify(state.saveError) + ',"picking":' + state.pickingLocation + '}';
   }
   function describe(ev) {
     switch (ev.kind) {
@@ -179,12 +179,16 @@
       return '';
     },
     toggleSpammer() { state.autoClicking = !state.autoClicking; return ''; },
+    startSpammer() { state.autoClicking = true; return ''; },
+    stopSpammer() { state.autoClicking = false; return ''; },
     updateKeySpam(arg) {
       const keys = ['ksh', 'ksm', 'kss', 'ksms', 'ksRptMode', 'ksRptTimes'];
       if (setFieldsInOrder(state.clicker, keys, fields(arg), (k, f) => toInt(f))) storeProfileSettings();
       return '';
     },
     toggleKeySpam() { state.keySpamming = !state.keySpamming; return ''; },
+    startKeySpam() { state.keySpamming = true; return ''; },
+    stopKeySpam() { state.keySpamming = false; return ''; },
     pickLocation() { state.pickingLocation = true; return ''; },
     setTheme(arg) { state.theme = strip(arg); state.themeFile = state.theme; return ''; },
     getSharedTheme() { return '"' + state.theme + '"'; },
@@ -297,7 +301,7 @@
   const panelHandlers = {
     getSharedTheme() { return '"' + (state.themeFile || 'modern-blue') + '"'; },
     getTrackerStatus() {
-      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":""}';
+      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":"","picking":false}';
     },
     getMacroEvents() { return (state.eventsFile === null ? eventsText() : state.eventsFile) || '[]'; },
     beginWindowDrag() { return ''; },
@@ -305,7 +309,8 @@
   };
   const PANEL_CALLS = ['updateSpammer', 'toggleSpammer', 'updateKeySpam', 'toggleKeySpam', 'updateTracker', 'setTheme',
     'getSharedTheme', 'toggleRecording', 'togglePlayback', 'getTrackerStatus', 'getMacroEvents', 'deleteEvent',
-    'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow'];
+    'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow',
+    'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam'];
 
   function optimise() {
     const events = currentProfile().events;
@@ -370,14 +375,21 @@
       return handler(argText);
     },
     clear() { calls.length = 0; },
-    // The user presses a key while a reassignment waits (Esc cancels).
+    // The user presses a key while a reassignment or a pick waits (Esc
+    // cancels either). A hotkey taking another hotkey's key swaps the two.
     pressKey(code) {
+      if (code === 27) state.pickingLocation = false;
       const slot = state.reassigning;
       if (!slot) return;
       if (code !== 27) {
         const field = SLOTS[slot];
-        if (field === 'keySpamTarget') state.clicker.keySpamTarget = code;
-        else state.hotkeys[field] = code;
+        if (field === 'keySpamTarget') {
+          state.clicker.keySpamTarget = code;
+        } else {
+          const old = state.hotkeys[field];
+          for (const other of Object.keys(state.hotkeys)) if (state.hotkeys[other] === code) state.hotkeys[other] = old;
+          state.hotkeys[field] = code;
+        }
       }
       state.reassigning = '';
     },

@@ -1,5 +1,5 @@
 // The page as the program loads it (one file, set as HTML text), in the main
-// window and in a pop-out window, where only the eighteen panel calls exist
+// window and in a pop-out window, where only the twenty-two panel calls exist
 // and the process's own script hides the other panels.
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
@@ -53,7 +53,7 @@ describe('without the program', () => {
     assert.equal(await page.inputValue('#clk-ms'), '100');
     assert.equal(await page.$$eval('.panel-btn', (l) => l.filter((b) => !b.hidden).length), 0);
     assert.ok(await page.isHidden('#clk-pick'));
-    await page.click('#clk-toggle');
+    await page.click('#clk-start');
     await page.selectOption('#theme-select', 'forest');
     assert.equal(await page.getAttribute('html', 'data-theme'), 'forest');
     assert.deepEqual(errors, []);
@@ -129,9 +129,10 @@ describe('in a pop-out window', () => {
     assert.ok(await page.isHidden('#clk-pick'), 'picking needs the main window');
     await clearCalls(page);
     await typeInto(page, '#clk-ms', '40');
-    await page.click('#clk-toggle');
+    await page.click('#clk-start');
+    await waitForCall(page, 'startSpammer');
     const list = (await calls(page)).filter((c) => !c.name.startsWith('get') && c.name !== 'resizeWindow');
-    assert.deepEqual(list.map((c) => c.name), ['updateSpammer', 'toggleSpammer']);
+    assert.deepEqual(list.map((c) => c.name), ['updateSpammer', 'startSpammer']);
     assert.deepEqual(list[0].args, [0, 0, 0, 40, 0, 0, 1, 10, 0]);
     await page.close();
 

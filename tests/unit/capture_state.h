@@ -26,6 +26,8 @@ inline void resetCaptureState() {
     s.togglePlaybackRequested = false;
     s.toggleSpammerRequested = false;
     s.toggleKeySpamRequested = false;
+    s.clickerSwitch = s.keySpamSwitch = NoSwitch;
+    s.escapeHeld = s.escapeHoldSpent = false;
     s.pickingLocation = false;
     s.reassignSlot = 0;
     s.capturedKey = 0;

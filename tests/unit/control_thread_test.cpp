@@ -3,6 +3,7 @@
 
 #include "app/workers.h"
 #include "bridge/page_calls.h"
+#include "capture/hook_logic.h"
 #include "input/engines.h"
 #include "platform/platform.h"
 #include "tests/unit/engine_fixture.h"
@@ -182,4 +183,151 @@ TEST_F(ControlThread, WorkerThreadsStartStopAndEndAtShutdown) {
     clicker.join();
     keys.join();
     control.join();
+}
+
+TEST_F(ControlThread, StartAndStopAskForAStateSoOnlyAStopThatStopsSendsItsReleases) {
+    AppState& s = appState();
+    struct Case {
+        std::atomic<bool>* running;
+        std::string (*request)(const std::string&);
+        bool before, after;
+        size_t releases;
+    };
+    const Case cases[] = {
+        {&s.autoClicking, callStartSpammer, false, true, 0},
+        {&s.autoClicking, callStartSpammer, true, true, 0},  // its own click landing on Start
+        {&s.autoClicking, callStopSpammer, true, false, 3},
+        {&s.autoClicking, callStopSpammer, false, false, 0},
+        {&s.keySpamming, callStartKeySpam, false, true, 0},
+        {&s.keySpamming, callStartKeySpam, true, true, 0},  // its own key pressing Start
+        {&s.keySpamming, callStopKeySpam, true, false, 1},
+        {&s.keySpamming, callStopKeySpam, false, false, 0},
+    };
+    for (const Case& c : cases) {
+        fake::reset();
+        *c.running = c.before;
+        c.request("[]");
+        controlPass();
+        EXPECT_EQ(c.running->load(), c.after);
+        EXPECT_EQ(fake::sentCount(), c.releases);
+        controlPass();  // a request is applied once
+        EXPECT_EQ(c.running->load(), c.after);
+        *c.running = false;
+    }
+}
+
+TEST_F(ControlThread, AHotkeyTakingAnotherHotkeysKeySwapsTheTwo) {
+    constexpr int32_t kF6 = 117, kF7 = 118, kF8 = 119, kF9 = 120, kA = 0x41;
+    struct Case {
+        int32_t slot, key;
+        int32_t rec, play, autoClick, keySpam, target;
+    };
+    const Case cases[] = {
+        {2, kF8, kF7, kF8, kF6, kF9, 32},   // Play takes Record's F8, Record gets F7
+        {1, kF6, kF6, kF7, kF8, kF9, 32},   // Record takes Auto click's F6
+        {4, 4, kF8, kF7, kF6, 4, 32},       // a free button: no swap
+        {3, kF6, kF8, kF7, kF6, kF9, 32},   // its own key: nothing changes
+        {5, kF7, kF8, kF7, kF6, kF9, kF7},  // the spammed key is no hotkey
+        {5, kA, kF8, kF7, kF6, kF9, kA},
+    };
+    for (const Case& c : cases) {
+        resetHotkeyDefaults();
+        resetProfileDefaults();
+        appState().reassignSlot = c.slot;
+        appState().capturedKey = c.key;
+        controlPass();
+        const HotkeySet& h = appState().hotkeys;
+        EXPECT_EQ((std::vector<int32_t>{h.hkRec, h.hkPlay, h.hkAuto, h.hkKeySpam, appState().keySpam.keySpamTarget}),
+                  (std::vector<int32_t>{c.rec, c.play, c.autoClick, c.keySpam, c.target}))
+            << "slot " << c.slot << " key " << c.key;
+    }
+}
+
+// Escape held down by a person stops everything after a second, whatever
+// the hotkeys; synthetic Escape, or a shorter hold, stops nothing.
+TEST_F(ControlThread, EscapeHeldASecondByAPersonStopsEverythingOncePerHold) {
+    constexpr int32_t kEscape = 27;
+    struct Case {
+        bool injected, hotkeys;
+        int64_t releasedAfterMs, checkedAfterMs;
+        bool stops;
+    };
+    const Case cases[] = {
+        {false, false, -1, 1000, true},
+        {false, true, -1, 1000, true},
+        {false, false, -1, 999, false},
+        {true, false, -1, 5000, false},
+        {false, false, 600, 1000, false},
+    };
+    AppState& s = appState();
+    for (const Case& c : cases) {
+        fake::reset();
+        fake::useManualClock(true);
+        s.app.hotkeysEnabled = c.hotkeys;
+        s.autoClicking = s.keySpamming = s.playing = true;
+        InputEvent escape;
+        escape.kind = InputEvent::Key;
+        escape.code = kEscape;
+        escape.injected = c.injected;
+        escape.down = true;
+        escape.counter = platform::perfCounter();
+        handleKeyboardInput(escape);
+        if (c.releasedAfterMs >= 0) {
+            fake::advanceClock(c.releasedAfterMs * kMs);
+            escape.down = false;
+            handleKeyboardInput(escape);
+            fake::advanceClock((c.checkedAfterMs - c.releasedAfterMs) * kMs);
+        } else {
+            fake::advanceClock(c.checkedAfterMs * kMs);
+        }
+        controlPass();
+        EXPECT_EQ(!s.autoClicking && !s.keySpamming && !s.playing, c.stops) << c.checkedAfterMs;
+        if (c.stops) {
+            // Started again while the same hold goes on, it keeps running.
+            s.autoClicking = true;
+            fake::advanceClock(2000 * kMs);
+            controlPass();
+            EXPECT_TRUE(s.autoClicking);
+        }
+        escape.down = false;
+        handleKeyboardInput(escape);
+        s.autoClicking = s.keySpamming = s.playing = false;
+    }
+    s.app.hotkeysEnabled = true;
+}
+
+TEST_F(ControlThread, AnEscapeHoldEndsTheRecordingWithoutItsOwnEscapePresses) {
+    constexpr int32_t kEscape = 27, kA = 0x41;
+    AppState& s = appState();
+    callToggleRecording("");
+    controlPass();
+    ASSERT_TRUE(s.recording);
+    auto person = [](int32_t vk, bool down) {
+        InputEvent e;
+        e.kind = InputEvent::Key;
+        e.code = vk;
+        e.down = down;
+        e.counter = platform::perfCounter();
+        handleKeyboardInput(e);
+        fake::advanceClock(100 * kMs);
+    };
+    person(kEscape, true);  // a tap of Escape is part of the macro
+    person(kEscape, false);
+    person(kA, true);
+    person(kEscape, true);  // the hold, with one auto-repeat as Windows sends it
+    person(kA, false);
+    fake::advanceClock(500 * kMs);
+    person(kEscape, true);
+    fake::advanceClock(300 * kMs);
+    controlPass();
+    EXPECT_FALSE(s.recording);
+    person(kEscape, false);
+    std::vector<MacroEvent> events;
+    {
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        events = s.profiles[0].events;
+    }
+    std::vector<std::pair<int32_t, bool>> keys;
+    for (const MacroEvent& e : events) keys.emplace_back(e.vk, e.down);
+    EXPECT_EQ(keys, (std::vector<std::pair<int32_t, bool>>{{kEscape, true}, {kEscape, false}, {kA, true}, {kA, false}}));
 }

@@ -28,6 +28,9 @@ protected:
         s.autoClicking = s.keySpamming = s.recording = s.playing = false;
         s.toggleSpammerRequested = s.toggleKeySpamRequested = false;
         s.toggleRecordingRequested = s.togglePlaybackRequested = false;
+        s.clickerSwitch = s.keySpamSwitch = NoSwitch;
+        s.escapeHeld = s.escapeHoldSpent = false;
+        s.pickingLocation = false;
         s.clickCount = s.keySpamCount = 0;
         s.reassignSlot = s.capturedKey = 0;
         s.panelHover = false;

@@ -329,3 +329,16 @@ TEST_F(HookLogic, ReassignKeyNamesAreExactAndResetKeepsTheTarget) {
     EXPECT_EQ(appState().keySpam.keySpamTarget, kA);
     EXPECT_EQ(appState().reassignSlot, 5);
 }
+
+TEST_F(HookLogic, APersonsEscapeCancelsThePickAndIsSwallowedASyntheticOneIsNot) {
+    appState().clicker.fixedX = 3;
+    callPickLocation("");
+    EXPECT_FALSE(handleKeyboardInput(injected(key(kEscape, true))));
+    EXPECT_TRUE(appState().pickingLocation);
+    EXPECT_FALSE(handleKeyboardInput(key(kA, true)));
+    EXPECT_TRUE(appState().pickingLocation);
+    EXPECT_TRUE(handleKeyboardInput(key(kEscape, true)));
+    EXPECT_FALSE(appState().pickingLocation);
+    EXPECT_EQ(appState().clicker.fixedX, 3);
+    EXPECT_FALSE(handleKeyboardInput(key(kEscape, true)));  // no pick left to cancel
+}

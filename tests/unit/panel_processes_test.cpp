@@ -55,7 +55,7 @@ protected:
 const char kDefaultReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"",)"
     R"("keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,)"
-    R"("saveError":""})";
+    R"("saveError":"","picking":false})";
 
 }  // namespace
 
@@ -102,15 +102,16 @@ TEST_F(PanelTable, ShutdownEndsEveryTrackedPanelInIdOrder) {
     EXPECT_TRUE(appState().panelProcesses.empty());
 }
 
-TEST_F(PanelCalls, EighteenCallsInBindingOrder) {
+TEST_F(PanelCalls, TwentyTwoCallsInBindingOrder) {
     const char* expected[] = {"updateSpammer", "toggleSpammer", "updateKeySpam", "toggleKeySpam",
                               "updateTracker", "setTheme", "getSharedTheme", "toggleRecording",
                               "togglePlayback", "getTrackerStatus", "getMacroEvents", "deleteEvent",
                               "updateEventTime", "optimizeMacro", "reassignKey", "resizeWindow",
-                              "beginWindowDrag", "closeThisWindow"};
+                              "beginWindowDrag", "closeThisWindow", "startSpammer", "stopSpammer",
+                              "startKeySpam", "stopKeySpam"};
     size_t count = 0;
     const PageCall* calls = panelPageCalls(count);
-    ASSERT_EQ(count, 18u);
+    ASSERT_EQ(count, 22u);
     for (size_t i = 0; i < count; ++i) EXPECT_STREQ(calls[i].name, expected[i]);
 }
 

@@ -145,7 +145,7 @@ TEST_F(Playback, AHostileScrollIsCappedSentANotchAtATimeAndStopsBetweenNotches) 
 
 TEST_F(Playback, KeysAreSentAtTheirTimesDividedBySpeed) {
     appState().tracker.tspd = 2.0f;
-    play({at(0.5, keyStroke(65, true)), at(1.0, keyStroke(65, false)), at(3.0, keyStroke(66, true))});
+    play({at(0.5, keyStroke(65, true)), at(1.0, keyStroke(65, false)), at(3.0, keyStroke(66, false))});
     ASSERT_TRUE(playsToTheEnd());
     std::vector<fake::SentInput> keys = sentOf(fake::SentInput::Key);
     ASSERT_EQ(keys.size(), 3u);
@@ -212,8 +212,9 @@ TEST_F(Playback, ButtonsMoveFirstAndSideButtonsNameTheirButton) {
     wheel.delta = -120;
     play({at(0.0, side), at(0.0, wheel), at(0.0, oldSide)});
     ASSERT_TRUE(playsToTheEnd());
+    finish();
     std::vector<fake::SentInput> sent = fake::sentInputs();
-    ASSERT_EQ(sent.size(), 4u);
+    ASSERT_EQ(sent.size(), 5u);  // and the release of the side button left down
     EXPECT_EQ(sent[3].kind, fake::SentInput::Move);
     EXPECT_EQ(sent[0].kind, fake::SentInput::Move);
     EXPECT_EQ(sent[0].x, 7);
@@ -229,7 +230,7 @@ TEST_F(Playback, LoopingPausesThenReplaysTimedFromZero) {
     fake::onSend([](const fake::SentInput&) {
         if (fake::sentCount() >= 3) appState().playing = false;
     });
-    play({at(0.1, keyStroke(65, true))});
+    play({at(0.1, keyStroke(65, false))});
     ASSERT_TRUE(playsToTheEnd());
     std::vector<fake::SentInput> keys = sentOf(fake::SentInput::Key);
     ASSERT_EQ(keys.size(), 3u);
@@ -239,11 +240,51 @@ TEST_F(Playback, LoopingPausesThenReplaysTimedFromZero) {
 }
 
 TEST_F(Playback, StopDuringALongWaitSendsNothingMore) {
-    play({at(0.0, keyStroke(65, true)), at(100000.0, keyStroke(65, false))});
+    play({at(0.0, keyStroke(65, false)), at(100000.0, keyStroke(66, false))});
     ASSERT_TRUE(waitFor([] { return fake::sentCount() >= 1; }));
     appState().playing = false;
     finish();
     EXPECT_EQ(fake::sentCount(), 1u);
+}
+
+MacroEvent buttonAction(int32_t code, bool down) {
+    MacroEvent e;
+    e.kind = MouseButton;
+    e.flags = recordedButtonFlags(code, down);
+    return e;
+}
+
+// However playback ends, every key and button it pressed and did not release
+// goes up, once, and nothing it released already is sent again.
+TEST_F(Playback, WhateverTheMacroStillHoldsIsReleasedWhenPlaybackEnds) {
+    constexpr int32_t kShift = 16, kB = 66;
+    enum class End { Finished, Stopped, ShutDown };
+    for (End end : {End::Finished, End::Stopped, End::ShutDown}) {
+        SCOPED_TRACE(int(end));
+        fake::reset();
+        fake::useManualClock(true);
+        appState().running = true;
+        // Shift and the second side button stay down; B and the left button come up again.
+        std::vector<MacroEvent> events = {at(0.0, keyStroke(kShift, true)), at(0.0, keyStroke(kB, true)),
+                                          at(0.0, keyStroke(kB, false)),     at(0.0, buttonAction(6, true)),
+                                          at(0.0, buttonAction(1, true)),    at(0.0, buttonAction(1, false))};
+        if (end != End::Finished) events.push_back(at(100000.0, keyStroke(kShift, false)));
+        play(events);
+        ASSERT_TRUE(waitFor([] { return fake::sentCount() >= 9; }));  // six actions, three moves
+        if (end == End::Stopped) appState().playing = false;
+        if (end == End::ShutDown) appState().running = false;
+        if (end == End::Finished) {
+            ASSERT_TRUE(playsToTheEnd());
+        }
+        finish();
+        std::vector<fake::SentInput> sent = fake::sentInputs();
+        ASSERT_EQ(sent.size(), 11u);
+        EXPECT_EQ(sent[9].kind, fake::SentInput::Key);
+        EXPECT_EQ(sent[9].vk, uint32_t(kShift));
+        EXPECT_FALSE(sent[9].down);
+        EXPECT_EQ(sent[10].flags, mouse_flags::XUp);
+        EXPECT_EQ(sent[10].mouseData, 2u);
+    }
 }
 
 TEST_F(Playback, AnEmptyListEndsPlaybackAtOnce) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/state.h"
+#include "input/engines.h"
 #include "platform/platform.h"
 
 namespace {
@@ -205,4 +206,37 @@ TEST_F(UserInput, AHotkeyRaisesItsRequestAndNeverReachesTheWindow) {
     xdotool("key F3");
     EXPECT_TRUE(waitFor([] { return keyDownsSeen[VK_F3] == 1; }));
     EXPECT_EQ(keyDownsSeen[VK_F6], 0);
+}
+
+// The way out that works whatever the hotkeys: Escape held by the user for a
+// second, seen by the keyboard hook; our own Escape never counts.
+TEST_F(UserInput, EscapeHeldASecondStopsTheEnginesAndOurOwnEscapeDoesNot) {
+    AppState& s = appState();
+    s.toggleSpammerRequested = s.toggleKeySpamRequested = false;
+    s.toggleRecordingRequested = s.togglePlaybackRequested = false;
+    s.autoClicking = true;
+    platform::sendKeyEvent(VK_ESCAPE, true);
+    platform::sendKeyEvent(VK_ESCAPE, false);
+    platform::sendKeyEvent(VK_ESCAPE, true);  // held by us: no hold of the user's
+    pumpFor(1300);
+    controlPass();
+    EXPECT_TRUE(s.autoClicking);
+    platform::sendKeyEvent(VK_ESCAPE, false);
+    xdotool("keydown Escape");
+    ASSERT_TRUE(waitFor([&] { return s.escapeHeld.load(); }));
+    pumpFor(1100);
+    controlPass();
+    xdotool("keyup Escape");
+    EXPECT_FALSE(s.autoClicking);
+    EXPECT_TRUE(waitFor([&] { return !s.escapeHeld.load(); }));
+}
+
+TEST_F(UserInput, EscapeCancelsAPickAndNeverReachesTheWindow) {
+    AppState& s = appState();
+    s.pickingLocation = true;
+    xdotool("key Escape");
+    EXPECT_TRUE(waitFor([&] { return !s.pickingLocation.load(); }));
+    xdotool("key F3");
+    EXPECT_TRUE(waitFor([] { return keyDownsSeen[VK_F3] == 1; }));
+    EXPECT_EQ(keyDownsSeen[VK_ESCAPE], 0);
 }
