@@ -60,7 +60,7 @@ TEST_F(StatusReport, ShowsStateCountReassignmentAndFlags) {
     EXPECT_EQ(callGetTrackerStatus(""),
               R"({"state":"Recording","count":3,"restore":[],"hkRec":"F8","hkPlay":"Middle Mouse",)"
               R"("hkAuto":"F6","hkKeySpam":"F9","keySpamTarget":"A","reassigning":"keyspamtarget",)"
-              R"("panelHover":true,"autoClicking":true,"keySpamming":true,"saveError":"","picking":false})");
+              R"("panelHover":true,"autoClicking":true,"keySpamming":true,"saveError":"","picking":true})");
     s.recording = false;
     EXPECT_EQ(callGetTrackerStatus("").rfind(R"({"state":"Playing")", 0), 0u);
 }
