@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "app/workers.h"
 #include "bridge/call_table.h"
 #include "bridge/webview_api.h"
@@ -37,6 +38,7 @@ void prepareState() {
         AppState& s = appState();
         std::lock_guard<std::mutex> lock(s.profilesLock);
         s.profiles.push_back(Profile{"Default Tracking Profile", "", {}});
+        noteEventListEdited();
     }
     platform::beginTimerResolution();
     appState().perfFrequency = platform::perfCounterFrequency();
@@ -69,7 +71,7 @@ void joinIfRunning(std::thread& t) {
 }
 
 void stopWorkers(Workers& w) {
-    appState().running = false;
+    requestShutdown();
     platform::captureThreadStop();
     if (appState().pipeStopEvent) platform::stopSignalRaise(appState().pipeStopEvent);
     joinIfRunning(w.autoClicker);

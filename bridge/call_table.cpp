@@ -36,6 +36,7 @@ const PageCall kMainCalls[] = {
     {"importProfile", callImportProfile},
     {"getSettings", callGetSettings},
     {"reassignKey", callReassignKey},
+    {"getEventWindow", callGetEventWindow},
 };
 
 struct Binding {

@@ -1,6 +1,7 @@
 #include "capture/picking.h"
 
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "bridge/page_calls.h"
 #include "store/profiles.h"
 
@@ -30,5 +31,6 @@ PickOutcome pickStep(const InputEvent& event) {
 
 std::string callPickLocation(const std::string&) {
     appState().pickingLocation.exchange(true);
+    announceStateChange();
     return "";
 }

@@ -2,6 +2,7 @@
 // so the hooks and page calls only raise flags and return at once, and the
 // safety releases go out whenever an engine stops.
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "app/workers.h"
 #include "bridge/page_calls.h"
 #include "input/engine_wait.h"
@@ -35,6 +36,7 @@ void applyReassignment() {
     if (key != kEscape && binding) binding->store(key);
     s.reassignSlot = 0;
     s.capturedKey = 0;
+    announceStateChange();  // the grabs of the bindings and of the capture go
 }
 
 // Reads the flag, then exchanges in its negation; returns the new value.
@@ -58,6 +60,7 @@ void applyRecordingRequest() {
     std::lock_guard<std::mutex> lock(s.profilesLock);
     if (s.currentProfile >= 0 && size_t(s.currentProfile) < s.profiles.size())
         s.profiles[size_t(s.currentProfile)].events.clear();
+    noteEventListEdited();
     s.recordStart = platform::perfCounter();
     s.recording = true;
 }
@@ -65,7 +68,9 @@ void applyRecordingRequest() {
 void applyPlaybackRequest() {
     AppState& s = appState();
     if (!s.togglePlaybackRequested.exchange(false) || s.recording) return;
-    if (!invert(s.playing)) {
+    if (invert(s.playing)) {
+        wakeIdleEngines();
+    } else {
         releaseMouse(mouse_flags::LeftUp);
         releaseMouse(mouse_flags::RightUp);
     }
@@ -104,21 +109,24 @@ void controlPass() {
     applyKeySpamRequest();
 }
 
+// Sleeps until a request or a captured key is announced; the mark is taken
+// before the pass, so one announced during the pass is not slept through.
 void controlThread() {
     while (appState().running) {
+        const uint32_t seen = stateChangeMark();
         controlPass();
-        platform::sleepMs(10);
+        waitForStateChange(seen);
     }
     // The idle engines sleep until told; shutdown must not wait for their check.
     wakeIdleEngines();
 }
 
 std::string callToggleRecording(const std::string&) {
-    appState().toggleRecordingRequested = true;
+    raiseRequest(appState().toggleRecordingRequested);
     return "";
 }
 
 std::string callTogglePlayback(const std::string&) {
-    appState().togglePlaybackRequested = true;
+    raiseRequest(appState().togglePlaybackRequested);
     return "";
 }

@@ -9,6 +9,7 @@
 
 #include "app/workers.h"
 #include "capture/button_flags.h"
+#include "input/engine_wait.h"
 #include "platform/platform.h"
 
 namespace {
@@ -161,7 +162,7 @@ void playbackThread() {
     AppState& s = appState();
     while (s.running) {
         if (!s.playing) {
-            platform::sleepMs(50);
+            waitWhileIdle(s.playing);
             continue;
         }
         const std::vector<MacroEvent> events = copyCurrentEvents();

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "platform/platform.h"
@@ -118,6 +119,7 @@ std::string callSetAppSetting(const std::string& args) {
         a.startMinimized = on;
     } else if (name == "hotkeysEnabled") {
         a.hotkeysEnabled = on;
+        announceStateChange();
     } else if (name == "disableAnimations") {
         a.disableAnimations = on;
     }

@@ -89,6 +89,7 @@ bool importProfileFromFile(const std::string& path) {
     std::lock_guard<std::mutex> lock(s.profilesLock);
     s.profiles.push_back(std::move(imported));
     s.currentProfile = int32_t(s.profiles.size() - 1);
+    noteEventListEdited();
     return true;
 }
 

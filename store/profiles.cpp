@@ -4,6 +4,7 @@
 #include "store/profiles.h"
 
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "input/window_helpers.h"
@@ -30,6 +31,7 @@ void emptyCurrentProfile(const std::string& settings) {
     Profile& p = s.profiles[size_t(s.currentProfile)];
     p.events.clear();
     p.settings = settings;
+    noteEventListEdited();
 }
 
 void stopEverything() {
@@ -70,8 +72,9 @@ void storeProfileSettings() {
     const std::string text = formatProfileSettings();
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
-    if (s.currentProfile >= 0 && size_t(s.currentProfile) < s.profiles.size())
-        s.profiles[size_t(s.currentProfile)].settings = text;
+    if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return;
+    s.profiles[size_t(s.currentProfile)].settings = text;
+    noteProfilesChanged();
 }
 
 std::string callClearProfile(const std::string&) {
@@ -89,6 +92,7 @@ std::string callAddProfile(const std::string& args) {
     std::lock_guard<std::mutex> lock(s.profilesLock);
     s.profiles.push_back(Profile{name, settings, {}});
     s.currentProfile = int32_t(s.profiles.size() - 1);
+    noteEventListEdited();
     return "";
 }
 
@@ -105,6 +109,7 @@ std::string callDeleteProfile(const std::string&) {
         if (index >= s.profiles.size()) index = s.profiles.size() - 1;
         s.currentProfile = int32_t(index);
         settings = s.profiles[index].settings;
+        noteEventListEdited();
     }
     applySettingsOfProfile(settings);
     return "";
@@ -121,6 +126,7 @@ std::string callSwitchProfile(const std::string& args) {
         if (index < 0 || size_t(index) >= s.profiles.size()) return "";
         s.currentProfile = index;
         settings = s.profiles[size_t(index)].settings;
+        noteEventListEdited();
     }
     applySettingsOfProfile(settings);
     return "";
@@ -151,5 +157,6 @@ std::string callResetEverything(const std::string&) {
     resetMainWindow();
     writeAppSettings();
     emptyCurrentProfile(formatProfileSettings());
+    announceStateChange();  // hotkeys back to their defaults and switched on
     return "";
 }

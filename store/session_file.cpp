@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "bridge/arguments.h"
@@ -18,10 +19,15 @@ struct SessionSnapshot {
     int32_t current = 0;
     std::vector<Profile> profiles;
     uint64_t sequence = 0;  // orders snapshots, so an older one never overwrites a newer
+    uint64_t changes = 0;   // sessionChanges when it was taken
 };
 
 std::atomic<uint64_t> snapshotSequence{0};
 std::atomic<uint64_t> writtenSequence{0};
+// What the file on disk was written from: sessionChanges and the settings
+// line's hash, so a periodic save can tell that it would write the same.
+std::atomic<uint64_t> writtenChanges{UINT64_MAX};
+std::atomic<size_t> writtenSettingsHash{0};
 std::atomic<bool> fileBusy{false};
 std::atomic<int64_t> lastHoldNanoseconds{0};
 
@@ -67,6 +73,7 @@ bool copySnapshot(SessionSnapshot& snapshot, int attempts) {
         to.events.assign(from.events.begin(), from.events.end());
     }
     snapshot.sequence = ++snapshotSequence;
+    snapshot.changes = s.sessionChanges;
     lastHoldNanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
                               std::chrono::steady_clock::now() - heldSince)
                               .count();
@@ -80,7 +87,9 @@ bool takeSnapshot(SessionSnapshot& snapshot, int attempts) {
 // One writer at a time; a snapshot older than the one on disk is dropped. A
 // writer that waited too long writes anyway when told to: the rename keeps
 // the file whole even then.
-void writeSnapshotText(const std::string& text, uint64_t sequence, int waitMs, bool writeAfterWait) {
+void writeSnapshotText(const std::string& text, const SessionSnapshot& snapshot, size_t settingsHash,
+                       int waitMs, bool writeAfterWait) {
+    const uint64_t sequence = snapshot.sequence;
     bool owner = false;
     for (int waited = 0;; ++waited) {
         bool expected = false;
@@ -97,21 +106,36 @@ void writeSnapshotText(const std::string& text, uint64_t sequence, int waitMs, b
             uint64_t seen = writtenSequence.load();
             while (seen < sequence && !writtenSequence.compare_exchange_weak(seen, sequence)) {
             }
+            if (writtenSequence == sequence) {
+                writtenChanges = snapshot.changes;
+                writtenSettingsHash = settingsHash;
+            }
         }
     }
     if (owner) fileBusy = false;
 }
 
-void save(int lockAttempts, int waitMs, bool writeAfterWait) {
+// True when the file already holds these settings and the profiles as they
+// are: nothing has changed since it was written. A failed write leaves the
+// file's record as it was, so the next periodic save tries again.
+bool fileIsCurrent(size_t settingsHash, int lockAttempts) {
+    if (writtenSettingsHash != settingsHash || !tryLockProfiles(lockAttempts)) return false;
+    std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
+    return writtenChanges == appState().sessionChanges;
+}
+
+void save(int lockAttempts, int waitMs, bool writeAfterWait, bool skipWhenCurrent = false) {
     if (appState().sessionPath.empty()) return;
     const std::string settings = formatSettingsLine();
+    const size_t settingsHash = std::hash<std::string>{}(settings);
+    if (skipWhenCurrent && fileIsCurrent(settingsHash, lockAttempts)) return;
     SessionSnapshot snapshot;
     if (!takeSnapshot(snapshot, lockAttempts)) return;
     // The list is never empty once start-up has run; an empty one means the
     // load has not finished, and writing it would wipe the user's profiles.
     if (snapshot.profiles.empty()) return;
     const std::string text = formatSession(settings, snapshot.current, snapshot.profiles);
-    writeSnapshotText(text, snapshot.sequence, waitMs, writeAfterWait);
+    writeSnapshotText(text, snapshot, settingsHash, waitMs, writeAfterWait);
 }
 
 bool startsWith(const std::string& line, const char* keyword, size_t length) {
@@ -182,6 +206,7 @@ void installProfiles(std::vector<Profile>&& loaded, int32_t current) {
     s.currentProfile = current;
     if (s.profiles[size_t(current)].settings.empty())
         s.profiles[size_t(current)].settings = liveSettings;
+    noteEventListEdited();
 }
 
 }  // namespace
@@ -214,6 +239,8 @@ std::string formatSession(const std::string& settingsLine, int32_t current,
 int64_t lastSaveLockHoldNanoseconds() { return lastHoldNanoseconds; }
 
 void saveSession() { save(1, 2000, false); }
+
+void saveSessionIfChanged() { save(1, 2000, false, true); }
 
 void saveSessionAtExit() { save(200, 30000, true); }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "bridge/arguments.h"
 #include "store/session_file.h"
 
@@ -119,6 +120,7 @@ void applySettingsLine(const std::string& text) {
     // An older line of 23 values has no key-spammer group; a bad first group
     // does not hold back a good second one.
     if (fields.size() >= 31) applySecondGroup(fields);
+    announceStateChange();  // it may bind other hotkeys
 }
 
 std::string formatProfileSettings() {

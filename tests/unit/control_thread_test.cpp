@@ -1,6 +1,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/state_changes.h"
 #include "app/workers.h"
 #include "bridge/page_calls.h"
 #include "input/engines.h"
@@ -178,7 +179,7 @@ TEST_F(ControlThread, WorkerThreadsStartStopAndEndAtShutdown) {
     callToggleSpammer("");
     callToggleKeySpam("");
     EXPECT_TRUE(waitFor([] { return !appState().autoClicking && !appState().keySpamming; }));
-    appState().running = false;
+    requestShutdown();
     clicker.join();
     keys.join();
     control.join();

@@ -31,6 +31,7 @@ inline void resetAppStateForTest() {
         std::lock_guard<std::mutex> lock(s.profilesLock);
         s.profiles.clear();
         s.currentProfile = 0;
+        noteEventListEdited();
     }
     resetProfileDefaults();
     resetTrackerDefaults();
@@ -88,5 +89,6 @@ protected:
         std::lock_guard<std::mutex> lock(appState().profilesLock);
         appState().profiles = std::move(profiles);
         appState().currentProfile = current;
+        noteEventListEdited();
     }
 };
