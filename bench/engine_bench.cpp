@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <X11/keysym.h>
+#include <pthread.h>
 
 #include <atomic>
 #include <mutex>
@@ -304,7 +305,7 @@ std::vector<double> requestToClick(e2e::RawObserver& observer, const std::string
 // ---- Recording into a long list while the status is polled ------------------
 
 struct RecordingFigures {
-    double lockWaitP50Us = 0, lockWaitP99Us = 0, lockWaitMaxUs = 0, cpuPercent = 0;
+    double lockWaitP50Us = 0, lockWaitP99Us = 0, lockWaitMaxUs = 0, cpuPercent = 0, autosavePercent = 0;
     size_t events = 0;
 };
 
@@ -353,6 +354,9 @@ void pollLikeThePage(const std::atomic<bool>& stop) {
 // the recording starts. The hook's wait is the time it takes to get the
 // lock just before each event is handed over.
 RecordingFigures recordIntoLongList(size_t existing, int seconds) {
+    const e2e::Folders folders = e2e::makeFolders();  // the side files and the session go there
+    setenv("XDG_CONFIG_HOME", folders.config.c_str(), 1);
+    setenv("XDG_DATA_HOME", folders.data.c_str(), 1);
     initDataDir();
     loadLongProfile(existing);
     AppState& s = appState();
@@ -384,7 +388,13 @@ RecordingFigures recordIntoLongList(size_t existing, int seconds) {
         handleMouseInput(move);
     }
     RecordingFigures f;
-    f.cpuPercent = 100.0 * double(processCpuNsSelf() - cpu0) / double(e2e::monotonicNs() - t0);
+    const double span = double(e2e::monotonicNs() - t0);
+    f.cpuPercent = 100.0 * double(processCpuNsSelf() - cpu0) / span;
+    clockid_t autosaveClock;
+    timespec autosaveCpu{};
+    if (pthread_getcpuclockid(autosave.native_handle(), &autosaveClock) == 0 &&
+        clock_gettime(autosaveClock, &autosaveCpu) == 0)
+        f.autosavePercent = 100.0 * (double(autosaveCpu.tv_sec) * 1e9 + double(autosaveCpu.tv_nsec)) / span;
     s.recording = false;
     stop = true;
     requestShutdown();
@@ -394,6 +404,7 @@ RecordingFigures recordIntoLongList(size_t existing, int seconds) {
     f.lockWaitP99Us = percentile(waits, 0.99);
     f.lockWaitMaxUs = percentile(waits, 1.0);
     f.events = existing + waits.size();
+    e2e::removeFolders(folders);
     return f;
 }
 
@@ -473,19 +484,28 @@ void printRecording(const RecordingFigures& f, int seconds) {
     std::printf("%-46s p50 %7.2f   p99 %7.2f   max %9.2f\n", "hook's wait for profilesLock, us", f.lockWaitP50Us,
                 f.lockWaitP99Us, f.lockWaitMaxUs);
     std::printf("%-46s %9.3f\n", "CPU, % of one core", f.cpuPercent);
+    std::printf("%-46s %9.3f\n", "  of which the autosave, writing the session", f.autosavePercent);
     std::printf("targets: hook's wait p99 <= 50 us; CPU <= 5%%\n");
 }
 
 }  // namespace
 
-// Usage: varnet_engine_bench [rounds] [idle], 3 rounds by default; each
-// takes about 40 s. "idle" measures the idle table alone; VARNET_BENCH_BINARY
+// Usage: varnet_engine_bench [rounds] [idle|recording], 3 rounds by default;
+// each takes about 40 s. "idle" measures the idle table alone, "recording"
+// the recording into a long list alone; VARNET_BENCH_BINARY
 // names another build to measure (its ui/ folder beside it).
 int main(int argc, char** argv) {
     constexpr int kIdleSeconds = 20, kRecordingSeconds = 10;
     int roundCount = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    const bool idleOnly = argc > 2 && std::string(argv[2]) == "idle";
+    const std::string only = argc > 2 ? argv[2] : "";
+    const bool idleOnly = only == "idle";
     e2e::XServer x = e2e::startXServer();
+    if (only == "recording") {
+        setenv("DISPLAY", x.display.c_str(), 1);
+        printRecording(recordIntoLongList(1000000, kRecordingSeconds), kRecordingSeconds);
+        e2e::stopXServer(x);
+        return 0;
+    }
     if (idleOnly) {
         std::printf("load average (1, 5 min) %s\n", loadAverage().c_str());
         printIdle(measureIdle(x, 20), 20);

@@ -135,12 +135,19 @@ std::string callSwitchProfile(const std::string& args) {
 // Names are escaped fully: a name read from a file may hold a tab or another
 // control byte, which would otherwise make the page's whole call fail.
 std::string callGetProfiles(const std::string&) {
-    AppState& s = appState();
-    std::lock_guard<std::mutex> lock(s.profilesLock);
-    std::string out = "{\"current\":" + std::to_string(s.currentProfile) + ",\"names\":[";
-    for (size_t i = 0; i < s.profiles.size(); ++i) {
+    std::vector<std::string> names;
+    int32_t current = 0;
+    {
+        AppState& s = appState();
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        current = s.currentProfile;
+        names.reserve(s.profiles.size());
+        for (const Profile& p : s.profiles) names.push_back(p.name);
+    }
+    std::string out = "{\"current\":" + std::to_string(current) + ",\"names\":[";
+    for (size_t i = 0; i < names.size(); ++i) {
         if (i > 0) out.push_back(',');
-        out += jsonString(s.profiles[i].name);
+        out += jsonString(names[i]);
     }
     out += "],\"cap\":-1}";
     return out;
