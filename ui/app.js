@@ -394,8 +394,8 @@ function pollPeriod() {
   return document.visibilityState === 'hidden' ? HIDDEN_POLL_MS : POLL_MS;
 }
 
-// The program applies start and stop requests on its next 10 ms pass, so
-// the state is read back a moment after the command.
+// The program applies start and stop requests on its control thread a
+// moment after the command, so the state is read back shortly after it.
 function pollSoon() {
   clearTimeout(pollTimer);
   pollTimer = setTimeout(poll, 40);
