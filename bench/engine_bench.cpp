@@ -242,7 +242,10 @@ pid_t startWithEvents(const e2e::XServer& x, const e2e::Folders& folders, size_t
     const int64_t deadline = e2e::monotonicNs() + 90000000000LL;
     while (e2e::readFile(status).find(wanted) == std::string::npos && e2e::monotonicNs() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::this_thread::sleep_for(std::chrono::seconds(5));  // the first reads of the list settle
+    // The web engine paints the whole page once after start-up, which on a
+    // software renderer takes a while: idling starts when that is done.
+    for (int i = 0; i < 30 && cpuShareOver(pid, 2000).all > 3.0; ++i) {
+    }
     return pid;
 }
 
