@@ -124,6 +124,15 @@ bool fileIsCurrent(size_t settingsHash, int lockAttempts) {
     return writtenChanges == appState().sessionChanges;
 }
 
+// The session just read from the file is what the file holds: the periodic
+// save has nothing to write until something changes.
+void markFileCurrent() {
+    const size_t settingsHash = std::hash<std::string>{}(formatSettingsLine());
+    std::lock_guard<std::mutex> lock(appState().profilesLock);
+    writtenChanges = appState().sessionChanges;
+    writtenSettingsHash = settingsHash;
+}
+
 void save(int lockAttempts, int waitMs, bool writeAfterWait, bool skipWhenCurrent = false) {
     if (appState().sessionPath.empty()) return;
     const std::string settings = formatSettingsLine();
@@ -257,5 +266,6 @@ bool loadSession() {
     std::vector<Profile> loaded = readProfiles(text, position);
     if (loaded.empty()) return false;
     installProfiles(std::move(loaded), current);
+    markFileCurrent();
     return true;
 }
