@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "app/workers.h"
 #include "bridge/call_table.h"
 #include "bridge/webview_api.h"
@@ -45,6 +46,7 @@ void prepareState() {
         AppState& s = appState();
         std::lock_guard<std::mutex> lock(s.profilesLock);
         s.profiles.push_back(Profile{"Default Tracking Profile", "", {}});
+        noteEventListEdited();
     }
     platform::beginTimerResolution();
     appState().perfFrequency = platform::perfCounterFrequency();
@@ -77,7 +79,7 @@ void joinIfRunning(std::thread& t) {
 }
 
 void stopWorkers(Workers& w) {
-    appState().running = false;
+    requestShutdown();
     platform::captureThreadStop();
     if (appState().pipeStopEvent) platform::stopSignalRaise(appState().pipeStopEvent);
     joinIfRunning(w.autoClicker);

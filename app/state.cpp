@@ -36,6 +36,14 @@ void resetTrackerDefaults() {
     t.tspd = 1.0f; t.tloop = false; t.tloopMs = 500;
 }
 
+void noteProfilesChanged() { ++appState().sessionChanges; }
+
+void noteEventListEdited() {
+    AppState& s = appState();
+    ++s.sessionChanges;
+    ++s.eventListEdits;
+}
+
 std::string currentTheme() {
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);

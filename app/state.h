@@ -109,6 +109,14 @@ struct AppState {
     std::vector<Profile> profiles;
     int32_t currentProfile = 0;
     std::string theme = "modern-blue";
+    // Change counters, also under profilesLock, so that a reader can tell at
+    // a glance that nothing changed. sessionChanges counts every change the
+    // session file would show, appended events included; eventListEdits
+    // counts every change to the current event list other than an append at
+    // its end, and every switch to another list: whoever copied the first n
+    // events at one value of it still holds them while it keeps that value.
+    uint64_t sessionChanges = 0;
+    uint64_t eventListEdits = 0;
 
     // Written once before the worker threads start, read-only afterwards.
     std::string sessionPath;                // empty: the session is not saved this run
@@ -132,6 +140,12 @@ int32_t pointY(uint64_t packed);
 void resetProfileDefaults();
 void resetHotkeyDefaults();
 void resetTrackerDefaults();
+
+// Each is called under profilesLock right after the change it counts:
+// a change of the profiles that leaves the current list's events as they
+// were (or only appends to it), and one that changes them otherwise.
+void noteProfilesChanged();
+void noteEventListEdited();
 
 // The theme name, read and replaced under profilesLock so the UI thread and
 // the pipe server never see half a string.

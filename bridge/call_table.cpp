@@ -41,6 +41,7 @@ const PageCall kMainCalls[] = {
     {"getSettings", callGetSettings},
     {"reassignKey", callReassignKey},
     {"getNotices", callGetNotices},
+    {"getEventWindow", callGetEventWindow},
 };
 
 struct Binding {

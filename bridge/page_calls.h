@@ -30,6 +30,8 @@ std::string callUpdateTracker(const std::string& args);
 std::string callOptimizeMacro(const std::string& args);
 std::string callGetTrackerStatus(const std::string& args);
 std::string callGetMacroEvents(const std::string& args);
+// [offset, count]: that stretch of the list for a table that shows a screenful.
+std::string callGetEventWindow(const std::string& args);
 std::string callDeleteEvent(const std::string& args);
 std::string callUpdateEventTime(const std::string& args);
 

@@ -1,5 +1,9 @@
 #include "capture/event_list.h"
 
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <fstream>
 #include <mutex>
 
 #include "bridge/arguments.h"
@@ -8,16 +12,46 @@
 
 namespace {
 
-std::string eventDescription(const MacroEvent& e) {
-    using std::to_string;
-    switch (e.kind) {
-    case AbsMove: return "Abs Move to X:" + to_string(e.x) + " Y:" + to_string(e.y);
-    case RelMove: return "Rel Move dX:" + to_string(e.x) + " dY:" + to_string(e.y);
-    case MouseButton: return "Mouse Click at X:" + to_string(e.x) + " Y:" + to_string(e.y);
-    case KeyStroke: return "Keyboard VK: " + to_string(e.vk) + (e.down ? " (DOWN)" : " (UP)");
-    case Scroll: return "Mouse Scroll Delta: " + to_string(e.delta);
-    default: return "";
+// The longest window one getEventWindow call returns.
+constexpr int32_t kMaxWindowEvents = 1000;
+
+void appendNumber(std::string& out, int64_t value) {
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+void appendTime(std::string& out, double seconds) {
+    char buffer[512];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, seconds, std::chars_format::fixed, 6);
+    if (result.ec != std::errc()) {
+        out += "0.000000";
+    } else {
+        out.append(buffer, result.ptr);
     }
+}
+
+void appendDescription(std::string& out, const MacroEvent& e) {
+    switch (e.kind) {
+    case AbsMove: out += "Abs Move to X:", appendNumber(out, e.x), out += " Y:", appendNumber(out, e.y); break;
+    case RelMove: out += "Rel Move dX:", appendNumber(out, e.x), out += " dY:", appendNumber(out, e.y); break;
+    case MouseButton:
+        out += "Mouse Click at X:", appendNumber(out, e.x), out += " Y:", appendNumber(out, e.y);
+        break;
+    case KeyStroke: out += "Keyboard VK: ", appendNumber(out, e.vk), out += e.down ? " (DOWN)" : " (UP)"; break;
+    case Scroll: out += "Mouse Scroll Delta: ", appendNumber(out, e.delta); break;
+    default: break;
+    }
+}
+
+void appendEventObject(std::string& out, size_t id, const MacroEvent& e) {
+    out += "{\"id\":";
+    appendNumber(out, int64_t(id));
+    out += ",\"time\":";
+    appendTime(out, e.time);
+    out += ",\"desc\":\"";
+    appendDescription(out, e);
+    out += "\"}";
 }
 
 bool isCloseToLastKept(const MacroEvent& e, const std::vector<MacroEvent>& kept) {
@@ -33,29 +67,129 @@ std::vector<MacroEvent>* currentEventListLocked(AppState& s) {
     return &s.profiles[size_t(s.currentProfile)].events;
 }
 
-void rewriteEventSideFile() { writeEventSideFile(buildEventListJson()); }
+// Copies the next events the text lacks, at most one chunk, and says
+// whether the text has to start over because the list was edited.
+bool copyNextEvents(EventListText& text, size_t& from) {
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    const std::vector<MacroEvent>* events = currentEventListLocked(s);
+    const size_t size = events ? events->size() : 0;
+    const bool restart = s.eventListEdits != text.edits || size < text.count;
+    text.edits = s.eventListEdits;
+    from = restart ? 0 : text.count;
+    const size_t take = std::min(size - from, kEventCopyChunk);
+    if (take > 0) text.copied.assign(events->begin() + std::ptrdiff_t(from),
+                                      events->begin() + std::ptrdiff_t(from + take));
+    else text.copied.clear();
+    return restart;
+}
+
+// What the side file holds, as far as this process wrote it. UI thread only.
+struct SideFileState {
+    std::string path;    // where it was written; another place is written afresh
+    bool known = false;  // the file holds sideText().json as of `bytes`
+    size_t bytes = 0;
+    std::chrono::steady_clock::time_point nextRebuild{};
+    std::chrono::steady_clock::duration lastRebuild{};
+};
+
+EventListText& sideText() {
+    static EventListText text;
+    return text;
+}
+
+SideFileState& sideFile() {
+    static SideFileState state;
+    return state;
+}
+
+// Replaces the closing bracket the file ends with by what was appended;
+// false when the file is not the one last written, so it gets rewritten.
+bool appendToSideFile(const std::string& path, const std::string& json, size_t writtenBytes) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    if (!file || !file.seekg(0, std::ios::end) || size_t(file.tellg()) != writtenBytes) return false;
+    file.seekp(std::streamoff(writtenBytes - 1));
+    file.write(json.data() + writtenBytes - 1, std::streamsize(json.size() - writtenBytes + 1));
+    return bool(file.flush());
+}
+
+bool rebuildIsDue() {
+    AppState& s = appState();
+    const EventListText& text = sideText();
+    {
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        if (s.eventListEdits == text.edits) return true;  // appends only, or nothing
+    }
+    return std::chrono::steady_clock::now() >= sideFile().nextRebuild;
+}
 
 }  // namespace
 
 std::string eventListJson(const std::vector<MacroEvent>& events) {
     std::string text = "[";
+    text.reserve(events.size() * 64 + 2);
     for (size_t id = 0; id < events.size(); ++id) {
         if (id > 0) text += ',';
-        text += "{\"id\":" + std::to_string(id) + ",\"time\":" + formatFixed6(events[id].time) +
-                ",\"desc\":\"" + eventDescription(events[id]) + "\"}";
+        appendEventObject(text, id, events[id]);
     }
     return text + "]";
 }
 
 std::string buildEventListJson() {
-    AppState& s = appState();
-    std::lock_guard<std::mutex> lock(s.profilesLock);
-    const std::vector<MacroEvent>* events = currentEventListLocked(s);
-    return eventListJson(events ? *events : std::vector<MacroEvent>{});
+    std::vector<MacroEvent> copy;
+    {
+        AppState& s = appState();
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        if (const std::vector<MacroEvent>* events = currentEventListLocked(s)) copy = *events;
+    }
+    return eventListJson(copy);
 }
 
 void writeEventSideFile(const std::string& text) {
     writeWholeFile(sideFilePath("macroevents.txt"), text);
+}
+
+TextChange catchUpEventListText(EventListText& text) {
+    TextChange change = TextChange::None;
+    for (;;) {
+        size_t from = 0;
+        if (copyNextEvents(text, from)) {
+            text.json = "[";
+            text.count = 0;
+            change = TextChange::Rebuilt;
+        } else {
+            text.json.pop_back();  // the closing bracket
+        }
+        for (size_t i = 0; i < text.copied.size(); ++i) {
+            if (from + i > 0) text.json += ',';
+            appendEventObject(text.json, from + i, text.copied[i]);
+        }
+        text.json += ']';
+        text.count = from + text.copied.size();
+        if (text.copied.empty()) return change;
+        if (change == TextChange::None) change = TextChange::Appended;
+    }
+}
+
+void followEventListInSideFile() {
+    if (!rebuildIsDue()) return;
+    EventListText& text = sideText();
+    SideFileState& file = sideFile();
+    const std::string path = sideFilePath("macroevents.txt");
+    if (path != file.path) file = SideFileState{path};
+    const size_t writtenBytes = file.bytes;
+    const auto started = std::chrono::steady_clock::now();
+    const TextChange change = catchUpEventListText(text);
+    if (change == TextChange::None && file.known) return;
+    if (change == TextChange::Rebuilt) {
+        file.lastRebuild = std::chrono::steady_clock::now() - started;
+        file.nextRebuild = started + std::min<std::chrono::steady_clock::duration>(
+                                         4 * file.lastRebuild, std::chrono::seconds(1));
+    }
+    const bool appended =
+        change == TextChange::Appended && file.known && appendToSideFile(path, text.json, writtenBytes);
+    file.known = appended || writeWholeFile(path, text.json);
+    file.bytes = text.json.size();
 }
 
 std::vector<MacroEvent> thinMoves(const std::vector<MacroEvent>& events) {
@@ -72,47 +206,98 @@ std::vector<MacroEvent> thinMoves(const std::vector<MacroEvent>& events) {
 }
 
 std::string callGetMacroEvents(const std::string&) {
-    std::string text = buildEventListJson();
-    writeEventSideFile(text);
-    return text;
+    // Asked for explicitly, so the text is brought up to date at once.
+    sideFile().nextRebuild = {};
+    followEventListInSideFile();
+    return sideText().json;
 }
 
-std::string callDeleteEvent(const std::string& args) {
-    int32_t id = 0;
-    if (!parseInt32(stripArgumentText(args), id)) return "";
+// {"total":N,"offset":O,"events":[...]}: the events from O on, at most the
+// count asked for (and kMaxWindowEvents), with their positions as ids.
+std::string callGetEventWindow(const std::string& args) {
+    const std::vector<std::string> fields = parseArgumentList(args);
+    int32_t offset = 0, count = 0;
+    if (fields.size() != 2 || !parseInt32(fields[0], offset) || !parseInt32(fields[1], count)) return "";
+    std::vector<MacroEvent> window;
+    size_t total = 0;
     {
         AppState& s = appState();
         std::lock_guard<std::mutex> lock(s.profilesLock);
-        std::vector<MacroEvent>* events = currentEventListLocked(s);
-        if (events && id >= 0 && size_t(id) < events->size()) events->erase(events->begin() + id);
+        if (const std::vector<MacroEvent>* events = currentEventListLocked(s)) {
+            total = events->size();
+            const size_t first = std::min(total, size_t(std::max(offset, 0)));
+            const size_t take = std::min(total - first, size_t(std::clamp(count, 0, kMaxWindowEvents)));
+            window.assign(events->begin() + std::ptrdiff_t(first),
+                          events->begin() + std::ptrdiff_t(first + take));
+            offset = int32_t(first);
+        } else {
+            offset = 0;
+        }
     }
-    rewriteEventSideFile();
+    std::string out = "{\"total\":";
+    appendNumber(out, int64_t(total));
+    out += ",\"offset\":";
+    appendNumber(out, offset);
+    out += ",\"events\":[";
+    for (size_t i = 0; i < window.size(); ++i) {
+        if (i > 0) out += ',';
+        appendEventObject(out, size_t(offset) + i, window[i]);
+    }
+    return out + "]}";
+}
+
+// An edit changes the list only; the side file follows at the next status
+// poll, so an edit from a panel and one from the page cost the same.
+std::string callDeleteEvent(const std::string& args) {
+    int32_t id = 0;
+    if (!parseInt32(stripArgumentText(args), id)) return "";
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    std::vector<MacroEvent>* events = currentEventListLocked(s);
+    if (events && id >= 0 && size_t(id) < events->size()) {
+        events->erase(events->begin() + id);
+        noteEventListEdited();
+    }
     return "";
 }
 
 std::string callUpdateEventTime(const std::string& args) {
     const std::vector<std::string> fields = parseArgumentList(args);
-    if (fields.size() == 2) {
-        int32_t id = 0;
-        double time = 0.0;
-        if (!parseInt32(fields[0], id) || !parseDouble(fields[1], time)) return "";
-        AppState& s = appState();
-        std::lock_guard<std::mutex> lock(s.profilesLock);
-        std::vector<MacroEvent>* events = currentEventListLocked(s);
-        if (events && id >= 0 && size_t(id) < events->size()) (*events)[size_t(id)].time = time;
+    if (fields.size() != 2) return "";
+    int32_t id = 0;
+    double time = 0.0;
+    if (!parseInt32(fields[0], id) || !parseDouble(fields[1], time)) return "";
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    std::vector<MacroEvent>* events = currentEventListLocked(s);
+    if (events && id >= 0 && size_t(id) < events->size()) {
+        (*events)[size_t(id)].time = time;
+        noteEventListEdited();
     }
-    rewriteEventSideFile();
     return "";
 }
 
 std::string callOptimizeMacro(const std::string&) {
+    std::vector<MacroEvent> copy;
+    uint64_t editsSeen = 0;
+    AppState& s = appState();
     {
-        AppState& s = appState();
         std::lock_guard<std::mutex> lock(s.profilesLock);
         std::vector<MacroEvent>* events = currentEventListLocked(s);
-        if (events && !events->empty()) *events = thinMoves(*events);
+        if (!events || events->empty()) return "";
+        copy = *events;
+        editsSeen = s.eventListEdits;
     }
-    rewriteEventSideFile();
+    std::vector<MacroEvent> thinned = thinMoves(copy);
+    if (thinned.size() == copy.size()) return "";
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    std::vector<MacroEvent>* events = currentEventListLocked(s);
+    // Events appended meanwhile follow the thinned ones as they came; an
+    // edit meanwhile leaves the list as the edit made it.
+    if (!events || s.eventListEdits != editsSeen || events->size() < copy.size()) return "";
+    thinned.insert(thinned.end(), events->begin() + std::ptrdiff_t(copy.size()), events->end());
+    events->swap(thinned);
+    noteEventListEdited();
     return "";
 }
 

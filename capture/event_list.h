@@ -2,6 +2,7 @@
 // pop-out panels read, its side file, and the thinning of pointer moves.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,10 +10,34 @@
 
 // One line of JSON: [{"id":0,"time":0.500000,"desc":"..."},...], "[]" when empty.
 std::string eventListJson(const std::vector<MacroEvent>& events);
-// The current profile's list, built under profilesLock.
+// The current profile's list: copied under profilesLock, formatted after it.
 std::string buildEventListJson();
 // Rewrites macroevents.txt with exactly the text; silent when it cannot.
 void writeEventSideFile(const std::string& text);
+
+// The list text kept up to date in small steps: the events a recording
+// appends are formatted once each, as they arrive, and only an edit of the
+// list (or a switch to another) starts the text over. profilesLock is held
+// only to copy events, at most kEventCopyChunk at a time, never to format.
+struct EventListText {
+    uint64_t edits = UINT64_MAX;  // eventListEdits when the text was begun; none yet
+    size_t count = 0;             // events in the text
+    std::string json = "[]";      // eventListJson of those events
+    std::vector<MacroEvent> copied;  // the events of one copy, reused
+};
+constexpr size_t kEventCopyChunk = 4096;
+
+enum class TextChange { None, Appended, Rebuilt };
+// Brings the text up to the current list; says how it changed.
+TextChange catchUpEventListText(EventListText& text);
+
+// Keeps macroevents.txt equal to the current list for the status poll: a
+// poll after which nothing changed costs a counter comparison and writes
+// nothing; appended events are appended to the file. A rebuild of a long
+// list waits four times as long as the last one took, a second at most, so
+// the file may trail a large list that is edited over and over by that
+// much. UI thread only.
+void followEventListInSideFile();
 
 // Drops each absolute move that lies within 10 pixels of the last kept move
 // while moves go on on both sides of it; every other event is kept.

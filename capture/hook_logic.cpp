@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "capture/button_flags.h"
 #include "capture/hotkeys.h"
 #include "capture/picking.h"
@@ -31,11 +32,13 @@ void appendEvent(MacroEvent event, int64_t seenAt, const uint64_t* movedTo = nul
     const int64_t frequency = s.perfFrequency;
     event.time = frequency > 0 ? double(seenAt - start) / double(frequency) : 0.0;
     s.profiles[size_t(s.currentProfile)].events.push_back(event);
+    noteProfilesChanged();
     if (movedTo) s.lastMousePoint = *movedTo;
 }
 
 bool captureNewBinding(int32_t code) {
     appState().capturedKey.exchange(code);
+    announceStateChange();
     return true;
 }
 
@@ -105,10 +108,16 @@ void noteEscape(const InputEvent& event) {
     } else if (!s.escapeHeld) {
         s.escapeDownAt = event.counter;
         s.escapeHeld = true;
+        announceStateChange();  // the control thread times the hold
     }
 }
 
 }  // namespace
+
+bool escapeHoldPending() {
+    const AppState& s = appState();
+    return s.escapeHeld && !s.escapeHoldSpent;
+}
 
 bool escapeHoldFired(int64_t now) {
     AppState& s = appState();

@@ -16,6 +16,8 @@ void handleRawMotion(const InputEvent& event);
 // whether the hold has lasted long enough at now (a perfCounter value). Asked
 // on a timer, as X11 reports no auto-repeats to wait on.
 bool escapeHoldFired(int64_t now);
+// A person holds Escape and the hold has not fired yet.
+bool escapeHoldPending();
 // Takes the person's Escape presses of the hold that fired out of the
 // recording, after the recording has stopped.
 void forgetHeldEscapeFromRecording();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 
@@ -37,7 +38,7 @@ bool hotkeyStep(bool& held, int32_t code, bool down) {
     held = true;
     std::atomic<bool>* request = requestForHotkey(code);
     if (!request) return false;
-    request->exchange(true);
+    raiseRequest(*request);
     return true;
 }
 
@@ -89,6 +90,7 @@ std::string callReassignKey(const std::string& args) {
     for (int32_t slot = 1; slot < kSlotCount; ++slot) {
         if (name == kSlotNames[slot]) {
             appState().reassignSlot.exchange(slot);
+            announceStateChange();
             break;
         }
     }
@@ -97,5 +99,6 @@ std::string callReassignKey(const std::string& args) {
 
 std::string callResetHotkeys(const std::string&) {
     resetHotkeyDefaults();
+    announceStateChange();
     return "";
 }

@@ -1,6 +1,7 @@
 #include "capture/picking.h"
 
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "bridge/page_calls.h"
 #include "store/profiles.h"
 
@@ -38,5 +39,6 @@ PickOutcome pickKeyStep(const InputEvent& event) {
 
 std::string callPickLocation(const std::string&) {
     appState().pickingLocation.exchange(true);
+    announceStateChange();
     return "";
 }

@@ -88,9 +88,15 @@ std::string statusReportJson(const StatusFields& f) {
 
 // The process table is the UI thread's own, and the names and flags are
 // single atomic values, so profilesLock is taken for the event count alone.
+// Each side file is written only when what it holds has changed.
 std::string callGetTrackerStatus(const std::string&) {
+    static std::string writtenPath, writtenReport;  // UI thread only
     const std::string report = statusReportJson(gatherStatus());
-    writeWholeFile(sideFilePath("status.txt"), report);
-    writeEventSideFile(buildEventListJson());
+    const std::string path = sideFilePath("status.txt");
+    if ((report != writtenReport || path != writtenPath) && writeWholeFile(path, report)) {
+        writtenPath = path;
+        writtenReport = report;
+    }
+    followEventListInSideFile();
     return report;
 }

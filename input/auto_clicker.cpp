@@ -1,6 +1,7 @@
 // The auto-clicker: clicks one button at a fixed interval, optionally at a
 // fixed point, until stopped or for a counted run.
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "app/workers.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
@@ -78,6 +79,6 @@ std::string callUpdateSpammer(const std::string& args) {
 }
 
 std::string callToggleSpammer(const std::string&) {
-    appState().toggleSpammerRequested = true;
+    raiseRequest(appState().toggleSpammerRequested);
     return "";
 }

@@ -3,6 +3,7 @@
 // safety releases go out whenever an engine stops. A person's Escape held for
 // a second stops them all here too.
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "app/workers.h"
 #include "bridge/page_calls.h"
 #include "capture/hook_logic.h"
@@ -37,6 +38,7 @@ void applyReassignment() {
     if (binding && bindingAcceptable(slot, key)) giveUpKeyTo(slot, key, binding->exchange(key));
     s.reassignSlot = 0;
     s.capturedKey = 0;
+    announceStateChange();  // the grabs of the bindings and of the capture go
 }
 
 // Reads the flag, then exchanges in its negation; returns the new value.
@@ -100,6 +102,7 @@ void applyRecordingRequest() {
     std::lock_guard<std::mutex> lock(s.profilesLock);
     if (s.currentProfile >= 0 && size_t(s.currentProfile) < s.profiles.size())
         s.profiles[size_t(s.currentProfile)].events.clear();
+    noteEventListEdited();
     s.recordStart = platform::perfCounter();
     s.recording = true;
 }
@@ -107,7 +110,11 @@ void applyRecordingRequest() {
 void applyPlaybackRequest() {
     AppState& s = appState();
     if (!s.togglePlaybackRequested.exchange(false) || s.recording) return;
-    if (!invert(s.playing)) releasePlaybackButtons();
+    if (invert(s.playing)) {
+        wakeIdleEngines();
+    } else {
+        releasePlaybackButtons();
+    }
 }
 
 void applySpammerRequest() {
@@ -142,10 +149,14 @@ void controlPass() {
     applyEscapeHold();
 }
 
+// Sleeps until a request or a captured key is announced; the mark is taken
+// before the pass, so one announced during the pass is not slept through.
 void controlThread() {
     while (appState().running) {
+        const uint32_t seen = stateChangeMark();
         controlPass();
-        platform::sleepMs(10);
+        // While a person holds Escape the hold is timed here, in short steps.
+        waitForStateChange(seen, escapeHoldPending() ? 10 : kStateBackstopMs);
     }
     // An engine still on at shutdown is stopped as any other stop would.
     switchClicker(false);
@@ -155,31 +166,35 @@ void controlThread() {
 }
 
 std::string callToggleRecording(const std::string&) {
-    appState().toggleRecordingRequested = true;
+    raiseRequest(appState().toggleRecordingRequested);
     return "";
 }
 
 std::string callTogglePlayback(const std::string&) {
-    appState().togglePlaybackRequested = true;
+    raiseRequest(appState().togglePlaybackRequested);
     return "";
 }
 
 std::string callStartSpammer(const std::string&) {
     appState().clickerSwitch = SwitchOn;
+    announceStateChange();
     return "";
 }
 
 std::string callStopSpammer(const std::string&) {
     appState().clickerSwitch = SwitchOff;
+    announceStateChange();
     return "";
 }
 
 std::string callStartKeySpam(const std::string&) {
     appState().keySpamSwitch = SwitchOn;
+    announceStateChange();
     return "";
 }
 
 std::string callStopKeySpam(const std::string&) {
     appState().keySpamSwitch = SwitchOff;
+    announceStateChange();
     return "";
 }

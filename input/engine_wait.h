@@ -25,9 +25,10 @@ void waitInterval(int64_t start, int64_t ticks, const std::atomic<bool>& active)
 // first release to the second press. Mostly asleep, exact at the end.
 void waitDoubleClickGap();
 
-// An engine that is off sleeps here until the control thread switches an
-// engine on or the program ends (wakeIdleEngines), instead of waking every
-// 10 ms to look; after kIdleCheckMs it looks anyway.
+// An engine that is off (auto-clicker, key spammer, playback) sleeps here
+// until the control thread switches an engine on or the program ends
+// (wakeIdleEngines), instead of waking every few ms to look; after
+// kIdleCheckMs it looks anyway.
 void waitWhileIdle(const std::atomic<bool>& active);
 void wakeIdleEngines();
 constexpr int kIdleCheckMs = 250;

@@ -2,7 +2,7 @@
 // step (the worker threads in app/workers.h just repeat them while running).
 #pragma once
 
-// Auto-clicker: idles 10 ms while off; otherwise ends a finished counted run,
+// Auto-clicker: sleeps until woken while off; otherwise ends a finished counted run,
 // or does one click action and waits out the interval.
 void autoClickerStep();
 // Key spammer: as the auto-clicker, with one press and release of the target.

@@ -1,6 +1,7 @@
 // The key spammer: presses and releases one key at a fixed interval, until
 // stopped or for a counted run.
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "app/workers.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
@@ -44,6 +45,6 @@ std::string callUpdateKeySpam(const std::string& args) {
 }
 
 std::string callToggleKeySpam(const std::string&) {
-    appState().toggleKeySpamRequested = true;
+    raiseRequest(appState().toggleKeySpamRequested);
     return "";
 }

@@ -10,6 +10,7 @@
 
 #include "app/workers.h"
 #include "capture/button_flags.h"
+#include "input/engine_wait.h"
 #include "platform/platform.h"
 
 namespace {
@@ -224,7 +225,7 @@ void playbackThread() {
     AppState& s = appState();
     while (s.running) {
         if (!s.playing) {
-            platform::sleepMs(50);
+            waitWhileIdle(s.playing);
             continue;
         }
         const std::vector<MacroEvent> events = copyCurrentEvents();

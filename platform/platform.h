@@ -123,6 +123,10 @@ bool cursorPosition(int32_t& x, int32_t& y);
 // returns after captureThreadStop().
 void captureThreadMain();
 void captureThreadStop();
+// Has the capture thread look at the state again at once: where swallows are
+// grabs taken in advance (X11), they follow the bindings, a reassignment and
+// a pick through this. Safe from any thread, the capture thread included.
+void captureThreadWake();
 
 // ---- Windows (UI thread) -----------------------------------------------------
 

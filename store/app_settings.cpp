@@ -2,6 +2,7 @@
 #include "store/app_settings.h"
 
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "platform/platform.h"
@@ -123,6 +124,7 @@ std::string callSetAppSetting(const std::string& args) {
         a.startMinimized = on;
     } else if (name == "hotkeysEnabled") {
         a.hotkeysEnabled = on;
+        announceStateChange();
     } else if (name == "disableAnimations") {
         a.disableAnimations = on;
     }

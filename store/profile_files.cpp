@@ -82,6 +82,7 @@ bool importProfileText(const std::string& text) {
     std::lock_guard<std::mutex> lock(s.profilesLock);
     s.profiles.push_back(std::move(imported));
     s.currentProfile = int32_t(s.profiles.size() - 1);
+    noteEventListEdited();
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "store/profiles.h"
 
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "input/window_helpers.h"
@@ -30,6 +31,7 @@ void emptyCurrentProfile(const std::string& settings) {
     Profile& p = s.profiles[size_t(s.currentProfile)];
     p.events.clear();
     p.settings = settings;
+    noteEventListEdited();
 }
 
 void stopEverything() {
@@ -70,8 +72,9 @@ void storeProfileSettings() {
     const std::string text = formatProfileSettings();
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
-    if (s.currentProfile >= 0 && size_t(s.currentProfile) < s.profiles.size())
-        s.profiles[size_t(s.currentProfile)].settings = text;
+    if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return;
+    s.profiles[size_t(s.currentProfile)].settings = text;
+    noteProfilesChanged();
 }
 
 std::string callClearProfile(const std::string&) {
@@ -89,6 +92,7 @@ std::string callAddProfile(const std::string& args) {
     std::lock_guard<std::mutex> lock(s.profilesLock);
     s.profiles.push_back(Profile{name, settings, {}});
     s.currentProfile = int32_t(s.profiles.size() - 1);
+    noteEventListEdited();
     return "";
 }
 
@@ -105,6 +109,7 @@ std::string callDeleteProfile(const std::string&) {
         if (index >= s.profiles.size()) index = s.profiles.size() - 1;
         s.currentProfile = int32_t(index);
         settings = s.profiles[index].settings;
+        noteEventListEdited();
     }
     applySettingsOfProfile(settings);
     return "";
@@ -121,6 +126,7 @@ std::string callSwitchProfile(const std::string& args) {
         if (index < 0 || size_t(index) >= s.profiles.size()) return "";
         s.currentProfile = index;
         settings = s.profiles[size_t(index)].settings;
+        noteEventListEdited();
     }
     applySettingsOfProfile(settings);
     return "";
@@ -129,12 +135,19 @@ std::string callSwitchProfile(const std::string& args) {
 // Names are escaped fully: a name read from a file may hold a tab or another
 // control byte, which would otherwise make the page's whole call fail.
 std::string callGetProfiles(const std::string&) {
-    AppState& s = appState();
-    std::lock_guard<std::mutex> lock(s.profilesLock);
-    std::string out = "{\"current\":" + std::to_string(s.currentProfile) + ",\"names\":[";
-    for (size_t i = 0; i < s.profiles.size(); ++i) {
+    std::vector<std::string> names;
+    int32_t current = 0;
+    {
+        AppState& s = appState();
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        current = s.currentProfile;
+        names.reserve(s.profiles.size());
+        for (const Profile& p : s.profiles) names.push_back(p.name);
+    }
+    std::string out = "{\"current\":" + std::to_string(current) + ",\"names\":[";
+    for (size_t i = 0; i < names.size(); ++i) {
         if (i > 0) out.push_back(',');
-        out += jsonString(s.profiles[i].name);
+        out += jsonString(names[i]);
     }
     out += "],\"cap\":-1}";
     return out;
@@ -151,5 +164,6 @@ std::string callResetEverything(const std::string&) {
     resetMainWindow();
     writeAppSettings();
     emptyCurrentProfile(formatProfileSettings());
+    announceStateChange();  // hotkeys back to their defaults and switched on
     return "";
 }

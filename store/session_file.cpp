@@ -6,6 +6,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "bridge/arguments.h"
 #include "platform/platform.h"
@@ -18,10 +21,15 @@ struct SessionSnapshot {
     int32_t current = 0;
     std::vector<Profile> profiles;
     uint64_t sequence = 0;  // orders snapshots, so an older one never overwrites a newer
+    uint64_t changes = 0;   // sessionChanges when it was taken
 };
 
 std::atomic<uint64_t> snapshotSequence{0};
 std::atomic<uint64_t> writtenSequence{0};
+// What the file on disk was written from: sessionChanges and the settings
+// line's hash, so a periodic save can tell that it would write the same.
+std::atomic<uint64_t> writtenChanges{UINT64_MAX};
+std::atomic<size_t> writtenSettingsHash{0};
 std::atomic<bool> fileBusy{false};
 std::atomic<int64_t> lastHoldNanoseconds{0};
 
@@ -67,6 +75,7 @@ bool copySnapshot(SessionSnapshot& snapshot, int attempts) {
         to.events.assign(from.events.begin(), from.events.end());
     }
     snapshot.sequence = ++snapshotSequence;
+    snapshot.changes = s.sessionChanges;
     lastHoldNanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
                               std::chrono::steady_clock::now() - heldSince)
                               .count();
@@ -80,8 +89,9 @@ bool takeSnapshot(SessionSnapshot& snapshot, int attempts) {
 // One writer at a time; a snapshot older than the one on disk is dropped. A
 // writer that waited too long writes anyway when told to: the rename keeps
 // the file whole even then.
-void writeSnapshotText(const std::string& text, uint64_t sequence, int waitMs, bool writeAfterWait,
-                       std::string* failure) {
+void writeSnapshotText(const std::string& text, const SessionSnapshot& snapshot, size_t settingsHash,
+                       int waitMs, bool writeAfterWait, std::string* failure) {
+    const uint64_t sequence = snapshot.sequence;
     bool owner = false;
     for (int waited = 0;; ++waited) {
         bool expected = false;
@@ -99,16 +109,40 @@ void writeSnapshotText(const std::string& text, uint64_t sequence, int waitMs, b
             while (seen < sequence && !writtenSequence.compare_exchange_weak(seen, sequence)) {
             }
             if (failure) failure->clear();
+            if (writtenSequence == sequence) {
+                writtenChanges = snapshot.changes;
+                writtenSettingsHash = settingsHash;
+            }
         }
     }
     if (owner) fileBusy = false;
 }
 
+// True when the file already holds these settings and the profiles as they
+// are: nothing has changed since it was written. A failed write leaves the
+// file's record as it was, so the next periodic save tries again.
+bool fileIsCurrent(size_t settingsHash, int lockAttempts) {
+    if (writtenSettingsHash != settingsHash || !tryLockProfiles(lockAttempts)) return false;
+    std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
+    return writtenChanges == appState().sessionChanges;
+}
+
+// The session just read from the file is what the file holds: the periodic
+// save has nothing to write until something changes.
+void markFileCurrent() {
+    const size_t settingsHash = std::hash<std::string>{}(formatSettingsLine());
+    std::lock_guard<std::mutex> lock(appState().profilesLock);
+    writtenChanges = appState().sessionChanges;
+    writtenSettingsHash = settingsHash;
+}
+
 // Returns why the write failed, "" when it succeeded or was not tried. With
 // report, the outcome is also noted for the page (never from a crash).
-std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report) {
+std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report, bool skipWhenCurrent = false) {
     if (appState().sessionPath.empty()) return "";
     const std::string settings = formatSettingsLine();
+    const size_t settingsHash = std::hash<std::string>{}(settings);
+    if (skipWhenCurrent && fileIsCurrent(settingsHash, lockAttempts)) return "";
     SessionSnapshot snapshot;
     if (!takeSnapshot(snapshot, lockAttempts)) return "";
     // The list is never empty once start-up has run; an empty one means the
@@ -116,7 +150,7 @@ std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report)
     if (snapshot.profiles.empty()) return "";
     const std::string text = formatSession(settings, snapshot.current, snapshot.profiles);
     std::string failure = "not written";
-    writeSnapshotText(text, snapshot.sequence, waitMs, writeAfterWait, report ? &failure : nullptr);
+    writeSnapshotText(text, snapshot, settingsHash, waitMs, writeAfterWait, report ? &failure : nullptr);
     if (failure == "not written") return "";  // a newer snapshot got there first
     if (report) noteSaveOutcome(SavedFile::Session, appState().sessionPath, failure);
     return failure;
@@ -176,6 +210,7 @@ void installProfiles(std::vector<Profile>&& loaded, int32_t current) {
     s.currentProfile = current;
     if (s.profiles[size_t(current)].settings.empty())
         s.profiles[size_t(current)].settings = liveSettings;
+    noteEventListEdited();
 }
 
 }  // namespace
@@ -209,6 +244,8 @@ int64_t lastSaveLockHoldNanoseconds() { return lastHoldNanoseconds; }
 
 void saveSession() { save(1, 2000, false, true); }
 
+void saveSessionIfChanged() { save(1, 2000, false, true, true); }
+
 std::string saveSessionAtExit() { return save(200, 30000, true, true); }
 
 void saveSessionAfterCrash() { save(1, 1000, true, false); }
@@ -234,5 +271,6 @@ bool loadSessionText(const std::string& text) {
     std::vector<Profile> loaded = readProfiles(text, position);
     if (loaded.empty()) return false;
     installProfiles(std::move(loaded), current);
+    markFileCurrent();
     return true;
 }

@@ -18,6 +18,9 @@ bool parseEventLine(const std::string& line, MacroEvent& event, bool deltaOption
 // Writes the whole session; skipped when profilesLock is busy. Safe from any
 // thread, including a crash handler.
 void saveSession();
+// The periodic save: as saveSession, and skipped too while the file holds the
+// session as it is (the last write succeeded and nothing changed since).
+void saveSessionIfChanged();
 // The save at the end of the run: a lock that a hook holds for a moment, or a
 // periodic save still writing, does not make it lose the last changes.
 // Returns why it failed, "" when it did not.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "bridge/arguments.h"
 #include "capture/hotkeys.h"
 #include "store/session_file.h"
@@ -123,6 +124,7 @@ void applySettingsLine(const std::string& text) {
     // A file may name a binding no person could choose, such as the left
     // button as a hotkey, which would swallow every click on the desktop.
     replaceRefusedBindings();
+    announceStateChange();  // it may bind other hotkeys
 }
 
 std::string formatProfileSettings() {

@@ -27,10 +27,15 @@ const THEMES = ['modern-blue', 'midnight', 'graphite', 'forest', 'sunset', 'high
 const DEFAULT_THEME = 'modern-blue';
 
 const POLL_MS = 250;
+// While the window is hidden or minimised nobody looks at it, but the
+// pop-out panels' files still follow each poll.
+const HIDDEN_POLL_MS = 1000;
 const THEME_POLL_MS = 2000;
 const PICK_TIMEOUT_MS = 60000;
 const ROW_HEIGHT = 30;
 const OVERSCAN_ROWS = 8;
+// Rows fetched either side of those in view, so a short scroll needs no call.
+const WINDOW_MARGIN_ROWS = 100;
 const MIN_LIST_HEIGHT = 112;
 const MAX_LIST_HEIGHT = 240;
 const MAX_INT = 2147483647;
@@ -66,7 +71,11 @@ const model = {
   status: Object.assign({}, DEFAULT_STATUS),
   app: Object.assign({}, DEFAULT_APP_SETTINGS),
   profiles: { current: 0, names: [] },
-  events: [],
+  // The table asks for the stretch of the list it shows (a pop-out window,
+  // which reads the list from a file, holds all of it from offset 0).
+  eventTotal: 0,
+  eventWindow: { offset: 0, rows: [] },
+  statusText: '',
   theme: DEFAULT_THEME,
   fetchedCount: -1,
   fetchingEvents: false,
@@ -217,7 +226,7 @@ function applyTheme(name) {
 
 async function readSharedTheme() {
   const name = await call('getSharedTheme');
-  if (typeof name === 'string' && name !== '') applyTheme(name);
+  if (typeof name === 'string' && name !== '' && name !== model.theme) applyTheme(name);
 }
 
 async function onThemeChosen(event) {
@@ -308,6 +317,10 @@ const SLOT_KEYCAPS = { rec: ['hk-rec', 'hkRec'], play: ['hk-play', 'hkPlay'], au
   keyspamhotkey: ['hk-keyspam', 'hkKeySpam'], keyspamtarget: ['ks-target', 'keySpamTarget'] };
 
 function applyStatus(raw) {
+  // A status like the last one touches no element: no layout, no repaint.
+  const text = JSON.stringify(raw);
+  if (text === model.statusText) return;
+  model.statusText = text;
   const before = model.status;
   const st = normaliseStatus(raw);
   model.status = st;
@@ -414,12 +427,16 @@ async function poll() {
     await pollTheme();
   } finally {
     polling = false;
-    pollTimer = setTimeout(poll, POLL_MS);
+    pollTimer = setTimeout(poll, pollPeriod());
   }
 }
 
-// The program applies start and stop requests on its next 10 ms pass, so
-// the state is read back a moment after the command.
+function pollPeriod() {
+  return document.visibilityState === 'hidden' ? HIDDEN_POLL_MS : POLL_MS;
+}
+
+// The program applies start and stop requests on its control thread a
+// moment after the command, so the state is read back shortly after it.
 function pollSoon() {
   clearTimeout(pollTimer);
   pollTimer = setTimeout(poll, 40);
@@ -682,7 +699,7 @@ function formatTime(t) {
 }
 
 function eventAt(i) {
-  const ev = model.events[i];
+  const ev = model.eventWindow.rows[i - model.eventWindow.offset];
   if (!ev || typeof ev !== 'object') return { id: i, time: NaN, desc: '' };
   return {
     id: Number.isInteger(ev.id) ? ev.id : i,
@@ -747,17 +764,31 @@ function makeRows(from, to) {
   return fragment;
 }
 
-// Only the rows in view (and a few either side) exist; spacer rows stand in
-// for the rest. Rows that stay in view are kept, so a time being edited
-// keeps its focus while the list scrolls.
-function renderEvents(dataChanged) {
+// The rows in view and a few either side, of a list of n.
+function rowsInView(n) {
   const scroller = $('ev-scroll');
-  const n = model.events.length;
   const head = $('ev-table').tHead.offsetHeight || 28;
   const top = Math.max(0, scroller.scrollTop - head);
   const viewHeight = Math.max(scroller.clientHeight, MAX_LIST_HEIGHT);
   const first = Math.min(n, Math.max(0, Math.floor(top / ROW_HEIGHT) - OVERSCAN_ROWS));
   const last = Math.min(n, Math.ceil((top + viewHeight) / ROW_HEIGHT) + OVERSCAN_ROWS);
+  return { first, last };
+}
+
+function windowHolds(first, last) {
+  const w = model.eventWindow;
+  return first >= w.offset && last <= w.offset + w.rows.length;
+}
+
+// Only the rows in view (and a few either side) exist; spacer rows stand in
+// for the rest. Rows that stay in view are kept, so a time being edited
+// keeps its focus while the list scrolls.
+function renderEvents(dataChanged) {
+  const scroller = $('ev-scroll');
+  const n = model.eventTotal;
+  const head = $('ev-table').tHead.offsetHeight || 28;
+  const { first, last } = rowsInView(n);
+  if (!windowHolds(first, last)) fetchEventsSoon();
 
   for (const [i, tr] of table.rows) {
     if (i < first || i >= last) {
@@ -802,23 +833,51 @@ function showEventCount(count) {
   $('ev-optimize').disabled = count === 0;
 }
 
+// The main window asks for the rows around those in view; a pop-out window
+// reads the whole list, which its file holds.
+async function readEventWindow() {
+  if (has('getEventWindow')) {
+    const { first, last } = rowsInView(model.eventTotal);
+    const from = Math.max(0, first - WINDOW_MARGIN_ROWS);
+    const got = await call('getEventWindow', from, last - from + WINDOW_MARGIN_ROWS);
+    if (!got || !Number.isInteger(got.total) || !Number.isInteger(got.offset) || !Array.isArray(got.events)) return null;
+    return { total: got.total, offset: got.offset, rows: got.events };
+  }
+  if (!has('getMacroEvents')) return null;
+  const list = await call('getMacroEvents');
+  // A list read half written is no list: keep the one on screen.
+  return Array.isArray(list) ? { total: list.length, offset: 0, rows: list } : null;
+}
+
 async function fetchEvents() {
-  if (!has('getMacroEvents')) return;
   model.fetchingEvents = true;
   const started = performance.now();
   try {
-    const list = await call('getMacroEvents');
-    // A list read half written is no list: keep the one on screen.
-    if (!Array.isArray(list)) return;
-    model.events = list;
-    model.fetchedCount = list.length;
+    const got = await readEventWindow();
+    if (!got) return;
+    model.eventTotal = got.total;
+    model.eventWindow = { offset: got.offset, rows: got.rows };
+    model.fetchedCount = got.total;
     renderEvents(true);
-    showEventCount(model.events.length);
+    showEventCount(got.total);
   } finally {
     model.fetchingEvents = false;
     model.lastFetchAt = Date.now();
     model.lastFetchMs = performance.now() - started;
   }
+}
+
+// A scroll past the rows at hand: read the new stretch once the current
+// read (if any) is done.
+let windowWanted = false;
+function fetchEventsSoon() {
+  if (windowWanted || !has('getEventWindow')) return;
+  windowWanted = true;
+  setTimeout(async () => {
+    while (model.fetchingEvents) await new Promise((done) => setTimeout(done, 20));
+    windowWanted = false;
+    await fetchEvents();
+  }, 0);
 }
 
 // Re-reads the list when the count moved. A big list costs time to build
@@ -853,14 +912,14 @@ async function deleteEventRow(button) {
   await fetchEvents();
   // Keep the keyboard where it was: on the delete button of the row that
   // moved up into the deleted one's place.
-  const next = table.rows.get(Math.min(index, model.events.length - 1));
+  const next = table.rows.get(Math.min(index, model.eventTotal - 1));
   if (next) next.querySelector('.ev-del').focus();
 }
 
 // Moves the keyboard to another row's time, scrolling it into view first
 // since rows out of view do not exist.
 function focusEventTime(index) {
-  if (index < 0 || index >= model.events.length) return;
+  if (index < 0 || index >= model.eventTotal) return;
   const scroller = $('ev-scroll');
   const head = $('ev-table').tHead.offsetHeight || 28;
   const top = head + index * ROW_HEIGHT;
@@ -1254,8 +1313,15 @@ async function start() {
       resizeHostWindow();
       followPanelSize();
     }
-    pollTimer = setTimeout(poll, POLL_MS);
+    pollTimer = setTimeout(poll, pollPeriod());
   }
+}
+
+// A window shown again catches up at once rather than at its slow pace.
+function followVisibility() {
+  document.addEventListener('visibilitychange', () => {
+    if (document.visibilityState !== 'hidden') pollSoon();
+  });
 }
 
 // A pop-out window cannot read the settings, so its forms start from the
@@ -1286,6 +1352,7 @@ function init() {
   wireEvents();
   wireProfiles();
   wireSettings();
+  followVisibility();
   // Never leave the window blank if a call hangs.
   setTimeout(reveal, 1500);
   start();

@@ -27,7 +27,6 @@
 namespace {
 
 constexpr int kMaxDevices = 1024;
-constexpr int kPollMs = 10;
 
 struct Observer {
     Display* display = nullptr;
@@ -251,13 +250,33 @@ bool openObserver(Observer& o) {
     return true;
 }
 
+void drainWakes(int wakeFd) {
+    char bytes[64];
+    while (read(wakeFd, bytes, sizeof bytes) > 0) {
+    }
+}
+
+// Sleeps until an X connection has input or captureThreadWake is called.
+// Replies read while the grabs were changed may have queued events already,
+// which poll cannot see, so then it only looks.
+void waitForInputOrWake(pollfd (&fds)[3], Observer& o, GrabState& grabs) {
+    const bool queued = XEventsQueued(o.display, QueuedAlready) > 0 ||
+                        XEventsQueued(grabs.display, QueuedAlready) > 0;
+    // Without a wake pipe the grabs can only follow the state by looking often.
+    const int forever = fds[2].fd >= 0 ? -1 : 10;
+    poll(fds, 3, queued ? 0 : forever);
+    if (fds[2].revents & POLLIN) drainWakes(fds[2].fd);
+}
+
+// The grabs are brought in line with the state before each sleep; every
+// change they follow is announced through captureThreadWake.
 void watchUntilStopped(Observer& o, GrabState& grabs, int wakeFd) {
     pollfd fds[3] = {{ConnectionNumber(o.display), POLLIN, 0},
                      {ConnectionNumber(grabs.display), POLLIN, 0},
                      {wakeFd, POLLIN, 0}};
     while (!stopRequested) {
         applyGrabWish(grabs, grabWishFromState(o.vkOfKeycode));
-        poll(fds, 3, kPollMs);
+        waitForInputOrWake(fds, o, grabs);
         drainObserver(o);
         drainGrabEvents(grabs, o.vkOfKeycode);
     }
@@ -288,13 +307,18 @@ void captureThreadMain() {
         if (fd >= 0) close(fd);
 }
 
-void captureThreadStop() {
-    stopRequested = true;
+// A full pipe already holds a wake, so a write that fails loses nothing.
+void captureThreadWake() {
     const int fd = wakeWriteFd;
     if (fd >= 0) {
         const char byte = 1;
         [[maybe_unused]] ssize_t written = write(fd, &byte, 1);
     }
+}
+
+void captureThreadStop() {
+    stopRequested = true;
+    captureThreadWake();
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // Where X11 cannot do what a hook does, and what we do instead:
-// - A hook decides per event; a grab is decided before the event. The state
-//   is polled every 10 ms, so a grab lags a change of bindings by that much.
+// - A hook decides per event; a grab is decided before the event. The grabs
+//   follow the state whenever a change of it is announced (captureThreadWake),
+//   so a grab lags a change of bindings by one wake of the capture thread.
 // - A grabbed hotkey takes its auto-repeats along (a hook passes them on): a
 //   user holding F8 does not want F8s typed into the focused window.
 // - While a new binding is awaited, the keyboard is grabbed until every key

@@ -202,13 +202,17 @@ bool sameRect(const ScreenRect& a, const ScreenRect& b) {
 // settling it in, not the user moving it.
 constexpr gint64 kStillMicros = 300000;
 
+// Looks every 100 ms while the window moves or settles and stops once it is
+// at rest; X's notices of a change to the window start it again.
 gboolean checkPlacement(gpointer data) {
     PlacementWatch* w = static_cast<PlacementWatch*>(data);
     XTarget t;
     ScreenRect rect;
     if (!gtk_widget_get_mapped(GTK_WIDGET(w->window)) || !xTarget(w->window, t) ||
-        !frameRectOf(t, rect))
-        return G_SOURCE_CONTINUE;
+        !frameRectOf(t, rect)) {
+        w->timer = 0;  // mapping it is a notice too
+        return G_SOURCE_REMOVE;
+    }
     const gint64 now = g_get_monotonic_time();
     const bool maximized = gtk_window_is_maximized(w->window);
     if (!maximized && !isMinimized(w->window)) {
@@ -226,8 +230,38 @@ gboolean checkPlacement(gpointer data) {
     } else if (w->changed && now - w->stillSince >= kStillMicros) {
         w->changed = false;
         if (w->onSettled) w->onSettled(w->window);
+    } else if (w->settledIn && !w->changed && now - w->stillSince >= kStillMicros) {
+        w->timer = 0;
+        return G_SOURCE_REMOVE;
     }
     return G_SOURCE_CONTINUE;
+}
+
+void lookAgain(PlacementWatch* w) {
+    if (!w->gone && !w->timer) w->timer = g_timeout_add(100, checkPlacement, w);
+}
+
+// A move, resize, map or change of state (maximized, minimized, the frame's
+// extents) of a watched window: a window manager tells the client of a move
+// of its frame with a synthetic ConfigureNotify.
+gboolean onXEvent(GdkX11Display*, gpointer native, gpointer) {
+    const XEvent* event = static_cast<const XEvent*>(native);
+    if (event->type != ConfigureNotify && event->type != PropertyNotify && event->type != MapNotify &&
+        event->type != ReparentNotify)
+        return FALSE;
+    for (PlacementWatch* w : watches()) {
+        XTarget t;
+        if (!w->gone && xTarget(w->window, t) && t.window == event->xany.window) lookAgain(w);
+    }
+    return FALSE;
+}
+
+void listenForXEvents(GtkWindow* window) {
+    static bool listening = false;
+    GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
+    if (listening || !GDK_IS_X11_DISPLAY(display)) return;
+    g_signal_connect(display, "xevent", G_CALLBACK(onXEvent), nullptr);
+    listening = true;
 }
 
 void onWindowGoing(GtkWidget* widget, gpointer data) {
@@ -402,7 +436,8 @@ void watchWindowPlacement(void* window, void (*onPlacementSettled)(void* window)
     w->window = GTK_WINDOW(window);
     w->onSettled = onPlacementSettled;
     w->onDestroyed = onDestroyed;
-    w->timer = g_timeout_add(100, checkPlacement, w);
+    lookAgain(w);
+    listenForXEvents(GTK_WINDOW(window));
     g_signal_connect(window, "unrealize", G_CALLBACK(onWindowGoing), w);
     g_signal_connect(window, "destroy", G_CALLBACK(onWindowGoing), w);
     watches().push_back(w);

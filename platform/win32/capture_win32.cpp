@@ -177,6 +177,9 @@ void captureThreadMain() {
     captureStopRequested = false;
 }
 
+// The hooks decide on each event as it comes, so nothing waits for a change.
+void captureThreadWake() {}
+
 void captureThreadStop() {
     captureStopRequested = true;
     if (DWORD id = captureThreadId.load()) PostThreadMessageW(id, WM_QUIT, 0, 0);

@@ -6,5 +6,6 @@ namespace platform {
 
 void captureThreadMain() { appState().captureReady = true; }
 void captureThreadStop() {}
+void captureThreadWake() {}
 
 }  // namespace platform

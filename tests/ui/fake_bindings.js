@@ -8,6 +8,7 @@
 // Options come from window.__fakeOptions, set by an earlier init script:
 //   panel: true       bind only the twenty-two calls of a pop-out window
 //   events: N         start with N recorded events
+//   eventWindow: true also bind getEventWindow, the table's windowed read
 //   profiles: [...]   start with these profile names
 //   theme: name       start with this theme (also in the pop-out's theme file)
 //   notices: [...]    start-up notices the program has for the page
@@ -132,10 +133,19 @@
       default: return '';
     }
   }
+  function eventObject(ev, i) {
+    return '{"id":' + i + ',"time":' + ev.time.toFixed(6) + ',"desc":"' + describe(ev) + '"}';
+  }
   function eventsText() {
-    const parts = currentProfile().events.map((ev, i) =>
-      '{"id":' + i + ',"time":' + ev.time.toFixed(6) + ',"desc":"' + describe(ev) + '"}');
-    return '[' + parts.join(',') + ']';
+    return '[' + currentProfile().events.map(eventObject).join(',') + ']';
+  }
+  function eventWindowText(arg) {
+    const [offset, count] = fields(arg).map((f) => parseInt(f, 10) || 0);
+    const events = currentProfile().events;
+    const first = Math.min(events.length, Math.max(0, offset));
+    const rows = events.slice(first, first + Math.max(0, Math.min(count, 1000)));
+    return '{"total":' + events.length + ',"offset":' + first + ',"events":[' +
+      rows.map((ev, i) => eventObject(ev, first + i)).join(',') + ']}';
   }
   function profilesText() {
     const names = state.profiles.map((p) => '"' + p.name.replace(/[\\"]/g, (c) => '\\' + c) + '"');
@@ -360,6 +370,7 @@
     for (const name of PANEL_CALLS) bind(name, panelHandlers[name] || handlers[name]);
   } else {
     for (const name of Object.keys(handlers)) bind(name, handlers[name]);
+    if (options.eventWindow) bind('getEventWindow', eventWindowText);
   }
 
   // ------------------------------------------------------------ test controls

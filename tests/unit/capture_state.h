@@ -12,6 +12,7 @@ inline void resetCaptureState() {
         std::lock_guard<std::mutex> lock(s.profilesLock);
         s.profiles.assign(1, Profile{"Default Tracking Profile", "", {}});
         s.currentProfile = 0;
+        noteEventListEdited();
     }
     resetProfileDefaults();
     resetHotkeyDefaults();
@@ -49,4 +50,5 @@ inline void setCurrentEvents(const std::vector<MacroEvent>& events) {
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
     s.profiles[size_t(s.currentProfile)].events = events;
+    noteEventListEdited();
 }

@@ -1,6 +1,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/state_changes.h"
 #include "app/workers.h"
 #include "bridge/page_calls.h"
 #include "capture/hook_logic.h"
@@ -179,7 +180,7 @@ TEST_F(ControlThread, WorkerThreadsStartStopAndEndAtShutdown) {
     callToggleSpammer("");
     callToggleKeySpam("");
     EXPECT_TRUE(waitFor([] { return !appState().autoClicking && !appState().keySpamming; }));
-    appState().running = false;
+    requestShutdown();
     clicker.join();
     keys.join();
     control.join();

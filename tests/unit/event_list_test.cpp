@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "bridge/page_calls.h"
 #include "capture/event_list.h"
 #include "store/data_dir.h"
@@ -40,7 +42,9 @@ protected:
         fake::setPlaces(dir, dir, dir);
     }
     void TearDown() override { resetCaptureState(); }
+    // The side file as the next status poll leaves it.
     std::string sideFile() {
+        callGetTrackerStatus("");
         std::string text;
         readFirstLine(sideFilePath("macroevents.txt"), text);
         return text;
@@ -132,6 +136,60 @@ TEST_F(EventList, UpdateEventTimeChangesOneEventInPlace) {
     for (const char* bad : {"[1]", "[1,2,3]", "[3,5]", "[x,5]", "[1,y]"}) callUpdateEventTime(bad);
     EXPECT_EQ(times(currentEvents()), (std::vector<double>{0.1, 2.0, 0.1}));
     EXPECT_EQ(sideFile(), buildEventListJson());
+}
+
+TEST_F(EventList, AWindowIsTheStretchAskedForWithItsPositionsAsIds) {
+    setCurrentEvents({keyEvent(1, true, 1.0), keyEvent(2, true, 2.0), keyEvent(3, true, 3.0)});
+    EXPECT_EQ(callGetEventWindow("[1,5]"),
+              R"x({"total":3,"offset":1,"events":[{"id":1,"time":2.000000,"desc":"Keyboard VK: 2 (DOWN)"},)x"
+              R"x({"id":2,"time":3.000000,"desc":"Keyboard VK: 3 (DOWN)"}]})x");
+    EXPECT_EQ(callGetEventWindow("[7,2]"), R"({"total":3,"offset":3,"events":[]})");
+    EXPECT_EQ(callGetEventWindow("[-4,1]"),
+              R"x({"total":3,"offset":0,"events":[{"id":0,"time":1.000000,"desc":"Keyboard VK: 1 (DOWN)"}]})x");
+    for (const char* bad : {"[1]", "[x,2]", "[1,2,3]", ""}) EXPECT_EQ(callGetEventWindow(bad), "");
+}
+
+// Whatever happens to the list, the text kept up in steps is the text built
+// afresh; appends cost an append, and a look with nothing new changes nothing.
+TEST_F(EventList, TextKeptUpInStepsEqualsAFreshBuildAfterAnyChanges) {
+    std::mt19937 random(20261207);
+    auto below = [&](size_t n) { return size_t(random() % n); };
+    auto append = [&](size_t count) {
+        AppState& s = appState();
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        for (size_t i = 0; i < count; ++i) {
+            MacroEvent e = below(3) ? abs(int32_t(below(40)), int32_t(below(40))) : keyEvent(int32_t(below(256)), below(2));
+            e.time = double(below(100000)) / 1000.0;
+            s.profiles[size_t(s.currentProfile)].events.push_back(e);
+        }
+        noteProfilesChanged();
+    };
+    callAddProfile("[second]");
+    callSwitchProfile("[0]");
+    EventListText text;
+    bool appendedOnly = true;  // since the last look
+    for (int step = 0; step < 300; ++step) {
+        const size_t size = currentEvents().size();
+        const size_t choice = below(8);
+        appendedOnly = appendedOnly && choice >= 4;
+        switch (choice) {
+        case 0: callDeleteEvent("[" + std::to_string(below(size + 2)) + "]"); break;
+        case 1: callUpdateEventTime("[" + std::to_string(below(size + 1)) + ",0.25]"); break;
+        case 2: callOptimizeMacro(""); break;
+        case 3: callSwitchProfile("[" + std::to_string(below(2)) + "]"); break;
+        case 4: append(size < 2 * kEventCopyChunk ? kEventCopyChunk + below(kEventCopyChunk) : 1); break;
+        default: append(below(40)); break;
+        }
+        if (below(3) == 0) continue;  // several changes between two looks
+        const TextChange change = catchUpEventListText(text);
+        ASSERT_EQ(text.json, buildEventListJson()) << "step " << step;
+        EXPECT_EQ(text.count, currentEvents().size());
+        if (appendedOnly) {
+            EXPECT_NE(change, TextChange::Rebuilt) << "step " << step;
+        }
+        EXPECT_EQ(catchUpEventListText(text), TextChange::None);
+        appendedOnly = true;
+    }
 }
 
 TEST_F(EventList, UpdateTrackerStoresFieldByFieldAndStopsAtABadNumber) {

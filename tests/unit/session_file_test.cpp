@@ -207,6 +207,29 @@ TEST_F(SessionFile, SaveSkipsWhileTheLockIsHeldAndNeverWritesAnEmptyList) {
     EXPECT_EQ(readBytes(sessionFile()), saved);
 }
 
+TEST_F(SessionFile, ThePeriodicSaveWritesOnlyWhenTheSessionChanged) {
+    const auto savedAfter = [this](auto change) {
+        std::filesystem::remove(sessionFile());
+        change();
+        saveSessionIfChanged();
+        return std::filesystem::exists(sessionFile());
+    };
+    setProfiles({Profile{"p", "", {}}}, 0);
+    EXPECT_TRUE(savedAfter([] {}));
+    EXPECT_FALSE(savedAfter([] {}));
+    EXPECT_TRUE(savedAfter([] { appState().clicker.sms = 7; }));
+    EXPECT_TRUE(savedAfter([] {
+        std::lock_guard<std::mutex> lock(appState().profilesLock);
+        appState().profiles[0].events.push_back(MacroEvent{});
+        noteProfilesChanged();
+    }));
+    EXPECT_FALSE(savedAfter([] {}));
+    // What was just read is what the file holds.
+    saveSession();
+    ASSERT_TRUE(loadSession());
+    EXPECT_FALSE(savedAfter([] {}));
+}
+
 TEST_F(SessionFile, ExitSaveWaitsOutABriefHold) {
     setProfiles({Profile{"exit", "", {}}}, 0);
     std::thread holder([] {

@@ -58,5 +58,6 @@ protected:
         std::lock_guard<std::mutex> lock(appState().profilesLock);
         appState().profiles = std::move(profiles);
         appState().currentProfile = current;
+        noteEventListEdited();
     }
 };
