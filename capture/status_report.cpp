@@ -86,9 +86,19 @@ std::string statusReportJson(const StatusFields& f) {
 
 // The process table is the UI thread's own, and the names and flags are
 // single atomic values, so profilesLock is taken for the event count alone.
+// Pop-out panels start from and follow the settings through this file; it
+// is written when the snapshot differs from what was last written.
+void writeSettingsSideFile() {
+    static std::string written;
+    const std::string snapshot = callGetSettings("");
+    if (snapshot == written) return;
+    if (writeWholeFile(sideFilePath("settings.txt"), snapshot)) written = snapshot;
+}
+
 std::string callGetTrackerStatus(const std::string&) {
     const std::string report = statusReportJson(gatherStatus());
     writeWholeFile(sideFilePath("status.txt"), report);
+    writeSettingsSideFile();
     writeEventSideFile(buildEventListJson());
     return report;
 }

@@ -9,6 +9,7 @@
 
 #include "bridge/arguments.h"
 #include "bridge/call_table.h"
+#include "bridge/page_calls.h"
 #include "bridge/webview_api.h"
 #include "capture/status_report.h"
 #include "input/window_helpers.h"
@@ -53,7 +54,7 @@ bool endsWith(const std::string& text, const std::string& end) {
 // read, rather than flashing the defaults or handing the page broken JSON.
 struct SideFileReader {
     const char* fileName;
-    const char* fallback;
+    std::string fallback;
     bool (*isWhole)(const std::string& line);
     std::string lastPath, lastWhole;
 };
@@ -95,6 +96,14 @@ std::string panelGetSharedTheme(const std::string&) { return jsonString(readThem
 std::string panelGetTrackerStatus(const std::string&) { return readWholeOrLast(statusReader); }
 
 std::string panelGetMacroEvents(const std::string&) { return readWholeOrLast(eventsReader); }
+
+// Until the main process has written its settings, the defaults this
+// process holds itself (it never loads a session).
+std::string panelGetSettings(const std::string&) {
+    static SideFileReader settingsReader{"settings.txt", callGetSettings(""),
+                                         [](const std::string& line) { return endsWith(line, "}"); }, {}, {}};
+    return readWholeOrLast(settingsReader);
+}
 
 std::string panelResizeWindow(const std::string& args) {
     std::vector<std::string> fields = splitFields(stripArgumentText(args), ',');
@@ -146,6 +155,7 @@ const PageCall kPanelCalls[] = {
     {"resizeWindow", panelResizeWindow},
     {"beginWindowDrag", panelBeginWindowDrag},
     {"closeThisWindow", panelCloseThisWindow},
+    {"getSettings", panelGetSettings},
 };
 
 bool readPage(std::string& html) {

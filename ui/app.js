@@ -1,6 +1,6 @@
 // Varnet's page script. It talks to the program only through the bound
 // calls (global functions returning promises) and never assumes a call
-// exists: a pop-out panel window binds only eighteen of them, and the page
+// exists: a pop-out panel window binds only nineteen of them, and the page
 // opened straight from disk binds none.
 'use strict';
 
@@ -51,9 +51,8 @@ async function call(name, ...args) {
   }
 }
 
-// A pop-out window binds the panel calls (closeThisWindow among them) but
-// not the main window's getters.
-const inPanel = !has('getSettings') && has('closeThisWindow');
+// Only a pop-out window binds closeThisWindow.
+const inPanel = has('closeThisWindow');
 
 const $ = (id) => document.getElementById(id);
 
@@ -67,6 +66,7 @@ const model = {
   events: [],
   theme: DEFAULT_THEME,
   fetchedCount: -1,
+  settingsSeen: '',
   fetchingEvents: false,
   lastFetchAt: 0,
   lastFetchMs: 0,
@@ -331,6 +331,8 @@ function applyStatus(raw) {
 
   document.body.classList.toggle('panel-hover', st.panelHover);
   for (const id of st.restore) restorePanel(id);
+  // A panel that came back may have changed the settings while it was out.
+  if (st.restore.length && !inPanel) readSettings();
 
   if (st.count !== before.count || model.fetchedCount < 0) showEventCount(st.count);
   updateProfileLock();
@@ -370,6 +372,7 @@ async function poll() {
     if (status && typeof status === 'object') applyStatus(status);
     await refreshEventsIfStale();
     await checkPickedLocation();
+    await followSettings();
     await pollTheme();
   } finally {
     polling = false;
@@ -431,8 +434,13 @@ async function popOut(panel, button, event) {
 const ICON_POP_OUT = '<svg viewBox="0 0 24 24" aria-hidden="true"><path d="M14 4h6v6"/><path d="M20 4l-8 8"/><path d="M18 14v4a2 2 0 0 1-2 2H6a2 2 0 0 1-2-2V8a2 2 0 0 1 2-2h4"/></svg>';
 const ICON_CLOSE = '<svg viewBox="0 0 24 24" aria-hidden="true"><path d="M6 6l12 12M18 6L6 18"/></svg>';
 
+// Profiles and the program's settings are managed where every call is
+// bound: those two panels stay in the main window.
+const DOCKED_PANELS = ['profiles-panel', 'settings-panel'];
+
 function addHeaderButtons() {
   for (const panel of document.querySelectorAll('.panel')) {
+    if (!inPanel && DOCKED_PANELS.includes(panel.id)) continue;
     const header = panel.querySelector('.panel-header');
     const button = document.createElement('button');
     button.type = 'button';
@@ -548,7 +556,23 @@ async function sendTracker() {
 
 async function readSettings() {
   if (!has('getSettings')) return;
-  mergeSettings(await call('getSettings'));
+  const raw = await call('getSettings');
+  model.settingsSeen = JSON.stringify(raw);
+  mergeSettings(raw);
+  fillForms();
+}
+
+// A pop-out window follows what the user changes elsewhere (the main window,
+// a hotkey, another pop-out). A field being edited here keeps its text: the
+// values are taken up at the next poll after it loses the focus.
+async function followSettings() {
+  if (!inPanel || !has('getSettings')) return;
+  const raw = await call('getSettings');
+  const seen = JSON.stringify(raw);
+  if (!raw || typeof raw !== 'object' || seen === model.settingsSeen) return;
+  if (document.activeElement && document.activeElement.matches('.panel input')) return;
+  model.settingsSeen = seen;
+  mergeSettings(raw);
   fillForms();
 }
 
@@ -1100,21 +1124,8 @@ async function start() {
   }
 }
 
-// A pop-out window cannot read the settings, so its forms start from the
-// defaults; say so where a change sends a whole set of values.
-function addPanelNotes() {
-  if (!inPanel) return;
-  for (const id of ['clk-hint', 'ks-hint', 'rec-hint']) {
-    const note = document.createElement('p');
-    note.className = 'meta panel-note';
-    note.textContent = 'This window starts from the default values; a change here sends every value shown.';
-    $(id).before(note);
-  }
-}
-
 function init() {
   if (inPanel) document.body.classList.add('in-panel');
-  addPanelNotes();
   addHeaderButtons();
   fillForms();
   fillAppSettings();

@@ -194,7 +194,7 @@ describe('recorder', () => {
     assert.equal(await page.textContent('#app-state-text'), 'Recording');
     // The program refuses profile changes while recording; so does the page.
     assert.ok(await page.isDisabled('#profile-add'));
-    assert.ok(await page.isEnabled('#profiles-panel .panel-btn'), 'the panel can still pop out');
+    assert.ok(await page.isEnabled('#clicker-panel .panel-btn'), 'a panel can still pop out');
     await page.click('#rec-toggle');
     await page.waitForSelector('#rec-toggle[data-on="false"]');
     await page.click('#play-toggle');
@@ -444,17 +444,19 @@ describe('pop-out panels and polling', () => {
     await page.close();
   });
 
-  test('with every panel popped out the main window says how to bring them back', async () => {
+  test('profiles and settings stay docked; popped-out panels come back when their window ends', async () => {
     const { page } = await openPage(browser);
-    assert.ok(await page.isHidden('#dash-empty'));
-    for (const id of ['clicker-panel', 'keyspam-panel', 'recorder-panel', 'profiles-panel', 'settings-panel']) {
+    // Profiles and the program's settings stay in the main window.
+    assert.equal(await page.$$eval('#profiles-panel .panel-btn, #settings-panel .panel-btn', (l) => l.length), 0);
+    for (const id of ['clicker-panel', 'keyspam-panel', 'recorder-panel']) {
       await page.click(`#${id} .panel-btn`);
       await page.waitForSelector(`#${id}`, { state: 'hidden' });
     }
-    assert.ok(await page.isVisible('#dash-empty'));
-    await page.evaluate(() => window.__fake.endPanel('profiles-panel'));
-    await page.waitForSelector('#profiles-panel', { state: 'visible' });
-    await page.waitForSelector('#dash-empty', { state: 'hidden', timeout: 2000 });
+    await clearCalls(page);
+    await page.evaluate(() => window.__fake.endPanel('recorder-panel'));
+    await page.waitForSelector('#recorder-panel', { state: 'visible' });
+    // What the panel changed while it was out is read again.
+    await waitForCall(page, 'getSettings');
     await page.close();
   });
 

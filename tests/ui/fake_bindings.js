@@ -6,7 +6,7 @@
 // parsed the way the web view library parses them.
 //
 // Options come from window.__fakeOptions, set by an earlier init script:
-//   panel: true       bind only the eighteen calls of a pop-out window
+//   panel: true       bind only the nineteen calls of a pop-out window
 //   events: N         start with N recorded events
 //   profiles: [...]   start with these profile names
 //   theme: name       start with this theme (also in the pop-out's theme file)
@@ -300,7 +300,7 @@
   };
   const PANEL_CALLS = ['updateSpammer', 'toggleSpammer', 'updateKeySpam', 'toggleKeySpam', 'updateTracker', 'setTheme',
     'getSharedTheme', 'toggleRecording', 'togglePlayback', 'getTrackerStatus', 'getMacroEvents', 'deleteEvent',
-    'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow'];
+    'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow', 'getSettings'];
 
   function optimise() {
     const events = currentProfile().events;

@@ -101,15 +101,15 @@ TEST_F(PanelTable, ShutdownEndsEveryTrackedPanelInIdOrder) {
     EXPECT_TRUE(appState().panelProcesses.empty());
 }
 
-TEST_F(PanelCalls, EighteenCallsInBindingOrder) {
+TEST_F(PanelCalls, NineteenCallsInBindingOrder) {
     const char* expected[] = {"updateSpammer", "toggleSpammer", "updateKeySpam", "toggleKeySpam",
                               "updateTracker", "setTheme", "getSharedTheme", "toggleRecording",
                               "togglePlayback", "getTrackerStatus", "getMacroEvents", "deleteEvent",
                               "updateEventTime", "optimizeMacro", "reassignKey", "resizeWindow",
-                              "beginWindowDrag", "closeThisWindow"};
+                              "beginWindowDrag", "closeThisWindow", "getSettings"};
     size_t count = 0;
     const PageCall* calls = panelPageCalls(count);
-    ASSERT_EQ(count, 18u);
+    ASSERT_EQ(count, 19u);
     for (size_t i = 0; i < count; ++i) EXPECT_STREQ(calls[i].name, expected[i]);
 }
 
@@ -117,6 +117,7 @@ TEST_F(PanelCalls, MissingSideFilesGiveTheDefaults) {
     EXPECT_EQ(call("getTrackerStatus"), kDefaultReport);
     EXPECT_EQ(call("getMacroEvents"), "[]");
     EXPECT_EQ(call("getSharedTheme"), "\"modern-blue\"");
+    EXPECT_EQ(call("getSettings"), callGetSettings(""));
     write("status.txt", "");
     write("macroevents.txt", "\r\n[1]");
     EXPECT_EQ(call("getTrackerStatus"), kDefaultReport);
