@@ -65,6 +65,7 @@ struct AppSettings {
     std::atomic<bool> hotkeysEnabled{true}, disableAnimations{false};
     std::atomic<int32_t> windowX{0}, windowY{0}, windowWidth{420}, windowHeight{560};
     std::atomic<bool> windowMaximized{false}, windowPlacementKnown{false};
+    std::atomic<bool> waylandNoticeDismissed{false};
 };
 
 struct ChildProcess;  // a running pop-out panel process (platform-owned)

@@ -14,6 +14,7 @@
 #include "capture/status_report.h"
 #include "input/window_helpers.h"
 #include "panels/panel_command_line.h"
+#include "panels/panel_placement.h"
 #include "panels/panel_script.h"
 #include "panels/pipe_client.h"
 #include "platform/platform.h"
@@ -24,8 +25,6 @@ namespace {
 
 const char kMainTitle[] = "Varnet (Kestrine Edition)";
 const char kMissingPage[] = "<h2>Error loading UI in child process</h2>";
-constexpr int kPanelWidth = 450;
-constexpr int kPanelHeight = 400;
 
 struct PanelWindow {
     webview_t webview = nullptr;
@@ -168,7 +167,7 @@ bool readPage(std::string& html) {
 void setUpWindow(const PanelStartValues& start) {
     webview_set_title(panel.webview, ("Varnet (" + start.title + ")").c_str());
     platform::lockDownWebView(panel.webview);
-    webview_set_size(panel.webview, kPanelWidth, kPanelHeight, WEBVIEW_HINT_NONE);
+    webview_set_size(panel.webview, kPanelWindowWidth, kPanelWindowHeight, WEBVIEW_HINT_NONE);
     panel.window = webview_get_window(panel.webview);
     if (!panel.window) return;
     platform::makeWindowFrameless(panel.window);

@@ -20,6 +20,7 @@ const DEFAULT_STATUS = {
 };
 const DEFAULT_APP_SETTINGS = {
   alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
+  waylandSession: false, waylandNoticeDismissed: false,
 };
 const THEMES = ['modern-blue', 'midnight', 'graphite', 'forest', 'sunset', 'high-contrast'];
 const DEFAULT_THEME = 'modern-blue';
@@ -29,7 +30,6 @@ const THEME_POLL_MS = 2000;
 const PICK_TIMEOUT_MS = 60000;
 const ROW_HEIGHT = 30;
 const OVERSCAN_ROWS = 8;
-const MIN_LIST_HEIGHT = 112;
 const MAX_LIST_HEIGHT = 240;
 const MAX_INT = 2147483647;
 const PANEL_WINDOW_WIDTH = 420;
@@ -137,8 +137,7 @@ function readWhole(input, min, max, name) {
 }
 
 function rangeText(min, max) {
-  if (max >= MAX_INT) return min === 0 ? ' (0 or more)' : ' (' + min + ' or more)';
-  return ' from ' + min + ' to ' + max;
+  return ' from ' + min.toLocaleString('en-US') + ' to ' + max.toLocaleString('en-US');
 }
 
 function readDecimal(input, min, max, name) {
@@ -275,7 +274,7 @@ function keyName(name, fallback) {
 function showHotkey(id, name) {
   const kbd = $(id);
   setText(kbd, name);
-  kbd.hidden = name === '';
+  kbd.hidden = name === '' || !model.app.hotkeysEnabled;
 }
 
 // Writes only what changed: the status arrives four times a second, and a
@@ -308,6 +307,8 @@ function applyStatus(raw) {
   model.status = st;
 
   $('app-state').dataset.state = st.state;
+  // The chips say what runs; "Idle" beside one of them would contradict it.
+  $('app-state').hidden = st.state === 'Idle' && (st.autoClicking || st.keySpamming);
   setText($('app-state-text'), st.state);
   $('app-clicking').hidden = !st.autoClicking;
   $('app-spamming').hidden = !st.keySpamming;
@@ -329,7 +330,8 @@ function applyStatus(raw) {
 
   showReassigning(st.reassigning);
 
-  document.body.classList.toggle('panel-hover', st.panelHover);
+  // Only the main window takes a dropped panel, so only it shows the cue.
+  document.body.classList.toggle('panel-hover', st.panelHover && !inPanel);
   for (const id of st.restore) restorePanel(id);
   // A panel that came back may have changed the settings while it was out.
   if (st.restore.length && !inPanel) readSettings();
@@ -748,9 +750,9 @@ function renderEvents(dataChanged) {
   table.first = first;
   table.last = last;
 
-  // Short lists get a short box; long ones scroll inside a fixed one.
-  const boxHeight = Math.max(MIN_LIST_HEIGHT, Math.min(MAX_LIST_HEIGHT, head + n * ROW_HEIGHT + 2));
-  if (scroller.style.height !== boxHeight + 'px') scroller.style.height = boxHeight + 'px';
+  // One height whatever the list holds: a box that grew or shrank with a
+  // change of profile would move the controls under a double-click.
+  if (scroller.style.height !== MAX_LIST_HEIGHT + 'px') scroller.style.height = MAX_LIST_HEIGHT + 'px';
   topSpacer.firstChild.style.height = (first * ROW_HEIGHT) + 'px';
   bottomSpacer.firstChild.style.height = ((n - last) * ROW_HEIGHT) + 'px';
   $('ev-table').setAttribute('aria-rowcount', String(n + 1));
@@ -1009,7 +1011,18 @@ function wireProfiles() {
 
 // ---------------------------------------------------------------- settings
 
+function showWaylandNotice() {
+  $('wayland-notice').hidden = inPanel || !model.app.waylandSession || model.app.waylandNoticeDismissed;
+}
+
+function dismissWaylandNotice() {
+  model.app.waylandNoticeDismissed = true;
+  showWaylandNotice();
+  call('setAppSetting', 'waylandNoticeDismissed', '1');
+}
+
 function fillAppSettings() {
+  showWaylandNotice();
   for (const input of document.querySelectorAll('input[data-setting]')) {
     input.checked = model.app[input.dataset.setting];
     input.disabled = !has('setAppSetting');
@@ -1056,7 +1069,18 @@ async function onResetEverything() {
   await rereadAfterProfileChange();
 }
 
+// The main window's own size: compact for a corner of the screen, or the
+// full height that shows a whole panel at once.
+function onWindowSize(event) {
+  const button = event.target.closest('button[data-height]');
+  if (!button) return;
+  call('resizeWindow', Math.max(PANEL_WINDOW_WIDTH, window.innerWidth), Number(button.dataset.height));
+}
+
 function wireSettings() {
+  $('wayland-dismiss').addEventListener('click', dismissWaylandNotice);
+  $('window-size').addEventListener('click', onWindowSize);
+  $('window-size').hidden = inPanel || !has('resizeWindow');
   $('settings-panel').addEventListener('click', onReassign);
   $('ks-settarget').addEventListener('click', onReassign);
   $('app-switches').addEventListener('change', onAppSetting);
@@ -1093,11 +1117,21 @@ function confirmAction(title, text, okText) {
 
 // ---------------------------------------------------------------- start-up
 
+const NOTHING_TO_PLAY = 'Nothing to play yet: record a macro first.';
+
 function wireRunButtons() {
   $('clk-toggle').addEventListener('click', async () => { await call('toggleSpammer'); pollSoon(); });
   $('ks-toggle').addEventListener('click', async () => { await call('toggleKeySpam'); pollSoon(); });
   $('rec-toggle').addEventListener('click', async () => { await call('toggleRecording'); pollSoon(); });
-  $('play-toggle').addEventListener('click', async () => { await call('togglePlayback'); pollSoon(); });
+  $('play-toggle').addEventListener('click', async () => {
+    if (model.status.state === 'Idle' && model.status.count === 0) {
+      $('rec-hint').textContent = NOTHING_TO_PLAY;
+      return;
+    }
+    if ($('rec-hint').textContent === NOTHING_TO_PLAY) $('rec-hint').textContent = '';
+    await call('togglePlayback');
+    pollSoon();
+  });
   $('clk-pick').addEventListener('click', startPick);
   $('clk-pick').hidden = !has('pickLocation');
 }

@@ -10,6 +10,7 @@
 //   events: N         start with N recorded events
 //   profiles: [...]   start with these profile names
 //   theme: name       start with this theme (also in the pop-out's theme file)
+//   wayland: true     report a Wayland desktop session
 (function () {
   'use strict';
   const options = window.__fakeOptions || {};
@@ -26,7 +27,8 @@
     return { tmv: true, tclk: true, tscr: true, tkey: true, trel: false, tspd: 1, tloop: false, tloopMs: 500 };
   }
   function appDefaults() {
-    return { alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false };
+    return { alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
+      waylandSession: !!options.wayland, waylandNoticeDismissed: false };
   }
 
   function sampleEvents(n) {
@@ -140,7 +142,8 @@
   function appSettingsText() {
     const a = state.app;
     return '{"alwaysOnTop":' + a.alwaysOnTop + ',"launchOnStartup":' + a.launchOnStartup + ',"startMinimized":' +
-      a.startMinimized + ',"hotkeysEnabled":' + a.hotkeysEnabled + ',"disableAnimations":' + a.disableAnimations + '}';
+      a.startMinimized + ',"hotkeysEnabled":' + a.hotkeysEnabled + ',"disableAnimations":' + a.disableAnimations +
+      ',"waylandSession":' + a.waylandSession + ',"waylandNoticeDismissed":' + a.waylandNoticeDismissed + '}';
   }
 
   function currentProfile() {
