@@ -20,11 +20,8 @@ int32_t clampInto(int64_t value, int64_t low, int64_t high) {
 
 }  // namespace
 
-bool panelPointCoversOrLeaves(const platform::ScreenRect& main, const platform::ScreenRect& area, PanelPoint at,
-                              int32_t width, int32_t height) {
-    const bool inside = at.x >= area.left && at.y >= area.top && int64_t(at.x) + width <= area.right &&
-                        int64_t(at.y) + height <= area.bottom;
-    return !inside || overlapArea(at.x, at.y, width, height, main) > 0;
+bool panelPointCovers(const platform::ScreenRect& main, PanelPoint at, int32_t width, int32_t height) {
+    return overlapArea(at.x, at.y, width, height, main) > 0;
 }
 
 PanelPoint panelPlacementBeside(const platform::ScreenRect& main, const platform::ScreenRect& area,

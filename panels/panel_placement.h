@@ -18,10 +18,8 @@ struct PanelPoint {
 // window: to its right when that fits the work area, else to its left, else
 // wherever on the monitor covers the main window least. The n-th panel still
 // open (0 for the first) steps down so that panels do not hide each other.
-// Whether a panel window at this point would cover part of the main window
-// or leave the main window's monitor.
-bool panelPointCoversOrLeaves(const platform::ScreenRect& mainWindow, const platform::ScreenRect& workArea,
-                              PanelPoint at, int32_t width, int32_t height);
+// Whether a panel window at this point would cover part of the main window.
+bool panelPointCovers(const platform::ScreenRect& mainWindow, PanelPoint at, int32_t width, int32_t height);
 
 PanelPoint panelPlacementBeside(const platform::ScreenRect& mainWindow, const platform::ScreenRect& workArea,
                                 int32_t width, int32_t height, int openPanels);

@@ -44,7 +44,7 @@ std::string besideTheMainWindow(const std::vector<std::string>& fields, const st
     const platform::ScreenRect area = platform::monitorWorkArea(main);
     PanelPoint asked;
     const bool given = fields.size() >= 4 && parseInt32(fields[2], asked.x) && parseInt32(fields[3], asked.y);
-    if (given && !panelPointCoversOrLeaves(frame, area, asked, kPanelWindowWidth, kPanelWindowHeight)) return argument;
+    if (given && !panelPointCovers(frame, asked, kPanelWindowWidth, kPanelWindowHeight)) return argument;
     const PanelPoint at = panelPlacementBeside(frame, area, kPanelWindowWidth, kPanelWindowHeight,
                                                int(appState().panelProcesses.size()));
     return fields[0] + "|" + fields[1] + "|" + std::to_string(at.x) + "|" + std::to_string(at.y);
