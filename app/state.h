@@ -65,6 +65,7 @@ struct AppSettings {
     std::atomic<bool> hotkeysEnabled{true}, disableAnimations{false};
     std::atomic<int32_t> windowX{0}, windowY{0}, windowWidth{420}, windowHeight{560};
     std::atomic<bool> windowMaximized{false}, windowPlacementKnown{false};
+    std::atomic<bool> waylandNoticeDismissed{false};
 };
 
 enum EngineSwitch : int32_t { NoSwitch = 0, SwitchOn = 1, SwitchOff = 2 };

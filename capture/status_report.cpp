@@ -86,6 +86,18 @@ std::string statusReportJson(const StatusFields& f) {
            ",\"saveError\":" + jsonString(f.saveError) + ",\"picking\":" + truth(f.picking) + "}";
 }
 
+// Pop-out panels start from and follow the settings through this file; it
+// is written when the snapshot differs from what was last written there.
+void writeSettingsSideFile() {
+    static std::string writtenPath, written;  // UI thread only
+    const std::string snapshot = callGetSettings("");
+    const std::string path = sideFilePath("settings.txt");
+    if ((snapshot != written || path != writtenPath) && writeWholeFile(path, snapshot)) {
+        writtenPath = path;
+        written = snapshot;
+    }
+}
+
 // The process table is the UI thread's own, and the names and flags are
 // single atomic values, so profilesLock is taken for the event count alone.
 // Each side file is written only when what it holds has changed.
@@ -97,6 +109,7 @@ std::string callGetTrackerStatus(const std::string&) {
         writtenPath = path;
         writtenReport = report;
     }
+    writeSettingsSideFile();
     followEventListInSideFile();
     return report;
 }

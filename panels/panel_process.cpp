@@ -7,10 +7,12 @@
 
 #include "bridge/arguments.h"
 #include "bridge/call_table.h"
+#include "bridge/page_calls.h"
 #include "bridge/webview_api.h"
 #include "capture/status_report.h"
 #include "input/window_helpers.h"
 #include "panels/panel_command_line.h"
+#include "panels/panel_placement.h"
 #include "panels/panel_script.h"
 #include "panels/pipe_client.h"
 #include "platform/platform.h"
@@ -21,8 +23,6 @@ namespace {
 
 const char kMainTitle[] = "Varnet (Kestrine Edition)";
 const char kMissingPage[] = "<h2>Error loading UI in child process</h2>";
-constexpr int kPanelWidth = 450;
-constexpr int kPanelHeight = 400;
 
 struct PanelWindow {
     webview_t webview = nullptr;
@@ -51,7 +51,7 @@ bool endsWith(const std::string& text, const std::string& end) {
 // read, rather than flashing the defaults or handing the page broken JSON.
 struct SideFileReader {
     const char* fileName;
-    const char* fallback;
+    std::string fallback;
     bool (*isWhole)(const std::string& line);
     std::string lastPath, lastWhole;
 };
@@ -97,6 +97,14 @@ std::string panelGetSharedTheme(const std::string&) { return jsonString(readThem
 std::string panelGetTrackerStatus(const std::string&) { return readWholeOrLast(statusReader); }
 
 std::string panelGetMacroEvents(const std::string&) { return readWholeOrLast(eventsReader); }
+
+// Until the main process has written its settings, the defaults this
+// process holds itself (it never loads a session).
+std::string panelGetSettings(const std::string&) {
+    static SideFileReader settingsReader{"settings.txt", callGetSettings(""),
+                                         [](const std::string& line) { return endsWith(line, "}"); }, {}, {}};
+    return readWholeOrLast(settingsReader);
+}
 
 std::string panelResizeWindow(const std::string& args) {
     std::vector<std::string> fields = splitFields(stripArgumentText(args), ',');
@@ -152,6 +160,7 @@ const PageCall kPanelCalls[] = {
     {"stopSpammer", panelStopSpammer},
     {"startKeySpam", panelStartKeySpam},
     {"stopKeySpam", panelStopKeySpam},
+    {"getSettings", panelGetSettings},
 };
 
 bool readPage(std::string& html) { return platform::readFile(pageFilePath(), html); }
@@ -159,7 +168,7 @@ bool readPage(std::string& html) { return platform::readFile(pageFilePath(), htm
 void setUpWindow(const PanelStartValues& start) {
     webview_set_title(panel.webview, ("Varnet (" + start.title + ")").c_str());
     platform::lockDownWebView(panel.webview);
-    webview_set_size(panel.webview, kPanelWidth, kPanelHeight, WEBVIEW_HINT_NONE);
+    webview_set_size(panel.webview, kPanelWindowWidth, kPanelWindowHeight, WEBVIEW_HINT_NONE);
     panel.window = webview_get_window(panel.webview);
     if (!panel.window) return;
     platform::makeWindowFrameless(panel.window);

@@ -8,6 +8,7 @@
 #include "app/state.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
+#include "panels/panel_placement.h"
 #include "platform/platform.h"
 
 namespace {
@@ -33,13 +34,29 @@ bool raiseIfAlreadyOut(const std::vector<std::string>& fields) {
     return false;
 }
 
+// The page names the point it was popped out at, which lies on the main
+// window's own pop-out button: a window opened there would cover the main
+// window, so it opens beside it instead.
+std::string besideTheMainWindow(const std::vector<std::string>& fields, const std::string& argument) {
+    void* main = appState().mainWindow;
+    platform::ScreenRect frame;
+    if (fields.size() < 2 || !main || !platform::windowFrameRect(main, frame)) return argument;
+    const platform::ScreenRect area = platform::monitorWorkArea(main);
+    PanelPoint asked;
+    const bool given = fields.size() >= 4 && parseInt32(fields[2], asked.x) && parseInt32(fields[3], asked.y);
+    if (given && !panelPointCovers(frame, asked, kPanelWindowWidth, kPanelWindowHeight)) return argument;
+    const PanelPoint at = panelPlacementBeside(frame, area, kPanelWindowWidth, kPanelWindowHeight,
+                                               int(appState().panelProcesses.size()));
+    return fields[0] + "|" + fields[1] + "|" + std::to_string(at.x) + "|" + std::to_string(at.y);
+}
+
 }  // namespace
 
 std::string callPopOutPanel(const std::string& args) {
     const std::string argument = stripArgumentText(args);
     const std::vector<std::string> fields = splitFields(argument, '|');
     if (raiseIfAlreadyOut(fields)) return "";
-    ChildProcess* child = platform::spawnPanelProcess(argument + "|" + currentTheme());
+    ChildProcess* child = platform::spawnPanelProcess(besideTheMainWindow(fields, argument) + "|" + currentTheme());
     if (!child) return "";
     if (fields.size() < 2) {
         // Without an id there is nothing to restore: the panel runs untracked.

@@ -153,6 +153,10 @@ bool windowNormalPlacement(void* window, ScreenRect& rect, bool& maximized);
 void watchWindowPlacement(void* window, void (*onPlacementSettled)(void* window),
                           void (*onDestroyed)(void* window));
 
+// A Wayland desktop session: the windows then live on its X11 compatibility
+// server, and the input the program sends or watches reaches X11 windows only.
+bool isWaylandSession();
+
 // ---- Pop-out panel windows (UI thread of a panel process) ------------------
 
 void makeWindowFrameless(void* window);

@@ -24,6 +24,7 @@ bool applyBoolKey(const std::string& key, bool on) {
     else if (key == "hotkeysEnabled") a.hotkeysEnabled = on;
     else if (key == "disableAnimations") a.disableAnimations = on;
     else if (key == "windowMaximized") a.windowMaximized = on;
+    else if (key == "waylandNoticeDismissed") a.waylandNoticeDismissed = on;
     else return false;
     return true;
 }
@@ -79,6 +80,9 @@ void writeAppSettings() {
     text += "windowWidth=" + std::to_string(a.windowWidth.load()) + "\r\n";
     text += "windowHeight=" + std::to_string(a.windowHeight.load()) + "\r\n";
     text += std::string("windowMaximized=") + bit(a.windowMaximized) + "\r\n";
+    // Written only once set, so a file of a user who never saw the notice
+    // stays as it always was.
+    if (a.waylandNoticeDismissed) text += "waylandNoticeDismissed=1\r\n";
     // Rewritten at every move: a crash mid-write must not cost the preferences.
     std::string failure;
     platform::replaceFileDurably(settingsPath(), text, &failure);
@@ -105,7 +109,9 @@ std::string callGetAppSettings(const std::string&) {
            ",\"launchOnStartup\":" + word(a.launchOnStartup) +
            ",\"startMinimized\":" + word(a.startMinimized) +
            ",\"hotkeysEnabled\":" + word(a.hotkeysEnabled) +
-           ",\"disableAnimations\":" + word(a.disableAnimations) + "}";
+           ",\"disableAnimations\":" + word(a.disableAnimations) +
+           ",\"waylandSession\":" + word(platform::isWaylandSession()) +
+           ",\"waylandNoticeDismissed\":" + word(a.waylandNoticeDismissed) + "}";
 }
 
 std::string callSetAppSetting(const std::string& args) {
@@ -127,6 +133,8 @@ std::string callSetAppSetting(const std::string& args) {
         announceStateChange();
     } else if (name == "disableAnimations") {
         a.disableAnimations = on;
+    } else if (name == "waylandNoticeDismissed") {
+        a.waylandNoticeDismissed = on;
     }
     writeAppSettings();
     return "";

@@ -1,6 +1,6 @@
 // Varnet's page script. It talks to the program only through the bound
 // calls (global functions returning promises) and never assumes a call
-// exists: a pop-out panel window binds only twenty-two of them, and the page
+// exists: a pop-out panel window binds only twenty-three of them, and the page
 // opened straight from disk binds none.
 'use strict';
 
@@ -22,6 +22,7 @@ const DEFAULT_STATUS = {
 };
 const DEFAULT_APP_SETTINGS = {
   alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
+  waylandSession: false, waylandNoticeDismissed: false,
 };
 const THEMES = ['modern-blue', 'midnight', 'graphite', 'forest', 'sunset', 'high-contrast'];
 const DEFAULT_THEME = 'modern-blue';
@@ -36,7 +37,6 @@ const ROW_HEIGHT = 30;
 const OVERSCAN_ROWS = 8;
 // Rows fetched either side of those in view, so a short scroll needs no call.
 const WINDOW_MARGIN_ROWS = 100;
-const MIN_LIST_HEIGHT = 112;
 const MAX_LIST_HEIGHT = 240;
 const MAX_INT = 2147483647;
 const PANEL_WINDOW_WIDTH = 420;
@@ -58,9 +58,8 @@ async function call(name, ...args) {
   }
 }
 
-// A pop-out window binds the panel calls (closeThisWindow among them) but
-// not the main window's getters.
-const inPanel = !has('getSettings') && has('closeThisWindow');
+// Only a pop-out window binds closeThisWindow.
+const inPanel = has('closeThisWindow');
 
 const $ = (id) => document.getElementById(id);
 
@@ -78,6 +77,7 @@ const model = {
   statusText: '',
   theme: DEFAULT_THEME,
   fetchedCount: -1,
+  settingsSeen: '',
   fetchingEvents: false,
   lastFetchAt: 0,
   lastFetchMs: 0,
@@ -151,8 +151,7 @@ function readWhole(input, min, max, name) {
 }
 
 function rangeText(min, max) {
-  if (max >= MAX_INT) return min === 0 ? ' (0 or more)' : ' (' + min + ' or more)';
-  return ' from ' + min + ' to ' + max;
+  return ' from ' + min.toLocaleString('en-US') + ' to ' + max.toLocaleString('en-US');
 }
 
 function readDecimal(input, min, max, name) {
@@ -289,7 +288,7 @@ function keyName(name, fallback) {
 function showHotkey(id, name) {
   const kbd = $(id);
   setText(kbd, name);
-  kbd.hidden = name === '';
+  kbd.hidden = name === '' || !model.app.hotkeysEnabled;
 }
 
 // Writes only what changed: the status arrives four times a second, and a
@@ -326,6 +325,8 @@ function applyStatus(raw) {
   model.status = st;
 
   $('app-state').dataset.state = st.state;
+  // The chips say what runs; "Idle" beside one of them would contradict it.
+  $('app-state').hidden = st.state === 'Idle' && (st.autoClicking || st.keySpamming);
   setText($('app-state-text'), st.state);
   $('app-clicking').hidden = !st.autoClicking;
   $('app-spamming').hidden = !st.keySpamming;
@@ -347,8 +348,11 @@ function applyStatus(raw) {
 
   showReassigning(st.reassigning);
 
-  document.body.classList.toggle('panel-hover', st.panelHover);
+  // Only the main window takes a dropped panel, so only it shows the cue.
+  document.body.classList.toggle('panel-hover', st.panelHover && !inPanel);
   for (const id of st.restore) restorePanel(id);
+  // A panel that came back may have changed the settings while it was out.
+  if (st.restore.length && !inPanel) readSettings();
 
   if (st.count !== before.count || model.fetchedCount < 0) showEventCount(st.count);
   updateProfileLock();
@@ -424,6 +428,7 @@ async function poll() {
     }
     await refreshEventsIfStale();
     await checkPickedLocation(pickAsked && fresh && status.picking === false);
+    await followSettings();
     await pollTheme();
   } finally {
     polling = false;
@@ -489,8 +494,13 @@ async function popOut(panel, button, event) {
 const ICON_POP_OUT = '<svg viewBox="0 0 24 24" aria-hidden="true"><path d="M14 4h6v6"/><path d="M20 4l-8 8"/><path d="M18 14v4a2 2 0 0 1-2 2H6a2 2 0 0 1-2-2V8a2 2 0 0 1 2-2h4"/></svg>';
 const ICON_CLOSE = '<svg viewBox="0 0 24 24" aria-hidden="true"><path d="M6 6l12 12M18 6L6 18"/></svg>';
 
+// Profiles and the program's settings are managed where every call is
+// bound: those two panels stay in the main window.
+const DOCKED_PANELS = ['profiles-panel', 'settings-panel'];
+
 function addHeaderButtons() {
   for (const panel of document.querySelectorAll('.panel')) {
+    if (!inPanel && DOCKED_PANELS.includes(panel.id)) continue;
     const header = panel.querySelector('.panel-header');
     const button = document.createElement('button');
     button.type = 'button';
@@ -606,7 +616,23 @@ async function sendTracker() {
 
 async function readSettings() {
   if (!has('getSettings')) return;
-  mergeSettings(await call('getSettings'));
+  const raw = await call('getSettings');
+  model.settingsSeen = JSON.stringify(raw);
+  mergeSettings(raw);
+  fillForms();
+}
+
+// A pop-out window follows what the user changes elsewhere (the main window,
+// a hotkey, another pop-out). A field being edited here keeps its text: the
+// values are taken up at the next poll after it loses the focus.
+async function followSettings() {
+  if (!inPanel || !has('getSettings')) return;
+  const raw = await call('getSettings');
+  const seen = JSON.stringify(raw);
+  if (!raw || typeof raw !== 'object' || seen === model.settingsSeen) return;
+  if (document.activeElement && document.activeElement.matches('.panel input')) return;
+  model.settingsSeen = seen;
+  mergeSettings(raw);
   fillForms();
 }
 
@@ -808,9 +834,9 @@ function renderEvents(dataChanged) {
   table.first = first;
   table.last = last;
 
-  // Short lists get a short box; long ones scroll inside a fixed one.
-  const boxHeight = Math.max(MIN_LIST_HEIGHT, Math.min(MAX_LIST_HEIGHT, head + n * ROW_HEIGHT + 2));
-  if (scroller.style.height !== boxHeight + 'px') scroller.style.height = boxHeight + 'px';
+  // One height whatever the list holds: a box that grew or shrank with a
+  // change of profile would move the controls under a double-click.
+  if (scroller.style.height !== MAX_LIST_HEIGHT + 'px') scroller.style.height = MAX_LIST_HEIGHT + 'px';
   topSpacer.firstChild.style.height = (first * ROW_HEIGHT) + 'px';
   bottomSpacer.firstChild.style.height = ((n - last) * ROW_HEIGHT) + 'px';
   $('ev-table').setAttribute('aria-rowcount', String(n + 1));
@@ -1097,7 +1123,18 @@ function wireProfiles() {
 
 // ---------------------------------------------------------------- settings
 
+function showWaylandNotice() {
+  $('wayland-notice').hidden = inPanel || !model.app.waylandSession || model.app.waylandNoticeDismissed;
+}
+
+function dismissWaylandNotice() {
+  model.app.waylandNoticeDismissed = true;
+  showWaylandNotice();
+  call('setAppSetting', 'waylandNoticeDismissed', '1');
+}
+
 function fillAppSettings() {
+  showWaylandNotice();
   for (const input of document.querySelectorAll('input[data-setting]')) {
     input.checked = model.app[input.dataset.setting];
     input.disabled = !has('setAppSetting');
@@ -1148,7 +1185,18 @@ async function onResetEverything() {
   await rereadAfterProfileChange();
 }
 
+// The main window's own size: compact for a corner of the screen, or the
+// full height that shows a whole panel at once.
+function onWindowSize(event) {
+  const button = event.target.closest('button[data-height]');
+  if (!button) return;
+  call('resizeWindow', Math.max(PANEL_WINDOW_WIDTH, window.innerWidth), Number(button.dataset.height));
+}
+
 function wireSettings() {
+  $('wayland-dismiss').addEventListener('click', dismissWaylandNotice);
+  $('window-size').addEventListener('click', onWindowSize);
+  $('window-size').hidden = inPanel || !has('resizeWindow');
   $('settings-panel').addEventListener('click', onReassign);
   $('ks-settarget').addEventListener('click', onReassign);
   $('app-switches').addEventListener('change', onAppSetting);
@@ -1283,13 +1331,23 @@ async function onStop(engine) {
   pollSoon();
 }
 
+const NOTHING_TO_PLAY = 'Nothing to play yet: record a macro first.';
+
 function wireRunButtons() {
   for (const engine of Object.values(ENGINES)) {
     $(engine.start).addEventListener('click', () => onStart(engine));
     $(engine.stop).addEventListener('click', () => onStop(engine));
   }
   $('rec-toggle').addEventListener('click', async () => { await call('toggleRecording'); pollSoon(); });
-  $('play-toggle').addEventListener('click', async () => { await call('togglePlayback'); pollSoon(); });
+  $('play-toggle').addEventListener('click', async () => {
+    if (model.status.state === 'Idle' && model.status.count === 0) {
+      $('rec-hint').textContent = NOTHING_TO_PLAY;
+      return;
+    }
+    if ($('rec-hint').textContent === NOTHING_TO_PLAY) $('rec-hint').textContent = '';
+    await call('togglePlayback');
+    pollSoon();
+  });
   $('clk-pick').addEventListener('click', startPick);
   $('clk-pick').hidden = !has('pickLocation');
 }
@@ -1324,21 +1382,8 @@ function followVisibility() {
   });
 }
 
-// A pop-out window cannot read the settings, so its forms start from the
-// defaults; say so where a change sends a whole set of values.
-function addPanelNotes() {
-  if (!inPanel) return;
-  for (const id of ['clk-hint', 'ks-hint', 'rec-hint']) {
-    const note = document.createElement('p');
-    note.className = 'meta panel-note';
-    note.textContent = 'This window starts from the default values; a change here sends every value shown.';
-    $(id).before(note);
-  }
-}
-
 function init() {
   if (inPanel) document.body.classList.add('in-panel');
-  addPanelNotes();
   addHeaderButtons();
   fillForms();
   fillAppSettings();

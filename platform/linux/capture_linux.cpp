@@ -22,6 +22,7 @@
 #include "capture/input_event.h"
 #include "platform/linux/grabs_linux.h"
 #include "platform/linux/keysym_vk_linux.h"
+#include "platform/linux/scroll_linux.h"
 #include "platform/platform.h"
 
 namespace {
@@ -35,6 +36,7 @@ struct Observer {
     int xkbEventBase = -1;
     bool synthetic[kMaxDevices] = {};  // the core XTest slaves
     bool relative[kMaxDevices] = {};   // devices whose motion is relative
+    ScrollAxis scroll[kMaxDevices];    // each device's vertical scroll valuator
     int32_t vkOfKeycode[256] = {};
     double pendingDx = 0.0, pendingDy = 0.0;  // sub-pixel raw motion not yet reported
 };
@@ -49,11 +51,13 @@ bool isDevice(int id) { return id >= 0 && id < kMaxDevices; }
 void loadDevices(Observer& o) {
     std::memset(o.synthetic, 0, sizeof o.synthetic);
     std::memset(o.relative, 0, sizeof o.relative);
+    for (ScrollAxis& axis : o.scroll) axis = ScrollAxis{};
     int count = 0;
     XIDeviceInfo* devices = XIQueryDevice(o.display, XIAllDevices, &count);
     for (int i = 0; i < count; ++i) {
         const XIDeviceInfo& d = devices[i];
         if (!isDevice(d.deviceid)) continue;
+        o.scroll[d.deviceid] = scrollAxisOf(d);
         o.synthetic[d.deviceid] = std::strcmp(d.name, "Virtual core XTEST pointer") == 0 ||
                                   std::strcmp(d.name, "Virtual core XTEST keyboard") == 0;
         for (int c = 0; c < d.num_classes; ++c) {
@@ -141,12 +145,16 @@ int32_t buttonCodeForXButton(int button) {
     }
 }
 
+void reportWheel(const Observer& o, const XIRawEvent& raw, int32_t delta) {
+    if (delta == 0) return;
+    InputEvent e = baseEvent(o, raw, InputEvent::Wheel);
+    e.delta = delta;
+    handleMouseInput(e);
+}
+
 void onRawButton(Observer& o, const XIRawEvent& raw, bool down) {
     if (raw.detail == 4 || raw.detail == 5) {
-        if (!down) return;
-        InputEvent e = baseEvent(o, raw, InputEvent::Wheel);
-        e.delta = raw.detail == 4 ? 120 : -120;
-        handleMouseInput(e);
+        reportWheel(o, raw, wheelDeltaOfRawButton(raw, down));
         return;
     }
     const int32_t code = buttonCodeForXButton(raw.detail);
@@ -185,6 +193,7 @@ bool rawMotionIsQueued(Observer& o) {
 }
 
 void onRawMotion(Observer& o, const XIRawEvent& raw) {
+    if (isDevice(raw.sourceid)) reportWheel(o, raw, wheelDeltaOfRawMotion(o.scroll[raw.sourceid], raw));
     double dx = 0.0, dy = 0.0;
     if (!rawMotionValues(raw, dx, dy)) return;
     InputEvent motion = baseEvent(o, raw, InputEvent::RawMotion);

@@ -141,4 +141,7 @@ void watchWindowPlacement(void* window, void (*onPlacementSettled)(void* window)
         asWindow(window), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWindowSubclassProc)));
 }
 
+// Windows desktops have no other display server to tell apart.
+bool isWaylandSession() { return false; }
+
 }  // namespace platform

@@ -130,6 +130,25 @@ TEST_F(PanelPipe, DockingByDropShowsTheHoverAndRestoresThePanel) {
     EXPECT_EQ(e2e::countWindows(x, kPanelTitle), 0);
 }
 
+// A panel starts from the user's settings, not the defaults, so a change of
+// one value there sends the others back as the user left them.
+TEST_F(PanelPipe, PanelStartsFromTheUsersSettingsAndKeepsThem) {
+    startMain(page(R"(
+        await window.updateSpammer(0, 0, 0, 20, 0, 0, 1, 10, 0);
+        await window.getTrackerStatus();
+        window.popOutPanel('Keys|keys-panel|900|300');
+        for (;;) { await window.getTrackerStatus(); await pause(100); })",
+                   R"(
+        const s = await window.getSettings();
+        await window.updateSpammer(s.sh, s.sm, s.ss, s.sms, 1, s.stype, s.rptMode, s.rptTimes, s.locMode);
+        await window.setTheme('panel-saw-' + s.sms);)"));
+    ASSERT_TRUE(waitForTheme("panel-saw-20", 30000)) << theme();
+    ASSERT_EQ(e2e::terminateAndWait(pid, 10000), 0);
+    pid = -1;
+    const std::string session = e2e::readFile(folders.sessionFile());
+    EXPECT_EQ(session.rfind("SETTINGS:0,0,0,20,1,0,1,10,0,", 0), 0u) << session;
+}
+
 // Several panels fire their commands at the same moment; each command
 // deletes one event of the main process's profile, so what is left says how
 // many arrived.

@@ -52,6 +52,9 @@ struct FakeWindow {
     bool topmost = false, maximized = false, foreground = false;
 };
 
+// What isWaylandSession() answers.
+inline bool waylandSession = false;
+
 // The start-up registration the fake keeps instead of the system's.
 bool launchOnStartupRegistered();
 

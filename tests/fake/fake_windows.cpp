@@ -57,5 +57,6 @@ bool windowNormalPlacement(void* window, ScreenRect& rect, bool& maximized) {
     return true;
 }
 void watchWindowPlacement(void*, void (*)(void*), void (*)(void*)) {}
+bool isWaylandSession() { return fake::waylandSession; }
 
 }  // namespace platform

@@ -33,6 +33,7 @@ inline void resetAppStateForTest() {
     a.windowHeight = 560;
     a.windowMaximized = false;
     a.windowPlacementKnown = false;
+    a.waylandNoticeDismissed = false;
     s.mainWindow = nullptr;
     s.mainWebview = nullptr;
     replaceTheme("modern-blue");

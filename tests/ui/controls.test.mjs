@@ -2,7 +2,7 @@
 // arguments in the right order, and the page reads back what changed.
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { startBrowser, openPage, calls, clearCalls, commandCalls, waitForCall, typeInto } from './harness.mjs';
+import { startBrowser, openPage, calls, clearCalls, commandCalls, waitForCall, typeInto, buildPage, injectPanelScript } from './harness.mjs';
 
 let browser;
 before(async () => { browser = await startBrowser(); });
@@ -250,9 +250,12 @@ describe('recorder', () => {
     assert.equal(await page.textContent('#app-state-text'), 'Recording');
     // The program refuses profile changes while recording; so does the page.
     assert.ok(await page.isDisabled('#profile-add'));
-    assert.ok(await page.isEnabled('#profiles-panel .panel-btn'), 'the panel can still pop out');
+    assert.ok(await page.isEnabled('#clicker-panel .panel-btn'), 'a panel can still pop out');
     await page.click('#rec-toggle');
     await page.waitForSelector('#rec-toggle[data-on="false"]');
+    // Something to play: what a person did while it recorded.
+    await page.evaluate(() => window.__fake.state.profiles[0].events.push({ kind: 3, vk: 65, down: true, time: 0.5 }));
+    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '1');
     await page.click('#play-toggle');
     await page.waitForSelector('#play-toggle[data-on="true"]');
     assert.equal(await page.textContent('#rec-state'), 'Playing');
@@ -445,6 +448,7 @@ describe('hotkeys and settings', () => {
     assert.equal(list[1].name, 'getAppSettings');
     assert.deepEqual(await page.evaluate(() => window.__fake.state.app), {
       alwaysOnTop: true, launchOnStartup: true, startMinimized: true, hotkeysEnabled: false, disableAnimations: true,
+      waylandSession: false, waylandNoticeDismissed: false,
     });
     const duration = await page.$eval('.switch .track', (el) => getComputedStyle(el).transitionDuration);
     assert.equal(duration, '0s');
@@ -518,17 +522,19 @@ describe('pop-out panels and polling', () => {
     await page.close();
   });
 
-  test('with every panel popped out the main window says how to bring them back', async () => {
+  test('profiles and settings stay docked; popped-out panels come back when their window ends', async () => {
     const { page } = await openPage(browser);
-    assert.ok(await page.isHidden('#dash-empty'));
-    for (const id of ['clicker-panel', 'keyspam-panel', 'recorder-panel', 'profiles-panel', 'settings-panel']) {
+    // Profiles and the program's settings stay in the main window.
+    assert.equal(await page.$$eval('#profiles-panel .panel-btn, #settings-panel .panel-btn', (l) => l.length), 0);
+    for (const id of ['clicker-panel', 'keyspam-panel', 'recorder-panel']) {
       await page.click(`#${id} .panel-btn`);
       await page.waitForSelector(`#${id}`, { state: 'hidden' });
     }
-    assert.ok(await page.isVisible('#dash-empty'));
-    await page.evaluate(() => window.__fake.endPanel('profiles-panel'));
-    await page.waitForSelector('#profiles-panel', { state: 'visible' });
-    await page.waitForSelector('#dash-empty', { state: 'hidden', timeout: 2000 });
+    await clearCalls(page);
+    await page.evaluate(() => window.__fake.endPanel('recorder-panel'));
+    await page.waitForSelector('#recorder-panel', { state: 'visible' });
+    // What the panel changed while it was out is read again.
+    await waitForCall(page, 'getSettings');
     await page.close();
   });
 
@@ -565,5 +571,71 @@ describe('pop-out panels and polling', () => {
     assert.ok(Number.isInteger(call.args[0]) && call.args[0] >= 420);
     assert.ok(Number.isInteger(call.args[1]) && call.args[1] > 200);
     await page.close();
+  });
+});
+
+describe('a page that tells the truth and keeps still', () => {
+  let browser;
+  before(async () => { browser = await startBrowser(); });
+  after(async () => { await browser.close(); });
+
+  test('the Wayland notice shows on a Wayland desktop until dismissed', async () => {
+    const { page, errors } = await openPage(browser, { wayland: true });
+    await page.waitForSelector('#wayland-notice', { state: 'visible' });
+    await page.click('#wayland-dismiss');
+    assert.deepEqual((await waitForCall(page, 'setAppSetting')).args, ['waylandNoticeDismissed', '1']);
+    assert.ok(await page.isHidden('#wayland-notice'));
+    const plain = await openPage(browser);
+    await plain.page.waitForFunction(() => getComputedStyle(document.body).visibility === 'visible');
+    assert.ok(await plain.page.isHidden('#wayland-notice'));
+    assert.deepEqual([...errors, ...plain.errors], []);
+    await page.close();
+    await plain.page.close();
+  });
+
+  test('what the page shows matches what the program does', async () => {
+    const { page, errors } = await openPage(browser, { events: 0 });
+    const cases = [
+      ['a limit is stated', async () => {
+        await typeInto(page, '#clk-ms', '99999999999');
+        return /from 0 to 2,147,483,647/.test(await page.textContent('#clk-hint'));
+      }],
+      ['an error keeps Start where it was', async () => {
+        await typeInto(page, '#clk-ms', '100');
+        const before = await page.$eval('#clk-toggle', (b) => b.getBoundingClientRect().top);
+        await typeInto(page, '#clk-ms', 'abc');
+        return before === await page.$eval('#clk-toggle', (b) => b.getBoundingClientRect().top);
+      }],
+      ['Play with no events says so and sends nothing', async () => {
+        await page.click('#play-toggle');
+        return /Nothing to play/.test(await page.textContent('#rec-hint')) &&
+          !(await calls(page)).some((c) => c.name === 'togglePlayback');
+      }],
+      ['no hotkey badge while hotkeys are off', async () => {
+        await page.click('#set-hotkeysEnabled', { force: true });
+        await page.waitForSelector('#clk-hotkey', { state: 'hidden' });
+        return page.isHidden('#play-hotkey');
+      }],
+      ['the header does not say Idle beside a running clicker', async () => {
+        await typeInto(page, '#clk-ms', '100');
+        await page.click('#clk-toggle');
+        await page.waitForSelector('#app-clicking', { state: 'visible' });
+        return page.isHidden('#app-state');
+      }],
+    ];
+    for (const [what, check] of cases) assert.ok(await check(), what);
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+
+  test('only the main window shows where a dragged panel docks', async () => {
+    const html = injectPanelScript(buildPage(), 'clicker-panel', 'modern-blue');
+    const panel = await openPage(browser, { panel: true }, { html });
+    await panel.page.evaluate(() => {
+      window.__fake.state.statusFile = window.__fake.answer('getTrackerStatus').replace('"panelHover":false', '"panelHover":true');
+    });
+    await panel.page.waitForTimeout(600);
+    assert.ok(await panel.page.isHidden('#drop-zone'));
+    await panel.page.close();
   });
 });

@@ -6,12 +6,13 @@
 // parsed the way the web view library parses them.
 //
 // Options come from window.__fakeOptions, set by an earlier init script:
-//   panel: true       bind only the twenty-two calls of a pop-out window
+//   panel: true       bind only the twenty-three calls of a pop-out window
 //   events: N         start with N recorded events
 //   eventWindow: true also bind getEventWindow, the table's windowed read
 //   profiles: [...]   start with these profile names
 //   theme: name       start with this theme (also in the pop-out's theme file)
 //   notices: [...]    start-up notices the program has for the page
+//   wayland: true     report a Wayland desktop session
 (function () {
   'use strict';
   const options = window.__fakeOptions || {};
@@ -28,7 +29,8 @@
     return { tmv: true, tclk: true, tscr: true, tkey: true, trel: false, tspd: 1, tloop: false, tloopMs: 500 };
   }
   function appDefaults() {
-    return { alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false };
+    return { alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
+      waylandSession: !!options.wayland, waylandNoticeDismissed: false };
   }
 
   function sampleEvents(n) {
@@ -154,7 +156,8 @@
   function appSettingsText() {
     const a = state.app;
     return '{"alwaysOnTop":' + a.alwaysOnTop + ',"launchOnStartup":' + a.launchOnStartup + ',"startMinimized":' +
-      a.startMinimized + ',"hotkeysEnabled":' + a.hotkeysEnabled + ',"disableAnimations":' + a.disableAnimations + '}';
+      a.startMinimized + ',"hotkeysEnabled":' + a.hotkeysEnabled + ',"disableAnimations":' + a.disableAnimations +
+      ',"waylandSession":' + a.waylandSession + ',"waylandNoticeDismissed":' + a.waylandNoticeDismissed + '}';
   }
 
   function currentProfile() {
@@ -320,7 +323,7 @@
   const PANEL_CALLS = ['updateSpammer', 'toggleSpammer', 'updateKeySpam', 'toggleKeySpam', 'updateTracker', 'setTheme',
     'getSharedTheme', 'toggleRecording', 'togglePlayback', 'getTrackerStatus', 'getMacroEvents', 'deleteEvent',
     'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow',
-    'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam'];
+    'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam', 'getSettings'];
 
   function optimise() {
     const events = currentProfile().events;

@@ -15,7 +15,7 @@ const FAKE_SOURCE = readFileSync(path.join(ROOT, 'tests', 'ui', 'fake_bindings.j
 export const PANEL_CALLS = ['updateSpammer', 'toggleSpammer', 'updateKeySpam', 'toggleKeySpam', 'updateTracker',
   'setTheme', 'getSharedTheme', 'toggleRecording', 'togglePlayback', 'getTrackerStatus', 'getMacroEvents',
   'deleteEvent', 'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow',
-  'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam'];
+  'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam', 'getSettings'];
 
 const CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync'];

@@ -43,7 +43,19 @@ TEST_F(AppSettingsFile, WritesTheTenLinesAndReportsTheFlags) {
     EXPECT_EQ(readBytes(side + "/appsettings.txt"), kDefaultsFile);
     EXPECT_EQ(callGetAppSettings("[]"),
               R"({"alwaysOnTop":false,"launchOnStartup":false,"startMinimized":false,)"
-              R"("hotkeysEnabled":true,"disableAnimations":false})");
+              R"("hotkeysEnabled":true,"disableAnimations":false,"waylandSession":false,)"
+              R"("waylandNoticeDismissed":false})");
+}
+
+TEST_F(AppSettingsFile, TheWaylandNoticeIsRememberedOnceDismissed) {
+    fake::waylandSession = true;
+    callSetAppSetting(R"(["waylandNoticeDismissed","1"])");
+    EXPECT_EQ(readBytes(side + "/appsettings.txt"), std::string(kDefaultsFile) + "waylandNoticeDismissed=1\r\n");
+    resetAppStateForTest();
+    readAppSettings();
+    EXPECT_NE(callGetAppSettings("[]").find(R"("waylandSession":true,"waylandNoticeDismissed":true})"),
+              std::string::npos);
+    fake::waylandSession = false;
 }
 
 TEST_F(AppSettingsFile, SetAppSettingTakesOnlyTheTextOne) {

@@ -102,16 +102,16 @@ TEST_F(PanelTable, ShutdownEndsEveryTrackedPanelInIdOrder) {
     EXPECT_TRUE(appState().panelProcesses.empty());
 }
 
-TEST_F(PanelCalls, TwentyTwoCallsInBindingOrder) {
+TEST_F(PanelCalls, TwentyThreeCallsInBindingOrder) {
     const char* expected[] = {"updateSpammer", "toggleSpammer", "updateKeySpam", "toggleKeySpam",
                               "updateTracker", "setTheme", "getSharedTheme", "toggleRecording",
                               "togglePlayback", "getTrackerStatus", "getMacroEvents", "deleteEvent",
                               "updateEventTime", "optimizeMacro", "reassignKey", "resizeWindow",
                               "beginWindowDrag", "closeThisWindow", "startSpammer", "stopSpammer",
-                              "startKeySpam", "stopKeySpam"};
+                              "startKeySpam", "stopKeySpam", "getSettings"};
     size_t count = 0;
     const PageCall* calls = panelPageCalls(count);
-    ASSERT_EQ(count, 22u);
+    ASSERT_EQ(count, 23u);
     for (size_t i = 0; i < count; ++i) EXPECT_STREQ(calls[i].name, expected[i]);
 }
 
@@ -119,6 +119,7 @@ TEST_F(PanelCalls, MissingSideFilesGiveTheDefaults) {
     EXPECT_EQ(call("getTrackerStatus"), kDefaultReport);
     EXPECT_EQ(call("getMacroEvents"), "[]");
     EXPECT_EQ(call("getSharedTheme"), "\"modern-blue\"");
+    EXPECT_EQ(call("getSettings"), callGetSettings(""));
     write("status.txt", "");
     write("macroevents.txt", "\r\n[1]");
     EXPECT_EQ(call("getTrackerStatus"), kDefaultReport);
