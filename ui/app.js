@@ -1133,8 +1133,12 @@ function dismissWaylandNotice() {
   call('setAppSetting', 'waylandNoticeDismissed', '1');
 }
 
+const HOTKEY_BADGES = [['clk-hotkey', 'hkAuto'], ['ks-hotkey', 'hkKeySpam'], ['rec-hotkey', 'hkRec'], ['play-hotkey', 'hkPlay']];
+
 function fillAppSettings() {
   showWaylandNotice();
+  // The badges follow the hotkeys switch at once, not at the next change of status.
+  for (const [id, key] of HOTKEY_BADGES) showHotkey(id, model.status[key]);
   for (const input of document.querySelectorAll('input[data-setting]')) {
     input.checked = model.app[input.dataset.setting];
     input.disabled = !has('setAppSetting');
@@ -1168,6 +1172,9 @@ async function onReassign(event) {
   model.hotkeyNote = '';
   model.reassignAsked = null;
   showReassigning(button.dataset.slot);
+  // Shown ahead of the program: the next report must be applied even if it
+  // reads as the last one did.
+  model.statusText = '';
   const asked = { slot: button.dataset.slot, before: Object.assign({}, model.status) };
   await call('reassignKey', button.dataset.slot);
   model.reassignAsked = asked;

@@ -602,9 +602,9 @@ describe('a page that tells the truth and keeps still', () => {
       }],
       ['an error keeps Start where it was', async () => {
         await typeInto(page, '#clk-ms', '100');
-        const before = await page.$eval('#clk-toggle', (b) => b.getBoundingClientRect().top);
+        const before = await page.$eval('#clk-start', (b) => b.getBoundingClientRect().top);
         await typeInto(page, '#clk-ms', 'abc');
-        return before === await page.$eval('#clk-toggle', (b) => b.getBoundingClientRect().top);
+        return before === await page.$eval('#clk-start', (b) => b.getBoundingClientRect().top);
       }],
       ['Play with no events says so and sends nothing', async () => {
         await page.click('#play-toggle');
@@ -618,7 +618,7 @@ describe('a page that tells the truth and keeps still', () => {
       }],
       ['the header does not say Idle beside a running clicker', async () => {
         await typeInto(page, '#clk-ms', '100');
-        await page.click('#clk-toggle');
+        await page.click('#clk-start');
         await page.waitForSelector('#app-clicking', { state: 'visible' });
         return page.isHidden('#app-state');
       }],
