@@ -1,11 +1,13 @@
 #include "app/main_process.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <thread>
 
 #include "app/state.h"
+#include "app/version.h"
 #include "app/workers.h"
 #include "bridge/call_table.h"
 #include "bridge/webview_api.h"
@@ -21,10 +23,6 @@
 namespace {
 
 const char kMainTitle[] = "Varnet (Kestrine Edition)";
-// The library loaded but could not make a browser: its engine is missing.
-const char kNoWebViewText[] =
-    "The web view could not be created, so Varnet cannot show its window.\n\n"
-    "On Windows the WebView2 runtime must be installed; on Linux, WebKitGTK 6.0.";
 
 struct Workers {
     std::thread autoClicker, keySpam, capture, playback, autosave, control, pipeServer;
@@ -142,7 +140,9 @@ int runMainProcess() {
     webview_t w = platform::loadWebviewLibrary(webviewError) ? webview_create(0, nullptr) : nullptr;
     if (!w) {
         // Without a web view there is no window to run; still save and stop in order.
-        platform::showErrorBox("Varnet", webviewError.empty() ? kNoWebViewText : webviewError);
+        // A library that loaded but made no browser lacks its engine.
+        platform::showErrorBox("Varnet", webviewError.empty() ? platform::webViewEngineMissingText()
+                                                              : webviewError);
     } else {
         webview_set_title(w, kMainTitle);
         platform::lockDownWebView(w);
@@ -177,6 +177,10 @@ bool isPanelCommandLine(const std::string& commandLine) {
 }
 
 int varnetMain(const std::string& commandLine) {
+    if (isVersionCommandLine(commandLine)) {
+        std::printf("Varnet %s\n", varnetVersion());
+        return 0;
+    }
     platform::prepareProcess();
     int code = isPanelCommandLine(commandLine) ? runPanelProcess(commandLine) : runMainProcess();
     platform::finishProcess();

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "app/state.h"
+#include "app/version.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "platform/platform.h"
@@ -99,7 +100,8 @@ std::string callGetAppSettings(const std::string&) {
            ",\"launchOnStartup\":" + word(a.launchOnStartup) +
            ",\"startMinimized\":" + word(a.startMinimized) +
            ",\"hotkeysEnabled\":" + word(a.hotkeysEnabled) +
-           ",\"disableAnimations\":" + word(a.disableAnimations) + "}";
+           ",\"disableAnimations\":" + word(a.disableAnimations) +
+           ",\"version\":\"" + varnetVersion() + "\"}";
 }
 
 std::string callSetAppSetting(const std::string& args) {

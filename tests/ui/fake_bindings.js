@@ -44,6 +44,7 @@
     app: appDefaults(),
     hotkeys: { hkRec: 119, hkPlay: 118, hkAuto: 117, hkKeySpam: 120 },
     theme: 'modern-blue',
+    version: '1.2.3',  // the build's own version in the program
     recording: false,
     playing: false,
     autoClicking: false,
@@ -140,7 +141,8 @@
   function appSettingsText() {
     const a = state.app;
     return '{"alwaysOnTop":' + a.alwaysOnTop + ',"launchOnStartup":' + a.launchOnStartup + ',"startMinimized":' +
-      a.startMinimized + ',"hotkeysEnabled":' + a.hotkeysEnabled + ',"disableAnimations":' + a.disableAnimations + '}';
+      a.startMinimized + ',"hotkeysEnabled":' + a.hotkeysEnabled + ',"disableAnimations":' + a.disableAnimations +
+      ',"version":"' + state.version + '"}';
   }
 
   function currentProfile() {
