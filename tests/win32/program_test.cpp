@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/version.h"
 #include "platform/platform.h"
 #include "tests/win32/message_box.h"
 
@@ -81,5 +82,20 @@ TEST(ProgramImage, ManifestAsksForAdministratorAndTheSegmentHeap) {
     EXPECT_NE(manifest.find("<heapType xmlns=\"http://schemas.microsoft.com/SMI/2020/"
                             "WindowsSettings\">SegmentHeap</heapType>"),
               std::string::npos);
+    FreeLibrary(image);
+}
+
+TEST(ProgramImage, CarriesTheBuildVersionForExplorer) {
+    HMODULE image = LoadLibraryExA(builtProgram().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    HRSRC resource = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16));  // RT_VERSION
+    ASSERT_NE(resource, nullptr);
+    const wchar_t* text = static_cast<const wchar_t*>(LockResource(LoadResource(image, resource)));
+    std::wstring block(text, SizeofResource(image, resource) / sizeof(wchar_t));
+    std::string version = varnetVersion();
+    std::wstring expected = L"ProductVersion";
+    expected.push_back(L'\0');
+    expected += std::wstring(version.begin(), version.end());
+    EXPECT_NE(block.find(expected), std::wstring::npos);
     FreeLibrary(image);
 }
