@@ -153,7 +153,12 @@ void serveChannel() {
     if (pipe == INVALID_HANDLE_VALUE) return;
     std::vector<char> buffer(1 << 16);
     for (;;) {
-        if (!ConnectNamedPipe(pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) continue;
+        // A client that came and went before the connect leaves the pipe to
+        // be disconnected like any other.
+        if (!ConnectNamedPipe(pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) {
+            DisconnectNamedPipe(pipe);
+            continue;
+        }
         DWORD read = 0;
         if (ReadFile(pipe, buffer.data(), DWORD(buffer.size()), &read, nullptr)) {
             std::string reply = answerRequest(std::string(buffer.data(), read));
