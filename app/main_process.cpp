@@ -1,11 +1,16 @@
 #include "app/main_process.h"
 
 #include <atomic>
+#include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 #include "app/state.h"
 #include "app/state_changes.h"
+#include "app/version.h"
 #include "app/workers.h"
 #include "bridge/call_table.h"
 #include "bridge/webview_api.h"
@@ -22,10 +27,6 @@
 namespace {
 
 const char kMainTitle[] = "Varnet (Kestrine Edition)";
-// The library loaded but could not make a browser: its engine is missing.
-const char kNoWebViewText[] =
-    "The web view could not be created, so Varnet cannot show its window.\n\n"
-    "On Windows the WebView2 runtime must be installed; on Linux, WebKitGTK 6.0.";
 
 // How long a second start keeps trying to reach the first, which may still
 // be loading its files before it opens the command pipe.
@@ -174,7 +175,9 @@ int runMainProcess() {
     webview_t w = platform::loadWebviewLibrary(webviewError) ? webview_create(0, nullptr) : nullptr;
     if (!w) {
         // Without a web view there is no window to run; still save and stop in order.
-        platform::showErrorBox("Varnet", webviewError.empty() ? kNoWebViewText : webviewError);
+        // A library that loaded but made no browser lacks its engine.
+        platform::showErrorBox("Varnet", webviewError.empty() ? platform::webViewEngineMissingText()
+                                                              : webviewError);
     } else {
         webview_set_title(w, kMainTitle);
         platform::lockDownWebView(w);
@@ -217,6 +220,10 @@ bool isPanelCommandLine(const std::string& commandLine) {
 }
 
 int varnetMain(const std::string& commandLine) {
+    if (isVersionCommandLine(commandLine)) {
+        std::printf("Varnet %s\n", varnetVersion());
+        return 0;
+    }
     platform::prepareProcess();
     int code = isPanelCommandLine(commandLine) ? runPanelProcess(commandLine) : runMainProcess();
     platform::finishProcess();

@@ -3,8 +3,10 @@
 enable_language(RC)
 target_sources(varnet PRIVATE ${CMAKE_SOURCE_DIR}/platform/win32/main/varnet.rc)
 set_target_properties(varnet PROPERTIES WIN32_EXECUTABLE TRUE)
+string(REPLACE "." "," VARNET_VERSION_COMMAS ${PROJECT_VERSION})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/win32/main/varnet.rc PROPERTIES
-  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/main/varnet.exe.manifest)
+  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/main/varnet.exe.manifest
+  COMPILE_DEFINITIONS "VARNET_VERSION=${PROJECT_VERSION};VARNET_VERSION_COMMAS=${VARNET_VERSION_COMMAS}")
 
 if(NOT EXISTS ${VARNET_WEBVIEW_DIR}/libwebview.dll)
   message(FATAL_ERROR "webview library missing in ${VARNET_WEBVIEW_DIR}: run scripts/setup")

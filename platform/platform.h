@@ -44,6 +44,9 @@ void showErrorBox(const std::string& title, const std::string& text);
 // Loads the web view library where it is loaded at run time; on failure fills
 // in a text for the user.
 bool loadWebviewLibrary(std::string& error);
+// What to tell the user when the library loaded but could not create a
+// browser: which engine this system lacks, and how to get it.
+std::string webViewEngineMissingText();
 
 // Switches off the browser's own context menu, zoom and accelerator keys.
 void lockDownWebView(void* webview);

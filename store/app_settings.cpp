@@ -3,6 +3,7 @@
 
 #include "app/state.h"
 #include "app/state_changes.h"
+#include "app/version.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "platform/platform.h"
@@ -110,6 +111,7 @@ std::string callGetAppSettings(const std::string&) {
            ",\"startMinimized\":" + word(a.startMinimized) +
            ",\"hotkeysEnabled\":" + word(a.hotkeysEnabled) +
            ",\"disableAnimations\":" + word(a.disableAnimations) +
+           ",\"version\":\"" + varnetVersion() + "\"" +
            ",\"waylandSession\":" + word(platform::isWaylandSession()) +
            ",\"waylandNoticeDismissed\":" + word(a.waylandNoticeDismissed) + "}";
 }

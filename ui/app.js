@@ -1154,8 +1154,16 @@ async function readAppSettings() {
   const raw = await call('getAppSettings');
   if (raw && typeof raw === 'object') {
     for (const key of Object.keys(DEFAULT_APP_SETTINGS)) model.app[key] = asBool(raw[key], model.app[key]);
+    showVersion(raw.version);
   }
   fillAppSettings();
+}
+
+function showVersion(version) {
+  const line = $('app-version');
+  if (typeof version !== 'string' || version === '') return;
+  line.textContent = 'Varnet ' + version;
+  line.hidden = false;
 }
 
 async function onAppSetting(event) {

@@ -80,6 +80,12 @@ void showErrorBox(const std::string& title, const std::string& text) {
 
 bool loadWebviewLibrary(std::string&) { return true; }  // linked at build time
 
+std::string webViewEngineMissingText() {
+    return "The web view could not be created, so Varnet cannot show its window.\n\n"
+           "Varnet needs WebKitGTK 6.0 with GTK 4 (on Debian and Ubuntu the package "
+           "libwebkitgtk-6.0-4) and a graphical session it can reach through DISPLAY.";
+}
+
 void lockDownWebView(void* webview) {
     // On WebKitGTK the browser controller is the WebKitWebView itself. It has
     // no zoom gestures or browser shortcuts of its own to switch off; the

@@ -84,8 +84,9 @@ bool loadWebviewLibrary(std::string& error) {
         DWORD code = GetLastError();
         error = "The web view library libwebview.dll could not be loaded (error " +
                 std::to_string(code) +
-                "). It must be in the folder of varnet.exe, and it needs the Microsoft Visual "
-                "C++ 2015-2022 runtime (x64) installed.";
+                ").\n\nIt must be in the folder of varnet.exe, and it needs the Microsoft "
+                "Visual C++ 2015-2022 Redistributable (x64), which Microsoft offers at "
+                "https://aka.ms/vs/17/release/vc_redist.x64.exe .";
         return false;
     }
     WebviewFunctions functions{};
@@ -98,6 +99,16 @@ bool loadWebviewLibrary(std::string& error) {
     }
     loaded = functions;
     return true;
+}
+
+// The library creates no browser without Microsoft's WebView2 runtime. Windows
+// 11 has it built in; older systems may not.
+std::string webViewEngineMissingText() {
+    return "Varnet cannot open its window because the Microsoft Edge WebView2 Runtime is not "
+           "installed on this computer.\n\n"
+           "Install the Evergreen WebView2 Runtime (x64) from Microsoft's download page, "
+           "https://developer.microsoft.com/microsoft-edge/webview2/ , then start Varnet "
+           "again. Installing it needs no restart.";
 }
 
 }  // namespace platform

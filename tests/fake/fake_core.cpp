@@ -72,6 +72,7 @@ bool loadWebviewLibrary(std::string& error) {
     error = "no web view in tests";
     return false;
 }
+std::string webViewEngineMissingText() { return "no web view engine in tests"; }
 void lockDownWebView(void*) {}
 
 int64_t perfCounter() { return manualClock ? manualNow.load() : realNow(); }

@@ -452,6 +452,7 @@ describe('hotkeys and settings', () => {
     });
     const duration = await page.$eval('.switch .track', (el) => getComputedStyle(el).transitionDuration);
     assert.equal(duration, '0s');
+    assert.equal(await page.textContent('#app-version'), 'Varnet 1.2.3');
     await page.close();
   });
 

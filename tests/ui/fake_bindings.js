@@ -48,6 +48,7 @@
     app: appDefaults(),
     hotkeys: { hkRec: 119, hkPlay: 118, hkAuto: 117, hkKeySpam: 120 },
     theme: 'modern-blue',
+    version: '1.2.3',  // the build's own version in the program
     recording: false,
     playing: false,
     autoClicking: false,
@@ -157,6 +158,7 @@
     const a = state.app;
     return '{"alwaysOnTop":' + a.alwaysOnTop + ',"launchOnStartup":' + a.launchOnStartup + ',"startMinimized":' +
       a.startMinimized + ',"hotkeysEnabled":' + a.hotkeysEnabled + ',"disableAnimations":' + a.disableAnimations +
+      ',"version":"' + state.version + '"' +
       ',"waylandSession":' + a.waylandSession + ',"waylandNoticeDismissed":' + a.waylandNoticeDismissed + '}';
   }
 

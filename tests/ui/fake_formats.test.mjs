@@ -23,7 +23,7 @@ test('default answers are the program\'s texts, byte for byte', () => {
     '"ksh":0,"ksm":0,"kss":0,"ksms":100,"ksRptMode":1,"ksRptTimes":10}');
   assert.equal(fake.answer('getAppSettings'),
     '{"alwaysOnTop":false,"launchOnStartup":false,"startMinimized":false,"hotkeysEnabled":true,"disableAnimations":false,' +
-    '"waylandSession":false,"waylandNoticeDismissed":false}');
+    '"version":"1.2.3","waylandSession":false,"waylandNoticeDismissed":false}');
   assert.equal(fake.answer('getProfiles'), '{"current":0,"names":["Default Tracking Profile"],"cap":-1}');
   assert.equal(fake.answer('getSharedTheme'), '"modern-blue"');
   assert.equal(fake.answer('getMacroEvents'), '[]');

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/version.h"
 #include "bridge/page_calls.h"
 #include "store/app_settings.h"
 #include "tests/unit/store_fixture.h"
@@ -43,8 +44,8 @@ TEST_F(AppSettingsFile, WritesTheTenLinesAndReportsTheFlags) {
     EXPECT_EQ(readBytes(side + "/appsettings.txt"), kDefaultsFile);
     EXPECT_EQ(callGetAppSettings("[]"),
               R"({"alwaysOnTop":false,"launchOnStartup":false,"startMinimized":false,)"
-              R"("hotkeysEnabled":true,"disableAnimations":false,"waylandSession":false,)"
-              R"("waylandNoticeDismissed":false})");
+              R"("hotkeysEnabled":true,"disableAnimations":false,"version":")" +
+                  std::string(varnetVersion()) + R"(","waylandSession":false,"waylandNoticeDismissed":false})");
 }
 
 TEST_F(AppSettingsFile, TheWaylandNoticeIsRememberedOnceDismissed) {

@@ -8,63 +8,24 @@
 #include <fstream>
 #include <string>
 
+#include "app/version.h"
 #include "platform/platform.h"
+#include "tests/win32/message_box.h"
 
 namespace {
-
-struct BoxSearch {
-    DWORD processId;
-    HWND box;
-};
-
-BOOL CALLBACK findDialogOfProcess(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<BoxSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char className[16] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (owner != search->processId || std::string(className) != "#32770") return TRUE;
-    // Only once the box is shown are its text and button in place.
-    if (!IsWindowVisible(window) || !GetDlgItem(window, IDOK)) return TRUE;
-    search->box = window;
-    return FALSE;
-}
 
 std::string builtProgram() {
     return (std::filesystem::path(platform::executableDir()).parent_path() / "varnet.exe").string();
 }
 
-// Runs the program, returns the text of its message box after closing it,
-// and the exit code.
-std::string runUntilMessageBox(const std::string& program, DWORD& exitCode) {
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << program;
-        return "";
-    }
-    BoxSearch search{process.dwProcessId, nullptr};
-    ULONGLONG deadline = GetTickCount64() + 40000;  // a fresh Wine prefix can be slow
-    while (!search.box && GetTickCount64() < deadline &&
-           WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT)
-        EnumWindows(findDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-    char text[1024] = "";
-    if (search.box) {
-        GetDlgItemTextA(search.box, 0xFFFF, text, sizeof text);
-        PostMessageA(search.box, WM_COMMAND, IDOK, 0);
-    } else {
-        DWORD running = WaitForSingleObject(process.hProcess, 0);
-        ADD_FAILURE() << "no message box; the program " << (running ? "still runs" : "ended");
-        TerminateProcess(process.hProcess, 99);
-    }
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return text;
+// The box's text (ASCII here) after closing it, and the exit code.
+std::string messageBoxText(const std::string& program, DWORD& exitCode) {
+    MessageBoxRun run = runUntilMessageBox(std::filesystem::path(program).wstring());
+    EXPECT_TRUE(run.started) << "cannot start " << program;
+    EXPECT_TRUE(run.boxShown) << "no message box";
+    EXPECT_TRUE(run.ended);
+    exitCode = run.exitCode;
+    return std::string(run.text.begin(), run.text.end());
 }
 
 class WholeProgram : public ::testing::Test {
@@ -87,8 +48,12 @@ protected:
 
 TEST_F(WholeProgram, WithoutTheWebView2RuntimeSaysSoAndEndsCleanly) {
     DWORD exitCode = 12345;
-    std::string text = runUntilMessageBox(builtProgram(), exitCode);
-    EXPECT_NE(text.find("WebView2 runtime"), std::string::npos) << text;
+    std::string text = messageBoxText(builtProgram(), exitCode);
+    EXPECT_NE(text.find("WebView2 Runtime is not installed"), std::string::npos) << text;
+    EXPECT_NE(text.find("https://developer.microsoft.com/microsoft-edge/webview2/"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Linux"), std::string::npos) << text;
     EXPECT_EQ(exitCode, 0u);
     // Shutdown still saved the session, with the default profile of a first start.
     std::ifstream session(folder / "Varnet" / "session.mcr", std::ios::binary);
@@ -101,7 +66,7 @@ TEST_F(WholeProgram, WithoutTheWebviewLibraryNamesIt) {
     std::filesystem::create_directories(lonely);
     std::filesystem::copy_file(builtProgram(), lonely / "varnet.exe");
     DWORD exitCode = 12345;
-    std::string text = runUntilMessageBox((lonely / "varnet.exe").string(), exitCode);
+    std::string text = messageBoxText((lonely / "varnet.exe").string(), exitCode);
     EXPECT_NE(text.find("libwebview.dll could not be loaded"), std::string::npos) << text;
     EXPECT_EQ(exitCode, 0u);
 }
@@ -117,5 +82,20 @@ TEST(ProgramImage, ManifestAsksForAdministratorAndTheSegmentHeap) {
     EXPECT_NE(manifest.find("<heapType xmlns=\"http://schemas.microsoft.com/SMI/2020/"
                             "WindowsSettings\">SegmentHeap</heapType>"),
               std::string::npos);
+    FreeLibrary(image);
+}
+
+TEST(ProgramImage, CarriesTheBuildVersionForExplorer) {
+    HMODULE image = LoadLibraryExA(builtProgram().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    HRSRC resource = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16));  // RT_VERSION
+    ASSERT_NE(resource, nullptr);
+    const wchar_t* text = static_cast<const wchar_t*>(LockResource(LoadResource(image, resource)));
+    std::wstring block(text, SizeofResource(image, resource) / sizeof(wchar_t));
+    std::string version = varnetVersion();
+    std::wstring expected = L"ProductVersion";
+    expected.push_back(L'\0');
+    expected += std::wstring(version.begin(), version.end());
+    EXPECT_NE(block.find(expected), std::wstring::npos);
     FreeLibrary(image);
 }

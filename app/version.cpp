@@ -1,0 +1,7 @@
+#include <string>
+
+#include "app/version.h"
+
+const char* varnetVersion() { return VARNET_VERSION; }
+
+bool isVersionCommandLine(const std::string& commandLine) { return commandLine == "--version"; }
