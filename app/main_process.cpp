@@ -2,10 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 #include <thread>
 
 #include "app/state.h"
