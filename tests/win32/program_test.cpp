@@ -9,62 +9,12 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "tests/win32/program_runner.h"
 
 namespace {
 
-struct BoxSearch {
-    DWORD processId;
-    HWND box;
-};
-
-BOOL CALLBACK findDialogOfProcess(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<BoxSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char className[16] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (owner != search->processId || std::string(className) != "#32770") return TRUE;
-    // Only once the box is shown are its text and button in place.
-    if (!IsWindowVisible(window) || !GetDlgItem(window, IDOK)) return TRUE;
-    search->box = window;
-    return FALSE;
-}
-
 std::string builtProgram() {
     return (std::filesystem::path(platform::executableDir()).parent_path() / "varnet.exe").string();
-}
-
-// Runs the program, returns the text of its message box after closing it,
-// and the exit code.
-std::string runUntilMessageBox(const std::string& program, DWORD& exitCode) {
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << program;
-        return "";
-    }
-    BoxSearch search{process.dwProcessId, nullptr};
-    ULONGLONG deadline = GetTickCount64() + 40000;  // a fresh Wine prefix can be slow
-    while (!search.box && GetTickCount64() < deadline &&
-           WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT)
-        EnumWindows(findDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-    char text[1024] = "";
-    if (search.box) {
-        GetDlgItemTextA(search.box, 0xFFFF, text, sizeof text);
-        PostMessageA(search.box, WM_COMMAND, IDOK, 0);
-    } else {
-        DWORD running = WaitForSingleObject(process.hProcess, 0);
-        ADD_FAILURE() << "no message box; the program " << (running ? "still runs" : "ended");
-        TerminateProcess(process.hProcess, 99);
-    }
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return text;
 }
 
 class WholeProgram : public ::testing::Test {
@@ -87,7 +37,7 @@ protected:
 
 TEST_F(WholeProgram, WithoutTheWebView2RuntimeSaysSoAndEndsCleanly) {
     DWORD exitCode = 12345;
-    std::string text = runUntilMessageBox(builtProgram(), exitCode);
+    std::string text = program_runner::runUntilMessageBoxClosed(builtProgram(), exitCode);
     EXPECT_NE(text.find("WebView2 runtime"), std::string::npos) << text;
     EXPECT_EQ(exitCode, 0u);
     // Shutdown still saved the session, with the default profile of a first start.
@@ -101,7 +51,7 @@ TEST_F(WholeProgram, WithoutTheWebviewLibraryNamesIt) {
     std::filesystem::create_directories(lonely);
     std::filesystem::copy_file(builtProgram(), lonely / "varnet.exe");
     DWORD exitCode = 12345;
-    std::string text = runUntilMessageBox((lonely / "varnet.exe").string(), exitCode);
+    std::string text = program_runner::runUntilMessageBoxClosed((lonely / "varnet.exe").string(), exitCode);
     EXPECT_NE(text.find("libwebview.dll could not be loaded"), std::string::npos) << text;
     EXPECT_EQ(exitCode, 0u);
 }
