@@ -8,6 +8,8 @@
 
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
+#include "capture/button_flags.h"
+#include "platform/platform.h"
 #include "store/data_dir.h"
 
 namespace {
@@ -44,6 +46,67 @@ void appendDescription(std::string& out, const MacroEvent& e) {
     }
 }
 
+// The name a recorded button goes by, from its stored flags.
+const char* buttonName(uint32_t flags) {
+    const uint32_t action = buttonActionOf(flags);
+    if (action & (mouse_flags::LeftDown | mouse_flags::LeftUp)) return "Left";
+    if (action & (mouse_flags::RightDown | mouse_flags::RightUp)) return "Right";
+    if (action & (mouse_flags::MiddleDown | mouse_flags::MiddleUp)) return "Middle";
+    switch (sideButtonOf(flags)) {
+    case 1: return "Side 1";
+    case 2: return "Side 2";
+    default: return "Side";
+    }
+}
+
+bool buttonGoesDown(uint32_t flags) {
+    const uint32_t downs = mouse_flags::LeftDown | mouse_flags::RightDown | mouse_flags::MiddleDown | mouse_flags::XDown;
+    return (buttonActionOf(flags) & downs) != 0;
+}
+
+// Key names as JSON strings, asked of the system once per key and thread:
+// a long list names the same few keys over and over.
+const std::string& quotedKeyName(int32_t vk) {
+    thread_local std::string names[256];
+    thread_local bool known[256] = {};
+    const size_t slot = size_t(vk) & 0xFF;
+    if (vk < 0 || vk > 255) {
+        thread_local std::string unknown;
+        unknown = jsonString("Key " + std::to_string(vk));
+        return unknown;
+    }
+    if (!known[slot]) {
+        names[slot] = jsonString(platform::keyDisplayName(vk));
+        known[slot] = true;
+    }
+    return names[slot];
+}
+
+void appendPoint(std::string& out, const MacroEvent& e) {
+    out += ",\"x\":", appendNumber(out, e.x), out += ",\"y\":", appendNumber(out, e.y);
+}
+
+// What the page needs to say what an event is: which button or key, and
+// whether it goes down or up.
+void appendEventDetails(std::string& out, const MacroEvent& e) {
+    out += ",\"kind\":", appendNumber(out, e.kind);
+    switch (e.kind) {
+    case AbsMove:
+    case RelMove: appendPoint(out, e); break;
+    case MouseButton:
+        appendPoint(out, e);
+        out += ",\"button\":\"", out += buttonName(e.flags), out += '"';
+        out += buttonGoesDown(e.flags) ? ",\"down\":true" : ",\"down\":false";
+        break;
+    case KeyStroke:
+        out += ",\"key\":", out += quotedKeyName(e.vk);
+        out += e.down ? ",\"down\":true" : ",\"down\":false";
+        break;
+    case Scroll: out += ",\"delta\":", appendNumber(out, e.delta); break;
+    default: break;
+    }
+}
+
 void appendEventObject(std::string& out, size_t id, const MacroEvent& e) {
     out += "{\"id\":";
     appendNumber(out, int64_t(id));
@@ -51,7 +114,9 @@ void appendEventObject(std::string& out, size_t id, const MacroEvent& e) {
     appendTime(out, e.time);
     out += ",\"desc\":\"";
     appendDescription(out, e);
-    out += "\"}";
+    out += '"';
+    appendEventDetails(out, e);
+    out += '}';
 }
 
 bool isCloseToLastKept(const MacroEvent& e, const std::vector<MacroEvent>& kept) {

@@ -731,7 +731,46 @@ function eventAt(i) {
     id: Number.isInteger(ev.id) ? ev.id : i,
     time: typeof ev.time === 'number' ? ev.time : Number(ev.time),
     desc: ev.desc == null ? '' : String(ev.desc),
+    kind: Number.isInteger(ev.kind) ? ev.kind : -1,
+    x: ev.x, y: ev.y, delta: ev.delta, down: ev.down === true,
+    button: typeof ev.button === 'string' ? ev.button : '',
+    key: typeof ev.key === 'string' ? ev.key : '',
   };
+}
+
+const EVENT_KIND = { AbsMove: 0, RelMove: 1, MouseButton: 2, KeyStroke: 3, Scroll: 4 };
+
+// What the event does, in words: which button or key, and down or up. An
+// event from a program that does not say falls back to its description.
+function eventLabel(ev) {
+  const edge = ev.down ? ' down' : ' up';
+  switch (ev.kind) {
+    case EVENT_KIND.AbsMove: return 'Move to ' + ev.x + ', ' + ev.y;
+    case EVENT_KIND.RelMove: return 'Move by ' + ev.x + ', ' + ev.y;
+    case EVENT_KIND.MouseButton: return ev.button + edge + ' at ' + ev.x + ', ' + ev.y;
+    case EVENT_KIND.KeyStroke: return ev.key + edge;
+    case EVENT_KIND.Scroll: {
+      const notches = Math.abs(ev.delta) / 120;
+      return 'Wheel ' + (ev.delta > 0 ? 'up ' : 'down ') + notches + (notches === 1 ? ' notch' : ' notches');
+    }
+    default: return ev.desc;
+  }
+}
+
+// The other half of a press or release among the events at hand: the next
+// release of the same button or key after a press, the last press before a
+// release. -1 when there is none.
+function partnerOf(i) {
+  const ev = eventAt(i);
+  if (ev.kind !== EVENT_KIND.MouseButton && ev.kind !== EVENT_KIND.KeyStroke) return -1;
+  const same = (other) => other.kind === ev.kind && other.button === ev.button && other.key === ev.key;
+  const { offset, rows } = model.eventWindow;
+  const step = ev.down ? 1 : -1;
+  for (let j = i + step; j >= offset && j < offset + rows.length; j += step) {
+    const other = eventAt(j);
+    if (same(other)) return other.down !== ev.down ? j : -1;
+  }
+  return -1;
 }
 
 function createRow() {
@@ -772,8 +811,14 @@ function fillRow(tr, i) {
     input.removeAttribute('aria-invalid');
     delete input.dataset.dirty;
   }
-  descCell.textContent = ev.desc;
+  descCell.textContent = eventLabel(ev);
   descCell.title = ev.desc;
+  // A time earlier than the one before plays at once after that event.
+  const before = i > model.eventWindow.offset ? eventAt(i - 1) : null;
+  const early = !!before && ev.time < before.time;
+  tr.classList.toggle('ev-early', early);
+  if (early) input.title = 'Earlier than the event before it: it plays right after that one.';
+  else input.removeAttribute('title');
   const del = delCell.firstChild;
   del.dataset.id = String(ev.id);
   del.setAttribute('aria-label', 'Delete event ' + ev.id);
@@ -930,10 +975,25 @@ async function commitTime(input) {
   await fetchEvents();
 }
 
+// One half of a press and release alone would leave a key or button held
+// (or let go of one never pressed) when the macro plays: both go, or neither.
 async function deleteEventRow(button) {
   const id = Number(button.dataset.id);
   const row = button.closest('tr');
   const index = row ? Number(row.dataset.index) : -1;
+  const partner = index >= 0 ? partnerOf(index) : -1;
+  if (partner >= 0) {
+    const ev = eventAt(index);
+    const other = eventAt(partner);
+    const ok = await confirmAction('Delete both halves?',
+      'Event ' + ev.id + ' (' + eventLabel(ev) + ') goes with event ' + other.id + ' (' + eventLabel(other) +
+      '). Deleting only one would leave it held down when the macro plays, so both are deleted.', 'Delete both');
+    if (!ok) return;
+    await call('deleteEvent', Math.max(ev.id, other.id));
+    await call('deleteEvent', Math.min(ev.id, other.id));
+    await fetchEvents();
+    return;
+  }
   await call('deleteEvent', id);
   await fetchEvents();
   // Keep the keyboard where it was: on the delete button of the row that

@@ -98,7 +98,7 @@ TEST(SideFiles, PollsWithNothingNewWriteNeitherFileAndAnEditWritesBoth) {
     EXPECT_EQ(countBetween(names, quietPolls, afterEdit, "status.txt"), 1u);
     EXPECT_EQ(countBetween(names, quietPolls, afterEdit, "macroevents.txt"), 1u);
     EXPECT_EQ(e2e::readFile(folders.sideFile("macroevents.txt")),
-              R"x([{"id":0,"time":0.200000,"desc":"Abs Move to X:20 Y:20"},)x"
-              R"x({"id":1,"time":0.300000,"desc":"Keyboard VK: 65 (DOWN)"}])x");
+              R"x([{"id":0,"time":0.200000,"desc":"Abs Move to X:20 Y:20","kind":0,"x":20,"y":20},)x"
+              R"x({"id":1,"time":0.300000,"desc":"Keyboard VK: 65 (DOWN)","kind":3,"key":"A","down":true}])x");
     e2e::removeFolders(folders);
 }

@@ -274,7 +274,7 @@ describe('recorder', () => {
     assert.deepEqual(list.slice(0, 2), ['deleteEvent', 'getMacroEvents']);
     assert.deepEqual((await calls(page)).find((c) => c.name === 'deleteEvent').args, [0]);
     // Ids follow positions, so the former event 1 is now 0.
-    assert.equal(await page.textContent('#ev-body tr[data-index="0"] .ev-desc'), 'Rel Move dX:7 dY:3');
+    assert.equal(await page.textContent('#ev-body tr[data-index="0"] .ev-desc'), 'Move by 7, 3');
 
     await clearCalls(page);
     await typeInto(page, '#ev-body tr[data-index="2"] .ev-time', '0.1');
@@ -625,6 +625,27 @@ describe('a page that tells the truth and keeps still', () => {
       }],
     ];
     for (const [what, check] of cases) assert.ok(await check(), what);
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+
+  test('the event table names each button and key with its edge; a pair is deleted whole; an early time shows', async () => {
+    const { page, errors } = await openPage(browser, { events: 0 });
+    await page.evaluate(() => {
+      window.__fake.state.profiles[0].events = [
+        { kind: 2, x: 800, y: 300, flags: 0x8, time: 0 }, { kind: 2, x: 800, y: 300, flags: 0x10, time: 0.1 },
+        { kind: 3, vk: 65, down: true, time: 0.5 }, { kind: 3, vk: 65, down: false, time: 0.2 },
+        { kind: 4, delta: 240, time: 0.6 }];
+    });
+    await page.waitForSelector('#ev-body tr[data-index="4"]');
+    const labels = await page.$$eval('#ev-body tr:not(.spacer) .ev-desc', (l) => l.map((td) => td.textContent));
+    assert.deepEqual(labels, ['Right down at 800, 300', 'Right up at 800, 300', 'A down', 'A up', 'Wheel up 2 notches']);
+    assert.deepEqual(await page.$$eval('#ev-body tr.ev-early', (l) => l.map((tr) => tr.dataset.index)), ['3']);
+    await clearCalls(page);
+    await page.click('#ev-body tr[data-index="0"] .ev-del');
+    await page.click('#confirm-ok');
+    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '3');
+    assert.deepEqual((await calls(page)).filter((c) => c.name === 'deleteEvent').map((c) => c.args[0]), [1, 0]);
     assert.deepEqual(errors, []);
     await page.close();
   });

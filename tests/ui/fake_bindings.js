@@ -136,8 +136,29 @@
       default: return '';
     }
   }
+  // Which button a recorded press names, from its flags (left when none are given).
+  function buttonOf(flags) {
+    const action = (flags || 2) & 0xFFFF;
+    if (action & 0x6) return 'Left';
+    if (action & 0x18) return 'Right';
+    if (action & 0x60) return 'Middle';
+    const side = (flags || 0) >>> 16;
+    return side ? 'Side ' + side : 'Side';
+  }
+  function details(ev) {
+    const point = ',"x":' + ev.x + ',"y":' + ev.y;
+    switch (ev.kind) {
+      case KIND.AbsMove: case KIND.RelMove: return point;
+      case KIND.MouseButton:
+        return point + ',"button":"' + buttonOf(ev.flags) + '","down":' + (((ev.flags || 2) & 0xAA) !== 0);
+      case KIND.KeyStroke: return ',"key":' + JSON.stringify(keyName(ev.vk)) + ',"down":' + ev.down;
+      case KIND.Scroll: return ',"delta":' + ev.delta;
+      default: return '';
+    }
+  }
   function eventObject(ev, i) {
-    return '{"id":' + i + ',"time":' + ev.time.toFixed(6) + ',"desc":"' + describe(ev) + '"}';
+    return '{"id":' + i + ',"time":' + ev.time.toFixed(6) + ',"desc":"' + describe(ev) + '","kind":' + ev.kind +
+      details(ev) + '}';
   }
   function eventsText() {
     return '[' + currentProfile().events.map(eventObject).join(',') + ']';

@@ -61,11 +61,10 @@ TEST_F(EventList, EmptyListGivesBracketsAndStaysEmptyWhenThinned) {
     EXPECT_TRUE(currentEvents().empty());
 }
 
-TEST_F(EventList, OneKeyPressIsTheExactFiftyEightCharacterText) {
+TEST_F(EventList, OneKeyPressIsItsDescriptionThenWhatThePageNamesItBy) {
     setCurrentEvents({keyEvent(65, true, 0.5)});
     const std::string text = callGetMacroEvents("");
-    EXPECT_EQ(text, R"x([{"id":0,"time":0.500000,"desc":"Keyboard VK: 65 (DOWN)"}])x");
-    EXPECT_EQ(text.size(), 58u);
+    EXPECT_EQ(text, R"x([{"id":0,"time":0.500000,"desc":"Keyboard VK: 65 (DOWN)","kind":3,"key":"A","down":true}])x");
     EXPECT_EQ(sideFile(), text);
 }
 
@@ -87,12 +86,13 @@ TEST_F(EventList, EveryKindHasItsDescription) {
     MacroEvent odd;
     odd.kind = 9;
     EXPECT_EQ(eventListJson({abs(100, 200), rel, click, keyEvent(65, false), scroll, odd}),
-              R"([{"id":0,"time":0.000000,"desc":"Abs Move to X:100 Y:200"},)"
-              R"({"id":1,"time":0.000000,"desc":"Rel Move dX:-3 dY:5"},)"
-              R"({"id":2,"time":-0.500000,"desc":"Mouse Click at X:10 Y:-20"},)"
-              R"x({"id":3,"time":0.000000,"desc":"Keyboard VK: 65 (UP)"},)x"
-              R"({"id":4,"time":1.250000,"desc":"Mouse Scroll Delta: -120"},)"
-              R"({"id":5,"time":0.000000,"desc":""}])");
+              R"([{"id":0,"time":0.000000,"desc":"Abs Move to X:100 Y:200","kind":0,"x":100,"y":200},)"
+              R"({"id":1,"time":0.000000,"desc":"Rel Move dX:-3 dY:5","kind":1,"x":-3,"y":5},)"
+              R"({"id":2,"time":-0.500000,"desc":"Mouse Click at X:10 Y:-20","kind":2,"x":10,"y":-20,)"
+              R"("button":"Right","down":true},)"
+              R"x({"id":3,"time":0.000000,"desc":"Keyboard VK: 65 (UP)","kind":3,"key":"A","down":false},)x"
+              R"({"id":4,"time":1.250000,"desc":"Mouse Scroll Delta: -120","kind":4,"delta":-120},)"
+              R"({"id":5,"time":0.000000,"desc":"","kind":9}])");
 }
 
 TEST_F(EventList, ThinningMeasuresFromTheLastKeptPoint) {
@@ -141,11 +141,13 @@ TEST_F(EventList, UpdateEventTimeChangesOneEventInPlace) {
 TEST_F(EventList, AWindowIsTheStretchAskedForWithItsPositionsAsIds) {
     setCurrentEvents({keyEvent(1, true, 1.0), keyEvent(2, true, 2.0), keyEvent(3, true, 3.0)});
     EXPECT_EQ(callGetEventWindow("[1,5]"),
-              R"x({"total":3,"offset":1,"events":[{"id":1,"time":2.000000,"desc":"Keyboard VK: 2 (DOWN)"},)x"
-              R"x({"id":2,"time":3.000000,"desc":"Keyboard VK: 3 (DOWN)"}]})x");
+              R"x({"total":3,"offset":1,"events":[{"id":1,"time":2.000000,"desc":"Keyboard VK: 2 (DOWN)",)x"
+              R"x("kind":3,"key":"Right Mouse","down":true},)x"
+              R"x({"id":2,"time":3.000000,"desc":"Keyboard VK: 3 (DOWN)","kind":3,"key":"Key[3]","down":true}]})x");
     EXPECT_EQ(callGetEventWindow("[7,2]"), R"({"total":3,"offset":3,"events":[]})");
     EXPECT_EQ(callGetEventWindow("[-4,1]"),
-              R"x({"total":3,"offset":0,"events":[{"id":0,"time":1.000000,"desc":"Keyboard VK: 1 (DOWN)"}]})x");
+              R"x({"total":3,"offset":0,"events":[{"id":0,"time":1.000000,"desc":"Keyboard VK: 1 (DOWN)",)x"
+              R"x("kind":3,"key":"Left Mouse","down":true}]})x");
     for (const char* bad : {"[1]", "[x,2]", "[1,2,3]", ""}) EXPECT_EQ(callGetEventWindow(bad), "");
 }
 

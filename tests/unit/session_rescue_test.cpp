@@ -38,7 +38,7 @@ protected:
         std::vector<std::string> kept;
         for (const auto& entry : std::filesystem::directory_iterator(data)) {
             std::string name = entry.path().filename().string();
-            if (name.rfind("session.mcr.unreadable-", 0) == 0) kept.push_back(entry.path().string());
+            if (name.rfind("session.mcr.unreadable-", 0) == 0) kept.push_back(data + "/" + name);
         }
         std::sort(kept.begin(), kept.end());
         return kept;

@@ -10,11 +10,13 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
 #include "store/profile_files.h"
+#include "tests/win32/program_runner.h"
 
 namespace {
 
 using platform::win32::narrow;
 using platform::win32::widen;
+using namespace program_runner;
 
 const char kFolderName[] = "\xD0\x82\xD0\xBE\xD1\x80\xD1\x92\xD0\xB5 \xCE\xA9mega";  // "Ђорђе Ωmega"
 const char kProfileName[] = "\xD0\x9F\xD1\x80\xD0\xBE\xD1\x84\xD0\xB8\xD0\xBB \xCE\xA9";  // "Профил Ω"
@@ -24,66 +26,6 @@ std::filesystem::path utf8Path(const std::string& text) { return std::filesystem
 std::string readAll(const std::string& path) {
     std::string bytes;
     return platform::readFile(path, bytes) ? bytes : "<unreadable>";
-}
-
-struct BoxSearch {
-    DWORD processId;
-    HWND box;
-};
-
-BOOL CALLBACK findBoxOfProcess(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<BoxSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[16] = L"";
-    GetClassNameW(window, className, 16);
-    if (owner != search->processId || std::wstring(className) != L"#32770") return TRUE;
-    if (!IsWindowVisible(window) || !GetDlgItem(window, IDOK)) return TRUE;
-    search->box = window;
-    return FALSE;
-}
-
-PROCESS_INFORMATION startProgram(const std::string& program) {
-    std::wstring path = widen(program);
-    std::wstring commandLine = L"\"" + path + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
-        ADD_FAILURE() << "cannot start " << program;
-    return process;
-}
-
-// Waits for the program's message box (no web view under Wine).
-HWND waitForMessageBox(const PROCESS_INFORMATION& process) {
-    BoxSearch search{process.dwProcessId, nullptr};
-    ULONGLONG deadline = GetTickCount64() + 40000;
-    while (!search.box && GetTickCount64() < deadline &&
-           WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT)
-        EnumWindows(findBoxOfProcess, reinterpret_cast<LPARAM>(&search));
-    return search.box;
-}
-
-// The exit code once the process has ended (99 when it would not).
-DWORD exitCodeOf(PROCESS_INFORMATION& process) {
-    if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-    DWORD exitCode = 99;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return exitCode;
-}
-
-// Runs the program until its message box, closes the box and returns the
-// exit code.
-DWORD runUntilMessageBoxClosed(const std::string& program) {
-    PROCESS_INFORMATION process = startProgram(program);
-    if (!process.hProcess) return 99;
-    HWND box = waitForMessageBox(process);
-    EXPECT_NE(box, nullptr) << "no message box";
-    if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
-    return exitCodeOf(process);
 }
 
 std::wstring runKeyValue() {
@@ -170,7 +112,9 @@ TEST_F(UnicodeFolders, ProgramStartsSavesAndStartsAgain) {
 
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
-        EXPECT_EQ(runUntilMessageBoxClosed(program), 0u);
+        DWORD exitCode = 99;
+        runUntilMessageBoxClosed(program, exitCode);
+        EXPECT_EQ(exitCode, 0u);
         EXPECT_EQ(readAll(data + "\\Varnet\\session.mcr"), saved);
         EXPECT_EQ(runKeyValue(), L"\"" + widen(program) + L"\"");
     }
