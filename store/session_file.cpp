@@ -120,9 +120,12 @@ void writeSnapshotText(const std::string& text, const SessionSnapshot& snapshot,
 
 // True when the file already holds these settings and the profiles as they
 // are: nothing has changed since it was written. A failed write leaves the
-// file's record as it was, so the next periodic save tries again.
+// file's record as it was, so the next periodic save tries again; a file
+// taken away meanwhile is written again.
 bool fileIsCurrent(size_t settingsHash, int lockAttempts) {
-    if (writtenSettingsHash != settingsHash || !tryLockProfiles(lockAttempts)) return false;
+    if (writtenSettingsHash != settingsHash || !platform::pathExists(appState().sessionPath) ||
+        !tryLockProfiles(lockAttempts))
+        return false;
     std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
     return writtenChanges == appState().sessionChanges;
 }

@@ -208,11 +208,12 @@ TEST_F(SessionFile, SaveSkipsWhileTheLockIsHeldAndNeverWritesAnEmptyList) {
 }
 
 TEST_F(SessionFile, ThePeriodicSaveWritesOnlyWhenTheSessionChanged) {
+    // A stale file stands in for the one last written, so a write shows.
     const auto savedAfter = [this](auto change) {
-        std::filesystem::remove(sessionFile());
+        writeBytes(sessionFile(), "stale");
         change();
         saveSessionIfChanged();
-        return std::filesystem::exists(sessionFile());
+        return readBytes(sessionFile()) != "stale";
     };
     setProfiles({Profile{"p", "", {}}}, 0);
     EXPECT_TRUE(savedAfter([] {}));
@@ -224,6 +225,7 @@ TEST_F(SessionFile, ThePeriodicSaveWritesOnlyWhenTheSessionChanged) {
         noteProfilesChanged();
     }));
     EXPECT_FALSE(savedAfter([] {}));
+    EXPECT_TRUE(savedAfter([this] { std::filesystem::remove(sessionFile()); }));
     // What was just read is what the file holds.
     saveSession();
     ASSERT_TRUE(loadSession());
