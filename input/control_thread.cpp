@@ -4,6 +4,7 @@
 // a second stops them all here too.
 #include "app/state.h"
 #include "app/workers.h"
+#include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "capture/hook_logic.h"
 #include "input/engine_wait.h"
@@ -60,9 +61,12 @@ bool invert(std::atomic<bool>& flag) {
 
 void releaseMouse(uint32_t flags) { platform::sendMouseInput(0, 0, 0, flags); }
 
-// What a toggle and then a Start or Stop ask of an engine that is now on or off.
-bool wantedState(bool on, std::atomic<bool>& toggle, std::atomic<int32_t>& engineSwitch) {
+// What a toggle and then a Start or Stop ask of an engine that is now on or
+// off. A delayed Start stays pending until it is due, or a Stop replaces it.
+bool wantedState(bool on, std::atomic<bool>& toggle, std::atomic<int32_t>& engineSwitch,
+                 const std::atomic<int64_t>& startAt) {
     if (toggle.exchange(false)) on = !on;
+    if (engineSwitch == SwitchOn && startAt > platform::perfCounter()) return on;
     switch (engineSwitch.exchange(NoSwitch)) {
     case SwitchOn: return true;
     case SwitchOff: return false;
@@ -124,12 +128,12 @@ void applyPlaybackRequest() {
 
 void applySpammerRequest() {
     AppState& s = appState();
-    switchClicker(wantedState(s.autoClicking, s.toggleSpammerRequested, s.clickerSwitch));
+    switchClicker(wantedState(s.autoClicking, s.toggleSpammerRequested, s.clickerSwitch, s.clickerStartAt));
 }
 
 void applyKeySpamRequest() {
     AppState& s = appState();
-    switchKeySpam(wantedState(s.keySpamming, s.toggleKeySpamRequested, s.keySpamSwitch));
+    switchKeySpam(wantedState(s.keySpamming, s.toggleKeySpamRequested, s.keySpamSwitch, s.keySpamStartAt));
 }
 
 // The way out that always works: after every request of this pass, so a
@@ -139,8 +143,22 @@ void applyEscapeHold() {
     if (!escapeHoldFired(platform::perfCounter())) return;
     if (s.recording.exchange(false)) forgetHeldEscapeFromRecording();
     if (s.playing.exchange(false)) releasePlaybackButtons();
+    s.clickerSwitch = s.keySpamSwitch = NoSwitch;  // a delayed Start too
     switchClicker(false);
     switchKeySpam(false);
+}
+
+// args: an optional delay in milliseconds, so the user can move the pointer
+// to the target first; anything else starts at once. The time is set before
+// the switch, which the control thread reads first.
+void requestStart(std::atomic<int32_t>& engineSwitch, std::atomic<int64_t>& startAt,
+                  const std::string& args) {
+    int32_t delayMs = 0;
+    const std::vector<std::string> fields = parseArgumentList(args);
+    if (fields.empty() || !parseInt32(fields[0], delayMs) || delayMs < 0) delayMs = 0;
+    const int64_t frequency = engineFrequency();
+    startAt = delayMs == 0 ? 0 : platform::perfCounter() + int64_t(delayMs) * frequency / 1000;
+    engineSwitch = SwitchOn;
 }
 
 }  // namespace
@@ -176,8 +194,8 @@ std::string callTogglePlayback(const std::string&) {
     return "";
 }
 
-std::string callStartSpammer(const std::string&) {
-    appState().clickerSwitch = SwitchOn;
+std::string callStartSpammer(const std::string& args) {
+    requestStart(appState().clickerSwitch, appState().clickerStartAt, args);
     return "";
 }
 
@@ -186,8 +204,8 @@ std::string callStopSpammer(const std::string&) {
     return "";
 }
 
-std::string callStartKeySpam(const std::string&) {
-    appState().keySpamSwitch = SwitchOn;
+std::string callStartKeySpam(const std::string& args) {
+    requestStart(appState().keySpamSwitch, appState().keySpamStartAt, args);
     return "";
 }
 
