@@ -85,8 +85,10 @@ struct AppState {
     std::atomic<bool> autoClicking{false}, keySpamming{false}, recording{false}, playing{false};
     std::atomic<bool> toggleSpammerRequested{false}, toggleKeySpamRequested{false};
     std::atomic<bool> toggleRecordingRequested{false}, togglePlaybackRequested{false};
-    // The page's separate Start and Stop: an EngineSwitch each, applied after the toggles.
+    // The page's separate Start and Stop: an EngineSwitch each, applied after
+    // the toggles; a Start waits for its startAt (perfCounter, 0 for at once).
     std::atomic<int32_t> clickerSwitch{0}, keySpamSwitch{0};
+    std::atomic<int64_t> clickerStartAt{0}, keySpamStartAt{0};
     std::atomic<int32_t> clickCount{0}, keySpamCount{0};
     std::atomic<bool> pickingLocation{false};
     std::atomic<int32_t> reassignSlot{0};

@@ -13,7 +13,8 @@ std::string callUpdateKeySpam(const std::string& args);
 std::string callToggleKeySpam(const std::string& args);
 std::string callToggleRecording(const std::string& args);
 std::string callTogglePlayback(const std::string& args);
-// The page's Start and Stop: a Start while running and a Stop while stopped do nothing.
+// The page's Start and Stop: a Start while running and a Stop while stopped do
+// nothing. A Start may name a delay in milliseconds; a Stop cancels it.
 std::string callStartSpammer(const std::string& args);
 std::string callStopSpammer(const std::string& args);
 std::string callStartKeySpam(const std::string& args);

@@ -5,6 +5,7 @@
 #include "app/state.h"
 #include "app/state_changes.h"
 #include "app/workers.h"
+#include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "capture/hook_logic.h"
 #include "capture/hotkeys.h"
@@ -50,9 +51,12 @@ bool invert(std::atomic<bool>& flag) {
 
 void releaseMouse(uint32_t flags) { platform::sendMouseInput(0, 0, 0, flags); }
 
-// What a toggle and then a Start or Stop ask of an engine that is now on or off.
-bool wantedState(bool on, std::atomic<bool>& toggle, std::atomic<int32_t>& engineSwitch) {
+// What a toggle and then a Start or Stop ask of an engine that is now on or
+// off. A delayed Start stays pending until it is due, or a Stop replaces it.
+bool wantedState(bool on, std::atomic<bool>& toggle, std::atomic<int32_t>& engineSwitch,
+                 const std::atomic<int64_t>& startAt) {
     if (toggle.exchange(false)) on = !on;
+    if (engineSwitch == SwitchOn && startAt > platform::perfCounter()) return on;
     switch (engineSwitch.exchange(NoSwitch)) {
     case SwitchOn: return true;
     case SwitchOff: return false;
@@ -119,12 +123,12 @@ void applyPlaybackRequest() {
 
 void applySpammerRequest() {
     AppState& s = appState();
-    switchClicker(wantedState(s.autoClicking, s.toggleSpammerRequested, s.clickerSwitch));
+    switchClicker(wantedState(s.autoClicking, s.toggleSpammerRequested, s.clickerSwitch, s.clickerStartAt));
 }
 
 void applyKeySpamRequest() {
     AppState& s = appState();
-    switchKeySpam(wantedState(s.keySpamming, s.toggleKeySpamRequested, s.keySpamSwitch));
+    switchKeySpam(wantedState(s.keySpamming, s.toggleKeySpamRequested, s.keySpamSwitch, s.keySpamStartAt));
 }
 
 // The way out that always works: after every request of this pass, so a
@@ -134,8 +138,32 @@ void applyEscapeHold() {
     if (!escapeHoldFired(platform::perfCounter())) return;
     if (s.recording.exchange(false)) forgetHeldEscapeFromRecording();
     if (s.playing.exchange(false)) releasePlaybackButtons();
+    s.clickerSwitch = s.keySpamSwitch = NoSwitch;  // a delayed Start too
     switchClicker(false);
     switchKeySpam(false);
+}
+
+// args: an optional delay in milliseconds, so the user can move the pointer
+// to the target first; anything else starts at once. The time is set before
+// the switch, which the control thread reads first.
+void requestStart(std::atomic<int32_t>& engineSwitch, std::atomic<int64_t>& startAt,
+                  const std::string& args) {
+    int32_t delayMs = 0;
+    const std::vector<std::string> fields = parseArgumentList(args);
+    if (fields.empty() || !parseInt32(fields[0], delayMs) || delayMs < 0) delayMs = 0;
+    const int64_t frequency = engineFrequency();
+    startAt = delayMs == 0 ? 0 : platform::perfCounter() + int64_t(delayMs) * frequency / 1000;
+    engineSwitch = SwitchOn;
+    announceStateChange();
+}
+
+// A person holding Escape or a Start that waits for its time: the control
+// thread looks in short steps until then instead of sleeping for a change.
+bool timedRequestPending() {
+    const AppState& s = appState();
+    const bool clickerWaits = s.clickerSwitch == SwitchOn && s.clickerStartAt != 0;
+    const bool keySpamWaits = s.keySpamSwitch == SwitchOn && s.keySpamStartAt != 0;
+    return escapeHoldPending() || clickerWaits || keySpamWaits;
 }
 
 }  // namespace
@@ -155,8 +183,7 @@ void controlThread() {
     while (appState().running) {
         const uint32_t seen = stateChangeMark();
         controlPass();
-        // While a person holds Escape the hold is timed here, in short steps.
-        waitForStateChange(seen, escapeHoldPending() ? 10 : kStateBackstopMs);
+        waitForStateChange(seen, timedRequestPending() ? 10 : kStateBackstopMs);
     }
     // An engine still on at shutdown is stopped as any other stop would.
     switchClicker(false);
@@ -175,9 +202,8 @@ std::string callTogglePlayback(const std::string&) {
     return "";
 }
 
-std::string callStartSpammer(const std::string&) {
-    appState().clickerSwitch = SwitchOn;
-    announceStateChange();
+std::string callStartSpammer(const std::string& args) {
+    requestStart(appState().clickerSwitch, appState().clickerStartAt, args);
     return "";
 }
 
@@ -187,9 +213,8 @@ std::string callStopSpammer(const std::string&) {
     return "";
 }
 
-std::string callStartKeySpam(const std::string&) {
-    appState().keySpamSwitch = SwitchOn;
-    announceStateChange();
+std::string callStartKeySpam(const std::string& args) {
+    requestStart(appState().keySpamSwitch, appState().keySpamStartAt, args);
     return "";
 }
 

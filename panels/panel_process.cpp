@@ -77,9 +77,9 @@ std::string panelUpdateSpammer(const std::string& a) { return forwardCleaned("up
 std::string panelToggleSpammer(const std::string&) { return forwardBare("toggleSpammer"); }
 std::string panelUpdateKeySpam(const std::string& a) { return forwardCleaned("updateKeySpam", a); }
 std::string panelToggleKeySpam(const std::string&) { return forwardBare("toggleKeySpam"); }
-std::string panelStartSpammer(const std::string&) { return forwardBare("startSpammer"); }
+std::string panelStartSpammer(const std::string& a) { return forwardCleaned("startSpammer", a); }
 std::string panelStopSpammer(const std::string&) { return forwardBare("stopSpammer"); }
-std::string panelStartKeySpam(const std::string&) { return forwardBare("startKeySpam"); }
+std::string panelStartKeySpam(const std::string& a) { return forwardCleaned("startKeySpam", a); }
 std::string panelStopKeySpam(const std::string&) { return forwardBare("stopKeySpam"); }
 std::string panelUpdateTracker(const std::string& a) { return forwardCleaned("updateTracker", a); }
 std::string panelSetTheme(const std::string& a) { return forwardCleaned("setTheme", a); }

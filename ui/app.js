@@ -1361,24 +1361,51 @@ async function readNotices() {
 // landing where the user left the pointer or the focus (on Start) can never
 // stop it: Start does nothing while running, Stop only ever stops.
 const ENGINES = {
-  clicker: { start: 'clk-start', stop: 'clk-stop', hint: 'clk-hint', fields: CLICKER_FIELDS,
-    startCall: 'startSpammer', stopCall: 'stopSpammer', toggleCall: 'toggleSpammer', running: 'autoClicking' },
-  keySpam: { start: 'ks-start', stop: 'ks-stop', hint: 'ks-hint', fields: KEYSPAM_FIELDS,
-    startCall: 'startKeySpam', stopCall: 'stopKeySpam', toggleCall: 'toggleKeySpam', running: 'keySpamming' },
+  clicker: { start: 'clk-start', stop: 'clk-stop', hint: 'clk-hint', delay: 'clk-delay', fields: CLICKER_FIELDS,
+    startCall: 'startSpammer', stopCall: 'stopSpammer', toggleCall: 'toggleSpammer', running: 'autoClicking',
+    countdown: null },
+  keySpam: { start: 'ks-start', stop: 'ks-stop', hint: 'ks-hint', delay: 'ks-delay', fields: KEYSPAM_FIELDS,
+    startCall: 'startKeySpam', stopCall: 'stopKeySpam', toggleCall: 'toggleKeySpam', running: 'keySpamming',
+    countdown: null },
 };
 
+// A delayed start counts down on Start itself and can be stopped meanwhile.
 function showEngineRunning(engine, on) {
-  $(engine.start).disabled = on;
+  const busy = on || engine.countdown !== null;
+  $(engine.start).disabled = busy;
   const stop = $(engine.stop);
-  stop.disabled = !on;
-  stop.dataset.on = String(on);
+  stop.disabled = !busy;
+  stop.dataset.on = String(busy);
+}
+
+function showCountdown(engine) {
+  const c = engine.countdown;
+  const left = c ? Math.ceil((c.due - Date.now()) / 1000) : 0;
+  setText($(engine.start).querySelector('.run-label'), left > 0 ? 'In ' + left + ' s' : 'Start');
+  if (c && left <= 0) endCountdown(engine, true);
+}
+
+function beginCountdown(engine, delayMs) {
+  engine.countdown = { due: Date.now() + delayMs, timer: setInterval(() => showCountdown(engine), 250) };
+  showCountdown(engine);
+}
+
+// started: the wait ran out, so the program is starting the engine now.
+function endCountdown(engine, started) {
+  if (!engine.countdown) return;
+  clearInterval(engine.countdown.timer);
+  engine.countdown = null;
+  if (started) model.status[engine.running] = true;
+  showCountdown(engine);
+  showEngineRunning(engine, model.status[engine.running]);
+  pollSoon();
 }
 
 // Without its own call (an older program) the toggle serves, asked only
-// while the engine is known to be in the other state.
-async function switchEngine(engine, on, knownOn) {
+// while the engine is known to be in the other state, and at once.
+async function switchEngine(engine, on, knownOn, delayMs) {
   const name = on ? engine.startCall : engine.stopCall;
-  if (has(name)) await call(name);
+  if (has(name)) await (on ? call(name, delayMs) : call(name));
   else if (knownOn !== on) await call(engine.toggleCall);
 }
 
@@ -1395,13 +1422,19 @@ async function onStart(engine) {
   // Nothing the engine types or clicks may press a control of this page.
   if (document.activeElement && document.activeElement.blur) document.activeElement.blur();
   const knownOn = model.status[engine.running];
-  model.status[engine.running] = true;
+  const delayMs = has(engine.startCall) ? Number($(engine.delay).value) || 0 : 0;
+  if (delayMs > 0) {
+    beginCountdown(engine, delayMs);
+  } else {
+    model.status[engine.running] = true;
+  }
   showEngineRunning(engine, true);
-  await switchEngine(engine, true, knownOn);
+  await switchEngine(engine, true, knownOn, delayMs);
   pollSoon();
 }
 
 async function onStop(engine) {
+  endCountdown(engine, false);
   await switchEngine(engine, false, model.status[engine.running]);
   pollSoon();
 }
@@ -1412,6 +1445,7 @@ function wireRunButtons() {
   for (const engine of Object.values(ENGINES)) {
     $(engine.start).addEventListener('click', () => onStart(engine));
     $(engine.stop).addEventListener('click', () => onStop(engine));
+    $(engine.delay).closest('label').hidden = !has(engine.startCall);
   }
   $('rec-toggle').addEventListener('click', async () => { await call('toggleRecording'); pollSoon(); });
   $('play-toggle').addEventListener('click', async () => {

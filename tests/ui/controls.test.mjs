@@ -141,6 +141,31 @@ describe('auto clicker', () => {
     });
   }
 
+  test('a delayed Start counts down on Start, and Stop during the wait cancels it', async () => {
+    const { page } = await openPage(browser);
+    await page.selectOption('#clk-delay', '3000');
+    await clearCalls(page);
+    await page.click('#clk-start');
+    assert.deepEqual((await waitForCall(page, 'startSpammer')).args, [3000]);
+    assert.match(await page.textContent('#clk-start .run-label'), /^In [123] s$/);
+    await page.waitForTimeout(600);  // polls come and go while the program waits
+    assert.ok(await page.isDisabled('#clk-start'));
+    assert.ok(await page.isEnabled('#clk-stop'));
+    await page.click('#clk-stop');
+    await waitForCall(page, 'stopSpammer');
+    assert.equal(await page.textContent('#clk-start .run-label'), 'Start');
+    assert.ok(await page.isEnabled('#clk-start'));
+    await page.waitForTimeout(3000);
+    assert.equal(await page.textContent('#clk-state'), 'Stopped');
+
+    await page.selectOption('#ks-delay', '3000');
+    await page.click('#ks-start');
+    await page.waitForFunction(() => document.getElementById('ks-state').textContent === 'Running', null, { timeout: 6000 });
+    assert.equal(await page.textContent('#ks-start .run-label'), 'Start');
+    assert.ok(await page.isDisabled('#ks-start'));
+    await page.close();
+  });
+
   test('Start is refused while a field is invalid, and says why', async () => {
     for (const [field, start, hint, startCall] of [
       ['#clk-ms', '#clk-start', '#clk-hint', 'startSpammer'],

@@ -215,16 +215,16 @@
       return '';
     },
     toggleSpammer() { state.autoClicking = !state.autoClicking; return ''; },
-    startSpammer() { state.autoClicking = true; return ''; },
-    stopSpammer() { state.autoClicking = false; return ''; },
+    startSpammer(arg) { startAfter(arg, 'autoClicking'); return ''; },
+    stopSpammer() { stopPending('autoClicking'); state.autoClicking = false; return ''; },
     updateKeySpam(arg) {
       const keys = ['ksh', 'ksm', 'kss', 'ksms', 'ksRptMode', 'ksRptTimes'];
       if (setFieldsInOrder(state.clicker, keys, fields(arg), (k, f) => toInt(f))) storeProfileSettings();
       return '';
     },
     toggleKeySpam() { state.keySpamming = !state.keySpamming; return ''; },
-    startKeySpam() { state.keySpamming = true; return ''; },
-    stopKeySpam() { state.keySpamming = false; return ''; },
+    startKeySpam(arg) { startAfter(arg, 'keySpamming'); return ''; },
+    stopKeySpam() { stopPending('keySpamming'); state.keySpamming = false; return ''; },
     pickLocation() { state.pickingLocation = true; return ''; },
     setTheme(arg) { state.theme = strip(arg); state.themeFile = state.theme; return ''; },
     getSharedTheme() { return '"' + state.theme + '"'; },
@@ -347,6 +347,19 @@
     'getSharedTheme', 'toggleRecording', 'togglePlayback', 'getTrackerStatus', 'getMacroEvents', 'deleteEvent',
     'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow',
     'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam', 'getSettings'];
+
+  // A Start may name a delay in milliseconds; a Stop cancels it.
+  const pendingStarts = {};
+  function startAfter(arg, flag) {
+    const list = fields(arg);
+    const delay = list.length ? Math.max(0, toInt(list[0])) : 0;
+    stopPending(flag);
+    if (delay === 0) state[flag] = true;
+    else pendingStarts[flag] = setTimeout(() => { state[flag] = true; }, delay);
+  }
+  function stopPending(flag) {
+    clearTimeout(pendingStarts[flag]);
+  }
 
   function optimise() {
     const events = currentProfile().events;

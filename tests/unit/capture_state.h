@@ -28,6 +28,7 @@ inline void resetCaptureState() {
     s.toggleSpammerRequested = false;
     s.toggleKeySpamRequested = false;
     s.clickerSwitch = s.keySpamSwitch = NoSwitch;
+    s.clickerStartAt = s.keySpamStartAt = 0;
     s.escapeHeld = s.escapeHoldSpent = false;
     s.pickingLocation = false;
     s.reassignSlot = 0;

@@ -332,3 +332,37 @@ TEST_F(ControlThread, AnEscapeHoldEndsTheRecordingWithoutItsOwnEscapePresses) {
     for (const MacroEvent& e : events) keys.emplace_back(e.vk, e.down);
     EXPECT_EQ(keys, (std::vector<std::pair<int32_t, bool>>{{kEscape, true}, {kEscape, false}, {kA, true}, {kA, false}}));
 }
+
+// A Start may wait, so the user can take the pointer to the target; a Stop or
+// an Escape hold during the wait means it never comes.
+TEST_F(ControlThread, ADelayedStartComesWhenDueUnlessStoppedFirst) {
+    AppState& s = appState();
+    enum class Then { Wait, Stop, HoldEscape };
+    for (Then then : {Then::Wait, Then::Stop, Then::HoldEscape}) {
+        SCOPED_TRACE(int(then));
+        callStartSpammer(R"([3000])");
+        controlPass();
+        fake::advanceClock(2999 * kMs);
+        controlPass();
+        EXPECT_FALSE(s.autoClicking);
+        if (then == Then::Stop) callStopSpammer("[]");
+        if (then == Then::HoldEscape) {
+            InputEvent escape;
+            escape.kind = InputEvent::Key;
+            escape.code = 27;
+            escape.down = true;
+            escape.counter = platform::perfCounter() - 1000 * kMs;
+            handleKeyboardInput(escape);
+            controlPass();
+            escape.down = false;
+            handleKeyboardInput(escape);
+        }
+        fake::advanceClock(1 * kMs);
+        controlPass();
+        EXPECT_EQ(s.autoClicking, then == Then::Wait);
+        s.autoClicking = false;
+    }
+    callStartKeySpam(R"(["not a delay"])");  // starts at once
+    controlPass();
+    EXPECT_TRUE(s.keySpamming);
+}

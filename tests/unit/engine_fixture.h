@@ -29,6 +29,7 @@ protected:
         s.toggleSpammerRequested = s.toggleKeySpamRequested = false;
         s.toggleRecordingRequested = s.togglePlaybackRequested = false;
         s.clickerSwitch = s.keySpamSwitch = NoSwitch;
+        s.clickerStartAt = s.keySpamStartAt = 0;
         s.escapeHeld = s.escapeHoldSpent = false;
         s.pickingLocation = false;
         s.clickCount = s.keySpamCount = 0;

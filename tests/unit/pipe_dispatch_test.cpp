@@ -2,6 +2,7 @@
 #include <string>
 
 #include "panels/pipe_server.h"
+#include "platform/platform.h"
 #include "store/data_dir.h"
 #include "tests/unit/engine_fixture.h"
 
@@ -35,6 +36,18 @@ TEST_F(PipeDispatch, TogglesRaiseTheirRequests) {
     EXPECT_TRUE(s.toggleKeySpamRequested);
     EXPECT_TRUE(s.toggleRecordingRequested);
     EXPECT_TRUE(s.togglePlaybackRequested);
+}
+
+TEST_F(PipeDispatch, StartAndStopNameTheStateAndAStartItsDelay) {
+    AppState& s = appState();
+    dispatchPanelCommand("startSpammer|2500");
+    dispatchPanelCommand("stopKeySpam|");
+    EXPECT_EQ(s.clickerSwitch, SwitchOn);
+    EXPECT_EQ(s.clickerStartAt - platform::perfCounter(), 2500 * kMs);
+    EXPECT_EQ(s.keySpamSwitch, SwitchOff);
+    dispatchPanelCommand("startKeySpam|");
+    EXPECT_EQ(s.keySpamSwitch, SwitchOn);
+    EXPECT_EQ(s.keySpamStartAt, 0);
 }
 
 TEST_F(PipeDispatch, SettingsCommandsUseThePageCallsHandling) {
