@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <mutex>
 #include <cmath>
 #include <cstring>
 
@@ -42,6 +43,10 @@ struct Observer {
 
 std::atomic<bool> stopRequested{false};
 std::atomic<int> wakeWriteFd{-1};
+// Held while the wake pipe is written to or closed: a stop that read the
+// descriptor just before the capture thread closed it would otherwise write
+// into whatever file took that number next.
+std::mutex wakeLock;
 
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
@@ -283,6 +288,7 @@ void captureThreadMain() {
     }
     if (grabs.display) XCloseDisplay(grabs.display);  // gives every grab back
     if (observer.display) XCloseDisplay(observer.display);
+    std::lock_guard<std::mutex> lock(wakeLock);
     wakeWriteFd = -1;
     for (int fd : wake)
         if (fd >= 0) close(fd);
@@ -290,6 +296,7 @@ void captureThreadMain() {
 
 void captureThreadStop() {
     stopRequested = true;
+    std::lock_guard<std::mutex> lock(wakeLock);
     const int fd = wakeWriteFd;
     if (fd >= 0) {
         const char byte = 1;
