@@ -2,6 +2,7 @@
 // each message before reading the next.
 #include "panels/pipe_server.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -85,6 +86,14 @@ void serveClients(platform::IpcServer* server) {
     }
 }
 
+// Panels do nothing while the pipe is missing: the user is told why, once
+// per cause, rather than left to guess.
+void reportProblemOnce(const std::string& problem, std::string& reported) {
+    if (problem.empty() || problem == reported) return;
+    reported = problem;
+    std::fprintf(stderr, "varnet: pop-out panels cannot reach this window: %s\n", problem.c_str());
+}
+
 }  // namespace
 
 void dispatchPanelCommand(const char* message) {
@@ -102,13 +111,19 @@ void dispatchPanelCommand(const char* message) {
 
 void pipeServerThread() {
     AppState& s = appState();
+    std::string reported;
     while (s.running) {
         platform::IpcServer* server = platform::ipcServerOpen();
         if (server) {
+            reported.clear();
             serveClients(server);
             platform::ipcServerClose(server);
+        } else {
+            reportProblemOnce(platform::ipcServerProblem(), reported);
         }
-        // A failed open or wait is retried; shutdown sees running clear first.
-        if (s.running) platform::sleepMs(50);
+        // A failed open or wait is retried, slowly when it was explained: that
+        // cause will not go away by itself. Shutdown is seen within 50 ms.
+        const int pauseMs = reported.empty() ? 50 : 1000;
+        for (int waited = 0; s.running && waited < pauseMs; waited += 50) platform::sleepMs(50);
     }
 }

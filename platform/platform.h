@@ -195,6 +195,10 @@ void stopSignalDestroy(StopSignal* signal);
 
 // nullptr when the endpoint cannot be created now.
 IpcServer* ipcServerOpen();
+// Why the last ipcServerOpen failed when waiting will not mend it (the
+// endpoint's folder is not private, another program holds the name), in
+// words for the user; empty otherwise. Call from the thread that opened.
+std::string ipcServerProblem();
 void ipcServerClose(IpcServer* server);
 // Waits for the next client; nullptr when stop was raised or the wait failed.
 IpcConnection* ipcAcceptClient(IpcServer* server, StopSignal* stop);

@@ -295,9 +295,17 @@ void watchUntilStopped(Observer& o, GrabState& grabs, int wakeFd) {
 
 namespace platform {
 
+// The wake pipe lives as long as the process: a wake or a stop may come from
+// any thread at any moment, and a pipe closed under it would let the byte
+// land in whatever file took the number next.
+static int wakeReadEnd() {
+    static int wake[2] = {-1, -1};
+    if (wake[0] < 0 && pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0) wakeWriteFd = wake[1];
+    return wake[0];
+}
+
 void captureThreadMain() {
-    int wake[2] = {-1, -1};
-    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0) wakeWriteFd = wake[1];
+    const int wake = wakeReadEnd();
     // Grabs another client holds already fail with BadAccess; we go without them.
     XSetErrorHandler(ignoreXError);
     Observer observer;
@@ -307,13 +315,10 @@ void captureThreadMain() {
     appState().captureReady = true;
     if (watching) {
         grabs.root = DefaultRootWindow(grabs.display);
-        watchUntilStopped(observer, grabs, wake[0]);
+        watchUntilStopped(observer, grabs, wake);
     }
     if (grabs.display) XCloseDisplay(grabs.display);  // gives every grab back
     if (observer.display) XCloseDisplay(observer.display);
-    wakeWriteFd = -1;
-    for (int fd : wake)
-        if (fd >= 0) close(fd);
 }
 
 // A full pipe already holds a wake, so a write that fails loses nothing.

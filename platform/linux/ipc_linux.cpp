@@ -1,7 +1,7 @@
 // The command pipe on Linux: a Unix-domain SOCK_SEQPACKET socket, which keeps
 // message boundaries like a message-mode pipe. It lives in the user's runtime
-// folder, is created 0600, and every peer's uid is checked, so only the same
-// user can drive the program through it.
+// folder (or a private folder under /tmp), is created 0600, and every peer's
+// uid is checked, so only the same user can drive the program through it.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -41,10 +41,40 @@ namespace {
 // stays silent longer than this is not a panel and must not hold the server.
 const int kSilentClientMs = 1000;
 
+std::string lastProblem;  // pipe server thread only
+
+// Without a runtime folder the socket lives in a folder of our own under
+// /tmp: any user may create names in /tmp, so the socket's own name there
+// could be taken first, while a folder that is ours and closed to others
+// cannot be entered.
+std::string fallbackFolder() { return "/tmp/varnet-" + std::to_string(getuid()); }
+
 std::string socketPath() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime && *runtime) return std::string(runtime) + "/VarnetIPC";
-    return "/tmp/VarnetIPC-" + std::to_string(getuid());
+    return fallbackFolder() + "/VarnetIPC";
+}
+
+// Creates the fallback folder 0700, or accepts it when it is a real folder
+// (not a link) of this user, closing it to others; otherwise says why not.
+bool privateFallbackFolder(std::string& problem) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime) return true;
+    const std::string folder = fallbackFolder();
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        problem = "cannot create " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat info;
+    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) {
+        problem = folder + " is not a folder of this user; remove it or set XDG_RUNTIME_DIR";
+        return false;
+    }
+    if ((info.st_mode & 077) != 0 && chmod(folder.c_str(), 0700) != 0) {
+        problem = "cannot close " + folder + " to other users: " + std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 bool fillAddress(sockaddr_un& address, const std::string& path) {
@@ -130,9 +160,15 @@ void stopSignalDestroy(StopSignal* signal) {
 }
 
 IpcServer* ipcServerOpen() {
+    lastProblem.clear();
+    if (!privateFallbackFolder(lastProblem)) return nullptr;
     std::string path = socketPath();
     sockaddr_un address;
-    if (!fillAddress(address, path) || !clearStaleSocket(path, address)) return nullptr;
+    if (!fillAddress(address, path)) {
+        lastProblem = "the socket path " + path + " is too long";
+        return nullptr;
+    }
+    if (!clearStaleSocket(path, address)) return nullptr;
     int fd = newSocket(false);
     if (fd < 0) return nullptr;
     struct stat info;
@@ -142,6 +178,8 @@ IpcServer* ipcServerOpen() {
     }
     return new IpcServer{fd, info.st_dev, info.st_ino};
 }
+
+std::string ipcServerProblem() { return lastProblem; }
 
 void ipcServerClose(IpcServer* server) {
     if (!server) return;

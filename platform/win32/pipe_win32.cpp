@@ -1,14 +1,32 @@
-// The command pipe "\\.\pipe\VarnetIPC": one message-mode instance at a time,
-// local clients only. Waits for a client and reads are overlapped so that the
-// stop signal ends them at once.
+// The command pipe "\\.\pipe\VarnetIPC": message mode, local clients only,
+// open to the current user alone. The server holds the name from its first
+// instance to its close: it keeps two instances listening, so while one
+// client is served the other instance already waits for the next, and no
+// other program can slip in between two messages and receive the panels'
+// commands. Both instances are all the name allows, so a second server is
+// refused even where the first-instance flag is not enforced (Wine). Waits
+// and reads are overlapped so that the stop signal ends them at once, and a
+// client that stays silent is given up after a second.
 #include <windows.h>
+#include <sddl.h>
+
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
 namespace platform {
 
+// One listening instance and its pending connect.
+struct ListeningInstance {
+    HANDLE pipe = INVALID_HANDLE_VALUE;
+    OVERLAPPED connect{};  // hEvent made once, kept for the instance's life
+    bool pending = false;  // a connect is under way on connect
+};
+
 struct IpcServer {
-    int unused;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;  // the current user only
+    ListeningInstance instances[2];
 };
 
 struct IpcConnection {
@@ -20,9 +38,106 @@ struct IpcConnection {
 namespace {
 
 const char kPipeName[] = "\\\\.\\pipe\\VarnetIPC";
-IpcServer serverMarker{};
+// Two instances listen: while one client is served, the other waits for the next.
+const DWORD kInstances = 2;  // the size of IpcServer::instances
+// A panel writes its single message right after connecting; a client that
+// stays silent longer than this is not a panel and must not hold the server.
+const DWORD kSilentClientMs = 1000;
+
+std::string lastProblem;  // pipe server thread only
 
 HANDLE asEvent(StopSignal* signal) { return reinterpret_cast<HANDLE>(signal); }
+
+// The user of a process's token, as a SID inside buffer.
+PSID tokenUser(HANDLE process, std::vector<BYTE>& buffer) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return nullptr;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    buffer.resize(size);
+    bool ok = size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size);
+    CloseHandle(token);
+    return ok ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid : nullptr;
+}
+
+// Full access for the current user and nobody else (no inherited entries).
+PSECURITY_DESCRIPTOR currentUserOnly() {
+    std::vector<BYTE> buffer;
+    PSID user = tokenUser(GetCurrentProcess(), buffer);
+    char* sid = nullptr;
+    if (!user || !ConvertSidToStringSidA(user, &sid)) return nullptr;
+    const std::string sddl = std::string("D:P(A;;GA;;;") + sid + ")";
+    LocalFree(sid);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return nullptr;
+    return descriptor;
+}
+
+HANDLE createInstance(IpcServer& server, bool first) {
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, server.descriptor, FALSE};
+    DWORD openMode = PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED;
+    if (first) openMode |= FILE_FLAG_FIRST_PIPE_INSTANCE;
+    return CreateNamedPipeA(
+        kPipeName, openMode,
+        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+        kInstances, 512, 512, 0, &attributes);
+}
+
+// Another server holds the name: it made the first instance (access denied
+// here) or holds every instance the name allows (pipe busy).
+bool heldByAnother(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY; }
+
+void closeInstance(ListeningInstance& instance) {
+    if (instance.pipe == INVALID_HANDLE_VALUE) return;
+    if (instance.pending) {
+        DWORD unused = 0;
+        CancelIoEx(instance.pipe, &instance.connect);
+        GetOverlappedResult(instance.pipe, &instance.connect, &unused, TRUE);
+        instance.pending = false;
+    }
+    CloseHandle(instance.pipe);
+    instance.pipe = INVALID_HANDLE_VALUE;
+}
+
+// Makes the instance listen; true when a client is connected already. A
+// client that came, wrote and went before the call (ERROR_NO_DATA) may
+// still have left its message, so it counts as connected too.
+bool listen(IpcServer& server, ListeningInstance& instance) {
+    if (instance.pending) return false;
+    if (instance.pipe == INVALID_HANDLE_VALUE) instance.pipe = createInstance(server, false);
+    if (instance.pipe == INVALID_HANDLE_VALUE) return false;
+    ResetEvent(instance.connect.hEvent);
+    if (ConnectNamedPipe(instance.pipe, &instance.connect)) return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA) return true;
+    if (error == ERROR_IO_PENDING) {
+        instance.pending = true;
+    } else {
+        closeInstance(instance);  // made again at the next call
+    }
+    return false;
+}
+
+// Hands the connected instance over to a connection; its place is filled
+// again at the next accept, once that connection is closed.
+IpcConnection* takeConnected(ListeningInstance& instance, HANDLE stop) {
+    HANDLE readDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE pipe = instance.pipe;
+    instance.pipe = INVALID_HANDLE_VALUE;
+    instance.pending = false;
+    if (!readDone) {
+        DisconnectNamedPipe(pipe);
+        CloseHandle(pipe);
+        return nullptr;
+    }
+    return new IpcConnection{pipe, readDone, stop};
+}
+
+// Without a stop signal the wait for a client ends now and then, so that a
+// caller that polls its own flags still gets to look at them.
+DWORD clientWaitTimeout(HANDLE stop) { return stop ? INFINITE : 250; }
 
 // Waits for the overlapped operation, for stop or for the time-out; an
 // operation that did not complete is cancelled, and its end awaited, before
@@ -38,26 +153,18 @@ bool finishOverlapped(HANDLE handle, OVERLAPPED& overlapped, HANDLE stop, DWORD 
     return false;
 }
 
-// Without a stop signal the wait for a client ends now and then, so that a
-// caller that polls its own flags still gets to look at them.
-DWORD clientWaitTimeout(HANDLE stop) { return stop ? INFINITE : 250; }
-
-bool waitForClient(HANDLE pipe, HANDLE stop) {
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!overlapped.hEvent) return false;
-    bool connected = ConnectNamedPipe(pipe, &overlapped) != 0;
-    if (!connected) {
-        DWORD error = GetLastError();
-        DWORD unused = 0;
-        if (error == ERROR_PIPE_CONNECTED) {
-            connected = true;
-        } else if (error == ERROR_IO_PENDING) {
-            connected = finishOverlapped(pipe, overlapped, stop, clientWaitTimeout(stop), unused);
-        }
-    }
-    CloseHandle(overlapped.hEvent);
-    return connected;
+// Whether the process at the other end of the pipe runs as the current user:
+// a pipe of the same name made by anyone else must not get a panel's command.
+bool serverIsCurrentUser(HANDLE pipe) {
+    ULONG serverId = 0;
+    if (!GetNamedPipeServerProcessId(pipe, &serverId)) return false;
+    HANDLE server = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, serverId);
+    if (!server) return false;
+    std::vector<BYTE> serverBuffer, ownBuffer;
+    PSID serverUser = tokenUser(server, serverBuffer);
+    PSID ownUser = tokenUser(GetCurrentProcess(), ownBuffer);
+    CloseHandle(server);
+    return serverUser && ownUser && EqualSid(serverUser, ownUser);
 }
 
 }  // namespace
@@ -74,20 +181,55 @@ void stopSignalDestroy(StopSignal* signal) {
     if (signal) CloseHandle(asEvent(signal));
 }
 
-// The instance is created per client in ipcAcceptClient; the server itself
-// holds nothing.
-IpcServer* ipcServerOpen() { return &serverMarker; }
+IpcServer* ipcServerOpen() {
+    lastProblem.clear();
+    IpcServer* server = new IpcServer;
+    for (ListeningInstance& instance : server->instances)
+        instance.connect.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    server->descriptor = currentUserOnly();
+    if (!server->descriptor) {
+        lastProblem = "cannot describe the pipe's access for the current user";
+        ipcServerClose(server);
+        return nullptr;
+    }
+    for (size_t i = 0; i < kInstances; ++i) {
+        server->instances[i].pipe = createInstance(*server, i == 0);
+        if (server->instances[i].pipe != INVALID_HANDLE_VALUE) continue;
+        if (heldByAnother(GetLastError()))
+            lastProblem = std::string(kPipeName) + " is held by another program";
+        ipcServerClose(server);
+        return nullptr;
+    }
+    return server;
+}
 
-void ipcServerClose(IpcServer*) {}
+std::string ipcServerProblem() { return lastProblem; }
 
-IpcConnection* ipcAcceptClient(IpcServer*, StopSignal* stop) {
+void ipcServerClose(IpcServer* server) {
+    if (!server) return;
+    for (ListeningInstance& instance : server->instances) {
+        closeInstance(instance);
+        if (instance.connect.hEvent) CloseHandle(instance.connect.hEvent);
+    }
+    if (server->descriptor) LocalFree(server->descriptor);
+    delete server;
+}
+
+IpcConnection* ipcAcceptClient(IpcServer* server, StopSignal* stop) {
+    if (!server) return nullptr;
     HANDLE stopEvent = stop ? asEvent(stop) : nullptr;
-    HANDLE pipe = CreateNamedPipeA(
-        kPipeName, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
-        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-        PIPE_UNLIMITED_INSTANCES, 512, 512, 0, nullptr);
-    if (pipe == INVALID_HANDLE_VALUE) {
-        // Try again shortly, unless stop comes first.
+    HANDLE waits[kInstances + 1];
+    ListeningInstance* waitingOn[kInstances];
+    DWORD count = 0;
+    for (ListeningInstance& instance : server->instances) {
+        if (listen(*server, instance)) return takeConnected(instance, stopEvent);
+        if (instance.pending) {
+            waitingOn[count] = &instance;
+            waits[count++] = instance.connect.hEvent;
+        }
+    }
+    if (count == 0) {
+        // No instance could be made: try again shortly, unless stop comes first.
         if (stopEvent) {
             WaitForSingleObject(stopEvent, 50);
         } else {
@@ -95,14 +237,18 @@ IpcConnection* ipcAcceptClient(IpcServer*, StopSignal* stop) {
         }
         return nullptr;
     }
-    HANDLE readDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!readDone || !waitForClient(pipe, stopEvent)) {
-        if (readDone) CloseHandle(readDone);
-        DisconnectNamedPipe(pipe);
-        CloseHandle(pipe);
-        return nullptr;
-    }
-    return new IpcConnection{pipe, readDone, stopEvent};
+    if (stopEvent) waits[count] = stopEvent;
+    const DWORD woke = WaitForMultipleObjects(count + (stopEvent ? 1 : 0), waits, FALSE,
+                                              clientWaitTimeout(stopEvent));
+    // Stop or time-out: the connects stay armed for the next call.
+    if (woke >= WAIT_OBJECT_0 + count) return nullptr;
+    ListeningInstance& instance = *waitingOn[woke - WAIT_OBJECT_0];
+    DWORD unused = 0;
+    instance.pending = false;
+    if (GetOverlappedResult(instance.pipe, &instance.connect, &unused, FALSE))
+        return takeConnected(instance, stopEvent);
+    closeInstance(instance);
+    return nullptr;
 }
 
 int ipcReadMessage(IpcConnection* connection, char* buffer, int capacity) {
@@ -115,7 +261,7 @@ int ipcReadMessage(IpcConnection* connection, char* buffer, int capacity) {
     if (ok) {
         ok = GetOverlappedResult(connection->pipe, &overlapped, &read, FALSE) != 0;
     } else if (GetLastError() == ERROR_IO_PENDING) {
-        ok = finishOverlapped(connection->pipe, overlapped, connection->stop, INFINITE, read);
+        ok = finishOverlapped(connection->pipe, overlapped, connection->stop, kSilentClientMs, read);
     }
     // A message that did not fit (ERROR_MORE_DATA) is dropped with its connection.
     if (!ok) return -1;
@@ -132,10 +278,14 @@ void ipcCloseConnection(IpcConnection* connection) {
 }
 
 bool ipcSendMessage(const std::string& message) {
-    HANDLE pipe = CreateFileA(kPipeName, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    // Identification only: a server of another user learns who we are but
+    // cannot act as us. Reading attributes lets us ask for the server's process.
+    HANDLE pipe = CreateFileA(kPipeName, GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (pipe == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    bool ok = WriteFile(pipe, message.data(), DWORD(message.size()), &written, nullptr) &&
+    bool ok = serverIsCurrentUser(pipe) &&
+              WriteFile(pipe, message.data(), DWORD(message.size()), &written, nullptr) &&
               written == message.size();
     CloseHandle(pipe);
     return ok;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "platform/platform.h"
@@ -72,16 +73,46 @@ TEST_F(LinuxPipe, ServerSocketIsPrivateAndGoesAwayOnClose) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST_F(LinuxPipe, WithoutARuntimeFolderTheSocketIsInTmpByUser) {
+TEST_F(LinuxPipe, WithoutARuntimeFolderTheSocketIsInAPrivateFolderInTmp) {
     unsetenv("XDG_RUNTIME_DIR");
-    std::string fallback = "/tmp/VarnetIPC-" + std::to_string(getuid());
+    const std::string folder = "/tmp/varnet-" + std::to_string(getuid());
     server = platform::ipcServerOpen();
-    if (!server && std::filesystem::exists(fallback)) GTEST_SKIP() << "another run holds " << fallback;
+    if (!server && std::filesystem::exists(folder + "/VarnetIPC")) GTEST_SKIP() << "another run holds " << folder;
     ASSERT_NE(server, nullptr);
-    EXPECT_TRUE(std::filesystem::exists(fallback));
+    struct stat info;
+    ASSERT_EQ(lstat(folder.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(info.st_uid, getuid());
+    EXPECT_TRUE(platform::ipcSendMessage("toggleSpammer|"));
     platform::ipcServerClose(server);
     server = nullptr;
-    EXPECT_FALSE(std::filesystem::exists(fallback));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/VarnetIPC"));
+}
+
+TEST_F(LinuxPipe, AFallbackFolderThatIsNotARealFolderOfOursIsRefusedWithAReason) {
+    unsetenv("XDG_RUNTIME_DIR");
+    const std::string folder = "/tmp/varnet-" + std::to_string(getuid());
+    std::error_code error;
+    std::filesystem::remove(folder, error);  // only when empty: a live server keeps it
+    if (std::filesystem::exists(folder)) GTEST_SKIP() << "another run holds " << folder;
+    const std::function<bool()> impostors[] = {
+        [&] { return symlink(folders.runtime.c_str(), folder.c_str()) == 0; },
+        [&] {
+            e2e::writeFile(folder, "x");
+            return true;
+        },
+        // Another user's folder; only a test run as root can make one.
+        [&] { return mkdir(folder.c_str(), 0700) == 0 && chown(folder.c_str(), 65534, 65534) == 0; },
+    };
+    for (const auto& makeImpostor : impostors) {
+        if (!makeImpostor()) continue;
+        server = platform::ipcServerOpen();
+        EXPECT_EQ(server, nullptr);
+        EXPECT_NE(platform::ipcServerProblem().find(folder), std::string::npos) << platform::ipcServerProblem();
+        EXPECT_FALSE(platform::ipcSendMessage("toggleSpammer|"));
+        std::filesystem::remove(folder, error);
+    }
 }
 
 TEST_F(LinuxPipe, StaleSocketOfACrashedRunIsReplaced) {

@@ -37,7 +37,7 @@ Profile makeProfile(int generation, int index, int events) {
 
 void setGeneration(int generation) {
     std::vector<Profile> profiles;
-    for (int i = 0; i < 3; ++i) profiles.push_back(makeProfile(generation, i, 2000 + (generation * 7919 + i * 104729) % 20000));
+    for (int i = 0; i < 3; ++i) profiles.push_back(makeProfile(generation, i, 2000 + int((int64_t(generation) * 7919 + i * 104729) % 20000)));
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
     s.profiles = std::move(profiles);

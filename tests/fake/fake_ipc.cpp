@@ -8,6 +8,7 @@ StopSignal* stopSignalCreate() { return nullptr; }
 void stopSignalRaise(StopSignal*) {}
 void stopSignalDestroy(StopSignal*) {}
 IpcServer* ipcServerOpen() { return nullptr; }
+std::string ipcServerProblem() { return ""; }
 void ipcServerClose(IpcServer*) {}
 IpcConnection* ipcAcceptClient(IpcServer*, StopSignal*) { return nullptr; }
 int ipcReadMessage(IpcConnection*, char*, int) { return -1; }

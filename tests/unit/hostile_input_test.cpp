@@ -51,16 +51,13 @@ Action import(std::string text) {
     };
 }
 
-std::vector<Profile> profiles() {
+// A copy of the current profile.
+Profile current() {
     std::lock_guard<std::mutex> lock(appState().profilesLock);
-    return appState().profiles;
+    return appState().profiles.at(size_t(appState().currentProfile));
 }
 
-const Profile& current(const std::vector<Profile>& all) {
-    return all[size_t(appState().currentProfile)];
-}
-
-double firstTime() { return current(profiles()).events.at(0).time; }
+double firstTime() { return current().events.at(0).time; }
 
 struct Row {
     const char* what;
@@ -89,12 +86,12 @@ TEST_F(HostileInput, EachRowHasItsEffectAndEveryJsonOutputStillParses) {
         {"control characters in a theme", pipe("setTheme|a\tb\x01"),
          [] { return callGetSharedTheme("") == R"("a\u0009b\u0001")"; }},
         {"control characters in a profile name", page(callAddProfile, "[\"x\\ty\x1f\"]"),
-         [] { return current(profiles()).name == "x\\ty\x1f"; }},
+         [] { return current().name == "x\\ty\x1f"; }},
         {"session line with a nan time is dropped",
          session("SETTINGS:" + std::string(kDefaultSettings) + "\r\nCURRENT:0\r\nPROFILE:p\r\n"
                  "3,nan,0,0,0,65,1,0\r\n3,0.5,0,0,0,66,1,0\r\n4,infinity,0,0,0,0,0,120\r\n"),
          [] {
-             const Profile& p = current(profiles());
+             const Profile p = current();
              return p.events.size() == 1 && p.events[0].vk == 66;
          }},
         {"session speed of inf ends its group there",
@@ -114,7 +111,7 @@ TEST_F(HostileInput, EachRowHasItsEffectAndEveryJsonOutputStillParses) {
          import("mine\r\nSETTINGS:" + settingsWith({{3, "-5"}, {22, "1"}, {30, "4"}}) +
                 "\r\n2,1e308,2147483647,-2147483648,4294967295,0,1,0\r\n"),
          [&] {
-             const Profile& p = current(profiles());
+             const Profile p = current();
              return s.hotkeys.hkAuto == 117 && s.keySpam.keySpamTarget == 32 && s.clicker.sms == -5 &&
                     p.name == "mine (Imported)" && p.events.size() == 1;
          }},
@@ -128,7 +125,7 @@ TEST_F(HostileInput, EachRowHasItsEffectAndEveryJsonOutputStillParses) {
          },
          [&] { return s.clicker.sh == 1 && s.keySpam.keySpamTarget == 32; }},
         {"deleting leaves the widest scroll listed", pipe("deleteEvent|0"),
-         [] { return current(profiles()).events.size() == 1; }},
+         [] { return current().events.size() == 1; }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

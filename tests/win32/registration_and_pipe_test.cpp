@@ -91,6 +91,12 @@ struct PipeServer {
     }
 };
 
+bool waitForCount(const PipeServer& pipe, size_t count, DWORD timeoutMs) {
+    for (ULONGLONG deadline = GetTickCount64() + timeoutMs; pipe.count < count && GetTickCount64() < deadline;)
+        Sleep(1);
+    return pipe.count >= count;
+}
+
 void waitUntilEnded(const PipeServer& pipe) {
     for (ULONGLONG deadline = GetTickCount64() + 5000; !pipe.ended && GetTickCount64() < deadline;)
         Sleep(1);
@@ -186,4 +192,51 @@ TEST(CommandPipe, TheProgramsServerAppliesAPanelsCommand) {
     server.join();
     platform::stopSignalDestroy(s.pipeStopEvent);
     s.pipeStopEvent = nullptr;
+}
+
+TEST(CommandPipe, ASecondServerOnTheNameIsRefusedWithAReason) {
+    platform::IpcServer* first = platform::ipcServerOpen();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(platform::ipcServerOpen(), nullptr);
+    EXPECT_NE(platform::ipcServerProblem().find("VarnetIPC"), std::string::npos);
+    // Nor can anyone make the first instance of the name while we hold it.
+    HANDLE other = CreateNamedPipeA("\\\\.\\pipe\\VarnetIPC", PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                    PIPE_TYPE_MESSAGE, PIPE_UNLIMITED_INSTANCES, 512, 512, 0, nullptr);
+    EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+    platform::ipcServerClose(first);
+    platform::IpcServer* again = platform::ipcServerOpen();
+    EXPECT_NE(again, nullptr);
+    platform::ipcServerClose(again);
+}
+
+// Each message finds an instance at once, with no retry: the next instance
+// exists before the current client is served.
+TEST(CommandPipe, TheNameIsNeverFreeBetweenTwoMessages) {
+    PipeServer pipe;
+    pipe.start();
+    ASSERT_TRUE(sendWhenListening("panelHover|0"));
+    ASSERT_TRUE(waitForCount(pipe, 1, 5000));
+    for (int i = 1; i <= 20; ++i) {
+        EXPECT_TRUE(platform::ipcSendMessage("panelHover|1")) << i;
+        EXPECT_TRUE(waitForCount(pipe, size_t(2 * i + 1), 5000)) << i;
+    }
+    pipe.finish();
+}
+
+TEST(CommandPipe, ASilentClientHoldsTheServerForASecondAtMost) {
+    PipeServer pipe;
+    pipe.start();
+    HANDLE silent = connectWhenListening();
+    ASSERT_NE(silent, INVALID_HANDLE_VALUE);
+    const ULONGLONG sent = GetTickCount64();
+    ASSERT_TRUE(sendWhenListening("toggleSpammer|"));
+    ASSERT_TRUE(waitForCount(pipe, 2, 5000));
+    const ULONGLONG served = GetTickCount64() - sent;
+    CloseHandle(silent);
+    pipe.finish();
+    // The silent client's read gave up first, then the message was read.
+    EXPECT_EQ(pipe.received[0], "-1");
+    EXPECT_EQ(pipe.received[1], "toggleSpammer|");
+    EXPECT_LT(served, 2000u);
 }
