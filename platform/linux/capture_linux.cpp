@@ -268,11 +268,13 @@ void drainWakes(int wakeFd) {
 // Sleeps until an X connection has input or captureThreadWake is called.
 // Replies read while the grabs were changed may have queued events already,
 // which poll cannot see, so then it only looks.
-void waitForInputOrWake(pollfd (&fds)[3], Observer& o, GrabState& grabs) {
+void waitForInputOrWake(pollfd (&fds)[3], Observer& o, GrabState& grabs, bool retryGrabs) {
     const bool queued = XEventsQueued(o.display, QueuedAlready) > 0 ||
                         XEventsQueued(grabs.display, QueuedAlready) > 0;
-    // Without a wake pipe the grabs can only follow the state by looking often.
-    const int forever = fds[2].fd >= 0 ? -1 : 10;
+    // Without a wake pipe the grabs can only follow the state by looking
+    // often; a keyboard grab another client's grab refused is tried again
+    // in the same short steps until it is held.
+    const int forever = fds[2].fd >= 0 && !retryGrabs ? -1 : 10;
     poll(fds, 3, queued ? 0 : forever);
     if (fds[2].revents & POLLIN) drainWakes(fds[2].fd);
 }
@@ -284,8 +286,9 @@ void watchUntilStopped(Observer& o, GrabState& grabs, int wakeFd) {
                      {ConnectionNumber(grabs.display), POLLIN, 0},
                      {wakeFd, POLLIN, 0}};
     while (!stopRequested) {
-        applyGrabWish(grabs, grabWishFromState(o.vkOfKeycode));
-        waitForInputOrWake(fds, o, grabs);
+        const GrabWish wish = grabWishFromState(o.vkOfKeycode);
+        applyGrabWish(grabs, wish);
+        waitForInputOrWake(fds, o, grabs, wish.keyboard && !grabs.keyboardHeld);
         drainObserver(o);
         drainGrabEvents(grabs, o.vkOfKeycode);
     }

@@ -56,13 +56,25 @@ void applyButtonGrabs(GrabState& g, const std::bitset<16>& buttons) {
     g.held.buttons = buttons;
 }
 
+// Whether the server has any key down now. The grab's own key events can
+// arrive after the raw event that ended a reassignment: the server's key
+// map, asked after it, is what tells whether the captured key is up yet.
+bool anyKeyDown(Display* display) {
+    char keys[32] = {};
+    XQueryKeymap(display, keys);
+    for (char byte : keys)
+        if (byte) return true;
+    return false;
+}
+
 void applyKeyboardGrab(GrabState& g, bool want) {
     if (want && !g.keyboardHeld) {
-        // Another client's grab (an open menu) makes this fail; the next poll retries.
+        // Another client's grab (an open menu) makes this fail; the capture
+        // thread tries again a moment later.
         g.keyboardHeld = XGrabKeyboard(g.display, g.root, False, GrabModeAsync, GrabModeAsync,
                                        CurrentTime) == GrabSuccess;
         g.keysDown.reset();
-    } else if (!want && g.keyboardHeld && g.keysDown.none()) {
+    } else if (!want && g.keyboardHeld && g.keysDown.none() && !anyKeyDown(g.display)) {
         XUngrabKeyboard(g.display, CurrentTime);
         g.keyboardHeld = false;
     }
