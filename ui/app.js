@@ -19,6 +19,7 @@ const DEFAULT_STATUS = {
   keySpamTarget: '', reassigning: '', panelHover: false, autoClicking: false, keySpamming: false,
   saveError: '',
   picking: false,
+  pipeProblem: '',
 };
 const DEFAULT_APP_SETTINGS = {
   alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
@@ -356,7 +357,16 @@ function applyStatus(raw) {
 
   if (st.count !== before.count || model.fetchedCount < 0) showEventCount(st.count);
   updateProfileLock();
-  showSaveError(st.saveError);
+  showWarning('save-error', st.saveError);
+  showPipeProblem(st.pipeProblem);
+}
+
+// Without the command pipe a popped-out panel could do nothing, so the
+// pop-out buttons go while it is missing and the page says why.
+function showPipeProblem(problem) {
+  if (inPanel) return;
+  showWarning('pipe-problem', problem && 'Panels cannot pop out: ' + problem + '. They stay in this window until that is fixed.');
+  document.body.classList.toggle('no-pop-out', Boolean(problem));
 }
 
 // Key names, with the one being reassigned shown as waiting for its key.
@@ -1330,8 +1340,9 @@ function noticeElement(id, text, dismissible) {
   return notice;
 }
 
-function showSaveError(text) {
-  const shown = $('save-error');
+// A warning shown for as long as its text is not empty.
+function showWarning(id, text) {
+  const shown = $(id);
   if (!text) {
     if (shown) shown.remove();
     return;
@@ -1340,7 +1351,7 @@ function showSaveError(text) {
     setText(shown.querySelector('.notice-text'), text);
     return;
   }
-  const notice = noticeElement('save-error', text, false);
+  const notice = noticeElement(id, text, false);
   notice.classList.add('notice-warning');
   $('notices').prepend(notice);
   announce(text);
