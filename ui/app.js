@@ -1185,10 +1185,23 @@ function wireProfiles() {
     await rereadAfterProfileChange();
   });
   $('profile-import').addEventListener('click', async () => {
-    await call('importProfile');
+    const outcome = await call('importProfile');
+    showFileOutcome(outcome, 'Imported "' + (outcome && outcome.name) + '" from ', 'Could not import ');
     await rereadAfterProfileChange();
   });
-  $('profile-export').addEventListener('click', () => call('exportProfile'));
+  $('profile-export').addEventListener('click', async () => {
+    const outcome = await call('exportProfile');
+    showFileOutcome(outcome, 'Exported "' + (outcome && outcome.name) + '" to ', 'Could not export to ');
+  });
+}
+
+// What an export or import did, under the profile buttons; nothing after a
+// cancelled dialog.
+function showFileOutcome(outcome, done, failed) {
+  if (!outcome || typeof outcome.path !== 'string') return;
+  const text = outcome.error ? failed + outcome.path + ': ' + outcome.error + '.' : done + outcome.path + '.';
+  setText($('profile-hint'), text);
+  announce(text);
 }
 
 // ---------------------------------------------------------------- settings

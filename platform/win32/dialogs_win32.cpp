@@ -2,6 +2,9 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <algorithm>
+#include <string>
+
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
 
@@ -32,9 +35,12 @@ void showErrorBox(const std::string& title, const std::string& text) {
     MessageBoxW(nullptr, win32::widen(text).c_str(), win32::widen(title).c_str(), MB_OK);
 }
 
-bool chooseProfileFileToSave(std::string& path) {
+bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path) {
     std::wstring file;
     OPENFILENAMEW dialog = profileDialog(file, OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST);
+    // The buffer starts as the name the dialog offers.
+    const std::wstring suggested = win32::widen(suggestedName);
+    std::copy_n(suggested.begin(), std::min(suggested.size(), size_t(kPathCapacity - 1)), file.begin());
     dialog.lpstrDefExt = L"mcr";
     if (!GetSaveFileNameW(&dialog)) return false;
     path = chosenPath(file);

@@ -54,6 +54,10 @@ struct FakeWindow {
 
 // What isWaylandSession() answers.
 inline bool waylandSession = false;
+// The profile file dialogs: the file they choose ("" cancels) and the name
+// the last save dialog offered.
+inline std::string chosenProfileFile;
+inline std::string offeredFileName;
 
 // The start-up registration the fake keeps instead of the system's.
 bool launchOnStartupRegistered();

@@ -319,12 +319,14 @@
       return '';
     },
     getProfiles() { return profilesText(); },
-    exportProfile() { return ''; },
+    exportProfile() {
+      return JSON.stringify({ path: '/home/u/' + currentProfile().name + '.mcr', error: '', name: currentProfile().name });
+    },
     importProfile() {
       state.profiles.push({ name: 'Imported', settings: null, events: sampleEvents(3) });
       state.current = state.profiles.length - 1;
       applyProfileSettings(currentProfile());
-      return '';
+      return JSON.stringify({ path: '/home/u/shared.mcr', error: '', name: 'Imported' });
     },
     getSettings() { return settingsText(); },
     reassignKey(arg) {
