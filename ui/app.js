@@ -76,6 +76,7 @@ const model = {
   eventTotal: 0,
   eventWindow: { offset: 0, rows: [] },
   statusText: '',
+  statusVersion: 0,
   theme: DEFAULT_THEME,
   fetchedCount: -1,
   settingsSeen: '',
@@ -430,7 +431,7 @@ async function poll() {
     // reassignment can end it.
     const pickAsked = model.pickAsked;
     const reassignAsked = model.reassignAsked;
-    const status = await call('getTrackerStatus');
+    const status = await nextStatus();
     const fresh = status && typeof status === 'object';
     if (fresh) {
       if (reassignAsked && status.reassigning === '') noteReassignment(reassignAsked, normaliseStatus(status));
@@ -439,11 +440,24 @@ async function poll() {
     await refreshEventsIfStale();
     await checkPickedLocation(pickAsked && fresh && status.picking === false);
     await followSettings();
-    await pollTheme();
+    if (!has('waitForStatus')) await pollTheme();
   } finally {
     polling = false;
     pollTimer = setTimeout(poll, pollPeriod());
   }
+}
+
+// The main window's program holds the answer until something changes (or a
+// few seconds pass), so an idle window costs almost nothing; the answer
+// carries the theme too. A pop-out window reads the status file.
+async function nextStatus() {
+  if (!has('waitForStatus')) return call('getTrackerStatus');
+  const answer = await call('waitForStatus', model.statusVersion);
+  if (!answer || typeof answer !== 'object') return undefined;
+  model.statusVersion = answer.version;
+  if (typeof answer.theme === 'string' && answer.theme !== '' && answer.theme !== model.theme &&
+      Date.now() - model.themeChangedAt >= THEME_POLL_MS) applyTheme(answer.theme);
+  return answer.status;
 }
 
 function pollPeriod() {

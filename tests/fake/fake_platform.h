@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ChildProcess;
@@ -51,6 +52,14 @@ struct FakeWindow {
     int32_t titleBar = 40;
     bool topmost = false, maximized = false, foreground = false;
 };
+
+// The page's side of the web view: calls a bound function, takes the answers
+// given so far (call id, result), and runs the work dispatched to the UI
+// thread as that thread would.
+void callPage(const std::string& name, const std::string& id, const std::string& args);
+std::vector<std::pair<std::string, std::string>> takePageAnswers();
+size_t runDispatched(void* webview);
+size_t dispatchedCount();
 
 // What isWaylandSession() answers.
 inline bool waylandSession = false;

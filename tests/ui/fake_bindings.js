@@ -13,6 +13,7 @@
 //   theme: name       start with this theme (also in the pop-out's theme file)
 //   notices: [...]    start-up notices the program has for the page
 //   wayland: true     report a Wayland desktop session
+//   heldStatus: true  also bind waitForStatus, the main window's held poll
 (function () {
   'use strict';
   const options = window.__fakeOptions || {};
@@ -408,11 +409,39 @@
     };
   }
 
+  // The main window's held poll: answered once the status or the theme has
+  // moved on from the version the page holds, or after HOLD_MS.
+  const HOLD_MS = 5000;
+  let statusVersion = 0, shownStatus = '', shownTheme = '';
+  function statusAnswer() {
+    const text = handlers.getTrackerStatus();
+    if (statusVersion === 0 || text !== shownStatus || state.theme !== shownTheme) {
+      statusVersion++;
+      shownStatus = text;
+      shownTheme = state.theme;
+    }
+    return JSON.stringify({ version: statusVersion, status: JSON.parse(text), theme: state.theme });
+  }
+  function bindHeldStatus() {
+    window.waitForStatus = function (seen) {
+      calls.push({ name: 'waitForStatus', args: [seen] });
+      const until = performance.now() + HOLD_MS;
+      return new Promise((resolve) => {
+        (function look() {
+          const answer = statusAnswer();
+          if (statusVersion !== seen || performance.now() >= until) resolve(JSON.parse(answer));
+          else setTimeout(look, 20);
+        })();
+      });
+    };
+  }
+
   if (options.panel) {
     for (const name of PANEL_CALLS) bind(name, panelHandlers[name] || handlers[name]);
   } else {
     for (const name of Object.keys(handlers)) bind(name, handlers[name]);
     if (options.eventWindow) bind('getEventWindow', eventWindowText);
+    if (options.heldStatus) bindHeldStatus();
   }
 
   // ------------------------------------------------------------ test controls
