@@ -33,6 +33,7 @@ enum class FieldList : uint8_t {
     KeySpamCall,    // the arguments of updateKeySpam
     TrackerCall,    // the arguments of updateTracker
 };
+constexpr size_t kFieldListCount = size_t(FieldList::TrackerCall) + 1;
 
 // A field's place in AppState: the one accessor of its type is set.
 struct FieldMember {
@@ -43,7 +44,6 @@ struct FieldMember {
     std::atomic<float>& (*real)(AppState&) = nullptr;
 };
 
-constexpr size_t kFieldListCount = 6;
 constexpr int8_t kNotCarried = -1;
 // The settings line's value at this index is reserved: written as 0, never
 // read. Every other index of every list is one field's.
