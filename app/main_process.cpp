@@ -181,7 +181,7 @@ int runMainProcess() {
     } else {
         webview_set_title(w, kMainTitle);
         platform::lockDownWebView(w);
-        webview_set_size(w, 420, 560, WEBVIEW_HINT_NONE);
+        webview_set_size(w, kDefaultWindowWidth, kDefaultWindowHeight, WEBVIEW_HINT_NONE);
         // Narrower or shorter, the fields and buttons would be cut off.
         webview_set_size(w, 380, 360, WEBVIEW_HINT_MIN);
         size_t count = 0;
