@@ -23,7 +23,9 @@ OPENFILENAMEW profileDialog(std::wstring& file, DWORD flags) {
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = kPathCapacity;
-    dialog.Flags = flags;
+    // The dialog would otherwise leave the process in the chosen folder,
+    // where relative paths (the data folder's fallback) would then point.
+    dialog.Flags = flags | OFN_NOCHANGEDIR;
     return dialog;
 }
 
