@@ -63,6 +63,8 @@ std::span<const SettingsField* const> fieldsIn(FieldList list) {
     case FieldList::SpammerCall: return kOrder<FieldList::SpammerCall>;
     case FieldList::KeySpamCall: return kOrder<FieldList::KeySpamCall>;
     case FieldList::TrackerCall: return kOrder<FieldList::TrackerCall>;
+    case FieldList::SettingsMore: return kOrder<FieldList::SettingsMore>;
+    case FieldList::ProfileMore: return kOrder<FieldList::ProfileMore>;
     }
     return {};
 }
@@ -73,7 +75,7 @@ bool storeFieldText(const SettingsField& field, const std::string& text, const c
     switch (m.type) {
     case FieldType::Integer: {
         int32_t value;
-        if (!parseInt32(text, value)) return false;
+        if (!parseInt32(text, value) || value < field.lowest || value > field.highest) return false;
         m.integer(s) = value;
         return true;
     }
@@ -88,11 +90,15 @@ bool storeFieldText(const SettingsField& field, const std::string& text, const c
     return false;
 }
 
+bool inExtraLine(const SettingsField& field) { return positionIn(field, FieldList::SettingsMore) != kNotCarried; }
+
 bool storeUpdateArguments(FieldList call, const std::string& args) {
     const std::vector<std::string> values = parseArgumentList(args);
     const std::span<const SettingsField* const> fields = fieldsIn(call);
-    if (values.size() < fields.size()) return false;
-    for (size_t i = 0; i < fields.size(); ++i) {
+    size_t required = 0;
+    for (const SettingsField* field : fields) required += !inExtraLine(*field);
+    if (values.size() < required) return false;
+    for (size_t i = 0; i < std::min(fields.size(), values.size()); ++i) {
         if (!storeFieldText(*fields[i], values[i], "true")) return false;
     }
     return true;
@@ -109,6 +115,8 @@ void restoreDefault(std::atomic<int32_t>& target) {
         if (field.member.integer && &field.member.integer(appState()) == &target) storeInitial(field, appState());
     }
 }
+
+void restoreDefault(const SettingsField& field) { storeInitial(field, appState()); }
 
 void setInitialSettings(AppState& state) {
     for (const SettingsField& field : kSettingsFields) storeInitial(field, state);

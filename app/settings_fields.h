@@ -4,6 +4,9 @@
 // (the settings line, a profile's own line, the getSettings snapshot and the
 // page's update call that sets it). The file lines, the snapshot, the update
 // calls and the resets all follow this table; a new field is one more row.
+// Fields added after the first file format live in the extra lines alone,
+// and stand at the end of their update call, where a caller that does not
+// know them may leave them out.
 #pragma once
 
 #include <array>
@@ -32,8 +35,13 @@ enum class FieldList : uint8_t {
     SpammerCall,    // the arguments of updateSpammer
     KeySpamCall,    // the arguments of updateKeySpam
     TrackerCall,    // the arguments of updateTracker
+    // The extra lines that follow the two lines above in a file, written only
+    // when one of their values is not its default. A reader that does not
+    // know them drops them as it drops any line that is no event.
+    SettingsMore,   // after the session's CURRENT line; in an export after SETTINGS
+    ProfileMore,    // after a profile's PROFILESETTINGS line
 };
-constexpr size_t kFieldListCount = size_t(FieldList::TrackerCall) + 1;
+constexpr size_t kFieldListCount = size_t(FieldList::ProfileMore) + 1;
 
 // A field's place in AppState: the one accessor of its type is set.
 struct FieldMember {
@@ -56,6 +64,9 @@ struct SettingsField {
     // Its index in each FieldList, in the enum's order; kNotCarried where
     // that text does not carry it.
     std::array<int8_t, kFieldListCount> positions;
+    // The values an integer field takes; text outside them is refused like
+    // text with no number.
+    int32_t lowest = INT32_MIN, highest = INT32_MAX;
 };
 
 namespace settings_fields_detail {
@@ -117,40 +128,48 @@ constexpr int8_t no = kNotCarried;
 
 // clang-format off
 inline constexpr SettingsField kRows[] = {
-    // key            member                                   initial   settings profile snapshot spammer keySpam tracker
-    {"sh",            member<&ClickerSettings::sh>(),              0,    {  0,      0,      0,       0,      no,     no}},
-    {"sm",            member<&ClickerSettings::sm>(),              0,    {  1,      1,      1,       1,      no,     no}},
-    {"ss",            member<&ClickerSettings::ss>(),              0,    {  2,      2,      2,       2,      no,     no}},
-    {"sms",           member<&ClickerSettings::sms>(),           100,    {  3,      3,      3,       3,      no,     no}},
-    {"sbtn",          member<&ClickerSettings::sbtn>(),            0,    {  4,      4,      4,       4,      no,     no}},
-    {"stype",         member<&ClickerSettings::stype>(),           0,    {  5,      5,      5,       5,      no,     no}},
-    {"rptMode",       member<&ClickerSettings::rptMode>(),         1,    {  6,      6,      6,       6,      no,     no}},
-    {"rptTimes",      member<&ClickerSettings::rptTimes>(),       10,    {  7,      7,      7,       7,      no,     no}},
-    {"locMode",       member<&ClickerSettings::locMode>(),         0,    {  8,      8,      8,       8,      no,     no}},
-    {"fixedX",        member<&ClickerSettings::fixedX>(),          0,    {  9,      9,      9,       no,     no,     no}},
-    {"fixedY",        member<&ClickerSettings::fixedY>(),          0,    { 10,     10,     10,       no,     no,     no}},
-    {"tmv",           member<&TrackerSettings::tmv>(),          true,    { 11,     no,     11,       no,     no,      0}},
-    {"tclk",          member<&TrackerSettings::tclk>(),         true,    { 12,     no,     12,       no,     no,      1}},
-    {"tscr",          member<&TrackerSettings::tscr>(),         true,    { 13,     no,     13,       no,     no,      2}},
-    {"tkey",          member<&TrackerSettings::tkey>(),         true,    { 14,     no,     14,       no,     no,      3}},
-    {"trel",          member<&TrackerSettings::trel>(),        false,    { 15,     no,     15,       no,     no,      4}},
-    {"tspd",          member<&TrackerSettings::tspd>(),          1.0,    { 16,     no,     16,       no,     no,      5}},
-    {"tloop",         member<&TrackerSettings::tloop>(),       false,    { 17,     no,     17,       no,     no,      6}},
-    {"tloopMs",       member<&TrackerSettings::tloopMs>(),       500,    { 18,     no,     18,       no,     no,      7}},
+    // key            member                                   initial   settings profile snapshot spammer keySpam tracker  more  pmore
+    {"sh",            member<&ClickerSettings::sh>(),              0,    {  0,      0,      0,       0,      no,     no,     no,    no}},
+    {"sm",            member<&ClickerSettings::sm>(),              0,    {  1,      1,      1,       1,      no,     no,     no,    no}},
+    {"ss",            member<&ClickerSettings::ss>(),              0,    {  2,      2,      2,       2,      no,     no,     no,    no}},
+    {"sms",           member<&ClickerSettings::sms>(),           100,    {  3,      3,      3,       3,      no,     no,     no,    no}},
+    {"sbtn",          member<&ClickerSettings::sbtn>(),            0,    {  4,      4,      4,       4,      no,     no,     no,    no}},
+    {"stype",         member<&ClickerSettings::stype>(),           0,    {  5,      5,      5,       5,      no,     no,     no,    no}},
+    // 0: rptTimes actions; 1: until stopped; 2: for runH:runM:runS.
+    {"rptMode",       member<&ClickerSettings::rptMode>(),         1,    {  6,      6,      6,       6,      no,     no,     no,    no}},
+    {"rptTimes",      member<&ClickerSettings::rptTimes>(),       10,    {  7,      7,      7,       7,      no,     no,     no,    no}},
+    {"locMode",       member<&ClickerSettings::locMode>(),         0,    {  8,      8,      8,       8,      no,     no,     no,    no}},
+    {"fixedX",        member<&ClickerSettings::fixedX>(),          0,    {  9,      9,      9,       no,     no,     no,     no,    no}},
+    {"fixedY",        member<&ClickerSettings::fixedY>(),          0,    { 10,     10,     10,       no,     no,     no,     no,    no}},
+    {"tmv",           member<&TrackerSettings::tmv>(),          true,    { 11,     no,     11,       no,     no,      0,     no,    no}},
+    {"tclk",          member<&TrackerSettings::tclk>(),         true,    { 12,     no,     12,       no,     no,      1,     no,    no}},
+    {"tscr",          member<&TrackerSettings::tscr>(),         true,    { 13,     no,     13,       no,     no,      2,     no,    no}},
+    {"tkey",          member<&TrackerSettings::tkey>(),         true,    { 14,     no,     14,       no,     no,      3,     no,    no}},
+    {"trel",          member<&TrackerSettings::trel>(),        false,    { 15,     no,     15,       no,     no,      4,     no,    no}},
+    {"tspd",          member<&TrackerSettings::tspd>(),          1.0,    { 16,     no,     16,       no,     no,      5,     no,    no}},
+    {"tloop",         member<&TrackerSettings::tloop>(),       false,    { 17,     no,     17,       no,     no,      6,     no,    no}},
+    {"tloopMs",       member<&TrackerSettings::tloopMs>(),       500,    { 18,     no,     18,       no,     no,      7,     no,    no}},
     // The hotkeys default to F8, F7, F6 and F9.
-    {"hkRec",         member<&HotkeySet::hkRec>(),               119,    { 19,     no,     no,       no,     no,     no}},
-    {"hkPlay",        member<&HotkeySet::hkPlay>(),              118,    { 20,     no,     no,       no,     no,     no}},
+    {"hkRec",         member<&HotkeySet::hkRec>(),               119,    { 19,     no,     no,       no,     no,     no,     no,    no}},
+    {"hkPlay",        member<&HotkeySet::hkPlay>(),              118,    { 20,     no,     no,       no,     no,     no,     no,    no}},
     // Index 21 of the settings line, kReservedSettingsIndex, is no field's.
-    {"hkAuto",        member<&HotkeySet::hkAuto>(),              117,    { 22,     no,     no,       no,     no,     no}},
-    {"ksh",           member<&KeySpamSettings::ksh>(),             0,    { 23,     11,     19,       no,      0,     no}},
-    {"ksm",           member<&KeySpamSettings::ksm>(),             0,    { 24,     12,     20,       no,      1,     no}},
-    {"kss",           member<&KeySpamSettings::kss>(),             0,    { 25,     13,     21,       no,      2,     no}},
-    {"ksms",          member<&KeySpamSettings::ksms>(),          100,    { 26,     14,     22,       no,      3,     no}},
-    {"ksRptMode",     member<&KeySpamSettings::ksRptMode>(),       1,    { 27,     15,     23,       no,      4,     no}},
-    {"ksRptTimes",    member<&KeySpamSettings::ksRptTimes>(),     10,    { 28,     16,     24,       no,      5,     no}},
-    {"hkKeySpam",     member<&HotkeySet::hkKeySpam>(),           120,    { 29,     no,     no,       no,     no,     no}},
+    {"hkAuto",        member<&HotkeySet::hkAuto>(),              117,    { 22,     no,     no,       no,     no,     no,     no,    no}},
+    {"ksh",           member<&KeySpamSettings::ksh>(),             0,    { 23,     11,     19,       no,      0,     no,     no,    no}},
+    {"ksm",           member<&KeySpamSettings::ksm>(),             0,    { 24,     12,     20,       no,      1,     no,     no,    no}},
+    {"kss",           member<&KeySpamSettings::kss>(),             0,    { 25,     13,     21,       no,      2,     no,     no,    no}},
+    {"ksms",          member<&KeySpamSettings::ksms>(),          100,    { 26,     14,     22,       no,      3,     no,     no,    no}},
+    {"ksRptMode",     member<&KeySpamSettings::ksRptMode>(),       1,    { 27,     15,     23,       no,      4,     no,     no,    no}},
+    {"ksRptTimes",    member<&KeySpamSettings::ksRptTimes>(),     10,    { 28,     16,     24,       no,      5,     no,     no,    no}},
+    {"hkKeySpam",     member<&HotkeySet::hkKeySpam>(),           120,    { 29,     no,     no,       no,     no,     no,     no,    no}},
     // The space bar; set by reassignment, not by updateKeySpam.
-    {"keySpamTarget", member<&KeySpamSettings::keySpamTarget>(),  32,    { 30,     17,     no,       no,     no,     no}},
+    {"keySpamTarget", member<&KeySpamSettings::keySpamTarget>(),  32,    { 30,     17,     no,       no,     no,     no,     no,    no}},
+    // A run "for H:M:S" (rptMode 2) of the auto-clicker and the key spammer.
+    {"runH",          member<&ClickerSettings::runH>(),            0,    { no,     no,     25,        9,     no,     no,      0,     0}, 0},
+    {"runM",          member<&ClickerSettings::runM>(),            0,    { no,     no,     26,       10,     no,     no,      1,     1}, 0},
+    {"runS",          member<&ClickerSettings::runS>(),            0,    { no,     no,     27,       11,     no,     no,      2,     2}, 0},
+    {"ksRunH",        member<&KeySpamSettings::ksRunH>(),          0,    { no,     no,     28,       no,      6,     no,      3,     3}, 0},
+    {"ksRunM",        member<&KeySpamSettings::ksRunM>(),          0,    { no,     no,     29,       no,      7,     no,      4,     4}, 0},
+    {"ksRunS",        member<&KeySpamSettings::ksRunS>(),          0,    { no,     no,     30,       no,      8,     no,      5,     5}, 0},
 };
 // clang-format on
 
@@ -176,12 +195,20 @@ bool storeFieldText(const SettingsField& field, const std::string& text, const c
 // split), stored one after the other in the call's order; truth values are
 // the text "true". True when every field was stored; with too few
 // arguments nothing is, and a bad one ends the call with the earlier ones
-// kept.
+// kept. The fields of the extra lines, at the call's end, are optional:
+// those not given keep their values.
 bool storeUpdateArguments(FieldList call, const std::string& args);
+
+// Whether the field is carried by an extra line (and so is optional in its
+// update call, and written only when some value of its line is not its
+// default).
+bool inExtraLine(const SettingsField& field);
 
 // Every field of the record back to its default.
 void restoreDefaults(FieldRecord record);
 // The integer settings field at this address back to its default.
 void restoreDefault(std::atomic<int32_t>& field);
+// This field back to its default.
+void restoreDefault(const SettingsField& field);
 // Every settings field of a newly made state to its default.
 void setInitialSettings(AppState& state);

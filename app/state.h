@@ -36,6 +36,9 @@ struct Profile {
     std::vector<MacroEvent> events;
 };
 
+// How a run of the auto-clicker or the key spammer ends (rptMode, ksRptMode).
+enum RunMode : int32_t { RunCounted = 0, RunUntilStopped = 1, RunTimed = 2 };
+
 // The settings records. Each field's default, and where each text that
 // carries it puts it, is in app/settings_fields.h; appState() starts with
 // those defaults.
@@ -44,12 +47,14 @@ struct ClickerSettings {
     std::atomic<int32_t> sbtn, stype;
     std::atomic<int32_t> rptMode, rptTimes;
     std::atomic<int32_t> locMode, fixedX, fixedY;
+    std::atomic<int32_t> runH, runM, runS;  // the length of a timed run
 };
 
 struct KeySpamSettings {
     std::atomic<int32_t> ksh, ksm, kss, ksms;
     std::atomic<int32_t> ksRptMode, ksRptTimes;
     std::atomic<int32_t> keySpamTarget;
+    std::atomic<int32_t> ksRunH, ksRunM, ksRunS;
 };
 
 struct TrackerSettings {
@@ -99,6 +104,9 @@ struct AppState {
     std::atomic<int32_t> clickerSwitch{0}, keySpamSwitch{0};
     std::atomic<int64_t> clickerStartAt{0}, keySpamStartAt{0};
     std::atomic<int32_t> clickCount{0}, keySpamCount{0};
+    // When the current run's first action was sent (perfCounter); a timed
+    // run ends its length after it. Only the engine's own thread uses it.
+    std::atomic<int64_t> clickerRunStart{0}, keySpamRunStart{0};
     std::atomic<bool> pickingLocation{false};
     std::atomic<int32_t> reassignSlot{0};
     std::atomic<int32_t> capturedKey{0};

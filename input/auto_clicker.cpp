@@ -1,5 +1,5 @@
 // The auto-clicker: clicks one button at a fixed interval, optionally at a
-// fixed point, until stopped or for a counted run.
+// fixed point, until stopped, for a counted run or for a timed one.
 #include "app/settings_fields.h"
 #include "app/state.h"
 #include "app/state_changes.h"
@@ -53,7 +53,10 @@ void autoClickerStep() {
         waitWhileIdle(s.autoClicking);
         return;
     }
-    if (c.rptMode == 0 && s.clickCount >= c.rptTimes) {
+    const bool timed = c.rptMode == RunTimed;
+    const double runMs = runMilliseconds(c.runH, c.runM, c.runS);
+    if ((c.rptMode == RunCounted && s.clickCount >= c.rptTimes) ||
+        timedRunOver(timed, runMs, s.clickCount, s.clickerRunStart, platform::perfCounter())) {
         // Every click was released already; a run that ends by itself sends nothing.
         s.autoClicking = false;
         return;
@@ -62,7 +65,7 @@ void autoClickerStep() {
     s.clickCount.fetch_add(1);
     int64_t ticks = intervalTicks(intervalMilliseconds(c.sh, c.sm, c.ss, c.sms), engineFrequency());
     int64_t clickEnd = platform::perfCounter();
-    waitInterval(clickEnd, ticks, s.autoClicking);
+    waitInterval(clickEnd, waitTicksAfterAction(ticks, timed, runMs, s.clickerRunStart, clickEnd), s.autoClicking);
 }
 
 void autoClickerThread() {

@@ -16,6 +16,21 @@ double intervalMilliseconds(int32_t hours, int32_t minutes, int32_t seconds, int
     return std::max(1.0, total);
 }
 
+double runMilliseconds(int32_t hours, int32_t minutes, int32_t seconds) {
+    return double(hours) * 3600000.0 + double(minutes) * 60000.0 + double(seconds) * 1000.0;
+}
+
+bool timedRunOver(bool timed, double runMs, int32_t count, std::atomic<int64_t>& runStart, int64_t now) {
+    if (count == 0) runStart = now;
+    return timed && now - runStart >= intervalTicks(runMs, engineFrequency());
+}
+
+int64_t waitTicksAfterAction(int64_t ticks, bool timed, double runMs, int64_t runStart, int64_t actionEnd) {
+    if (!timed) return ticks;
+    const int64_t runEnd = runStart + intervalTicks(runMs, engineFrequency());
+    return std::clamp<int64_t>(runEnd - actionEnd, 0, ticks);
+}
+
 int64_t intervalTicks(double milliseconds, int64_t frequency) {
     // About 29 years at a nanosecond counter: longer than anyone waits, and
     // a counter plus this stays far below the 64-bit limit.

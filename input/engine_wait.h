@@ -12,9 +12,23 @@ int64_t engineFrequency();
 // no value of the parts can overflow; never less than 1 ms.
 double intervalMilliseconds(int32_t hours, int32_t minutes, int32_t seconds, int32_t milliseconds);
 
+// The length of a timed run, hours, minutes and seconds combined as
+// intervalMilliseconds does; 0 or less ends the run before its first action.
+double runMilliseconds(int32_t hours, int32_t minutes, int32_t seconds);
+
 // The interval as counter ticks, capped far beyond any real wait so that a
 // deadline computed from it cannot overflow.
 int64_t intervalTicks(double milliseconds, int64_t frequency);
+
+// Where a run stands before its next action, the counter at now: its start
+// is taken when nothing has been done yet (count 0). True when a timed run's
+// length has passed since its start.
+bool timedRunOver(bool timed, double runMs, int32_t count, std::atomic<int64_t>& runStart, int64_t now);
+
+// The wait after an action that ended at actionEnd: the interval, cut short
+// where a timed run ends sooner.
+int64_t waitTicksAfterAction(int64_t intervalTicks, bool timed, double runMs, int64_t runStart,
+                             int64_t actionEnd);
 
 // Waits until ticks have passed since start, or until active or running
 // clears. Sleeps in 1 ms steps while more than 2 ms remain, so a stop takes

@@ -1,5 +1,5 @@
 // The key spammer: presses and releases one key at a fixed interval, until
-// stopped or for a counted run.
+// stopped, for a counted run or for a timed one.
 #include "app/settings_fields.h"
 #include "app/state.h"
 #include "app/state_changes.h"
@@ -18,7 +18,10 @@ void keySpamStep() {
         waitWhileIdle(s.keySpamming);
         return;
     }
-    if (k.ksRptMode == 0 && s.keySpamCount >= k.ksRptTimes) {
+    const bool timed = k.ksRptMode == RunTimed;
+    const double runMs = runMilliseconds(k.ksRunH, k.ksRunM, k.ksRunS);
+    if ((k.ksRptMode == RunCounted && s.keySpamCount >= k.ksRptTimes) ||
+        timedRunOver(timed, runMs, s.keySpamCount, s.keySpamRunStart, platform::perfCounter())) {
         s.keySpamming = false;
         return;
     }
@@ -29,7 +32,7 @@ void keySpamStep() {
     s.keySpamCount.fetch_add(1);
     int64_t ticks = intervalTicks(intervalMilliseconds(k.ksh, k.ksm, k.kss, k.ksms), engineFrequency());
     int64_t pressEnd = platform::perfCounter();
-    waitInterval(pressEnd, ticks, s.keySpamming);
+    waitInterval(pressEnd, waitTicksAfterAction(ticks, timed, runMs, s.keySpamRunStart, pressEnd), s.keySpamming);
 }
 
 void keySpamThread() {

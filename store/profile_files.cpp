@@ -29,13 +29,24 @@ bool copyCurrentProfile(Profile& copy) {
     return true;
 }
 
+// The values of the next line when it is the extra settings line;
+// otherwise "", and position stays.
+std::string readExtraLine(const std::string& text, size_t& position) {
+    size_t next = position;
+    std::string line;
+    const size_t length = sizeof kSettingsExtraKeyword - 1;
+    if (!nextLine(text, next, line) || line.compare(0, length, kSettingsExtraKeyword) != 0) return "";
+    position = next;
+    return line.substr(length);
+}
+
 // A second line that is not a settings line is read again as an event line.
 void readSettingsLine(const std::string& text, size_t& position, Profile& profile) {
     size_t afterName = position;
     std::string line;
     if (!nextLine(text, position, line)) return;
     if (line.size() >= 9 && line.compare(0, 9, "SETTINGS:") == 0) {
-        applySettingsLine(line.substr(9));
+        applySettingsLine(joinSettingsText(line.substr(9), readExtraLine(text, position)));
         profile.settings = formatProfileSettings();
     } else {
         position = afterName;
@@ -57,7 +68,9 @@ std::string formatProfileFile(const Profile& profile) {
     std::string out;
     out.reserve(256 + profile.events.size() * 32);
     out += profile.name + "\r\n";
-    out += "SETTINGS:" + formatSettingsLine() + "\r\n";
+    const SettingsText settings = splitSettingsText(formatSettingsLine());
+    out += "SETTINGS:" + settings.line + "\r\n";
+    if (!settings.extra.empty()) out += kSettingsExtraKeyword + settings.extra + "\r\n";
     for (const MacroEvent& e : profile.events) {
         appendEventLine(out, e);
         out += "\r\n";

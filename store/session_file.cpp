@@ -184,6 +184,17 @@ int32_t readCurrentLine(const std::string& text, size_t& position) {
     return current;
 }
 
+// The values of the next line when it is the extra line of this keyword;
+// otherwise "", and position stays.
+std::string readExtraLine(const std::string& text, size_t& position, const char* keyword) {
+    size_t next = position;
+    std::string line;
+    const size_t length = std::char_traits<char>::length(keyword);
+    if (!nextLine(text, next, line) || !startsWith(line, keyword, length)) return "";
+    position = next;
+    return line.substr(length);
+}
+
 std::vector<Profile> readProfiles(const std::string& text, size_t position) {
     std::vector<Profile> profiles;
     Profile* target = nullptr;
@@ -195,6 +206,11 @@ std::vector<Profile> readProfiles(const std::string& text, size_t position) {
             target = &profiles.back();
         } else if (startsWith(line, "PROFILESETTINGS:", 16)) {
             if (target) target->settings = line.substr(16);
+        } else if (startsWith(line, kProfileExtraKeyword, sizeof kProfileExtraKeyword - 1)) {
+            // Without its profile line it has nothing to extend.
+            if (target && !target->settings.empty())
+                target->settings = joinSettingsText(splitSettingsText(target->settings).line,
+                                                    line.substr(sizeof kProfileExtraKeyword - 1));
         } else if (line.empty() || !target) {
             continue;
         } else if (parseEventLine(line, event, false)) {
@@ -224,16 +240,27 @@ std::string formatSession(const std::string& settingsLine, int32_t current,
     for (const Profile& p : profiles) eventCount += p.events.size();
     std::string out;
     out.reserve(256 + eventCount * 32 + profiles.size() * 128);
-    out += "SETTINGS:" + settingsLine + "\r\n";
+    // The extra settings line follows CURRENT: a reader that does not know
+    // it takes the line after SETTINGS as CURRENT, and skips what stands
+    // before the first PROFILE.
+    const SettingsText settings = splitSettingsText(settingsLine);
+    out += "SETTINGS:" + settings.line + "\r\n";
     out += "CURRENT:" + std::to_string(current) + "\r\n";
+    if (!settings.extra.empty()) out += kSettingsExtraKeyword + settings.extra + "\r\n";
     for (const Profile& p : profiles) {
         out += "PROFILE:";
         out += p.name;
         out += "\r\n";
         if (!p.settings.empty()) {
+            const SettingsText own = splitSettingsText(p.settings);
             out += "PROFILESETTINGS:";
-            out += p.settings;
+            out += own.line;
             out += "\r\n";
+            if (!own.extra.empty()) {
+                out += kProfileExtraKeyword;
+                out += own.extra;
+                out += "\r\n";
+            }
         }
         for (const MacroEvent& e : p.events) {
             appendEventLine(out, e);
@@ -269,8 +296,8 @@ bool loadSessionText(const std::string& text) {
     size_t position = 0;
     std::string first;
     if (!nextLine(text, position, first) || !startsWith(first, "SETTINGS:", 9)) return false;
-    applySettingsLine(first.substr(9));
     const int32_t current = readCurrentLine(text, position);
+    applySettingsLine(joinSettingsText(first.substr(9), readExtraLine(text, position, kSettingsExtraKeyword)));
     std::vector<Profile> loaded = readProfiles(text, position);
     if (loaded.empty()) return false;
     installProfiles(std::move(loaded), current);

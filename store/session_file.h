@@ -5,10 +5,22 @@
 
 #include "app/state.h"
 
+// A settings text is a settings line (or a profile's own line) and, when a
+// value of its extra line is not its default, a line break and that extra
+// line; reading one without the extra line gives that line's fields their
+// defaults. A Profile's settings hold such a text.
 std::string formatSettingsLine();
 void applySettingsLine(const std::string& text);
 std::string formatProfileSettings();
 void applyProfileSettings(const std::string& text);
+struct SettingsText {
+    std::string line, extra;  // extra is "" when there is none
+};
+SettingsText splitSettingsText(const std::string& text);
+std::string joinSettingsText(const std::string& line, const std::string& extra);
+// The keywords of the extra lines in a file.
+inline constexpr char kSettingsExtraKeyword[] = "SETTINGS2:";
+inline constexpr char kProfileExtraKeyword[] = "PROFILESETTINGS2:";
 std::string formatEventLine(const MacroEvent& event);
 void appendEventLine(std::string& out, const MacroEvent& event);
 // Reads one event line; false (and event untouched) when a field is missing or

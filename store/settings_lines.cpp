@@ -2,7 +2,9 @@
 // settings line (31 values), the profile settings line (18), whose fields
 // app/settings_fields.h places, and the event line (8). Values are joined by
 // ',' with no quoting; a reader takes what it can and keeps the previous
-// value where a field is bad.
+// value where a field is bad. Each settings line may have an extra line of
+// later fields; the settings text of the two carries it after a line break.
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <string>
@@ -20,6 +22,8 @@ namespace {
 // has only these.
 constexpr size_t kFirstGroupLength = 23;
 
+void applyGroup(FieldList list, const std::vector<std::string>& values, size_t first, size_t end);
+
 void appendFileValue(std::string& out, const SettingsField* field) {
     AppState& s = appState();
     if (!field) {
@@ -34,14 +38,54 @@ void appendFileValue(std::string& out, const SettingsField* field) {
     }
 }
 
-std::string formatLine(FieldList list) {
-    std::string out;
-    out.reserve(160);
+void appendLine(std::string& out, FieldList list) {
+    bool first = true;
     for (const SettingsField* field : fieldsIn(list)) {
-        if (!out.empty()) out.push_back(',');
+        if (!first) out.push_back(',');
+        first = false;
         appendFileValue(out, field);
     }
+}
+
+bool anyNotDefault(FieldList list) {
+    AppState& s = appState();
+    for (const SettingsField* field : fieldsIn(list)) {
+        const FieldMember& m = field->member;
+        switch (m.type) {
+        case FieldType::Integer:
+            if (m.integer(s) != int32_t(field->initial)) return true;
+            break;
+        case FieldType::Truth:
+            if (m.truth(s) != (field->initial != 0)) return true;
+            break;
+        case FieldType::Real:
+            if (m.real(s) != float(field->initial)) return true;
+            break;
+        }
+    }
+    return false;
+}
+
+// The line, and its extra line after a line break when one of the extra
+// line's values is not its default.
+std::string formatText(FieldList list, FieldList more) {
+    std::string out;
+    out.reserve(192);
+    appendLine(out, list);
+    if (anyNotDefault(more)) {
+        out.push_back('\n');
+        appendLine(out, more);
+    }
     return out;
+}
+
+// Every field of the extra line takes its value from it, or its default
+// where the line is missing or short.
+void applyExtraLine(FieldList more, const std::string& line) {
+    for (const SettingsField* field : fieldsIn(more)) restoreDefault(*field);
+    if (line.empty()) return;
+    const std::vector<std::string> values = splitFields(line, ',');
+    applyGroup(more, values, 0, std::min(values.size(), fieldsIn(more).size()));
 }
 
 // Stores values [first, end) of a line in order. Only the exact text "1" is
@@ -66,12 +110,24 @@ bool nextField(const std::string& line, size_t& position, std::string& field) {
 
 }  // namespace
 
-std::string formatSettingsLine() { return formatLine(FieldList::SettingsLine); }
+SettingsText splitSettingsText(const std::string& text) {
+    const size_t lineBreak = text.find('\n');
+    if (lineBreak == std::string::npos) return {text, ""};
+    return {text.substr(0, lineBreak), text.substr(lineBreak + 1)};
+}
+
+std::string joinSettingsText(const std::string& line, const std::string& extra) {
+    return extra.empty() ? line : line + '\n' + extra;
+}
+
+std::string formatSettingsLine() { return formatText(FieldList::SettingsLine, FieldList::SettingsMore); }
 
 void applySettingsLine(const std::string& text) {
-    const std::vector<std::string> values = splitFields(text, ',');
+    const auto [line, extra] = splitSettingsText(text);
+    const std::vector<std::string> values = splitFields(line, ',');
     const size_t length = fieldsIn(FieldList::SettingsLine).size();
     if (values.size() < kFirstGroupLength) return;
+    applyExtraLine(FieldList::SettingsMore, extra);
     applyGroup(FieldList::SettingsLine, values, 0, kFirstGroupLength);
     // An older line of 23 values has no key-spammer group; a bad first group
     // does not hold back a good second one.
@@ -82,13 +138,15 @@ void applySettingsLine(const std::string& text) {
     announceStateChange();  // it may bind other hotkeys
 }
 
-std::string formatProfileSettings() { return formatLine(FieldList::ProfileLine); }
+std::string formatProfileSettings() { return formatText(FieldList::ProfileLine, FieldList::ProfileMore); }
 
 void applyProfileSettings(const std::string& text) {
-    const std::vector<std::string> values = splitFields(text, ',');
+    const auto [line, extra] = splitSettingsText(text);
+    const std::vector<std::string> values = splitFields(line, ',');
     const size_t length = fieldsIn(FieldList::ProfileLine).size();
     if (values.size() < length) return;
     applyGroup(FieldList::ProfileLine, values, 0, length);
+    applyExtraLine(FieldList::ProfileMore, extra);
     replaceRefusedBindings();
 }
 

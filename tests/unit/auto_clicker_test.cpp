@@ -2,6 +2,7 @@
 
 #include "bridge/page_calls.h"
 #include "input/engines.h"
+#include "platform/platform.h"
 #include "tests/unit/engine_fixture.h"
 
 namespace {
@@ -249,4 +250,53 @@ TEST_F(AutoClicker, OnlyACompleteUpdateIsCopiedIntoTheCurrentProfile) {
     EXPECT_EQ(profileSettings(), "1,2,3,4,1,1,0,5,1,0,0,0,0,0,50,0,-3,32");
     std::lock_guard<std::mutex> lock(s.profilesLock);
     s.profiles.clear();
+}
+
+// Both engines, on the manual clock: a timed run's first action starts its
+// clock, and the run ends exactly its length later, even when that falls
+// inside an interval.
+TEST_F(AutoClicker, TimedRunsOfBothEnginesEndOnTime) {
+    struct Engine {
+        const char* name;
+        void (*configure)(int32_t seconds, int32_t intervalMs);
+        std::atomic<bool>& active;
+        void (*step)();
+    };
+    AppState& s = appState();
+    const Engine engines[] = {
+        {"auto-clicker",
+         [](int32_t seconds, int32_t intervalMs) {
+             ClickerSettings& c = appState().clicker;
+             c.rptMode = RunTimed;
+             c.runS = seconds;
+             c.sms = intervalMs;
+         },
+         s.autoClicking, autoClickerStep},
+        {"key spammer",
+         [](int32_t seconds, int32_t intervalMs) {
+             KeySpamSettings& k = appState().keySpam;
+             k.ksRptMode = RunTimed;
+             k.ksRunS = seconds;
+             k.ksms = intervalMs;
+         },
+         s.keySpamming, keySpamStep},
+    };
+    struct Case {
+        int32_t seconds, intervalMs;
+        size_t actions;
+    } const cases[] = {{1, 300, 4}, {1, 250, 4}, {2, 5000, 1}, {0, 100, 0}};
+    for (const Engine& engine : engines) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(engine.name) + " for " + std::to_string(c.seconds) + " s");
+            resetEverythingForTest();
+            fake::advanceClock(7 * kMs);  // the run's clock is its own, not the counter's
+            engine.configure(c.seconds, c.intervalMs);
+            engine.active = true;
+            const int64_t t0 = platform::perfCounter();
+            for (int steps = 0; engine.active && steps < 100; ++steps) engine.step();
+            EXPECT_FALSE(engine.active);
+            EXPECT_EQ(platform::perfCounter() - t0, c.seconds * 1000 * kMs);
+            EXPECT_EQ(fake::sentCount(), 2 * c.actions);
+        }
+    }
 }

@@ -37,6 +37,28 @@ TEST_F(ProfileFiles, ExportedProfileImportsAsANewCurrentProfile) {
     EXPECT_EQ(p[0].name, "Work, with commas");
 }
 
+// The later fields travel in the extra line right after SETTINGS; a file
+// without it gives them their defaults.
+TEST_F(ProfileFiles, ExportAndImportCarryTheExtraSettingsLine) {
+    AppState& s = appState();
+    s.clicker.rptMode = RunTimed;
+    s.clicker.runS = 30;
+    s.keySpam.ksRunM = 2;
+    const Profile profile{"Timed", formatProfileSettings(), {}};
+    const std::string text = formatProfileFile(profile);
+    const std::string line = splitSettingsText(formatSettingsLine()).line;
+    EXPECT_EQ(text, "Timed\r\nSETTINGS:" + line + "\r\nSETTINGS2:0,0,30,0,2,0\r\n");
+    resetProfileDefaults();
+    ASSERT_TRUE(importProfileText(text));
+    EXPECT_EQ(s.clicker.runS, 30);
+    EXPECT_EQ(s.keySpam.ksRunM, 2);
+    EXPECT_EQ(profilesCopy().back().settings, formatProfileSettings());
+    ASSERT_TRUE(importProfileText("Plain\r\nSETTINGS:" + line + "\r\n"));
+    EXPECT_EQ(s.clicker.runS, 0);
+    EXPECT_EQ(s.keySpam.ksRunM, 0);
+    EXPECT_TRUE(profilesCopy().back().events.empty());
+}
+
 TEST_F(ProfileFiles, SevenFieldLinesGetNoDeltaAndKeywordLinesAreDropped) {
     setProfiles({Profile{"x", "", {}}}, 0);
     ASSERT_TRUE(importProfileFromFile(goldenPath("seven_fields.mcr")));

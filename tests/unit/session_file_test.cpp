@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "app/workers.h"
+#include "bridge/page_calls.h"
 #include "platform/platform.h"
 #include "store/session_file.h"
 #include "tests/unit/store_fixture.h"
@@ -22,7 +23,7 @@ MacroEvent event(int32_t kind, double time, int32_t x, int32_t y, uint32_t flags
 }  // namespace
 
 TEST_F(SessionFile, GoldenFilesReadAndWriteBackByteForByte) {
-    for (const char* golden : {"example_session.mcr", "three_profiles.mcr"}) {
+    for (const char* golden : {"example_session.mcr", "three_profiles.mcr", "extra_lines.mcr"}) {
         SCOPED_TRACE(golden);
         resetAppStateForTest();
         useSession(golden);
@@ -55,6 +56,46 @@ TEST_F(SessionFile, ExampleLoadsEveryField) {
     ASSERT_EQ(p[2].events.size(), 3u);
     EXPECT_EQ(p[2].events[2].time, 1e-05);
     EXPECT_TRUE(p[2].events[2].down);
+}
+
+// The later fields ride in extra lines that a reader which does not know
+// them drops: CURRENT still follows SETTINGS, and neither extra line reads
+// as an event line of either kind.
+TEST_F(SessionFile, ExtraLinesCarryTheLaterFieldsAndAnEarlierReaderDropsThem) {
+    useSession("extra_lines.mcr");
+    const std::string text = readBytes(sessionFile());
+    ASSERT_EQ(text.find("\r\nCURRENT:1\r\n"), text.find("\r\n"));
+    size_t lines = 0;
+    for (size_t at = 0; (at = text.find("SETTINGS2:", at)) != std::string::npos; ++at, ++lines) {
+        const size_t start = text.rfind('\n', at) + 1;
+        const std::string line = text.substr(start, text.find('\r', start) - start);
+        MacroEvent e;
+        EXPECT_FALSE(parseEventLine(line, e, false)) << line;
+        EXPECT_FALSE(parseEventLine(line, e, true)) << line;
+    }
+    EXPECT_EQ(lines, 2u);
+
+    ASSERT_TRUE(loadSession());
+    AppState& s = appState();
+    EXPECT_EQ(currentIndex(), 1);
+    EXPECT_EQ(s.clicker.rptMode, RunTimed);
+    EXPECT_EQ(s.clicker.runM, 1);
+    EXPECT_EQ(s.clicker.runS, 30);
+    EXPECT_EQ(s.keySpam.ksRunS, 45);
+    // A profile without the extra line gives its fields their defaults.
+    callSwitchProfile("[0]");
+    EXPECT_EQ(s.clicker.runS, 0);
+    EXPECT_EQ(s.keySpam.ksRunS, 0);
+    callSwitchProfile("[1]");
+    EXPECT_EQ(s.clicker.runM, 1);
+    EXPECT_EQ(s.keySpam.ksRunS, 45);
+    // A short extra line reads what it has; a bad value ends it.
+    applyProfileSettings(splitSettingsText(profilesCopy()[1].settings).line + "\n2,x,9");
+    EXPECT_EQ(s.clicker.runH, 2);
+    EXPECT_EQ(s.clicker.runM, 0);
+    EXPECT_EQ(s.clicker.runS, 0);
+    applyProfileSettings(splitSettingsText(profilesCopy()[1].settings).line + "\n-1");
+    EXPECT_EQ(s.clicker.runH, 0) << "a negative length is out of range";
 }
 
 TEST_F(SessionFile, OlderLineAndBadEventLines) {

@@ -50,6 +50,16 @@ const char* outOfRange(FieldType type) {
     return "";
 }
 
+// The values of a settings text: its line's, then its extra line's.
+struct TextValues {
+    std::vector<std::string> line, extra;
+};
+TextValues valuesOf(const std::string& text) {
+    const SettingsText parts = splitSettingsText(text);
+    return {splitFields(parts.line, ','), parts.extra.empty() ? std::vector<std::string>{}
+                                                               : splitFields(parts.extra, ',')};
+}
+
 std::vector<std::string> snapshotMembers() {
     const std::string text = callGetSettings("");
     return splitFields(text.substr(1, text.size() - 2), ',');
@@ -98,8 +108,9 @@ TEST_F(SettingsFields, EveryFieldTravelsThroughEachTextAtItsPlaceAndItsCallRefus
     for (const SettingsField& field : kSettingsFields) {
         SCOPED_TRACE(field.key);
         resetAppStateForTest();
-        const std::vector<std::string> line = splitFields(formatSettingsLine(), ',');
-        const std::vector<std::string> own = splitFields(formatProfileSettings(), ',');
+        const TextValues line = valuesOf(formatSettingsLine());
+        const TextValues own = valuesOf(formatProfileSettings());
+        ASSERT_TRUE(line.extra.empty() && own.extra.empty()) << "no extra line while all is default";
         const std::vector<std::string> snapshot = snapshotMembers();
         const std::string initial = valueText(field, Form::File);
 
@@ -112,11 +123,32 @@ TEST_F(SettingsFields, EveryFieldTravelsThroughEachTextAtItsPlaceAndItsCallRefus
                       : field.member.truth ? static_cast<const void*>(&field.member.truth(appState()))
                                            : static_cast<const void*>(&field.member.real(appState())));
 
-        ASSERT_NE(positionIn(field, FieldList::SettingsLine), kNotCarried) << "every field is saved";
+        const bool extra = inExtraLine(field);
+        ASSERT_EQ(positionIn(field, FieldList::SettingsLine) == kNotCarried, extra) << "saved in one line";
         const std::string lineText = formatSettingsLine();
         const std::string ownText = formatProfileSettings();
-        expectOnlyChangeAt(line, splitFields(lineText, ','), positionIn(field, FieldList::SettingsLine), value);
-        expectOnlyChangeAt(own, splitFields(ownText, ','), positionIn(field, FieldList::ProfileLine), value);
+        const TextValues lineAfter = valuesOf(lineText), ownAfter = valuesOf(ownText);
+        expectOnlyChangeAt(line.line, lineAfter.line, positionIn(field, FieldList::SettingsLine), value);
+        expectOnlyChangeAt(own.line, ownAfter.line, positionIn(field, FieldList::ProfileLine), value);
+        if (extra) {
+            // The extra line appears, every other value of it at its default.
+            resetAppStateForTest();
+            storeNonDefault(field, keyCode - 1);
+            for (auto [list, values] : {std::pair{FieldList::SettingsMore, lineAfter.extra},
+                                        std::pair{FieldList::ProfileMore, ownAfter.extra}}) {
+                const int8_t position = positionIn(field, list);
+                if (position == kNotCarried) {
+                    EXPECT_TRUE(values.empty());
+                    continue;
+                }
+                ASSERT_EQ(values.size(), fieldsIn(list).size());
+                for (size_t i = 0; i < values.size(); ++i)
+                    EXPECT_EQ(values[i], valueText(*fieldsIn(list)[i], Form::File)) << "at extra index " << i;
+                EXPECT_EQ(values[size_t(position)], value);
+            }
+        } else {
+            EXPECT_TRUE(lineAfter.extra.empty() && ownAfter.extra.empty());
+        }
         expectOnlyChangeAt(snapshot, snapshotMembers(), positionIn(field, FieldList::Snapshot), member);
 
         resetAppStateForTest();
@@ -124,7 +156,8 @@ TEST_F(SettingsFields, EveryFieldTravelsThroughEachTextAtItsPlaceAndItsCallRefus
         EXPECT_EQ(valueText(field, Form::File), value) << "read back from the settings line";
         resetAppStateForTest();
         applyProfileSettings(ownText);
-        const bool perProfile = positionIn(field, FieldList::ProfileLine) != kNotCarried;
+        const bool perProfile = positionIn(field, FieldList::ProfileLine) != kNotCarried ||
+                                positionIn(field, FieldList::ProfileMore) != kNotCarried;
         EXPECT_EQ(valueText(field, Form::File), perProfile ? value : initial) << "read back from the profile line";
 
         for (FieldList call : {FieldList::SpammerCall, FieldList::KeySpamCall, FieldList::TrackerCall}) {
@@ -136,9 +169,45 @@ TEST_F(SettingsFields, EveryFieldTravelsThroughEachTextAtItsPlaceAndItsCallRefus
             const bool takesAnyText = field.member.type == FieldType::Truth;
             EXPECT_EQ(valueText(field, Form::Page), takesAnyText ? "false" : pageValue)
                 << "after " << outOfRange(field.member.type);
+            if (field.lowest != INT32_MIN) {
+                handlerOf(call)(callArguments(call, field, std::to_string(int64_t(field.lowest) - 1)));
+                EXPECT_EQ(valueText(field, Form::Page), pageValue) << "below its range";
+            }
+            if (field.highest != INT32_MAX) {
+                handlerOf(call)(callArguments(call, field, std::to_string(int64_t(field.highest) + 1)));
+                EXPECT_EQ(valueText(field, Form::Page), pageValue) << "above its range";
+            }
         }
     }
     EXPECT_EQ(places.size(), kSettingsFields.size()) << "each row has a member of its own";
+}
+
+// A caller that sends only the fields an update call had at first is still
+// heard, and the later fields keep their values.
+TEST_F(SettingsFields, AnUpdateCallWithoutItsLaterFieldsSetsTheOthers) {
+    for (FieldList call : {FieldList::SpammerCall, FieldList::KeySpamCall, FieldList::TrackerCall}) {
+        resetAppStateForTest();
+        std::string args = "[";
+        for (const SettingsField* f : fieldsIn(call)) {
+            if (inExtraLine(*f)) {
+                storeNonDefault(*f, 7);
+                continue;
+            }
+            if (args.size() > 1) args += ',';
+            args += f->member.type == FieldType::Integer ? "3" : valueText(*f, Form::Page);
+        }
+        const std::string before = callGetSettings("");
+        handlerOf(call)(args + "]");
+        for (const SettingsField* f : fieldsIn(call)) {
+            SCOPED_TRACE(f->key);
+            if (inExtraLine(*f)) {
+                EXPECT_EQ(valueText(*f, Form::File), "7");
+            } else if (f->member.type == FieldType::Integer) {
+                EXPECT_EQ(valueText(*f, Form::File), "3");
+            }
+        }
+        EXPECT_NE(callGetSettings(""), before);
+    }
 }
 
 // The texts themselves, each field set by its own name to a value no other
@@ -149,20 +218,23 @@ TEST_F(SettingsFields, EachFieldByItsOwnNameStandsAtItsPlace) {
     ClickerSettings& c = s.clicker;
     c.sh = 1; c.sm = 2; c.ss = 3; c.sms = 4; c.sbtn = 5; c.stype = 6;
     c.rptMode = 7; c.rptTimes = 8; c.locMode = 9; c.fixedX = 10; c.fixedY = -11;
+    c.runH = 20; c.runM = 21; c.runS = 22;
     TrackerSettings& t = s.tracker;
     t.tmv = false; t.tclk = true; t.tscr = false; t.tkey = false; t.trel = true;
     t.tspd = 2.5f; t.tloop = true; t.tloopMs = 12;
     KeySpamSettings& k = s.keySpam;
     k.ksh = 14; k.ksm = 15; k.kss = 16; k.ksms = 17; k.ksRptMode = 18; k.ksRptTimes = 19;
     k.keySpamTarget = 0x45;
+    k.ksRunH = 23; k.ksRunM = 24; k.ksRunS = 25;
     HotkeySet& h = s.hotkeys;
     h.hkRec = 0x41; h.hkPlay = 0x42; h.hkAuto = 0x43; h.hkKeySpam = 0x44;
 
-    EXPECT_EQ(formatSettingsLine(), "1,2,3,4,5,6,7,8,9,10,-11,0,1,0,0,1,2.5,1,12,65,66,0,67,14,15,16,17,18,19,68,69");
-    EXPECT_EQ(formatProfileSettings(), "1,2,3,4,5,6,7,8,9,10,-11,14,15,16,17,18,19,69");
+    EXPECT_EQ(formatSettingsLine(), "1,2,3,4,5,6,7,8,9,10,-11,0,1,0,0,1,2.5,1,12,65,66,0,67,14,15,16,17,18,19,68,69\n"
+                                    "20,21,22,23,24,25");
+    EXPECT_EQ(formatProfileSettings(), "1,2,3,4,5,6,7,8,9,10,-11,14,15,16,17,18,19,69\n20,21,22,23,24,25");
     EXPECT_EQ(callGetSettings(""),
               R"({"sh":1,"sm":2,"ss":3,"sms":4,"sbtn":5,"stype":6,"rptMode":7,"rptTimes":8,"locMode":9,)"
               R"("fixedX":10,"fixedY":-11,"tmv":false,"tclk":true,"tscr":false,"tkey":false,"trel":true,)"
               R"("tspd":2.5,"tloop":true,"tloopMs":12,"ksh":14,"ksm":15,"kss":16,"ksms":17,"ksRptMode":18,)"
-              R"("ksRptTimes":19})");
+              R"("ksRptTimes":19,"runH":20,"runM":21,"runS":22,"ksRunH":23,"ksRunM":24,"ksRunS":25})");
 }
