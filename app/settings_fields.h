@@ -170,6 +170,8 @@ inline constexpr SettingsField kRows[] = {
     {"ksRunH",        member<&KeySpamSettings::ksRunH>(),          0,    { no,     no,     28,       no,      6,     no,      3,     3}, 0},
     {"ksRunM",        member<&KeySpamSettings::ksRunM>(),          0,    { no,     no,     29,       no,      7,     no,      4,     4}, 0},
     {"ksRunS",        member<&KeySpamSettings::ksRunS>(),          0,    { no,     no,     30,       no,      8,     no,      5,     5}, 0},
+    // The passes of a playback that does not loop for ever (tloop false).
+    {"tloopTimes",    member<&TrackerSettings::tloopTimes>(),      1,    { no,     no,     31,       no,     no,      8,      6,    no}, 1},
 };
 // clang-format on
 

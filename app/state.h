@@ -62,6 +62,7 @@ struct TrackerSettings {
     std::atomic<float> tspd;
     std::atomic<bool> tloop;
     std::atomic<int32_t> tloopMs;
+    std::atomic<int32_t> tloopTimes;  // passes when not looping for ever
 };
 
 struct HotkeySet {

@@ -221,10 +221,16 @@ bool playPass(const std::vector<MacroEvent>& events) {
     return true;
 }
 
+bool anotherPassFollows(int32_t passesPlayed, const TrackerSettings& t) {
+    return t.tloop || passesPlayed < t.tloopTimes;
+}
+
 void playbackThread() {
     AppState& s = appState();
+    int32_t passesPlayed = 0;  // of the current playback
     while (s.running) {
         if (!s.playing) {
+            passesPlayed = 0;
             waitWhileIdle(s.playing);
             continue;
         }
@@ -233,9 +239,14 @@ void playbackThread() {
             s.playing.exchange(false);
             continue;
         }
-        playPass(events);
-        if (s.tracker.tloop && s.playing) pauseBetweenPasses(s.tracker.tloopMs);
-        if (!s.tracker.tloop) s.playing.exchange(false);
+        // A pass cut short ends this playback; the next starts counting anew.
+        passesPlayed = playPass(events) ? passesPlayed + 1 : 0;
+        const bool more = anotherPassFollows(passesPlayed, s.tracker);
+        if (more && s.playing) pauseBetweenPasses(s.tracker.tloopMs);
+        if (!more) {
+            s.playing.exchange(false);
+            passesPlayed = 0;
+        }
         // Stopped, finished or shut down: whatever is still pressed goes up now.
         if (!keepPlaying()) releaseHeldPlaybackInput();
     }

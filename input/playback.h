@@ -26,6 +26,10 @@ constexpr int32_t kMaxScrollDelta = 120000;
 // The event's delta, capped to kMaxScrollDelta either way.
 int32_t scrollDeltaToSend(int32_t delta);
 
+// Whether a playback that has played this many passes plays another:
+// always while it loops for ever, otherwise until it has played tloopTimes.
+bool anotherPassFollows(int32_t passesPlayed, const TrackerSettings& tracker);
+
 // Plays one pass of the list from now on; returns false when it was cut
 // short because playing or running cleared.
 bool playPass(const std::vector<MacroEvent>& events);

@@ -239,6 +239,18 @@ TEST_F(Playback, LoopingPausesThenReplaysTimedFromZero) {
     EXPECT_EQ(keys[2].at - t0, 1300 * kMs);
 }
 
+TEST_F(Playback, ARepeatCountPlaysThatManyPassesWithThePauseBetweenThenStops) {
+    appState().tracker.tloopTimes = 3;
+    appState().tracker.tloopMs = 500;
+    play({at(0.1, keyStroke(65, false))});
+    ASSERT_TRUE(playsToTheEnd());
+    std::vector<fake::SentInput> keys = sentOf(fake::SentInput::Key);
+    ASSERT_EQ(keys.size(), 3u);
+    EXPECT_EQ(keys[0].at - t0, 100 * kMs);
+    EXPECT_EQ(keys[1].at - t0, 700 * kMs);
+    EXPECT_EQ(keys[2].at - t0, 1300 * kMs);
+}
+
 TEST_F(Playback, StopDuringALongWaitSendsNothingMore) {
     play({at(0.0, keyStroke(65, false)), at(100000.0, keyStroke(66, false))});
     ASSERT_TRUE(waitFor([] { return fake::sentCount() >= 1; }));

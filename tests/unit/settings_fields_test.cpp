@@ -221,7 +221,7 @@ TEST_F(SettingsFields, EachFieldByItsOwnNameStandsAtItsPlace) {
     c.runH = 20; c.runM = 21; c.runS = 22;
     TrackerSettings& t = s.tracker;
     t.tmv = false; t.tclk = true; t.tscr = false; t.tkey = false; t.trel = true;
-    t.tspd = 2.5f; t.tloop = true; t.tloopMs = 12;
+    t.tspd = 2.5f; t.tloop = true; t.tloopMs = 12; t.tloopTimes = 26;
     KeySpamSettings& k = s.keySpam;
     k.ksh = 14; k.ksm = 15; k.kss = 16; k.ksms = 17; k.ksRptMode = 18; k.ksRptTimes = 19;
     k.keySpamTarget = 0x45;
@@ -230,11 +230,12 @@ TEST_F(SettingsFields, EachFieldByItsOwnNameStandsAtItsPlace) {
     h.hkRec = 0x41; h.hkPlay = 0x42; h.hkAuto = 0x43; h.hkKeySpam = 0x44;
 
     EXPECT_EQ(formatSettingsLine(), "1,2,3,4,5,6,7,8,9,10,-11,0,1,0,0,1,2.5,1,12,65,66,0,67,14,15,16,17,18,19,68,69\n"
-                                    "20,21,22,23,24,25");
+                                    "20,21,22,23,24,25,26");
     EXPECT_EQ(formatProfileSettings(), "1,2,3,4,5,6,7,8,9,10,-11,14,15,16,17,18,19,69\n20,21,22,23,24,25");
     EXPECT_EQ(callGetSettings(""),
               R"({"sh":1,"sm":2,"ss":3,"sms":4,"sbtn":5,"stype":6,"rptMode":7,"rptTimes":8,"locMode":9,)"
               R"("fixedX":10,"fixedY":-11,"tmv":false,"tclk":true,"tscr":false,"tkey":false,"trel":true,)"
               R"("tspd":2.5,"tloop":true,"tloopMs":12,"ksh":14,"ksm":15,"kss":16,"ksms":17,"ksRptMode":18,)"
-              R"("ksRptTimes":19,"runH":20,"runM":21,"runS":22,"ksRunH":23,"ksRunM":24,"ksRunS":25})");
+              R"("ksRptTimes":19,"runH":20,"runM":21,"runS":22,"ksRunH":23,"ksRunM":24,"ksRunS":25,)"
+              R"("tloopTimes":26})");
 }
