@@ -123,6 +123,9 @@ constexpr FieldMember member() {
     return m;
 }
 
+// The largest humanising spreads a person may ask for.
+constexpr int32_t kMaxSpreadMs = 3600000, kMaxHoldMs = 10000, kMaxAreaPx = 10000;
+
 namespace settings_fields_detail {
 constexpr int8_t no = kNotCarried;
 
@@ -172,6 +175,12 @@ inline constexpr SettingsField kRows[] = {
     {"ksRunS",        member<&KeySpamSettings::ksRunS>(),          0,    { no,     no,     30,       no,      8,     no,      5,     5}, 0},
     // The passes of a playback that does not loop for ever (tloop false).
     {"tloopTimes",    member<&TrackerSettings::tloopTimes>(),      1,    { no,     no,     31,       no,     no,      8,      6,    no}, 1},
+    // Humanised actions: the interval ± up to rndMs, a hold of up to holdMs
+    // between press and release, a point up to areaPx away on either axis.
+    {"rndMs",         member<&ClickerSettings::rndMs>(),           0,    { no,     no,     32,       12,     no,     no,      7,     6}, 0, kMaxSpreadMs},
+    {"holdMs",        member<&ClickerSettings::holdMs>(),          0,    { no,     no,     33,       13,     no,     no,      8,     7}, 0, kMaxHoldMs},
+    {"areaPx",        member<&ClickerSettings::areaPx>(),          0,    { no,     no,     34,       14,     no,     no,      9,     8}, 0, kMaxAreaPx},
+    {"ksRndMs",       member<&KeySpamSettings::ksRndMs>(),         0,    { no,     no,     35,       no,      9,     no,     10,     9}, 0, kMaxSpreadMs},
 };
 // clang-format on
 

@@ -48,6 +48,7 @@ struct ClickerSettings {
     std::atomic<int32_t> rptMode, rptTimes;
     std::atomic<int32_t> locMode, fixedX, fixedY;
     std::atomic<int32_t> runH, runM, runS;  // the length of a timed run
+    std::atomic<int32_t> rndMs, holdMs, areaPx;  // humanising spreads, 0 for none
 };
 
 struct KeySpamSettings {
@@ -55,6 +56,7 @@ struct KeySpamSettings {
     std::atomic<int32_t> ksRptMode, ksRptTimes;
     std::atomic<int32_t> keySpamTarget;
     std::atomic<int32_t> ksRunH, ksRunM, ksRunS;
+    std::atomic<int32_t> ksRndMs;
 };
 
 struct TrackerSettings {

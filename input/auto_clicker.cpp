@@ -1,5 +1,8 @@
 // The auto-clicker: clicks one button at a fixed interval, optionally at a
-// fixed point, until stopped, for a counted run or for a timed one.
+// fixed point, until stopped, for a counted run or for a timed one; the
+// interval, the hold and the point may each vary at random by a set spread.
+#include <algorithm>
+
 #include "app/settings_fields.h"
 #include "app/state.h"
 #include "app/state_changes.h"
@@ -28,19 +31,44 @@ ButtonFlags clickerButtonFlags(int32_t button) {
     }
 }
 
-void clickOnce(ButtonFlags flags) {
+// The clicker thread's own; tests step the engine from one thread too.
+RandomSource clickerRandom;
+
+// The press is held up to holdMs; a stop cuts the hold short, and the
+// release still follows.
+void clickOnce(ButtonFlags flags, int32_t holdMs) {
     platform::sendMouseInput(0, 0, 0, flags.press);
+    if (holdMs > 0) {
+        const double hold = uniformBetween(clickerRandom, 0.0, double(holdMs));
+        waitInterval(platform::perfCounter(), intervalTicks(hold, engineFrequency()), appState().autoClicking);
+    }
     platform::sendMouseInput(0, 0, 0, flags.release);
 }
 
+int32_t clampedCoordinate(int64_t value) {
+    return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
 void doClickAction(const ClickerSettings& c) {
-    if (c.locMode == 1) platform::moveCursorAbsolute(c.fixedX, c.fixedY);
-    ButtonFlags flags = clickerButtonFlags(c.sbtn);
-    clickOnce(flags);
+    const int32_t area = std::clamp<int32_t>(c.areaPx, 0, kMaxAreaPx);
+    const int32_t dx = area > 0 ? uniformInteger(clickerRandom, -area, area) : 0;
+    const int32_t dy = area > 0 ? uniformInteger(clickerRandom, -area, area) : 0;
+    int32_t pointerX = 0, pointerY = 0;
+    const bool atFixedPoint = c.locMode == 1;
+    // Around the pointer: moved off it for the click and put back after.
+    const bool aroundPointer = !atFixedPoint && area > 0 && platform::cursorPosition(pointerX, pointerY);
+    if (atFixedPoint) {
+        platform::moveCursorAbsolute(clampedCoordinate(int64_t(c.fixedX) + dx), clampedCoordinate(int64_t(c.fixedY) + dy));
+    } else if (aroundPointer) {
+        platform::moveCursorAbsolute(clampedCoordinate(int64_t(pointerX) + dx), clampedCoordinate(int64_t(pointerY) + dy));
+    }
+    const ButtonFlags flags = clickerButtonFlags(c.sbtn);
+    clickOnce(flags, c.holdMs);
     if (c.stype == 1) {
         waitDoubleClickGap();
-        clickOnce(flags);
+        clickOnce(flags, c.holdMs);
     }
+    if (aroundPointer) platform::moveCursorAbsolute(pointerX, pointerY);
 }
 
 }  // namespace
@@ -63,7 +91,8 @@ void autoClickerStep() {
     }
     doClickAction(c);
     s.clickCount.fetch_add(1);
-    int64_t ticks = intervalTicks(intervalMilliseconds(c.sh, c.sm, c.ss, c.sms), engineFrequency());
+    const double intervalMs = humanisedIntervalMs(intervalMilliseconds(c.sh, c.sm, c.ss, c.sms), c.rndMs, clickerRandom);
+    int64_t ticks = intervalTicks(intervalMs, engineFrequency());
     int64_t clickEnd = platform::perfCounter();
     waitInterval(clickEnd, waitTicksAfterAction(ticks, timed, runMs, s.clickerRunStart, clickEnd), s.autoClicking);
 }

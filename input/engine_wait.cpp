@@ -31,6 +31,35 @@ int64_t waitTicksAfterAction(int64_t ticks, bool timed, double runMs, int64_t ru
     return std::clamp<int64_t>(runEnd - actionEnd, 0, ticks);
 }
 
+namespace {
+
+// splitmix64: a full period over 64 bits and good spread for a few draws.
+uint64_t nextRandom(RandomSource& random) {
+    if (random.state == 0) random.state = uint64_t(platform::perfCounter()) | 1;
+    uint64_t z = (random.state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+}  // namespace
+
+double uniformBetween(RandomSource& random, double low, double high) {
+    const double unit = double(nextRandom(random) >> 11) / double(1ull << 53);  // [0, 1)
+    return low + (high - low) * unit;
+}
+
+int32_t uniformInteger(RandomSource& random, int32_t low, int32_t high) {
+    const uint64_t span = uint64_t(int64_t(high) - int64_t(low)) + 1;
+    return int32_t(int64_t(low) + int64_t(nextRandom(random) % span));
+}
+
+double humanisedIntervalMs(double intervalMs, int32_t spreadMs, RandomSource& random) {
+    const double spread = std::clamp(double(spreadMs), 0.0, intervalMs - 1.0);
+    if (spread <= 0.0) return intervalMs;
+    return std::max(1.0, intervalMs + uniformBetween(random, -spread, spread));
+}
+
 int64_t intervalTicks(double milliseconds, int64_t frequency) {
     // About 29 years at a nanosecond counter: longer than anyone waits, and
     // a counter plus this stays far below the 64-bit limit.

@@ -30,6 +30,19 @@ bool timedRunOver(bool timed, double runMs, int32_t count, std::atomic<int64_t>&
 int64_t waitTicksAfterAction(int64_t intervalTicks, bool timed, double runMs, int64_t runStart,
                              int64_t actionEnd);
 
+// Humanising: a small generator per engine thread (no allocation, no lock),
+// seeded from the counter the first time.
+struct RandomSource {
+    uint64_t state = 0;
+};
+// Uniform in [low, high].
+double uniformBetween(RandomSource& random, double low, double high);
+int32_t uniformInteger(RandomSource& random, int32_t low, int32_t high);
+
+// The interval with a fresh uniform offset of up to spreadMs either way; a
+// spread wider than the interval is narrowed so the wait stays at least 1 ms.
+double humanisedIntervalMs(double intervalMs, int32_t spreadMs, RandomSource& random);
+
 // Waits until ticks have passed since start, or until active or running
 // clears. Sleeps in 1 ms steps while more than 2 ms remain, so a stop takes
 // effect within about a millisecond, then sleeps to the deadline itself.

@@ -10,6 +10,10 @@
 #include "platform/platform.h"
 #include "store/profiles.h"
 
+namespace {
+RandomSource keySpamRandom;  // the key spammer thread's own
+}
+
 void keySpamStep() {
     AppState& s = appState();
     const KeySpamSettings& k = s.keySpam;
@@ -30,7 +34,8 @@ void keySpamStep() {
     platform::sendKeyEvent(target, true);
     platform::sendKeyEvent(target, false);
     s.keySpamCount.fetch_add(1);
-    int64_t ticks = intervalTicks(intervalMilliseconds(k.ksh, k.ksm, k.kss, k.ksms), engineFrequency());
+    const double intervalMs = humanisedIntervalMs(intervalMilliseconds(k.ksh, k.ksm, k.kss, k.ksms), k.ksRndMs, keySpamRandom);
+    int64_t ticks = intervalTicks(intervalMs, engineFrequency());
     int64_t pressEnd = platform::perfCounter();
     waitInterval(pressEnd, waitTicksAfterAction(ticks, timed, runMs, s.keySpamRunStart, pressEnd), s.keySpamming);
 }

@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <thread>
 
 #include "bridge/page_calls.h"
 #include "input/engines.h"
+#include "input/mouse_flags.h"
 #include "platform/platform.h"
 #include "tests/unit/engine_fixture.h"
 
@@ -297,6 +299,88 @@ TEST_F(AutoClicker, TimedRunsOfBothEnginesEndOnTime) {
             EXPECT_FALSE(engine.active);
             EXPECT_EQ(platform::perfCounter() - t0, c.seconds * 1000 * kMs);
             EXPECT_EQ(fake::sentCount(), 2 * c.actions);
+        }
+    }
+}
+
+namespace {
+
+struct Spread {
+    int64_t low = INT64_MAX, high = INT64_MIN;
+    void add(int64_t value) {
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+};
+
+}  // namespace
+
+// Humanised clicking on the manual clock: every interval, hold and point
+// stays within what was asked, and each varies from action to action.
+TEST_F(AutoClicker, HumanisedIntervalsHoldsAndPointsStayWithinTheirSpreadsAndVary) {
+    struct Case {
+        const char* name;
+        int32_t intervalMs, spreadMs, holdMs, areaPx, locMode;
+        int64_t waitLow, waitHigh;  // ms from one release to the next press
+    } const cases[] = {
+        {"at a fixed point", 100, 30, 20, 5, 1, 70, 130},
+        {"around the pointer", 40, 10, 0, 3, 0, 30, 50},
+        {"a spread wider than the interval", 5, 1000, 0, 0, 0, 1, 9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetEverythingForTest();
+        fake::setCursor(500, 600);
+        ClickerSettings& k = appState().clicker;
+        k.sms = c.intervalMs;
+        k.rndMs = c.spreadMs;
+        k.holdMs = c.holdMs;
+        k.areaPx = c.areaPx;
+        k.locMode = c.locMode;
+        k.fixedX = 100;
+        k.fixedY = 200;
+        appState().autoClicking = true;
+        for (int i = 0; i < 200; ++i) autoClickerStep();
+
+        const int32_t centreX = c.locMode == 1 ? 100 : 500, centreY = c.locMode == 1 ? 200 : 600;
+        Spread wait, hold, x, y;
+        int64_t lastRelease = -1, lastPress = 0;
+        bool movedOff = false;
+        for (const SentInput& input : fake::sentInputs()) {
+            if (input.kind == SentInput::Move) {
+                if (c.locMode == 0 && movedOff) {
+                    EXPECT_EQ(input.x, 500) << "the pointer is put back";
+                    EXPECT_EQ(input.y, 600);
+                    movedOff = false;
+                    continue;
+                }
+                x.add(input.x - centreX);
+                y.add(input.y - centreY);
+                movedOff = true;
+            } else if (input.flags == mouse_flags::LeftDown) {
+                if (lastRelease >= 0) wait.add(input.at - lastRelease);
+                lastPress = input.at;
+            } else if (input.flags == mouse_flags::LeftUp) {
+                hold.add(input.at - lastPress);
+                lastRelease = input.at;
+            }
+        }
+        EXPECT_GE(wait.low, c.waitLow * kMs);
+        EXPECT_LE(wait.high, c.waitHigh * kMs);
+        EXPECT_GT(wait.high - wait.low, (c.waitHigh - c.waitLow) * kMs / 2) << "fresh offsets, widely spread";
+        EXPECT_GE(hold.low, 0);
+        EXPECT_LE(hold.high, c.holdMs * kMs);
+        if (c.holdMs > 0) {
+            EXPECT_GT(hold.high - hold.low, c.holdMs * kMs / 2);
+        }
+        if (c.areaPx > 0) {
+            for (const Spread& axis : {x, y}) {
+                EXPECT_GE(axis.low, -c.areaPx);
+                EXPECT_LE(axis.high, c.areaPx);
+                EXPECT_GT(axis.high - axis.low, c.areaPx) << "the point moves";
+            }
+        } else {
+            EXPECT_EQ(x.low, c.locMode == 1 ? 0 : INT64_MAX) << "no move around the pointer without an area";
         }
     }
 }

@@ -47,7 +47,7 @@ TEST_F(ProfileFiles, ExportAndImportCarryTheExtraSettingsLine) {
     const Profile profile{"Timed", formatProfileSettings(), {}};
     const std::string text = formatProfileFile(profile);
     const std::string line = splitSettingsText(formatSettingsLine()).line;
-    EXPECT_EQ(text, "Timed\r\nSETTINGS:" + line + "\r\nSETTINGS2:0,0,30,0,2,0,1\r\n");
+    EXPECT_EQ(text, "Timed\r\nSETTINGS:" + line + "\r\nSETTINGS2:0,0,30,0,2,0,1,0,0,0,0\r\n");
     resetProfileDefaults();
     ASSERT_TRUE(importProfileText(text));
     EXPECT_EQ(s.clicker.runS, 30);

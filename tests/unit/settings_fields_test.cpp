@@ -218,24 +218,24 @@ TEST_F(SettingsFields, EachFieldByItsOwnNameStandsAtItsPlace) {
     ClickerSettings& c = s.clicker;
     c.sh = 1; c.sm = 2; c.ss = 3; c.sms = 4; c.sbtn = 5; c.stype = 6;
     c.rptMode = 7; c.rptTimes = 8; c.locMode = 9; c.fixedX = 10; c.fixedY = -11;
-    c.runH = 20; c.runM = 21; c.runS = 22;
+    c.runH = 20; c.runM = 21; c.runS = 22; c.rndMs = 27; c.holdMs = 28; c.areaPx = 29;
     TrackerSettings& t = s.tracker;
     t.tmv = false; t.tclk = true; t.tscr = false; t.tkey = false; t.trel = true;
     t.tspd = 2.5f; t.tloop = true; t.tloopMs = 12; t.tloopTimes = 26;
     KeySpamSettings& k = s.keySpam;
     k.ksh = 14; k.ksm = 15; k.kss = 16; k.ksms = 17; k.ksRptMode = 18; k.ksRptTimes = 19;
     k.keySpamTarget = 0x45;
-    k.ksRunH = 23; k.ksRunM = 24; k.ksRunS = 25;
+    k.ksRunH = 23; k.ksRunM = 24; k.ksRunS = 25; k.ksRndMs = 30;
     HotkeySet& h = s.hotkeys;
     h.hkRec = 0x41; h.hkPlay = 0x42; h.hkAuto = 0x43; h.hkKeySpam = 0x44;
 
     EXPECT_EQ(formatSettingsLine(), "1,2,3,4,5,6,7,8,9,10,-11,0,1,0,0,1,2.5,1,12,65,66,0,67,14,15,16,17,18,19,68,69\n"
-                                    "20,21,22,23,24,25,26");
-    EXPECT_EQ(formatProfileSettings(), "1,2,3,4,5,6,7,8,9,10,-11,14,15,16,17,18,19,69\n20,21,22,23,24,25");
+                                    "20,21,22,23,24,25,26,27,28,29,30");
+    EXPECT_EQ(formatProfileSettings(), "1,2,3,4,5,6,7,8,9,10,-11,14,15,16,17,18,19,69\n20,21,22,23,24,25,27,28,29,30");
     EXPECT_EQ(callGetSettings(""),
               R"({"sh":1,"sm":2,"ss":3,"sms":4,"sbtn":5,"stype":6,"rptMode":7,"rptTimes":8,"locMode":9,)"
               R"("fixedX":10,"fixedY":-11,"tmv":false,"tclk":true,"tscr":false,"tkey":false,"trel":true,)"
               R"("tspd":2.5,"tloop":true,"tloopMs":12,"ksh":14,"ksm":15,"kss":16,"ksms":17,"ksRptMode":18,)"
               R"("ksRptTimes":19,"runH":20,"runM":21,"runS":22,"ksRunH":23,"ksRunM":24,"ksRunS":25,)"
-              R"("tloopTimes":26})");
+              R"("tloopTimes":26,"rndMs":27,"holdMs":28,"areaPx":29,"ksRndMs":30})");
 }

@@ -9,7 +9,8 @@ const char kDefaultSnapshot[] =
     R"({"sh":0,"sm":0,"ss":0,"sms":100,"sbtn":0,"stype":0,"rptMode":1,"rptTimes":10,"locMode":0,)"
     R"("fixedX":0,"fixedY":0,"tmv":true,"tclk":true,"tscr":true,"tkey":true,"trel":false,"tspd":1,)"
     R"("tloop":false,"tloopMs":500,"ksh":0,"ksm":0,"kss":0,"ksms":100,"ksRptMode":1,"ksRptTimes":10,)"
-    R"("runH":0,"runM":0,"runS":0,"ksRunH":0,"ksRunM":0,"ksRunS":0,"tloopTimes":1})";
+    R"("runH":0,"runM":0,"runS":0,"ksRunH":0,"ksRunM":0,"ksRunS":0,"tloopTimes":1,)"
+    R"("rndMs":0,"holdMs":0,"areaPx":0,"ksRndMs":0})";
 
 class Snapshot : public ::testing::Test {
 protected:
