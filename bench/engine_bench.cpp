@@ -109,6 +109,72 @@ Figures runXdotool(e2e::RawObserver& observer, const std::string& display, int d
     return f;
 }
 
+// ---- Humanised clicking --------------------------------------------------
+
+struct Range {
+    double low = 1e300, high = -1e300;
+    void add(double value) {
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+};
+
+struct HumanisedFigures {
+    Range wait, hold, dx, dy;  // ms from a release to the next press; ms held; px from the point
+    size_t clicks = 0;
+};
+
+// Clicks around the pointer with every spread asked for, and what the
+// observer sees of them: the raw presses and releases, and where each press
+// landed. The pointer goes back after each click, so every offset is from
+// the same point; the middle of the seen range stands for it.
+HumanisedFigures runHumanised(e2e::RawObserver& observer, const std::string& pipe, int intervalMs, int spreadMs,
+                              int holdMs, int areaPx, int clicks) {
+    drain(observer);
+    e2e::sendToPipe(pipe, "updateSpammer|0,0,0," + std::to_string(intervalMs) + ",0,0,0," + std::to_string(clicks) +
+                              ",0,0,0,0," + std::to_string(spreadMs) + "," + std::to_string(holdMs) + "," +
+                              std::to_string(areaPx));
+    e2e::sendToPipe(pipe, "toggleSpammer|");
+    HumanisedFigures f;
+    int64_t lastPress = 0, lastRelease = 0;
+    e2e::ObservedEvent event;
+    const int64_t end = e2e::monotonicNs() + int64_t(clicks) * (intervalMs + spreadMs + holdMs + 10) * 1000000 +
+                        5000000000LL;
+    while (f.clicks < size_t(clicks) && e2e::monotonicNs() < end) {
+        if (!e2e::nextEvent(observer, event, 1000) || event.detail != 1) continue;
+        if (event.type == XI_ButtonPress) {
+            f.dx.add(event.x);
+            f.dy.add(event.y);
+        } else if (event.fromXTest && event.type == XI_RawButtonPress) {
+            if (lastRelease) f.wait.add(double(event.at - lastRelease) / 1e6);
+            lastPress = event.at;
+        } else if (event.fromXTest && event.type == XI_RawButtonRelease && lastPress) {
+            f.hold.add(double(event.at - lastPress) / 1e6);
+            lastRelease = event.at;
+            ++f.clicks;
+        }
+    }
+    e2e::sendToPipe(pipe, "updateSpammer|0,0,0,100,0,0,1,10,0,0,0,0,0,0,0");
+    for (Range* axis : {&f.dx, &f.dy}) {
+        const double middle = (axis->low + axis->high) / 2;
+        axis->low -= middle;
+        axis->high -= middle;
+    }
+    return f;
+}
+
+void printHumanised(const HumanisedFigures& f, int intervalMs, int spreadMs, int holdMs, int areaPx) {
+    std::printf("\nHumanised clicking around the pointer, %zu clicks watched through XInput2\n", f.clicks);
+    std::printf("%-40s %12s %12s %12s %12s\n", "", "asked low", "asked high", "seen low", "seen high");
+    std::printf("%-40s %12d %12d %12.3f %12.3f\n", "release to next press, ms", std::max(1, intervalMs - spreadMs),
+                intervalMs + spreadMs, f.wait.low, f.wait.high);
+    std::printf("%-40s %12d %12d %12.3f %12.3f\n", "press held, ms", 0, holdMs, f.hold.low, f.hold.high);
+    std::printf("%-40s %12d %12d %12.0f %12.0f\n", "x from the middle of the presses, px", -areaPx, areaPx, f.dx.low, f.dx.high);
+    std::printf("%-40s %12d %12d %12.0f %12.0f\n", "y from the middle of the presses, px", -areaPx, areaPx, f.dy.low, f.dy.high);
+    std::printf("timings are seen a little late (the observer's own wake-up); the spreads should span most of\n"
+                "what was asked and stay inside it\n");
+}
+
 // CPU time of every thread of the process, in nanoseconds.
 int64_t processCpuNs(pid_t pid) {
     std::string dir = "/proc/" + std::to_string(pid) + "/task";
@@ -545,6 +611,9 @@ int main(int argc, char** argv) {
         hotkeyDelays = requestToClick(observer, pipe, &person, 40);
         e2e::closePersonInput(person);
     }
+    constexpr int kHumanInterval = 30, kHumanSpread = 10, kHumanHold = 15, kHumanArea = 20;
+    const HumanisedFigures humanised =
+        runHumanised(observer, pipe, kHumanInterval, kHumanSpread, kHumanHold, kHumanArea, 300);
     e2e::terminateAndWait(pid, 5000);
 
     // The real page polls the program for its status several times a second;
@@ -568,6 +637,7 @@ int main(int argc, char** argv) {
     printRounds(rounds);
 
     printDelays("pipe command -> first click, ms", pipeDelays);
+    printHumanised(humanised, kHumanInterval, kHumanSpread, kHumanHold, kHumanArea);
     printDelays("hotkey (a person's F6) -> first click, ms", hotkeyDelays);
     std::printf("target: p99 <= 5 ms\n");
     printRecording(recording, kRecordingSeconds);

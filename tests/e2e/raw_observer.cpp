@@ -56,6 +56,8 @@ bool readOne(RawObserver& observer, ObservedEvent& out) {
             out.detail = device->detail;
             out.serverTime = device->time;
             out.fromXTest = device->sourceid == observer.xtestPointer;
+            out.x = int(device->root_x);
+            out.y = int(device->root_y);
         } else {
             auto* raw = static_cast<XIRawEvent*>(cookie->data);
             out.detail = raw->detail;

@@ -14,6 +14,7 @@ struct ObservedEvent {
     bool fromXTest = false;  // sent through XTest by some client
     int64_t at = 0;       // CLOCK_MONOTONIC nanoseconds when it was read
     unsigned long serverTime = 0;  // milliseconds, stamped by the server when it took the event
+    int x = 0, y = 0;     // XI_ButtonPress: where on the screen
 };
 
 struct RawObserver {
