@@ -637,9 +637,9 @@ int main(int argc, char** argv) {
     printRounds(rounds);
 
     printDelays("pipe command -> first click, ms", pipeDelays);
-    printHumanised(humanised, kHumanInterval, kHumanSpread, kHumanHold, kHumanArea);
     printDelays("hotkey (a person's F6) -> first click, ms", hotkeyDelays);
     std::printf("target: p99 <= 5 ms\n");
+    printHumanised(humanised, kHumanInterval, kHumanSpread, kHumanHold, kHumanArea);
     printRecording(recording, kRecordingSeconds);
     printIdle(idle, kIdleSeconds);
     std::printf("load average (1, 5 min) at the end %s\n", loadAverage().c_str());

@@ -130,3 +130,53 @@ TEST_F(EnginesThroughPipe, ClickerAndKeySpammerSendSideBySide) {
     EXPECT_EQ(e2e::ofType(events, XI_RawKeyPress).size(), 50u);
     EXPECT_EQ(e2e::ofType(events, XI_RawKeyRelease).size(), 50u);
 }
+
+// Humanised clicking around the pointer, as the server sees it: every wait,
+// hold and point within what was asked, each varying, and the pointer back
+// where it was. The server stamps in whole milliseconds and, when busy,
+// stamps some events late, which stretches or squeezes a few waits and
+// holds; the times are judged by their 10th and 90th percentiles.
+TEST_F(EnginesThroughPipe, HumanisedSpreadsSeenByTheServerStayWithinWhatWasAsked) {
+    constexpr int kIntervalMs = 30, kSpreadMs = 12, kHoldMs = 15, kAreaPx = 8, kClicks = 40;
+    constexpr int kX = 300, kY = 200;
+    Display* display = static_cast<Display*>(observer.display);
+    XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, kX, kY);
+    XSync(display, False);
+    command("updateSpammer|0,0,0," + std::to_string(kIntervalMs) + ",0,0,0," + std::to_string(kClicks) +
+            ",0,0,0,0," + std::to_string(kSpreadMs) + "," + std::to_string(kHoldMs) + "," + std::to_string(kAreaPx));
+    command("toggleSpammer|");
+    const auto events = eventsUntilQuiet();
+    const auto presses = e2e::ofType(events, XI_RawButtonPress);
+    const auto releases = e2e::ofType(events, XI_RawButtonRelease);
+    ASSERT_EQ(presses.size(), size_t(kClicks));
+    ASSERT_EQ(releases.size(), size_t(kClicks));
+    std::vector<long> waits, holds;
+    for (size_t i = 0; i < presses.size(); ++i) {
+        holds.push_back(long(releases[i].serverTime) - long(presses[i].serverTime));
+        if (i > 0) waits.push_back(long(presses[i].serverTime) - long(releases[i - 1].serverTime));
+    }
+    std::sort(waits.begin(), waits.end());
+    std::sort(holds.begin(), holds.end());
+    auto percentile = [](const std::vector<long>& sorted, size_t p) { return sorted[(sorted.size() - 1) * p / 100]; };
+    EXPECT_GE(percentile(waits, 10), kIntervalMs - kSpreadMs - 2);
+    EXPECT_LE(percentile(waits, 90), kIntervalMs + kSpreadMs + 5);
+    EXPECT_GE(percentile(waits, 90) - percentile(waits, 10), kSpreadMs) << "fresh offsets";
+    EXPECT_GE(holds.front(), 0);
+    EXPECT_LE(percentile(holds, 90), kHoldMs + 5);
+    EXPECT_GE(percentile(holds, 90) - percentile(holds, 10), kHoldMs / 2) << "holds vary";
+    int xLow = kX, xHigh = kX, yLow = kY, yHigh = kY;
+    for (const e2e::ObservedEvent& e : e2e::ofType(events, XI_ButtonPress)) {
+        EXPECT_LE(std::abs(e.x - kX), kAreaPx);
+        EXPECT_LE(std::abs(e.y - kY), kAreaPx);
+        xLow = std::min(xLow, e.x), xHigh = std::max(xHigh, e.x);
+        yLow = std::min(yLow, e.y), yHigh = std::max(yHigh, e.y);
+    }
+    EXPECT_GT(xHigh - xLow, kAreaPx / 2);
+    EXPECT_GT(yHigh - yLow, kAreaPx / 2);
+    Window root, child;
+    int rootX = 0, rootY = 0, winX, winY;
+    unsigned mask;
+    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &winX, &winY, &mask);
+    EXPECT_EQ(rootX, kX) << "the pointer is put back";
+    EXPECT_EQ(rootY, kY);
+}
