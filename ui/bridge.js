@@ -6,14 +6,12 @@
 'use strict';
 
 Varnet.bridge = (function () {
+  const failuresInARow = Varnet.model.model.callFailures;
   // A pop-out window reads its status, list and settings from files that the
   // main process may be rewriting at that moment: one such read failing is
   // expected, and only a run of them is worth telling the user about.
   const POLLED_READS = ['getTrackerStatus', 'getMacroEvents', 'getSettings'];
   const FAILURES_BEFORE_SHOWN = 3;
-
-  /** @type {Record<string, number>} failures in a row of each call */
-  const failuresInARow = {};
 
   /**
    * @param {string} name

@@ -83,6 +83,8 @@ Varnet.model = (function () {
     hotkeyNote: '',
     themeChangedAt: 0,
     lastThemePoll: 0,
+    // How many times in a row each call has failed.
+    callFailures: /** @type {Record<string, number>} */ ({}),
     polling: false,
     pollTimer: 0,
     // The size the window was last fitted to.
