@@ -120,6 +120,9 @@ struct AppState {
     // events at one value of it still holds them while it keeps that value.
     uint64_t sessionChanges = 0;
     uint64_t eventListEdits = 0;
+    // Why pop-out panels cannot reach this window (the command pipe cannot
+    // be opened), "" while they can.
+    std::string pipeProblem;
 
     // Written once before the worker threads start, read-only afterwards.
     std::string sessionPath;                // empty: the session is not saved this run

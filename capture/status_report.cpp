@@ -14,7 +14,7 @@
 const char kDefaultStatusReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"",)"
     R"("hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,)"
-    R"("autoClicking":false,"keySpamming":false,"saveError":"","picking":false})";
+    R"("autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":""})";
 
 namespace {
 
@@ -47,18 +47,20 @@ std::vector<std::string> collectEndedPanels() {
     return ended;
 }
 
-size_t currentEventCount() {
+// The two values kept under profilesLock, copied in one hold.
+void copyLockedFields(StatusFields& f) {
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
-    if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return 0;
-    return s.profiles[size_t(s.currentProfile)].events.size();
+    const bool listed = s.currentProfile >= 0 && size_t(s.currentProfile) < s.profiles.size();
+    f.count = listed ? s.profiles[size_t(s.currentProfile)].events.size() : 0;
+    f.pipeProblem = s.pipeProblem;
 }
 
 StatusFields gatherStatus() {
     AppState& s = appState();
     StatusFields f;
     f.state = s.recording ? "Recording" : s.playing ? "Playing" : "Idle";
-    f.count = currentEventCount();
+    copyLockedFields(f);
     f.restore = collectEndedPanels();
     f.hkRec = platform::keyDisplayName(s.hotkeys.hkRec);
     f.hkPlay = platform::keyDisplayName(s.hotkeys.hkPlay);
@@ -83,7 +85,7 @@ std::string statusReportJson(const StatusFields& f) {
            ",\"hkKeySpam\":" + quoted(f.hkKeySpam) + ",\"keySpamTarget\":" + quoted(f.keySpamTarget) +
            ",\"reassigning\":" + quoted(f.reassigning) + ",\"panelHover\":" + truth(f.panelHover) +
            ",\"autoClicking\":" + truth(f.autoClicking) + ",\"keySpamming\":" + truth(f.keySpamming) +
-           ",\"saveError\":" + jsonString(f.saveError) + ",\"picking\":" + truth(f.picking) + "}";
+           ",\"saveError\":" + jsonString(f.saveError) + ",\"picking\":" + truth(f.picking) + ",\"pipeProblem\":" + jsonString(f.pipeProblem) + "}";
 }
 
 // Pop-out panels start from and follow the settings through this file; it
@@ -99,7 +101,8 @@ void writeSettingsSideFile() {
 }
 
 // The process table is the UI thread's own, and the names and flags are
-// single atomic values, so profilesLock is taken for the event count alone.
+// single atomic values, so profilesLock is taken for the event count and the
+// pipe's problem alone.
 // Each side file is written only when what it holds has changed.
 std::string callGetTrackerStatus(const std::string&) {
     static std::string writtenPath, writtenReport;  // UI thread only

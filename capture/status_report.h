@@ -17,6 +17,7 @@ struct StatusFields {
     bool panelHover = false, autoClicking = false, keySpamming = false;
     std::string saveError;  // why the last failed save failed; "" once saves succeed
     bool picking = false;   // a pick of the fixed point is pending
+    std::string pipeProblem;  // why pop-out panels cannot reach the main window
 };
 
 // One line of JSON without spaces, keys in their fixed order. Names are

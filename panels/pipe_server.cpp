@@ -4,10 +4,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "app/main_process.h"
 #include "app/state.h"
+#include "app/state_changes.h"
 #include "app/workers.h"
 #include "bridge/page_calls.h"
 #include "platform/platform.h"
@@ -88,10 +90,22 @@ void serveClients(platform::IpcServer* server) {
 
 // Panels do nothing while the pipe is missing: the user is told why, once
 // per cause, rather than left to guess.
+// The page shows the problem too, through the status report.
+void showProblem(const std::string& problem) {
+    AppState& s = appState();
+    {
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        if (s.pipeProblem == problem) return;
+        s.pipeProblem = problem;
+    }
+    announceStateChange();
+}
+
 void reportProblemOnce(const std::string& problem, std::string& reported) {
     if (problem.empty() || problem == reported) return;
     reported = problem;
     std::fprintf(stderr, "varnet: pop-out panels cannot reach this window: %s\n", problem.c_str());
+    showProblem(problem);
 }
 
 }  // namespace
@@ -116,6 +130,7 @@ void pipeServerThread() {
         platform::IpcServer* server = platform::ipcServerOpen();
         if (server) {
             reported.clear();
+            showProblem("");
             serveClients(server);
             platform::ipcServerClose(server);
         } else {

@@ -19,6 +19,7 @@
  * @property {boolean} keySpamming
  * @property {string} saveError
  * @property {boolean} picking
+ * @property {string} pipeProblem  why pop-outs cannot reach the main window
  *
  * @typedef {object} AppSettings
  * @property {boolean} alwaysOnTop
@@ -43,6 +44,7 @@ Varnet.model = (function () {
     keySpamTarget: '', reassigning: '', panelHover: false, autoClicking: false, keySpamming: false,
     saveError: '',
     picking: false,
+    pipeProblem: '',
   });
   /** @type {Readonly<AppSettings>} */
   const DEFAULT_APP_SETTINGS = Object.freeze({

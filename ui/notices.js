@@ -1,8 +1,9 @@
 // @ts-check
-// What the program has to tell the user above the panels: the failure of
-// the last save, shown until a save succeeds again; start-up notices (an
-// unreadable session kept aside), shown until dismissed; and a call to the
-// program that failed, shown until that call next succeeds.
+// What the program has to tell the user above the panels: warnings of the
+// status report (a failed save, a command pipe that pop-outs cannot reach),
+// shown while the report names them; start-up notices (an unreadable session
+// kept aside), shown until dismissed; and a call to the program that failed,
+// shown until that call next succeeds.
 'use strict';
 
 Varnet.notices = (function () {
@@ -57,10 +58,14 @@ Varnet.notices = (function () {
     if (shown) shown.remove();
   }
 
-  /** @param {string} text */
-  function showSaveError(text) {
-    if (text) showWarning('save-error', text, false);
-    else removeNotice('save-error');
+  /**
+   * A warning the status reports, shown for as long as its text is not empty.
+   * @param {string} id
+   * @param {string} text
+   */
+  function showStatusWarning(id, text) {
+    if (text) showWarning(id, text, false);
+    else removeNotice(id);
   }
 
   /**
@@ -85,5 +90,5 @@ Varnet.notices = (function () {
     });
   }
 
-  return { showSaveError, showCallFailure, clearCallFailure, readNotices };
+  return { showStatusWarning, showCallFailure, clearCallFailure, readNotices };
 })();

@@ -141,6 +141,18 @@ Varnet.panels = (function () {
     }
   }
 
+  /**
+   * Without the command pipe a popped-out panel could do nothing, so the
+   * pop-out buttons go while it is missing and the page says why.
+   * @param {string} problem
+   */
+  function showPipeProblem(problem) {
+    if (inPanel()) return;
+    Varnet.notices.showStatusWarning('pipe-problem',
+      problem && 'Panels cannot pop out: ' + problem + '. They stay in this window until that is fixed.');
+    document.body.classList.toggle('no-pop-out', Boolean(problem));
+  }
+
   // ------------------------------------------------------------ window fit
 
   function visibleContentHeight() {
@@ -180,6 +192,6 @@ Varnet.panels = (function () {
   }
 
   return {
-    PANEL_WINDOW_WIDTH, enterPanelMode, restorePanel, addHeaderButtons, resizeHostWindow, followPanelSize,
+    PANEL_WINDOW_WIDTH, enterPanelMode, restorePanel, showPipeProblem, addHeaderButtons, resizeHostWindow, followPanelSize,
   };
 })();

@@ -104,7 +104,8 @@ Varnet.status = (function () {
 
     if (st.count !== before.count || model.fetchedCount < 0) Varnet.events.showEventCount(st.count);
     Varnet.profiles.updateProfileLock();
-    Varnet.notices.showSaveError(st.saveError);
+    Varnet.notices.showStatusWarning('save-error', st.saveError);
+    Varnet.panels.showPipeProblem(st.pipeProblem);
   }
 
   /**

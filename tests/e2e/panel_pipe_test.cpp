@@ -239,3 +239,18 @@ TEST_F(PanelPipe, UnderAWindowManagerDockingByDropRestoresThePanel) {
     e2e::releasePointer(x);
     EXPECT_TRUE(waitForTheme("restored-1-hover-false-true-false", 10000)) << theme();
 }
+
+// A pipe that cannot be opened reaches the page as the status's pipeProblem
+// (a runtime folder whose socket path is too long for a socket address).
+TEST_F(PanelPipe, APipeThatCannotBeOpenedIsReportedInTheStatus) {
+    folders.runtime = folders.root + "/" + std::string(110, 'r');
+    std::filesystem::create_directories(folders.runtime);
+    startMain(page("for (;;) { await window.getTrackerStatus(); await pause(100); }", ""));
+    const std::string status = folders.sideFile("status.txt");
+    const std::string expected = R"("pipeProblem":"the socket path )" + folders.runtime + "/VarnetIPC is too long";
+    const std::pair<const std::string*, const std::string*> both{&status, &expected};
+    EXPECT_TRUE(e2e::waitUntil(30000, [](const void* p) {
+        auto* pair = static_cast<const std::pair<const std::string*, const std::string*>*>(p);
+        return e2e::readFile(*pair->first).find(*pair->second) != std::string::npos;
+    }, &both)) << e2e::readFile(status);
+}

@@ -12,6 +12,7 @@ inline void resetAppStateForTest() {
         std::lock_guard<std::mutex> lock(s.profilesLock);
         s.profiles.clear();
         s.currentProfile = 0;
+        s.pipeProblem.clear();
         noteEventListEdited();
     }
     resetProfileDefaults();

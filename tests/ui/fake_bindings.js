@@ -68,6 +68,7 @@
     current: 0,
     statusFile: '',
     saveError: '',                     // why the last save failed; set by a test
+    pipeProblem: '',                   // why pop-outs cannot reach the main window; set by a test
     notices: options.notices || [],    // start-up notices
     eventsFile: '',
     themeFile: '',
@@ -126,7 +127,7 @@
       '","hkAuto":"' + keyName(state.hotkeys.hkAuto) + '","hkKeySpam":"' + keyName(state.hotkeys.hkKeySpam) +
       '","keySpamTarget":"' + keyName(state.clicker.keySpamTarget) + '","reassigning":"' + state.reassigning +
       '","panelHover":' + state.panelHover + ',"autoClicking":' + state.autoClicking + ',"keySpamming":' + state.keySpamming +
-      ',"saveError":' + JSON.stringify(state.saveError) + ',"picking":' + state.pickingLocation + '}';
+      ',"saveError":' + JSON.stringify(state.saveError) + ',"picking":' + state.pickingLocation + ',"pipeProblem":' + JSON.stringify(state.pipeProblem) + '}';
   }
   function describe(ev) {
     switch (ev.kind) {
@@ -341,7 +342,7 @@
   const panelHandlers = {
     getSharedTheme() { return '"' + (state.themeFile || 'modern-blue') + '"'; },
     getTrackerStatus() {
-      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":"","picking":false}';
+      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":""}';
     },
     getMacroEvents() { return (state.eventsFile === null ? eventsText() : state.eventsFile) || '[]'; },
     beginWindowDrag() { return ''; },

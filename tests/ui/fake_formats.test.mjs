@@ -26,11 +26,11 @@ test('default answers are the program\'s texts, byte for byte', () => {
   assert.equal(fake.answer('getTrackerStatus'),
     '{"state":"Idle","count":0,"restore":[],"hkRec":"F8","hkPlay":"F7","hkAuto":"F6","hkKeySpam":"F9",' +
     '"keySpamTarget":"Space","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,' +
-    '"saveError":"","picking":false}');
+    '"saveError":"","picking":false,"pipeProblem":""}');
   const panel = loadFake({ panel: true });
   assert.equal(panel.answer('getTrackerStatus'),
     '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"",' +
-    '"reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":"","picking":false}');
+    '"reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":""}');
   assert.equal(panel.answer('getMacroEvents'), '[]');
 });
 

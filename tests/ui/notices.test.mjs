@@ -13,19 +13,31 @@ const kept = 'Your session file could not be read, so Varnet started with a new 
 const failed = 'Could not save /home/u/.local/share/Varnet/session.mcr ' +
   '(cannot create a temporary file: Read-only file system)';
 
-test('a failed save is shown with its path and reason until the next save succeeds', async () => {
-  const { page, errors } = await openPage(browser);
-  await waitForCall(page, 'getMacroEvents');
-  assert.equal(await page.$('#save-error'), null);
-  await page.evaluate((text) => window.__fake.set({ saveError: text }), failed);
-  await page.waitForSelector('#save-error');
-  assert.equal(await page.textContent('#save-error .notice-text'), failed);
-  assert.equal(await page.$('#save-error button'), null, 'it cannot be dismissed while saves fail');
-  await page.evaluate(() => window.__fake.set({ saveError: '' }));
-  await page.waitForSelector('#save-error', { state: 'detached' });
-  assert.deepEqual(errors, []);
-  await page.close();
-});
+const refused = 'the folder /tmp/varnet-1000 is a link, not a folder of its own';
+
+// Each warning stays, undismissable, for as long as the status reports it.
+for (const { key, id, problem, shown } of [
+  { key: 'saveError', id: 'save-error', problem: failed, shown: failed },
+  { key: 'pipeProblem', id: 'pipe-problem', problem: refused,
+    shown: 'Panels cannot pop out: ' + refused + '. They stay in this window until that is fixed.' },
+]) {
+  test(`${key} is shown until the status stops reporting it`, async () => {
+    const { page, errors } = await openPage(browser);
+    await waitForCall(page, 'getMacroEvents');
+    assert.equal(await page.$('#' + id), null);
+    await page.evaluate(([k, text]) => window.__fake.set({ [k]: text }), [key, problem]);
+    await page.waitForSelector('#' + id);
+    assert.equal(await page.textContent(`#${id} .notice-text`), shown);
+    assert.equal(await page.$(`#${id} button`), null, 'it cannot be dismissed while it lasts');
+    const popOutsShown = () => page.$$eval('.panel-btn', (list) => list.filter((b) => b.offsetParent).length);
+    if (key === 'pipeProblem') assert.equal(await popOutsShown(), 0, 'no pop-out without the pipe');
+    await page.evaluate((k) => window.__fake.set({ [k]: '' }), key);
+    await page.waitForSelector('#' + id, { state: 'detached' });
+    assert.ok(await popOutsShown() > 0);
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+}
 
 test('a start-up notice names the kept file and stays until dismissed', async () => {
   const { page, errors } = await openPage(browser, { notices: [kept] });

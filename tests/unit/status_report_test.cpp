@@ -11,7 +11,7 @@ namespace {
 const char kIdleReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"F8","hkPlay":"F7","hkAuto":"F6",)"
     R"("hkKeySpam":"F9","keySpamTarget":"Space","reassigning":"","panelHover":false,)"
-    R"("autoClicking":false,"keySpamming":false,"saveError":"","picking":false})";
+    R"("autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":""})";
 
 ChildProcess* madeUpChild(uintptr_t n) { return reinterpret_cast<ChildProcess*>(n); }
 
@@ -57,10 +57,11 @@ TEST_F(StatusReport, ShowsStateCountReassignmentAndFlags) {
     setCurrentEvents(std::vector<MacroEvent>(3));
     callReassignKey("keyspamtarget");
     callPickLocation("");
+    s.pipeProblem = "no \"pipe\"\t";
     EXPECT_EQ(callGetTrackerStatus(""),
               R"({"state":"Recording","count":3,"restore":[],"hkRec":"F8","hkPlay":"Middle Mouse",)"
               R"("hkAuto":"F6","hkKeySpam":"F9","keySpamTarget":"A","reassigning":"keyspamtarget",)"
-              R"("panelHover":true,"autoClicking":true,"keySpamming":true,"saveError":"","picking":true})");
+              R"("panelHover":true,"autoClicking":true,"keySpamming":true,"saveError":"","picking":true,"pipeProblem":"no \"pipe\"\u0009"})");
     s.recording = false;
     EXPECT_EQ(callGetTrackerStatus("").rfind(R"({"state":"Playing")", 0), 0u);
 }
