@@ -10,7 +10,7 @@ Varnet.forms = (function () {
 
   /** @param {SettingsField[]} fields */
   function textInputs(fields) {
-    return fields.filter((f) => f.control && f.control.text).map((f) => inputById(/** @type {string} */ (f.control?.text)));
+    return fields.flatMap((f) => (f.control && f.control.text ? [inputById(f.control.text)] : []));
   }
 
   function fillForms() {
@@ -23,9 +23,7 @@ Varnet.forms = (function () {
       else if (c.radio && !setRadio(c.radio, Number(s[f.key])) && c.fallback !== undefined) setRadio(c.radio, c.fallback);
     }
     showPoint();
-    clearInvalid(textInputs([...FIELDS]), 'clk-hint');
-    $('ks-hint').textContent = '';
-    $('rec-hint').textContent = '';
+    for (const form of FORMS) clearInvalid(textInputs(fieldsOf(form.call)), form.hint);
     syncRepeatFields();
   }
 
@@ -70,7 +68,7 @@ Varnet.forms = (function () {
   }
 
   /**
-   * The form of the panel that holds this element.
+   * The form whose fields a panel holds.
    * @param {string} panelId
    */
   function formOf(panelId) {

@@ -174,7 +174,7 @@ Varnet.model = (function () {
   }
 
   return {
-    THEMES, DEFAULT_THEME, model, asInt, asBool, asText, setting, mergeSettings, normaliseStatus,
+    THEMES, DEFAULT_THEME, model, asInt, setting, mergeSettings, normaliseStatus,
     mergeAppSettings, inPanel,
   };
 })();
