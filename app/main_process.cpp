@@ -10,6 +10,7 @@
 #include "app/version.h"
 #include "app/workers.h"
 #include "bridge/call_table.h"
+#include "bridge/status_wait.h"
 #include "bridge/webview_api.h"
 #include "panels/panel_process.h"
 #include "panels/panel_processes.h"
@@ -34,7 +35,7 @@ const int kReachFirstProcessMs = 10000;
 std::atomic<void*> frontTarget{nullptr};
 
 struct Workers {
-    std::thread autoClicker, keySpam, capture, playback, autosave, control, pipeServer;
+    std::thread autoClicker, keySpam, capture, playback, autosave, control, pipeServer, statusWatch;
 };
 
 void prepareState() {
@@ -69,6 +70,7 @@ void startWorkers(Workers& w) {
     w.autosave = std::thread(autosaveThread);
     w.control = std::thread(controlThread);
     w.pipeServer = std::thread(pipeServerThread);
+    w.statusWatch = std::thread(statusWatchThread);
     waitForCaptureThread();
 }
 
@@ -87,6 +89,7 @@ void stopWorkers(Workers& w) {
     joinIfRunning(w.control);
     joinIfRunning(w.pipeServer);
     joinIfRunning(w.autosave);
+    joinIfRunning(w.statusWatch);
     platform::stopSignalDestroy(appState().pipeStopEvent);
     appState().pipeStopEvent = nullptr;
 }
@@ -178,12 +181,13 @@ int runMainProcess() {
     } else {
         webview_set_title(w, kMainTitle);
         platform::lockDownWebView(w);
-        webview_set_size(w, 420, 560, WEBVIEW_HINT_NONE);
+        webview_set_size(w, kDefaultWindowWidth, kDefaultWindowHeight, WEBVIEW_HINT_NONE);
         // Narrower or shorter, the fields and buttons would be cut off.
         webview_set_size(w, 380, 360, WEBVIEW_HINT_MIN);
         size_t count = 0;
         const PageCall* calls = mainPageCalls(count);
         bindPageCalls(w, calls, count);
+        bindStatusWait(w);
         loadPage(w);
         void* window = webview_get_window(w);
         appState().mainWindow = window;

@@ -1,7 +1,19 @@
 #include "app/state.h"
 
-AppState& appState() {
+#include "app/settings_fields.h"
+
+namespace {
+
+AppState& freshState() {
     static AppState state;
+    setInitialSettings(state);
+    return state;
+}
+
+}  // namespace
+
+AppState& appState() {
+    static AppState& state = freshState();
     return state;
 }
 
@@ -13,28 +25,13 @@ int32_t pointX(uint64_t packed) { return int32_t(uint32_t(packed >> 32)); }
 int32_t pointY(uint64_t packed) { return int32_t(uint32_t(packed & 0xffffffffu)); }
 
 void resetProfileDefaults() {
-    ClickerSettings& c = appState().clicker;
-    c.sh = 0; c.sm = 0; c.ss = 0; c.sms = 100;
-    c.sbtn = 0; c.stype = 0; c.rptMode = 1; c.rptTimes = 10;
-    c.locMode = 0; c.fixedX = 0; c.fixedY = 0;
-    KeySpamSettings& k = appState().keySpam;
-    k.ksh = 0; k.ksm = 0; k.kss = 0; k.ksms = 100;
-    k.ksRptMode = 1; k.ksRptTimes = 10; k.keySpamTarget = 32;
+    restoreDefaults(FieldRecord::Clicker);
+    restoreDefaults(FieldRecord::KeySpam);
 }
 
-void resetHotkeyDefaults() {
-    HotkeySet& h = appState().hotkeys;
-    h.hkRec.exchange(119);
-    h.hkPlay.exchange(118);
-    h.hkAuto.exchange(117);
-    h.hkKeySpam.exchange(120);
-}
+void resetHotkeyDefaults() { restoreDefaults(FieldRecord::Hotkeys); }
 
-void resetTrackerDefaults() {
-    TrackerSettings& t = appState().tracker;
-    t.tmv = true; t.tclk = true; t.tscr = true; t.tkey = true; t.trel = false;
-    t.tspd = 1.0f; t.tloop = false; t.tloopMs = 500;
-}
+void resetTrackerDefaults() { restoreDefaults(FieldRecord::Tracker); }
 
 void noteProfilesChanged() { ++appState().sessionChanges; }
 

@@ -36,34 +36,43 @@ struct Profile {
     std::vector<MacroEvent> events;
 };
 
+// The settings records. Each field's default, and where each text that
+// carries it puts it, is in app/settings_fields.h; appState() starts with
+// those defaults.
 struct ClickerSettings {
-    std::atomic<int32_t> sh{0}, sm{0}, ss{0}, sms{100};
-    std::atomic<int32_t> sbtn{0}, stype{0};
-    std::atomic<int32_t> rptMode{1}, rptTimes{10};
-    std::atomic<int32_t> locMode{0}, fixedX{0}, fixedY{0};
+    std::atomic<int32_t> sh, sm, ss, sms;
+    std::atomic<int32_t> sbtn, stype;
+    std::atomic<int32_t> rptMode, rptTimes;
+    std::atomic<int32_t> locMode, fixedX, fixedY;
 };
 
 struct KeySpamSettings {
-    std::atomic<int32_t> ksh{0}, ksm{0}, kss{0}, ksms{100};
-    std::atomic<int32_t> ksRptMode{1}, ksRptTimes{10};
-    std::atomic<int32_t> keySpamTarget{32};
+    std::atomic<int32_t> ksh, ksm, kss, ksms;
+    std::atomic<int32_t> ksRptMode, ksRptTimes;
+    std::atomic<int32_t> keySpamTarget;
 };
 
 struct TrackerSettings {
-    std::atomic<bool> tmv{true}, tclk{true}, tscr{true}, tkey{true}, trel{false};
-    std::atomic<float> tspd{1.0f};
-    std::atomic<bool> tloop{false};
-    std::atomic<int32_t> tloopMs{500};
+    std::atomic<bool> tmv, tclk, tscr, tkey, trel;
+    std::atomic<float> tspd;
+    std::atomic<bool> tloop;
+    std::atomic<int32_t> tloopMs;
 };
 
 struct HotkeySet {
-    std::atomic<int32_t> hkRec{119}, hkPlay{118}, hkAuto{117}, hkKeySpam{120};
+    std::atomic<int32_t> hkRec, hkPlay, hkAuto, hkKeySpam;
 };
+
+// The main window's size at the first start and after a full reset.
+constexpr int32_t kDefaultWindowWidth = 420, kDefaultWindowHeight = 560;
+// The colour theme at the first start and after a full reset.
+inline constexpr char kDefaultTheme[] = "modern-blue";
 
 struct AppSettings {
     std::atomic<bool> alwaysOnTop{false}, launchOnStartup{false}, startMinimized{false};
     std::atomic<bool> hotkeysEnabled{true}, disableAnimations{false};
-    std::atomic<int32_t> windowX{0}, windowY{0}, windowWidth{420}, windowHeight{560};
+    std::atomic<int32_t> windowX{0}, windowY{0}, windowWidth{kDefaultWindowWidth},
+        windowHeight{kDefaultWindowHeight};
     std::atomic<bool> windowMaximized{false}, windowPlacementKnown{false};
     std::atomic<bool> waylandNoticeDismissed{false};
 };
@@ -111,7 +120,7 @@ struct AppState {
     std::mutex profilesLock;
     std::vector<Profile> profiles;
     int32_t currentProfile = 0;
-    std::string theme = "modern-blue";
+    std::string theme = kDefaultTheme;
     // Change counters, also under profilesLock, so that a reader can tell at
     // a glance that nothing changed. sessionChanges counts every change the
     // session file would show, appended events included; eventListEdits

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "app/settings_fields.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "capture/button_flags.h"
@@ -366,22 +367,7 @@ std::string callOptimizeMacro(const std::string&) {
     return "";
 }
 
-// Each value is stored right after its own conversion; a field that holds no
-// number ends the call there, keeping what was stored before it.
 std::string callUpdateTracker(const std::string& args) {
-    const std::vector<std::string> f = parseArgumentList(args);
-    if (f.size() < 8) return "";
-    TrackerSettings& t = appState().tracker;
-    t.tmv = f[0] == "true";
-    t.tclk = f[1] == "true";
-    t.tscr = f[2] == "true";
-    t.tkey = f[3] == "true";
-    t.trel = f[4] == "true";
-    float speed = 0.0f;
-    if (!parseFloat(f[5], speed)) return "";
-    t.tspd = speed;
-    t.tloop = f[6] == "true";
-    int32_t pause = 0;
-    if (parseInt32(f[7], pause)) t.tloopMs = pause;
+    storeUpdateArguments(FieldList::TrackerCall, args);
     return "";
 }

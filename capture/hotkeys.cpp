@@ -3,6 +3,7 @@
 #include <atomic>
 #include <string>
 
+#include "app/settings_fields.h"
 #include "app/state.h"
 #include "app/state_changes.h"
 #include "bridge/arguments.h"
@@ -12,8 +13,6 @@ namespace {
 
 const char* const kSlotNames[] = {"", "rec", "play", "auto", "keyspamhotkey", "keyspamtarget"};
 constexpr int32_t kSlotCount = 6;
-// F8, F7, F6, F9 and the space bar, by slot.
-const int32_t kDefaultBindings[] = {0, 119, 118, 117, 120, 32};
 constexpr int32_t kKeySpamTargetSlot = 5;
 constexpr int32_t kLeftButton = 1;
 constexpr int32_t kEscape = 27;
@@ -77,7 +76,7 @@ bool bindingAcceptable(int32_t slot, int32_t code) {
 void replaceRefusedBindings() {
     for (int32_t slot = 1; slot < kSlotCount; ++slot) {
         std::atomic<int32_t>& binding = *bindingOfSlot(slot);
-        if (!bindingAcceptable(slot, binding)) binding = kDefaultBindings[slot];
+        if (!bindingAcceptable(slot, binding)) restoreDefault(binding);
     }
 }
 

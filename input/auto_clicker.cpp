@@ -1,11 +1,10 @@
 // The auto-clicker: clicks one button at a fixed interval, optionally at a
 // fixed point, until stopped or for a counted run.
+#include "app/settings_fields.h"
 #include "app/state.h"
 #include "app/state_changes.h"
 #include "app/workers.h"
-#include "bridge/arguments.h"
 #include "bridge/page_calls.h"
-#include "input/engine_settings.h"
 #include "input/engine_wait.h"
 #include "input/engines.h"
 #include "input/mouse_flags.h"
@@ -71,10 +70,7 @@ void autoClickerThread() {
 }
 
 std::string callUpdateSpammer(const std::string& args) {
-    ClickerSettings& c = appState().clicker;
-    std::atomic<int32_t>* const fields[] = {&c.sh,    &c.sm,      &c.ss,       &c.sms,   &c.sbtn,
-                                            &c.stype, &c.rptMode, &c.rptTimes, &c.locMode};
-    if (storeIntegerFields(parseArgumentList(args), fields, 9)) storeProfileSettings();
+    if (storeUpdateArguments(FieldList::SpammerCall, args)) storeProfileSettings();
     return "";
 }
 

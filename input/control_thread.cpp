@@ -168,13 +168,22 @@ bool timedRequestPending() {
 
 }  // namespace
 
+// What the page shows of the engines. A pass that changes it announces so,
+// for whoever waits to show it (the page's held status poll).
+int engineActivity() {
+    const AppState& s = appState();
+    return int(s.recording) | int(s.playing) << 1 | int(s.autoClicking) << 2 | int(s.keySpamming) << 3;
+}
+
 void controlPass() {
+    const int before = engineActivity();
     applyReassignment();
     applyRecordingRequest();
     applyPlaybackRequest();
     applySpammerRequest();
     applyKeySpamRequest();
     applyEscapeHold();
+    if (engineActivity() != before) announceStateChange();
 }
 
 // Sleeps until a request or a captured key is announced; the mark is taken

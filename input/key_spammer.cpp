@@ -1,11 +1,10 @@
 // The key spammer: presses and releases one key at a fixed interval, until
 // stopped or for a counted run.
+#include "app/settings_fields.h"
 #include "app/state.h"
 #include "app/state_changes.h"
 #include "app/workers.h"
-#include "bridge/arguments.h"
 #include "bridge/page_calls.h"
-#include "input/engine_settings.h"
 #include "input/engine_wait.h"
 #include "input/engines.h"
 #include "platform/platform.h"
@@ -38,9 +37,7 @@ void keySpamThread() {
 }
 
 std::string callUpdateKeySpam(const std::string& args) {
-    KeySpamSettings& k = appState().keySpam;
-    std::atomic<int32_t>* const fields[] = {&k.ksh, &k.ksm, &k.kss, &k.ksms, &k.ksRptMode, &k.ksRptTimes};
-    if (storeIntegerFields(parseArgumentList(args), fields, 6)) storeProfileSettings();
+    if (storeUpdateArguments(FieldList::KeySpamCall, args)) storeProfileSettings();
     return "";
 }
 

@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#include "app/state.h"
+
 struct PanelStartValues {
     std::string title = "Panel";
     std::string id;
     bool placed = false;  // both coordinates were given; otherwise the library places it
     int32_t x = 0, y = 0; // the window's top-left corner when placed
-    std::string theme = "modern-blue";
+    std::string theme = kDefaultTheme;
 };
 
 // Reads the fields that follow the first "--child " of the command line: title,

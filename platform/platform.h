@@ -105,9 +105,10 @@ bool claimMainInstance();
 void setLaunchOnStartup(bool enable);
 
 // Modal file dialogs filtered to "Macro Profile (*.mcr)" and "All Files".
-// Saving adds ".mcr" to a name without extension and confirms overwriting;
-// opening requires an existing file. False when cancelled.
-bool chooseProfileFileToSave(std::string& path);
+// Saving offers suggestedName (a plain file name), adds ".mcr" to a name
+// without extension and confirms overwriting; opening requires an existing
+// file. False when cancelled.
+bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path);
 bool chooseProfileFileToOpen(std::string& path);
 
 // ---- Synthetic input (allocation-free, one record per call) ------------------

@@ -1,5 +1,8 @@
 #include "store/profile_files.h"
 
+#include <cstring>
+
+#include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "platform/platform.h"
 #include "store/data_dir.h"
@@ -62,8 +65,10 @@ std::string formatProfileFile(const Profile& profile) {
     return out;
 }
 
-bool exportProfileToFile(const Profile& profile, const std::string& path) {
-    return writeWholeFile(path, formatProfileFile(profile));
+bool exportProfileToFile(const Profile& profile, const std::string& path, std::string* failure) {
+    // Written like the session: replacing an earlier export never leaves half
+    // of either.
+    return platform::replaceFileDurably(path, formatProfileFile(profile), failure);
 }
 
 bool importProfileFromFile(const std::string& path) {
@@ -71,11 +76,12 @@ bool importProfileFromFile(const std::string& path) {
     return readWholeFile(path, text) && importProfileText(text);
 }
 
-bool importProfileText(const std::string& text) {
+bool importProfileText(const std::string& text, std::string* importedName) {
     size_t position = 0;
     std::string name;
     if (!nextLine(text, position, name) || name.empty()) return false;
     Profile imported{name + " (Imported)", "", {}};
+    if (importedName) *importedName = imported.name;
     readSettingsLine(text, position, imported);
     readEvents(text, position, imported);
     AppState& s = appState();
@@ -86,18 +92,64 @@ bool importProfileText(const std::string& text) {
     return true;
 }
 
+namespace {
+
+// Names Windows keeps for devices, whatever follows their first dot.
+bool isDeviceName(const std::string& name) {
+    std::string base = name.substr(0, name.find('.'));
+    for (char& c : base) c = char(c >= 'a' && c <= 'z' ? c - 32 : c);
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* device : kDevices)
+        if (base == device) return true;
+    return base.size() == 4 && (base.rfind("COM", 0) == 0 || base.rfind("LPT", 0) == 0) && base[3] >= '1' &&
+           base[3] <= '9';
+}
+
+// Never half a character: the cut moves back to where one starts.
+void cutToBytes(std::string& text, size_t bytes) {
+    if (text.size() <= bytes) return;
+    while (bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80) --bytes;
+    text.resize(bytes);
+}
+
+}  // namespace
+
+std::string exportFileName(const std::string& profileName) {
+    std::string name;
+    for (unsigned char c : profileName) name += c < 0x20 || std::strchr("<>:\"/\\|?*", c) ? '_' : char(c);
+    cutToBytes(name, kMaxExportNameBytes);
+    // Windows drops a trailing dot or space; a leading dot hides the file elsewhere.
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    while (!name.empty() && (name.front() == '.' || name.front() == ' ')) name.erase(0, 1);
+    if (isDeviceName(name)) name.insert(0, "_");
+    return (name.empty() ? "profile" : name) + ".mcr";
+}
+
+namespace {
+
+// What an export or import did, for the page: nothing when the dialog was
+// cancelled, else the file and either what was done or why it failed.
+std::string fileOutcome(const std::string& path, const std::string& error, const std::string& name) {
+    return "{\"path\":" + jsonString(path) + ",\"error\":" + jsonString(error) + ",\"name\":" + jsonString(name) + "}";
+}
+
+}  // namespace
+
 std::string callExportProfile(const std::string&) {
     // The copy is what gets written, whatever happens while the dialog is open.
     Profile copy;
     if (!copyCurrentProfile(copy)) return "";
     std::string path;
-    if (!platform::chooseProfileFileToSave(path)) return "";
-    exportProfileToFile(copy, path);
-    return "";
+    if (!platform::chooseProfileFileToSave(exportFileName(copy.name), path)) return "";
+    std::string failure;
+    if (!exportProfileToFile(copy, path, &failure)) return fileOutcome(path, failure, copy.name);
+    return fileOutcome(path, "", copy.name);
 }
 
 std::string callImportProfile(const std::string&) {
-    std::string path;
-    if (platform::chooseProfileFileToOpen(path)) importProfileFromFile(path);
-    return "";
+    std::string path, text, name;
+    if (!platform::chooseProfileFileToOpen(path)) return "";
+    if (!readWholeFile(path, text)) return fileOutcome(path, "the file cannot be read", "");
+    if (!importProfileText(text, &name)) return fileOutcome(path, "it is not a profile file: its first line, the profile's name, is empty", "");
+    return fileOutcome(path, "", name);
 }

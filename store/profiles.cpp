@@ -51,8 +51,8 @@ void resetPreferences() {
     a.startMinimized = false;
     a.hotkeysEnabled = true;
     a.disableAnimations = false;
-    a.windowWidth = 420;
-    a.windowHeight = 560;
+    a.windowWidth = kDefaultWindowWidth;
+    a.windowHeight = kDefaultWindowHeight;
     a.windowMaximized = false;
 }
 
@@ -61,7 +61,7 @@ void resetMainWindow() {
     if (!window) return;
     platform::setAlwaysOnTop(window, false);
     platform::restoreIfMaximized(window);
-    fitWindowToWorkArea(appState().mainWebview, 420, 560);
+    fitWindowToWorkArea(appState().mainWebview, kDefaultWindowWidth, kDefaultWindowHeight);
     centreWindowInWorkArea(window);
     saveWindowPlacement(window);
 }
@@ -159,7 +159,7 @@ std::string callResetEverything(const std::string&) {
     resetTrackerDefaults();
     resetHotkeyDefaults();
     resetPreferences();
-    replaceTheme("modern-blue");
+    replaceTheme(kDefaultTheme);
     writeThemeFile();
     resetMainWindow();
     writeAppSettings();

@@ -1,11 +1,13 @@
 // The three line formats the session file shares with exported profiles: the
-// settings line (31 values), the profile settings line (18) and the event
-// line (8). Values are joined by ',' with no quoting; a reader takes what it
-// can and keeps the previous value where a field is bad.
+// settings line (31 values), the profile settings line (18), whose fields
+// app/settings_fields.h places, and the event line (8). Values are joined by
+// ',' with no quoting; a reader takes what it can and keeps the previous
+// value where a field is bad.
 #include <charconv>
 #include <cstdint>
 #include <string>
 
+#include "app/settings_fields.h"
 #include "app/state.h"
 #include "app/state_changes.h"
 #include "bridge/arguments.h"
@@ -14,65 +16,41 @@
 
 namespace {
 
-void appendInt(std::string& out, int64_t value) {
-    out += std::to_string(value);
-    out.push_back(',');
-}
+// Values 0 to 22 of a settings line form its first group; an older line
+// has only these.
+constexpr size_t kFirstGroupLength = 23;
 
-void appendBool(std::string& out, bool value) {
-    out.push_back(value ? '1' : '0');
-    out.push_back(',');
-}
-
-void dropFinalComma(std::string& out) {
-    if (!out.empty() && out.back() == ',') out.pop_back();
-}
-
-// Only the exact text "1" is true: "true", "01" and " 1" are all false.
-bool fileBool(const std::string& field) { return field == "1"; }
-
-// Assigns one integer field; false ends the group it belongs to.
-bool assignInt(const std::string& field, std::atomic<int32_t>& target) {
-    int32_t value;
-    if (!parseInt32(field, value)) return false;
-    target = value;
-    return true;
-}
-
-void applyFirstGroup(const std::vector<std::string>& f) {
+void appendFileValue(std::string& out, const SettingsField* field) {
     AppState& s = appState();
-    ClickerSettings& c = s.clicker;
-    TrackerSettings& t = s.tracker;
-    std::atomic<int32_t>* leading[] = {&c.sh,      &c.sm,      &c.ss,     &c.sms,
-                                       &c.sbtn,    &c.stype,   &c.rptMode, &c.rptTimes,
-                                       &c.locMode, &c.fixedX,  &c.fixedY};
-    for (size_t i = 0; i < 11; ++i) {
-        if (!assignInt(f[i], *leading[i])) return;
+    if (!field) {
+        out.push_back('0');  // the reserved value
+        return;
     }
-    t.tmv = fileBool(f[11]);
-    t.tclk = fileBool(f[12]);
-    t.tscr = fileBool(f[13]);
-    t.tkey = fileBool(f[14]);
-    t.trel = fileBool(f[15]);
-    float speed;
-    if (!parseFloat(f[16], speed)) return;
-    t.tspd = speed;
-    t.tloop = fileBool(f[17]);
-    if (!assignInt(f[18], t.tloopMs)) return;
-    if (!assignInt(f[19], s.hotkeys.hkRec)) return;
-    if (!assignInt(f[20], s.hotkeys.hkPlay)) return;
-    // Field 21 is reserved and may hold anything.
-    assignInt(f[22], s.hotkeys.hkAuto);
+    const FieldMember& m = field->member;
+    switch (m.type) {
+    case FieldType::Integer: out += std::to_string(m.integer(s).load()); break;
+    case FieldType::Truth: out.push_back(m.truth(s) ? '1' : '0'); break;
+    case FieldType::Real: out += formatGeneral6(double(m.real(s).load())); break;
+    }
 }
 
-void applySecondGroup(const std::vector<std::string>& f) {
-    AppState& s = appState();
-    KeySpamSettings& k = s.keySpam;
-    std::atomic<int32_t>* fields[] = {&k.ksh,       &k.ksm,        &k.kss,
-                                      &k.ksms,      &k.ksRptMode,  &k.ksRptTimes,
-                                      &s.hotkeys.hkKeySpam, &k.keySpamTarget};
-    for (size_t i = 0; i < 8; ++i) {
-        if (!assignInt(f[23 + i], *fields[i])) return;
+std::string formatLine(FieldList list) {
+    std::string out;
+    out.reserve(160);
+    for (const SettingsField* field : fieldsIn(list)) {
+        if (!out.empty()) out.push_back(',');
+        appendFileValue(out, field);
+    }
+    return out;
+}
+
+// Stores values [first, end) of a line in order. Only the exact text "1" is
+// true ("true", "01" and " 1" are all false); the first value that holds no
+// number keeps its field and ends the group.
+void applyGroup(FieldList list, const std::vector<std::string>& values, size_t first, size_t end) {
+    const std::span<const SettingsField* const> fields = fieldsIn(list);
+    for (size_t i = first; i < end; ++i) {
+        if (fields[i] && !storeFieldText(*fields[i], values[i], "1")) return;
     }
 }
 
@@ -88,72 +66,29 @@ bool nextField(const std::string& line, size_t& position, std::string& field) {
 
 }  // namespace
 
-std::string formatSettingsLine() {
-    const AppState& s = appState();
-    const ClickerSettings& c = s.clicker;
-    const TrackerSettings& t = s.tracker;
-    const KeySpamSettings& k = s.keySpam;
-    const HotkeySet& h = s.hotkeys;
-    std::string out;
-    out.reserve(160);
-    for (int32_t v : {c.sh.load(), c.sm.load(), c.ss.load(), c.sms.load(), c.sbtn.load(),
-                      c.stype.load(), c.rptMode.load(), c.rptTimes.load(), c.locMode.load(),
-                      c.fixedX.load(), c.fixedY.load()})
-        appendInt(out, v);
-    for (bool v : {t.tmv.load(), t.tclk.load(), t.tscr.load(), t.tkey.load(), t.trel.load()})
-        appendBool(out, v);
-    out += formatGeneral6(double(t.tspd.load()));
-    out.push_back(',');
-    appendBool(out, t.tloop);
-    for (int32_t v : {t.tloopMs.load(), h.hkRec.load(), h.hkPlay.load(), 0, h.hkAuto.load(),
-                      k.ksh.load(), k.ksm.load(), k.kss.load(), k.ksms.load(),
-                      k.ksRptMode.load(), k.ksRptTimes.load(), h.hkKeySpam.load(),
-                      k.keySpamTarget.load()})
-        appendInt(out, v);
-    dropFinalComma(out);
-    return out;
-}
+std::string formatSettingsLine() { return formatLine(FieldList::SettingsLine); }
 
 void applySettingsLine(const std::string& text) {
-    const std::vector<std::string> fields = splitFields(text, ',');
-    if (fields.size() < 23) return;
-    applyFirstGroup(fields);
+    const std::vector<std::string> values = splitFields(text, ',');
+    const size_t length = fieldsIn(FieldList::SettingsLine).size();
+    if (values.size() < kFirstGroupLength) return;
+    applyGroup(FieldList::SettingsLine, values, 0, kFirstGroupLength);
     // An older line of 23 values has no key-spammer group; a bad first group
     // does not hold back a good second one.
-    if (fields.size() >= 31) applySecondGroup(fields);
+    if (values.size() >= length) applyGroup(FieldList::SettingsLine, values, kFirstGroupLength, length);
     // A file may name a binding no person could choose, such as the left
     // button as a hotkey, which would swallow every click on the desktop.
     replaceRefusedBindings();
     announceStateChange();  // it may bind other hotkeys
 }
 
-std::string formatProfileSettings() {
-    const ClickerSettings& c = appState().clicker;
-    const KeySpamSettings& k = appState().keySpam;
-    std::string out;
-    out.reserve(96);
-    for (int32_t v : {c.sh.load(), c.sm.load(), c.ss.load(), c.sms.load(), c.sbtn.load(),
-                      c.stype.load(), c.rptMode.load(), c.rptTimes.load(), c.locMode.load(),
-                      c.fixedX.load(), c.fixedY.load(), k.ksh.load(), k.ksm.load(),
-                      k.kss.load(), k.ksms.load(), k.ksRptMode.load(), k.ksRptTimes.load(),
-                      k.keySpamTarget.load()})
-        appendInt(out, v);
-    dropFinalComma(out);
-    return out;
-}
+std::string formatProfileSettings() { return formatLine(FieldList::ProfileLine); }
 
 void applyProfileSettings(const std::string& text) {
-    const std::vector<std::string> f = splitFields(text, ',');
-    if (f.size() < 18) return;
-    ClickerSettings& c = appState().clicker;
-    KeySpamSettings& k = appState().keySpam;
-    std::atomic<int32_t>* fields[] = {&c.sh,    &c.sm,      &c.ss,       &c.sms,     &c.sbtn,
-                                      &c.stype, &c.rptMode, &c.rptTimes, &c.locMode, &c.fixedX,
-                                      &c.fixedY, &k.ksh,    &k.ksm,      &k.kss,     &k.ksms,
-                                      &k.ksRptMode, &k.ksRptTimes, &k.keySpamTarget};
-    for (size_t i = 0; i < 18; ++i) {
-        if (!assignInt(f[i], *fields[i])) break;
-    }
+    const std::vector<std::string> values = splitFields(text, ',');
+    const size_t length = fieldsIn(FieldList::ProfileLine).size();
+    if (values.size() < length) return;
+    applyGroup(FieldList::ProfileLine, values, 0, length);
     replaceRefusedBindings();
 }
 

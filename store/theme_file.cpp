@@ -9,7 +9,7 @@
 
 std::string readThemeFile() {
     std::string line;
-    if (!readFirstLine(sideFilePath("theme.txt"), line) || line.empty()) return "modern-blue";
+    if (!readFirstLine(sideFilePath("theme.txt"), line) || line.empty()) return kDefaultTheme;
     return line;
 }
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-// The first line of theme.txt, or "modern-blue" when missing or empty.
+// The first line of theme.txt, or the default theme when missing or empty.
 std::string readThemeFile();
 // Writes the current theme name, and nothing else, to theme.txt.
 void writeThemeFile();

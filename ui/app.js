@@ -24,7 +24,7 @@ Varnet.app = (function () {
       // reassignment can end it.
       const pickAsked = model.pickAsked;
       const reassignAsked = model.reassignAsked;
-      const status = await call('getTrackerStatus');
+      const status = await nextStatus();
       const fresh = status && typeof status === 'object';
       if (fresh) {
         if (reassignAsked && status.reassigning === '') {
@@ -35,11 +35,26 @@ Varnet.app = (function () {
       await Varnet.events.refreshEventsIfStale();
       await Varnet.engines.checkPickedLocation(pickAsked && fresh && status.picking === false);
       await Varnet.forms.followSettings();
-      await Varnet.settings.pollTheme();
+      if (!has('waitForStatus')) await Varnet.settings.pollTheme();
     } finally {
       model.polling = false;
       model.pollTimer = setTimeout(poll, pollPeriod());
     }
+  }
+
+  /**
+   * The main window's program holds the answer until something changes (or
+   * a few seconds pass), so an idle window costs almost nothing; the answer
+   * carries the theme too. A pop-out window reads the status file.
+   * @returns {Promise<any>}
+   */
+  async function nextStatus() {
+    if (!has('waitForStatus')) return call('getTrackerStatus');
+    const answer = await call('waitForStatus', model.statusVersion);
+    if (!answer || typeof answer !== 'object') return undefined;
+    model.statusVersion = answer.version;
+    Varnet.settings.followTheme(answer.theme);
+    return answer.status;
   }
 
   function pollPeriod() {

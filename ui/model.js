@@ -72,6 +72,8 @@ Varnet.model = (function () {
     renderQueued: false,
     windowWanted: false,
     statusText: '',
+    // The version of the status the program last gave the held poll.
+    statusVersion: 0,
     theme: DEFAULT_THEME,
     fetchedCount: -1,
     settingsSeen: '',

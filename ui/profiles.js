@@ -4,7 +4,7 @@
 'use strict';
 
 Varnet.profiles = (function () {
-  const { $, inputById, setText, setInvalid, clearInvalid, confirmAction } = Varnet.page;
+  const { $, inputById, setText, setInvalid, clearInvalid, confirmAction, announce } = Varnet.page;
   const { model, asInt } = Varnet.model;
   const { has, call } = Varnet.bridge;
 
@@ -135,10 +135,28 @@ Varnet.profiles = (function () {
       await rereadAfterProfileChange();
     });
     $('profile-import').addEventListener('click', async () => {
-      await call('importProfile');
+      const outcome = await call('importProfile');
+      showFileOutcome(outcome, 'Imported "' + (outcome && outcome.name) + '" from ', 'Could not import ');
       await rereadAfterProfileChange();
     });
-    $('profile-export').addEventListener('click', () => call('exportProfile'));
+    $('profile-export').addEventListener('click', async () => {
+      const outcome = await call('exportProfile');
+      showFileOutcome(outcome, 'Exported "' + (outcome && outcome.name) + '" to ', 'Could not export to ');
+    });
+  }
+
+  /**
+   * What an export or import did, under the profile buttons; nothing after a
+   * cancelled dialog.
+   * @param {any} outcome
+   * @param {string} done
+   * @param {string} failed
+   */
+  function showFileOutcome(outcome, done, failed) {
+    if (!outcome || typeof outcome.path !== 'string') return;
+    const text = outcome.error ? failed + outcome.path + ': ' + outcome.error + '.' : done + outcome.path + '.';
+    setText($('profile-hint'), text);
+    announce(text);
   }
 
   return { renderProfiles, updateProfileLock, readProfiles, rereadAfterProfileChange, wireProfiles };

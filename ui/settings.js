@@ -36,6 +36,16 @@ Varnet.settings = (function () {
     if (!inPanel()) await readSharedTheme();
   }
 
+  /**
+   * Takes up the theme another window chose; not while the user's own
+   * choice here may still be on its way.
+   * @param {unknown} name
+   */
+  function followTheme(name) {
+    if (typeof name === 'string' && name !== '' && name !== model.theme &&
+        Date.now() - model.themeChangedAt >= THEME_POLL_MS) applyTheme(name);
+  }
+
   // Another window may have changed the theme; not read back while the
   // user's own choice may still be on its way.
   async function pollTheme() {
@@ -158,5 +168,5 @@ Varnet.settings = (function () {
     $('app-switches').hidden = inPanel();
   }
 
-  return { applyTheme, readSharedTheme, pollTheme, fillAppSettings, readAppSettings, wireSettings };
+  return { applyTheme, readSharedTheme, followTheme, pollTheme, fillAppSettings, readAppSettings, wireSettings };
 })();

@@ -36,7 +36,7 @@ void addFilter(GtkFileChooser* chooser, const char* name, const char* pattern) {
     g_object_unref(filter);
 }
 
-bool runChooser(GtkFileChooserAction action, std::string& path) {
+bool runChooser(GtkFileChooserAction action, const std::string& suggestedName, std::string& path) {
     GtkFileChooserNative* native =
         gtk_file_chooser_native_new(nullptr, nullptr, action, nullptr, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(native);
@@ -47,6 +47,7 @@ bool runChooser(GtkFileChooserAction action, std::string& path) {
     gtk_file_chooser_set_filter(chooser, first);
     g_object_unref(first);
     g_object_unref(filters);
+    if (!suggestedName.empty()) gtk_file_chooser_set_current_name(chooser, suggestedName.c_str());
     gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(native), TRUE);
 
     DialogRun run;
@@ -96,9 +97,9 @@ bool confirmReplace(const std::string& path) {
 
 }  // namespace
 
-bool chooseProfileFileToSave(std::string& path) {
+bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path) {
     std::string chosen;
-    if (!runChooser(GTK_FILE_CHOOSER_ACTION_SAVE, chosen)) return false;
+    if (!runChooser(GTK_FILE_CHOOSER_ACTION_SAVE, suggestedName, chosen)) return false;
     if (!hasExtension(chosen)) {
         chosen += ".mcr";
         if (pathExists(chosen) && !confirmReplace(chosen)) return false;
@@ -109,7 +110,7 @@ bool chooseProfileFileToSave(std::string& path) {
 
 bool chooseProfileFileToOpen(std::string& path) {
     // The open chooser only accepts a file that exists.
-    if (!runChooser(GTK_FILE_CHOOSER_ACTION_OPEN, path)) return false;
+    if (!runChooser(GTK_FILE_CHOOSER_ACTION_OPEN, "", path)) return false;
     return pathExists(path);
 }
 

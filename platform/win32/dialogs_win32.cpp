@@ -2,6 +2,9 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <algorithm>
+#include <string>
+
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
 
@@ -20,7 +23,9 @@ OPENFILENAMEW profileDialog(std::wstring& file, DWORD flags) {
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = kPathCapacity;
-    dialog.Flags = flags;
+    // The dialog would otherwise leave the process in the chosen folder,
+    // where relative paths (the data folder's fallback) would then point.
+    dialog.Flags = flags | OFN_NOCHANGEDIR;
     return dialog;
 }
 
@@ -32,9 +37,12 @@ void showErrorBox(const std::string& title, const std::string& text) {
     MessageBoxW(nullptr, win32::widen(text).c_str(), win32::widen(title).c_str(), MB_OK);
 }
 
-bool chooseProfileFileToSave(std::string& path) {
+bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path) {
     std::wstring file;
     OPENFILENAMEW dialog = profileDialog(file, OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST);
+    // The buffer starts as the name the dialog offers.
+    const std::wstring suggested = win32::widen(suggestedName);
+    std::copy_n(suggested.begin(), std::min(suggested.size(), size_t(kPathCapacity - 1)), file.begin());
     dialog.lpstrDefExt = L"mcr";
     if (!GetSaveFileNameW(&dialog)) return false;
     path = chosenPath(file);

@@ -23,6 +23,7 @@ struct Answer {
     bool acceptChooser = true;
     int replaceResponse = GTK_RESPONSE_YES;  // to "already exists"
     std::vector<std::string> filters;        // seen on the chooser
+    std::string offered;                     // the name a save chooser offered
     bool askedToReplace = false;
 };
 Answer answer;
@@ -67,6 +68,10 @@ gboolean answerDialogs(gpointer) {
     }
     GFile* file = g_file_new_for_path((folder + "/" + answer.name).c_str());
     if (gtk_file_chooser_get_action(fc) == GTK_FILE_CHOOSER_ACTION_SAVE) {
+        // The chooser may still be up at the next tick, holding the typed name.
+        char* offered = gtk_file_chooser_get_current_name(fc);
+        if (answer.offered.empty() && offered) answer.offered = offered;
+        g_free(offered);
         GFile* dir = g_file_new_for_path(folder.c_str());
         gtk_file_chooser_set_current_folder(fc, dir, nullptr);
         gtk_file_chooser_set_current_name(fc, answer.name.c_str());
@@ -101,15 +106,16 @@ protected:
 
 }  // namespace
 
-TEST_F(LinuxDialogs, SaveAddsTheExtensionAndOffersTheFilters) {
+TEST_F(LinuxDialogs, SaveOffersTheNameAddsTheExtensionAndOffersTheFilters) {
     answer.name = "work";
     std::string path;
-    ASSERT_TRUE(platform::chooseProfileFileToSave(path));
+    ASSERT_TRUE(platform::chooseProfileFileToSave("Daily run.mcr", path));
+    EXPECT_EQ(answer.offered, "Daily run.mcr");
     EXPECT_EQ(path, folder + "/work.mcr");
     EXPECT_EQ(answer.filters, (std::vector<std::string>{"Macro Profile (*.mcr)", "All Files"}));
     EXPECT_FALSE(answer.askedToReplace);
     answer.name = "notes.txt";
-    ASSERT_TRUE(platform::chooseProfileFileToSave(path));
+    ASSERT_TRUE(platform::chooseProfileFileToSave("", path));
     EXPECT_EQ(path, folder + "/notes.txt");
 }
 
@@ -118,10 +124,10 @@ TEST_F(LinuxDialogs, SaveOverAFileThatOnlyNowGetsItsExtensionAsksFirst) {
     answer.name = "old";
     answer.replaceResponse = GTK_RESPONSE_NO;
     std::string path;
-    EXPECT_FALSE(platform::chooseProfileFileToSave(path));
+    EXPECT_FALSE(platform::chooseProfileFileToSave("", path));
     EXPECT_TRUE(answer.askedToReplace);
     answer.replaceResponse = GTK_RESPONSE_YES;
-    EXPECT_TRUE(platform::chooseProfileFileToSave(path));
+    EXPECT_TRUE(platform::chooseProfileFileToSave("", path));
     EXPECT_EQ(path, folder + "/old.mcr");
 }
 
@@ -133,5 +139,5 @@ TEST_F(LinuxDialogs, OpenNeedsAnExistingFileAndCancelChoosesNothing) {
     EXPECT_EQ(path, folder + "/there.mcr");
     answer.acceptChooser = false;
     EXPECT_FALSE(platform::chooseProfileFileToOpen(path));
-    EXPECT_FALSE(platform::chooseProfileFileToSave(path));
+    EXPECT_FALSE(platform::chooseProfileFileToSave("", path));
 }

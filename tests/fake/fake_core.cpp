@@ -172,7 +172,14 @@ bool processRunning(uint64_t processId) { return fake::runningProcesses().count(
 bool claimMainInstance() { return true; }
 
 void setLaunchOnStartup(bool enable) { launchRegistered = enable; }
-bool chooseProfileFileToSave(std::string&) { return false; }
-bool chooseProfileFileToOpen(std::string&) { return false; }
+bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path) {
+    fake::offeredFileName = suggestedName;
+    path = fake::chosenProfileFile;
+    return !path.empty();
+}
+bool chooseProfileFileToOpen(std::string& path) {
+    path = fake::chosenProfileFile;
+    return !path.empty();
+}
 
 }  // namespace platform

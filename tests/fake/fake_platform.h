@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ChildProcess;
@@ -52,8 +53,20 @@ struct FakeWindow {
     bool topmost = false, maximized = false, foreground = false;
 };
 
+// The page's side of the web view: calls a bound function, takes the answers
+// given so far (call id, result), and runs the work dispatched to the UI
+// thread as that thread would.
+void callPage(const std::string& name, const std::string& id, const std::string& args);
+std::vector<std::pair<std::string, std::string>> takePageAnswers();
+size_t runDispatched(void* webview);
+size_t dispatchedCount();
+
 // What isWaylandSession() answers.
 inline bool waylandSession = false;
+// The profile file dialogs: the file they choose ("" cancels) and the name
+// the last save dialog offered.
+inline std::string chosenProfileFile;
+inline std::string offeredFileName;
 
 // The start-up registration the fake keeps instead of the system's.
 bool launchOnStartupRegistered();

@@ -30,12 +30,12 @@ inline void resetAppStateForTest() {
     a.disableAnimations = false;
     a.windowX = 0;
     a.windowY = 0;
-    a.windowWidth = 420;
-    a.windowHeight = 560;
+    a.windowWidth = kDefaultWindowWidth;
+    a.windowHeight = kDefaultWindowHeight;
     a.windowMaximized = false;
     a.windowPlacementKnown = false;
     a.waylandNoticeDismissed = false;
     s.mainWindow = nullptr;
     s.mainWebview = nullptr;
-    replaceTheme("modern-blue");
+    replaceTheme(kDefaultTheme);
 }

@@ -375,8 +375,10 @@ describe('profiles', () => {
     const { page } = await openPage(browser);
     await clearCalls(page);
     await page.click('#profile-export');
+    await page.waitForSelector('#profile-hint >> text=Exported "Default Tracking Profile" to /home/u/Default Tracking Profile.mcr.');
     await page.click('#profile-import');
     await page.waitForSelector('.profile-item[aria-current="true"] >> text=Imported');
+    assert.equal(await page.textContent('#profile-hint'), 'Imported "Imported" from /home/u/shared.mcr.');
     const list = names(await commandCalls(page));
     assert.deepEqual(list.slice(0, 3), ['exportProfile', 'importProfile', 'getProfiles']);
     // A status poll may fetch the grown list before the import's own reads.

@@ -15,6 +15,7 @@
 //   theme: name       start with this theme (also in the pop-out's theme file)
 //   notices: [...]    start-up notices the program has for the page
 //   wayland: true     report a Wayland desktop session
+//   heldStatus: true  also bind waitForStatus, the main window's held poll
 (function () {
   'use strict';
   const options = window.__fakeOptions || {};
@@ -323,12 +324,14 @@
       return '';
     },
     getProfiles() { return profilesText(); },
-    exportProfile() { return ''; },
+    exportProfile() {
+      return JSON.stringify({ path: '/home/u/' + currentProfile().name + '.mcr', error: '', name: currentProfile().name });
+    },
     importProfile() {
       state.profiles.push({ name: 'Imported', settings: null, events: sampleEvents(3) });
       state.current = state.profiles.length - 1;
       applyProfileSettings(currentProfile());
-      return '';
+      return JSON.stringify({ path: '/home/u/shared.mcr', error: '', name: 'Imported' });
     },
     getSettings() { return settingsText(); },
     reassignKey(arg) {
@@ -410,11 +413,39 @@
     };
   }
 
+  // The main window's held poll: answered once the status or the theme has
+  // moved on from the version the page holds, or after HOLD_MS.
+  const HOLD_MS = 5000;
+  let statusVersion = 0, shownStatus = '', shownTheme = '';
+  function statusAnswer() {
+    const text = handlers.getTrackerStatus();
+    if (statusVersion === 0 || text !== shownStatus || state.theme !== shownTheme) {
+      statusVersion++;
+      shownStatus = text;
+      shownTheme = state.theme;
+    }
+    return JSON.stringify({ version: statusVersion, status: JSON.parse(text), theme: state.theme });
+  }
+  function bindHeldStatus() {
+    window.waitForStatus = function (seen) {
+      calls.push({ name: 'waitForStatus', args: [seen] });
+      const until = performance.now() + HOLD_MS;
+      return new Promise((resolve) => {
+        (function look() {
+          const answer = statusAnswer();
+          if (statusVersion !== seen || performance.now() >= until) resolve(JSON.parse(answer));
+          else setTimeout(look, 20);
+        })();
+      });
+    };
+  }
+
   if (options.panel) {
     for (const name of PANEL_CALLS) bind(name, panelHandlers[name] || handlers[name]);
   } else {
     for (const name of Object.keys(handlers)) bind(name, handlers[name]);
     if (options.eventWindow) bind('getEventWindow', eventWindowText);
+    if (options.heldStatus) bindHeldStatus();
   }
 
   // ------------------------------------------------------------ test controls

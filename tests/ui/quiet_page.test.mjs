@@ -51,3 +51,21 @@ test('polls with nothing new change nothing; a change shows; hidden, the page po
   assert.deepEqual(errors, []);
   await p.close();
 });
+
+test('the main window waits on a held poll: no calls while idle, a change or a new theme shows at once', async () => {
+  const { page: p, errors } = await openPage(browser, { heldStatus: true });
+  await p.evaluate(() => {
+    window.__heldAt = [];
+    const wait = window.waitForStatus;
+    window.waitForStatus = (...args) => { window.__heldAt.push(performance.now()); return wait(...args); };
+  });
+  // A page polling at its own pace would ask again every 250 ms and never get here.
+  await p.waitForFunction(() => window.__heldAt.length > 0 && performance.now() - window.__heldAt.at(-1) > 1200,
+    null, { timeout: 5000 });
+  await p.evaluate(() => window.__fake.set({ autoClicking: true }));
+  await p.waitForFunction(() => document.getElementById('clk-state').textContent === 'Running', null, { timeout: 1000 });
+  await p.evaluate(() => window.__fake.set({ theme: 'midnight' }));
+  await p.waitForFunction(() => document.documentElement.dataset.theme === 'midnight', null, { timeout: 1000 });
+  assert.deepEqual(errors, []);
+  await p.close();
+});

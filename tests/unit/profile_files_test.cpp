@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "bridge/page_calls.h"
 #include "store/profile_files.h"
 #include "store/session_file.h"
 #include "tests/unit/store_fixture.h"
@@ -96,4 +97,53 @@ TEST_F(ProfileFiles, ImportWhileRecordingMakesTheNewProfileCurrent) {
     appState().recording = true;
     ASSERT_TRUE(importProfileFromFile(goldenPath("seven_fields.mcr")));
     EXPECT_EQ(currentIndex(), 1);
+}
+
+TEST(ExportFileName, IsTheProfileNameMadeSafeForAnyFileSystem) {
+    const std::string accent = "\xC3\xA9";  // é, two bytes
+    const struct {
+        std::string profile, offered;
+    } cases[] = {
+        {"Daily run", "Daily run.mcr"},
+        {"a/b\\c:d*e?f\"g<h>i|j\tk", "a_b_c_d_e_f_g_h_i_j_k.mcr"},
+        {" .hidden. ", "hidden.mcr"},
+        {"...", "profile.mcr"},
+        {"", "profile.mcr"},
+        {"con", "_con.mcr"},
+        {"LPT1.backup", "_LPT1.backup.mcr"},
+        {"COM10", "COM10.mcr"},
+        {std::string(99, 'x') + accent, std::string(99, 'x') + ".mcr"},  // never half of é
+        {std::string(98, 'x') + accent, std::string(98, 'x') + accent + ".mcr"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(exportFileName(c.profile), c.offered) << c.profile;
+}
+
+// What the page is told after each dialog: nothing when cancelled, else the
+// file with what was done or why it failed.
+TEST_F(ProfileFiles, ExportAndImportTellThePageWhatHappened) {
+    setProfiles({Profile{"Work: day", "", {}}}, 0);
+    writeBytes(root + "/nameless.mcr", "\r\nSETTINGS:1\r\n");
+    auto told = [](const std::string& path, const std::string& error, const std::string& name) {
+        return "{\"path\":\"" + path + "\",\"error\":\"" + error + "\",\"name\":\"" + name + "\"}";
+    };
+    const struct {
+        const char* call;
+        std::string chosen, outcome;
+    } cases[] = {
+        {"export", "", ""},
+        {"export", root + "/day.mcr", told(root + "/day.mcr", "", "Work: day")},
+        {"import", root + "/day.mcr", told(root + "/day.mcr", "", "Work: day (Imported)")},
+        {"import", root + "/missing.mcr", told(root + "/missing.mcr", "the file cannot be read", "")},
+        {"import", root + "/nameless.mcr",
+         told(root + "/nameless.mcr", "it is not a profile file: its first line, the profile's name, is empty", "")},
+    };
+    for (const auto& c : cases) {
+        fake::chosenProfileFile = c.chosen;
+        const std::string outcome = std::string(c.call) == "export" ? callExportProfile("") : callImportProfile("");
+        EXPECT_EQ(outcome, c.outcome) << c.call << " " << c.chosen;
+    }
+    EXPECT_EQ(fake::offeredFileName, "Work_ day.mcr");
+    fake::chosenProfileFile = root + "/no such folder/day.mcr";
+    EXPECT_NE(callExportProfile("").find(R"("error":"cannot)"), std::string::npos);
+    fake::chosenProfileFile.clear();
 }

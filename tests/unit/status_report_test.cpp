@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
+#include "app/state_changes.h"
 #include "bridge/page_calls.h"
+#include "bridge/status_wait.h"
 #include "capture/status_report.h"
 #include "store/data_dir.h"
 #include "tests/fake/fake_platform.h"
@@ -94,4 +99,54 @@ TEST_F(StatusReport, NamesWithQuotesOrBackslashesStayValidJson) {
     const std::string text = statusReportJson(fields);
     EXPECT_NE(text.find(R"("hkRec":"\"","hkPlay":"\\",)"), std::string::npos);
     EXPECT_NE(text.find(R"("restore":["a\"b"])"), std::string::npos);
+}
+
+// The main page's held poll, with the watcher thread running as in the
+// program and the test acting as the UI thread.
+TEST_F(StatusReport, AHeldPollIsAnsweredWhenTheStatusOrThemeMovesOnOrSomethingRuns) {
+    AppState& s = appState();
+    fake::takePageAnswers();
+    fake::runDispatched(nullptr);
+    static int window = 0;
+    bindStatusWait(&window);
+    std::thread watcher(statusWatchThread);
+    auto versionIn = [](const std::string& answer) { return std::stoull(answer.substr(answer.find(':') + 1)); };
+    auto lookAgain = [] {  // what the watcher asks of the UI thread
+        for (int i = 0; i < 3000 && fake::dispatchedCount() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        fake::runDispatched(nullptr);
+        return fake::takePageAnswers();
+    };
+
+    fake::callPage("waitForStatus", "1", "[0]");
+    auto answers = fake::takePageAnswers();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].second.find(std::string(R"(,"status":)") + kIdleReport + R"(,"theme":")"), 12u);
+    const uint64_t shown = versionIn(answers[0].second);
+
+    fake::callPage("waitForStatus", "2", "[" + std::to_string(shown) + "]");
+    EXPECT_TRUE(lookAgain().empty()) << "nothing changed, so the poll stays held";
+    replaceTheme("midnight");
+    announceStateChange();
+    answers = lookAgain();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].first, "2");
+    EXPECT_EQ(versionIn(answers[0].second), shown + 1);
+    EXPECT_NE(answers[0].second.find(R"("theme":"midnight")"), std::string::npos);
+
+    const std::string current = "[" + std::to_string(shown + 1) + "]";
+    fake::callPage("waitForStatus", "3", current);
+    fake::callPage("waitForStatus", "4", current);  // asking again answers the older one
+    EXPECT_EQ(fake::takePageAnswers().at(0).first, "3");
+    s.autoClicking = true;
+    announceStateChange();
+    EXPECT_EQ(lookAgain().at(0).first, "4");
+    fake::callPage("waitForStatus", "5", "[" + std::to_string(shown + 2) + "]");
+    EXPECT_EQ(fake::takePageAnswers().size(), 1u) << "while something runs the page is answered at once";
+
+    requestShutdown();
+    watcher.join();
+    s.running = true;
+    s.autoClicking = false;
+    replaceTheme("modern-blue");
 }

@@ -13,6 +13,7 @@
 #include "app/state.h"
 #include "input/engines.h"
 #include "platform/platform.h"
+#include "tests/win32/person_input.h"
 
 namespace {
 
@@ -22,19 +23,6 @@ int keyDownsSeen[256] = {};
 LRESULT CALLBACK countingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KEYDOWN && wParam < 256) ++keyDownsSeen[wParam];
     return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// xdotool is a Linux program; Wine starts it but cannot wait for it, so the
-// tests wait for its effect instead.
-void xdotool(const std::string& arguments) {
-    std::string commandLine = "/usr/bin/xdotool " + arguments;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA("/usr/bin/xdotool", commandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &startup, &process));
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
 }
 
 class UserInput : public ::testing::Test {

@@ -22,33 +22,50 @@ BOOL CALLBACK findDialogOfProcess(HWND window, LPARAM context) {
 
 }  // namespace
 
-MessageBoxRun runUntilMessageBox(const std::wstring& program) {
-    MessageBoxRun run;
+PROCESS_INFORMATION startProgram(const std::wstring& program) {
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process))
-        return run;
-    run.started = true;
+        return PROCESS_INFORMATION{};
+    return process;
+}
+
+HWND waitForMessageBox(const PROCESS_INFORMATION& process) {
     BoxSearch search{process.dwProcessId, nullptr};
     ULONGLONG deadline = GetTickCount64() + 40000;  // a fresh Wine prefix can be slow
     while (!search.box && GetTickCount64() < deadline &&
            WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT)
         EnumWindows(findDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-    if (search.box) {
+    return search.box;
+}
+
+DWORD exitCodeOf(PROCESS_INFORMATION& process) {
+    if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+    DWORD exitCode = 99;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
+}
+
+MessageBoxRun runUntilMessageBox(const std::wstring& program) {
+    MessageBoxRun run;
+    PROCESS_INFORMATION process = startProgram(program);
+    if (!process.hProcess) return run;
+    run.started = true;
+    if (HWND box = waitForMessageBox(process)) {
         wchar_t text[2048] = L"";
-        GetDlgItemTextW(search.box, 0xFFFF, text, 2048);
+        GetDlgItemTextW(box, 0xFFFF, text, 2048);
         run.text = text;
         run.boxShown = true;
-        PostMessageW(search.box, WM_COMMAND, IDOK, 0);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
     } else {
         TerminateProcess(process.hProcess, 99);
     }
     run.ended = WaitForSingleObject(process.hProcess, 15000) == WAIT_OBJECT_0;
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    run.exitCode = exitCodeOf(process);
     return run;
 }

@@ -10,13 +10,12 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
 #include "store/profile_files.h"
-#include "tests/win32/program_runner.h"
+#include "tests/win32/message_box.h"
 
 namespace {
 
 using platform::win32::narrow;
 using platform::win32::widen;
-using namespace program_runner;
 
 const char kFolderName[] = "\xD0\x82\xD0\xBE\xD1\x80\xD1\x92\xD0\xB5 \xCE\xA9mega";  // "Ђорђе Ωmega"
 const char kProfileName[] = "\xD0\x9F\xD1\x80\xD0\xBE\xD1\x84\xD0\xB8\xD0\xBB \xCE\xA9";  // "Профил Ω"
@@ -112,9 +111,9 @@ TEST_F(UnicodeFolders, ProgramStartsSavesAndStartsAgain) {
 
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
-        DWORD exitCode = 99;
-        runUntilMessageBoxClosed(program, exitCode);
-        EXPECT_EQ(exitCode, 0u);
+        const MessageBoxRun shown = runUntilMessageBox(widen(program));
+        EXPECT_TRUE(shown.boxShown);
+        EXPECT_EQ(shown.exitCode, 0u);
         EXPECT_EQ(readAll(data + "\\Varnet\\session.mcr"), saved);
         EXPECT_EQ(runKeyValue(), L"\"" + widen(program) + L"\"");
     }
@@ -128,11 +127,11 @@ TEST_F(UnicodeFolders, SecondStartEndsWhileTheFirstRuns) {
     SetEnvironmentVariableW(L"LOCALAPPDATA", widen(root).c_str());
     const auto built = std::filesystem::path(widen(platform::executableDir())).parent_path();
     const std::string program = narrow((built / "varnet.exe").wstring());
-    PROCESS_INFORMATION first = startProgram(program);
+    PROCESS_INFORMATION first = startProgram(widen(program));
     ASSERT_NE(first.hProcess, nullptr);
     HWND box = waitForMessageBox(first);
     ASSERT_NE(box, nullptr);
-    PROCESS_INFORMATION second = startProgram(program);
+    PROCESS_INFORMATION second = startProgram(widen(program));
     EXPECT_EQ(exitCodeOf(second), 0u);
     EXPECT_EQ(WaitForSingleObject(first.hProcess, 0), DWORD(WAIT_TIMEOUT));
     PostMessageW(box, WM_COMMAND, IDOK, 0);

@@ -14,6 +14,7 @@
 #include "bridge/call_table.h"
 #include "panels/panel_process.h"
 #include "platform/platform.h"
+#include "tests/win32/person_input.h"
 
 namespace {
 
@@ -44,19 +45,6 @@ bool pumpUntil(Done done, int timeoutMs = 20000) {
         if (done()) return true;
     }
     return done();
-}
-
-// xdotool is a Linux program; Wine starts it but cannot wait for it, so the
-// test waits for its effect instead.
-void xdotool(const std::string& arguments) {
-    std::string commandLine = "/usr/bin/xdotool " + arguments;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA("/usr/bin/xdotool", commandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &startup, &process));
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
 }
 
 const char kNoAnswer[] = "(no answer)";
@@ -174,11 +162,12 @@ protected:
 TEST_F(MainProcess, PageCallsPersonsInputPanelAndSessionAcrossARestart) {
     DWORD pid = startProgram();
 
-    // Start-up: every binding in table order, then the page from beside the exe.
+    // Start-up: every binding in table order and the held status poll, then
+    // the page from beside the exe.
     size_t count = 0;
     const PageCall* calls = mainPageCalls(count);
     ASSERT_TRUE(pumpUntil([&] { return pageLoaded(pid); }));
-    EXPECT_EQ(ask(pid, "bindings"), tableNames(calls, count));
+    EXPECT_EQ(ask(pid, "bindings"), tableNames(calls, count) + "\nwaitForStatus");
     EXPECT_EQ(ask(pid, "html"), std::to_string(fs::file_size(folder / "ui" / "index.html")));
 
     // The page sets five clicks 20 ms apart at the pointer and starts them.

@@ -1,0 +1,187 @@
+// Every settings field of the auto-clicker, the key spammer, recording and
+// playback and the hotkeys, described once: its key, where it lives in
+// AppState, its default, and where it stands in each text that carries it
+// (the settings line, a profile's own line, the getSettings snapshot and the
+// page's update call that sets it). The file lines, the snapshot, the update
+// calls and the resets all follow this table; a new field is one more row.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <type_traits>
+
+#include "app/state.h"
+
+// What a field holds; the type is its whole range. An integer takes any
+// signed 32-bit value, a real any finite 32-bit float; a value out of range
+// or with no number is refused where text is read.
+enum class FieldType : uint8_t { Integer, Truth, Real };
+
+// The record of AppState a field belongs to; each is reset as a unit.
+enum class FieldRecord : uint8_t { Clicker, KeySpam, Tracker, Hotkeys };
+
+// The ordered texts that carry settings fields.
+enum class FieldList : uint8_t {
+    SettingsLine,   // the session's and an exported profile's SETTINGS line
+    ProfileLine,    // a profile's own PROFILESETTINGS line
+    Snapshot,       // the JSON object of getSettings
+    SpammerCall,    // the arguments of updateSpammer
+    KeySpamCall,    // the arguments of updateKeySpam
+    TrackerCall,    // the arguments of updateTracker
+};
+constexpr size_t kFieldListCount = size_t(FieldList::TrackerCall) + 1;
+
+// A field's place in AppState: the one accessor of its type is set.
+struct FieldMember {
+    FieldType type = FieldType::Integer;
+    FieldRecord record = FieldRecord::Clicker;
+    std::atomic<int32_t>& (*integer)(AppState&) = nullptr;
+    std::atomic<bool>& (*truth)(AppState&) = nullptr;
+    std::atomic<float>& (*real)(AppState&) = nullptr;
+};
+
+constexpr int8_t kNotCarried = -1;
+// The settings line's value at this index is reserved: written as 0, never
+// read. Every other index of every list is one field's.
+constexpr size_t kReservedSettingsIndex = 21;
+
+struct SettingsField {
+    const char* key;   // its JSON key, also its name in AppState
+    FieldMember member;
+    double initial;    // at start and after a reset of its record
+    // Its index in each FieldList, in the enum's order; kNotCarried where
+    // that text does not carry it.
+    std::array<int8_t, kFieldListCount> positions;
+};
+
+namespace settings_fields_detail {
+
+template <typename Record> struct RecordPlace;
+template <> struct RecordPlace<ClickerSettings> {
+    static constexpr auto in = &AppState::clicker;
+    static constexpr FieldRecord record = FieldRecord::Clicker;
+};
+template <> struct RecordPlace<KeySpamSettings> {
+    static constexpr auto in = &AppState::keySpam;
+    static constexpr FieldRecord record = FieldRecord::KeySpam;
+};
+template <> struct RecordPlace<TrackerSettings> {
+    static constexpr auto in = &AppState::tracker;
+    static constexpr FieldRecord record = FieldRecord::Tracker;
+};
+template <> struct RecordPlace<HotkeySet> {
+    static constexpr auto in = &AppState::hotkeys;
+    static constexpr FieldRecord record = FieldRecord::Hotkeys;
+};
+
+template <typename Record, typename Value>
+Record recordOf(std::atomic<Value> Record::*);
+template <typename Record, typename Value>
+Value valueOf(std::atomic<Value> Record::*);
+
+template <auto field>
+auto& memberIn(AppState& s) {
+    using Record = decltype(recordOf(field));
+    return s.*RecordPlace<Record>::in.*field;
+}
+
+}  // namespace settings_fields_detail
+
+// The place of a field given as a member of its record: &TrackerSettings::tspd.
+template <auto field>
+constexpr FieldMember member() {
+    using namespace settings_fields_detail;
+    using Value = decltype(valueOf(field));
+    FieldMember m;
+    m.record = RecordPlace<decltype(recordOf(field))>::record;
+    if constexpr (std::is_same_v<Value, int32_t>) {
+        m.type = FieldType::Integer;
+        m.integer = &memberIn<field>;
+    } else if constexpr (std::is_same_v<Value, bool>) {
+        m.type = FieldType::Truth;
+        m.truth = &memberIn<field>;
+    } else {
+        static_assert(std::is_same_v<Value, float>, "a settings field holds int32_t, bool or float");
+        m.type = FieldType::Real;
+        m.real = &memberIn<field>;
+    }
+    return m;
+}
+
+namespace settings_fields_detail {
+constexpr int8_t no = kNotCarried;
+
+// clang-format off
+inline constexpr SettingsField kRows[] = {
+    // key            member                                   initial   settings profile snapshot spammer keySpam tracker
+    {"sh",            member<&ClickerSettings::sh>(),              0,    {  0,      0,      0,       0,      no,     no}},
+    {"sm",            member<&ClickerSettings::sm>(),              0,    {  1,      1,      1,       1,      no,     no}},
+    {"ss",            member<&ClickerSettings::ss>(),              0,    {  2,      2,      2,       2,      no,     no}},
+    {"sms",           member<&ClickerSettings::sms>(),           100,    {  3,      3,      3,       3,      no,     no}},
+    {"sbtn",          member<&ClickerSettings::sbtn>(),            0,    {  4,      4,      4,       4,      no,     no}},
+    {"stype",         member<&ClickerSettings::stype>(),           0,    {  5,      5,      5,       5,      no,     no}},
+    {"rptMode",       member<&ClickerSettings::rptMode>(),         1,    {  6,      6,      6,       6,      no,     no}},
+    {"rptTimes",      member<&ClickerSettings::rptTimes>(),       10,    {  7,      7,      7,       7,      no,     no}},
+    {"locMode",       member<&ClickerSettings::locMode>(),         0,    {  8,      8,      8,       8,      no,     no}},
+    {"fixedX",        member<&ClickerSettings::fixedX>(),          0,    {  9,      9,      9,       no,     no,     no}},
+    {"fixedY",        member<&ClickerSettings::fixedY>(),          0,    { 10,     10,     10,       no,     no,     no}},
+    {"tmv",           member<&TrackerSettings::tmv>(),          true,    { 11,     no,     11,       no,     no,      0}},
+    {"tclk",          member<&TrackerSettings::tclk>(),         true,    { 12,     no,     12,       no,     no,      1}},
+    {"tscr",          member<&TrackerSettings::tscr>(),         true,    { 13,     no,     13,       no,     no,      2}},
+    {"tkey",          member<&TrackerSettings::tkey>(),         true,    { 14,     no,     14,       no,     no,      3}},
+    {"trel",          member<&TrackerSettings::trel>(),        false,    { 15,     no,     15,       no,     no,      4}},
+    {"tspd",          member<&TrackerSettings::tspd>(),          1.0,    { 16,     no,     16,       no,     no,      5}},
+    {"tloop",         member<&TrackerSettings::tloop>(),       false,    { 17,     no,     17,       no,     no,      6}},
+    {"tloopMs",       member<&TrackerSettings::tloopMs>(),       500,    { 18,     no,     18,       no,     no,      7}},
+    // The hotkeys default to F8, F7, F6 and F9.
+    {"hkRec",         member<&HotkeySet::hkRec>(),               119,    { 19,     no,     no,       no,     no,     no}},
+    {"hkPlay",        member<&HotkeySet::hkPlay>(),              118,    { 20,     no,     no,       no,     no,     no}},
+    // Index 21 of the settings line, kReservedSettingsIndex, is no field's.
+    {"hkAuto",        member<&HotkeySet::hkAuto>(),              117,    { 22,     no,     no,       no,     no,     no}},
+    {"ksh",           member<&KeySpamSettings::ksh>(),             0,    { 23,     11,     19,       no,      0,     no}},
+    {"ksm",           member<&KeySpamSettings::ksm>(),             0,    { 24,     12,     20,       no,      1,     no}},
+    {"kss",           member<&KeySpamSettings::kss>(),             0,    { 25,     13,     21,       no,      2,     no}},
+    {"ksms",          member<&KeySpamSettings::ksms>(),          100,    { 26,     14,     22,       no,      3,     no}},
+    {"ksRptMode",     member<&KeySpamSettings::ksRptMode>(),       1,    { 27,     15,     23,       no,      4,     no}},
+    {"ksRptTimes",    member<&KeySpamSettings::ksRptTimes>(),     10,    { 28,     16,     24,       no,      5,     no}},
+    {"hkKeySpam",     member<&HotkeySet::hkKeySpam>(),           120,    { 29,     no,     no,       no,     no,     no}},
+    // The space bar; set by reassignment, not by updateKeySpam.
+    {"keySpamTarget", member<&KeySpamSettings::keySpamTarget>(),  32,    { 30,     17,     no,       no,     no,     no}},
+};
+// clang-format on
+
+}  // namespace settings_fields_detail
+
+inline constexpr std::span<const SettingsField> kSettingsFields{settings_fields_detail::kRows};
+
+// The field's index in the list, or kNotCarried.
+constexpr int8_t positionIn(const SettingsField& field, FieldList list) {
+    return field.positions[size_t(list)];
+}
+
+// The fields of a list by index; a gap (the reserved value of the settings
+// line) is nullptr. The list's length is its number of values.
+std::span<const SettingsField* const> fieldsIn(FieldList list);
+
+// Converts the text as the field's type and stores it. False, storing
+// nothing, when an integer or real field holds no number of its range; a
+// truth field takes any text, true exactly when it is trueText.
+bool storeFieldText(const SettingsField& field, const std::string& text, const char* trueText);
+
+// An update call's arguments (the page's or a panel's text, cleaned and
+// split), stored one after the other in the call's order; truth values are
+// the text "true". True when every field was stored; with too few
+// arguments nothing is, and a bad one ends the call with the earlier ones
+// kept.
+bool storeUpdateArguments(FieldList call, const std::string& args);
+
+// Every field of the record back to its default.
+void restoreDefaults(FieldRecord record);
+// The integer settings field at this address back to its default.
+void restoreDefault(std::atomic<int32_t>& field);
+// Every settings field of a newly made state to its default.
+void setInitialSettings(AppState& state);
