@@ -180,7 +180,14 @@ void beginPanelDrag(void* window, const std::string& hoverTargetTitle,
 ChildProcess* spawnPanelProcess(const std::string& argument);
 enum class ProcessState { Running, Ended, Unknown };
 ProcessState childProcessState(ChildProcess* child);
-void terminateChildProcess(ChildProcess* child);
+// Asks the child to end in order, through the same termination request a
+// session's end would send it (onTerminationRequest); false when the request
+// could not be delivered.
+bool askChildToEnd(ChildProcess* child);
+// Waits at most timeoutMs for the child to end; true once it has.
+bool waitForChildEnd(ChildProcess* child, int timeoutMs);
+// Ends the child at once, without asking.
+void killChildProcess(ChildProcess* child);
 void releaseChildProcess(ChildProcess* child);
 
 // ---- Command pipe ------------------------------------------------------------
