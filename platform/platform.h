@@ -115,6 +115,8 @@ bool chooseProfileFileToOpen(std::string& path);
 void moveCursorAbsolute(int32_t x, int32_t y);
 uint32_t sendKeyEvent(uint32_t vk, bool down);
 void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
+// The system's name of a key by virtual-key code, "Key[code]" when it has
+// none; mouse buttons are named by the core (bindingName).
 std::string keyDisplayName(int32_t code);
 bool cursorPosition(int32_t& x, int32_t& y);
 
