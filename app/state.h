@@ -87,6 +87,17 @@ struct AppSettings {
 
 enum EngineSwitch : int32_t { NoSwitch = 0, SwitchOn = 1, SwitchOff = 2 };
 
+// The binding a reassignment waits to fill: one of the four hotkeys, or the
+// key the key spammer presses.
+enum class ReassignSlot : int32_t {
+    NoSlot = 0,
+    Record = 1,
+    Play = 2,
+    AutoClick = 3,
+    KeySpamHotkey = 4,
+    KeySpamTarget = 5,
+};
+
 struct ChildProcess;  // a running pop-out panel process (platform-owned)
 namespace platform { struct StopSignal; }
 
@@ -111,7 +122,7 @@ struct AppState {
     // run ends its length after it. Only the engine's own thread uses it.
     std::atomic<int64_t> clickerRunStart{0}, keySpamRunStart{0};
     std::atomic<bool> pickingLocation{false};
-    std::atomic<int32_t> reassignSlot{0};
+    std::atomic<ReassignSlot> reassignSlot{ReassignSlot::NoSlot};
     std::atomic<int32_t> capturedKey{0};
     std::atomic<bool> panelHover{false};
     std::atomic<int64_t> perfFrequency{0};

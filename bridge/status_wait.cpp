@@ -35,7 +35,7 @@ int64_t nowMs() { return platform::perfCounter() * 1000 / platform::perfCounterF
 bool somethingRuns() {
     const AppState& s = appState();
     return s.recording || s.playing || s.autoClicking || s.keySpamming || s.pickingLocation ||
-           s.reassignSlot != 0 || s.clickerSwitch != 0 || s.keySpamSwitch != 0;
+           s.reassignSlot != ReassignSlot::NoSlot || s.clickerSwitch != 0 || s.keySpamSwitch != 0;
 }
 
 // The answer as of now; the version moves whenever the report or the theme does.

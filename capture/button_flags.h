@@ -7,17 +7,18 @@
 
 #include <cstdint>
 
+#include "capture/mouse_buttons.h"
 #include "input/mouse_flags.h"
 
 // The flags recorded for a press or release of button code 1, 2, 4, 5 or 6;
 // 0 for any other code.
 constexpr uint32_t recordedButtonFlags(int32_t button, bool down) {
     switch (button) {
-    case 1: return down ? mouse_flags::LeftDown : mouse_flags::LeftUp;
-    case 2: return down ? mouse_flags::RightDown : mouse_flags::RightUp;
-    case 4: return down ? mouse_flags::MiddleDown : mouse_flags::MiddleUp;
-    case 5: return (down ? mouse_flags::XDown : mouse_flags::XUp) | (1u << 16);
-    case 6: return (down ? mouse_flags::XDown : mouse_flags::XUp) | (2u << 16);
+    case button_code::Left: return down ? mouse_flags::LeftDown : mouse_flags::LeftUp;
+    case button_code::Right: return down ? mouse_flags::RightDown : mouse_flags::RightUp;
+    case button_code::Middle: return down ? mouse_flags::MiddleDown : mouse_flags::MiddleUp;
+    case button_code::Side1: return (down ? mouse_flags::XDown : mouse_flags::XUp) | (1u << 16);
+    case button_code::Side2: return (down ? mouse_flags::XDown : mouse_flags::XUp) | (2u << 16);
     default: return 0;
     }
 }

@@ -10,7 +10,7 @@
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "capture/button_flags.h"
-#include "platform/platform.h"
+#include "capture/mouse_buttons.h"
 #include "store/data_dir.h"
 
 namespace {
@@ -77,7 +77,7 @@ const std::string& quotedKeyName(int32_t vk) {
         return unknown;
     }
     if (!known[slot]) {
-        names[slot] = jsonString(platform::keyDisplayName(vk));
+        names[slot] = jsonString(bindingName(vk));
         known[slot] = true;
     }
     return names[slot];

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int32_t kLeftButton = 1;
-constexpr int32_t kKeySpamTargetSlot = 5;
 constexpr int32_t kEscape = 27;
 
 // Appends to the current profile, unless the event was seen before the
@@ -91,8 +89,7 @@ void recordMouse(const InputEvent& event) {
 bool buttonSwallowed(const InputEvent& event) {
     AppState& s = appState();
     if (pickStep(event) == PickOutcome::Swallow) return true;
-    const int32_t slot = s.reassignSlot;
-    if (event.down && slot != 0 && slot != kKeySpamTargetSlot && event.code != kLeftButton)
+    if (event.down && reassignmentTakesButton(s.reassignSlot, event.code))
         return captureNewBinding(event.code);
     return s.app.hotkeysEnabled && mouseHotkeyStep(event.code, event.down);
 }
@@ -144,7 +141,7 @@ bool handleKeyboardInput(const InputEvent& event) {
     if (event.injected) return false;
     noteEscape(event);
     if (pickKeyStep(event) == PickOutcome::Swallow) return true;
-    if (event.down && s.reassignSlot != 0) return captureNewBinding(event.code);
+    if (event.down && s.reassignSlot != ReassignSlot::NoSlot) return captureNewBinding(event.code);
     if (s.app.hotkeysEnabled && keyboardHotkeyStep(event.code, event.down)) return true;
     if (s.recording && s.tracker.tkey && !isHotkeyCode(event.code)) {
         MacroEvent key;

@@ -8,13 +8,22 @@
 #include "app/state_changes.h"
 #include "bridge/arguments.h"
 #include "bridge/page_calls.h"
+#include "capture/mouse_buttons.h"
 
 namespace {
 
-const char* const kSlotNames[] = {"", "rec", "play", "auto", "keyspamhotkey", "keyspamtarget"};
-constexpr int32_t kSlotCount = 6;
-constexpr int32_t kKeySpamTargetSlot = 5;
-constexpr int32_t kLeftButton = 1;
+struct SlotFacts {
+    ReassignSlot slot;
+    const char* name;  // the page's and the pipe's
+};
+
+const SlotFacts kSlots[] = {
+    {ReassignSlot::Record, "rec"},
+    {ReassignSlot::Play, "play"},
+    {ReassignSlot::AutoClick, "auto"},
+    {ReassignSlot::KeySpamHotkey, "keyspamhotkey"},
+    {ReassignSlot::KeySpamTarget, "keyspamtarget"},
+};
 constexpr int32_t kEscape = 27;
 
 // The request of the first hotkey bound to the code, in the order record,
@@ -51,44 +60,49 @@ bool keyboardHotkeyStep(int32_t vk, bool down) {
 }
 
 bool mouseHotkeyStep(int32_t button, bool down) {
-    if (button < 1 || button > 6) return false;
+    if (button < 1 || button > kLastButtonCode) return false;
     return hotkeyStep(appState().heldButtons[button], button, down);
 }
 
-std::atomic<int32_t>* bindingOfSlot(int32_t slot) {
+std::atomic<int32_t>* bindingOfSlot(ReassignSlot slot) {
     AppState& s = appState();
     switch (slot) {
-    case 1: return &s.hotkeys.hkRec;
-    case 2: return &s.hotkeys.hkPlay;
-    case 3: return &s.hotkeys.hkAuto;
-    case 4: return &s.hotkeys.hkKeySpam;
-    case 5: return &s.keySpam.keySpamTarget;
+    case ReassignSlot::Record: return &s.hotkeys.hkRec;
+    case ReassignSlot::Play: return &s.hotkeys.hkPlay;
+    case ReassignSlot::AutoClick: return &s.hotkeys.hkAuto;
+    case ReassignSlot::KeySpamHotkey: return &s.hotkeys.hkKeySpam;
+    case ReassignSlot::KeySpamTarget: return &s.keySpam.keySpamTarget;
     default: return nullptr;
     }
 }
 
-bool bindingAcceptable(int32_t slot, int32_t code) {
-    const bool isMouseButton = code == 1 || code == 2 || code == 4 || code == 5 || code == 6;
-    if (code < 1 || code > 254 || code == kEscape || code == kLeftButton) return false;
-    return slot != kKeySpamTargetSlot || !isMouseButton;
+bool bindingAcceptable(ReassignSlot slot, int32_t code) {
+    if (code < 1 || code > 254 || code == kEscape || code == button_code::Left) return false;
+    return slot != ReassignSlot::KeySpamTarget || !isButtonCode(code);
+}
+
+bool reassignmentTakesButton(ReassignSlot slot, int32_t button) {
+    return slot != ReassignSlot::NoSlot && bindingAcceptable(slot, button);
 }
 
 void replaceRefusedBindings() {
-    for (int32_t slot = 1; slot < kSlotCount; ++slot) {
-        std::atomic<int32_t>& binding = *bindingOfSlot(slot);
-        if (!bindingAcceptable(slot, binding)) restoreDefault(binding);
+    for (const SlotFacts& facts : kSlots) {
+        std::atomic<int32_t>& binding = *bindingOfSlot(facts.slot);
+        if (!bindingAcceptable(facts.slot, binding)) restoreDefault(binding);
     }
 }
 
-const char* reassignSlotName(int32_t slot) {
-    return slot > 0 && slot < kSlotCount ? kSlotNames[slot] : "";
+const char* reassignSlotName(ReassignSlot slot) {
+    for (const SlotFacts& facts : kSlots)
+        if (facts.slot == slot) return facts.name;
+    return "";
 }
 
 std::string callReassignKey(const std::string& args) {
     const std::string name = stripArgumentText(args);
-    for (int32_t slot = 1; slot < kSlotCount; ++slot) {
-        if (name == kSlotNames[slot]) {
-            appState().reassignSlot.exchange(slot);
+    for (const SlotFacts& facts : kSlots) {
+        if (name == facts.name) {
+            appState().reassignSlot.exchange(facts.slot);
             announceStateChange();
             break;
         }

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "app/state.h"
+
 // True when the code is bound to one of the four hotkeys (the key-spam target
 // is no hotkey).
 bool isHotkeyCode(int32_t code);
@@ -17,17 +19,31 @@ bool isHotkeyCode(int32_t code);
 bool keyboardHotkeyStep(int32_t vk, bool down);
 bool mouseHotkeyStep(int32_t button, bool down);
 
-// The five reassignable bindings by slot: 1 record, 2 play, 3 auto-click,
-// 4 key spam, 5 the key-spam target; nullptr for any other slot.
-std::atomic<int32_t>* bindingOfSlot(int32_t slot);
+// Every slot a reassignment may wait on.
+constexpr ReassignSlot kReassignSlots[] = {ReassignSlot::Record, ReassignSlot::Play, ReassignSlot::AutoClick,
+                                           ReassignSlot::KeySpamHotkey, ReassignSlot::KeySpamTarget};
+// The slots of the four hotkeys, in the order a shared key fires them.
+constexpr ReassignSlot kHotkeySlots[] = {ReassignSlot::Record, ReassignSlot::Play,
+                                         ReassignSlot::AutoClick, ReassignSlot::KeySpamHotkey};
+constexpr bool isHotkeySlot(ReassignSlot slot) {
+    for (ReassignSlot hotkey : kHotkeySlots)
+        if (slot == hotkey) return true;
+    return false;
+}
+
+// The binding a slot fills; nullptr for NoSlot and any value that names no slot.
+std::atomic<int32_t>* bindingOfSlot(ReassignSlot slot);
 // Whether reassignment takes this code for the slot: a key code (1 to 254)
 // other than Escape, which cancels; for a hotkey also a mouse button but the
 // left one, which every click would fire; for the key-spam target no mouse
 // button at all.
-bool bindingAcceptable(int32_t slot, int32_t code);
+bool bindingAcceptable(ReassignSlot slot, int32_t code);
+// Whether a pending reassignment catches a press of this button as its new
+// binding (a key press it catches whatever the key).
+bool reassignmentTakesButton(ReassignSlot slot, int32_t button);
 // Puts the default back into every binding that reassignment would refuse,
 // for bindings read from a file.
 void replaceRefusedBindings();
 
 // The page's and the pipe's name of a reassignment slot ("" for none).
-const char* reassignSlotName(int32_t slot);
+const char* reassignSlotName(ReassignSlot slot);

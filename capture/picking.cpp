@@ -3,19 +3,17 @@
 #include "app/state.h"
 #include "app/state_changes.h"
 #include "bridge/page_calls.h"
+#include "capture/mouse_buttons.h"
 #include "store/profiles.h"
 
-namespace {
-
-constexpr int32_t kLeftButton = 1, kRightButton = 2, kMiddleButton = 4;
-constexpr int32_t kEscape = 27;
-
-}  // namespace
+bool pickTakesButton(int32_t button) {
+    return button == button_code::Left || button == button_code::Right || button == button_code::Middle;
+}
 
 PickOutcome pickStep(const InputEvent& event) {
     AppState& s = appState();
-    if (!event.down || !s.pickingLocation) return PickOutcome::NotHandled;
-    if (event.code == kLeftButton) {
+    if (!event.down || !s.pickingLocation || !pickTakesButton(event.code)) return PickOutcome::NotHandled;
+    if (event.code == button_code::Left) {
         s.clicker.fixedX = event.x;
         s.clicker.fixedY = event.y;
         s.clicker.locMode = 1;
@@ -23,16 +21,13 @@ PickOutcome pickStep(const InputEvent& event) {
         storeProfileSettings();
         return PickOutcome::Swallow;
     }
-    if (event.code == kRightButton || event.code == kMiddleButton) {
-        s.pickingLocation.exchange(false);
-        return PickOutcome::Swallow;
-    }
-    return PickOutcome::NotHandled;
+    s.pickingLocation.exchange(false);  // the right or middle button cancels
+    return PickOutcome::Swallow;
 }
 
 PickOutcome pickKeyStep(const InputEvent& event) {
     AppState& s = appState();
-    if (!event.down || event.code != kEscape || !s.pickingLocation) return PickOutcome::NotHandled;
+    if (!event.down || event.code != kPickCancelKey || !s.pickingLocation) return PickOutcome::NotHandled;
     s.pickingLocation.exchange(false);
     return PickOutcome::Swallow;
 }

@@ -11,3 +11,8 @@ enum class PickOutcome { NotHandled, Swallow };
 PickOutcome pickStep(const InputEvent& event);
 // The keyboard's part: a person's Escape press cancels a pending pick, swallowed.
 PickOutcome pickKeyStep(const InputEvent& event);
+
+// The presses a pending pick takes, whatever else is bound to them: the
+// buttons that pick or cancel, and the key that cancels.
+bool pickTakesButton(int32_t button);
+constexpr int32_t kPickCancelKey = 27;  // Escape

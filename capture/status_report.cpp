@@ -7,6 +7,7 @@
 #include "bridge/page_calls.h"
 #include "capture/event_list.h"
 #include "capture/hotkeys.h"
+#include "capture/mouse_buttons.h"
 #include "platform/platform.h"
 #include "store/data_dir.h"
 #include "store/save_outcome.h"
@@ -62,11 +63,11 @@ StatusFields gatherStatus() {
     f.state = s.recording ? "Recording" : s.playing ? "Playing" : "Idle";
     copyLockedFields(f);
     f.restore = collectEndedPanels();
-    f.hkRec = platform::keyDisplayName(s.hotkeys.hkRec);
-    f.hkPlay = platform::keyDisplayName(s.hotkeys.hkPlay);
-    f.hkAuto = platform::keyDisplayName(s.hotkeys.hkAuto);
-    f.hkKeySpam = platform::keyDisplayName(s.hotkeys.hkKeySpam);
-    f.keySpamTarget = platform::keyDisplayName(s.keySpam.keySpamTarget);
+    f.hkRec = bindingName(s.hotkeys.hkRec);
+    f.hkPlay = bindingName(s.hotkeys.hkPlay);
+    f.hkAuto = bindingName(s.hotkeys.hkAuto);
+    f.hkKeySpam = bindingName(s.hotkeys.hkKeySpam);
+    f.keySpamTarget = bindingName(s.keySpam.keySpamTarget);
     f.reassigning = reassignSlotName(s.reassignSlot);
     f.panelHover = s.panelHover;
     f.autoClicking = s.autoClicking;

@@ -16,13 +16,11 @@
 
 namespace {
 
-constexpr int32_t kFirstHotkeySlot = 1, kLastHotkeySlot = 4;
-
 // A key can fire one hotkey only: taking the key of another hotkey hands
 // that one the key this slot gives up, so the two swap.
-void giveUpKeyTo(int32_t slot, int32_t key, int32_t replacedKey) {
-    if (slot < kFirstHotkeySlot || slot > kLastHotkeySlot) return;
-    for (int32_t other = kFirstHotkeySlot; other <= kLastHotkeySlot; ++other) {
+void giveUpKeyTo(ReassignSlot slot, int32_t key, int32_t replacedKey) {
+    if (!isHotkeySlot(slot)) return;
+    for (ReassignSlot other : kHotkeySlots) {
         std::atomic<int32_t>* binding = bindingOfSlot(other);
         if (other != slot && binding->load() == key) binding->store(replacedKey);
     }
@@ -30,14 +28,14 @@ void giveUpKeyTo(int32_t slot, int32_t key, int32_t replacedKey) {
 
 void applyReassignment() {
     AppState& s = appState();
-    int32_t slot = s.reassignSlot;
+    const ReassignSlot slot = s.reassignSlot;
     int32_t key = s.capturedKey;
-    if (slot == 0 || key == 0) return;
+    if (slot == ReassignSlot::NoSlot || key == 0) return;
     std::atomic<int32_t>* binding = bindingOfSlot(slot);
     // Escape cancels, and a code no binding may hold is refused: either way
     // the binding stays as it was.
     if (binding && bindingAcceptable(slot, key)) giveUpKeyTo(slot, key, binding->exchange(key));
-    s.reassignSlot = 0;
+    s.reassignSlot = ReassignSlot::NoSlot;
     s.capturedKey = 0;
     announceStateChange();  // the grabs of the bindings and of the capture go
 }

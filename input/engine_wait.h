@@ -54,8 +54,9 @@ void waitDoubleClickGap();
 
 // An engine that is off (auto-clicker, key spammer, playback) sleeps here
 // until the control thread switches an engine on or the program ends
-// (wakeIdleEngines), instead of waking every few ms to look; after
-// kIdleCheckMs it looks anyway.
+// (wakeIdleEngines), instead of waking every few ms to look. Every switch-on
+// wakes it, so the look after kIdleCheckMs is only a backstop, as long as
+// the other sleepers'.
 void waitWhileIdle(const std::atomic<bool>& active);
 void wakeIdleEngines();
-constexpr int kIdleCheckMs = 250;
+constexpr int kIdleCheckMs = 1000;

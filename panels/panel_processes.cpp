@@ -13,6 +13,10 @@
 
 namespace {
 
+// A panel asked to end closes its window in order; one that has not gone
+// within this time is ended outright.
+constexpr int kGracefulExitMs = 3000;
+
 std::string panelWindowTitle(const std::string& panelTitle) { return "Varnet (" + panelTitle + ")"; }
 
 // A panel that is already out is brought to the front instead of being
@@ -50,6 +54,13 @@ std::string besideTheMainWindow(const std::vector<std::string>& fields, const st
     return fields[0] + "|" + fields[1] + "|" + std::to_string(at.x) + "|" + std::to_string(at.y);
 }
 
+void endPanelProcess(ChildProcess* child) {
+    if (platform::childProcessState(child) == platform::ProcessState::Ended) return;
+    if (platform::askChildToEnd(child) && platform::waitForChildEnd(child, kGracefulExitMs)) return;
+    platform::killChildProcess(child);
+    platform::waitForChildEnd(child, kGracefulExitMs);
+}
+
 }  // namespace
 
 std::string callPopOutPanel(const std::string& args) {
@@ -70,7 +81,7 @@ std::string callPopOutPanel(const std::string& args) {
 void endAllPanelProcesses() {
     auto& table = appState().panelProcesses;
     for (auto& [id, child] : table) {
-        platform::terminateChildProcess(child);
+        endPanelProcess(child);
         platform::releaseChildProcess(child);
     }
     table.clear();

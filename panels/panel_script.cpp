@@ -44,58 +44,12 @@ std::string javaScriptStringContent(const std::string& text) {
 }
 
 std::string panelScript(const std::string& theme, const std::string& panelId) {
-    const std::string quotedTheme = javaScriptStringContent(theme);
-    const std::string quotedId = javaScriptStringContent(panelId);
-    std::string s = "\n" + indent(16, "<script>");
-    // The block keeps these names out of the page's own global scope: a page
-    // that declares the same names at its top level would otherwise turn the
-    // whole script into a syntax error and the panel would stay invisible.
-    s += indent(16, "{");
-    s += indent(20, "// Take over the main window's theme before the page shows,");
-    s += indent(20, "// so the panel never flashes in the default one.");
-    s += indent(20, "if (typeof applyTheme === 'function') applyTheme('" + quotedTheme + "');");
-    s += indent(20, "let themeSel = document.getElementById('theme-select');");
-    s += indent(20, "if (themeSel) themeSel.value = '" + quotedTheme + "';");
-    s += "\n";
-    s += indent(20, "document.querySelectorAll('.panel').forEach(p => p.style.display = 'none');");
-    s += indent(20, "let activePanel = document.getElementById('" + quotedId + "');");
-    s += indent(20, "if (activePanel) {");
-    s += indent(24, "activePanel.style.display = 'block';");
-    s += indent(24, "activePanel.style.borderRadius = '0';");
-    s += indent(24, "activePanel.style.boxShadow = 'none';");
-    s += indent(24, "activePanel.style.border = 'none';");
-    s += indent(24, "");
-    s += indent(24, "// The window has no title bar: its header is the handle.");
-    s += indent(24, "// A press on one of the header's buttons is a click, not a drag,");
-    s += indent(24, "// and only the primary button drags. preventDefault keeps the");
-    s += indent(24, "// press from selecting text while the window follows the pointer.");
-    s += indent(24, "// A panel without a header simply cannot be dragged.");
-    s += indent(24, "let header = activePanel.querySelector('.panel-header');");
-    s += indent(24, "if (header) {");
-    s += indent(28, "header.style.cursor = 'move';");
-    s += indent(28, "header.addEventListener('mousedown', (e) => {");
-    s += indent(32, "if (e.button !== 0 || e.target.closest('.panel-btn')) return;");
-    s += indent(32, "e.preventDefault();");
-    s += indent(32, "if (window.beginWindowDrag) window.beginWindowDrag('');");
-    s += indent(28, "});");
-    s += indent(24, "}");
-    s += indent(20, "}");
-    s += indent(20, "document.body.style.padding = '0';");
-    s += indent(20, "let dash = document.getElementById('dashboard');");
-    s += indent(20, "if (dash) dash.style.gap = '0';");
-    s += "\n";
-    s += indent(20, "// The page starts hidden so that neither the default theme nor the");
-    s += indent(20, "// other panels show first; now that only this panel is left in the");
-    s += indent(20, "// right theme it may appear.");
-    s += indent(20, "// Nothing after this line may hide it again.");
-    s += indent(20, "document.body.style.visibility = 'visible';");
-    s += "\n";
-    s += indent(20, "// Let the page fit the window to the one panel.");
-    s += indent(20, "if (typeof resizeHostWindow === 'function') resizeHostWindow();");
-    s += indent(16, "}");
-    s += indent(16, "</script>");
-    s += std::string(12, ' ') + "</body>\n" + std::string(12, ' ');
-    return s;
+    // The page itself knows how to show one panel; this only tells it which,
+    // and in which theme, before it starts.
+    return "\n" + indent(16, "<script>") +
+           indent(20, "enterPanelMode('" + javaScriptStringContent(panelId) + "', '" +
+                          javaScriptStringContent(theme) + "');") +
+           indent(16, "</script>") + std::string(12, ' ') + "</body>\n" + std::string(12, ' ');
 }
 
 std::string panelPageHtml(const std::string& page, const std::string& theme,

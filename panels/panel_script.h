@@ -1,6 +1,5 @@
-// The page of a pop-out panel: the main window's page with a script that shows
-// only the one panel, takes over the main window's theme and makes the
-// panel's header drag the window.
+// The page of a pop-out panel: the main window's page with a script that asks
+// it (enterPanelMode) to show only the one panel, in the main window's theme.
 #pragma once
 
 #include <string>
@@ -12,7 +11,8 @@
 std::string javaScriptStringContent(const std::string& text);
 
 // The script element inserted before the page's last "</body>" (and that
-// "</body>" itself, which it replaces).
+// "</body>" itself, which it replaces): one call of the page's
+// enterPanelMode with the panel's id and theme.
 std::string panelScript(const std::string& theme, const std::string& panelId);
 
 // The page with the script in place of its last "</body>"; a page without one

@@ -116,6 +116,8 @@ bool chooseProfileFileToOpen(std::string& path);
 void moveCursorAbsolute(int32_t x, int32_t y);
 uint32_t sendKeyEvent(uint32_t vk, bool down);
 void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
+// The system's name of a key by virtual-key code, "Key[code]" when it has
+// none; mouse buttons are named by the core (bindingName).
 std::string keyDisplayName(int32_t code);
 bool cursorPosition(int32_t& x, int32_t& y);
 
@@ -181,7 +183,14 @@ void beginPanelDrag(void* window, const std::string& hoverTargetTitle,
 ChildProcess* spawnPanelProcess(const std::string& argument);
 enum class ProcessState { Running, Ended, Unknown };
 ProcessState childProcessState(ChildProcess* child);
-void terminateChildProcess(ChildProcess* child);
+// Asks the child to end in order, through the same termination request a
+// session's end would send it (onTerminationRequest); false when the request
+// could not be delivered.
+bool askChildToEnd(ChildProcess* child);
+// Waits at most timeoutMs for the child to end; true once it has.
+bool waitForChildEnd(ChildProcess* child, int timeoutMs);
+// Ends the child at once, without asking.
+void killChildProcess(ChildProcess* child);
 void releaseChildProcess(ChildProcess* child);
 
 // ---- Command pipe ------------------------------------------------------------

@@ -20,6 +20,7 @@
 #include "app/state.h"
 #include "capture/hook_logic.h"
 #include "capture/input_event.h"
+#include "capture/swallow_plan.h"
 #include "platform/linux/grabs_linux.h"
 #include "platform/linux/keysym_vk_linux.h"
 #include "platform/linux/scroll_linux.h"
@@ -131,18 +132,6 @@ void onRawKey(Observer& o, const XIRawEvent& raw, bool down) {
     e.code = vk;
     e.down = down;
     handleKeyboardInput(e);
-}
-
-// X buttons 4 and 5 are one wheel notch each; 6 and 7 (horizontal) are left out.
-int32_t buttonCodeForXButton(int button) {
-    switch (button) {
-    case 1: return 1;
-    case 2: return 4;
-    case 3: return 2;
-    case 8: return 5;
-    case 9: return 6;
-    default: return 0;
-    }
 }
 
 void reportWheel(const Observer& o, const XIRawEvent& raw, int32_t delta) {
@@ -286,11 +275,11 @@ void watchUntilStopped(Observer& o, GrabState& grabs, int wakeFd) {
                      {ConnectionNumber(grabs.display), POLLIN, 0},
                      {wakeFd, POLLIN, 0}};
     while (!stopRequested) {
-        const GrabWish wish = grabWishFromState(o.vkOfKeycode);
+        const GrabWish wish = grabWishFor(swallowPlanFromState(), o.vkOfKeycode);
         applyGrabWish(grabs, wish);
         waitForInputOrWake(fds, o, grabs, wish.keyboard && !grabs.keyboardHeld);
         drainObserver(o);
-        drainGrabEvents(grabs, o.vkOfKeycode);
+        drainGrabEvents(grabs);
     }
 }
 

@@ -12,22 +12,9 @@
 //   It grabs Escape too, which cancels it: the hook would swallow that press.
 #include "platform/linux/grabs_linux.h"
 
-#include "app/state.h"
-
 namespace {
 
 constexpr unsigned kButtonMask = ButtonPressMask | ButtonReleaseMask;
-constexpr int32_t kEscapeVk = 27;
-
-void addHotkey(GrabWish& wish, int32_t code, const int32_t (&vkOfKeycode)[256]) {
-    if (const int button = xButtonForCode(code)) {
-        wish.buttons.set(size_t(button));
-        return;
-    }
-    if (code <= 0) return;
-    for (int keycode = 8; keycode < 256; ++keycode)
-        if (vkOfKeycode[keycode] == code) wish.keys.set(size_t(keycode));
-}
 
 void applyKeyGrabs(GrabState& g, const std::bitset<256>& keys) {
     for (int keycode = 8; keycode < 256; ++keycode) {
@@ -80,43 +67,48 @@ void applyKeyboardGrab(GrabState& g, bool want) {
     }
 }
 
-// Hotkeys and a pending reassignment: grabs whose release is swallowed too.
-GrabWish standingWish(const int32_t (&vkOfKeycode)[256]) {
-    AppState& s = appState();
-    GrabWish wish;
-    if (s.app.hotkeysEnabled) {
-        for (int32_t code : {s.hotkeys.hkRec.load(), s.hotkeys.hkPlay.load(), s.hotkeys.hkAuto.load(),
-                             s.hotkeys.hkKeySpam.load()})
-            addHotkey(wish, code, vkOfKeycode);
-    }
-    const int32_t slot = s.reassignSlot;
-    if (slot != 0) {
-        wish.keyboard = true;
-        if (slot != 5) wish.buttons.set(2).set(3).set(8).set(9);
-    }
-    return wish;
+// A press grabbed for a pick only is ours, its release belongs to the window
+// under the pointer. The plan is asked afresh: the pick has usually ended by
+// the time the grab's press arrives.
+bool releaseGoesToTheWindow(int32_t code) {
+    const SwallowPlan plan = swallowPlanFromState();
+    return !plan.buttons.test(size_t(code)) || plan.pickOnlyButtons.test(size_t(code));
 }
 
 }  // namespace
 
 int xButtonForCode(int32_t code) {
     switch (code) {
-    case 1: return 1;
-    case 2: return 3;
-    case 4: return 2;
-    case 5: return 8;
-    case 6: return 9;
+    case button_code::Left: return 1;
+    case button_code::Right: return 3;
+    case button_code::Middle: return 2;
+    case button_code::Side1: return 8;
+    case button_code::Side2: return 9;
     default: return 0;
     }
 }
 
-GrabWish grabWishFromState(const int32_t (&vkOfKeycode)[256]) {
-    GrabWish wish = standingWish(vkOfKeycode);
-    wish.picking = appState().pickingLocation;
-    if (wish.picking) {
-        wish.buttons.set(1).set(2).set(3);
-        addHotkey(wish, kEscapeVk, vkOfKeycode);
+// X buttons 4 and 5 are one wheel notch each; 6 and 7 (horizontal) are left out.
+int32_t buttonCodeForXButton(int button) {
+    switch (button) {
+    case 1: return button_code::Left;
+    case 2: return button_code::Middle;
+    case 3: return button_code::Right;
+    case 8: return button_code::Side1;
+    case 9: return button_code::Side2;
+    default: return 0;
     }
+}
+
+GrabWish grabWishFor(const SwallowPlan& plan, const int32_t (&vkOfKeycode)[256]) {
+    GrabWish wish;
+    for (int keycode = 8; keycode < 256; ++keycode) {
+        const int32_t vk = vkOfKeycode[keycode];
+        if (vk > 0 && vk < 256 && plan.keys.test(size_t(vk))) wish.keys.set(size_t(keycode));
+    }
+    for (int32_t code : kButtonCodes)
+        if (plan.buttons.test(size_t(code))) wish.buttons.set(size_t(xButtonForCode(code)));
+    wish.keyboard = plan.everyKey;
     return wish;
 }
 
@@ -131,14 +123,12 @@ void applyGrabWish(GrabState& g, const GrabWish& wish) {
     XFlush(g.display);
 }
 
-void drainGrabEvents(GrabState& g, const int32_t (&vkOfKeycode)[256]) {
+void drainGrabEvents(GrabState& g) {
     while (XPending(g.display)) {
         XEvent event;
         XNextEvent(g.display, &event);
-        if (event.type == ButtonPress &&
-            !standingWish(vkOfKeycode).buttons.test(event.xbutton.button & 15)) {
-            // Grabbed for a pick only: the press is ours, its release belongs
-            // to the window under the pointer.
+        const bool pressed = event.type == ButtonPress;
+        if (pressed && releaseGoesToTheWindow(buttonCodeForXButton(int(event.xbutton.button)))) {
             XUngrabPointer(g.display, CurrentTime);
             XFlush(g.display);
         } else if (event.type == KeyPress && g.keyboardHeld) {

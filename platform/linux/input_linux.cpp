@@ -222,14 +222,6 @@ void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) 
 }
 
 std::string keyDisplayName(int32_t code) {
-    switch (code) {
-    case 1: return "Left Mouse";
-    case 2: return "Right Mouse";
-    case 4: return "Middle Mouse";
-    case 5: return "Mouse 4 (Side)";
-    case 6: return "Mouse 5 (Side)";
-    default: break;
-    }
     if (const char* name = keymap::standardKeyName(uint32_t(code))) return name;
     keymap::Keysym keysym = code > 0 ? keymap::keysymForVirtualKey(uint32_t(code)) : NoSymbol;
     if (keysym != NoSymbol) {

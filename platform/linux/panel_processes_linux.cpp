@@ -23,10 +23,6 @@ struct ChildProcess {
 namespace platform {
 namespace {
 
-// A panel ends on SIGTERM by closing its window in order; one that has not
-// gone within this time is killed.
-constexpr int kGracefulExitMs = 3000;
-
 // The child starts clean: default handlers for the signals this process
 // handles or ignores, nothing blocked, and only the standard descriptors (the
 // pipe server's socket and the X connection stay here).
@@ -58,15 +54,6 @@ bool reapIfEnded(ChildProcess* child) {
     }
 }
 
-bool waitForEnd(ChildProcess* child, int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!reapIfEnded(child)) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
 void onAbandonedChildEnded(GPid, gint, gpointer) {}
 
 }  // namespace
@@ -92,12 +79,24 @@ ProcessState childProcessState(ChildProcess* child) {
     return reapIfEnded(child) ? ProcessState::Ended : ProcessState::Running;
 }
 
-void terminateChildProcess(ChildProcess* child) {
-    if (!child || reapIfEnded(child)) return;
-    kill(child->pid, SIGTERM);
-    if (waitForEnd(child, kGracefulExitMs)) return;
-    kill(child->pid, SIGKILL);
-    waitForEnd(child, kGracefulExitMs);
+// SIGTERM reaches the panel's termination request, which closes its window.
+bool askChildToEnd(ChildProcess* child) {
+    return child && !reapIfEnded(child) && kill(child->pid, SIGTERM) == 0;
+}
+
+// waitpid has no timeout, so this looks in short steps; only shutdown waits here.
+bool waitForChildEnd(ChildProcess* child, int timeoutMs) {
+    if (!child) return false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!reapIfEnded(child)) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+void killChildProcess(ChildProcess* child) {
+    if (child && !reapIfEnded(child)) kill(child->pid, SIGKILL);
 }
 
 // A child let go while it still runs is handed to the main loop, which reaps

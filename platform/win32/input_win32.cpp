@@ -75,15 +75,7 @@ void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) 
 }
 
 std::string keyDisplayName(int32_t code) {
-    switch (code) {
-    case 0xC0: return "`";
-    case 1: return "Left Mouse";
-    case 2: return "Right Mouse";
-    case 4: return "Middle Mouse";
-    case 5: return "Mouse 4 (Side)";
-    case 6: return "Mouse 5 (Side)";
-    default: break;
-    }
+    if (code == 0xC0) return "`";
     LONG lParam = LONG(MapVirtualKeyW(UINT(code), MAPVK_VK_TO_VSC) << 16);
     if (win32::isExtendedKey(uint32_t(code))) lParam |= 1 << 24;
     wchar_t buffer[128];

@@ -25,13 +25,29 @@ ChildProcess* spawnPanelProcess(const std::string& argument) {
     return new ChildProcess{info.hProcess};
 }
 
+// The handle tells, not the exit code: a process may end with code 259,
+// the very value that GetExitCodeProcess gives for one still running.
 ProcessState childProcessState(ChildProcess* child) {
-    DWORD code = 0;
-    if (!child || !GetExitCodeProcess(child->process, &code)) return ProcessState::Unknown;
-    return code == STILL_ACTIVE ? ProcessState::Running : ProcessState::Ended;
+    if (!child) return ProcessState::Unknown;
+    switch (WaitForSingleObject(child->process, 0)) {
+    case WAIT_OBJECT_0: return ProcessState::Ended;
+    case WAIT_TIMEOUT: return ProcessState::Running;
+    default: return ProcessState::Unknown;
+    }
 }
 
-void terminateChildProcess(ChildProcess* child) {
+// The panel's termination request ends its loop, as a session's end would;
+// the hidden window that receives it exists once the panel is set up.
+bool askChildToEnd(ChildProcess* child) {
+    return childProcessState(child) == ProcessState::Running &&
+           win32::postTerminationRequest(GetProcessId(child->process));
+}
+
+bool waitForChildEnd(ChildProcess* child, int timeoutMs) {
+    return child && WaitForSingleObject(child->process, DWORD(timeoutMs)) == WAIT_OBJECT_0;
+}
+
+void killChildProcess(ChildProcess* child) {
     if (child) TerminateProcess(child->process, 0);
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_backend.h"
 
 namespace platform {
 namespace {
@@ -80,6 +81,21 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
 }
 
 }  // namespace
+
+namespace win32 {
+
+bool postTerminationRequest(DWORD processId) {
+    bool posted = false;
+    for (HWND window = FindWindowExA(nullptr, nullptr, kSessionWatchClass, nullptr); window;
+         window = FindWindowExA(nullptr, window, kSessionWatchClass, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && PostMessageA(window, kTerminateMessage, 0, 0)) posted = true;
+    }
+    return posted;
+}
+
+}  // namespace win32
 
 void prepareProcess() {
     comInitResult = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);

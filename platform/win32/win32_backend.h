@@ -48,5 +48,8 @@ std::wstring modulePathW();
 std::string modulePath();
 std::string folderOf(const std::string& path);
 void forceForegroundWindow(HWND window);
+// Posts the termination request (onTerminationRequest) to every window of
+// the process that listens for it; false when it has none.
+bool postTerminationRequest(DWORD processId);
 
 }  // namespace platform::win32

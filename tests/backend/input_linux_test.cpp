@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "capture/mouse_buttons.h"
 #include "input/mouse_flags.h"
 #include "platform/linux/input_linux.h"
 #include "platform/platform.h"
@@ -178,25 +179,25 @@ TEST_F(LinuxInput, CodesWithoutAKeySendNothing) {
 }
 
 TEST_F(LinuxInput, KeyNamesFollowWindowsThenTheKeysymThenTheCode) {
-    EXPECT_EQ(platform::keyDisplayName(0xC0), "`");
-    EXPECT_EQ(platform::keyDisplayName(1), "Left Mouse");
-    EXPECT_EQ(platform::keyDisplayName(2), "Right Mouse");
-    EXPECT_EQ(platform::keyDisplayName(4), "Middle Mouse");
-    EXPECT_EQ(platform::keyDisplayName(5), "Mouse 4 (Side)");
-    EXPECT_EQ(platform::keyDisplayName(6), "Mouse 5 (Side)");
-    EXPECT_EQ(platform::keyDisplayName(0x77), "F8");
-    EXPECT_EQ(platform::keyDisplayName(0x87), "F24");
-    EXPECT_EQ(platform::keyDisplayName(32), "Space");
-    EXPECT_EQ(platform::keyDisplayName(0x41), "A");
-    EXPECT_EQ(platform::keyDisplayName(0x39), "9");
-    EXPECT_EQ(platform::keyDisplayName(0x25), "Left");
-    EXPECT_EQ(platform::keyDisplayName(0x2E), "Delete");
-    EXPECT_EQ(platform::keyDisplayName(13), "Enter");
-    EXPECT_EQ(platform::keyDisplayName(27), "Esc");
-    EXPECT_EQ(platform::keyDisplayName(0x65), "Num 5");
-    EXPECT_EQ(platform::keyDisplayName(0xA1), "Right Shift");
-    EXPECT_EQ(platform::keyDisplayName(0x5B), "Super_L");  // no Windows name: the keysym's
-    EXPECT_EQ(platform::keyDisplayName(3), "Cancel");     // not a mouse button
-    EXPECT_EQ(platform::keyDisplayName(255), "Key[255]");
-    EXPECT_EQ(platform::keyDisplayName(-7), "Key[-7]");
+    EXPECT_EQ(bindingName(0xC0), "`");
+    EXPECT_EQ(bindingName(1), "Left Mouse");
+    EXPECT_EQ(bindingName(2), "Right Mouse");
+    EXPECT_EQ(bindingName(4), "Middle Mouse");
+    EXPECT_EQ(bindingName(5), "Mouse 4 (Side)");
+    EXPECT_EQ(bindingName(6), "Mouse 5 (Side)");
+    EXPECT_EQ(bindingName(0x77), "F8");
+    EXPECT_EQ(bindingName(0x87), "F24");
+    EXPECT_EQ(bindingName(32), "Space");
+    EXPECT_EQ(bindingName(0x41), "A");
+    EXPECT_EQ(bindingName(0x39), "9");
+    EXPECT_EQ(bindingName(0x25), "Left");
+    EXPECT_EQ(bindingName(0x2E), "Delete");
+    EXPECT_EQ(bindingName(13), "Enter");
+    EXPECT_EQ(bindingName(27), "Esc");
+    EXPECT_EQ(bindingName(0x65), "Num 5");
+    EXPECT_EQ(bindingName(0xA1), "Right Shift");
+    EXPECT_EQ(bindingName(0x5B), "Super_L");  // no Windows name: the keysym's
+    EXPECT_EQ(bindingName(3), "Cancel");     // not a mouse button
+    EXPECT_EQ(bindingName(255), "Key[255]");
+    EXPECT_EQ(bindingName(-7), "Key[-7]");
 }

@@ -103,9 +103,10 @@ TEST_F(PipeAcrossProcesses, StaleSocketIsReplacedAndShutdownRemovesIt) {
     // A client holding a connection open must not delay the shutdown.
     int holding = e2e::connectToPipe(pipe);
     EXPECT_TRUE(e2e::sendToPipe(pipe, "panelHover|1"));
-    // Within 5 s even on a ThreadSanitizer build of the program: the held
-    // connection costs at most its one second of silence.
-    EXPECT_EQ(e2e::terminateAndWait(pid, 5000), 0);
+    // The held connection costs at most its one second of silence; the bound
+    // leaves room for a ThreadSanitizer build, whose shutdown alone took 4 to
+    // 5 s on a busy machine, and still catches a hang.
+    EXPECT_EQ(e2e::terminateAndWait(pid, 10000), 0);
     pid = -1;
     EXPECT_FALSE(std::filesystem::exists(pipe));
     close(holding);

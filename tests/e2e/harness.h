@@ -35,6 +35,25 @@ pid_t startVarnet(const XServer& server, const Folders& folders,
 // ui/index.html (no ui folder when page is empty). Returns the copy's path.
 std::string binaryWithPage(const Folders& folders, const std::string& pageHtml);
 
+// What the real page does when a panel process's script asks it to show one
+// panel, for the small test pages to put in their script: the panel alone,
+// its header dragging the window, the page shown and fitted (the page
+// defines resizeHostWindow, and applyTheme if it follows the theme).
+inline constexpr char kEnterPanelModeScript[] = R"(
+  function enterPanelMode(id, theme) {
+    if (typeof applyTheme === 'function') applyTheme(theme);
+    document.querySelectorAll('.panel').forEach((p) => { p.style.display = p.id === id ? 'block' : 'none'; });
+    const panel = document.getElementById(id);
+    const header = panel && panel.querySelector('.panel-header');
+    if (header) header.addEventListener('mousedown', (e) => {
+      if (e.button !== 0 || e.target.closest('.panel-btn')) return;
+      e.preventDefault();
+      window.beginWindowDrag('');
+    });
+    document.body.style.visibility = 'visible';
+    resizeHostWindow();
+  })";
+
 bool waitUntil(int timeoutMs, bool (*condition)(const void*), const void* context);
 bool waitForFile(const std::string& path, int timeoutMs);
 bool waitForFileContent(const std::string& path, const std::string& content, int timeoutMs);

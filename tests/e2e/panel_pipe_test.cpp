@@ -26,7 +26,7 @@ const char kPage[] = R"(<!DOCTYPE html><html><head><style>
   <section class="panel" id="keys-panel"><div class="panel-header">Keys</div></section>
 </div><script>
   const pause = (ms) => new Promise((done) => setTimeout(done, ms));
-  function resizeHostWindow() { window.resizeWindow(460, 300); }
+  function resizeHostWindow() { window.resizeWindow(460, 300); }ENTER_PANEL_MODE
   async function mainSide() { MAIN_SIDE }
   async function panelSide() { PANEL_SIDE }
   if (window.popOutPanel) mainSide(); else panelSide();
@@ -34,6 +34,7 @@ const char kPage[] = R"(<!DOCTYPE html><html><head><style>
 
 std::string page(const std::string& mainSide, const std::string& panelSide) {
     std::string text = kPage;
+    text.replace(text.find("ENTER_PANEL_MODE"), 16, e2e::kEnterPanelModeScript);
     text.replace(text.find("MAIN_SIDE"), 9, mainSide);
     text.replace(text.find("PANEL_SIDE"), 10, panelSide);
     return text;

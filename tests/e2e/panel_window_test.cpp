@@ -28,7 +28,7 @@ const char kPanelPage[] = R"(<!DOCTYPE html><html><head><style>
     <div class="panel-header">Keys<button class="panel-btn">x</button></div><p>keys</p>
   </section>
 </div><script>
-  function resizeHostWindow() { window.resizeWindow(460, 300); }
+  function resizeHostWindow() { window.resizeWindow(460, 300); }ENTER_PANEL_MODE
   if (window.popOutPanel) { POP_OUT }
 </script></body></html>)";
 
@@ -36,6 +36,7 @@ const char kPopOnce[] = "window.popOutPanel('Keys|keys-panel|900|300');";
 
 std::string panelPage(const std::string& popOut = kPopOnce) {
     std::string page = kPanelPage;
+    page.replace(page.find("ENTER_PANEL_MODE"), 16, e2e::kEnterPanelModeScript);
     page.replace(page.find("POP_OUT"), 7, popOut);
     return page;
 }

@@ -84,11 +84,6 @@ void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) 
 std::string keyDisplayName(int32_t code) {
     switch (code) {
     case 0xC0: return "`";
-    case 1: return "Left Mouse";
-    case 2: return "Right Mouse";
-    case 4: return "Middle Mouse";
-    case 5: return "Mouse 4 (Side)";
-    case 6: return "Mouse 5 (Side)";
     case 13: return "Enter";
     case 27: return "Esc";
     case 32: return "Space";

@@ -16,11 +16,19 @@ std::set<ChildProcess*> endedChildren, releasedChildren;
 // Spawned panels are distinct addresses the fake owns, numbered from 1.
 std::vector<std::unique_ptr<char>> spawnedStorage;
 std::map<ChildProcess*, int> spawnedNumbers;
+std::map<int, fake::PanelAnswer> answers;
 bool spawnFails = false;
 
 std::string numberOf(ChildProcess* child) {
     auto found = spawnedNumbers.find(child);
     return found == spawnedNumbers.end() ? "?" : std::to_string(found->second);
+}
+
+fake::PanelAnswer answerOf(ChildProcess* child) {
+    auto number = spawnedNumbers.find(child);
+    if (number == spawnedNumbers.end()) return fake::PanelAnswer::Ends;
+    auto answer = answers.find(number->second);
+    return answer == answers.end() ? fake::PanelAnswer::Ends : answer->second;
 }
 
 }  // namespace
@@ -35,8 +43,13 @@ void resetPanels() {
     releasedChildren.clear();
     spawnedNumbers.clear();
     spawnedStorage.clear();
+    answers.clear();
     spawnFails = false;
 }
+
+void resetPanelLog() { log.clear(); }
+
+void setPanelAnswer(int n, PanelAnswer answer) { answers[n] = answer; }
 
 void setSpawnFails(bool fails) { spawnFails = fails; }
 
@@ -83,8 +96,17 @@ ProcessState childProcessState(ChildProcess* child) {
     return endedChildren.count(child) ? ProcessState::Ended : ProcessState::Running;
 }
 
-void terminateChildProcess(ChildProcess* child) {
-    log.push_back("terminate " + numberOf(child));
+bool askChildToEnd(ChildProcess* child) {
+    log.push_back("ask " + numberOf(child));
+    const fake::PanelAnswer answer = answerOf(child);
+    if (answer == fake::PanelAnswer::Ends) endedChildren.insert(child);
+    return answer != fake::PanelAnswer::CannotBeAsked;
+}
+
+bool waitForChildEnd(ChildProcess* child, int) { return endedChildren.count(child) != 0; }
+
+void killChildProcess(ChildProcess* child) {
+    log.push_back("kill " + numberOf(child));
     endedChildren.insert(child);
 }
 

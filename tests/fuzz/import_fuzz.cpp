@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::freshState();
     if (!importProfileText(fuzz::text(data, size))) return 0;
     const Profile first = currentProfile();
-    for (int32_t slot = 1; slot <= 5; ++slot) FUZZ_CHECK(bindingAcceptable(slot, *bindingOfSlot(slot)));
+    for (ReassignSlot slot : kReassignSlots) FUZZ_CHECK(bindingAcceptable(slot, *bindingOfSlot(slot)));
     const std::string settings = formatSettingsLine();
     FUZZ_CHECK(importProfileText(formatProfileFile(first)));
     const Profile second = currentProfile();

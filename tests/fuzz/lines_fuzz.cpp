@@ -38,7 +38,7 @@ void settingsLines(const std::string& line) {
     const std::string own = formatProfileSettings();
     applyProfileSettings(own);
     FUZZ_CHECK(formatProfileSettings() == own);
-    for (int32_t slot = 1; slot <= 5; ++slot) FUZZ_CHECK(bindingAcceptable(slot, *bindingOfSlot(slot)));
+    for (ReassignSlot slot : kReassignSlots) FUZZ_CHECK(bindingAcceptable(slot, *bindingOfSlot(slot)));
 }
 
 }  // namespace

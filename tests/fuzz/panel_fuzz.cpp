@@ -1,7 +1,7 @@
 // A panel's start: the command line the main process builds from the page's
 // pop-out argument and its theme, and the page the panel then shows. The
 // title, the id and the theme read back intact, and the page holds exactly
-// one script more than before, whose strings give back the theme and the id.
+// one script more than before, whose call's strings give back the id and the theme.
 #include <cstdint>
 #include <string>
 
@@ -29,28 +29,29 @@ int hexValue(char c) {
 }
 
 // Reads the single-quoted script string that starts at text[at], as a script
-// engine would, back into bytes; false if it is not one.
-bool readScriptString(const std::string& text, size_t at, std::string& out) {
+// engine would, back into bytes, leaving at on its closing quote; false if it
+// is not one.
+bool readScriptString(const std::string& text, size_t& at, std::string& out) {
     out.clear();
-    for (size_t i = at; i < text.size(); ++i) {
-        const char c = text[i];
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
         if (c == '\'') return true;
         if (c == '\n' || c == '\r') return false;
         if (c != '\\') {
             out.push_back(c);
             continue;
         }
-        if (++i >= text.size()) return false;
-        if (text[i] == 'x' && i + 2 < text.size()) {
-            int high = hexValue(text[i + 1]), low = hexValue(text[i + 2]);
+        if (++at >= text.size()) return false;
+        if (text[at] == 'x' && at + 2 < text.size()) {
+            int high = hexValue(text[at + 1]), low = hexValue(text[at + 2]);
             if (high < 0 || low < 0) return false;
             out.push_back(char(high * 16 + low));
-            i += 2;
-        } else if (text.compare(i, 5, "u2028") == 0 || text.compare(i, 5, "u2029") == 0) {
-            out += text[i + 4] == '8' ? "\xE2\x80\xA8" : "\xE2\x80\xA9";
-            i += 4;
-        } else if (text[i] == '\\' || text[i] == '\'' || text[i] == '"') {
-            out.push_back(text[i]);
+            at += 2;
+        } else if (text.compare(at, 5, "u2028") == 0 || text.compare(at, 5, "u2029") == 0) {
+            out += text[at + 4] == '8' ? "\xE2\x80\xA8" : "\xE2\x80\xA9";
+            at += 4;
+        } else if (text[at] == '\\' || text[at] == '\'' || text[at] == '"') {
+            out.push_back(text[at]);
         } else {
             return false;
         }
@@ -58,12 +59,17 @@ bool readScriptString(const std::string& text, size_t at, std::string& out) {
     return false;
 }
 
-std::string stringAfter(const std::string& page, const std::string& opening) {
-    const size_t at = page.find(opening);
+// Reads the page's call enterPanelMode('<id>', '<theme>'); exactly.
+void readPanelModeCall(const std::string& page, std::string& id, std::string& theme) {
+    const std::string opening = "enterPanelMode('", between = "', '", closing = "');";
+    size_t at = page.find(opening);
     FUZZ_CHECK(at != std::string::npos);
-    std::string value;
-    FUZZ_CHECK(readScriptString(page, at + opening.size(), value));
-    return value;
+    at += opening.size();
+    FUZZ_CHECK(readScriptString(page, at, id));
+    FUZZ_CHECK(page.compare(at, between.size(), between) == 0);
+    at += between.size();
+    FUZZ_CHECK(readScriptString(page, at, theme));
+    FUZZ_CHECK(page.compare(at, closing.size(), closing) == 0);
 }
 
 void checkPage(const std::string& theme, const std::string& id) {
@@ -71,9 +77,10 @@ void checkPage(const std::string& theme, const std::string& id) {
     FUZZ_CHECK(count(page, "<script") == count(kPage, "<script") + 1);
     FUZZ_CHECK(count(page, "</script") == count(kPage, "</script") + 1);
     FUZZ_CHECK(count(page, "<!--") == 0);
-    FUZZ_CHECK(stringAfter(page, "applyTheme('") == theme);
-    FUZZ_CHECK(stringAfter(page, "themeSel.value = '") == theme);
-    FUZZ_CHECK(stringAfter(page, "activePanel = document.getElementById('") == id);
+    std::string idRead, themeRead;
+    readPanelModeCall(page, idRead, themeRead);
+    FUZZ_CHECK(idRead == id);
+    FUZZ_CHECK(themeRead == theme);
 }
 
 // The fields of a pop-out argument never hold '|' (it separates them) nor

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::lock_guard<std::mutex> lock(appState().profilesLock);
         for (const MacroEvent& e : appState().profiles.at(0).events) FUZZ_CHECK(std::isfinite(e.time));
     }
-    for (int32_t slot = 1; slot <= 5; ++slot) FUZZ_CHECK(bindingAcceptable(slot, *bindingOfSlot(slot)));
+    for (ReassignSlot slot : kReassignSlots) FUZZ_CHECK(bindingAcceptable(slot, *bindingOfSlot(slot)));
     FUZZ_CHECK(json_check::firstBrokenOutput().empty());
     return 0;
 }

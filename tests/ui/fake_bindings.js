@@ -3,7 +3,9 @@
 // with its JS arguments, turns the arguments into text the way the program
 // receives them (the JSON array, brackets and double quotes stripped, split
 // at commas) and answers with the program's exact result texts, which are
-// parsed the way the web view library parses them.
+// parsed the way the web view library parses them. The settings fields
+// (their JSON order, defaults, types and the update calls' argument order)
+// come from the page's own schema, ui/schema.js, loaded before this file.
 //
 // Options come from window.__fakeOptions, set by an earlier init script:
 //   panel: true       bind only the twenty-three calls of a pop-out window
@@ -17,17 +19,21 @@
 (function () {
   'use strict';
   const options = window.__fakeOptions || {};
+  const schema = Varnet.schema;
 
   const KEY_NAMES = { 27: 'Esc', 32: 'Space', 65: 'A', 117: 'F6', 118: 'F7', 119: 'F8', 120: 'F9', 121: 'F10', 4: 'Middle Mouse' };
   const SLOTS = { rec: 'hkRec', play: 'hkPlay', auto: 'hkAuto', keyspamhotkey: 'hkKeySpam', keyspamtarget: 'keySpamTarget' };
   const KIND = { AbsMove: 0, RelMove: 1, MouseButton: 2, KeyStroke: 3, Scroll: 4 };
 
+  // The profile's fields (and the key spammer's key), and the recorder's.
   function clickerDefaults() {
-    return { sh: 0, sm: 0, ss: 0, sms: 100, sbtn: 0, stype: 0, rptMode: 1, rptTimes: 10, locMode: 0, fixedX: 0, fixedY: 0,
-      ksh: 0, ksm: 0, kss: 0, ksms: 100, ksRptMode: 1, ksRptTimes: 10, keySpamTarget: 32 };
+    return Object.assign(schema.defaults(true), { keySpamTarget: 32 });
   }
   function trackerDefaults() {
-    return { tmv: true, tclk: true, tscr: true, tkey: true, trel: false, tspd: 1, tloop: false, tloopMs: 500 };
+    return schema.defaults(false);
+  }
+  function settingsOf(field) {
+    return field.profile ? state.clicker : state.tracker;
   }
   function appDefaults() {
     return { alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
@@ -102,14 +108,10 @@
     return String(Number(v.toPrecision(6)));
   }
   function settingsText() {
-    const c = state.clicker;
-    const t = state.tracker;
-    return '{"sh":' + c.sh + ',"sm":' + c.sm + ',"ss":' + c.ss + ',"sms":' + c.sms + ',"sbtn":' + c.sbtn +
-      ',"stype":' + c.stype + ',"rptMode":' + c.rptMode + ',"rptTimes":' + c.rptTimes + ',"locMode":' + c.locMode +
-      ',"fixedX":' + c.fixedX + ',"fixedY":' + c.fixedY + ',"tmv":' + t.tmv + ',"tclk":' + t.tclk + ',"tscr":' + t.tscr +
-      ',"tkey":' + t.tkey + ',"trel":' + t.trel + ',"tspd":' + general6(t.tspd) + ',"tloop":' + t.tloop +
-      ',"tloopMs":' + t.tloopMs + ',"ksh":' + c.ksh + ',"ksm":' + c.ksm + ',"kss":' + c.kss + ',"ksms":' + c.ksms +
-      ',"ksRptMode":' + c.ksRptMode + ',"ksRptTimes":' + c.ksRptTimes + '}';
+    return '{' + schema.FIELDS.map((f) => {
+      const value = settingsOf(f)[f.key];
+      return '"' + f.key + '":' + (f.type === 'real' ? general6(value) : String(value));
+    }).join(',') + '}';
   }
   function keyName(code) {
     return KEY_NAMES[code] || 'Key[' + code + ']';
@@ -198,9 +200,15 @@
   // ------------------------------------------------------------ handlers
   // Each takes the argument text and returns the result text.
 
-  function setFieldsInOrder(target, keys, list, convert) {
-    if (list.length < keys.length) return false;
-    keys.forEach((key, i) => { target[key] = convert(key, list[i]); });
+  // An update call's arguments, in the order of its fields; too few change
+  // nothing. Each is read as the program reads a field of its type.
+  function updateSettings(call, arg) {
+    const fieldsOfCall = schema.fieldsOf(call);
+    const list = fields(arg);
+    if (list.length < fieldsOfCall.length) return false;
+    fieldsOfCall.forEach((f, i) => {
+      settingsOf(f)[f.key] = f.type === 'int' ? toInt(list[i]) : (f.type === 'real' ? toReal(list[i]) : list[i] === 'true');
+    });
     return true;
   }
 
@@ -212,16 +220,14 @@
       return '';
     },
     updateSpammer(arg) {
-      const keys = ['sh', 'sm', 'ss', 'sms', 'sbtn', 'stype', 'rptMode', 'rptTimes', 'locMode'];
-      if (setFieldsInOrder(state.clicker, keys, fields(arg), (k, f) => toInt(f))) storeProfileSettings();
+      if (updateSettings('updateSpammer', arg)) storeProfileSettings();
       return '';
     },
     toggleSpammer() { state.autoClicking = !state.autoClicking; return ''; },
     startSpammer(arg) { startAfter(arg, 'autoClicking'); return ''; },
     stopSpammer() { stopPending('autoClicking'); state.autoClicking = false; return ''; },
     updateKeySpam(arg) {
-      const keys = ['ksh', 'ksm', 'kss', 'ksms', 'ksRptMode', 'ksRptTimes'];
-      if (setFieldsInOrder(state.clicker, keys, fields(arg), (k, f) => toInt(f))) storeProfileSettings();
+      if (updateSettings('updateKeySpam', arg)) storeProfileSettings();
       return '';
     },
     toggleKeySpam() { state.keySpamming = !state.keySpamming; return ''; },
@@ -239,9 +245,7 @@
     },
     resetHotkeys() { state.hotkeys = { hkRec: 119, hkPlay: 118, hkAuto: 117, hkKeySpam: 120 }; return ''; },
     updateTracker(arg) {
-      const keys = ['tmv', 'tclk', 'tscr', 'tkey', 'trel', 'tspd', 'tloop', 'tloopMs'];
-      setFieldsInOrder(state.tracker, keys, fields(arg), (k, f) =>
-        k === 'tspd' ? toReal(f) : (k === 'tloopMs' ? toInt(f) : f === 'true'));
+      updateSettings('updateTracker', arg);
       return '';
     },
     toggleRecording() {

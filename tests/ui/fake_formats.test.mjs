@@ -2,16 +2,12 @@
 // browser tests would pass against answers the page never gets.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
 import vm from 'node:vm';
-import path from 'node:path';
-import { ROOT } from './harness.mjs';
-
-const SOURCE = readFileSync(path.join(ROOT, 'tests', 'ui', 'fake_bindings.js'), 'utf8');
+import { FAKE_SOURCE } from './harness.mjs';
 
 function loadFake(options = {}) {
   const window = { __fakeOptions: options };
-  vm.runInNewContext(SOURCE, { window, performance, setTimeout });
+  vm.runInNewContext(FAKE_SOURCE, { window, performance, setTimeout });
   return window.__fake;
 }
 

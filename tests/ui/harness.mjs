@@ -10,7 +10,9 @@ import { fileURLToPath, pathToFileURL } from 'node:url';
 
 export const ROOT = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..', '..');
 export const PAGE_URL = pathToFileURL(path.join(ROOT, 'ui', 'index.html')).href;
-const FAKE_SOURCE = readFileSync(path.join(ROOT, 'tests', 'ui', 'fake_bindings.js'), 'utf8');
+// The fake reads the settings fields from the page's own schema.
+export const FAKE_SOURCE = readFileSync(path.join(ROOT, 'ui', 'schema.js'), 'utf8') + '\n' +
+  readFileSync(path.join(ROOT, 'tests', 'ui', 'fake_bindings.js'), 'utf8');
 
 export const PANEL_CALLS = ['updateSpammer', 'toggleSpammer', 'updateKeySpam', 'toggleKeySpam', 'updateTracker',
   'setTheme', 'getSharedTheme', 'toggleRecording', 'togglePlayback', 'getTrackerStatus', 'getMacroEvents',
@@ -105,52 +107,11 @@ export function buildPage() {
 }
 
 // What a pop-out window's process puts in place of the page's last
-// "</body>": it applies the theme, hides every other panel, shows the page
-// and asks it to fit the window.
+// "</body>": a call that makes the page show the one panel in the theme.
 export function panelScript(panelId, theme) {
   const i = (n) => ' '.repeat(n);
-  const lines = [
-    i(20) + '// Pop-out window: take over the main window\'s theme',
-    i(20) + '// and show only this window\'s panel.',
-    i(20) + "if (typeof applyTheme === 'function') applyTheme('" + theme + "');",
-    i(20) + "let themeSel = document.getElementById('theme-select');",
-    i(20) + "if (themeSel) themeSel.value = '" + theme + "';",
-    '',
-    i(20) + "document.querySelectorAll('.panel').forEach(p => p.style.display = 'none');",
-    i(20) + "let activePanel = document.getElementById('" + panelId + "');",
-    i(20) + 'if (activePanel) {',
-    i(24) + "activePanel.style.display = 'block';",
-    i(24) + "activePanel.style.borderRadius = '0';",
-    i(24) + "activePanel.style.boxShadow = 'none';",
-    i(24) + "activePanel.style.border = 'none';",
-    i(24),
-    i(24) + '// The header moves the window.',
-    i(24) + '// A press on a header button does not.',
-    i(24) + '// Only the primary button starts a drag.',
-    i(24) + '// The drag itself runs natively.',
-    i(24) + '// Dropping on the main window docks the panel.',
-    i(24) + "let header = activePanel.querySelector('.panel-header');",
-    i(24) + "header.style.cursor = 'move';",
-    i(24) + "header.addEventListener('mousedown', (e) => {",
-    i(28) + "if (e.button !== 0 || e.target.closest('.panel-btn')) return;",
-    i(28) + 'e.preventDefault();',
-    i(28) + "if (window.beginWindowDrag) window.beginWindowDrag('');",
-    i(24) + '});',
-    i(20) + '}',
-    i(20) + "document.body.style.padding = '0';",
-    i(20) + "let dash = document.getElementById('dashboard');",
-    i(20) + "if (dash) dash.style.gap = '0';",
-    '',
-    i(20) + '// The page starts hidden so that neither the default',
-    i(20) + '// theme nor the other panels flash up first;',
-    i(20) + '// everything is in place now.',
-    i(20) + '// Show it.',
-    i(20) + "document.body.style.visibility = 'visible';",
-    '',
-    i(20) + '// Let the page fit the window to its one panel.',
-    i(20) + "if (typeof resizeHostWindow === 'function') resizeHostWindow();",
-  ];
-  return '\n' + i(16) + '<script>\n' + lines.map((l) => l + '\n').join('') + i(16) + '</script>\n' + i(12) + '</body>\n' + i(12);
+  return '\n' + i(16) + '<script>\n' + i(20) + "enterPanelMode('" + panelId + "', '" + theme + "');\n" +
+    i(16) + '</script>\n' + i(12) + '</body>\n' + i(12);
 }
 
 export function injectPanelScript(html, panelId, theme) {

@@ -2,7 +2,7 @@
 // until a save succeeds again, and a start-up notice until it is dismissed.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { startBrowser, openPage, waitForCall, clearCalls } from './harness.mjs';
+import { startBrowser, openPage, waitForCall, clearCalls, calls } from './harness.mjs';
 
 let browser;
 before(async () => { browser = await startBrowser(); });
@@ -57,5 +57,41 @@ test('a pop-out window shows the failed save from the status file and has no not
   await page.evaluate((text) => { window.__fake.set({ saveError: text }); window.__fake.writeSideFiles(); }, failed);
   await page.waitForSelector('#save-error');
   assert.equal(await page.evaluate(() => typeof window.getNotices), 'undefined');
+  await page.close();
+});
+
+test('a call that fails is shown with its reason until it succeeds again', async () => {
+  const { page, errors } = await openPage(browser);
+  await waitForCall(page, 'getMacroEvents');
+  await page.evaluate(() => {
+    const answer = window.exportProfile;
+    window.exportProfile = () => Promise.reject(new Error('disk full'));
+    window.__restoreExport = () => { window.exportProfile = answer; };
+  });
+  await page.click('#profile-export');
+  await page.waitForSelector('#call-failed-exportProfile');
+  assert.match(await page.textContent('#call-failed-exportProfile .notice-text'), /exportProfile.*disk full/);
+  await page.evaluate(() => window.__restoreExport());
+  await page.click('#profile-export');
+  await page.waitForSelector('#call-failed-exportProfile', { state: 'detached' });
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('a pop-out tells of its status file only once it stays unreadable', async () => {
+  const { page, errors } = await openPage(browser, { panel: true });
+  await page.evaluate(() => window.__fake.writeSideFiles());
+  await page.evaluate(() => {
+    window.__fake.state.statusFile = '{"state":"Recording","cou';
+    window.__fake.clear();
+  });
+  // A half-written read or two is an ordinary race with the writer.
+  await page.waitForSelector('#call-failed-getTrackerStatus');
+  const reads = (await calls(page)).filter((c) => c.name === 'getTrackerStatus').length;
+  assert.ok(reads >= 3, reads + ' reads');
+  assert.equal(await page.textContent('#rec-state'), 'Idle');
+  await page.evaluate(() => window.__fake.writeSideFiles());
+  await page.waitForSelector('#call-failed-getTrackerStatus', { state: 'detached' });
+  assert.deepEqual(errors, []);
   await page.close();
 });

@@ -31,7 +31,7 @@ inline void resetCaptureState() {
     s.clickerStartAt = s.keySpamStartAt = 0;
     s.escapeHeld = s.escapeHoldSpent = false;
     s.pickingLocation = false;
-    s.reassignSlot = 0;
+    s.reassignSlot = ReassignSlot::NoSlot;
     s.capturedKey = 0;
     s.panelHover = false;
     s.perfFrequency = 1000000000;

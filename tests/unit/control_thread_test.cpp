@@ -132,35 +132,35 @@ TEST_F(ControlThread, ClickerAndKeySpammerToggleWhateverElseRuns) {
 }
 
 TEST_F(ControlThread, ReassignmentStoresTheCapturedKeyInItsSlot) {
-    appState().reassignSlot = 5;
+    appState().reassignSlot = ReassignSlot::KeySpamTarget;
     appState().capturedKey = 0x41;
     controlPass();
     EXPECT_EQ(appState().keySpam.keySpamTarget, 0x41);
-    EXPECT_EQ(appState().reassignSlot, 0);
+    EXPECT_EQ(appState().reassignSlot, ReassignSlot::NoSlot);
     EXPECT_EQ(appState().capturedKey, 0);
-    appState().reassignSlot = 3;
+    appState().reassignSlot = ReassignSlot::AutoClick;
     appState().capturedKey = 4;  // the middle button
     controlPass();
     EXPECT_EQ(appState().hotkeys.hkAuto, 4);
 }
 
 TEST_F(ControlThread, EscapeCancelsAReassignmentAndKeepsTheBinding) {
-    appState().reassignSlot = 2;
+    appState().reassignSlot = ReassignSlot::Play;
     appState().capturedKey = 27;
     controlPass();
     EXPECT_EQ(appState().hotkeys.hkPlay, 118);
-    EXPECT_EQ(appState().reassignSlot, 0);
+    EXPECT_EQ(appState().reassignSlot, ReassignSlot::NoSlot);
     EXPECT_EQ(appState().capturedKey, 0);
 }
 
 TEST_F(ControlThread, AReassignmentWaitsForItsKeyAndAnUnknownSlotStoresNothing) {
-    appState().reassignSlot = 1;
+    appState().reassignSlot = ReassignSlot::Record;
     controlPass();
-    EXPECT_EQ(appState().reassignSlot, 1);
-    appState().reassignSlot = 9;
+    EXPECT_EQ(appState().reassignSlot, ReassignSlot::Record);
+    appState().reassignSlot = ReassignSlot(9);  // names no slot
     appState().capturedKey = 0x42;
     controlPass();
-    EXPECT_EQ(appState().reassignSlot, 0);
+    EXPECT_EQ(appState().reassignSlot, ReassignSlot::NoSlot);
     EXPECT_EQ(appState().hotkeys.hkRec, 119);
     EXPECT_EQ(appState().keySpam.keySpamTarget, 32);
 }
@@ -220,16 +220,17 @@ TEST_F(ControlThread, StartAndStopAskForAStateSoOnlyAStopThatStopsSendsItsReleas
 TEST_F(ControlThread, AHotkeyTakingAnotherHotkeysKeySwapsTheTwo) {
     constexpr int32_t kF6 = 117, kF7 = 118, kF8 = 119, kF9 = 120, kA = 0x41;
     struct Case {
-        int32_t slot, key;
+        ReassignSlot slot;
+        int32_t key;
         int32_t rec, play, autoClick, keySpam, target;
     };
     const Case cases[] = {
-        {2, kF8, kF7, kF8, kF6, kF9, 32},   // Play takes Record's F8, Record gets F7
-        {1, kF6, kF6, kF7, kF8, kF9, 32},   // Record takes Auto click's F6
-        {4, 4, kF8, kF7, kF6, 4, 32},       // a free button: no swap
-        {3, kF6, kF8, kF7, kF6, kF9, 32},   // its own key: nothing changes
-        {5, kF7, kF8, kF7, kF6, kF9, kF7},  // the spammed key is no hotkey
-        {5, kA, kF8, kF7, kF6, kF9, kA},
+        {ReassignSlot::Play, kF8, kF7, kF8, kF6, kF9, 32},         // Play takes Record's F8, Record gets F7
+        {ReassignSlot::Record, kF6, kF6, kF7, kF8, kF9, 32},       // Record takes Auto click's F6
+        {ReassignSlot::KeySpamHotkey, 4, kF8, kF7, kF6, 4, 32},    // a free button: no swap
+        {ReassignSlot::AutoClick, kF6, kF8, kF7, kF6, kF9, 32},    // its own key: nothing changes
+        {ReassignSlot::KeySpamTarget, kF7, kF8, kF7, kF6, kF9, kF7},  // the spammed key is no hotkey
+        {ReassignSlot::KeySpamTarget, kA, kF8, kF7, kF6, kF9, kA},
     };
     for (const Case& c : cases) {
         resetHotkeyDefaults();
@@ -240,7 +241,7 @@ TEST_F(ControlThread, AHotkeyTakingAnotherHotkeysKeySwapsTheTwo) {
         const HotkeySet& h = appState().hotkeys;
         EXPECT_EQ((std::vector<int32_t>{h.hkRec, h.hkPlay, h.hkAuto, h.hkKeySpam, appState().keySpam.keySpamTarget}),
                   (std::vector<int32_t>{c.rec, c.play, c.autoClick, c.keySpam, c.target}))
-            << "slot " << c.slot << " key " << c.key;
+            << "slot " << int(c.slot) << " key " << c.key;
     }
 }
 

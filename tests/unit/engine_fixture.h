@@ -33,7 +33,8 @@ protected:
         s.escapeHeld = s.escapeHoldSpent = false;
         s.pickingLocation = false;
         s.clickCount = s.keySpamCount = 0;
-        s.reassignSlot = s.capturedKey = 0;
+        s.reassignSlot = ReassignSlot::NoSlot;
+        s.capturedKey = 0;
         s.panelHover = false;
     }
 

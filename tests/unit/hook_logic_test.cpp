@@ -92,7 +92,7 @@ TEST_F(HookLogic, InjectedInputIsNeverRecordedNorFiresButMovesTheLastPoint) {
     EXPECT_TRUE(currentEvents().empty());
     EXPECT_EQ(appState().lastMousePoint, packPoint(300, 400));
     // A reassignment is not served by synthetic input either.
-    appState().reassignSlot = 1;
+    appState().reassignSlot = ReassignSlot::Record;
     EXPECT_FALSE(handleKeyboardInput(injected(key(kA, true))));
     EXPECT_EQ(appState().capturedKey, 0);
 }
@@ -278,7 +278,7 @@ TEST_F(HookLogic, RightOrMiddlePressCancelsThePick) {
 TEST_F(HookLogic, PendingReassignmentSwallowsTheNextKeyEvenAHotkey) {
     startRecording();
     callReassignKey(R"(["play"])");
-    EXPECT_EQ(appState().reassignSlot, 2);
+    EXPECT_EQ(appState().reassignSlot, ReassignSlot::Play);
     EXPECT_FALSE(handleKeyboardInput(key(kA, false)));  // a release is not a capture
     EXPECT_TRUE(handleKeyboardInput(key(kF8, true)));
     EXPECT_EQ(appState().capturedKey, kF8);
@@ -310,8 +310,11 @@ TEST_F(HookLogic, KeySpamTargetTakesKeyboardKeysOnly) {
 }
 
 TEST_F(HookLogic, ReassignKeyNamesAreExactAndResetKeepsTheTarget) {
-    const std::pair<const char*, int32_t> names[] = {
-        {"rec", 1}, {"play", 2}, {"auto", 3}, {"keyspamhotkey", 4}, {"keyspamtarget", 5}};
+    const std::pair<const char*, ReassignSlot> names[] = {{"rec", ReassignSlot::Record},
+                                                          {"play", ReassignSlot::Play},
+                                                          {"auto", ReassignSlot::AutoClick},
+                                                          {"keyspamhotkey", ReassignSlot::KeySpamHotkey},
+                                                          {"keyspamtarget", ReassignSlot::KeySpamTarget}};
     for (const auto& [name, slot] : names) {
         callReassignKey(name);
         EXPECT_EQ(appState().reassignSlot, slot) << name;
@@ -319,7 +322,7 @@ TEST_F(HookLogic, ReassignKeyNamesAreExactAndResetKeepsTheTarget) {
     callReassignKey("Rec");
     callReassignKey("foo");
     callReassignKey("");
-    EXPECT_EQ(appState().reassignSlot, 5);
+    EXPECT_EQ(appState().reassignSlot, ReassignSlot::KeySpamTarget);
 
     appState().hotkeys.hkRec = 4;
     appState().keySpam.keySpamTarget = kA;
@@ -327,7 +330,7 @@ TEST_F(HookLogic, ReassignKeyNamesAreExactAndResetKeepsTheTarget) {
     EXPECT_EQ(appState().hotkeys.hkRec, 119);
     EXPECT_EQ(appState().hotkeys.hkPlay, kF7);
     EXPECT_EQ(appState().keySpam.keySpamTarget, kA);
-    EXPECT_EQ(appState().reassignSlot, 5);
+    EXPECT_EQ(appState().reassignSlot, ReassignSlot::KeySpamTarget);
 }
 
 TEST_F(HookLogic, APersonsEscapeCancelsThePickAndIsSwallowedASyntheticOneIsNot) {

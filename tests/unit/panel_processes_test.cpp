@@ -98,8 +98,20 @@ TEST_F(PanelTable, ShutdownEndsEveryTrackedPanelInIdOrder) {
     callPopOutPanel(R"(["A|a-panel|1|2"])");
     endAllPanelProcesses();
     EXPECT_EQ(fake::panelLog(), (Log{"spawn B|b-panel|1|2|dark", "spawn A|a-panel|1|2|dark",
-                                     "terminate 2", "release 2", "terminate 1", "release 1"}));
+                                     "ask 2", "release 2", "ask 1", "release 1"}));
     EXPECT_TRUE(appState().panelProcesses.empty());
+}
+
+TEST_F(PanelTable, ShutdownKillsOnlyAPanelThatCannotBeAskedOrStaysWhenAsked) {
+    for (const char* args : {R"(["A|a|1|2"])", R"(["B|b|1|2"])", R"(["C|c|1|2"])", R"(["D|d|1|2"])"})
+        callPopOutPanel(args);
+    fake::setPanelAnswer(2, fake::PanelAnswer::Stays);
+    fake::setPanelAnswer(3, fake::PanelAnswer::CannotBeAsked);
+    fake::endPanel(4);
+    fake::resetPanelLog();
+    endAllPanelProcesses();
+    EXPECT_EQ(fake::panelLog(), (Log{"ask 1", "release 1", "ask 2", "kill 2", "release 2",
+                                     "ask 3", "kill 3", "release 3", "release 4"}));
 }
 
 TEST_F(PanelCalls, TwentyThreeCallsInBindingOrder) {

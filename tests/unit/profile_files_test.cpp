@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "store/profile_files.h"
 #include "store/session_file.h"
@@ -146,7 +147,7 @@ TEST_F(ProfileFiles, ExportAndImportTellThePageWhatHappened) {
     setProfiles({Profile{"Work: day", "", {}}}, 0);
     writeBytes(root + "/nameless.mcr", "\r\nSETTINGS:1\r\n");
     auto told = [](const std::string& path, const std::string& error, const std::string& name) {
-        return "{\"path\":\"" + path + "\",\"error\":\"" + error + "\",\"name\":\"" + name + "\"}";
+        return "{\"path\":" + jsonString(path) + ",\"error\":\"" + error + "\",\"name\":\"" + name + "\"}";
     };
     const struct {
         const char* call;

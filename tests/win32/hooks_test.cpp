@@ -143,10 +143,10 @@ TEST_F(UserInput, AClickIsRecordedWhereItHappened) {
 
 TEST_F(UserInput, AKeyPressedForAReassignmentIsCaughtAndSwallowed) {
     appState().capturedKey = 0;
-    appState().reassignSlot = 1;
+    appState().reassignSlot = ReassignSlot::Record;
     xdotool("key F2");
     EXPECT_TRUE(waitFor([] { return appState().capturedKey == VK_F2; }));
-    appState().reassignSlot = 0;
+    appState().reassignSlot = ReassignSlot::NoSlot;
     xdotool("key F3");
     EXPECT_TRUE(waitFor([] { return keyDownsSeen[VK_F3] == 1; }));
     EXPECT_EQ(keyDownsSeen[VK_F2], 0);  // the caught key never reached the window

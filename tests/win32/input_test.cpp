@@ -1,6 +1,7 @@
 // Synthetic input records, key names and the translation of hook data.
 #include <gtest/gtest.h>
 
+#include "capture/mouse_buttons.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
 
@@ -57,14 +58,14 @@ TEST(KeyRecord, ScanCodeFlagsAndTheExtendedSet) {
 }
 
 TEST(KeyNames, FixedNamesAndTheFallback) {
-    EXPECT_EQ(platform::keyDisplayName(1), "Left Mouse");
-    EXPECT_EQ(platform::keyDisplayName(2), "Right Mouse");
-    EXPECT_EQ(platform::keyDisplayName(4), "Middle Mouse");
-    EXPECT_EQ(platform::keyDisplayName(5), "Mouse 4 (Side)");
-    EXPECT_EQ(platform::keyDisplayName(6), "Mouse 5 (Side)");
-    EXPECT_EQ(platform::keyDisplayName(0xC0), "`");
-    EXPECT_EQ(platform::keyDisplayName(255), "Key[255]");
-    EXPECT_FALSE(platform::keyDisplayName(0x41).empty());
+    EXPECT_EQ(bindingName(1), "Left Mouse");
+    EXPECT_EQ(bindingName(2), "Right Mouse");
+    EXPECT_EQ(bindingName(4), "Middle Mouse");
+    EXPECT_EQ(bindingName(5), "Mouse 4 (Side)");
+    EXPECT_EQ(bindingName(6), "Mouse 5 (Side)");
+    EXPECT_EQ(bindingName(0xC0), "`");
+    EXPECT_EQ(bindingName(255), "Key[255]");
+    EXPECT_FALSE(bindingName(0x41).empty());
 }
 
 TEST(HookTranslation, KeysCarryTheirCodeDirectionAndInjectedMark) {

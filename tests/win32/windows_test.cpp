@@ -123,19 +123,38 @@ TEST(PanelWindow, FramelessStyleKeepsOnlyAThinBorder) {
     DestroyWindow(window);
 }
 
-// Started by the panel-process test as a child that waits to be ended.
+// Started by the panel-process tests as a child: it ends with the exit code
+// it is given, or listens for a request to end, or waits to be ended.
 TEST(PanelProcess, ChildStandIn) {
+    if (const char* code = getenv("VARNET_TEST_CHILD_EXIT_CODE")) ExitProcess(UINT(atoi(code)));
+    if (getenv("VARNET_TEST_CHILD_LISTENS")) {
+        platform::onTerminationRequest([](void*) { PostQuitMessage(0); }, nullptr);
+        SetTimer(nullptr, 0, 30000, nullptr);  // nobody asked: give up
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER)
+            DispatchMessageA(&message);
+    }
     if (getenv("VARNET_TEST_CHILD_WAITS")) Sleep(30000);
 }
 
-TEST(PanelProcess, SpawnWatchAndTerminate) {
-    // The child is this test program, running only the stand-in above.
-    SetEnvironmentVariableA("VARNET_TEST_CHILD_WAITS", "1");
+namespace {
+
+ChildProcess* spawnStandIn(const char* variable, const char* value) {
+    SetEnvironmentVariableA(variable, value);
     ChildProcess* child = platform::spawnPanelProcess("--gtest_filter=PanelProcess.ChildStandIn");
-    SetEnvironmentVariableA("VARNET_TEST_CHILD_WAITS", nullptr);
+    SetEnvironmentVariableA(variable, nullptr);
+    return child;
+}
+
+}  // namespace
+
+TEST(PanelProcess, SpawnWatchAndKill) {
+    // The child is this test program, running only the stand-in above.
+    ChildProcess* child = spawnStandIn("VARNET_TEST_CHILD_WAITS", "1");
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(platform::childProcessState(child), platform::ProcessState::Running);
-    platform::terminateChildProcess(child);
+    EXPECT_FALSE(platform::askChildToEnd(child));  // it does not listen
+    platform::killChildProcess(child);
     platform::ProcessState state = platform::ProcessState::Running;
     for (int i = 0; i < 500 && state == platform::ProcessState::Running; ++i) {
         Sleep(5);
@@ -145,14 +164,33 @@ TEST(PanelProcess, SpawnWatchAndTerminate) {
     platform::releaseChildProcess(child);
 }
 
-TEST(PanelProcess, AChildThatEndsByItselfIsSeenEnded) {
-    ChildProcess* child = platform::spawnPanelProcess("--gtest_filter=PanelProcess.ChildStandIn");
-    ASSERT_NE(child, nullptr);
-    platform::ProcessState state = platform::ProcessState::Running;
-    for (int i = 0; i < 2000 && state == platform::ProcessState::Running; ++i) {
-        Sleep(5);
-        state = platform::childProcessState(child);
+// 259 is also what the system reports as the exit code of a process that
+// still runs, so it must not make an ended child look alive.
+TEST(PanelProcess, AChildThatEndsByItselfIsSeenEndedWhateverItsExitCode) {
+    for (const char* code : {"0", "259"}) {
+        ChildProcess* child = spawnStandIn("VARNET_TEST_CHILD_EXIT_CODE", code);
+        ASSERT_NE(child, nullptr);
+        platform::ProcessState state = platform::ProcessState::Running;
+        for (int i = 0; i < 2000 && state == platform::ProcessState::Running; ++i) {
+            Sleep(5);
+            state = platform::childProcessState(child);
+        }
+        EXPECT_EQ(state, platform::ProcessState::Ended) << "exit code " << code;
+        platform::releaseChildProcess(child);
     }
-    EXPECT_EQ(state, platform::ProcessState::Ended);
+}
+
+TEST(PanelProcess, AChildAskedToEndEndsByItself) {
+    ChildProcess* child = spawnStandIn("VARNET_TEST_CHILD_LISTENS", "1");
+    ASSERT_NE(child, nullptr);
+    bool asked = platform::askChildToEnd(child);
+    for (int i = 0; i < 2000 && !asked; ++i) {  // until it has set up its listening
+        Sleep(5);
+        asked = platform::askChildToEnd(child);
+    }
+    EXPECT_TRUE(asked);
+    // Well before the stand-in would give up by itself.
+    EXPECT_TRUE(platform::waitForChildEnd(child, 10000));
+    if (!asked) platform::killChildProcess(child);
     platform::releaseChildProcess(child);
 }

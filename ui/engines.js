@@ -1,0 +1,217 @@
+// @ts-check
+// The controls that set something running: the auto-clicker's and the key
+// spammer's Start and Stop (with a delayed start counting down), Record and
+// Play, and picking the clicker's fixed point on screen.
+'use strict';
+
+/**
+ * @typedef {object} Engine
+ * @property {'clicker' | 'keySpam'} name
+ * @property {string} panel
+ * @property {string} start
+ * @property {string} stop
+ * @property {string} hint
+ * @property {string} delay
+ * @property {string} startCall
+ * @property {string} stopCall
+ * @property {string} toggleCall
+ * @property {'autoClicking' | 'keySpamming'} running
+ */
+
+Varnet.engines = (function () {
+  const { $, inputById, setText, setAttr, announce } = Varnet.page;
+  const { model, asInt } = Varnet.model;
+  const PICK_TIMEOUT_MS = 60000;
+  const NOTHING_TO_PLAY = 'Nothing to play yet: record a macro first.';
+
+  // Start and Stop are two controls, so that the engine's own click or key
+  // landing where the user left the pointer or the focus (on Start) can never
+  // stop it: Start does nothing while running, Stop only ever stops.
+  /** @type {Readonly<Record<'clicker' | 'keySpam', Engine>>} */
+  const ENGINES = Object.freeze({
+    clicker: { name: 'clicker', panel: 'clicker-panel', start: 'clk-start', stop: 'clk-stop', hint: 'clk-hint',
+      delay: 'clk-delay', startCall: 'startSpammer', stopCall: 'stopSpammer', toggleCall: 'toggleSpammer',
+      running: 'autoClicking' },
+    keySpam: { name: 'keySpam', panel: 'keyspam-panel', start: 'ks-start', stop: 'ks-stop', hint: 'ks-hint',
+      delay: 'ks-delay', startCall: 'startKeySpam', stopCall: 'stopKeySpam', toggleCall: 'toggleKeySpam',
+      running: 'keySpamming' },
+  });
+
+  /**
+   * A delayed start counts down on Start itself and can be stopped meanwhile.
+   * @param {Engine} engine
+   * @param {boolean} on
+   */
+  function showEngineRunning(engine, on) {
+    const busy = on || model.countdowns[engine.name] !== null;
+    /** @type {HTMLButtonElement} */ ($(engine.start)).disabled = busy;
+    const stop = /** @type {HTMLButtonElement} */ ($(engine.stop));
+    stop.disabled = !busy;
+    stop.dataset.on = String(busy);
+  }
+
+  /** @param {Engine} engine */
+  function showCountdown(engine) {
+    const c = model.countdowns[engine.name];
+    const left = c ? Math.ceil((c.due - Date.now()) / 1000) : 0;
+    setText(/** @type {Element} */ ($(engine.start).querySelector('.run-label')), left > 0 ? 'In ' + left + ' s' : 'Start');
+    if (c && left <= 0) endCountdown(engine, true);
+  }
+
+  /**
+   * @param {Engine} engine
+   * @param {number} delayMs
+   */
+  function beginCountdown(engine, delayMs) {
+    model.countdowns[engine.name] = { due: Date.now() + delayMs, timer: setInterval(() => showCountdown(engine), 250) };
+    showCountdown(engine);
+  }
+
+  /**
+   * started: the wait ran out, so the program is starting the engine now.
+   * @param {Engine} engine
+   * @param {boolean} started
+   */
+  function endCountdown(engine, started) {
+    const c = model.countdowns[engine.name];
+    if (!c) return;
+    clearInterval(c.timer);
+    model.countdowns[engine.name] = null;
+    if (started) model.status[engine.running] = true;
+    showCountdown(engine);
+    showEngineRunning(engine, model.status[engine.running]);
+    Varnet.app.pollSoon();
+  }
+
+  /**
+   * Without its own call (an older program) the toggle serves, asked only
+   * while the engine is known to be in the other state, and at once.
+   * @param {Engine} engine
+   * @param {boolean} on
+   * @param {boolean} knownOn
+   * @param {number} [delayMs]
+   */
+  async function switchEngine(engine, on, knownOn, delayMs) {
+    const { has, call } = Varnet.bridge;
+    const name = on ? engine.startCall : engine.stopCall;
+    if (has(name)) await (on ? call(name, /** @type {number} */ (delayMs)) : call(name));
+    else if (knownOn !== on) await call(engine.toggleCall);
+  }
+
+  /**
+   * Refused while a field of the panel is invalid: the engine would run with
+   * the last valid values, not the ones on screen.
+   * @param {Engine} engine
+   */
+  async function onStart(engine) {
+    if (!Varnet.forms.formIsValid(Varnet.forms.formOf(engine.panel))) {
+      const hint = $(engine.hint);
+      hint.textContent = 'Not started: ' + hint.textContent;
+      const bad = /** @type {HTMLElement | null} */ ($(engine.panel).querySelector('[aria-invalid="true"]'));
+      if (bad) bad.focus();
+      return;
+    }
+    // Nothing the engine types or clicks may press a control of this page.
+    const focused = /** @type {HTMLElement | null} */ (document.activeElement);
+    if (focused && focused.blur) focused.blur();
+    const knownOn = model.status[engine.running];
+    const delayMs = Varnet.bridge.has(engine.startCall) ? Number(inputById(engine.delay).value) || 0 : 0;
+    if (delayMs > 0) {
+      beginCountdown(engine, delayMs);
+    } else {
+      model.status[engine.running] = true;
+    }
+    showEngineRunning(engine, true);
+    await switchEngine(engine, true, knownOn, delayMs);
+    Varnet.app.pollSoon();
+  }
+
+  /** @param {Engine} engine */
+  async function onStop(engine) {
+    endCountdown(engine, false);
+    await switchEngine(engine, false, model.status[engine.running]);
+    Varnet.app.pollSoon();
+  }
+
+  async function onPlay() {
+    const hint = $('rec-hint');
+    if (model.status.state === 'Idle' && model.status.count === 0) {
+      hint.textContent = NOTHING_TO_PLAY;
+      return;
+    }
+    // The hint is shared with the recorder's fields: only its own words go.
+    if (hint.textContent === NOTHING_TO_PLAY) hint.textContent = '';
+    await Varnet.bridge.call('togglePlayback');
+    Varnet.app.pollSoon();
+  }
+
+  // ------------------------------------------------------------ location
+
+  async function startPick() {
+    if (!Varnet.bridge.has('pickLocation')) return;
+    model.pickStartedAt = Date.now();
+    model.pickAsked = false;
+    model.pickFrom = { x: Varnet.model.setting('fixedX'), y: Varnet.model.setting('fixedY'), mode: Varnet.model.setting('locMode') };
+    $('clk-pick-text').textContent = 'Click anywhere…';
+    $('clk-pick').setAttribute('aria-pressed', 'true');
+    $('clk-pick-note').hidden = false;
+    await Varnet.bridge.call('pickLocation');
+    model.pickAsked = true;
+  }
+
+  function endPick() {
+    model.pickStartedAt = 0;
+    model.pickAsked = false;
+    $('clk-pick-text').textContent = 'Pick on screen';
+    setAttr($('clk-pick'), 'aria-pressed', 'false');
+    $('clk-pick-note').hidden = true;
+  }
+
+  /**
+   * The status report says whether a pick is pending but not the point, so
+   * while one is the point is read from the settings on each poll; ended
+   * tells that the program has ended the pick (taken a point, maybe the same
+   * one, or cancelled).
+   * @param {boolean} ended
+   */
+  async function checkPickedLocation(ended) {
+    if (!model.pickStartedAt || !Varnet.bridge.has('getSettings')) return;
+    const raw = await Varnet.bridge.call('getSettings');
+    if (raw && typeof raw === 'object') {
+      const s = model.settings;
+      const from = model.pickFrom;
+      const x = asInt(raw.fixedX, Varnet.model.setting('fixedX'));
+      const y = asInt(raw.fixedY, Varnet.model.setting('fixedY'));
+      const mode = asInt(raw.locMode, Varnet.model.setting('locMode'));
+      if (x !== from.x || y !== from.y || mode !== from.mode) {
+        s.fixedX = x; s.fixedY = y; s.locMode = mode;
+        Varnet.page.setRadio('clk-loc', mode === 1 ? 1 : 0);
+        Varnet.forms.showPoint();
+        endPick();
+        announce('Fixed point set to X ' + x + ', Y ' + y + '.');
+        return;
+      }
+    }
+    if (ended) {
+      endPick();
+      announce('Fixed point unchanged.');
+    } else if (Date.now() - model.pickStartedAt > PICK_TIMEOUT_MS) {
+      endPick();
+    }
+  }
+
+  function wireRunButtons() {
+    const { has, call } = Varnet.bridge;
+    for (const engine of Object.values(ENGINES)) {
+      $(engine.start).addEventListener('click', () => onStart(engine));
+      $(engine.stop).addEventListener('click', () => onStop(engine));
+      /** @type {HTMLElement} */ ($(engine.delay).closest('label')).hidden = !has(engine.startCall);
+    }
+    $('rec-toggle').addEventListener('click', async () => { await call('toggleRecording'); Varnet.app.pollSoon(); });
+    $('play-toggle').addEventListener('click', onPlay);
+    $('clk-pick').addEventListener('click', startPick);
+    $('clk-pick').hidden = !has('pickLocation');
+  }
+
+  return { ENGINES, showEngineRunning, checkPickedLocation, wireRunButtons };
+})();

@@ -1,0 +1,163 @@
+// @ts-check
+// The profiles panel: the list of profiles, the current one marked, and
+// adding, switching, clearing, deleting, importing and exporting them.
+'use strict';
+
+Varnet.profiles = (function () {
+  const { $, inputById, setText, setInvalid, clearInvalid, confirmAction, announce } = Varnet.page;
+  const { model, asInt } = Varnet.model;
+  const { has, call } = Varnet.bridge;
+
+  function renderProfiles() {
+    const list = $('profile-list');
+    const { names, current } = model.profiles;
+    const items = names.map((name, i) => {
+      const li = document.createElement('li');
+      const button = document.createElement('button');
+      button.type = 'button';
+      button.className = 'profile-item';
+      button.dataset.index = String(i);
+      const label = document.createElement('span');
+      label.className = 'name';
+      label.textContent = name;
+      label.title = name;
+      button.appendChild(label);
+      if (i === current) {
+        button.setAttribute('aria-current', 'true');
+        const badge = document.createElement('span');
+        badge.className = 'badge';
+        badge.textContent = 'Current';
+        button.appendChild(badge);
+      }
+      li.appendChild(button);
+      return li;
+    });
+    if (items.length === 0) {
+      const empty = document.createElement('li');
+      empty.className = 'profile-empty';
+      empty.textContent = 'No profiles to show.';
+      items.push(empty);
+    }
+    list.replaceChildren(...items);
+    setText($('app-profile'), names[current] || '');
+    updateProfileLock();
+  }
+
+  // The program refuses profile changes while it records; the page says so
+  // instead of offering buttons that do nothing.
+  function updateProfileLock() {
+    const recording = model.status.state === 'Recording';
+    const manage = has('getProfiles');
+    const controls = /** @type {NodeListOf<HTMLButtonElement | HTMLInputElement>} */ (
+      document.querySelectorAll('#profiles-panel .panel-body button, #profiles-panel .panel-body input'));
+    for (const el of controls) {
+      const importExport = el.id === 'profile-import' || el.id === 'profile-export';
+      el.disabled = !manage || (recording && !importExport);
+    }
+    if (manage && model.profiles.names.length <= 1) /** @type {HTMLButtonElement} */ ($('profile-delete')).disabled = true;
+    $('profile-note').textContent = !manage
+      ? 'Profiles are managed in the main window.'
+      : (recording ? 'Stop recording to switch, add, clear or delete profiles.' : '');
+  }
+
+  async function readProfiles() {
+    if (!has('getProfiles')) return;
+    const raw = await call('getProfiles');
+    if (raw && typeof raw === 'object' && Array.isArray(raw.names)) {
+      model.profiles = {
+        names: raw.names.map((/** @type {unknown} */ n) => String(n)),
+        current: asInt(raw.current, 0),
+      };
+    }
+    renderProfiles();
+  }
+
+  // After anything that changes the current profile the program has new
+  // settings and events but returns nothing, so all of it is read again.
+  async function rereadAfterProfileChange() {
+    await readProfiles();
+    await Varnet.forms.readSettings();
+    await Varnet.events.fetchEvents();
+    if (has('getTrackerStatus')) Varnet.status.applyStatus(await call('getTrackerStatus'));
+  }
+
+  function currentProfileName() {
+    return model.profiles.names[model.profiles.current] || 'this profile';
+  }
+
+  // The program drops brackets and double quotes from names and would keep
+  // the backslash of an escaped quote, so the page leaves them out itself.
+  /** @param {string} text */
+  function cleanProfileName(text) {
+    return text.replace(/[[\]"\\]/g, '').trim();
+  }
+
+  /** @param {Event} event */
+  async function onAddProfile(event) {
+    event.preventDefault();
+    const input = inputById('profile-name');
+    const typed = input.value;
+    const name = cleanProfileName(typed);
+    if (name === '') {
+      setInvalid(input, 'profile-hint', typed.trim() === '' ? 'Type a name for the new profile.' : 'Brackets, quotes and backslashes cannot be used in a name.');
+      return;
+    }
+    clearInvalid([input], 'profile-hint');
+    if (name !== typed.trim()) $('profile-hint').textContent = 'Brackets, quotes and backslashes were left out of the name.';
+    await call('addProfile', name);
+    input.value = '';
+    await rereadAfterProfileChange();
+  }
+
+  /** @param {Event} event */
+  async function onProfileClick(event) {
+    const button = /** @type {HTMLButtonElement | null} */ ((/** @type {Element} */ (event.target)).closest('.profile-item'));
+    if (!button || button.disabled) return;
+    await call('switchProfile', Number(button.dataset.index));
+    await rereadAfterProfileChange();
+    const again = /** @type {HTMLElement | null} */ (document.querySelector('.profile-item[aria-current="true"]'));
+    if (again) again.focus();
+  }
+
+  function wireProfiles() {
+    $('profile-form').addEventListener('submit', onAddProfile);
+    $('profile-list').addEventListener('click', onProfileClick);
+    $('profile-clear').addEventListener('click', async () => {
+      const ok = await confirmAction('Clear profile?', 'This removes every recorded event from "' + currentProfileName() + '" and resets its clicker and key settings.', 'Clear');
+      if (!ok) return;
+      await call('clearProfile');
+      await rereadAfterProfileChange();
+    });
+    $('profile-delete').addEventListener('click', async () => {
+      const ok = await confirmAction('Delete profile?', '"' + currentProfileName() + '" and its recorded events will be deleted.', 'Delete');
+      if (!ok) return;
+      await call('deleteProfile');
+      await rereadAfterProfileChange();
+    });
+    $('profile-import').addEventListener('click', async () => {
+      const outcome = await call('importProfile');
+      showFileOutcome(outcome, 'Imported "' + (outcome && outcome.name) + '" from ', 'Could not import ');
+      await rereadAfterProfileChange();
+    });
+    $('profile-export').addEventListener('click', async () => {
+      const outcome = await call('exportProfile');
+      showFileOutcome(outcome, 'Exported "' + (outcome && outcome.name) + '" to ', 'Could not export to ');
+    });
+  }
+
+  /**
+   * What an export or import did, under the profile buttons; nothing after a
+   * cancelled dialog.
+   * @param {any} outcome
+   * @param {string} done
+   * @param {string} failed
+   */
+  function showFileOutcome(outcome, done, failed) {
+    if (!outcome || typeof outcome.path !== 'string') return;
+    const text = outcome.error ? failed + outcome.path + ': ' + outcome.error + '.' : done + outcome.path + '.';
+    setText($('profile-hint'), text);
+    announce(text);
+  }
+
+  return { renderProfiles, updateProfileLock, readProfiles, rereadAfterProfileChange, wireProfiles };
+})();

@@ -1,0 +1,172 @@
+// @ts-check
+// The settings panel: the program's own switches, the theme, the hotkeys
+// and their reassignment, the window's size and resetting everything.
+'use strict';
+
+Varnet.settings = (function () {
+  const { $, confirmAction } = Varnet.page;
+  const { model, inPanel, THEMES, DEFAULT_THEME } = Varnet.model;
+  const { has, call } = Varnet.bridge;
+  const THEME_POLL_MS = 2000;
+
+  // ------------------------------------------------------------ theme
+
+  /** @param {string} name */
+  function applyTheme(name) {
+    const theme = THEMES.includes(name) ? name : DEFAULT_THEME;
+    model.theme = theme;
+    document.documentElement.setAttribute('data-theme', theme);
+    const select = /** @type {HTMLSelectElement | null} */ ($('theme-select'));
+    if (select) select.value = theme;
+  }
+
+  async function readSharedTheme() {
+    const name = await call('getSharedTheme');
+    if (typeof name === 'string' && name !== '' && name !== model.theme) applyTheme(name);
+  }
+
+  /** @param {Event} event */
+  async function onThemeChosen(event) {
+    const name = /** @type {HTMLSelectElement} */ (event.target).value;
+    applyTheme(name);
+    model.themeChangedAt = Date.now();
+    await call('setTheme', name);
+    // A pop-out window reads the theme back from a file that the main window
+    // rewrites a moment later, so only the main window reads it back at once.
+    if (!inPanel()) await readSharedTheme();
+  }
+
+  /**
+   * Takes up the theme another window chose; not while the user's own
+   * choice here may still be on its way.
+   * @param {unknown} name
+   */
+  function followTheme(name) {
+    if (typeof name === 'string' && name !== '' && name !== model.theme &&
+        Date.now() - model.themeChangedAt >= THEME_POLL_MS) applyTheme(name);
+  }
+
+  // Another window may have changed the theme; not read back while the
+  // user's own choice may still be on its way.
+  async function pollTheme() {
+    const now = Date.now();
+    if (now - model.lastThemePoll < THEME_POLL_MS || now - model.themeChangedAt < THEME_POLL_MS) return;
+    model.lastThemePoll = now;
+    await readSharedTheme();
+  }
+
+  // ------------------------------------------------------------ switches
+
+  function showWaylandNotice() {
+    $('wayland-notice').hidden = inPanel() || !model.app.waylandSession || model.app.waylandNoticeDismissed;
+  }
+
+  function dismissWaylandNotice() {
+    model.app.waylandNoticeDismissed = true;
+    showWaylandNotice();
+    call('setAppSetting', 'waylandNoticeDismissed', '1');
+  }
+
+  function fillAppSettings() {
+    showWaylandNotice();
+    // The badges follow the hotkeys switch at once, not at the next change of status.
+    Varnet.status.showHotkeyBadges();
+    const app = /** @type {Record<string, boolean>} */ (/** @type {unknown} */ (model.app));
+    for (const input of /** @type {NodeListOf<HTMLInputElement>} */ (document.querySelectorAll('input[data-setting]'))) {
+      input.checked = app[/** @type {string} */ (input.dataset.setting)];
+      input.disabled = !has('setAppSetting');
+    }
+    document.documentElement.classList.toggle('reduce-motion', model.app.disableAnimations);
+  }
+
+  async function readAppSettings() {
+    if (!has('getAppSettings')) {
+      fillAppSettings();
+      return;
+    }
+    const raw = await call('getAppSettings');
+    if (raw && typeof raw === 'object') {
+      Varnet.model.mergeAppSettings(raw);
+      showVersion(raw.version);
+    }
+    fillAppSettings();
+  }
+
+  /** @param {unknown} version */
+  function showVersion(version) {
+    const line = $('app-version');
+    if (typeof version !== 'string' || version === '') return;
+    line.textContent = 'Varnet ' + version;
+    line.hidden = false;
+  }
+
+  /** @param {Event} event */
+  async function onAppSetting(event) {
+    const input = /** @type {HTMLInputElement} */ (event.target);
+    if (!input.dataset.setting) return;
+    // The program takes exactly "1" as true; the word true would read as off.
+    await call('setAppSetting', input.dataset.setting, input.checked ? 1 : 0);
+    await readAppSettings();
+  }
+
+  // ------------------------------------------------------------ hotkeys
+
+  /** @param {Event} event */
+  async function onReassign(event) {
+    const button = /** @type {HTMLButtonElement | null} */ ((/** @type {Element} */ (event.target)).closest('button[data-slot]'));
+    if (!button) return;
+    const slot = /** @type {string} */ (button.dataset.slot);
+    model.hotkeyNote = '';
+    model.reassignAsked = null;
+    Varnet.status.showReassigning(slot);
+    // Shown ahead of the program: the next report must be applied even if it
+    // reads as the last one did.
+    model.statusText = '';
+    const asked = { slot, before: Object.assign({}, model.status) };
+    await call('reassignKey', slot);
+    model.reassignAsked = asked;
+    Varnet.app.pollSoon();
+  }
+
+  async function onResetEverything() {
+    const ok = await confirmAction('Reset everything?',
+      'All engines stop; settings, hotkeys, preferences, theme and window size go back to their defaults, and the current profile is emptied. Other profiles stay.',
+      'Reset everything');
+    if (!ok) return;
+    await call('resetEverything');
+    await readSharedTheme();
+    await readAppSettings();
+    await Varnet.profiles.rereadAfterProfileChange();
+  }
+
+  /**
+   * The main window's own size: compact for a corner of the screen, or the
+   * full height that shows a whole panel at once.
+   * @param {Event} event
+   */
+  function onWindowSize(event) {
+    const button = /** @type {HTMLButtonElement | null} */ ((/** @type {Element} */ (event.target)).closest('button[data-height]'));
+    if (!button) return;
+    call('resizeWindow', Math.max(Varnet.panels.PANEL_WINDOW_WIDTH, window.innerWidth), Number(button.dataset.height));
+  }
+
+  function wireSettings() {
+    $('wayland-dismiss').addEventListener('click', dismissWaylandNotice);
+    $('window-size').addEventListener('click', onWindowSize);
+    $('window-size').hidden = inPanel() || !has('resizeWindow');
+    $('settings-panel').addEventListener('click', onReassign);
+    $('ks-settarget').addEventListener('click', onReassign);
+    $('app-switches').addEventListener('change', onAppSetting);
+    $('theme-select').addEventListener('change', onThemeChosen);
+    $('hk-reset').addEventListener('click', async () => {
+      await call('resetHotkeys');
+      Varnet.app.pollSoon();
+    });
+    $('reset-all').addEventListener('click', onResetEverything);
+    $('hk-reset').hidden = !has('resetHotkeys');
+    $('danger-zone').hidden = !has('resetEverything');
+    $('app-switches').hidden = inPanel();
+  }
+
+  return { applyTheme, readSharedTheme, followTheme, pollTheme, fillAppSettings, readAppSettings, wireSettings };
+})();
