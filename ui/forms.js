@@ -31,11 +31,17 @@ Varnet.forms = (function () {
     $('clk-point').textContent = 'X ' + model.settings.fixedX + ' · Y ' + model.settings.fixedY;
   }
 
-  // A count or a pause only counts with its choice, so it is off without it.
+  // A count, a length or a pause only counts with its choice, so it is off
+  // without it.
   function syncRepeatFields() {
     inputById('clk-times').disabled = radioValue('clk-rpt') !== 0;
     inputById('ks-times').disabled = radioValue('ks-rpt') !== 0;
+    for (const unit of ['h', 'm', 's']) {
+      inputById('clk-run-' + unit).disabled = radioValue('clk-rpt') !== 2;
+      inputById('ks-run-' + unit).disabled = radioValue('ks-rpt') !== 2;
+    }
     inputById('opt-tloopMs').disabled = !inputById('opt-tloop').checked;
+    inputById('opt-tloopTimes').disabled = inputById('opt-tloop').checked;
   }
 
   /**

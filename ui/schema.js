@@ -31,6 +31,8 @@
  * @property {UpdateCall | null} call  null: set by the program alone
  * @property {boolean} profile          kept with each profile
  * @property {FieldControl | null} control
+ * @property {boolean} later            added after the first file format: the
+ *   last arguments of its call, which a caller may leave out
  *
  * The form of one update call: the panel whose changes send it and the
  * hint under it.
@@ -55,7 +57,19 @@ Varnet.schema = (function () {
    * @returns {SettingsField}
    */
   function field(key, type, value, call, control) {
-    return { key, type, value, call, profile: call !== 'updateTracker', control };
+    return { key, type, value, call, profile: call !== 'updateTracker', control, later: false };
+  }
+
+  /**
+   * A field added after the first file format.
+   * @param {string} key
+   * @param {UpdateCall} call
+   * @param {number} value
+   * @param {FieldControl} control
+   * @returns {SettingsField}
+   */
+  function laterField(key, call, value, control) {
+    return Object.assign(field(key, 'int', value, call, control), { later: true });
   }
 
   /** @type {readonly SettingsField[]} */
@@ -85,6 +99,18 @@ Varnet.schema = (function () {
     field('ksms', 'int', 100, 'updateKeySpam', { text: 'ks-ms', name: 'Milliseconds', min: 0, max: MAX_INT }),
     field('ksRptMode', 'int', 1, 'updateKeySpam', { radio: 'ks-rpt', fallback: 1 }),
     field('ksRptTimes', 'int', 10, 'updateKeySpam', { text: 'ks-times', name: 'Press count', min: 1, max: MAX_INT }),
+    // The program keeps these in its extra settings lines.
+    laterField('runH', 'updateSpammer', 0, { text: 'clk-run-h', name: 'Run hours', min: 0, max: 999 }),
+    laterField('runM', 'updateSpammer', 0, { text: 'clk-run-m', name: 'Run minutes', min: 0, max: 59999 }),
+    laterField('runS', 'updateSpammer', 0, { text: 'clk-run-s', name: 'Run seconds', min: 0, max: 599999 }),
+    laterField('ksRunH', 'updateKeySpam', 0, { text: 'ks-run-h', name: 'Run hours', min: 0, max: 999 }),
+    laterField('ksRunM', 'updateKeySpam', 0, { text: 'ks-run-m', name: 'Run minutes', min: 0, max: 59999 }),
+    laterField('ksRunS', 'updateKeySpam', 0, { text: 'ks-run-s', name: 'Run seconds', min: 0, max: 599999 }),
+    laterField('tloopTimes', 'updateTracker', 1, { text: 'opt-tloopTimes', name: 'Passes', min: 1, max: MAX_INT }),
+    laterField('rndMs', 'updateSpammer', 0, { text: 'clk-rnd', name: 'Interval spread', min: 0, max: 3600000 }),
+    laterField('holdMs', 'updateSpammer', 0, { text: 'clk-hold', name: 'Hold', min: 0, max: 10000 }),
+    laterField('areaPx', 'updateSpammer', 0, { text: 'clk-area', name: 'Area', min: 0, max: 10000 }),
+    laterField('ksRndMs', 'updateKeySpam', 0, { text: 'ks-rnd', name: 'Interval spread', min: 0, max: 3600000 }),
   ]);
 
   /** @type {readonly SettingsForm[]} */

@@ -68,7 +68,7 @@ describe('keyboard', () => {
 });
 
 describe('auto clicker', () => {
-  test('sends all nine settings as numbers in order after each change', async () => {
+  test('sends all its settings as numbers in order after each change', async () => {
     const { page } = await openPage(browser);
     await clearCalls(page);
     await typeInto(page, '#clk-s', '1');
@@ -80,7 +80,7 @@ describe('auto clicker', () => {
     await page.check('input[name="clk-loc"][value="1"]');
     const last = await waitForCall(page, 'updateSpammer');
     const sent = (await commandCalls(page)).filter((c) => c.name === 'updateSpammer');
-    assert.deepEqual(sent.pop().args, [0, 0, 1, 500, 1, 1, 0, 5, 1]);
+    assert.deepEqual(sent.pop().args, [0, 0, 1, 500, 1, 1, 0, 5, 1, 0, 0, 0, 0, 0, 0]);
     assert.equal(last.name, 'updateSpammer');
     assert.deepEqual(await page.evaluate(() => {
       const c = window.__fake.state.clicker;
@@ -110,6 +110,41 @@ describe('auto clicker', () => {
     await typeInto(page, '#clk-ms', '250');
     assert.equal(await page.getAttribute('#clk-ms', 'aria-invalid'), null);
     assert.ok(!(await page.isVisible('#clk-hint')));
+    await page.close();
+  });
+
+  // Timed runs, the repeat count and humanising travel as the last
+  // arguments of their calls; a length or a count is off without its choice.
+  test('timed runs, passes and random spreads are sent as the calls\' last arguments', async () => {
+    const { page } = await openPage(browser);
+    assert.ok(await page.isDisabled('#clk-run-m'));
+    assert.ok(await page.isDisabled('#ks-run-s'));
+    assert.ok(!(await page.isDisabled('#opt-tloopTimes')));
+    await page.check('input[name="clk-rpt"][value="2"]');
+    assert.ok(!(await page.isDisabled('#clk-run-m')));
+    await typeInto(page, '#clk-run-m', '1');
+    await typeInto(page, '#clk-run-s', '30');
+    await typeInto(page, '#clk-rnd', '15');
+    await typeInto(page, '#clk-hold', '20');
+    await clearCalls(page);
+    await typeInto(page, '#clk-area', '4');
+    assert.deepEqual((await waitForCall(page, 'updateSpammer')).args, [0, 0, 0, 100, 0, 0, 2, 10, 0, 0, 1, 30, 15, 20, 4]);
+    await clearCalls(page);
+    await typeInto(page, '#clk-hold', '10001');
+    assert.ok(!names(await commandCalls(page)).includes('updateSpammer'), 'a hold over 10 s was sent');
+    assert.equal(await page.getAttribute('#clk-hold', 'aria-invalid'), 'true');
+
+    await page.check('input[name="ks-rpt"][value="2"]');
+    await typeInto(page, '#ks-run-s', '45');
+    await clearCalls(page);
+    await typeInto(page, '#ks-rnd', '5');
+    assert.deepEqual((await waitForCall(page, 'updateKeySpam')).args, [0, 0, 0, 100, 2, 10, 0, 0, 45, 5]);
+
+    await clearCalls(page);
+    await typeInto(page, '#opt-tloopTimes', '3');
+    assert.deepEqual((await waitForCall(page, 'updateTracker')).args.slice(7), [500, 3]);
+    await page.check('#opt-tloop');
+    assert.ok(await page.isDisabled('#opt-tloopTimes'));
     await page.close();
   });
 
@@ -225,7 +260,7 @@ describe('auto clicker', () => {
 });
 
 describe('key spammer', () => {
-  test('sends its six settings, and the target key is set by a key press', async () => {
+  test('sends its settings, and the target key is set by a key press', async () => {
     const { page } = await openPage(browser);
     await clearCalls(page);
     await typeInto(page, '#ks-s', '2');
@@ -233,7 +268,7 @@ describe('key spammer', () => {
     await page.check('input[name="ks-rpt"][value="0"]');
     await typeInto(page, '#ks-times', '3');
     const sent = (await commandCalls(page)).filter((c) => c.name === 'updateKeySpam');
-    assert.deepEqual(sent.pop().args, [0, 0, 2, 0, 0, 3]);
+    assert.deepEqual(sent.pop().args, [0, 0, 2, 0, 0, 3, 0, 0, 0, 0]);
 
     await page.click('#ks-settarget');
     assert.deepEqual((await waitForCall(page, 'reassignKey')).args, ['keyspamtarget']);
@@ -258,7 +293,7 @@ describe('recorder', () => {
     await page.check('#opt-tloop');
     await typeInto(page, '#opt-tloopMs', '250');
     const sent = (await commandCalls(page)).filter((c) => c.name === 'updateTracker');
-    assert.deepEqual(sent.pop().args, [true, true, false, true, false, 1.5, true, 250]);
+    assert.deepEqual(sent.pop().args, [true, true, false, true, false, 1.5, true, 250, 1]);
     assert.equal(await page.evaluate(() => window.__fake.state.tracker.tspd), 1.5);
 
     await clearCalls(page);

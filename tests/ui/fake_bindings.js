@@ -201,12 +201,13 @@
   // Each takes the argument text and returns the result text.
 
   // An update call's arguments, in the order of its fields; too few change
-  // nothing. Each is read as the program reads a field of its type.
+  // nothing, and the later fields may be left out. Each is read as the
+  // program reads a field of its type.
   function updateSettings(call, arg) {
     const fieldsOfCall = schema.fieldsOf(call);
     const list = fields(arg);
-    if (list.length < fieldsOfCall.length) return false;
-    fieldsOfCall.forEach((f, i) => {
+    if (list.length < fieldsOfCall.filter((f) => !f.later).length) return false;
+    fieldsOfCall.slice(0, list.length).forEach((f, i) => {
       settingsOf(f)[f.key] = f.type === 'int' ? toInt(list[i]) : (f.type === 'real' ? toReal(list[i]) : list[i] === 'true');
     });
     return true;

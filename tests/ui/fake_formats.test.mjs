@@ -16,7 +16,8 @@ test('default answers are the program\'s texts, byte for byte', () => {
   assert.equal(fake.answer('getSettings'),
     '{"sh":0,"sm":0,"ss":0,"sms":100,"sbtn":0,"stype":0,"rptMode":1,"rptTimes":10,"locMode":0,"fixedX":0,"fixedY":0,' +
     '"tmv":true,"tclk":true,"tscr":true,"tkey":true,"trel":false,"tspd":1,"tloop":false,"tloopMs":500,' +
-    '"ksh":0,"ksm":0,"kss":0,"ksms":100,"ksRptMode":1,"ksRptTimes":10}');
+    '"ksh":0,"ksm":0,"kss":0,"ksms":100,"ksRptMode":1,"ksRptTimes":10,' +
+    '"runH":0,"runM":0,"runS":0,"ksRunH":0,"ksRunM":0,"ksRunS":0,"tloopTimes":1,"rndMs":0,"holdMs":0,"areaPx":0,"ksRndMs":0}');
   assert.equal(fake.answer('getAppSettings'),
     '{"alwaysOnTop":false,"launchOnStartup":false,"startMinimized":false,"hotkeysEnabled":true,"disableAnimations":false,' +
     '"version":"1.2.3","waylandSession":false,"waylandNoticeDismissed":false}');

@@ -118,7 +118,7 @@ describe('in a pop-out window', () => {
     await waitForCall(page, 'closeThisWindow');
     const list = (await calls(page)).filter((c) => !c.name.startsWith('get') && c.name !== 'resizeWindow');
     assert.deepEqual(list.map((c) => c.name), ['optimizeMacro', 'toggleRecording', 'updateTracker', 'updateTracker', 'beginWindowDrag', 'closeThisWindow']);
-    assert.deepEqual(list[3].args, [false, true, true, true, false, 2, false, 500]);
+    assert.deepEqual(list[3].args, [false, true, true, true, false, 2, false, 500, 1]);
     assert.deepEqual(list[4].args, ['']);
     assert.deepEqual(errors, []);
     await page.close();
@@ -134,7 +134,7 @@ describe('in a pop-out window', () => {
     await waitForCall(page, 'startSpammer');
     const list = (await calls(page)).filter((c) => !c.name.startsWith('get') && c.name !== 'resizeWindow');
     assert.deepEqual(list.map((c) => c.name), ['updateSpammer', 'startSpammer']);
-    assert.deepEqual(list[0].args, [0, 0, 0, 40, 0, 0, 1, 10, 0]);
+    assert.deepEqual(list[0].args, [0, 0, 0, 40, 0, 0, 1, 10, 0, 0, 0, 0, 0, 0, 0]);
     await page.close();
 
     const ks = await openPanel('keyspam-panel');
@@ -154,7 +154,7 @@ describe('in a pop-out window', () => {
     await clearCalls(page);
     await page.check('input[name="clk-btn"][value="1"]', { force: true });
     const sent = await waitForCall(page, 'updateSpammer');
-    assert.deepEqual(sent.args, [0, 0, 0, 20, 1, 0, 1, 5, 1]);
+    assert.deepEqual(sent.args, [0, 0, 0, 20, 1, 0, 1, 5, 1, 0, 0, 0, 0, 0, 0]);
     assert.deepEqual(errors, []);
     await page.close();
   });
