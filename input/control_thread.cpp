@@ -155,6 +155,11 @@ void requestStart(std::atomic<int32_t>& engineSwitch, std::atomic<int64_t>& star
     announceStateChange();
 }
 
+void requestStop(std::atomic<int32_t>& engineSwitch) {
+    engineSwitch = SwitchOff;
+    announceStateChange();
+}
+
 // A person holding Escape or a Start that waits for its time: the control
 // thread looks in short steps until then instead of sleeping for a change.
 bool timedRequestPending() {
@@ -215,8 +220,7 @@ std::string callStartSpammer(const std::string& args) {
 }
 
 std::string callStopSpammer(const std::string&) {
-    appState().clickerSwitch = SwitchOff;
-    announceStateChange();
+    requestStop(appState().clickerSwitch);
     return "";
 }
 
@@ -226,7 +230,6 @@ std::string callStartKeySpam(const std::string& args) {
 }
 
 std::string callStopKeySpam(const std::string&) {
-    appState().keySpamSwitch = SwitchOff;
-    announceStateChange();
+    requestStop(appState().keySpamSwitch);
     return "";
 }

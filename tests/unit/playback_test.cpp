@@ -224,31 +224,36 @@ TEST_F(Playback, ButtonsMoveFirstAndSideButtonsNameTheirButton) {
     EXPECT_EQ(int32_t(sent[2].mouseData), -120);
 }
 
-TEST_F(Playback, LoopingPausesThenReplaysTimedFromZero) {
-    appState().tracker.tloop = true;
-    appState().tracker.tloopMs = 500;
-    fake::onSend([](const fake::SentInput&) {
-        if (fake::sentCount() >= 3) appState().playing = false;
-    });
-    play({at(0.1, keyStroke(65, false))});
-    ASSERT_TRUE(playsToTheEnd());
-    std::vector<fake::SentInput> keys = sentOf(fake::SentInput::Key);
-    ASSERT_EQ(keys.size(), 3u);
-    EXPECT_EQ(keys[0].at - t0, 100 * kMs);
-    EXPECT_EQ(keys[1].at - t0, 700 * kMs);
-    EXPECT_EQ(keys[2].at - t0, 1300 * kMs);
-}
-
-TEST_F(Playback, ARepeatCountPlaysThatManyPassesWithThePauseBetweenThenStops) {
-    appState().tracker.tloopTimes = 3;
-    appState().tracker.tloopMs = 500;
-    play({at(0.1, keyStroke(65, false))});
-    ASSERT_TRUE(playsToTheEnd());
-    std::vector<fake::SentInput> keys = sentOf(fake::SentInput::Key);
-    ASSERT_EQ(keys.size(), 3u);
-    EXPECT_EQ(keys[0].at - t0, 100 * kMs);
-    EXPECT_EQ(keys[1].at - t0, 700 * kMs);
-    EXPECT_EQ(keys[2].at - t0, 1300 * kMs);
+// Looping for ever (stopped after the third pass) and a count of three
+// passes play alike: the pause between passes, each pass timed from zero.
+TEST_F(Playback, PassesPauseThenReplayTimedFromZeroWhetherLoopingOrCounted) {
+    const struct {
+        const char* name;
+        void (*setUp)();
+    } cases[] = {
+        {"looping",
+         [] {
+             appState().tracker.tloop = true;
+             fake::onSend([](const fake::SentInput&) {
+                 if (fake::sentCount() >= 3) appState().playing = false;
+             });
+         }},
+        {"three passes", [] { appState().tracker.tloopTimes = 3; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();  // each case from a fresh start
+        SetUp();
+        appState().tracker.tloopMs = 500;
+        c.setUp();
+        play({at(0.1, keyStroke(65, false))});
+        ASSERT_TRUE(playsToTheEnd());
+        std::vector<fake::SentInput> keys = sentOf(fake::SentInput::Key);
+        ASSERT_EQ(keys.size(), 3u);
+        EXPECT_EQ(keys[0].at - t0, 100 * kMs);
+        EXPECT_EQ(keys[1].at - t0, 700 * kMs);
+        EXPECT_EQ(keys[2].at - t0, 1300 * kMs);
+    }
 }
 
 TEST_F(Playback, StopDuringALongWaitSendsNothingMore) {
