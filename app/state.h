@@ -118,6 +118,9 @@ struct AppState {
     std::atomic<int32_t> clickerSwitch{0}, keySpamSwitch{0};
     std::atomic<int64_t> clickerStartAt{0}, keySpamStartAt{0};
     std::atomic<int32_t> clickCount{0}, keySpamCount{0};
+    // Actions per second each engine achieved over about the last second of
+    // its run (input/action_rate.h); 0 while off and in a run's first second.
+    std::atomic<double> clickRate{0.0}, keySpamRate{0.0};
     // When the current run's first action was sent (perfCounter); a timed
     // run ends its length after it. Only the engine's own thread uses it.
     std::atomic<int64_t> clickerRunStart{0}, keySpamRunStart{0};

@@ -1,5 +1,6 @@
 #include "capture/status_report.h"
 
+#include <cmath>
 #include <mutex>
 
 #include "app/state.h"
@@ -15,7 +16,8 @@
 const char kDefaultStatusReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"",)"
     R"("hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,)"
-    R"("autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":""})";
+    R"("autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":"",)"
+    R"("clickRate":0,"keySpamRate":0})";
 
 namespace {
 
@@ -23,6 +25,10 @@ namespace {
 std::string quoted(const std::string& text) { return jsonString(text); }
 
 const char* truth(bool value) { return value ? "true" : "false"; }
+
+// One decimal is all a person reads, and the report then changes about once
+// a second while an engine runs, not at every action.
+std::string rateNumber(double perSecond) { return formatGeneral6(std::round(perSecond * 10.0) / 10.0); }
 
 std::string restoreList(const std::vector<std::string>& ids) {
     std::string list = "[";
@@ -74,6 +80,8 @@ StatusFields gatherStatus() {
     f.keySpamming = s.keySpamming;
     f.saveError = lastSaveError();
     f.picking = s.pickingLocation;
+    f.clickRate = s.clickRate;
+    f.keySpamRate = s.keySpamRate;
     return f;
 }
 
@@ -86,7 +94,8 @@ std::string statusReportJson(const StatusFields& f) {
            ",\"hkKeySpam\":" + quoted(f.hkKeySpam) + ",\"keySpamTarget\":" + quoted(f.keySpamTarget) +
            ",\"reassigning\":" + quoted(f.reassigning) + ",\"panelHover\":" + truth(f.panelHover) +
            ",\"autoClicking\":" + truth(f.autoClicking) + ",\"keySpamming\":" + truth(f.keySpamming) +
-           ",\"saveError\":" + jsonString(f.saveError) + ",\"picking\":" + truth(f.picking) + ",\"pipeProblem\":" + jsonString(f.pipeProblem) + "}";
+           ",\"saveError\":" + jsonString(f.saveError) + ",\"picking\":" + truth(f.picking) + ",\"pipeProblem\":" + jsonString(f.pipeProblem) +
+           ",\"clickRate\":" + rateNumber(f.clickRate) + ",\"keySpamRate\":" + rateNumber(f.keySpamRate) + "}";
 }
 
 // Pop-out panels start from and follow the settings through this file; it

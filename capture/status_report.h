@@ -18,6 +18,7 @@ struct StatusFields {
     std::string saveError;  // why the last failed save failed; "" once saves succeed
     bool picking = false;   // a pick of the fixed point is pending
     std::string pipeProblem;  // why pop-out panels cannot reach the main window
+    double clickRate = 0.0, keySpamRate = 0.0;  // actions per second achieved, 0 while off
 };
 
 // One line of JSON without spaces, keys in their fixed order. Names are

@@ -8,6 +8,7 @@
 #include "app/state_changes.h"
 #include "app/workers.h"
 #include "bridge/page_calls.h"
+#include "input/action_rate.h"
 #include "input/engine_wait.h"
 #include "input/engines.h"
 #include "input/mouse_flags.h"
@@ -33,6 +34,7 @@ ButtonFlags clickerButtonFlags(int32_t button) {
 
 // The clicker thread's own; tests step the engine from one thread too.
 RandomSource clickerRandom;
+RateWindow clickerRate;
 
 // The press is held up to holdMs; a stop cuts the hold short, and the
 // release still follows.
@@ -78,6 +80,7 @@ void autoClickerStep() {
     const ClickerSettings& c = s.clicker;
     if (!s.autoClicking) {
         s.clickCount = 0;
+        forgetRate(clickerRate, s.clickRate);
         waitWhileIdle(s.autoClicking);
         return;
     }
@@ -94,6 +97,7 @@ void autoClickerStep() {
     const double intervalMs = humanisedIntervalMs(intervalMilliseconds(c.sh, c.sm, c.ss, c.sms), c.rndMs, clickerRandom);
     int64_t ticks = intervalTicks(intervalMs, engineFrequency());
     int64_t clickEnd = platform::perfCounter();
+    countAction(clickerRate, s.clickRate, clickEnd, engineFrequency());
     waitInterval(clickEnd, waitTicksAfterAction(ticks, timed, runMs, s.clickerRunStart, clickEnd), s.autoClicking);
 }
 

@@ -5,13 +5,16 @@
 #include "app/state_changes.h"
 #include "app/workers.h"
 #include "bridge/page_calls.h"
+#include "input/action_rate.h"
 #include "input/engine_wait.h"
 #include "input/engines.h"
 #include "platform/platform.h"
 #include "store/profiles.h"
 
 namespace {
-RandomSource keySpamRandom;  // the key spammer thread's own
+// The key spammer thread's own.
+RandomSource keySpamRandom;
+RateWindow keySpamRate;
 }
 
 void keySpamStep() {
@@ -19,6 +22,7 @@ void keySpamStep() {
     const KeySpamSettings& k = s.keySpam;
     if (!s.keySpamming) {
         s.keySpamCount = 0;
+        forgetRate(keySpamRate, s.keySpamRate);
         waitWhileIdle(s.keySpamming);
         return;
     }
@@ -37,6 +41,7 @@ void keySpamStep() {
     const double intervalMs = humanisedIntervalMs(intervalMilliseconds(k.ksh, k.ksm, k.kss, k.ksms), k.ksRndMs, keySpamRandom);
     int64_t ticks = intervalTicks(intervalMs, engineFrequency());
     int64_t pressEnd = platform::perfCounter();
+    countAction(keySpamRate, s.keySpamRate, pressEnd, engineFrequency());
     waitInterval(pressEnd, waitTicksAfterAction(ticks, timed, runMs, s.keySpamRunStart, pressEnd), s.keySpamming);
 }
 

@@ -16,6 +16,9 @@
  * @property {string} stopCall
  * @property {string} toggleCall
  * @property {'autoClicking' | 'keySpamming'} running
+ * @property {string} rate  where the achieved rate is shown
+ * @property {'clickRate' | 'keySpamRate'} achieved
+ * @property {[string, string, string, string]} interval  the settings keys of h, m, s, ms
  */
 
 Varnet.engines = (function () {
@@ -31,10 +34,10 @@ Varnet.engines = (function () {
   const ENGINES = Object.freeze({
     clicker: { name: 'clicker', panel: 'clicker-panel', start: 'clk-start', stop: 'clk-stop', hint: 'clk-hint',
       delay: 'clk-delay', startCall: 'startSpammer', stopCall: 'stopSpammer', toggleCall: 'toggleSpammer',
-      running: 'autoClicking' },
+      running: 'autoClicking', rate: 'clk-rate', achieved: 'clickRate', interval: ['sh', 'sm', 'ss', 'sms'] },
     keySpam: { name: 'keySpam', panel: 'keyspam-panel', start: 'ks-start', stop: 'ks-stop', hint: 'ks-hint',
       delay: 'ks-delay', startCall: 'startKeySpam', stopCall: 'stopKeySpam', toggleCall: 'toggleKeySpam',
-      running: 'keySpamming' },
+      running: 'keySpamming', rate: 'ks-rate', achieved: 'keySpamRate', interval: ['ksh', 'ksm', 'kss', 'ksms'] },
   });
 
   /**
@@ -48,6 +51,34 @@ Varnet.engines = (function () {
     const stop = /** @type {HTMLButtonElement} */ ($(engine.stop));
     stop.disabled = !busy;
     stop.dataset.on = String(busy);
+  }
+
+  /** @param {number} perSecond */
+  function rateText(perSecond) {
+    const digits = perSecond >= 100 ? 0 : perSecond >= 1 ? 1 : 2;
+    return String(Number(perSecond.toFixed(digits))) + '/s';
+  }
+
+  // An achieved rate this far under the target means the machine cannot keep up.
+  const BEHIND_SHARE = 0.9;
+
+  /**
+   * While the engine runs: the rate its interval asks for beside the rate it
+   * achieves (actions per second over the last second, as the program
+   * measures it), marked when it falls behind.
+   * @param {Engine} engine
+   * @param {Status} st
+   */
+  function showRate(engine, st) {
+    const line = $(engine.rate);
+    const on = st[engine.running];
+    line.hidden = !on;
+    if (!on) return;
+    const [h, m, s, ms] = engine.interval.map(Varnet.model.setting);
+    const target = 1000 / Math.max(1, h * 3600000 + m * 60000 + s * 1000 + ms);
+    const achieved = st[engine.achieved];
+    setText(line, rateText(target) + ' asked · ' + (achieved > 0 ? rateText(achieved) + ' achieved' : 'measuring…'));
+    setAttr(line, 'data-behind', String(achieved > 0 && achieved < target * BEHIND_SHARE));
   }
 
   /** @param {Engine} engine */
@@ -213,5 +244,5 @@ Varnet.engines = (function () {
     $('clk-pick').hidden = !has('pickLocation');
   }
 
-  return { ENGINES, showEngineRunning, checkPickedLocation, wireRunButtons };
+  return { ENGINES, showEngineRunning, showRate, checkPickedLocation, wireRunButtons };
 })();

@@ -20,6 +20,8 @@
  * @property {string} saveError
  * @property {boolean} picking
  * @property {string} pipeProblem  why pop-outs cannot reach the main window
+ * @property {number} clickRate  clicks per second the auto-clicker achieves, 0 while off or measuring
+ * @property {number} keySpamRate  presses per second the key spammer achieves, as clickRate
  *
  * @typedef {object} AppSettings
  * @property {boolean} alwaysOnTop
@@ -45,7 +47,11 @@ Varnet.model = (function () {
     saveError: '',
     picking: false,
     pipeProblem: '',
+    clickRate: 0,
+    keySpamRate: 0,
   });
+  // Status numbers that may have a fraction; the others are counts.
+  const REAL_STATUS_KEYS = ['clickRate', 'keySpamRate'];
   /** @type {Readonly<AppSettings>} */
   const DEFAULT_APP_SETTINGS = Object.freeze({
     alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
@@ -105,6 +111,11 @@ Varnet.model = (function () {
     return Number.isInteger(value) ? /** @type {number} */ (value) : fallback;
   }
 
+  /** @param {unknown} value */
+  function asRate(value) {
+    return typeof value === 'number' && Number.isFinite(value) && value > 0 ? value : 0;
+  }
+
   /**
    * @param {unknown} value
    * @param {boolean} fallback
@@ -156,6 +167,7 @@ Varnet.model = (function () {
       const value = r[key];
       if (key === 'restore') st.restore = Array.isArray(value) ? value.filter((x) => typeof x === 'string') : [];
       else if (typeof d === 'boolean') st[key] = asBool(value, d);
+      else if (REAL_STATUS_KEYS.includes(key)) st[key] = asRate(value);
       else if (typeof d === 'number') st[key] = asInt(value, d);
       else st[key] = asText(value);
     }

@@ -70,7 +70,7 @@ Varnet.status = (function () {
     const before = model.status;
     const st = Varnet.model.normaliseStatus(raw);
     model.status = st;
-    const { ENGINES, showEngineRunning } = Varnet.engines;
+    const { ENGINES, showEngineRunning, showRate } = Varnet.engines;
 
     $('app-state').dataset.state = st.state;
     // The chips say what runs; "Idle" beside one of them would contradict it.
@@ -82,10 +82,12 @@ Varnet.status = (function () {
     setRunChip($('clk-state'), st.autoClicking);
     showEngineRunning(ENGINES.clicker, st.autoClicking);
     showHotkey('clk-hotkey', st.hkAuto);
+    showRate(ENGINES.clicker, st);
 
     setRunChip($('ks-state'), st.keySpamming);
     showEngineRunning(ENGINES.keySpam, st.keySpamming);
     showHotkey('ks-hotkey', st.hkKeySpam);
+    showRate(ENGINES.keySpam, st);
 
     $('rec-state').dataset.state = st.state;
     setText($('rec-state'), st.state);

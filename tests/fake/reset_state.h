@@ -22,6 +22,8 @@ inline void resetAppStateForTest() {
     s.playing = false;
     s.autoClicking = false;
     s.keySpamming = false;
+    s.clickRate = 0.0;
+    s.keySpamRate = 0.0;
     AppSettings& a = s.app;
     a.alwaysOnTop = false;
     a.launchOnStartup = false;

@@ -723,3 +723,30 @@ describe('a page that tells the truth and keeps still', () => {
     await panel.page.close();
   });
 });
+
+// While an engine runs its panel shows the rate asked for beside the rate
+// the program measures, marked when the machine falls behind; stopped, none.
+test('a running engine shows the rate it achieves beside the rate asked for', async () => {
+  const { page, errors } = await openPage(browser);
+  await waitForCall(page, 'getMacroEvents');
+  const line = async (id) => page.$eval(id, (el) => [el.hidden, el.textContent, el.dataset.behind]);
+  for (const { running, rateKey, id } of [
+    { running: 'autoClicking', rateKey: 'clickRate', id: '#clk-rate' },
+    { running: 'keySpamming', rateKey: 'keySpamRate', id: '#ks-rate' },
+  ]) {
+    assert.equal((await line(id))[0], true, 'nothing while stopped');
+    for (const [rate, text, behind] of [
+      [0, '10/s asked · measuring…', 'false'],
+      [9.6, '10/s asked · 9.6/s achieved', 'false'],
+      [4.2, '10/s asked · 4.2/s achieved', 'true'],
+    ]) {
+      await page.evaluate((values) => window.__fake.set(values), { [running]: true, [rateKey]: rate });
+      await page.waitForFunction(([sel, want]) => document.querySelector(sel).textContent === want, [id, text]);
+      assert.deepEqual(await line(id), [false, text, behind]);
+    }
+    await page.evaluate((values) => window.__fake.set(values), { [running]: false, [rateKey]: 0 });
+    await page.waitForFunction((sel) => document.querySelector(sel).hidden, id);
+  }
+  assert.deepEqual(errors, []);
+  await page.close();
+});

@@ -70,6 +70,8 @@
     statusFile: '',
     saveError: '',                     // why the last save failed; set by a test
     pipeProblem: '',                   // why pop-outs cannot reach the main window; set by a test
+    clickRate: 0,                      // actions per second the engines achieve; set by a test
+    keySpamRate: 0,
     notices: options.notices || [],    // start-up notices
     eventsFile: '',
     themeFile: '',
@@ -128,7 +130,8 @@
       '","hkAuto":"' + keyName(state.hotkeys.hkAuto) + '","hkKeySpam":"' + keyName(state.hotkeys.hkKeySpam) +
       '","keySpamTarget":"' + keyName(state.clicker.keySpamTarget) + '","reassigning":"' + state.reassigning +
       '","panelHover":' + state.panelHover + ',"autoClicking":' + state.autoClicking + ',"keySpamming":' + state.keySpamming +
-      ',"saveError":' + JSON.stringify(state.saveError) + ',"picking":' + state.pickingLocation + ',"pipeProblem":' + JSON.stringify(state.pipeProblem) + '}';
+      ',"saveError":' + JSON.stringify(state.saveError) + ',"picking":' + state.pickingLocation + ',"pipeProblem":' + JSON.stringify(state.pipeProblem) +
+      ',"clickRate":' + state.clickRate + ',"keySpamRate":' + state.keySpamRate + '}';
   }
   function describe(ev) {
     switch (ev.kind) {
@@ -346,7 +349,7 @@
   const panelHandlers = {
     getSharedTheme() { return '"' + (state.themeFile || 'modern-blue') + '"'; },
     getTrackerStatus() {
-      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":""}';
+      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":"","clickRate":0,"keySpamRate":0}';
     },
     getMacroEvents() { return (state.eventsFile === null ? eventsText() : state.eventsFile) || '[]'; },
     beginWindowDrag() { return ''; },

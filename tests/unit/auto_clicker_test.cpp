@@ -303,6 +303,41 @@ TEST_F(AutoClicker, TimedRunsOfBothEnginesEndOnTime) {
     }
 }
 
+// The rate each engine reports: nothing in a run's first second, then the
+// actions per second of the window just closed; a slow interval still gives
+// its own rate; a stop clears it.
+TEST_F(AutoClicker, BothEnginesReportTheRateTheyAchieveAndClearItWhenStopped) {
+    AppState& s = appState();
+    struct Engine {
+        const char* name;
+        std::atomic<int32_t>& intervalMs;
+        std::atomic<bool>& active;
+        std::atomic<double>& rate;
+        void (*step)();
+    } const engines[] = {
+        {"auto-clicker", s.clicker.sms, s.autoClicking, s.clickRate, autoClickerStep},
+        {"key spammer", s.keySpam.ksms, s.keySpamming, s.keySpamRate, keySpamStep},
+    };
+    struct Case {
+        int32_t intervalMs, actions;
+        double rate;
+    } const cases[] = {{10, 100, 0.0}, {10, 101, 100.0}, {10, 250, 100.0}, {400, 3, 0.0}, {400, 4, 2.5}, {1500, 2, 1.0 / 1.5}};
+    for (const Engine& engine : engines) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(engine.name) + " every " + std::to_string(c.intervalMs) + " ms, " +
+                         std::to_string(c.actions) + " actions");
+            resetEverythingForTest();
+            engine.intervalMs = c.intervalMs;
+            engine.active = true;
+            for (int32_t i = 0; i < c.actions; ++i) engine.step();
+            EXPECT_DOUBLE_EQ(engine.rate, c.rate);
+            engine.active = false;
+            engine.step();
+            EXPECT_EQ(engine.rate, 0.0);
+        }
+    }
+}
+
 namespace {
 
 struct Spread {

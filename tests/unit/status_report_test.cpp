@@ -16,7 +16,8 @@ namespace {
 const char kIdleReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"F8","hkPlay":"F7","hkAuto":"F6",)"
     R"("hkKeySpam":"F9","keySpamTarget":"Space","reassigning":"","panelHover":false,)"
-    R"("autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":""})";
+    R"("autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":"",)"
+    R"("clickRate":0,"keySpamRate":0})";
 
 ChildProcess* madeUpChild(uintptr_t n) { return reinterpret_cast<ChildProcess*>(n); }
 
@@ -31,6 +32,7 @@ protected:
     void TearDown() override {
         appState().panelProcesses.clear();
         appState().pipeProblem.clear();
+        appState().clickRate = appState().keySpamRate = 0.0;
         resetCaptureState();
     }
     std::string dir;
@@ -64,10 +66,13 @@ TEST_F(StatusReport, ShowsStateCountReassignmentAndFlags) {
     callReassignKey("keyspamtarget");
     callPickLocation("");
     s.pipeProblem = "no \"pipe\"\t";
+    s.clickRate = 99.96;
+    s.keySpamRate = 2.449;
     EXPECT_EQ(callGetTrackerStatus(""),
               R"({"state":"Recording","count":3,"restore":[],"hkRec":"F8","hkPlay":"Middle Mouse",)"
               R"("hkAuto":"F6","hkKeySpam":"F9","keySpamTarget":"A","reassigning":"keyspamtarget",)"
-              R"("panelHover":true,"autoClicking":true,"keySpamming":true,"saveError":"","picking":true,"pipeProblem":"no \"pipe\"\u0009"})");
+              R"("panelHover":true,"autoClicking":true,"keySpamming":true,"saveError":"","picking":true,"pipeProblem":"no \"pipe\"\u0009",)"
+              R"("clickRate":100,"keySpamRate":2.4})");
     s.recording = false;
     EXPECT_EQ(callGetTrackerStatus("").rfind(R"({"state":"Playing")", 0), 0u);
 }
