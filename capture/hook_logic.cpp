@@ -131,9 +131,11 @@ void forgetHeldEscapeFromRecording() {
     if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return;
     const double pressedAt = frequency > 0 ? double(s.escapeDownAt - s.recordStart) / double(frequency) : 0.0;
     std::vector<MacroEvent>& events = s.profiles[size_t(s.currentProfile)].events;
-    std::erase_if(events, [pressedAt](const MacroEvent& e) {
+    const size_t removed = std::erase_if(events, [pressedAt](const MacroEvent& e) {
         return e.kind == KeyStroke && e.vk == kEscape && e.time >= pressedAt;
     });
+    // Those who copied the list (the side file, the session file) must see it.
+    if (removed > 0) noteEventListEdited();
 }
 
 bool handleKeyboardInput(const InputEvent& event) {

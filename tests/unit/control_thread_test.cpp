@@ -321,6 +321,7 @@ TEST_F(ControlThread, AnEscapeHoldEndsTheRecordingWithoutItsOwnEscapePresses) {
     fake::advanceClock(500 * kMs);
     person(kEscape, true);
     fake::advanceClock(300 * kMs);
+    const uint64_t editsBefore = s.eventListEdits;
     controlPass();
     EXPECT_FALSE(s.recording);
     person(kEscape, false);
@@ -328,6 +329,8 @@ TEST_F(ControlThread, AnEscapeHoldEndsTheRecordingWithoutItsOwnEscapePresses) {
     {
         std::lock_guard<std::mutex> lock(s.profilesLock);
         events = s.profiles[0].events;
+        // Whoever copied the list before (side file, session save) copies it again.
+        EXPECT_GT(s.eventListEdits, editsBefore);
     }
     std::vector<std::pair<int32_t, bool>> keys;
     for (const MacroEvent& e : events) keys.emplace_back(e.vk, e.down);
