@@ -4,6 +4,7 @@
 // moment leaves either the previous file or the new one on disk, whole.
 #include "store/session_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -22,7 +23,48 @@ struct SessionSnapshot {
     std::vector<Profile> profiles;
     uint64_t sequence = 0;  // orders snapshots, so an older one never overwrites a newer
     uint64_t changes = 0;   // sessionChanges when it was taken
+    uint64_t edits = 0;     // eventListEdits when it was taken
+    // The current profile's events were copied from this index on: those
+    // before it are already formatted in the lines cache.
+    size_t currentFrom = 0;
 };
+
+// The current list's event lines as the last save formatted them, so that a
+// save while a recording appends formats (and copies under the lock) only
+// what was appended: at a million events that is most of a save's work.
+// It holds the first `events` events of list `current` as they were at
+// eventListEdits `edits`; any other change of the list moves that counter.
+struct CurrentLinesCache {
+    uint64_t edits = UINT64_MAX;
+    int32_t current = -1;
+    size_t events = 0;
+    std::string lines;
+};
+CurrentLinesCache linesCache;
+// One save at a time uses the cache; another (or a crash handler's, whose
+// thread may have died holding it) formats everything instead of waiting.
+std::atomic<bool> linesCacheTaken{false};
+
+struct LinesCacheUse {
+    CurrentLinesCache* cache = nullptr;
+    LinesCacheUse() {
+        bool expected = false;
+        if (linesCacheTaken.compare_exchange_strong(expected, true)) cache = &linesCache;
+    }
+    ~LinesCacheUse() {
+        if (cache) linesCacheTaken = false;
+    }
+    LinesCacheUse(const LinesCacheUse&) = delete;
+    LinesCacheUse& operator=(const LinesCacheUse&) = delete;
+};
+
+// How many events of the current list the cache already holds, under
+// profilesLock: 0 unless the list has only grown since they were formatted.
+size_t eventsAlreadyFormatted(const CurrentLinesCache* cache, const AppState& s) {
+    if (!cache || cache->edits != s.eventListEdits || cache->current != s.currentProfile) return 0;
+    if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return 0;
+    return cache->events <= s.profiles[size_t(s.currentProfile)].events.size() ? cache->events : 0;
+}
 
 std::atomic<uint64_t> snapshotSequence{0};
 std::atomic<uint64_t> writtenSequence{0};
@@ -44,13 +86,16 @@ bool tryLockProfiles(int attempts) {
 // Sizes the copy's buffers under a short hold and allocates them outside the
 // lock, so the hold that copies the events is a plain memory copy and the
 // hooks, which append under the same lock, are never stalled by a page fault.
-bool prepareSnapshot(SessionSnapshot& snapshot, int attempts) {
+bool prepareSnapshot(SessionSnapshot& snapshot, const CurrentLinesCache* cache, int attempts) {
     std::vector<size_t> counts;
     {
         if (!tryLockProfiles(attempts)) return false;
         std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
-        counts.reserve(appState().profiles.size());
-        for (const Profile& p : appState().profiles) counts.push_back(p.events.size());
+        const AppState& s = appState();
+        counts.reserve(s.profiles.size());
+        for (const Profile& p : s.profiles) counts.push_back(p.events.size());
+        if (s.currentProfile >= 0 && size_t(s.currentProfile) < counts.size())
+            counts[size_t(s.currentProfile)] -= eventsAlreadyFormatted(cache, s);
     }
     snapshot.profiles.resize(counts.size());
     for (size_t i = 0; i < counts.size(); ++i) {
@@ -60,30 +105,81 @@ bool prepareSnapshot(SessionSnapshot& snapshot, int attempts) {
     return true;
 }
 
-bool copySnapshot(SessionSnapshot& snapshot, int attempts) {
+bool copySnapshot(SessionSnapshot& snapshot, const CurrentLinesCache* cache, int attempts) {
     if (!tryLockProfiles(attempts)) return false;
     const auto heldSince = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
     const AppState& s = appState();
     snapshot.current = s.currentProfile;
+    snapshot.currentFrom = eventsAlreadyFormatted(cache, s);
     snapshot.profiles.resize(s.profiles.size());
     for (size_t i = 0; i < s.profiles.size(); ++i) {
         const Profile& from = s.profiles[i];
         Profile& to = snapshot.profiles[i];
         to.name = from.name;
         to.settings = from.settings;
-        to.events.assign(from.events.begin(), from.events.end());
+        const size_t skipped = int32_t(i) == s.currentProfile ? snapshot.currentFrom : 0;
+        to.events.assign(from.events.begin() + std::ptrdiff_t(skipped), from.events.end());
     }
     snapshot.sequence = ++snapshotSequence;
     snapshot.changes = s.sessionChanges;
+    snapshot.edits = s.eventListEdits;
     lastHoldNanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
                               std::chrono::steady_clock::now() - heldSince)
                               .count();
     return true;
 }
 
-bool takeSnapshot(SessionSnapshot& snapshot, int attempts) {
-    return prepareSnapshot(snapshot, attempts) && copySnapshot(snapshot, attempts);
+bool takeSnapshot(SessionSnapshot& snapshot, const CurrentLinesCache* cache, int attempts) {
+    return prepareSnapshot(snapshot, cache, attempts) && copySnapshot(snapshot, cache, attempts);
+}
+
+// A long list is brought into the cache a slice at a time, each copied in
+// its own short hold, so that its first save never stalls the hooks for the
+// time of copying it all. Stops early when the lock is busy; the snapshot
+// then copies the rest.
+void catchUpLinesCache(CurrentLinesCache& cache, int attempts) {
+    constexpr size_t kSlice = 32768;
+    std::vector<MacroEvent> slice(kSlice);
+    for (;;) {
+        if (!tryLockProfiles(attempts)) return;
+        {
+            std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
+            const AppState& s = appState();
+            if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return;
+            const std::vector<MacroEvent>& events = s.profiles[size_t(s.currentProfile)].events;
+            if (cache.edits != s.eventListEdits || cache.current != s.currentProfile || cache.events > events.size())
+                cache = CurrentLinesCache{s.eventListEdits, s.currentProfile, 0, {}};
+            if (events.size() - cache.events <= kSlice) return;
+            const auto from = events.begin() + std::ptrdiff_t(cache.events);
+            std::copy(from, from + std::ptrdiff_t(kSlice), slice.begin());
+        }
+        for (const MacroEvent& e : slice) {
+            appendEventLine(cache.lines, e);
+            cache.lines += "\r\n";
+        }
+        cache.events += kSlice;
+    }
+}
+
+// Brings the cache up to the snapshot: the copied events of the current
+// list are appended to the lines it kept, or replace them.
+void updateLinesCache(CurrentLinesCache& cache, const SessionSnapshot& snapshot) {
+    if (snapshot.current < 0 || size_t(snapshot.current) >= snapshot.profiles.size()) {
+        cache = CurrentLinesCache{};
+        return;
+    }
+    if (snapshot.currentFrom == 0) {
+        cache.lines.clear();
+        cache.events = 0;
+    }
+    for (const MacroEvent& e : snapshot.profiles[size_t(snapshot.current)].events) {
+        appendEventLine(cache.lines, e);
+        cache.lines += "\r\n";
+    }
+    cache.events += snapshot.profiles[size_t(snapshot.current)].events.size();
+    cache.edits = snapshot.edits;
+    cache.current = snapshot.current;
 }
 
 // One writer at a time; a snapshot older than the one on disk is dropped. A
@@ -139,6 +235,49 @@ void markFileCurrent() {
     writtenSettingsHash = settingsHash;
 }
 
+// The session's text; with currentLines, the current profile's event lines
+// are those, already formatted.
+std::string formatSessionWith(const std::string& settingsLine, int32_t current,
+                              const std::vector<Profile>& profiles, const std::string* currentLines) {
+    size_t eventCount = 0;
+    for (const Profile& p : profiles) eventCount += p.events.size();
+    std::string out;
+    out.reserve(256 + eventCount * 32 + profiles.size() * 128 + (currentLines ? currentLines->size() : 0));
+    // The extra settings line follows CURRENT: a reader that does not know
+    // it takes the line after SETTINGS as CURRENT, and skips what stands
+    // before the first PROFILE.
+    const SettingsText settings = splitSettingsText(settingsLine);
+    out += "SETTINGS:" + settings.line + "\r\n";
+    out += "CURRENT:" + std::to_string(current) + "\r\n";
+    if (!settings.extra.empty()) out += kSettingsExtraKeyword + settings.extra + "\r\n";
+    for (size_t i = 0; i < profiles.size(); ++i) {
+        const Profile& p = profiles[i];
+        out += "PROFILE:";
+        out += p.name;
+        out += "\r\n";
+        if (!p.settings.empty()) {
+            const SettingsText own = splitSettingsText(p.settings);
+            out += "PROFILESETTINGS:";
+            out += own.line;
+            out += "\r\n";
+            if (!own.extra.empty()) {
+                out += kProfileExtraKeyword;
+                out += own.extra;
+                out += "\r\n";
+            }
+        }
+        if (currentLines && int32_t(i) == current) {
+            out += *currentLines;
+            continue;
+        }
+        for (const MacroEvent& e : p.events) {
+            appendEventLine(out, e);
+            out += "\r\n";
+        }
+    }
+    return out;
+}
+
 // Returns why the write failed, "" when it succeeded or was not tried. With
 // report, the outcome is also noted for the page (never from a crash).
 std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report, bool skipWhenCurrent = false) {
@@ -146,12 +285,20 @@ std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report,
     const std::string settings = formatSettingsLine();
     const size_t settingsHash = std::hash<std::string>{}(settings);
     if (skipWhenCurrent && fileIsCurrent(settingsHash, lockAttempts)) return "";
+    LinesCacheUse use;
+    if (use.cache) catchUpLinesCache(*use.cache, lockAttempts);
     SessionSnapshot snapshot;
-    if (!takeSnapshot(snapshot, lockAttempts)) return "";
+    if (!takeSnapshot(snapshot, use.cache, lockAttempts)) return "";
     // The list is never empty once start-up has run; an empty one means the
     // load has not finished, and writing it would wipe the user's profiles.
     if (snapshot.profiles.empty()) return "";
-    const std::string text = formatSession(settings, snapshot.current, snapshot.profiles);
+    std::string text;
+    if (use.cache) {
+        updateLinesCache(*use.cache, snapshot);
+        text = formatSessionWith(settings, snapshot.current, snapshot.profiles, &use.cache->lines);
+    } else {
+        text = formatSession(settings, snapshot.current, snapshot.profiles);
+    }
     std::string failure = "not written";
     writeSnapshotText(text, snapshot, settingsHash, waitMs, writeAfterWait, report ? &failure : nullptr);
     if (failure == "not written") return "";  // a newer snapshot got there first
@@ -236,39 +383,9 @@ void installProfiles(std::vector<Profile>&& loaded, int32_t current) {
 
 std::string formatSession(const std::string& settingsLine, int32_t current,
                           const std::vector<Profile>& profiles) {
-    size_t eventCount = 0;
-    for (const Profile& p : profiles) eventCount += p.events.size();
-    std::string out;
-    out.reserve(256 + eventCount * 32 + profiles.size() * 128);
-    // The extra settings line follows CURRENT: a reader that does not know
-    // it takes the line after SETTINGS as CURRENT, and skips what stands
-    // before the first PROFILE.
-    const SettingsText settings = splitSettingsText(settingsLine);
-    out += "SETTINGS:" + settings.line + "\r\n";
-    out += "CURRENT:" + std::to_string(current) + "\r\n";
-    if (!settings.extra.empty()) out += kSettingsExtraKeyword + settings.extra + "\r\n";
-    for (const Profile& p : profiles) {
-        out += "PROFILE:";
-        out += p.name;
-        out += "\r\n";
-        if (!p.settings.empty()) {
-            const SettingsText own = splitSettingsText(p.settings);
-            out += "PROFILESETTINGS:";
-            out += own.line;
-            out += "\r\n";
-            if (!own.extra.empty()) {
-                out += kProfileExtraKeyword;
-                out += own.extra;
-                out += "\r\n";
-            }
-        }
-        for (const MacroEvent& e : p.events) {
-            appendEventLine(out, e);
-            out += "\r\n";
-        }
-    }
-    return out;
+    return formatSessionWith(settingsLine, current, profiles, nullptr);
 }
+
 
 int64_t lastSaveLockHoldNanoseconds() { return lastHoldNanoseconds; }
 

@@ -273,6 +273,46 @@ TEST_F(SessionFile, ThePeriodicSaveWritesOnlyWhenTheSessionChanged) {
     EXPECT_FALSE(savedAfter([] {}));
 }
 
+// A save formats only what a recording appended since the last one: the
+// file must still be exactly the whole session after any mix of appends,
+// edits, removals and switches of the list.
+TEST_F(SessionFile, SavesAfterAppendsEditsAndSwitchesWriteTheWholeSessionExactly) {
+    setProfiles({Profile{"a", "", {}}, Profile{"b", "", {event(3, 0.25, 0, 0, 0, 65, true, 0)}}}, 0);
+    uint64_t seed = 12345;
+    const auto next = [&seed](uint64_t range) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return (seed >> 33) % range;
+    };
+    for (int round = 0; round < 200; ++round) {
+        {
+            AppState& s = appState();
+            std::lock_guard<std::mutex> lock(s.profilesLock);
+            std::vector<MacroEvent>& events = s.profiles[size_t(s.currentProfile)].events;
+            switch (next(6)) {
+            case 0:  // a change in place, as an edit of one row
+                if (!events.empty()) events[next(events.size())].x += 1;
+                noteEventListEdited();
+                break;
+            case 1:  // the last rows removed, as the Escape that ends a recording
+                events.resize(events.size() / 2);
+                noteEventListEdited();
+                break;
+            case 2:
+                s.currentProfile = 1 - s.currentProfile;
+                noteEventListEdited();
+                break;
+            default:  // appends, as a recording makes them
+                for (uint64_t n = next(50); n > 0; --n)
+                    events.push_back(event(0, double(round) + double(n) / 64.0, int32_t(n), round, 0, 0, false, 0));
+                noteProfilesChanged();
+            }
+        }
+        saveSessionIfChanged();
+        const std::string expected = formatSession(formatSettingsLine(), currentIndex(), profilesCopy());
+        ASSERT_EQ(readBytes(sessionFile()), expected) << "after round " << round;
+    }
+}
+
 TEST_F(SessionFile, ExitSaveWaitsOutABriefHold) {
     setProfiles({Profile{"exit", "", {}}}, 0);
     std::thread holder([] {
