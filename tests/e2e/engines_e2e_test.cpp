@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 // After gtest: Xlib's macros would clash with its names.
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
@@ -179,4 +180,50 @@ TEST_F(EnginesThroughPipe, HumanisedSpreadsSeenByTheServerStayWithinWhatWasAsked
     XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &winX, &winY, &mask);
     EXPECT_EQ(rootX, kX) << "the pointer is put back";
     EXPECT_EQ(rootY, kY);
+}
+
+namespace {
+
+double reportedRate(const std::string& status, const char* key) {
+    const std::string name = std::string("\"") + key + "\":";
+    const size_t at = status.find(name);
+    return at == std::string::npos ? 0.0 : std::strtod(status.c_str() + at + name.size(), nullptr);
+}
+
+bool bothRatesMeasured(const void* path) {
+    const std::string status = e2e::readFile(*static_cast<const std::string*>(path));
+    return reportedRate(status, "clickRate") > 0 && reportedRate(status, "keySpamRate") > 0;
+}
+
+bool ratesCleared(const void* path) {
+    const std::string status = e2e::readFile(*static_cast<const std::string*>(path));
+    return status.find(R"("clickRate":0,"keySpamRate":0})") != std::string::npos;
+}
+
+// Per second, from the server's own stamps of the first and last press.
+double observedRate(const std::vector<e2e::ObservedEvent>& presses) {
+    if (presses.size() < 2) return 0.0;
+    return double(presses.size() - 1) * 1000.0 / double(presses.back().serverTime - presses.front().serverTime);
+}
+
+}  // namespace
+
+// The rate each engine reports while it runs is the rate that reached the
+// server, and the report goes back to 0 once the engines stop.
+TEST_F(EnginesThroughPipe, ReportedRatesAgreeWithWhatTheServerSaw) {
+    command("updateSpammer|0,0,0,20,0,0,1,10,0");
+    command("updateKeySpam|0,0,0,20,1,10");
+    command("toggleSpammer|");
+    command("toggleKeySpam|");
+    const std::string statusFile = folders.sideFile("status.txt");
+    ASSERT_TRUE(e2e::waitUntil(15000, bothRatesMeasured, &statusFile));
+    const std::string status = e2e::readFile(statusFile);
+    command("toggleSpammer|");
+    command("toggleKeySpam|");
+    const auto events = eventsUntilQuiet();
+    const double clicks = observedRate(e2e::ofType(events, XI_RawButtonPress));
+    const double keys = observedRate(e2e::ofType(events, XI_RawKeyPress));
+    EXPECT_NEAR(reportedRate(status, "clickRate"), clicks, clicks * 0.15) << status;
+    EXPECT_NEAR(reportedRate(status, "keySpamRate"), keys, keys * 0.15) << status;
+    EXPECT_TRUE(e2e::waitUntil(5000, ratesCleared, &statusFile));
 }
