@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-struct ChildProcess;  // a pop-out panel process; declared in app/state.h too
+struct ChildProcess;  // a pop-out panel process; declared in model/state.h too
 struct InputEvent;    // capture/input_event.h
 
 namespace platform {
