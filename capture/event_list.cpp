@@ -8,7 +8,6 @@
 
 #include "capture/button_flags.h"
 #include "model/mouse_buttons.h"
-#include "model/settings_fields.h"
 #include "store/data_dir.h"
 #include "text/arguments.h"
 

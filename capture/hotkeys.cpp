@@ -4,10 +4,8 @@
 #include <string>
 
 #include "model/mouse_buttons.h"
-#include "model/settings_fields.h"
 #include "model/state.h"
 #include "model/state_changes.h"
-#include "text/arguments.h"
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include "model/state.h"
 #include "model/state_changes.h"
 #include "platform/platform.h"
-#include "text/arguments.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 #include "platform/platform.h"
 #include "store/data_dir.h"
 #include "store/session_file.h"
-#include "text/arguments.h"
 
 namespace {
 

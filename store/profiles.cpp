@@ -7,7 +7,6 @@
 #include "model/state_changes.h"
 #include "platform/platform.h"
 #include "store/session_file.h"
-#include "text/arguments.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 #include "model/state.h"
 #include "platform/platform.h"
 #include "store/session_file.h"
-#include "text/arguments.h"
 
 namespace {
 

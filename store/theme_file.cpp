@@ -4,7 +4,6 @@
 #include "platform/platform.h"
 #include "store/data_dir.h"
 #include "store/save_outcome.h"
-#include "text/arguments.h"
 
 std::string readThemeFile() {
     std::string line;
