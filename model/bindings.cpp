@@ -2,7 +2,6 @@
 
 #include "model/mouse_buttons.h"
 #include "model/settings_fields.h"
-#include "model/state_changes.h"
 
 namespace {
 
