@@ -5,14 +5,17 @@
 #include <iostream>
 #include <thread>
 
-#include "app/state.h"
-#include "app/state_changes.h"
-#include "app/version.h"
-#include "app/workers.h"
+#include "app/panel_process.h"
 #include "bridge/call_table.h"
+#include "bridge/pipe_server.h"
 #include "bridge/status_wait.h"
 #include "bridge/webview_api.h"
-#include "panels/panel_process.h"
+#include "bridge/window_helpers.h"
+#include "input/engines.h"
+#include "input/playback.h"
+#include "model/state.h"
+#include "model/state_changes.h"
+#include "model/version.h"
 #include "panels/panel_processes.h"
 #include "platform/platform.h"
 #include "store/app_settings.h"
@@ -29,10 +32,6 @@ const char kMainTitle[] = "Varnet (Kestrine Edition)";
 // How long a second start keeps trying to reach the first, which may still
 // be loading its files before it opens the command pipe.
 const int kReachFirstProcessMs = 10000;
-
-// The main web view for bringMainWindowToFront, which other threads call;
-// set while the window's loop runs.
-std::atomic<void*> frontTarget{nullptr};
 
 struct Workers {
     std::thread autoClicker, keySpam, capture, playback, autosave, control, pipeServer, statusWatch;
@@ -148,13 +147,6 @@ void terminateLoop(void* webview) {
     webview_terminate(static_cast<webview_t>(webview));
 }
 
-void showInFront(webview_t, void*) {
-    void* window = appState().mainWindow;
-    if (!window) return;
-    platform::restoreIfMinimized(window);
-    platform::forceForeground(window);
-}
-
 // Another main process of this user is running: it is asked to show its
 // window, and this one ends before it has read or written any file.
 int handOverToRunningProcess() {
@@ -195,9 +187,9 @@ int runMainProcess() {
         restorePlacement(window);
         applyShowState(window);
         platform::onTerminationRequest(terminateLoop, w);
-        frontTarget = w;
+        setFrontWindowTarget(w);
         webview_run(w);
-        frontTarget = nullptr;
+        setFrontWindowTarget(nullptr);
     }
 
     saveAtExitTellingFailure();
@@ -211,10 +203,6 @@ int runMainProcess() {
 }
 
 }  // namespace
-
-void bringMainWindowToFront() {
-    if (void* w = frontTarget.load()) webview_dispatch(static_cast<webview_t>(w), showInFront, nullptr);
-}
 
 bool isPanelCommandLine(const std::string& commandLine) {
     return commandLine.size() >= 7 && commandLine.find("--child") != std::string::npos;

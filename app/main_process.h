@@ -8,7 +8,3 @@ int varnetMain(const std::string& commandLine);
 
 // True when the command line asks for a pop-out panel process.
 bool isPanelCommandLine(const std::string& commandLine);
-
-// Asks the UI thread to restore the main window and bring it to the front;
-// safe from any thread, nothing happens before the window runs.
-void bringMainWindowToFront();

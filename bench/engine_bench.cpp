@@ -21,12 +21,12 @@
 #include <atomic>
 #include <mutex>
 
-#include "app/state.h"
-#include "app/state_changes.h"
-#include "app/workers.h"
 #include "bridge/page_calls.h"
 #include "capture/hook_logic.h"
+#include "model/state.h"
+#include "model/state_changes.h"
 #include "platform/platform.h"
+#include "store/autosave.h"
 #include "store/data_dir.h"
 #include "store/session_file.h"
 #include "tests/e2e/harness.h"

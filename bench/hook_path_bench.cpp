@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <mutex>
 
-#include "app/state.h"
 #include "bench/bench_stats.h"
 #include "capture/hook_logic.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 namespace {

@@ -18,10 +18,9 @@
 #include <random>
 #include <thread>
 
-#include "app/state.h"
-#include "app/workers.h"
 #include "bench/bench_stats.h"
 #include "input/playback.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 // Link-time wrap of platform::sendKeyEvent(uint32_t, bool).

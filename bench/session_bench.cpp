@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "app/state.h"
+#include "model/state.h"
 #include "store/session_file.h"
 
 namespace {

@@ -1,9 +1,13 @@
-#include <cmath>
+#include "bridge/settings_snapshot.h"
 
-#include "app/settings_fields.h"
-#include "app/state.h"
-#include "bridge/arguments.h"
+#include <cmath>
+#include <string>
+
 #include "bridge/page_calls.h"
+#include "model/settings_fields.h"
+#include "model/state.h"
+#include "store/data_dir.h"
+#include "text/arguments.h"
 
 namespace {
 
@@ -38,4 +42,14 @@ std::string callGetSettings(const std::string&) {
     }
     out.push_back('}');
     return out;
+}
+
+void writeSettingsSideFile() {
+    static std::string writtenPath, written;  // UI thread only
+    const std::string snapshot = callGetSettings("");
+    const std::string path = sideFilePath("settings.txt");
+    if ((snapshot != written || path != writtenPath) && writeWholeFile(path, snapshot)) {
+        writtenPath = path;
+        written = snapshot;
+    }
 }

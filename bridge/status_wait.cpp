@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
-#include "app/state_changes.h"
-#include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "bridge/webview_api.h"
+#include "model/state.h"
+#include "model/state_changes.h"
 #include "platform/platform.h"
+#include "text/arguments.h"
 
 namespace {
 

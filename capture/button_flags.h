@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "capture/mouse_buttons.h"
-#include "input/mouse_flags.h"
+#include "model/mouse_buttons.h"
+#include "model/mouse_flags.h"
 
 // The flags recorded for a press or release of button code 1, 2, 4, 5 or 6;
 // 0 for any other code.

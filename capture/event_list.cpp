@@ -6,12 +6,10 @@
 #include <fstream>
 #include <mutex>
 
-#include "app/settings_fields.h"
-#include "bridge/arguments.h"
-#include "bridge/page_calls.h"
 #include "capture/button_flags.h"
-#include "capture/mouse_buttons.h"
+#include "model/mouse_buttons.h"
 #include "store/data_dir.h"
+#include "text/arguments.h"
 
 namespace {
 
@@ -271,19 +269,13 @@ std::vector<MacroEvent> thinMoves(const std::vector<MacroEvent>& events) {
     return kept;
 }
 
-std::string callGetMacroEvents(const std::string&) {
-    // Asked for explicitly, so the text is brought up to date at once.
+std::string eventListTextNow() {
     sideFile().nextRebuild = {};
     followEventListInSideFile();
     return sideText().json;
 }
 
-// {"total":N,"offset":O,"events":[...]}: the events from O on, at most the
-// count asked for (and kMaxWindowEvents), with their positions as ids.
-std::string callGetEventWindow(const std::string& args) {
-    const std::vector<std::string> fields = parseArgumentList(args);
-    int32_t offset = 0, count = 0;
-    if (fields.size() != 2 || !parseInt32(fields[0], offset) || !parseInt32(fields[1], count)) return "";
+std::string eventWindowJson(int32_t offset, int32_t count) {
     std::vector<MacroEvent> window;
     size_t total = 0;
     {
@@ -314,9 +306,7 @@ std::string callGetEventWindow(const std::string& args) {
 
 // An edit changes the list only; the side file follows at the next status
 // poll, so an edit from a panel and one from the page cost the same.
-std::string callDeleteEvent(const std::string& args) {
-    int32_t id = 0;
-    if (!parseInt32(stripArgumentText(args), id)) return "";
+void deleteEvent(int32_t id) {
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
     std::vector<MacroEvent>* events = currentEventListLocked(s);
@@ -324,15 +314,9 @@ std::string callDeleteEvent(const std::string& args) {
         events->erase(events->begin() + id);
         noteEventListEdited();
     }
-    return "";
 }
 
-std::string callUpdateEventTime(const std::string& args) {
-    const std::vector<std::string> fields = parseArgumentList(args);
-    if (fields.size() != 2) return "";
-    int32_t id = 0;
-    double time = 0.0;
-    if (!parseInt32(fields[0], id) || !parseDouble(fields[1], time)) return "";
+void setEventTime(int32_t id, double time) {
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
     std::vector<MacroEvent>* events = currentEventListLocked(s);
@@ -340,34 +324,27 @@ std::string callUpdateEventTime(const std::string& args) {
         (*events)[size_t(id)].time = time;
         noteEventListEdited();
     }
-    return "";
 }
 
-std::string callOptimizeMacro(const std::string&) {
+void thinCurrentMoves() {
     std::vector<MacroEvent> copy;
     uint64_t editsSeen = 0;
     AppState& s = appState();
     {
         std::lock_guard<std::mutex> lock(s.profilesLock);
         std::vector<MacroEvent>* events = currentEventListLocked(s);
-        if (!events || events->empty()) return "";
+        if (!events || events->empty()) return;
         copy = *events;
         editsSeen = s.eventListEdits;
     }
     std::vector<MacroEvent> thinned = thinMoves(copy);
-    if (thinned.size() == copy.size()) return "";
+    if (thinned.size() == copy.size()) return;
     std::lock_guard<std::mutex> lock(s.profilesLock);
     std::vector<MacroEvent>* events = currentEventListLocked(s);
     // Events appended meanwhile follow the thinned ones as they came; an
     // edit meanwhile leaves the list as the edit made it.
-    if (!events || s.eventListEdits != editsSeen || events->size() < copy.size()) return "";
+    if (!events || s.eventListEdits != editsSeen || events->size() < copy.size()) return;
     thinned.insert(thinned.end(), events->begin() + std::ptrdiff_t(copy.size()), events->end());
     events->swap(thinned);
     noteEventListEdited();
-    return "";
-}
-
-std::string callUpdateTracker(const std::string& args) {
-    storeUpdateArguments(FieldList::TrackerCall, args);
-    return "";
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "model/state.h"
 
 // One line of JSON: [{"id":0,"time":0.500000,"desc":"..."},...], "[]" when empty.
 std::string eventListJson(const std::vector<MacroEvent>& events);
@@ -42,3 +42,17 @@ void followEventListInSideFile();
 // Drops each absolute move that lies within 10 pixels of the last kept move
 // while moves go on on both sides of it; every other event is kept.
 std::vector<MacroEvent> thinMoves(const std::vector<MacroEvent>& events);
+
+// The list text brought up to date at once, for whoever asks for it.
+std::string eventListTextNow();
+// {"total":N,"offset":O,"events":[...]}: the events from O on, at most the
+// count asked for (and a thousand), with their positions as ids.
+std::string eventWindowJson(int32_t offset, int32_t count);
+// An edit changes the list only; the side file follows at the next status
+// poll, so an edit from a panel and one from the page cost the same. An id
+// that names no event changes nothing.
+void deleteEvent(int32_t id);
+void setEventTime(int32_t id, double time);
+// Thins the current list's moves (thinMoves). Events a recording appends
+// meanwhile follow the thinned ones; an edit meanwhile wins.
+void thinCurrentMoves();

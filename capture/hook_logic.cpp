@@ -5,11 +5,11 @@
 
 #include <mutex>
 
-#include "app/state.h"
-#include "app/state_changes.h"
 #include "capture/button_flags.h"
 #include "capture/hotkeys.h"
 #include "capture/picking.h"
+#include "model/state.h"
+#include "model/state_changes.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,9 +1,8 @@
 #include "capture/picking.h"
 
-#include "app/state.h"
-#include "app/state_changes.h"
-#include "bridge/page_calls.h"
-#include "capture/mouse_buttons.h"
+#include "model/mouse_buttons.h"
+#include "model/state.h"
+#include "model/state_changes.h"
 #include "store/profiles.h"
 
 bool pickTakesButton(int32_t button) {
@@ -30,10 +29,4 @@ PickOutcome pickKeyStep(const InputEvent& event) {
     if (!event.down || event.code != kPickCancelKey || !s.pickingLocation) return PickOutcome::NotHandled;
     s.pickingLocation.exchange(false);
     return PickOutcome::Swallow;
-}
-
-std::string callPickLocation(const std::string&) {
-    appState().pickingLocation.exchange(true);
-    announceStateChange();
-    return "";
 }

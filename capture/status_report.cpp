@@ -3,15 +3,13 @@
 #include <cmath>
 #include <mutex>
 
-#include "app/state.h"
-#include "bridge/arguments.h"
-#include "bridge/page_calls.h"
 #include "capture/event_list.h"
 #include "capture/hotkeys.h"
-#include "capture/mouse_buttons.h"
+#include "model/mouse_buttons.h"
+#include "model/state.h"
 #include "platform/platform.h"
-#include "store/data_dir.h"
 #include "store/save_outcome.h"
+#include "text/arguments.h"
 
 const char kDefaultStatusReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"",)"
@@ -36,24 +34,6 @@ std::string restoreList(const std::vector<std::string>& ids) {
     return list + "]";
 }
 
-// Forgets the panel processes that have ended and names them, in id order,
-// so that every ended panel appears in exactly one report. UI thread only.
-std::vector<std::string> collectEndedPanels() {
-    AppState& s = appState();
-    std::vector<std::string> ended;
-    for (auto it = s.panelProcesses.begin(); it != s.panelProcesses.end();) {
-        if (platform::childProcessState(it->second) == platform::ProcessState::Ended) {
-            ended.push_back(it->first);
-            platform::releaseChildProcess(it->second);
-            it = s.panelProcesses.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    if (!ended.empty()) s.panelHover = false;
-    return ended;
-}
-
 // The two values kept under profilesLock, copied in one hold.
 void copyLockedFields(StatusFields& f) {
     AppState& s = appState();
@@ -63,12 +43,15 @@ void copyLockedFields(StatusFields& f) {
     f.pipeProblem = s.pipeProblem;
 }
 
+}  // namespace
+
+// The names and flags are single atomic values, so profilesLock is taken for
+// the event count and the pipe's problem alone.
 StatusFields gatherStatus() {
     AppState& s = appState();
     StatusFields f;
     f.state = s.recording ? "Recording" : s.playing ? "Playing" : "Idle";
     copyLockedFields(f);
-    f.restore = collectEndedPanels();
     f.hkRec = bindingName(s.hotkeys.hkRec);
     f.hkPlay = bindingName(s.hotkeys.hkPlay);
     f.hkAuto = bindingName(s.hotkeys.hkAuto);
@@ -85,8 +68,6 @@ StatusFields gatherStatus() {
     return f;
 }
 
-}  // namespace
-
 std::string statusReportJson(const StatusFields& f) {
     return "{\"state\":" + quoted(f.state) + ",\"count\":" + std::to_string(f.count) +
            ",\"restore\":" + restoreList(f.restore) + ",\"hkRec\":" + quoted(f.hkRec) +
@@ -96,33 +77,4 @@ std::string statusReportJson(const StatusFields& f) {
            ",\"autoClicking\":" + truth(f.autoClicking) + ",\"keySpamming\":" + truth(f.keySpamming) +
            ",\"saveError\":" + jsonString(f.saveError) + ",\"picking\":" + truth(f.picking) + ",\"pipeProblem\":" + jsonString(f.pipeProblem) +
            ",\"clickRate\":" + rateNumber(f.clickRate) + ",\"keySpamRate\":" + rateNumber(f.keySpamRate) + "}";
-}
-
-// Pop-out panels start from and follow the settings through this file; it
-// is written when the snapshot differs from what was last written there.
-void writeSettingsSideFile() {
-    static std::string writtenPath, written;  // UI thread only
-    const std::string snapshot = callGetSettings("");
-    const std::string path = sideFilePath("settings.txt");
-    if ((snapshot != written || path != writtenPath) && writeWholeFile(path, snapshot)) {
-        writtenPath = path;
-        written = snapshot;
-    }
-}
-
-// The process table is the UI thread's own, and the names and flags are
-// single atomic values, so profilesLock is taken for the event count and the
-// pipe's problem alone.
-// Each side file is written only when what it holds has changed.
-std::string callGetTrackerStatus(const std::string&) {
-    static std::string writtenPath, writtenReport;  // UI thread only
-    const std::string report = statusReportJson(gatherStatus());
-    const std::string path = sideFilePath("status.txt");
-    if ((report != writtenReport || path != writtenPath) && writeWholeFile(path, report)) {
-        writtenPath = path;
-        writtenReport = report;
-    }
-    writeSettingsSideFile();
-    followEventListInSideFile();
-    return report;
 }

@@ -24,3 +24,7 @@ struct StatusFields {
 // One line of JSON without spaces, keys in their fixed order. Names are
 // escaped so that a key named by a quote or a backslash keeps it valid JSON.
 std::string statusReportJson(const StatusFields& fields);
+
+// The report as the state holds it now, save for restore: which panels have
+// ended is the panel processes' table's to say.
+StatusFields gatherStatus();

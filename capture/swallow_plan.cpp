@@ -2,9 +2,9 @@
 // as a union: whatever one step would swallow is in the plan.
 #include "capture/swallow_plan.h"
 
-#include "app/state.h"
 #include "capture/hotkeys.h"
 #include "capture/picking.h"
+#include "model/state.h"
 
 namespace {
 

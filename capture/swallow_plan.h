@@ -7,7 +7,7 @@
 #include <bitset>
 #include <cstdint>
 
-#include "capture/mouse_buttons.h"
+#include "model/mouse_buttons.h"
 
 struct SwallowPlan {
     // Key presses taken, by virtual-key code: the hotkeys', and Escape's while a pick waits.

@@ -3,17 +3,14 @@
 // interval, the hold and the point may each vary at random by a set spread.
 #include <algorithm>
 
-#include "app/settings_fields.h"
-#include "app/state.h"
-#include "app/state_changes.h"
-#include "app/workers.h"
-#include "bridge/page_calls.h"
 #include "input/action_rate.h"
 #include "input/engine_wait.h"
 #include "input/engines.h"
-#include "input/mouse_flags.h"
+#include "model/mouse_flags.h"
+#include "model/settings_fields.h"
+#include "model/state.h"
+#include "model/state_changes.h"
 #include "platform/platform.h"
-#include "store/profiles.h"
 
 namespace {
 
@@ -103,14 +100,4 @@ void autoClickerStep() {
 
 void autoClickerThread() {
     while (appState().running) autoClickerStep();
-}
-
-std::string callUpdateSpammer(const std::string& args) {
-    if (storeUpdateArguments(FieldList::SpammerCall, args)) storeProfileSettings();
-    return "";
-}
-
-std::string callToggleSpammer(const std::string&) {
-    raiseRequest(appState().toggleSpammerRequested);
-    return "";
 }

@@ -2,16 +2,13 @@
 // so the hooks and page calls only raise flags and return at once, and the
 // safety releases go out whenever an engine stops. A person's Escape held for
 // a second stops them all here too.
-#include "app/state.h"
-#include "app/state_changes.h"
-#include "app/workers.h"
-#include "bridge/arguments.h"
-#include "bridge/page_calls.h"
 #include "capture/hook_logic.h"
 #include "capture/hotkeys.h"
 #include "input/engine_wait.h"
 #include "input/engines.h"
-#include "input/mouse_flags.h"
+#include "model/mouse_flags.h"
+#include "model/state.h"
+#include "model/state_changes.h"
 #include "platform/platform.h"
 
 namespace {
@@ -141,25 +138,6 @@ void applyEscapeHold() {
     switchKeySpam(false);
 }
 
-// args: an optional delay in milliseconds, so the user can move the pointer
-// to the target first; anything else starts at once. The time is set before
-// the switch, which the control thread reads first.
-void requestStart(std::atomic<int32_t>& engineSwitch, std::atomic<int64_t>& startAt,
-                  const std::string& args) {
-    int32_t delayMs = 0;
-    const std::vector<std::string> fields = parseArgumentList(args);
-    if (fields.empty() || !parseInt32(fields[0], delayMs) || delayMs < 0) delayMs = 0;
-    const int64_t frequency = engineFrequency();
-    startAt = delayMs == 0 ? 0 : platform::perfCounter() + int64_t(delayMs) * frequency / 1000;
-    engineSwitch = SwitchOn;
-    announceStateChange();
-}
-
-void requestStop(std::atomic<int32_t>& engineSwitch) {
-    engineSwitch = SwitchOff;
-    announceStateChange();
-}
-
 // A person holding Escape or a Start that waits for its time: the control
 // thread looks in short steps until then instead of sleeping for a change.
 bool timedRequestPending() {
@@ -202,34 +180,4 @@ void controlThread() {
     switchKeySpam(false);
     // The idle engines sleep until told; shutdown must not wait for their check.
     wakeIdleEngines();
-}
-
-std::string callToggleRecording(const std::string&) {
-    raiseRequest(appState().toggleRecordingRequested);
-    return "";
-}
-
-std::string callTogglePlayback(const std::string&) {
-    raiseRequest(appState().togglePlaybackRequested);
-    return "";
-}
-
-std::string callStartSpammer(const std::string& args) {
-    requestStart(appState().clickerSwitch, appState().clickerStartAt, args);
-    return "";
-}
-
-std::string callStopSpammer(const std::string&) {
-    requestStop(appState().clickerSwitch);
-    return "";
-}
-
-std::string callStartKeySpam(const std::string& args) {
-    requestStart(appState().keySpamSwitch, appState().keySpamStartAt, args);
-    return "";
-}
-
-std::string callStopKeySpam(const std::string&) {
-    requestStop(appState().keySpamSwitch);
-    return "";
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 int64_t engineFrequency() {

@@ -1,5 +1,5 @@
 // One step of each engine loop, so the loops' behaviour can be driven step by
-// step (the worker threads in app/workers.h just repeat them while running).
+// step (the worker threads below just repeat them while running).
 #pragma once
 
 // Auto-clicker: sleeps until woken while off; otherwise ends a finished counted run,
@@ -10,3 +10,8 @@ void keySpamStep();
 // Control thread: applies a captured reassignment and the four toggle
 // requests, in that order, sending the releases of an engine that stops.
 void controlPass();
+
+// The bodies of the engines' worker threads; each runs until running is cleared.
+void autoClickerThread();
+void keySpamThread();
+void controlThread();

@@ -1,15 +1,12 @@
 // The key spammer: presses and releases one key at a fixed interval, until
 // stopped, for a counted run or for a timed one.
-#include "app/settings_fields.h"
-#include "app/state.h"
-#include "app/state_changes.h"
-#include "app/workers.h"
-#include "bridge/page_calls.h"
 #include "input/action_rate.h"
 #include "input/engine_wait.h"
 #include "input/engines.h"
+#include "model/settings_fields.h"
+#include "model/state.h"
+#include "model/state_changes.h"
 #include "platform/platform.h"
-#include "store/profiles.h"
 
 namespace {
 // The key spammer thread's own.
@@ -47,14 +44,4 @@ void keySpamStep() {
 
 void keySpamThread() {
     while (appState().running) keySpamStep();
-}
-
-std::string callUpdateKeySpam(const std::string& args) {
-    if (storeUpdateArguments(FieldList::KeySpamCall, args)) storeProfileSettings();
-    return "";
-}
-
-std::string callToggleKeySpam(const std::string&) {
-    raiseRequest(appState().toggleKeySpamRequested);
-    return "";
 }

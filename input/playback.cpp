@@ -8,7 +8,6 @@
 #include <cmath>
 #include <mutex>
 
-#include "app/workers.h"
 #include "capture/button_flags.h"
 #include "input/engine_wait.h"
 #include "platform/platform.h"

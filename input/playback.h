@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/state.h"
+#include "model/state.h"
 
 // Seconds from the pass's start at which an event recorded at time is due.
 // A speed of 0 (or NaN) never comes due; a negative one is due at once.
@@ -36,3 +36,6 @@ bool playPass(const std::vector<MacroEvent>& events);
 // Releases every key and button that playback pressed and has not released
 // (the playback thread does so whenever playback ends). Playback thread only.
 void releaseHeldPlaybackInput();
+
+// The body of the playback worker thread; runs until running is cleared.
+void playbackThread();

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "bridge/arguments.h"
+#include "text/arguments.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/state.h"
+#include "model/state.h"
 
 struct PanelStartValues {
     std::string title = "Panel";

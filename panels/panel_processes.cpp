@@ -5,11 +5,10 @@
 
 #include <vector>
 
-#include "app/state.h"
-#include "bridge/arguments.h"
-#include "bridge/page_calls.h"
+#include "model/state.h"
 #include "panels/panel_placement.h"
 #include "platform/platform.h"
+#include "text/arguments.h"
 
 namespace {
 
@@ -63,21 +62,6 @@ void endPanelProcess(ChildProcess* child) {
 
 }  // namespace
 
-std::string callPopOutPanel(const std::string& args) {
-    const std::string argument = stripArgumentText(args);
-    const std::vector<std::string> fields = splitFields(argument, '|');
-    if (raiseIfAlreadyOut(fields)) return "";
-    ChildProcess* child = platform::spawnPanelProcess(besideTheMainWindow(fields, argument) + "|" + currentTheme());
-    if (!child) return "";
-    if (fields.size() < 2) {
-        // Without an id there is nothing to restore: the panel runs untracked.
-        platform::releaseChildProcess(child);
-        return "";
-    }
-    appState().panelProcesses[fields[1]] = child;
-    return "";
-}
-
 void endAllPanelProcesses() {
     auto& table = appState().panelProcesses;
     for (auto& [id, child] : table) {
@@ -85,4 +69,33 @@ void endAllPanelProcesses() {
         platform::releaseChildProcess(child);
     }
     table.clear();
+}
+
+std::vector<std::string> collectEndedPanels() {
+    AppState& s = appState();
+    std::vector<std::string> ended;
+    for (auto it = s.panelProcesses.begin(); it != s.panelProcesses.end();) {
+        if (platform::childProcessState(it->second) == platform::ProcessState::Ended) {
+            ended.push_back(it->first);
+            platform::releaseChildProcess(it->second);
+            it = s.panelProcesses.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (!ended.empty()) s.panelHover = false;
+    return ended;
+}
+
+void popOutPanel(const std::string& argument) {
+    const std::vector<std::string> fields = splitFields(argument, '|');
+    if (raiseIfAlreadyOut(fields)) return;
+    ChildProcess* child = platform::spawnPanelProcess(besideTheMainWindow(fields, argument) + "|" + currentTheme());
+    if (!child) return;
+    if (fields.size() < 2) {
+        // Without an id there is nothing to restore: the panel runs untracked.
+        platform::releaseChildProcess(child);
+        return;
+    }
+    appState().panelProcesses[fields[1]] = child;
 }

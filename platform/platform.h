@@ -1,7 +1,11 @@
 // The seam between Varnet's portable core and the operating system. One set of
 // free functions, implemented once per backend (platform/linux, platform/win32,
 // and the fake backend that only tests link); the build picks one. Everything
-// that differs between systems is here, and nothing else is.
+// that differs between systems is here, and nothing else is. It is the one
+// header outside their own and lower folders that the core's layers see, from
+// text/ and model/ at the bottom to bridge/ and app/ at the top (CMakeLists.txt
+// names them in order); a backend may include any header of the core, the
+// core none of a backend's.
 //
 // Unless a comment says otherwise a function is safe from any thread. Window
 // functions take the native window of a web view (webview_get_window: the
@@ -14,7 +18,7 @@
 #include <string>
 #include <vector>
 
-struct ChildProcess;  // a pop-out panel process; declared in app/state.h too
+struct ChildProcess;  // a pop-out panel process; declared in model/state.h too
 struct InputEvent;    // capture/input_event.h
 
 namespace platform {
@@ -117,7 +121,7 @@ void moveCursorAbsolute(int32_t x, int32_t y);
 uint32_t sendKeyEvent(uint32_t vk, bool down);
 void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
 // The system's name of a key by virtual-key code, "Key[code]" when it has
-// none; mouse buttons are named by the core (bindingName).
+// none; mouse buttons are named by the core (bindingName, model/mouse_buttons.h).
 std::string keyDisplayName(int32_t code);
 bool cursorPosition(int32_t& x, int32_t& y);
 

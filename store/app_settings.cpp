@@ -1,21 +1,19 @@
 // appsettings.txt: ten "key=value" lines of window placement and preferences.
 #include "store/app_settings.h"
 
-#include "app/state.h"
-#include "app/state_changes.h"
-#include "app/version.h"
-#include "bridge/arguments.h"
-#include "bridge/page_calls.h"
+#include "model/state.h"
+#include "model/state_changes.h"
+#include "model/version.h"
 #include "platform/platform.h"
 #include "store/data_dir.h"
 #include "store/save_outcome.h"
+#include "text/arguments.h"
 
 namespace {
 
 std::string settingsPath() { return sideFilePath("appsettings.txt"); }
 
 const char* bit(bool value) { return value ? "1" : "0"; }
-const char* word(bool value) { return value ? "true" : "false"; }
 
 bool applyBoolKey(const std::string& key, bool on) {
     AppSettings& a = appState().app;
@@ -102,42 +100,4 @@ void saveWindowPlacement(void* window) {
     a.windowMaximized = maximized;
     a.windowPlacementKnown = true;
     writeAppSettings();
-}
-
-std::string callGetAppSettings(const std::string&) {
-    const AppSettings& a = appState().app;
-    return std::string("{\"alwaysOnTop\":") + word(a.alwaysOnTop) +
-           ",\"launchOnStartup\":" + word(a.launchOnStartup) +
-           ",\"startMinimized\":" + word(a.startMinimized) +
-           ",\"hotkeysEnabled\":" + word(a.hotkeysEnabled) +
-           ",\"disableAnimations\":" + word(a.disableAnimations) +
-           ",\"version\":\"" + varnetVersion() + "\"" +
-           ",\"waylandSession\":" + word(platform::isWaylandSession()) +
-           ",\"waylandNoticeDismissed\":" + word(a.waylandNoticeDismissed) + "}";
-}
-
-std::string callSetAppSetting(const std::string& args) {
-    const std::vector<std::string> fields = parseArgumentList(args);
-    if (fields.size() != 2) return "";
-    const std::string& name = fields[0];
-    const bool on = fields[1] == "1";
-    AppSettings& a = appState().app;
-    if (name == "alwaysOnTop") {
-        a.alwaysOnTop = on;
-        platform::setAlwaysOnTop(appState().mainWindow, on);
-    } else if (name == "launchOnStartup") {
-        a.launchOnStartup = on;
-        platform::setLaunchOnStartup(on);
-    } else if (name == "startMinimized") {
-        a.startMinimized = on;
-    } else if (name == "hotkeysEnabled") {
-        a.hotkeysEnabled = on;
-        announceStateChange();
-    } else if (name == "disableAnimations") {
-        a.disableAnimations = on;
-    } else if (name == "waylandNoticeDismissed") {
-        a.waylandNoticeDismissed = on;
-    }
-    writeAppSettings();
-    return "";
 }

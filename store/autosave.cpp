@@ -3,9 +3,8 @@
 // comes to that, from the crash handler.
 #include "store/autosave.h"
 
-#include "app/state.h"
-#include "app/state_changes.h"
-#include "app/workers.h"
+#include "model/state.h"
+#include "model/state_changes.h"
 #include "store/session_file.h"
 
 void autosaveThread() {

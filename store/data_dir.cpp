@@ -1,6 +1,6 @@
 #include "store/data_dir.h"
 
-#include "app/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 namespace {

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "bridge/arguments.h"
-#include "bridge/page_calls.h"
 #include "platform/platform.h"
 #include "store/data_dir.h"
 #include "store/session_file.h"
@@ -21,13 +19,6 @@ bool nextLine(const std::string& text, size_t& position, std::string& line) {
     return true;
 }
 
-bool copyCurrentProfile(Profile& copy) {
-    AppState& s = appState();
-    std::lock_guard<std::mutex> lock(s.profilesLock);
-    if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return false;
-    copy = s.profiles[size_t(s.currentProfile)];
-    return true;
-}
 
 // The values of the next line when it is the extra settings line;
 // otherwise "", and position stays.
@@ -138,31 +129,10 @@ std::string exportFileName(const std::string& profileName) {
     return (name.empty() ? "profile" : name) + ".mcr";
 }
 
-namespace {
-
-// What an export or import did, for the page: nothing when the dialog was
-// cancelled, else the file and either what was done or why it failed.
-std::string fileOutcome(const std::string& path, const std::string& error, const std::string& name) {
-    return "{\"path\":" + jsonString(path) + ",\"error\":" + jsonString(error) + ",\"name\":" + jsonString(name) + "}";
-}
-
-}  // namespace
-
-std::string callExportProfile(const std::string&) {
-    // The copy is what gets written, whatever happens while the dialog is open.
-    Profile copy;
-    if (!copyCurrentProfile(copy)) return "";
-    std::string path;
-    if (!platform::chooseProfileFileToSave(exportFileName(copy.name), path)) return "";
-    std::string failure;
-    if (!exportProfileToFile(copy, path, &failure)) return fileOutcome(path, failure, copy.name);
-    return fileOutcome(path, "", copy.name);
-}
-
-std::string callImportProfile(const std::string&) {
-    std::string path, text, name;
-    if (!platform::chooseProfileFileToOpen(path)) return "";
-    if (!readWholeFile(path, text)) return fileOutcome(path, "the file cannot be read", "");
-    if (!importProfileText(text, &name)) return fileOutcome(path, "it is not a profile file: its first line, the profile's name, is empty", "");
-    return fileOutcome(path, "", name);
+bool copyCurrentProfile(Profile& copy) {
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return false;
+    copy = s.profiles[size_t(s.currentProfile)];
+    return true;
 }

@@ -5,8 +5,10 @@
 
 #include <string>
 
-#include "app/state.h"
+#include "model/state.h"
 
+// A copy of the current profile taken under profilesLock; false when there is none.
+bool copyCurrentProfile(Profile& copy);
 // The text of an exported profile for this profile and the live settings.
 std::string formatProfileFile(const Profile& profile);
 // Writes the profile to path; false, and why in failure, when it could not.

@@ -1,4 +1,23 @@
+// The profile list. None of these changes the list while a recording runs.
 #pragma once
+
+#include <cstdint>
+#include <string>
 
 // Copies the live clicker and key-spam settings into the current profile.
 void storeProfileSettings();
+
+// Empties the current profile's events and gives it these settings.
+void emptyCurrentProfile(const std::string& settings);
+// Empties the current profile's events and puts the defaults back into its
+// settings and the live ones.
+void clearCurrentProfile();
+// Appends a profile of that name with the live settings and makes it
+// current; an empty name adds nothing.
+void addProfile(const std::string& name);
+// Deletes the current profile unless it is the only one; the one that takes
+// its place applies its settings.
+void deleteCurrentProfile();
+// Makes the profile at index current and applies its settings; an index
+// that names none changes nothing.
+void switchToProfile(int32_t index);

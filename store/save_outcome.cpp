@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "app/state.h"
+#include "model/state.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <functional>
 #include <iterator>
 
-#include "bridge/arguments.h"
 #include "platform/platform.h"
 #include "store/data_dir.h"
 #include "store/save_outcome.h"
+#include "text/arguments.h"
 
 namespace {
 

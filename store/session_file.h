@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/state.h"
+#include "model/state.h"
 
 // A settings text is a settings line (or a profile's own line) and, when a
 // value of its extra line is not its default, a line break and that extra

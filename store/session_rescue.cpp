@@ -2,9 +2,7 @@
 
 #include <cstdio>
 
-#include "app/state.h"
-#include "bridge/arguments.h"
-#include "bridge/page_calls.h"
+#include "model/state.h"
 #include "platform/platform.h"
 #include "store/session_file.h"
 
@@ -62,14 +60,4 @@ bool loadSessionKeepingUnreadable() {
     case SessionLoad::Empty: return false;
     }
     return false;
-}
-
-// Start-up notices, as a JSON array of texts.
-std::string callGetNotices(const std::string&) {
-    std::string list = "[";
-    for (const std::string& notice : appState().notices) {
-        if (list.size() > 1) list += ",";
-        list += jsonString(notice);
-    }
-    return list + "]";
 }

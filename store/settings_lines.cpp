@@ -1,6 +1,6 @@
 // The three line formats the session file shares with exported profiles: the
 // settings line (31 values), the profile settings line (18), whose fields
-// app/settings_fields.h places, and the event line (8). Values are joined by
+// model/settings_fields.h places, and the event line (8). Values are joined by
 // ',' with no quoting; a reader takes what it can and keeps the previous
 // value where a field is bad. Each settings line may have an extra line of
 // later fields; the settings text of the two carries it after a line break.
@@ -9,12 +9,12 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings_fields.h"
-#include "app/state.h"
-#include "app/state_changes.h"
-#include "bridge/arguments.h"
-#include "capture/hotkeys.h"
+#include "model/bindings.h"
+#include "model/settings_fields.h"
+#include "model/state.h"
+#include "model/state_changes.h"
 #include "store/session_file.h"
+#include "text/arguments.h"
 
 namespace {
 

@@ -1,8 +1,6 @@
 #include "store/theme_file.h"
 
-#include "app/state.h"
-#include "bridge/arguments.h"
-#include "bridge/page_calls.h"
+#include "model/state.h"
 #include "platform/platform.h"
 #include "store/data_dir.h"
 #include "store/save_outcome.h"
@@ -24,12 +22,3 @@ void applyThemeFromPanel(const std::string& name) {
     replaceTheme(name);
     writeThemeFile();
 }
-
-std::string callSetTheme(const std::string& args) {
-    applyThemeFromPanel(stripArgumentText(args));
-    return "";
-}
-
-// Escaped fully: a name holding a backslash or a control character would
-// otherwise make the page's call fail; plain names come out as stored.
-std::string callGetSharedTheme(const std::string&) { return jsonString(currentTheme()); }

@@ -17,10 +17,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/state.h"
 #include "capture/hook_logic.h"
 #include "capture/input_event.h"
 #include "capture/swallow_plan.h"
+#include "model/state.h"
 #include "platform/linux/grabs_linux.h"
 #include "platform/linux/keysym_vk_linux.h"
 #include "platform/linux/scroll_linux.h"

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "input/mouse_flags.h"
+#include "model/mouse_flags.h"
 #include "platform/linux/input_linux.h"
 #include "platform/linux/keymap_linux.h"
 #include "platform/platform.h"

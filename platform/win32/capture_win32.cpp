@@ -6,8 +6,8 @@
 
 #include <atomic>
 
-#include "app/state.h"
 #include "capture/hook_logic.h"
+#include "model/state.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
 

@@ -1,7 +1,7 @@
 // Pop-out panel processes: this executable started again with "--child".
 #include <windows.h>
 
-#include "app/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
 

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "capture/mouse_buttons.h"
-#include "input/mouse_flags.h"
+#include "model/mouse_buttons.h"
+#include "model/mouse_flags.h"
 #include "platform/linux/input_linux.h"
 #include "platform/platform.h"
 #include "tests/e2e/harness.h"

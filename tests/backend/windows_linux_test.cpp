@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "bridge/webview_api.h"
-#include "input/window_helpers.h"
+#include "bridge/window_helpers.h"
 #include "platform/platform.h"
 #include "tests/backend/x_session.h"
 #include "tests/e2e/harness.h"

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 #include "store/autosave.h"
 #include "store/session_file.h"

@@ -1,5 +1,5 @@
 // Fake backend: nothing to watch; tests feed the hook logic directly.
-#include "app/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 namespace platform {

@@ -1,5 +1,5 @@
 // Fake backend: no command pipe; its tests cross a real process boundary.
-#include "app/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 namespace platform {

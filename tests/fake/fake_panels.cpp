@@ -6,7 +6,7 @@
 #include <memory>
 #include <set>
 
-#include "app/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Fake backend: one 1920 x 1080 monitor whose work area ends at 1040, and
 // windows that are fake::FakeWindow records.
-#include "app/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 #include "tests/fake/fake_platform.h"
 

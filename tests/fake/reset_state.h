@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "app/state.h"
+#include "model/state.h"
 
 inline void resetAppStateForTest() {
     AppState& s = appState();

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <limits>
 
-#include "bridge/arguments.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "text/arguments.h"
 
 namespace {
 

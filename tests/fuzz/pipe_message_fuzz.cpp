@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "bridge/pipe_server.h"
 #include "capture/hotkeys.h"
-#include "panels/pipe_server.h"
 #include "tests/fake/json_outputs.h"
 #include "tests/fuzz/fuzz_support.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/version.h"
 #include "bridge/page_calls.h"
+#include "model/version.h"
 #include "store/app_settings.h"
 #include "tests/unit/store_fixture.h"
 

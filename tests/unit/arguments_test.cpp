@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "bridge/arguments.h"
+#include "text/arguments.h"
 
 TEST(Arguments, StripRemovesOnlyBracketsAndQuotesAndKeepsBackslashes) {
     EXPECT_EQ(stripArgumentText(R"(["My, [best] profile"])"), "My, best profile");

@@ -3,7 +3,7 @@
 
 #include "bridge/page_calls.h"
 #include "input/engines.h"
-#include "input/mouse_flags.h"
+#include "model/mouse_flags.h"
 #include "platform/platform.h"
 #include "tests/unit/engine_fixture.h"
 

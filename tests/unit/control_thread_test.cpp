@@ -1,11 +1,10 @@
 #include <chrono>
 #include <thread>
 
-#include "app/state_changes.h"
-#include "app/workers.h"
 #include "bridge/page_calls.h"
 #include "capture/hook_logic.h"
 #include "input/engines.h"
+#include "model/state_changes.h"
 #include "platform/platform.h"
 #include "tests/unit/engine_fixture.h"
 

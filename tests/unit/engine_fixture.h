@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "app/state.h"
+#include "model/state.h"
 #include "tests/fake/fake_platform.h"
 
 class EngineTest : public ::testing::Test {

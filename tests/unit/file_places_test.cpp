@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/state.h"
 #include "bridge/page_calls.h"
+#include "model/state.h"
 #include "store/data_dir.h"
 #include "store/theme_file.h"
 #include "tests/fake/fake_platform.h"

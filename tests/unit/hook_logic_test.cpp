@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/state.h"
 #include "bridge/page_calls.h"
 #include "capture/button_flags.h"
 #include "capture/hook_logic.h"
+#include "model/state.h"
 #include "tests/unit/capture_state.h"
 
 namespace {

@@ -5,13 +5,13 @@
 
 #include <functional>
 
-#include "bridge/arguments.h"
 #include "bridge/page_calls.h"
-#include "panels/pipe_server.h"
+#include "bridge/pipe_server.h"
 #include "store/profile_files.h"
 #include "store/session_file.h"
 #include "tests/fake/json_outputs.h"
 #include "tests/unit/store_fixture.h"
+#include "text/arguments.h"
 
 namespace {
 

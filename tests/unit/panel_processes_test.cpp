@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/state.h"
+#include "app/panel_process.h"
 #include "bridge/call_table.h"
 #include "bridge/page_calls.h"
-#include "panels/panel_process.h"
+#include "model/state.h"
 #include "panels/panel_processes.h"
 #include "tests/fake/fake_panels.h"
 #include "tests/fake/fake_platform.h"

@@ -1,7 +1,7 @@
 #include <filesystem>
 #include <string>
 
-#include "panels/pipe_server.h"
+#include "bridge/pipe_server.h"
 #include "platform/platform.h"
 #include "store/data_dir.h"
 #include "tests/unit/engine_fixture.h"

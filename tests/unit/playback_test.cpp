@@ -4,7 +4,6 @@
 #include <cmath>
 #include <thread>
 
-#include "app/workers.h"
 #include "capture/button_flags.h"
 #include "input/playback.h"
 #include "platform/platform.h"

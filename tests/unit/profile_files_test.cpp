@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "store/profile_files.h"
 #include "store/session_file.h"
 #include "tests/unit/store_fixture.h"
+#include "text/arguments.h"
 
 namespace {
 

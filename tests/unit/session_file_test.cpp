@@ -2,9 +2,9 @@
 
 #include <thread>
 
-#include "app/workers.h"
 #include "bridge/page_calls.h"
 #include "platform/platform.h"
+#include "store/autosave.h"
 #include "store/session_file.h"
 #include "tests/unit/store_fixture.h"
 

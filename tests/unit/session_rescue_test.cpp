@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "store/app_settings.h"
 #include "store/profile_files.h"
@@ -13,6 +12,7 @@
 #include "store/session_rescue.h"
 #include "store/theme_file.h"
 #include "tests/unit/store_fixture.h"
+#include "text/arguments.h"
 
 namespace {
 

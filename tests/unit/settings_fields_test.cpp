@@ -2,11 +2,11 @@
 
 #include <set>
 
-#include "app/settings_fields.h"
-#include "bridge/arguments.h"
 #include "bridge/page_calls.h"
+#include "model/settings_fields.h"
 #include "store/session_file.h"
 #include "tests/fake/reset_state.h"
+#include "text/arguments.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/state.h"
 #include "bridge/page_calls.h"
+#include "model/state.h"
 
 namespace {
 

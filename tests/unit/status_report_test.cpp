@@ -3,10 +3,10 @@
 #include <chrono>
 #include <thread>
 
-#include "app/state_changes.h"
 #include "bridge/page_calls.h"
 #include "bridge/status_wait.h"
 #include "capture/status_report.h"
+#include "model/state_changes.h"
 #include "store/data_dir.h"
 #include "tests/fake/fake_platform.h"
 #include "tests/unit/capture_state.h"

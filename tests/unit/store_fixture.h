@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/state.h"
+#include "model/state.h"
 #include "store/data_dir.h"
 #include "tests/fake/fake_platform.h"
 #include "tests/fake/reset_state.h"

@@ -5,9 +5,9 @@
 #include <array>
 #include <vector>
 
-#include "app/state.h"
 #include "capture/hook_logic.h"
 #include "capture/swallow_plan.h"
+#include "model/state.h"
 #include "tests/unit/capture_state.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/state.h"
 #include "bridge/page_calls.h"
-#include "input/window_helpers.h"
+#include "bridge/window_helpers.h"
+#include "model/state.h"
 #include "tests/fake/fake_platform.h"
 
 // The fake monitor's work area is 0..1040 high, so 1020 pixels are available.

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "app/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 TEST(CaptureThread, BecomesReadyAndStopsPromptly) {

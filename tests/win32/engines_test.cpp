@@ -6,9 +6,9 @@
 #include <atomic>
 #include <thread>
 
-#include "app/state.h"
-#include "app/workers.h"
 #include "input/engine_wait.h"
+#include "input/engines.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <tuple>
 #include <vector>
 
-#include "app/state.h"
 #include "input/engines.h"
+#include "model/state.h"
 #include "platform/platform.h"
 #include "tests/win32/person_input.h"
 

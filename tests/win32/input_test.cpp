@@ -1,7 +1,7 @@
 // Synthetic input records, key names and the translation of hook data.
 #include <gtest/gtest.h>
 
-#include "capture/mouse_buttons.h"
+#include "model/mouse_buttons.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/version.h"
+#include "model/version.h"
 #include "platform/platform.h"
 #include "tests/win32/message_box.h"
 

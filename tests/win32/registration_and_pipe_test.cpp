@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/state.h"
-#include "app/workers.h"
+#include "bridge/pipe_server.h"
+#include "model/state.h"
 #include "panels/pipe_client.h"
 #include "platform/platform.h"
 

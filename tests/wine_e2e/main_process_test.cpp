@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/panel_process.h"
 #include "bridge/call_table.h"
-#include "panels/panel_process.h"
 #include "platform/platform.h"
 #include "tests/win32/person_input.h"
 

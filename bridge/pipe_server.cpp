@@ -1,17 +1,16 @@
 // The pipe server thread: serves one panel connection at a time and applies
 // each message before reading the next.
-#include "panels/pipe_server.h"
+#include "bridge/pipe_server.h"
 
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
 
-#include "app/main_process.h"
-#include "app/state.h"
-#include "app/state_changes.h"
-#include "app/workers.h"
 #include "bridge/page_calls.h"
+#include "bridge/window_helpers.h"
+#include "model/state.h"
+#include "model/state_changes.h"
 #include "platform/platform.h"
 #include "store/theme_file.h"
 

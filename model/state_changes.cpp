@@ -1,8 +1,8 @@
-#include "app/state_changes.h"
+#include "model/state_changes.h"
 
 #include <algorithm>
 
-#include "app/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,13 +1,14 @@
-#include "input/window_helpers.h"
+#include "bridge/window_helpers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
-#include "app/state.h"
-#include "bridge/arguments.h"
 #include "bridge/page_calls.h"
 #include "bridge/webview_api.h"
+#include "model/state.h"
 #include "platform/platform.h"
+#include "text/arguments.h"
 
 void fitWindowToWorkArea(void* webview, int32_t width, int32_t height) {
     if (!webview || width <= 0 || height <= 0) return;
@@ -54,4 +55,24 @@ std::string callResizeWindow(const std::string& args) {
     if (!parseInt32(fields[0], width) || !parseInt32(fields[1], height)) return "";
     fitWindowToWorkArea(appState().mainWebview, width, height);
     return "";
+}
+
+namespace {
+
+// The main web view for bringMainWindowToFront, which other threads call.
+std::atomic<void*> frontTarget{nullptr};
+
+void showInFront(webview_t, void*) {
+    void* window = appState().mainWindow;
+    if (!window) return;
+    platform::restoreIfMinimized(window);
+    platform::forceForeground(window);
+}
+
+}  // namespace
+
+void setFrontWindowTarget(void* webview) { frontTarget = webview; }
+
+void bringMainWindowToFront() {
+    if (void* w = frontTarget.load()) webview_dispatch(static_cast<webview_t>(w), showInFront, nullptr);
 }

@@ -1,4 +1,4 @@
-#include "capture/mouse_buttons.h"
+#include "model/mouse_buttons.h"
 
 #include "platform/platform.h"
 

@@ -1,6 +1,6 @@
-#include "app/state.h"
+#include "model/state.h"
 
-#include "app/settings_fields.h"
+#include "model/settings_fields.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-// Sizing and placing the main window and the panel windows. UI thread only.
+// Sizing and placing the main window and the panel windows, and bringing
+// the main window to the front. UI thread only, unless a comment says otherwise.
 #pragma once
 
 #include <cstdint>
@@ -11,3 +12,9 @@ void fitWindowToWorkArea(void* webview, int32_t width, int32_t height);
 
 // Moves the window so it sits in the middle of its monitor's work area.
 void centreWindowInWorkArea(void* window);
+
+// The main web view while its window's loop runs, null before and after.
+void setFrontWindowTarget(void* webview);
+// Asks the UI thread to restore the main window and bring it to the front;
+// safe from any thread, nothing happens before the window runs.
+void bringMainWindowToFront();

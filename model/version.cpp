@@ -1,6 +1,6 @@
 #include <string>
 
-#include "app/version.h"
+#include "model/version.h"
 
 const char* varnetVersion() { return VARNET_VERSION; }
 

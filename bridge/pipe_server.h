@@ -6,3 +6,7 @@
 // command changes nothing. Runs the same handling as the page call of the
 // same name; never throws.
 void dispatchPanelCommand(const char* message);
+
+// The body of the pipe server thread: serves one panel connection at a time
+// and applies each message before reading the next, until running is cleared.
+void pipeServerThread();

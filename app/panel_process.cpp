@@ -2,15 +2,14 @@
 // It owns no engine and no setting. What the user changes is forwarded to the
 // main process through the command pipe; what it shows comes from the side
 // files the main process writes. One thread: every call below runs on it.
-#include "panels/panel_process.h"
+#include "app/panel_process.h"
 
 
-#include "bridge/arguments.h"
 #include "bridge/call_table.h"
 #include "bridge/page_calls.h"
 #include "bridge/webview_api.h"
+#include "bridge/window_helpers.h"
 #include "capture/status_report.h"
-#include "input/window_helpers.h"
 #include "panels/panel_command_line.h"
 #include "panels/panel_placement.h"
 #include "panels/panel_script.h"
@@ -18,6 +17,7 @@
 #include "platform/platform.h"
 #include "store/data_dir.h"
 #include "store/theme_file.h"
+#include "text/arguments.h"
 
 namespace {
 

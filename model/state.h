@@ -40,7 +40,7 @@ struct Profile {
 enum RunMode : int32_t { RunCounted = 0, RunUntilStopped = 1, RunTimed = 2 };
 
 // The settings records. Each field's default, and where each text that
-// carries it puts it, is in app/settings_fields.h; appState() starts with
+// carries it puts it, is in model/settings_fields.h; appState() starts with
 // those defaults.
 struct ClickerSettings {
     std::atomic<int32_t> sh, sm, ss, sms;

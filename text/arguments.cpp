@@ -1,4 +1,4 @@
-#include "bridge/arguments.h"
+#include "text/arguments.h"
 
 #include <cerrno>
 #include <charconv>

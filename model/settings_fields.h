@@ -17,7 +17,7 @@
 #include <string>
 #include <type_traits>
 
-#include "app/state.h"
+#include "model/state.h"
 
 // What a field holds; the type is its whole range. An integer takes any
 // signed 32-bit value, a real any finite 32-bit float; a value out of range

@@ -1,9 +1,9 @@
-#include "app/settings_fields.h"
+#include "model/settings_fields.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "bridge/arguments.h"
+#include "text/arguments.h"
 
 namespace {
 

@@ -1,0 +1,95 @@
+// The page calls of recording: the event list and its edits, the tracker's
+// options, the hotkeys and their reassignment, location picking and the
+// status report.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bridge/page_calls.h"
+#include "bridge/settings_snapshot.h"
+#include "capture/event_list.h"
+#include "capture/hotkeys.h"
+#include "capture/status_report.h"
+#include "model/settings_fields.h"
+#include "model/state.h"
+#include "model/state_changes.h"
+#include "panels/panel_processes.h"
+#include "store/data_dir.h"
+#include "text/arguments.h"
+
+std::string callGetMacroEvents(const std::string&) { return eventListTextNow(); }
+
+std::string callGetEventWindow(const std::string& args) {
+    const std::vector<std::string> fields = parseArgumentList(args);
+    int32_t offset = 0, count = 0;
+    if (fields.size() != 2 || !parseInt32(fields[0], offset) || !parseInt32(fields[1], count)) return "";
+    return eventWindowJson(offset, count);
+}
+
+std::string callDeleteEvent(const std::string& args) {
+    int32_t id = 0;
+    if (parseInt32(stripArgumentText(args), id)) deleteEvent(id);
+    return "";
+}
+
+std::string callUpdateEventTime(const std::string& args) {
+    const std::vector<std::string> fields = parseArgumentList(args);
+    if (fields.size() != 2) return "";
+    int32_t id = 0;
+    double time = 0.0;
+    if (parseInt32(fields[0], id) && parseDouble(fields[1], time)) setEventTime(id, time);
+    return "";
+}
+
+std::string callOptimizeMacro(const std::string&) {
+    thinCurrentMoves();
+    return "";
+}
+
+std::string callUpdateTracker(const std::string& args) {
+    storeUpdateArguments(FieldList::TrackerCall, args);
+    return "";
+}
+
+std::string callReassignKey(const std::string& args) {
+    const std::string name = stripArgumentText(args);
+    for (ReassignSlot slot : kReassignSlots) {
+        if (name == reassignSlotName(slot)) {
+            appState().reassignSlot.exchange(slot);
+            announceStateChange();
+            break;
+        }
+    }
+    return "";
+}
+
+std::string callResetHotkeys(const std::string&) {
+    resetHotkeyDefaults();
+    announceStateChange();
+    return "";
+}
+
+std::string callPickLocation(const std::string&) {
+    appState().pickingLocation.exchange(true);
+    announceStateChange();
+    return "";
+}
+
+// The panels that have ended are collected first, so the hover they may
+// have left behind is already cleared in the same report. Each side file is
+// written only when what it holds has changed.
+std::string callGetTrackerStatus(const std::string&) {
+    static std::string writtenPath, writtenReport;  // UI thread only
+    const std::vector<std::string> endedPanels = collectEndedPanels();
+    StatusFields fields = gatherStatus();
+    fields.restore = endedPanels;
+    const std::string report = statusReportJson(fields);
+    const std::string path = sideFilePath("status.txt");
+    if ((report != writtenReport || path != writtenPath) && writeWholeFile(path, report)) {
+        writtenPath = path;
+        writtenReport = report;
+    }
+    writeSettingsSideFile();
+    followEventListInSideFile();
+    return report;
+}

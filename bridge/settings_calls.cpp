@@ -1,0 +1,116 @@
+// The page calls of the application settings and the theme, and the reset
+// of everything to factory values.
+#include <string>
+#include <vector>
+
+#include "bridge/page_calls.h"
+#include "bridge/window_helpers.h"
+#include "model/state.h"
+#include "model/state_changes.h"
+#include "model/version.h"
+#include "platform/platform.h"
+#include "store/app_settings.h"
+#include "store/profiles.h"
+#include "store/session_file.h"
+#include "store/theme_file.h"
+#include "text/arguments.h"
+
+namespace {
+
+const char* word(bool value) { return value ? "true" : "false"; }
+
+void stopEverything() {
+    AppState& s = appState();
+    s.recording.exchange(false);
+    s.playing.exchange(false);
+    s.autoClicking.exchange(false);
+    s.keySpamming.exchange(false);
+    platform::sleepMs(20);
+}
+
+void resetPreferences() {
+    AppSettings& a = appState().app;
+    a.alwaysOnTop = false;
+    a.launchOnStartup = false;
+    platform::setLaunchOnStartup(false);
+    a.startMinimized = false;
+    a.hotkeysEnabled = true;
+    a.disableAnimations = false;
+    a.windowWidth = kDefaultWindowWidth;
+    a.windowHeight = kDefaultWindowHeight;
+    a.windowMaximized = false;
+}
+
+void resetMainWindow() {
+    void* window = appState().mainWindow;
+    if (!window) return;
+    platform::setAlwaysOnTop(window, false);
+    platform::restoreIfMaximized(window);
+    fitWindowToWorkArea(appState().mainWebview, kDefaultWindowWidth, kDefaultWindowHeight);
+    centreWindowInWorkArea(window);
+    saveWindowPlacement(window);
+}
+
+}  // namespace
+
+std::string callGetAppSettings(const std::string&) {
+    const AppSettings& a = appState().app;
+    return std::string("{\"alwaysOnTop\":") + word(a.alwaysOnTop) +
+           ",\"launchOnStartup\":" + word(a.launchOnStartup) +
+           ",\"startMinimized\":" + word(a.startMinimized) +
+           ",\"hotkeysEnabled\":" + word(a.hotkeysEnabled) +
+           ",\"disableAnimations\":" + word(a.disableAnimations) +
+           ",\"version\":\"" + varnetVersion() + "\"" +
+           ",\"waylandSession\":" + word(platform::isWaylandSession()) +
+           ",\"waylandNoticeDismissed\":" + word(a.waylandNoticeDismissed) + "}";
+}
+
+std::string callSetAppSetting(const std::string& args) {
+    const std::vector<std::string> fields = parseArgumentList(args);
+    if (fields.size() != 2) return "";
+    const std::string& name = fields[0];
+    const bool on = fields[1] == "1";
+    AppSettings& a = appState().app;
+    if (name == "alwaysOnTop") {
+        a.alwaysOnTop = on;
+        platform::setAlwaysOnTop(appState().mainWindow, on);
+    } else if (name == "launchOnStartup") {
+        a.launchOnStartup = on;
+        platform::setLaunchOnStartup(on);
+    } else if (name == "startMinimized") {
+        a.startMinimized = on;
+    } else if (name == "hotkeysEnabled") {
+        a.hotkeysEnabled = on;
+        announceStateChange();
+    } else if (name == "disableAnimations") {
+        a.disableAnimations = on;
+    } else if (name == "waylandNoticeDismissed") {
+        a.waylandNoticeDismissed = on;
+    }
+    writeAppSettings();
+    return "";
+}
+
+std::string callSetTheme(const std::string& args) {
+    applyThemeFromPanel(stripArgumentText(args));
+    return "";
+}
+
+// Escaped fully: a name holding a backslash or a control character would
+// otherwise make the page's call fail; plain names come out as stored.
+std::string callGetSharedTheme(const std::string&) { return jsonString(currentTheme()); }
+
+std::string callResetEverything(const std::string&) {
+    stopEverything();
+    resetProfileDefaults();
+    resetTrackerDefaults();
+    resetHotkeyDefaults();
+    resetPreferences();
+    replaceTheme(kDefaultTheme);
+    writeThemeFile();
+    resetMainWindow();
+    writeAppSettings();
+    emptyCurrentProfile(formatProfileSettings());
+    announceStateChange();  // hotkeys back to their defaults and switched on
+    return "";
+}
