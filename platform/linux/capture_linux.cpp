@@ -22,6 +22,7 @@
 #include "capture/input_event.h"
 #include "capture/swallow_plan.h"
 #include "platform/linux/grabs_linux.h"
+#include "platform/linux/wayland_output_linux.h"
 #include "platform/linux/keysym_vk_linux.h"
 #include "platform/linux/scroll_linux.h"
 #include "platform/platform.h"
@@ -298,6 +299,10 @@ static int wakeReadEnd() {
 
 void captureThreadMain() {
     const int wake = wakeReadEnd();
+    // A compositor's seat has no pointer or keyboard until our virtual ones
+    // exist, and a window binds them only then: made at start-up, they are
+    // there before the first click. Only the main process runs this thread.
+    wayland_output::active();
     // Grabs another client holds already fail with BadAccess; we go without them.
     XSetErrorHandler(ignoreXError);
     Observer observer;
