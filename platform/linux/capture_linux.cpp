@@ -22,9 +22,10 @@
 #include "capture/input_event.h"
 #include "capture/swallow_plan.h"
 #include "platform/linux/grabs_linux.h"
-#include "platform/linux/wayland_output_linux.h"
 #include "platform/linux/keysym_vk_linux.h"
 #include "platform/linux/scroll_linux.h"
+#include "platform/linux/sway_hotkeys_linux.h"
+#include "platform/linux/wayland_output_linux.h"
 #include "platform/platform.h"
 
 namespace {
@@ -278,6 +279,7 @@ void watchUntilStopped(Observer& o, GrabState& grabs, int wakeFd) {
     while (!stopRequested) {
         const GrabWish wish = grabWishFor(swallowPlanFromState(), o.vkOfKeycode);
         applyGrabWish(grabs, wish);
+        platform::sway_hotkeys::follow(desktopHotkeysFromState());
         waitForInputOrWake(fds, o, grabs, wish.keyboard && !grabs.keyboardHeld);
         drainObserver(o);
         drainGrabEvents(grabs);
@@ -313,6 +315,7 @@ void captureThreadMain() {
     if (watching) {
         grabs.root = DefaultRootWindow(grabs.display);
         watchUntilStopped(observer, grabs, wake);
+        sway_hotkeys::follow(DesktopHotkeys{});
     }
     if (grabs.display) XCloseDisplay(grabs.display);  // gives every grab back
     if (observer.display) XCloseDisplay(observer.display);

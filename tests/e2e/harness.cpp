@@ -98,6 +98,11 @@ int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
 
 }  // namespace
 
+pid_t spawnProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+                   int stdoutFd) {
+    return spawn(argv, extraEnv, stdoutFd);
+}
+
 XServer startXServer() {
     int pipeFds[2];
     XServer server;

@@ -9,6 +9,12 @@
 
 namespace e2e {
 
+// Starts a program with these variables added to (or replacing) the
+// environment, standard output to stdoutFd (-1: nowhere), standard error
+// nowhere; -1 when it could not start.
+pid_t spawnProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+                   int stdoutFd = -1);
+
 // A private Xvfb on a display number the server picks itself, so tests can
 // run side by side.
 struct XServer {

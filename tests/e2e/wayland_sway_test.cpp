@@ -1,0 +1,272 @@
+// The real program on a headless sway: its clicks, keys and moves reach a
+// native Wayland window through the compositor's virtual devices, and its
+// hotkeys are sway bindings. sway starts once for all cases; its windows stay
+// on a private X server, as they would on XWayland.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/harness.h"
+#include "tests/e2e/pipe_sender.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kSway[] = "/usr/bin/sway";
+
+// What the logging window printed, one entry a line, read by a thread of its own.
+struct WindowLog {
+    std::mutex lock;
+    std::condition_variable grew;
+    std::vector<std::string> lines;
+    std::thread reader;
+
+    void readFrom(int fd) {
+        reader = std::thread([this, fd] {
+            std::string pending;
+            char buffer[4096];
+            for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+                pending.append(buffer, size_t(n));
+                for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+                    std::lock_guard<std::mutex> hold(lock);
+                    lines.push_back(pending.substr(0, end));
+                    grew.notify_all();
+                }
+            }
+            close(fd);
+        });
+    }
+    size_t size() {
+        std::lock_guard<std::mutex> hold(lock);
+        return lines.size();
+    }
+    // Waits until a line equal to text follows line from; true once it does.
+    bool waitFor(const std::string& text, size_t from, int timeoutMs) {
+        std::unique_lock<std::mutex> hold(lock);
+        return grew.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] {
+            return std::find(lines.begin() + long(std::min(from, lines.size())), lines.end(), text) != lines.end();
+        });
+    }
+    // The lines after from, once quietMs pass without a new one.
+    std::vector<std::string> untilQuiet(size_t from, int quietMs, int totalMs) {
+        std::unique_lock<std::mutex> hold(lock);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(totalMs);
+        for (size_t seen = lines.size(); std::chrono::steady_clock::now() < deadline; seen = lines.size()) {
+            if (!grew.wait_for(hold, std::chrono::milliseconds(quietMs), [&] { return lines.size() > seen; })) break;
+        }
+        return std::vector<std::string>(lines.begin() + long(std::min(from, lines.size())), lines.end());
+    }
+};
+
+size_t countOf(const std::vector<std::string>& lines, const std::string& text) {
+    return size_t(std::count(lines.begin(), lines.end(), text));
+}
+
+// sway will not run as root; as root the compositor and the program run as
+// nobody (a root client may still connect to the compositor).
+std::vector<std::string> asCompositorUser(std::vector<std::string> argv) {
+    if (geteuid() != 0) return argv;
+    argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"});
+    return argv;
+}
+
+void giveToCompositorUser(const std::string& path) {
+    if (geteuid() != 0) return;
+    const passwd* nobody = getpwnam("nobody");
+    if (!nobody) return;
+    for (const auto& entry : fs::recursive_directory_iterator(path))
+        [[maybe_unused]] int ignored = chown(entry.path().c_str(), nobody->pw_uid, nobody->pw_gid);
+    [[maybe_unused]] int ignored = chown(path.c_str(), nobody->pw_uid, nobody->pw_gid);
+}
+
+std::string firstMatching(const std::string& folder, const std::string& prefix, const std::string& suffix) {
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(folder, ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && name.size() >= suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 && name.find(".lock") == std::string::npos)
+            return entry.path().string();
+    }
+    return "";
+}
+
+struct SwaySockets {
+    std::string runtime, wayland, ipc;  // wayland: the display's name, ipc: a path
+};
+
+bool findSockets(SwaySockets& sockets) {
+    sockets.wayland = fs::path(firstMatching(sockets.runtime, "wayland-", "")).filename().string();
+    sockets.ipc = firstMatching(sockets.runtime, "sway-ipc.", ".sock");
+    return !sockets.wayland.empty() && !sockets.ipc.empty();
+}
+
+bool waitForSockets(SwaySockets& sockets) {
+    return e2e::waitUntil(10000, [](const void* p) {
+        return findSockets(*static_cast<SwaySockets*>(const_cast<void*>(p)));
+    }, &sockets);
+}
+
+class OnSway : public ::testing::Test {
+protected:
+    static inline std::string skipReason, setupFailure;
+    static inline e2e::XServer x;
+    static inline e2e::Folders folders;
+    static inline pid_t sway = -1, logger = -1, varnet = -1;
+    static inline WindowLog* log = nullptr;
+    static inline std::vector<std::string> waylandEnv;
+
+    static void SetUpTestSuite() {
+        if (access(kSway, X_OK) != 0) {
+            skipReason = "sway is not installed (scripts/setup test installs it)";
+            return;
+        }
+        folders = e2e::makeFolders();
+        chmod(folders.root.c_str(), 0755);
+        e2e::writeFile(folders.root + "/sway.config",
+                       "output HEADLESS-1 resolution 1280x800\ndefault_border none\nxwayland disable\n");
+        // The session whose macro the playback case plays: a move to a fixed
+        // point, a left click there and a press of A. Its clicker's fixed
+        // point is (300, 200).
+        fs::create_directories(folders.data + "/Varnet");
+        std::string session = e2e::readFile(std::string(VARNET_TEST_DATA) + "/example_session.mcr");
+        for (const char* line : {"SETTINGS:0,0,0,100,0,0,1,10,", "PROFILESETTINGS:0,0,0,100,0,0,1,10,"}) {
+            const size_t at = session.find(line) + std::string(line).size();
+            session.replace(at, 5, "1,300,200");  // locMode, fixedX, fixedY were 0,0,0
+        }
+        e2e::writeFile(folders.sessionFile(), session);
+        giveToCompositorUser(folders.root);
+        sway = e2e::spawnProcess(asCompositorUser({kSway, "-c", folders.root + "/sway.config"}),
+                                 {"WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
+                                  "XDG_RUNTIME_DIR=" + folders.runtime, "HOME=" + folders.root});
+        SwaySockets sockets{folders.runtime, "", ""};
+        if (sway < 0 || !waitForSockets(sockets)) {
+            setupFailure = "sway did not start";
+            return;
+        }
+        waylandEnv = {"XDG_RUNTIME_DIR=" + folders.runtime, "WAYLAND_DISPLAY=" + sockets.wayland,
+                      "SWAYSOCK=" + sockets.ipc};
+        startLogger();
+        if (!log->waitFor("configured 1280x800", 0, 10000)) {
+            setupFailure = "the logging window was never configured";
+            return;
+        }
+        startProgram();
+    }
+
+    static void startLogger() {
+        int out[2];
+        if (pipe2(out, O_CLOEXEC) != 0) return;
+        logger = e2e::spawnProcess({VARNET_WAYLAND_CLIENT, "log"}, waylandEnv, out[1]);
+        close(out[1]);
+        log = new WindowLog;
+        log->readFrom(out[0]);
+    }
+
+    // The program reads the compositor's sockets from its environment, as
+    // it would in the session; its windows go to the private X server.
+    static void startProgram() {
+        x = e2e::startXServer();
+        for (const std::string& variable : waylandEnv) {
+            const size_t equals = variable.find('=');
+            setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
+        }
+        const std::vector<std::string> argv = asCompositorUser({VARNET_BINARY});
+        varnet = e2e::startVarnet(x, folders, std::vector<std::string>(argv.begin() + 1, argv.end()), argv[0]);
+        for (const char* name : {"WAYLAND_DISPLAY", "SWAYSOCK"}) unsetenv(name);
+        if (!e2e::waitForPipe(e2e::pipePath(folders), 20000)) {
+            setupFailure = "the program did not open its command pipe";
+            return;
+        }
+        // The seat gains our pointer and keyboard at start-up, and the window binds them.
+        if (!log->waitFor("seat pointer keyboard", 0, 10000)) setupFailure = "the program made no virtual devices";
+    }
+
+    static void TearDownTestSuite() {
+        for (pid_t* pid : {&varnet, &logger, &sway})
+            if (*pid > 0) e2e::terminateAndWait(*pid, 5000), *pid = -1;
+        if (log) {
+            if (log->reader.joinable()) log->reader.join();
+            delete log;
+            log = nullptr;
+        }
+        e2e::stopXServer(x);
+        if (!folders.root.empty()) e2e::removeFolders(folders);
+    }
+
+    void SetUp() override {
+        if (!skipReason.empty()) GTEST_SKIP() << skipReason;
+        ASSERT_EQ(setupFailure, "");
+    }
+    // The command line, run as the program's user: the pipe takes no one else.
+    void command(const std::string& text) {
+        const pid_t pid = e2e::spawnProcess(asCompositorUser({VARNET_BINARY, "--command", text}), waylandEnv);
+        ASSERT_EQ(e2e::waitForExit(pid, 10000), 0) << text;
+    }
+    // The window's lines from from on, once the first awaited one has come
+    // and then nothing more for a while.
+    std::vector<std::string> linesAfter(size_t from, const std::string& first) {
+        EXPECT_TRUE(log->waitFor(first, from, 15000)) << "never saw " << first;
+        return log->untilQuiet(from, 700, 15000);
+    }
+    void pressOnCompositor(const char* keysym) {
+        const pid_t pid = e2e::spawnProcess({VARNET_WAYLAND_CLIENT, "press", keysym}, waylandEnv);
+        ASSERT_EQ(e2e::waitForExit(pid, 10000), 0);
+    }
+};
+
+}  // namespace
+
+TEST_F(OnSway, CountedClicksAtAFixedPointArriveThere) {
+    const size_t from = log->size();
+    command("updateSpammer|0,0,0,20,0,0,0,4,1,300,200");
+    command("toggleSpammer|");
+    const auto lines = linesAfter(from, "button 272 1");
+    EXPECT_EQ(countOf(lines, "button 272 1"), 4u);
+    EXPECT_EQ(countOf(lines, "button 272 0"), 4u);
+    EXPECT_GE(countOf(lines, "motion 300 200"), 1u);
+}
+
+TEST_F(OnSway, KeySpammerPressesTheSpaceBarCountedTimes) {
+    const size_t from = log->size();
+    command("updateKeySpam|0,0,0,10,0,4");
+    command("toggleKeySpam|");
+    const auto lines = linesAfter(from, "key space 1");
+    EXPECT_EQ(countOf(lines, "key space 1"), 4u);
+    EXPECT_EQ(countOf(lines, "key space 0"), 4u);
+}
+
+TEST_F(OnSway, PlaybackMovesToItsPointClicksAndTypes) {
+    const size_t from = log->size();
+    command("togglePlayback|");
+    const auto lines = linesAfter(from, "key a 0");
+    const std::vector<std::string> expected{"motion 640 360", "button 272 1", "button 272 0", "key a 1", "key a 0"};
+    std::vector<std::string> seen;
+    for (const std::string& line : lines)
+        if (std::find(expected.begin(), expected.end(), line) != expected.end()) seen.push_back(line);
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(OnSway, TheClickerHotkeyIsASwayBinding) {
+    command("updateSpammer|0,0,0,20,0,0,0,3,0");
+    const size_t from = log->size();
+    pressOnCompositor("F6");
+    const auto lines = linesAfter(from, "button 272 1");
+    EXPECT_EQ(countOf(lines, "button 272 1"), 3u);
+    // The binding took the key: the focused window never saw it.
+    EXPECT_EQ(countOf(lines, "key F6 1"), 0u);
+}
