@@ -313,9 +313,10 @@ bool key(uint32_t keysym, bool down) {
     const uint32_t keycode = entry->evdevCode + kEvdevOffset;
     const uint32_t state = down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED;
     const bool isModifier = connection.modifiersOfKey[keycode] || connection.lockOfKey[keycode];
-    // A key on a higher level is typed with its level's modifiers set just
-    // around its press, as a person would hold Shift for it.
-    if (down && entry->levelModifiers) sendModifiers(entry->levelModifiers);
+    // A key on a higher level is pressed and released with its level's
+    // modifiers set just around it, so a window reads the same keysym both
+    // times, as when a person holds Shift for it.
+    if (entry->levelModifiers) sendModifiers(entry->levelModifiers);
     zwp_virtual_keyboard_v1_key(connection.keyboard, nowMs(), entry->evdevCode, state);
     if (isModifier) {
         modifierHeld[keycode] = down;
@@ -323,7 +324,7 @@ bool key(uint32_t keysym, bool down) {
     }
     // The compositor takes modifiers only from this request, never from
     // the modifier keys themselves.
-    if (isModifier || (down && entry->levelModifiers)) sendModifiers(0);
+    if (isModifier || entry->levelModifiers) sendModifiers(0);
     flush();
     return true;
 }
