@@ -156,15 +156,17 @@ pid_t startVarnet(const XServer& server, const Folders& folders, const std::vect
                         "HOME=" + folders.root, "NO_AT_BRIDGE=1", "GDK_BACKEND=x11"});
 }
 
-Finished runVarnetToEnd(const Folders& folders, const std::vector<std::string>& args, int timeoutMs) {
+Finished runVarnetToEnd(const Folders& folders, const std::vector<std::string>& args, int timeoutMs,
+                        const std::vector<std::string>& extraEnv) {
     std::vector<std::string> argv{VARNET_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
     Finished finished;
     int errorPipe[2];
     if (pipe2(errorPipe, O_CLOEXEC) != 0) return finished;
-    pid_t pid = spawn(argv, {"XDG_CONFIG_HOME=" + folders.config, "XDG_DATA_HOME=" + folders.data,
-                             "XDG_RUNTIME_DIR=" + folders.runtime, "HOME=" + folders.root},
-                      -1, errorPipe[1]);
+    std::vector<std::string> env{"XDG_CONFIG_HOME=" + folders.config, "XDG_DATA_HOME=" + folders.data,
+                                 "XDG_RUNTIME_DIR=" + folders.runtime, "HOME=" + folders.root};
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    pid_t pid = spawn(argv, env, -1, errorPipe[1]);
     close(errorPipe[1]);
     char buffer[512];
     for (ssize_t n; (n = read(errorPipe[0], buffer, sizeof buffer)) > 0;) finished.errors.append(buffer, size_t(n));

@@ -37,13 +37,14 @@ void removeFolders(const Folders& folders);
 pid_t startVarnet(const XServer& server, const Folders& folders,
                   const std::vector<std::string>& args = {}, const std::string& binary = "");
 
-// Runs the program with these arguments and the folders' environment to its
-// end; code is its exit code (-1 on a signal or time-out).
+// Runs the program with these arguments and the folders' environment (and
+// extraEnv) to its end; code is its exit code (-1 on a signal or time-out).
 struct Finished {
     int code = -1;
     std::string errors;  // what it wrote on standard error
 };
-Finished runVarnetToEnd(const Folders& folders, const std::vector<std::string>& args, int timeoutMs);
+Finished runVarnetToEnd(const Folders& folders, const std::vector<std::string>& args, int timeoutMs,
+                        const std::vector<std::string>& extraEnv = {});
 
 // A copy of the binary in a folder of its own, with the given page as
 // ui/index.html (no ui folder when page is empty). Returns the copy's path.

@@ -287,3 +287,13 @@ TEST_F(OnSway, TheClickerHotkeyIsASwayBinding) {
     // The binding took the key: the focused window never saw it.
     EXPECT_EQ(countOf(lines, "key F6 1"), 0u);
 }
+
+// Its windows need XWayland; a session without it is told so, and the program ends.
+TEST(WithoutXWayland, StartUpSaysWhatIsMissingAndEnds) {
+    const e2e::Folders folders = e2e::makeFolders();
+    const e2e::Finished finished =
+        e2e::runVarnetToEnd(folders, {}, 30000, {"DISPLAY=", "WAYLAND_DISPLAY=wayland-none", "GDK_BACKEND=x11"});
+    e2e::removeFolders(folders);
+    EXPECT_EQ(finished.code, 0);
+    EXPECT_NE(finished.errors.find("no XWayland"), std::string::npos) << finished.errors;
+}
