@@ -4,121 +4,24 @@
 // on a private X server, as they would on XWayland.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/e2e/harness.h"
 #include "tests/e2e/pipe_sender.h"
+#include "tests/e2e/sway_session.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const char kSway[] = "/usr/bin/sway";
-
-// What the logging window printed, one entry a line, read by a thread of its own.
-struct WindowLog {
-    std::mutex lock;
-    std::condition_variable grew;
-    std::vector<std::string> lines;
-    std::thread reader;
-
-    void readFrom(int fd) {
-        reader = std::thread([this, fd] {
-            std::string pending;
-            char buffer[4096];
-            for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
-                pending.append(buffer, size_t(n));
-                for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
-                    std::lock_guard<std::mutex> hold(lock);
-                    lines.push_back(pending.substr(0, end));
-                    grew.notify_all();
-                }
-            }
-            close(fd);
-        });
-    }
-    size_t size() {
-        std::lock_guard<std::mutex> hold(lock);
-        return lines.size();
-    }
-    // Waits until a line equal to text follows line from; true once it does.
-    bool waitFor(const std::string& text, size_t from, int timeoutMs) {
-        std::unique_lock<std::mutex> hold(lock);
-        return grew.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] {
-            return std::find(lines.begin() + long(std::min(from, lines.size())), lines.end(), text) != lines.end();
-        });
-    }
-    // The lines after from, once quietMs pass without a new one.
-    std::vector<std::string> untilQuiet(size_t from, int quietMs, int totalMs) {
-        std::unique_lock<std::mutex> hold(lock);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(totalMs);
-        for (size_t seen = lines.size(); std::chrono::steady_clock::now() < deadline; seen = lines.size()) {
-            if (!grew.wait_for(hold, std::chrono::milliseconds(quietMs), [&] { return lines.size() > seen; })) break;
-        }
-        return std::vector<std::string>(lines.begin() + long(std::min(from, lines.size())), lines.end());
-    }
-};
-
 size_t countOf(const std::vector<std::string>& lines, const std::string& text) {
     return size_t(std::count(lines.begin(), lines.end(), text));
-}
-
-// sway will not run as root; as root the compositor and the program run as
-// nobody (a root client may still connect to the compositor).
-std::vector<std::string> asCompositorUser(std::vector<std::string> argv) {
-    if (geteuid() != 0) return argv;
-    argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"});
-    return argv;
-}
-
-void giveToCompositorUser(const std::string& path) {
-    if (geteuid() != 0) return;
-    const passwd* nobody = getpwnam("nobody");
-    if (!nobody) return;
-    for (const auto& entry : fs::recursive_directory_iterator(path))
-        [[maybe_unused]] int ignored = chown(entry.path().c_str(), nobody->pw_uid, nobody->pw_gid);
-    [[maybe_unused]] int ignored = chown(path.c_str(), nobody->pw_uid, nobody->pw_gid);
-}
-
-std::string firstMatching(const std::string& folder, const std::string& prefix, const std::string& suffix) {
-    std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(folder, ignored)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind(prefix, 0) == 0 && name.size() >= suffix.size() &&
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 && name.find(".lock") == std::string::npos)
-            return entry.path().string();
-    }
-    return "";
-}
-
-struct SwaySockets {
-    std::string runtime, wayland, ipc;  // wayland: the display's name, ipc: a path
-};
-
-bool findSockets(SwaySockets& sockets) {
-    sockets.wayland = fs::path(firstMatching(sockets.runtime, "wayland-", "")).filename().string();
-    sockets.ipc = firstMatching(sockets.runtime, "sway-ipc.", ".sock");
-    return !sockets.wayland.empty() && !sockets.ipc.empty();
-}
-
-bool waitForSockets(SwaySockets& sockets) {
-    return e2e::waitUntil(10000, [](const void* p) {
-        return findSockets(*static_cast<SwaySockets*>(const_cast<void*>(p)));
-    }, &sockets);
 }
 
 // The clicker's fixed point is (300, 200). The macro moves to (640, 360),
@@ -145,58 +48,35 @@ protected:
     static inline std::string skipReason, setupFailure;
     static inline e2e::XServer x;
     static inline e2e::Folders folders;
-    static inline pid_t sway = -1, logger = -1, varnet = -1;
-    static inline WindowLog* log = nullptr;
-    static inline std::vector<std::string> waylandEnv;
+    static inline e2e::SwaySession sway;
+    static inline e2e::WindowLog* log = nullptr;
+    static inline pid_t varnet = -1;
 
     static void SetUpTestSuite() {
-        if (access(kSway, X_OK) != 0) {
+        if (access(e2e::kSway, X_OK) != 0) {
             skipReason = "sway is not installed (scripts/setup test installs it)";
             return;
         }
         folders = e2e::makeFolders();
         chmod(folders.root.c_str(), 0755);
-        e2e::writeFile(folders.root + "/sway.config",
-                       "output HEADLESS-1 resolution 1280x800\ndefault_border none\nxwayland disable\n");
         fs::create_directories(folders.data + "/Varnet");
         e2e::writeFile(folders.sessionFile(), kSession);
-        giveToCompositorUser(folders.root);
-        sway = e2e::spawnProcess(asCompositorUser({kSway, "-c", folders.root + "/sway.config"}),
-                                 {"WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
-                                  "XDG_RUNTIME_DIR=" + folders.runtime, "HOME=" + folders.root});
-        SwaySockets sockets{folders.runtime, "", ""};
-        if (sway < 0 || !waitForSockets(sockets)) {
-            setupFailure = "sway did not start";
-            return;
-        }
-        waylandEnv = {"XDG_RUNTIME_DIR=" + folders.runtime, "WAYLAND_DISPLAY=" + sockets.wayland,
-                      "SWAYSOCK=" + sockets.ipc};
-        startLogger();
-        if (!log->waitFor("configured 1280x800", 0, 10000)) {
-            setupFailure = "the logging window was never configured";
-            return;
-        }
-        startProgram();
-    }
-
-    static void startLogger() {
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) return;
-        logger = e2e::spawnProcess({VARNET_WAYLAND_CLIENT, "log"}, waylandEnv, out[1]);
-        close(out[1]);
-        log = new WindowLog;
-        log->readFrom(out[0]);
+        e2e::giveToCompositorUser(folders.root);
+        // folders.runtime is the compositor's runtime folder too.
+        const bool started = e2e::startSway(sway, folders.root, VARNET_WAYLAND_CLIENT, setupFailure);
+        log = sway.log;
+        if (started) startProgram();
     }
 
     // The program reads the compositor's sockets from its environment, as
     // it would in the session; its windows go to the private X server.
     static void startProgram() {
         x = e2e::startXServer();
-        for (const std::string& variable : waylandEnv) {
+        for (const std::string& variable : sway.env) {
             const size_t equals = variable.find('=');
             setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
         }
-        const std::vector<std::string> argv = asCompositorUser({VARNET_BINARY});
+        const std::vector<std::string> argv = e2e::asCompositorUser({VARNET_BINARY});
         varnet = e2e::startVarnet(x, folders, std::vector<std::string>(argv.begin() + 1, argv.end()), argv[0]);
         for (const char* name : {"WAYLAND_DISPLAY", "SWAYSOCK"}) unsetenv(name);
         if (!e2e::waitForPipe(e2e::pipePath(folders), 20000)) {
@@ -208,13 +88,9 @@ protected:
     }
 
     static void TearDownTestSuite() {
-        for (pid_t* pid : {&varnet, &logger, &sway})
-            if (*pid > 0) e2e::terminateAndWait(*pid, 5000), *pid = -1;
-        if (log) {
-            if (log->reader.joinable()) log->reader.join();
-            delete log;
-            log = nullptr;
-        }
+        if (varnet > 0) e2e::terminateAndWait(varnet, 5000), varnet = -1;
+        e2e::stopSway(sway);
+        log = nullptr;
         e2e::stopXServer(x);
         if (!folders.root.empty()) e2e::removeFolders(folders);
     }
@@ -225,7 +101,7 @@ protected:
     }
     // The command line, run as the program's user: the pipe takes no one else.
     void command(const std::string& text) {
-        const pid_t pid = e2e::spawnProcess(asCompositorUser({VARNET_BINARY, "--command", text}), waylandEnv);
+        const pid_t pid = e2e::spawnProcess(e2e::asCompositorUser({VARNET_BINARY, "--command", text}), sway.env);
         ASSERT_EQ(e2e::waitForExit(pid, 10000), 0) << text;
     }
     // The window's lines from from on, once the first awaited one has come
@@ -235,7 +111,7 @@ protected:
         return log->untilQuiet(from, 700, 15000);
     }
     void pressOnCompositor(const char* keysym) {
-        const pid_t pid = e2e::spawnProcess({VARNET_WAYLAND_CLIENT, "press", keysym}, waylandEnv);
+        const pid_t pid = e2e::spawnProcess({VARNET_WAYLAND_CLIENT, "press", keysym}, sway.env);
         ASSERT_EQ(e2e::waitForExit(pid, 10000), 0);
     }
 };
