@@ -76,6 +76,16 @@ bool WindowLog::waitFor(const std::string& text, size_t from, int timeoutMs) {
     });
 }
 
+int64_t WindowLog::arrivalOf(const std::string& text, size_t from, int timeoutMs) {
+    std::unique_lock<std::mutex> hold(lock);
+    size_t found = lines.size();
+    const auto seen = [&] {
+        found = size_t(std::find(lines.begin() + long(std::min(from, lines.size())), lines.end(), text) - lines.begin());
+        return found < lines.size();
+    };
+    return grew.wait_for(hold, std::chrono::milliseconds(timeoutMs), seen) ? arrivals[found] : -1;
+}
+
 std::vector<std::string> WindowLog::untilQuiet(size_t from, int quietMs, int totalMs) {
     std::unique_lock<std::mutex> hold(lock);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(totalMs);

@@ -109,7 +109,16 @@ const wl_keyboard_listener kKeyboardListener = {
     .keymap = keyboardKeymap, .enter = keyboardEnter, .leave = keyboardLeave, .key = keyboardKey,
     .modifiers = keyboardModifiers, .repeat_info = keyboardRepeat};
 
+// Devices that went (a sender that ended) are released, so that new ones are bound afresh.
 void seatCapabilities(void*, wl_seat* seat, uint32_t capabilities) {
+    if (!(capabilities & WL_SEAT_CAPABILITY_POINTER) && client.pointer) {
+        wl_pointer_destroy(client.pointer);
+        client.pointer = nullptr;
+    }
+    if (!(capabilities & WL_SEAT_CAPABILITY_KEYBOARD) && client.keyboard) {
+        wl_keyboard_destroy(client.keyboard);
+        client.keyboard = nullptr;
+    }
     if ((capabilities & WL_SEAT_CAPABILITY_POINTER) && !client.pointer) {
         client.pointer = wl_seat_get_pointer(seat);
         wl_pointer_add_listener(client.pointer, &kPointerListener, nullptr);
