@@ -215,24 +215,34 @@ int logInput() {
 
 // ---- Pressing a key ----------------------------------------------------------
 
+// The keycode of the key that types the keysym without modifiers, 0 if none.
+xkb_keycode_t keycodeOf(xkb_keymap* keymap, xkb_keysym_t wanted) {
+    for (xkb_keycode_t code = xkb_keymap_min_keycode(keymap); code <= xkb_keymap_max_keycode(keymap); ++code) {
+        const xkb_keysym_t* syms = nullptr;
+        if (xkb_keymap_key_get_syms_by_level(keymap, code, 0, 0, &syms) == 1 && syms[0] == wanted) return code;
+    }
+    return 0;
+}
+
 int pressKey(const char* name) {
     if (!client.keyboardManager || !client.seat) return 1;
     xkb_keymap* keymap = xkb_keymap_new_from_names(client.xkb, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
-    const xkb_keysym_t wanted = xkb_keysym_from_name(name, XKB_KEYSYM_NO_FLAGS);
-    xkb_keycode_t found = 0;
-    for (xkb_keycode_t code = xkb_keymap_min_keycode(keymap); code <= xkb_keymap_max_keycode(keymap) && !found;
-         ++code) {
-        const xkb_keysym_t* syms = nullptr;
-        if (xkb_keymap_key_get_syms_by_level(keymap, code, 0, 0, &syms) == 1 && syms[0] == wanted) found = code;
-    }
+    if (!keymap) return 1;
+    const xkb_keycode_t found = keycodeOf(keymap, xkb_keysym_from_name(name, XKB_KEYSYM_NO_FLAGS));
     char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
-    if (!found || !text) return 1;
-    const size_t size = std::strlen(text) + 1;
-    int fd = sharedMemory(size);
-    if (fd < 0 || pwrite(fd, text, size, 0) != ssize_t(size)) return 1;
+    xkb_keymap_unref(keymap);
+    const size_t size = text ? std::strlen(text) + 1 : 0;
+    const int fd = text ? sharedMemory(size) : -1;
+    const bool written = fd >= 0 && pwrite(fd, text, size, 0) == ssize_t(size);
+    std::free(text);
+    if (!found || !written) {
+        if (fd >= 0) close(fd);
+        return 1;
+    }
     zwp_virtual_keyboard_v1* keyboard =
         zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(client.keyboardManager, client.seat);
     zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, uint32_t(size));
+    close(fd);
     zwp_virtual_keyboard_v1_key(keyboard, 0, found - 8, WL_KEYBOARD_KEY_STATE_PRESSED);
     zwp_virtual_keyboard_v1_key(keyboard, 1, found - 8, WL_KEYBOARD_KEY_STATE_RELEASED);
     wl_display_roundtrip(client.display);
