@@ -51,8 +51,9 @@ struct SwaySession {
 // Starts sway on a 1280x800 headless output with its runtime folder in
 // root/runtime (root must exist and be the compositor user's), then the
 // logging window, full-screen; false with a reason when either fails.
+// extraEnv reaches sway, and so the commands its bindings run.
 bool startSway(SwaySession& session, const std::string& root, const std::string& loggerBinary,
-               std::string& failure);
+               std::string& failure, const std::vector<std::string>& extraEnv = {});
 void stopSway(SwaySession& session);
 
 }  // namespace e2e

@@ -53,6 +53,7 @@ protected:
     static inline e2e::SwaySession sway;
     static inline e2e::WindowLog* log = nullptr;
     static inline pid_t varnet = -1;
+    static inline std::string program, libraryPath;
 
     static void SetUpTestSuite() {
         if (access(e2e::kSway, X_OK) != 0) {
@@ -63,24 +64,46 @@ protected:
         chmod(folders.root.c_str(), 0755);
         fs::create_directories(folders.data + "/Varnet");
         e2e::writeFile(folders.sessionFile(), kSession);
+        copyProgram();
         e2e::giveToCompositorUser(folders.root);
         // folders.runtime is the compositor's runtime folder too.
-        const bool started = e2e::startSway(sway, folders.root, VARNET_WAYLAND_CLIENT, setupFailure);
+        const bool started = e2e::startSway(sway, folders.root, VARNET_WAYLAND_CLIENT, setupFailure, {libraryPath});
         log = sway.log;
         if (started) startProgram();
+    }
+
+    // The program runs as the compositor's user, who may not reach the build
+    // folder (a clone under /root): a copy of it, its page and its web view
+    // library in the test's own folder, found through LD_LIBRARY_PATH (also
+    // by the commands sway's bindings run).
+    static void copyProgram() {
+        const std::string app = folders.root + "/app";
+        fs::create_directories(app + "/ui");
+        fs::create_directories(app + "/lib");
+        fs::copy_file(VARNET_BINARY, app + "/varnet");
+        fs::copy_file(std::string(VARNET_BUILD_DIR) + "/ui/index.html", app + "/ui/index.html");
+        fs::copy_file(std::string(VARNET_BUILD_DIR) + "/lib/libwebview.so.0.12", app + "/lib/libwebview.so.0.12");
+        program = app + "/varnet";
+        libraryPath = "LD_LIBRARY_PATH=" + app + "/lib";
+    }
+
+    static std::vector<std::string> programEnv() {
+        std::vector<std::string> env = sway.env;
+        env.push_back(libraryPath);
+        return env;
     }
 
     // The program reads the compositor's sockets from its environment, as
     // it would in the session; its windows go to the private X server.
     static void startProgram() {
         x = e2e::startXServer();
-        for (const std::string& variable : sway.env) {
+        for (const std::string& variable : programEnv()) {
             const size_t equals = variable.find('=');
             setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
         }
-        const std::vector<std::string> argv = e2e::asCompositorUser({VARNET_BINARY});
+        const std::vector<std::string> argv = e2e::asCompositorUser({program});
         varnet = e2e::startVarnet(x, folders, std::vector<std::string>(argv.begin() + 1, argv.end()), argv[0]);
-        for (const char* name : {"WAYLAND_DISPLAY", "SWAYSOCK"}) unsetenv(name);
+        for (const char* name : {"WAYLAND_DISPLAY", "SWAYSOCK", "LD_LIBRARY_PATH"}) unsetenv(name);
         if (!e2e::waitForPipe(e2e::pipePath(folders), 20000)) {
             setupFailure = "the program did not open its command pipe";
             return;
@@ -103,7 +126,7 @@ protected:
     }
     // The command line, run as the program's user: the pipe takes no one else.
     void command(const std::string& text) {
-        const pid_t pid = e2e::spawnProcess(e2e::asCompositorUser({VARNET_BINARY, "--command", text}), sway.env);
+        const pid_t pid = e2e::spawnProcess(e2e::asCompositorUser({program, "--command", text}), programEnv());
         ASSERT_EQ(e2e::waitForExit(pid, 10000), 0) << text;
     }
     // The window's lines from from on, once the first awaited one has come
