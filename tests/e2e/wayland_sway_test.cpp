@@ -190,6 +190,18 @@ TEST_F(OnSway, TheClickerHotkeyIsASwayBinding) {
     EXPECT_EQ(countOf(lines, "key F6 1"), 0u);
 }
 
+// Last of the cases on sway: the program's end takes its bindings with it,
+// so sway has no F6 binding left to remove.
+TEST_F(OnSway, EndingTheProgramRemovesItsBindings) {
+    const auto unbind = [] {
+        return e2e::waitForExit(e2e::spawnProcess({"/usr/bin/swaymsg", "unbindsym", "F5"}, sway.env), 10000);
+    };
+    ASSERT_NE(unbind(), 0) << "F5 was never bound: swaymsg must fail to remove it";
+    ASSERT_EQ(e2e::terminateAndWait(varnet, 10000), 0);
+    varnet = -1;
+    EXPECT_NE(e2e::waitForExit(e2e::spawnProcess({"/usr/bin/swaymsg", "unbindsym", "F6"}, sway.env), 10000), 0);
+}
+
 // Its windows need XWayland; a session without it is told so, and the program ends.
 TEST(WithoutXWayland, StartUpSaysWhatIsMissingAndEnds) {
     const e2e::Folders folders = e2e::makeFolders();
