@@ -5,6 +5,7 @@
 #include <iostream>
 #include <thread>
 
+#include "app/command_line.h"
 #include "app/panel_process.h"
 #include "bridge/call_table.h"
 #include "bridge/pipe_server.h"
@@ -213,6 +214,12 @@ int varnetMain(const std::string& commandLine) {
         std::printf("Varnet %s\n", varnetVersion());
         return 0;
     }
+    if (isHelpCommandLine(commandLine)) {
+        std::fputs(helpText(), stdout);
+        return 0;
+    }
+    std::string message;
+    if (isCommandCommandLine(commandLine, message)) return int(sendCommandMessage(message));
     platform::prepareProcess();
     int code = isPanelCommandLine(commandLine) ? runPanelProcess(commandLine) : runMainProcess();
     platform::finishProcess();

@@ -16,8 +16,6 @@
 
 namespace {
 
-const int kMessageCapacity = 512;  // 511 bytes and the terminating NUL
-
 void setPanelHover(const std::string& argument) { appState().panelHover = argument == "1"; }
 
 void setThemeFromPanel(const std::string& argument) { applyThemeFromPanel(argument); }
@@ -67,9 +65,9 @@ const PanelCommand* findPanelCommand(const char* name, size_t length) {
 
 // Reads messages until the client goes, sends one that does not fit, or stays silent.
 void serveConnection(platform::IpcConnection* connection) {
-    char buffer[kMessageCapacity];
+    char buffer[kPipeMessageCapacity];
     for (;;) {
-        int length = platform::ipcReadMessage(connection, buffer, kMessageCapacity);
+        int length = platform::ipcReadMessage(connection, buffer, kPipeMessageCapacity);
         if (length < 0) return;
         buffer[length] = '\0';
         dispatchPanelCommand(buffer);
@@ -108,6 +106,10 @@ void reportProblemOnce(const std::string& problem, std::string& reported) {
 }
 
 }  // namespace
+
+bool isPipeCommandName(const std::string& name) {
+    return findPanelCommand(name.data(), name.size()) != nullptr;
+}
 
 void dispatchPanelCommand(const char* message) {
     const char* separator = std::strchr(message, '|');

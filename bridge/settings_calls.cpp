@@ -62,7 +62,8 @@ std::string callGetAppSettings(const std::string&) {
            ",\"disableAnimations\":" + word(a.disableAnimations) +
            ",\"version\":\"" + varnetVersion() + "\"" +
            ",\"waylandSession\":" + word(platform::isWaylandSession()) +
-           ",\"waylandNoticeDismissed\":" + word(a.waylandNoticeDismissed) + "}";
+           ",\"waylandNoticeDismissed\":" + word(a.waylandNoticeDismissed) +
+           ",\"inputThroughCompositor\":" + word(platform::inputGoesThroughCompositor()) + "}";
 }
 
 std::string callSetAppSetting(const std::string& args) {

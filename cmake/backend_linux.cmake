@@ -17,3 +17,4 @@ set_target_properties(webview PROPERTIES IMPORTED_LOCATION ${VARNET_WEBVIEW_SO}
                                          IMPORTED_SONAME libwebview.so.0.12)
 
 target_link_libraries(varnet_platform PUBLIC PkgConfig::GTK4 PkgConfig::X11LIBS webview Threads::Threads)
+include(cmake/wayland.cmake)

@@ -166,6 +166,9 @@ void watchWindowPlacement(void* window, void (*onPlacementSettled)(void* window)
 // A Wayland desktop session: the windows then live on its X11 compatibility
 // server, and the input the program sends or watches reaches X11 windows only.
 bool isWaylandSession();
+// Whether the input the program sends goes through the Wayland compositor
+// (its virtual pointer and keyboard), so that it reaches every window.
+bool inputGoesThroughCompositor();
 
 // ---- Pop-out panel windows (UI thread of a panel process) ------------------
 

@@ -164,6 +164,20 @@ Varnet.engines = (function () {
     Varnet.app.pollSoon();
   }
 
+  // Recording watches the X server, which on Wayland sees only the input
+  // that goes to X11 programs: said when a recording starts there.
+  const RECORDS_X11_ONLY = 'On Wayland, recording sees only the input that goes to X11 programs ' +
+    '(those running on XWayland); input to other windows is not recorded.';
+
+  async function onRecord() {
+    const hint = $('rec-hint');
+    const starting = model.status.state !== 'Recording';
+    if (model.app.waylandSession && starting) hint.textContent = RECORDS_X11_ONLY;
+    else if (hint.textContent === RECORDS_X11_ONLY) hint.textContent = '';
+    await Varnet.bridge.call('toggleRecording');
+    Varnet.app.pollSoon();
+  }
+
   async function onPlay() {
     const hint = $('rec-hint');
     if (model.status.state === 'Idle' && model.status.count === 0) {
@@ -232,13 +246,13 @@ Varnet.engines = (function () {
   }
 
   function wireRunButtons() {
-    const { has, call } = Varnet.bridge;
+    const { has } = Varnet.bridge;
     for (const engine of Object.values(ENGINES)) {
       $(engine.start).addEventListener('click', () => onStart(engine));
       $(engine.stop).addEventListener('click', () => onStop(engine));
       /** @type {HTMLElement} */ ($(engine.delay).closest('label')).hidden = !has(engine.startCall);
     }
-    $('rec-toggle').addEventListener('click', async () => { await call('toggleRecording'); Varnet.app.pollSoon(); });
+    $('rec-toggle').addEventListener('click', onRecord);
     $('play-toggle').addEventListener('click', onPlay);
     $('clk-pick').addEventListener('click', startPick);
     $('clk-pick').hidden = !has('pickLocation');

@@ -31,6 +31,7 @@
  * @property {boolean} disableAnimations
  * @property {boolean} waylandSession
  * @property {boolean} waylandNoticeDismissed
+ * @property {boolean} inputThroughCompositor
  *
  * A reassignment asked for: its slot and the key names the page knew then.
  * @typedef {{ slot: string, before: Status }} ReassignAsked
@@ -55,7 +56,7 @@ Varnet.model = (function () {
   /** @type {Readonly<AppSettings>} */
   const DEFAULT_APP_SETTINGS = Object.freeze({
     alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
-    waylandSession: false, waylandNoticeDismissed: false,
+    waylandSession: false, waylandNoticeDismissed: false, inputThroughCompositor: false,
   });
   const THEMES = ['modern-blue', 'midnight', 'graphite', 'forest', 'sunset', 'high-contrast'];
   const DEFAULT_THEME = 'modern-blue';

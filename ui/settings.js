@@ -57,8 +57,17 @@ Varnet.settings = (function () {
 
   // ------------------------------------------------------------ switches
 
+  const THROUGH_COMPOSITOR_NOTICE = 'This desktop runs Wayland. Varnet sends its clicks and keys through the ' +
+    'compositor, so they reach every window. Recording sees only the input that goes to X11 programs (those ' +
+    "running on XWayland). Hotkeys are the compositor's own key bindings on sway; elsewhere, bind a desktop " +
+    "shortcut to varnet --command 'toggleSpammer|' (varnet --help lists the commands).";
+
   function showWaylandNotice() {
-    $('wayland-notice').hidden = inPanel() || !model.app.waylandSession || model.app.waylandNoticeDismissed;
+    const notice = $('wayland-notice');
+    notice.hidden = inPanel() || !model.app.waylandSession || model.app.waylandNoticeDismissed;
+    const text = $('wayland-notice-text');
+    if (!text.dataset.x11) text.dataset.x11 = text.textContent || '';
+    text.textContent = model.app.inputThroughCompositor ? THROUGH_COMPOSITOR_NOTICE : text.dataset.x11;
   }
 
   function dismissWaylandNotice() {

@@ -24,6 +24,8 @@
 #include "platform/linux/grabs_linux.h"
 #include "platform/linux/keysym_vk_linux.h"
 #include "platform/linux/scroll_linux.h"
+#include "platform/linux/sway_hotkeys_linux.h"
+#include "platform/linux/wayland_output_linux.h"
 #include "platform/platform.h"
 
 namespace {
@@ -277,6 +279,7 @@ void watchUntilStopped(Observer& o, GrabState& grabs, int wakeFd) {
     while (!stopRequested) {
         const GrabWish wish = grabWishFor(swallowPlanFromState(), o.vkOfKeycode);
         applyGrabWish(grabs, wish);
+        platform::sway_hotkeys::follow(desktopHotkeysFromState());
         waitForInputOrWake(fds, o, grabs, wish.keyboard && !grabs.keyboardHeld);
         drainObserver(o);
         drainGrabEvents(grabs);
@@ -298,6 +301,10 @@ static int wakeReadEnd() {
 
 void captureThreadMain() {
     const int wake = wakeReadEnd();
+    // A compositor's seat has no pointer or keyboard until our virtual ones
+    // exist, and a window binds them only then: made at start-up, they are
+    // there before the first click. Only the main process runs this thread.
+    wayland_output::active();
     // Grabs another client holds already fail with BadAccess; we go without them.
     XSetErrorHandler(ignoreXError);
     Observer observer;
@@ -308,6 +315,7 @@ void captureThreadMain() {
     if (watching) {
         grabs.root = DefaultRootWindow(grabs.display);
         watchUntilStopped(observer, grabs, wake);
+        sway_hotkeys::follow(DesktopHotkeys{});
     }
     if (grabs.display) XCloseDisplay(grabs.display);  // gives every grab back
     if (observer.display) XCloseDisplay(observer.display);

@@ -1,6 +1,8 @@
 // Synthetic input on X11 through XTest, on a Display connection of its own
 // (Xlib is thread-aware, so every engine thread may send on it). Each record
-// becomes XTestFake* calls and one flush: no round trip on the way.
+// becomes XTestFake* calls and one flush: no round trip on the way. On a
+// wlroots Wayland session the same records go to the compositor's virtual
+// devices instead (wayland_output_linux.cpp), which reach every window.
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
@@ -12,6 +14,7 @@
 #include "model/mouse_flags.h"
 #include "platform/linux/input_linux.h"
 #include "platform/linux/keymap_linux.h"
+#include "platform/linux/wayland_output_linux.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -151,12 +154,16 @@ void sendClicks(Display* display, int logical, int64_t count) {
 }
 
 // One notch is 120; finer deltas add up until they make a notch, so the
-// total turn is never lost.
-void sendWheel(Display* display, std::atomic<int32_t>& rest, int32_t delta, int away, int toward) {
+// total turn is never lost. Returns the whole notches to turn now.
+int64_t wheelNotches(std::atomic<int32_t>& rest, int32_t delta) {
     // 64-bit: a rest near a notch plus a delta near the 32-bit limit must not wrap.
     const int64_t total = int64_t(rest.exchange(0)) + delta;
-    const int64_t notches = total / kWheelNotch;
     rest.fetch_add(int32_t(total % kWheelNotch));
+    return total / kWheelNotch;
+}
+
+void sendWheel(Display* display, std::atomic<int32_t>& rest, int32_t delta, int away, int toward) {
+    const int64_t notches = wheelNotches(rest, delta);
     if (notches > 0) sendClicks(display, away, notches);
     if (notches < 0) sendClicks(display, toward, -notches);
 }
@@ -175,9 +182,38 @@ void sendMove(Display* display, int32_t dx, int32_t dy, uint32_t flags) {
 
 int sideButton(uint32_t mouseData) { return mouseData == 2 ? 9 : 8; }
 
+// Linux input event codes of the buttons, as Wayland names them.
+const uint32_t kButtonLeft = 0x110, kButtonRight = 0x111, kButtonMiddle = 0x112;
+uint32_t sideButtonCode(uint32_t mouseData) { return mouseData == 2 ? 0x114 : 0x113; }
+
+void sendMouseInputToCompositor(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
+    namespace mf = mouse_flags;
+    namespace wo = wayland_output;
+    if (flags & mf::Move) {
+        if (flags & mf::AbsolutePosition) wo::moveNormalised(dx, dy);
+        else wo::moveRelative(dx, dy);
+    }
+    if (flags & mf::LeftDown) wo::button(kButtonLeft, true);
+    if (flags & mf::LeftUp) wo::button(kButtonLeft, false);
+    if (flags & mf::RightDown) wo::button(kButtonRight, true);
+    if (flags & mf::RightUp) wo::button(kButtonRight, false);
+    if (flags & mf::MiddleDown) wo::button(kButtonMiddle, true);
+    if (flags & mf::MiddleUp) wo::button(kButtonMiddle, false);
+    if (flags & mf::XDown) wo::button(sideButtonCode(mouseData), true);
+    if (flags & mf::XUp) wo::button(sideButtonCode(mouseData), false);
+    if (flags & mf::Wheel) wo::wheel(false, int32_t(wheelNotches(wheelRest, int32_t(mouseData))));
+    if (flags & mf::HWheel) wo::wheel(true, int32_t(wheelNotches(horizontalWheelRest, int32_t(mouseData))));
+    wo::endPointerFrame();
+}
+
 }  // namespace
 
 void moveCursorAbsolute(int32_t x, int32_t y) {
+    if (wayland_output::active()) {
+        wayland_output::moveAbsolute(x, y);
+        wayland_output::endPointerFrame();
+        return;
+    }
     Display* display = sender();
     if (!display) return;
     XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
@@ -185,8 +221,9 @@ void moveCursorAbsolute(int32_t x, int32_t y) {
 }
 
 uint32_t sendKeyEvent(uint32_t vk, bool down) {
-    Display* display = sender();
     keymap::Keysym keysym = keymap::keysymForVirtualKey(vk);
+    if (wayland_output::active()) return keysym != NoSymbol && wayland_output::key(uint32_t(keysym), down);
+    Display* display = sender();
     if (!display || keysym == NoSymbol) return 0;
     followMappingChanges(display);
     KeyCode keycode = keycodeAtFirstLevel(keysym);
@@ -204,6 +241,7 @@ uint32_t sendKeyEvent(uint32_t vk, bool down) {
 
 void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
     namespace mf = mouse_flags;
+    if (wayland_output::active()) return sendMouseInputToCompositor(dx, dy, mouseData, flags);
     Display* display = sender();
     if (!display) return;
     followMappingChanges(display);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 #include "bridge/webview_api.h"
@@ -71,8 +72,16 @@ void onTerminationRequest(void (*onSignal)(void* context), void* context) {
     if (terminationPending) g_idle_add(deliverPendingTermination, nullptr);
 }
 
+// GTK 4 counts itself initialised after a first attempt that found no
+// display, so the display itself is asked.
+static bool displayReachable() { return gtk_init_check() && gdk_display_get_default(); }
+
 void showErrorBox(const std::string& title, const std::string& text) {
-    gtk_init();
+    // Without a display to show it on, the box becomes a line on standard error.
+    if (!displayReachable()) {
+        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+        return;
+    }
     GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
                                                GTK_BUTTONS_OK, "%s", text.c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
@@ -83,7 +92,21 @@ void showErrorBox(const std::string& title, const std::string& text) {
     g_main_loop_unref(loop);
 }
 
-bool loadWebviewLibrary(std::string&) { return true; }  // linked at build time
+// The library is linked at build time; what can be missing is the X display
+// its windows need, which a Wayland session provides only through XWayland.
+bool loadWebviewLibrary(std::string& error) {
+    if (displayReachable()) return true;
+    if (isWaylandSession()) {
+        error = "This Wayland session has no XWayland (DISPLAY is not set or cannot be reached), "
+                "and Varnet's windows need it: they place themselves, stay on top and dock, which "
+                "a native Wayland window may not. Switch XWayland on in the compositor (for sway, "
+                "remove \"xwayland disable\" from its configuration) and start Varnet again.";
+    } else {
+        error = "Varnet cannot reach an X display (DISPLAY is not set or cannot be reached), so it "
+                "cannot show its window.";
+    }
+    return false;
+}
 
 std::string webViewEngineMissingText() {
     return "The web view could not be created, so Varnet cannot show its window.\n\n"

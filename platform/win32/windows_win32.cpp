@@ -143,5 +143,6 @@ void watchWindowPlacement(void* window, void (*onPlacementSettled)(void* window)
 
 // Windows desktops have no other display server to tell apart.
 bool isWaylandSession() { return false; }
+bool inputGoesThroughCompositor() { return false; }
 
 }  // namespace platform

@@ -30,7 +30,7 @@ int64_t nowMs() {
 }
 
 pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-            int stdoutFd = -1) {
+            int stdoutFd = -1, int stderrFd = -1) {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -52,7 +52,7 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     posix_spawn_file_actions_init(&actions);
     int quiet = open("/dev/null", O_WRONLY);
     posix_spawn_file_actions_adddup2(&actions, stdoutFd >= 0 ? stdoutFd : quiet, 1);
-    posix_spawn_file_actions_adddup2(&actions, quiet, 2);
+    posix_spawn_file_actions_adddup2(&actions, stderrFd >= 0 ? stderrFd : quiet, 2);
     pid_t pid = -1;
     if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), env.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -97,6 +97,11 @@ Window findTitled(Display* display, Window root, const std::string& title) {
 int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
 
 }  // namespace
+
+pid_t spawnProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+                   int stdoutFd) {
+    return spawn(argv, extraEnv, stdoutFd);
+}
 
 XServer startXServer() {
     int pipeFds[2];
@@ -149,6 +154,25 @@ pid_t startVarnet(const XServer& server, const Folders& folders, const std::vect
     return spawn(argv, {"DISPLAY=" + server.display, "XDG_CONFIG_HOME=" + folders.config,
                         "XDG_DATA_HOME=" + folders.data, "XDG_RUNTIME_DIR=" + folders.runtime,
                         "HOME=" + folders.root, "NO_AT_BRIDGE=1", "GDK_BACKEND=x11"});
+}
+
+Finished runVarnetToEnd(const Folders& folders, const std::vector<std::string>& args, int timeoutMs,
+                        const std::vector<std::string>& extraEnv) {
+    std::vector<std::string> argv{VARNET_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Finished finished;
+    int errorPipe[2];
+    if (pipe2(errorPipe, O_CLOEXEC) != 0) return finished;
+    std::vector<std::string> env{"XDG_CONFIG_HOME=" + folders.config, "XDG_DATA_HOME=" + folders.data,
+                                 "XDG_RUNTIME_DIR=" + folders.runtime, "HOME=" + folders.root};
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    pid_t pid = spawn(argv, env, -1, errorPipe[1]);
+    close(errorPipe[1]);
+    char buffer[512];
+    for (ssize_t n; (n = read(errorPipe[0], buffer, sizeof buffer)) > 0;) finished.errors.append(buffer, size_t(n));
+    close(errorPipe[0]);
+    if (pid > 0) finished.code = waitForExit(pid, timeoutMs);
+    return finished;
 }
 
 std::string binaryWithPage(const Folders& folders, const std::string& pageHtml) {

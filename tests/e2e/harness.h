@@ -9,6 +9,12 @@
 
 namespace e2e {
 
+// Starts a program with these variables added to (or replacing) the
+// environment, standard output to stdoutFd (-1: nowhere), standard error
+// nowhere; -1 when it could not start.
+pid_t spawnProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+                   int stdoutFd = -1);
+
 // A private Xvfb on a display number the server picks itself, so tests can
 // run side by side.
 struct XServer {
@@ -30,6 +36,15 @@ void removeFolders(const Folders& folders);
 // Starts the program (VARNET_BINARY unless another is given) on the display.
 pid_t startVarnet(const XServer& server, const Folders& folders,
                   const std::vector<std::string>& args = {}, const std::string& binary = "");
+
+// Runs the program with these arguments and the folders' environment (and
+// extraEnv) to its end; code is its exit code (-1 on a signal or time-out).
+struct Finished {
+    int code = -1;
+    std::string errors;  // what it wrote on standard error
+};
+Finished runVarnetToEnd(const Folders& folders, const std::vector<std::string>& args, int timeoutMs,
+                        const std::vector<std::string>& extraEnv = {});
 
 // A copy of the binary in a folder of its own, with the given page as
 // ui/index.html (no ui folder when page is empty). Returns the copy's path.

@@ -63,6 +63,7 @@ size_t dispatchedCount();
 
 // What isWaylandSession() answers.
 inline bool waylandSession = false;
+inline bool inputThroughCompositor = false;
 // The profile file dialogs: the file they choose ("" cancels) and the name
 // the last save dialog offered.
 inline std::string chosenProfileFile;

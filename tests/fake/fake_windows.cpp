@@ -58,5 +58,6 @@ bool windowNormalPlacement(void* window, ScreenRect& rect, bool& maximized) {
 }
 void watchWindowPlacement(void*, void (*)(void*), void (*)(void*)) {}
 bool isWaylandSession() { return fake::waylandSession; }
+bool inputGoesThroughCompositor() { return fake::inputThroughCompositor; }
 
 }  // namespace platform

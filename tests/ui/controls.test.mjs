@@ -510,7 +510,7 @@ describe('hotkeys and settings', () => {
     assert.equal(list[1].name, 'getAppSettings');
     assert.deepEqual(await page.evaluate(() => window.__fake.state.app), {
       alwaysOnTop: true, launchOnStartup: true, startMinimized: true, hotkeysEnabled: false, disableAnimations: true,
-      waylandSession: false, waylandNoticeDismissed: false,
+      waylandSession: false, waylandNoticeDismissed: false, inputThroughCompositor: false,
     });
     const duration = await page.$eval('.switch .track', (el) => getComputedStyle(el).transitionDuration);
     assert.equal(duration, '0s');
@@ -654,6 +654,21 @@ describe('a page that tells the truth and keeps still', () => {
     assert.deepEqual([...errors, ...plain.errors], []);
     await page.close();
     await plain.page.close();
+  });
+
+  test('on Wayland the notice says where input goes, and the recorder what it cannot see', async () => {
+    for (const throughCompositor of [false, true]) {
+      const { page, errors } = await openPage(browser, { wayland: true, throughCompositor });
+      await page.waitForSelector('#wayland-notice', { state: 'visible' });
+      const notice = await page.textContent('#wayland-notice-text');
+      assert.equal(notice.includes('reach every window'), throughCompositor, notice);
+      assert.equal(notice.includes('reach only the windows of X11 programs'), !throughCompositor, notice);
+      await page.click('#rec-toggle');
+      await waitForCall(page, 'toggleRecording');
+      assert.match(await page.textContent('#rec-hint'), /recording sees only the input that goes to X11 programs/);
+      assert.deepEqual(errors, []);
+      await page.close();
+    }
   });
 
   test('what the page shows matches what the program does', async () => {

@@ -15,6 +15,7 @@
 //   theme: name       start with this theme (also in the pop-out's theme file)
 //   notices: [...]    start-up notices the program has for the page
 //   wayland: true     report a Wayland desktop session
+//   throughCompositor: true   and input sent through its compositor
 //   heldStatus: true  also bind waitForStatus, the main window's held poll
 (function () {
   'use strict';
@@ -37,7 +38,8 @@
   }
   function appDefaults() {
     return { alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
-      waylandSession: !!options.wayland, waylandNoticeDismissed: false };
+      waylandSession: !!options.wayland, waylandNoticeDismissed: false,
+      inputThroughCompositor: !!options.throughCompositor };
   }
 
   function sampleEvents(n) {
@@ -187,7 +189,8 @@
     return '{"alwaysOnTop":' + a.alwaysOnTop + ',"launchOnStartup":' + a.launchOnStartup + ',"startMinimized":' +
       a.startMinimized + ',"hotkeysEnabled":' + a.hotkeysEnabled + ',"disableAnimations":' + a.disableAnimations +
       ',"version":"' + state.version + '"' +
-      ',"waylandSession":' + a.waylandSession + ',"waylandNoticeDismissed":' + a.waylandNoticeDismissed + '}';
+      ',"waylandSession":' + a.waylandSession + ',"waylandNoticeDismissed":' + a.waylandNoticeDismissed +
+      ',"inputThroughCompositor":' + a.inputThroughCompositor + '}';
   }
 
   function currentProfile() {

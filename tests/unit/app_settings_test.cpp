@@ -45,7 +45,8 @@ TEST_F(AppSettingsFile, WritesTheTenLinesAndReportsTheFlags) {
     EXPECT_EQ(callGetAppSettings("[]"),
               R"({"alwaysOnTop":false,"launchOnStartup":false,"startMinimized":false,)"
               R"("hotkeysEnabled":true,"disableAnimations":false,"version":")" +
-                  std::string(varnetVersion()) + R"(","waylandSession":false,"waylandNoticeDismissed":false})");
+                  std::string(varnetVersion()) + R"(","waylandSession":false,"waylandNoticeDismissed":false,)"
+                  R"("inputThroughCompositor":false})");
 }
 
 TEST_F(AppSettingsFile, TheWaylandNoticeIsRememberedOnceDismissed) {
@@ -54,7 +55,7 @@ TEST_F(AppSettingsFile, TheWaylandNoticeIsRememberedOnceDismissed) {
     EXPECT_EQ(readBytes(side + "/appsettings.txt"), std::string(kDefaultsFile) + "waylandNoticeDismissed=1\r\n");
     resetAppStateForTest();
     readAppSettings();
-    EXPECT_NE(callGetAppSettings("[]").find(R"("waylandSession":true,"waylandNoticeDismissed":true})"),
+    EXPECT_NE(callGetAppSettings("[]").find(R"("waylandSession":true,"waylandNoticeDismissed":true,)"),
               std::string::npos);
     fake::waylandSession = false;
 }

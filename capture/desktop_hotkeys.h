@@ -1,0 +1,24 @@
+// The hotkeys as a desktop binds them on our behalf where the program cannot
+// watch the keyboard itself (a Wayland compositor with a command interface):
+// each bound key or button with the command-pipe message its hotkey sends.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+struct DesktopHotkey {
+    int32_t code = 0;           // virtual-key or button code
+    const char* message = "";   // e.g. "toggleSpammer|"; static text, one pointer per message
+    bool operator==(const DesktopHotkey&) const = default;
+};
+
+struct DesktopHotkeys {
+    std::array<DesktopHotkey, 4> bindings{};
+    size_t count = 0;
+    bool operator==(const DesktopHotkeys&) const = default;
+};
+
+// The four hotkeys now, none while hotkeys are switched off. A code bound to
+// two hotkeys fires the first of them, as the program's own hotkeys do.
+DesktopHotkeys desktopHotkeysFromState();

@@ -1,0 +1,332 @@
+// The virtual pointer and keyboard of a wlroots compositor. One connection of
+// its own; libwayland-client marshals requests from any thread, so every
+// engine thread may send on it, and a reader thread takes the compositor's
+// few events (outputs coming and going) so they never pile up unread.
+#include "platform/linux/wayland_output_linux.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
+
+namespace platform::wayland_output {
+namespace {
+
+const int kKeycodes = 256;       // xkb keycodes: evdev codes + 8
+const uint32_t kEvdevOffset = 8;
+const int kMaxOutputs = 8;
+const double kWheelStepValue = 15.0;  // what one notch of a wheel mouse reports
+
+struct Output {
+    wl_output* proxy = nullptr;
+    uint32_t name = 0;  // in the registry
+    int32_t x = 0, y = 0, width = 0, height = 0, scale = 1;
+};
+
+// The key that types a keysym, and the modifiers its level needs.
+struct KeyEntry {
+    uint32_t keysym;
+    uint32_t evdevCode;
+    uint32_t levelModifiers;
+};
+
+struct Connection {
+    wl_display* display = nullptr;
+    wl_seat* seat = nullptr;
+    zwlr_virtual_pointer_manager_v1* pointerManager = nullptr;
+    zwp_virtual_keyboard_manager_v1* keyboardManager = nullptr;
+    zwlr_virtual_pointer_v1* pointer = nullptr;
+    zwp_virtual_keyboard_v1* keyboard = nullptr;
+    std::array<Output, kMaxOutputs> outputs;
+    // Filled once before the devices exist, read-only after.
+    std::vector<KeyEntry> keys;
+    uint32_t modifiersOfKey[kKeycodes] = {};  // depressed while the key is held
+    uint32_t lockOfKey[kKeycodes] = {};       // toggled by a press of the key
+};
+
+Connection connection;
+std::atomic<bool> connected{false};
+// The layout's bounding box, from the outputs' positions and sizes.
+std::atomic<int32_t> layoutLeft{0}, layoutTop{0}, layoutWidth{0}, layoutHeight{0};
+std::atomic<bool> modifierHeld[kKeycodes];
+std::atomic<uint32_t> lockedModifiers{0};
+
+uint32_t nowMs() {
+    using namespace std::chrono;
+    return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// ---- Outputs: the extent of absolute motion ---------------------------------
+
+void updateLayout() {
+    int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
+    for (const Output& output : connection.outputs) {
+        if (!output.proxy || output.width <= 0 || output.height <= 0) continue;
+        const int32_t scale = std::max(output.scale, 1);
+        left = std::min(left, output.x);
+        top = std::min(top, output.y);
+        right = std::max(right, output.x + output.width / scale);
+        bottom = std::max(bottom, output.y + output.height / scale);
+    }
+    if (left > right) return;
+    layoutLeft = left;
+    layoutTop = top;
+    layoutWidth = right - left;
+    layoutHeight = bottom - top;
+}
+
+Output* outputOf(void* data) { return static_cast<Output*>(data); }
+
+void onGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t,
+                const char*, const char*, int32_t) {
+    outputOf(data)->x = x;
+    outputOf(data)->y = y;
+}
+
+void onMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
+    if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
+    outputOf(data)->width = width;
+    outputOf(data)->height = height;
+}
+
+void onDone(void*, wl_output*) { updateLayout(); }
+void onScale(void* data, wl_output*, int32_t factor) { outputOf(data)->scale = factor; }
+
+const wl_output_listener kOutputListener = {
+    .geometry = onGeometry, .mode = onMode, .done = onDone, .scale = onScale,
+    .name = nullptr, .description = nullptr};
+
+// ---- Globals ---------------------------------------------------------------
+
+void addOutput(wl_registry* registry, uint32_t name, uint32_t version) {
+    for (Output& output : connection.outputs) {
+        if (output.proxy) continue;
+        output = Output{};
+        output.name = name;
+        output.proxy = static_cast<wl_output*>(
+            wl_registry_bind(registry, name, &wl_output_interface, std::min(version, 2u)));
+        wl_output_add_listener(output.proxy, &kOutputListener, &output);
+        return;
+    }
+}
+
+void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
+    if (std::strcmp(interface, wl_seat_interface.name) == 0 && !connection.seat) {
+        connection.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+    } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
+        addOutput(registry, name, version);
+    } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
+        connection.pointerManager = static_cast<zwlr_virtual_pointer_manager_v1*>(
+            wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0) {
+        connection.keyboardManager = static_cast<zwp_virtual_keyboard_manager_v1*>(
+            wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
+    }
+}
+
+// Only an output can go while we run; its share of the layout goes with it.
+void onGlobalRemove(void*, wl_registry*, uint32_t name) {
+    for (Output& output : connection.outputs) {
+        if (output.proxy && output.name == name) {
+            wl_output_destroy(output.proxy);
+            output.proxy = nullptr;
+        }
+    }
+    updateLayout();
+}
+
+const wl_registry_listener kRegistryListener = {.global = onGlobal, .global_remove = onGlobalRemove};
+
+// ---- Keymap ----------------------------------------------------------------
+
+// Which key types each keysym, preferring the first level so that most keys
+// need no modifier; and what each modifier and lock key sets.
+void learnKeymap(xkb_keymap* keymap) {
+    const xkb_keycode_t first = std::max<xkb_keycode_t>(xkb_keymap_min_keycode(keymap), kEvdevOffset);
+    const xkb_keycode_t last = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap), kKeycodes - 1);
+    for (xkb_level_index_t level = 0; level < 4; ++level) {
+        for (xkb_keycode_t keycode = first; keycode <= last; ++keycode) {
+            if (level >= xkb_keymap_num_levels_for_key(keymap, keycode, 0)) continue;
+            const xkb_keysym_t* syms = nullptr;
+            if (xkb_keymap_key_get_syms_by_level(keymap, keycode, 0, level, &syms) != 1) continue;
+            xkb_mod_mask_t mask = 0;
+            if (level > 0 && xkb_keymap_key_get_mods_for_level(keymap, keycode, 0, level, &mask, 1) < 1)
+                continue;
+            connection.keys.push_back(KeyEntry{syms[0], keycode - kEvdevOffset, mask});
+        }
+    }
+    for (xkb_keycode_t keycode = first; keycode <= last; ++keycode) {
+        xkb_state* state = xkb_state_new(keymap);
+        xkb_state_update_key(state, keycode, XKB_KEY_DOWN);
+        connection.modifiersOfKey[keycode] = xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED);
+        xkb_state_update_key(state, keycode, XKB_KEY_UP);
+        connection.lockOfKey[keycode] = xkb_state_serialize_mods(state, XKB_STATE_MODS_LOCKED);
+        xkb_state_unref(state);
+    }
+}
+
+// Hands the compositor the keymap as a file of its text with the trailing
+// NUL, as wl_keyboard keymaps are passed.
+bool sendKeymap(xkb_keymap* keymap) {
+    char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
+    if (!text) return false;
+    const size_t size = std::strlen(text) + 1;
+    const int fd = memfd_create("varnet-keymap", MFD_CLOEXEC);
+    bool written = fd >= 0 && write(fd, text, size) == ssize_t(size);
+    std::free(text);
+    if (written) zwp_virtual_keyboard_v1_keymap(connection.keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, uint32_t(size));
+    if (fd >= 0) close(fd);
+    return written;
+}
+
+// The layout named by the usual XKB_DEFAULT_* variables, else the system's default.
+bool prepareKeyboard() {
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    if (!context) return false;
+    xkb_keymap* keymap = xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    bool ready = false;
+    if (keymap) {
+        connection.keyboard =
+            zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(connection.keyboardManager, connection.seat);
+        learnKeymap(keymap);
+        ready = sendKeymap(keymap);
+        xkb_keymap_unref(keymap);
+    }
+    xkb_context_unref(context);
+    return ready;
+}
+
+// ---- Connection ------------------------------------------------------------
+
+void readEvents() {
+    while (wl_display_dispatch(connection.display) != -1) {
+    }
+    connected = false;
+    std::fprintf(stderr, "varnet: the Wayland compositor closed the input connection: %s\n",
+                 std::strerror(wl_display_get_error(connection.display)));
+}
+
+bool open() {
+    connection.display = wl_display_connect(nullptr);
+    if (!connection.display) return false;
+    wl_registry* registry = wl_display_get_registry(connection.display);
+    wl_registry_add_listener(registry, &kRegistryListener, nullptr);
+    wl_display_roundtrip(connection.display);
+    if (!connection.seat || !connection.pointerManager || !connection.keyboardManager) {
+        wl_display_disconnect(connection.display);
+        connection = Connection{};
+        return false;
+    }
+    connection.pointer =
+        zwlr_virtual_pointer_manager_v1_create_virtual_pointer(connection.pointerManager, connection.seat);
+    const bool keyboardReady = prepareKeyboard();
+    // The outputs' modes, and any refusal of the devices, arrive by now.
+    if (!keyboardReady || wl_display_roundtrip(connection.display) < 0) {
+        wl_display_disconnect(connection.display);
+        connection = Connection{};
+        return false;
+    }
+    connected = true;
+    std::thread(readEvents).detach();
+    return true;
+}
+
+void flush() { wl_display_flush(connection.display); }
+
+void sendModifiers(uint32_t extra) {
+    uint32_t depressed = 0;
+    for (int keycode = 0; keycode < kKeycodes; ++keycode) {
+        if (connection.modifiersOfKey[keycode] && modifierHeld[keycode].load(std::memory_order_relaxed))
+            depressed |= connection.modifiersOfKey[keycode];
+    }
+    zwp_virtual_keyboard_v1_modifiers(connection.keyboard, depressed | extra, 0, lockedModifiers, 0);
+}
+
+const KeyEntry* keyFor(uint32_t keysym) {
+    for (const KeyEntry& entry : connection.keys)
+        if (entry.keysym == keysym) return &entry;
+    return nullptr;
+}
+
+}  // namespace
+
+bool active() {
+    static const bool opened = open();
+    return opened && connected.load(std::memory_order_relaxed);
+}
+
+void moveAbsolute(int32_t x, int32_t y) {
+    const int32_t width = layoutWidth, height = layoutHeight;
+    if (width <= 0 || height <= 0) return;
+    const int32_t inX = std::clamp(x - layoutLeft.load(), 0, width - 1);
+    const int32_t inY = std::clamp(y - layoutTop.load(), 0, height - 1);
+    zwlr_virtual_pointer_v1_motion_absolute(connection.pointer, nowMs(), uint32_t(inX), uint32_t(inY),
+                                            uint32_t(width), uint32_t(height));
+}
+
+void moveNormalised(int32_t x, int32_t y) {
+    const int64_t width = layoutWidth, height = layoutHeight;
+    moveAbsolute(layoutLeft + int32_t(int64_t(x) * width / 65536),
+                 layoutTop + int32_t(int64_t(y) * height / 65536));
+}
+
+void moveRelative(int32_t dx, int32_t dy) {
+    zwlr_virtual_pointer_v1_motion(connection.pointer, nowMs(), wl_fixed_from_int(dx), wl_fixed_from_int(dy));
+}
+
+void button(uint32_t code, bool down) {
+    zwlr_virtual_pointer_v1_button(connection.pointer, nowMs(), code,
+                                   down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
+}
+
+void wheel(bool horizontal, int32_t steps) {
+    if (steps == 0) return;
+    // Wayland's vertical axis grows downwards; a turn away from the user is up.
+    const int32_t discrete = horizontal ? steps : -steps;
+    const uint32_t axis = horizontal ? WL_POINTER_AXIS_HORIZONTAL_SCROLL : WL_POINTER_AXIS_VERTICAL_SCROLL;
+    zwlr_virtual_pointer_v1_axis_source(connection.pointer, WL_POINTER_AXIS_SOURCE_WHEEL);
+    zwlr_virtual_pointer_v1_axis_discrete(connection.pointer, nowMs(), axis,
+                                          wl_fixed_from_double(kWheelStepValue * discrete), discrete);
+}
+
+void endPointerFrame() {
+    zwlr_virtual_pointer_v1_frame(connection.pointer);
+    flush();
+}
+
+bool key(uint32_t keysym, bool down) {
+    const KeyEntry* entry = keyFor(keysym);
+    if (!entry) return false;
+    const uint32_t keycode = entry->evdevCode + kEvdevOffset;
+    const uint32_t state = down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED;
+    const bool isModifier = connection.modifiersOfKey[keycode] || connection.lockOfKey[keycode];
+    // A key on a higher level is pressed and released with its level's
+    // modifiers set just around it, so a window reads the same keysym both
+    // times, as when a person holds Shift for it.
+    if (entry->levelModifiers) sendModifiers(entry->levelModifiers);
+    zwp_virtual_keyboard_v1_key(connection.keyboard, nowMs(), entry->evdevCode, state);
+    if (isModifier) {
+        modifierHeld[keycode] = down;
+        if (down) lockedModifiers ^= connection.lockOfKey[keycode];
+    }
+    // The compositor takes modifiers only from this request, never from
+    // the modifier keys themselves.
+    if (isModifier || entry->levelModifiers) sendModifiers(0);
+    flush();
+    return true;
+}
+
+}  // namespace platform::wayland_output

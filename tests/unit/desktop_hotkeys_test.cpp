@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "capture/desktop_hotkeys.h"
+#include "model/mouse_buttons.h"
+#include "bridge/pipe_server.h"
+#include "tests/fake/reset_state.h"
+
+namespace {
+
+class DesktopHotkeysTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetAppStateForTest(); }
+    void TearDown() override { resetAppStateForTest(); }
+};
+
+}  // namespace
+
+TEST_F(DesktopHotkeysTest, EachHotkeySendsAMessageTheProgramUnderstands) {
+    const DesktopHotkeys hotkeys = desktopHotkeysFromState();
+    ASSERT_EQ(hotkeys.count, 4u);
+    const DesktopHotkey expected[] = {
+        {119, "toggleRecording|"}, {118, "togglePlayback|"}, {117, "toggleSpammer|"}, {120, "toggleKeySpam|"}};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(hotkeys.bindings[i].code, expected[i].code);
+        const std::string message = hotkeys.bindings[i].message;
+        EXPECT_EQ(message, expected[i].message);
+        EXPECT_TRUE(isPipeCommandName(message.substr(0, message.find('|')))) << message;
+    }
+}
+
+TEST_F(DesktopHotkeysTest, ASharedCodeFiresTheFirstHotkeyAndOffMeansNone) {
+    AppState& s = appState();
+    s.hotkeys.hkAuto = button_code::Side1;
+    s.hotkeys.hkKeySpam = button_code::Side1;
+    DesktopHotkeys hotkeys = desktopHotkeysFromState();
+    ASSERT_EQ(hotkeys.count, 3u);
+    EXPECT_EQ(hotkeys.bindings[2].code, button_code::Side1);
+    EXPECT_EQ(std::string(hotkeys.bindings[2].message), "toggleSpammer|");
+
+    // A change of binding is a different wish, so the desktop's bindings follow it.
+    s.hotkeys.hkKeySpam = 121;
+    EXPECT_FALSE(desktopHotkeysFromState() == hotkeys);
+
+    s.app.hotkeysEnabled = false;
+    EXPECT_EQ(desktopHotkeysFromState().count, 0u);
+}
