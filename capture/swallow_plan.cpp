@@ -8,17 +8,23 @@
 
 namespace {
 
-// A binding's code names a mouse button or a key.
-void takePressesOf(SwallowPlan& plan, int32_t code) {
-    if (isButtonCode(code)) {
-        plan.buttons.set(size_t(code));
-    } else if (code > 0 && code < int32_t(plan.keys.size())) {
-        plan.keys.set(size_t(code));
+void takeHotkeys(SwallowPlan& plan) {
+    for (ReassignSlot slot : kHotkeySlots) {
+        const HotkeyCombination hotkey = hotkeyOfSlot(slot);
+        if (hotkey.code > 0 && hotkey.code < 256) plan.hotkeys[plan.hotkeyCount++] = hotkey;
     }
 }
 
-void takeHotkeys(SwallowPlan& plan) {
-    for (ReassignSlot slot : kHotkeySlots) takePressesOf(plan, bindingOfSlot(slot)->load());
+bool hotkeyOnButton(const SwallowPlan& plan, int32_t button) {
+    for (size_t i = 0; i < plan.hotkeyCount; ++i)
+        if (plan.hotkeys[i].code == button) return true;
+    return false;
+}
+
+bool hotkeyTakes(const SwallowPlan& plan, int32_t code, int32_t modifiers) {
+    for (size_t i = 0; i < plan.hotkeyCount; ++i)
+        if (plan.hotkeys[i].code == code && plan.hotkeys[i].modifiers == modifiers) return true;
+    return false;
 }
 
 void takeWhatABindingMayBe(SwallowPlan& plan, ReassignSlot slot) {
@@ -30,7 +36,8 @@ void takeWhatABindingMayBe(SwallowPlan& plan, ReassignSlot slot) {
 void takeWhatEndsAPick(SwallowPlan& plan) {
     for (int32_t button : kButtonCodes) {
         if (!pickTakesButton(button)) continue;
-        if (!plan.buttons.test(size_t(button))) plan.pickOnlyButtons.set(size_t(button));
+        if (!plan.buttons.test(size_t(button)) && !hotkeyOnButton(plan, button))
+            plan.pickOnlyButtons.set(size_t(button));
         plan.buttons.set(size_t(button));
     }
     plan.keys.set(size_t(kPickCancelKey));
@@ -47,4 +54,15 @@ SwallowPlan swallowPlanFromState() {
     // Last, so that a button another step takes keeps its release away from the windows.
     if (s.pickingLocation) takeWhatEndsAPick(plan);
     return plan;
+}
+
+bool planTakesKey(const SwallowPlan& plan, int32_t vk, int32_t modifiers) {
+    if (plan.everyKey) return true;
+    if (vk < 0 || vk >= int32_t(plan.keys.size()) || isButtonCode(vk)) return false;
+    return plan.keys.test(size_t(vk)) || hotkeyTakes(plan, vk, modifiers);
+}
+
+bool planTakesButton(const SwallowPlan& plan, int32_t button, int32_t modifiers) {
+    if (!isButtonCode(button)) return false;
+    return plan.buttons.test(size_t(button)) || hotkeyTakes(plan, button, modifiers);
 }
