@@ -152,12 +152,12 @@ bool handleKeyboardInput(const InputEvent& event) {
     noteModifierKey(event.code, event.down);
     noteEscape(event);
     if (pickKeyStep(event) == PickOutcome::Swallow) return true;
-    const ReassignSlot slot = s.reassignSlot;
-    if (event.down && slot != ReassignSlot::NoSlot) {
-        // Every key is ours while a binding is awaited; a hotkey's modifier
-        // keys are held for the key that follows.
+    // A hotkey's modifier keys pass on while its key is awaited, to be held
+    // with the key that follows: a swallowed one's auto-repeats would reach
+    // the window without its press, and its release not at all.
+    if (event.down && reassignmentEndsWithKey(s.reassignSlot, event.code)) {
         keyPressSwallowed(event.code);
-        return reassignmentEndsWithKey(slot, event.code) ? captureNewBinding(event.code, modifiers) : true;
+        return captureNewBinding(event.code, modifiers);
     }
     const HotkeyOutcome hotkey = keyboardHotkeyStep(event.code, event.down, modifiers);
     if (hotkey.swallow) return true;

@@ -29,6 +29,7 @@ bool hotkeyTakes(const SwallowPlan& plan, int32_t code, int32_t modifiers) {
 
 void takeWhatABindingMayBe(SwallowPlan& plan, ReassignSlot slot) {
     plan.everyKey = true;
+    plan.modifiersPass = isHotkeySlot(slot);
     for (int32_t button : kButtonCodes)
         if (reassignmentTakesButton(slot, button)) plan.buttons.set(size_t(button));
 }
@@ -57,7 +58,7 @@ SwallowPlan swallowPlanFromState() {
 }
 
 bool planTakesKey(const SwallowPlan& plan, int32_t vk, int32_t modifiers) {
-    if (plan.everyKey) return true;
+    if (plan.everyKey) return !plan.modifiersPass || modifierOfKey(vk) == 0;
     if (vk < 0 || vk >= int32_t(plan.keys.size()) || isButtonCode(vk)) return false;
     return plan.keys.test(size_t(vk)) || hotkeyTakes(plan, vk, modifiers);
 }

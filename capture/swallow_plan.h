@@ -15,6 +15,9 @@ struct SwallowPlan {
     // Key presses taken whatever the modifiers, by virtual-key code: Escape's while a pick waits.
     std::bitset<256> keys;
     bool everyKey = false;  // every key press: a new binding is awaited
+    // Of those, the modifier keys pass: a hotkey awaits its key. (X11 takes
+    // the whole keyboard all the same, to keep the key's release too.)
+    bool modifiersPass = false;
     // Button presses taken whatever the modifiers, by button code: a new binding's, a pick's.
     std::bitset<kLastButtonCode + 1> buttons;
     // Of those, the presses taken only because a pick waits: the press picks
