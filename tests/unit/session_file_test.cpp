@@ -98,26 +98,6 @@ TEST_F(SessionFile, ExtraLinesCarryTheLaterFieldsAndAnEarlierReaderDropsThem) {
     EXPECT_EQ(s.clicker.runH, 0) << "a negative length is out of range";
 }
 
-// The hotkeys' modifiers follow the eleven values of the session's extra
-// line, which a reader that knows only those eleven still reads alike.
-TEST_F(SessionFile, HotkeyModifiersFollowTheExtraLinesFirstValues) {
-    useSession("hotkey_modifiers.mcr");
-    ASSERT_TRUE(loadSession());
-    AppState& s = appState();
-    EXPECT_EQ(s.hotkeys.hkRecMods, modifier_bit::Ctrl | modifier_bit::Shift);
-    EXPECT_EQ(s.hotkeys.hkPlayMods, 0);
-    EXPECT_EQ(s.hotkeys.hkAutoMods, modifier_bit::Ctrl);
-    EXPECT_EQ(s.hotkeys.hkKeySpamMods, 0);
-    EXPECT_EQ(s.clicker.runS, 30);
-    const std::string line = splitSettingsText(formatSettingsLine()).line;
-    applySettingsLine(line + "\n0,1,30,0,0,0,1,0,0,0,0");
-    EXPECT_EQ(s.clicker.runS, 30);
-    EXPECT_EQ(s.hotkeys.hkRecMods, 0) << "a line without them gives plain hotkeys";
-    applySettingsLine(line + "\n0,1,30,0,0,0,1,0,0,0,0,3,16");
-    EXPECT_EQ(s.hotkeys.hkRecMods, 3);
-    EXPECT_EQ(s.hotkeys.hkPlayMods, 0) << "16 names no set of modifiers";
-}
-
 TEST_F(SessionFile, OlderLineAndBadEventLines) {
     useSession("older_23_values.mcr");
     ASSERT_TRUE(loadSession());
