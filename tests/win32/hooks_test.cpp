@@ -198,6 +198,7 @@ TEST_F(UserInput, AHotkeyRaisesItsRequestAndNeverReachesTheWindow) {
     // With Ctrl as its modifier, F6 alone is the window's and Ctrl+F6 the hotkey.
     s.app.hotkeysEnabled = true;
     s.hotkeys.hkAutoMods = modifier_bit::Ctrl;
+    s.toggleSpammerRequested = false;
     xdotool("key F6");
     EXPECT_TRUE(waitFor([] { return keyDownsSeen[VK_F6] == 1; }));
     EXPECT_FALSE(s.toggleSpammerRequested);
