@@ -93,7 +93,11 @@ void recordMouse(const InputEvent& event, bool buttonRecordable) {
 // Picking, capture and hotkeys for a button that is not injected.
 HotkeyOutcome buttonOutcome(const InputEvent& event) {
     AppState& s = appState();
-    if (pickStep(event) == PickOutcome::Swallow) return {true, false};
+    if (pickStep(event) == PickOutcome::Swallow) {
+        // A hotkey's button keeps its release from the windows, as its grab does on X11.
+        if (event.down && s.app.hotkeysEnabled && isHotkeyCode(event.code)) buttonPressSwallowed(event.code);
+        return {true, false};
+    }
     const int32_t modifiers = modifiersHeldBesides(0);
     if (event.down && reassignmentTakesButton(s.reassignSlot, event.code)) {
         buttonPressSwallowed(event.code);

@@ -94,6 +94,12 @@ HotkeyOutcome hotkeyStep(bool& held, PressFate& fate, HotkeyCombination pressed,
 
 }  // namespace
 
+bool isHotkeyCode(int32_t code) {
+    for (ReassignSlot slot : kHotkeySlots)
+        if (bindingOfSlot(slot)->load() == code) return true;
+    return false;
+}
+
 int32_t modifierOfKey(int32_t vk) {
     for (const ModifierKey& key : kModifierKeys)
         if (key.vk == vk) return key.modifier;

@@ -25,6 +25,10 @@ void noteModifierKey(int32_t vk, bool down);
 // none), so that a modifier key bound alone still fires.
 int32_t modifiersHeldBesides(int32_t vk);
 
+// True when the code is the key or button of one of the four hotkeys,
+// whatever its modifiers (the key-spam target is no hotkey).
+bool isHotkeyCode(int32_t code);
+
 // What the hotkey step makes of an event.
 struct HotkeyOutcome {
     bool swallow = false;

@@ -15,12 +15,6 @@ void takeHotkeys(SwallowPlan& plan) {
     }
 }
 
-bool hotkeyOnButton(const SwallowPlan& plan, int32_t button) {
-    for (size_t i = 0; i < plan.hotkeyCount; ++i)
-        if (plan.hotkeys[i].code == button) return true;
-    return false;
-}
-
 bool hotkeyTakes(const SwallowPlan& plan, int32_t code, int32_t modifiers) {
     for (size_t i = 0; i < plan.hotkeyCount; ++i)
         if (plan.hotkeys[i].code == code && plan.hotkeys[i].modifiers == modifiers) return true;
@@ -34,10 +28,10 @@ void takeWhatABindingMayBe(SwallowPlan& plan, ReassignSlot slot) {
         if (reassignmentTakesButton(slot, button)) plan.buttons.set(size_t(button));
 }
 
-void takeWhatEndsAPick(SwallowPlan& plan) {
+void takeWhatEndsAPick(SwallowPlan& plan, bool hotkeysOn) {
     for (int32_t button : kButtonCodes) {
         if (!pickTakesButton(button)) continue;
-        if (!plan.buttons.test(size_t(button)) && !hotkeyOnButton(plan, button))
+        if (!plan.buttons.test(size_t(button)) && !(hotkeysOn && isHotkeyCode(button)))
             plan.pickOnlyButtons.set(size_t(button));
         plan.buttons.set(size_t(button));
     }
@@ -53,7 +47,7 @@ SwallowPlan swallowPlanFromState() {
     const ReassignSlot slot = s.reassignSlot;
     if (slot != ReassignSlot::NoSlot) takeWhatABindingMayBe(plan, slot);
     // Last, so that a button another step takes keeps its release away from the windows.
-    if (s.pickingLocation) takeWhatEndsAPick(plan);
+    if (s.pickingLocation) takeWhatEndsAPick(plan, s.app.hotkeysEnabled);
     return plan;
 }
 
