@@ -1,5 +1,6 @@
 #include "capture/desktop_hotkeys.h"
 
+#include "capture/hotkeys.h"
 #include "model/bindings.h"
 #include "model/state.h"
 
@@ -15,9 +16,9 @@ const char* messageOfSlot(ReassignSlot slot) {
     }
 }
 
-bool alreadyBound(const DesktopHotkeys& hotkeys, int32_t code) {
+bool alreadyBound(const DesktopHotkeys& hotkeys, HotkeyCombination hotkey) {
     for (size_t i = 0; i < hotkeys.count; ++i)
-        if (hotkeys.bindings[i].code == code) return true;
+        if (hotkeys.bindings[i].code == hotkey.code && hotkeys.bindings[i].modifiers == hotkey.modifiers) return true;
     return false;
 }
 
@@ -27,9 +28,9 @@ DesktopHotkeys desktopHotkeysFromState() {
     DesktopHotkeys hotkeys;
     if (!appState().app.hotkeysEnabled) return hotkeys;
     for (ReassignSlot slot : kHotkeySlots) {
-        const int32_t code = *bindingOfSlot(slot);
-        if (code <= 0 || alreadyBound(hotkeys, code)) continue;
-        hotkeys.bindings[hotkeys.count++] = DesktopHotkey{code, messageOfSlot(slot)};
+        const HotkeyCombination hotkey = hotkeyOfSlot(slot);
+        if (hotkey.code <= 0 || alreadyBound(hotkeys, hotkey)) continue;
+        hotkeys.bindings[hotkeys.count++] = DesktopHotkey{hotkey.code, hotkey.modifiers, messageOfSlot(slot)};
     }
     return hotkeys;
 }

@@ -1,6 +1,7 @@
 // The hotkeys as a desktop binds them on our behalf where the program cannot
 // watch the keyboard itself (a Wayland compositor with a command interface):
-// each bound key or button with the command-pipe message its hotkey sends.
+// each bound key or button, with its modifiers, and the command-pipe message
+// its hotkey sends.
 #pragma once
 
 #include <array>
@@ -9,6 +10,7 @@
 
 struct DesktopHotkey {
     int32_t code = 0;           // virtual-key or button code
+    int32_t modifiers = 0;      // a set of modifier_bit values held with it
     const char* message = "";   // e.g. "toggleSpammer|"; static text, one pointer per message
     bool operator==(const DesktopHotkey&) const = default;
 };

@@ -34,8 +34,11 @@ void appendEvent(MacroEvent event, int64_t seenAt, const uint64_t* movedTo = nul
     if (movedTo) s.lastMousePoint = *movedTo;
 }
 
-bool captureNewBinding(int32_t code) {
-    appState().capturedKey.exchange(code);
+// The modifiers go first: the control thread takes them once it sees the key.
+bool captureNewBinding(int32_t code, int32_t modifiers) {
+    AppState& s = appState();
+    s.capturedModifiers.exchange(isHotkeySlot(s.reassignSlot) ? modifiers : 0);
+    s.capturedKey.exchange(code);
     announceStateChange();
     return true;
 }
@@ -65,7 +68,7 @@ void recordWheel(const InputEvent& event) {
 }
 
 void recordButton(const InputEvent& event) {
-    if (!appState().tracker.tclk || isHotkeyCode(event.code)) return;
+    if (!appState().tracker.tclk) return;
     const uint32_t flags = recordedButtonFlags(event.code, event.down);
     if (flags == 0) return;
     MacroEvent click;
@@ -76,22 +79,32 @@ void recordButton(const InputEvent& event) {
     appendEvent(click, event.counter);
 }
 
-void recordMouse(const InputEvent& event) {
+void recordMouse(const InputEvent& event, bool buttonRecordable) {
     switch (event.kind) {
     case InputEvent::PointerMove: recordPointerMove(event); break;
     case InputEvent::Wheel: recordWheel(event); break;
-    case InputEvent::Button: recordButton(event); break;
+    case InputEvent::Button:
+        if (buttonRecordable) recordButton(event);
+        break;
     default: break;
     }
 }
 
 // Picking, capture and hotkeys for a button that is not injected.
-bool buttonSwallowed(const InputEvent& event) {
+HotkeyOutcome buttonOutcome(const InputEvent& event) {
     AppState& s = appState();
-    if (pickStep(event) == PickOutcome::Swallow) return true;
-    if (event.down && reassignmentTakesButton(s.reassignSlot, event.code))
-        return captureNewBinding(event.code);
-    return s.app.hotkeysEnabled && mouseHotkeyStep(event.code, event.down);
+    if (pickStep(event) == PickOutcome::Swallow) {
+        // A hotkey's button keeps its release from the windows, as its grab does on X11.
+        if (event.down && s.app.hotkeysEnabled && isHotkeyCode(event.code)) buttonPressSwallowed(event.code);
+        return {true, false};
+    }
+    const int32_t modifiers = modifiersHeldBesides(0);
+    if (event.down && reassignmentTakesButton(s.reassignSlot, event.code)) {
+        buttonPressSwallowed(event.code);
+        captureNewBinding(event.code, modifiers);
+        return {true, false};
+    }
+    return mouseHotkeyStep(event.code, event.down, modifiers);
 }
 
 // The first press of a hold starts it (auto-repeats do not restart it); the
@@ -141,11 +154,20 @@ void forgetHeldEscapeFromRecording() {
 bool handleKeyboardInput(const InputEvent& event) {
     AppState& s = appState();
     if (event.injected) return false;
+    const int32_t modifiers = modifiersHeldBesides(event.code);
+    noteModifierKey(event.code, event.down);
     noteEscape(event);
     if (pickKeyStep(event) == PickOutcome::Swallow) return true;
-    if (event.down && s.reassignSlot != ReassignSlot::NoSlot) return captureNewBinding(event.code);
-    if (s.app.hotkeysEnabled && keyboardHotkeyStep(event.code, event.down)) return true;
-    if (s.recording && s.tracker.tkey && !isHotkeyCode(event.code)) {
+    // A hotkey's modifier keys pass on while its key is awaited, to be held
+    // with the key that follows: a swallowed one's auto-repeats would reach
+    // the window without its press, and its release not at all.
+    if (event.down && reassignmentEndsWithKey(s.reassignSlot, event.code)) {
+        keyPressSwallowed(event.code);
+        return captureNewBinding(event.code, modifiers);
+    }
+    const HotkeyOutcome hotkey = keyboardHotkeyStep(event.code, event.down, modifiers);
+    if (hotkey.swallow) return true;
+    if (s.recording && s.tracker.tkey && hotkey.recordable) {
         MacroEvent key;
         key.kind = KeyStroke;
         key.vk = event.code;
@@ -162,9 +184,14 @@ bool handleMouseInput(const InputEvent& event) {
         if (isMove) s.lastMousePoint = packPoint(event.x, event.y);
         return false;
     }
-    if (event.kind == InputEvent::Button && event.code != 0 && buttonSwallowed(event)) return true;
+    bool buttonRecordable = true;
+    if (event.kind == InputEvent::Button && event.code != 0) {
+        const HotkeyOutcome outcome = buttonOutcome(event);
+        if (outcome.swallow) return true;
+        buttonRecordable = outcome.recordable;
+    }
     if (s.recording) {
-        recordMouse(event);
+        recordMouse(event, buttonRecordable);
     } else if (isMove) {
         s.lastMousePoint = packPoint(event.x, event.y);
     }

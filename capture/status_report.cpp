@@ -52,10 +52,10 @@ StatusFields gatherStatus() {
     StatusFields f;
     f.state = s.recording ? "Recording" : s.playing ? "Playing" : "Idle";
     copyLockedFields(f);
-    f.hkRec = bindingName(s.hotkeys.hkRec);
-    f.hkPlay = bindingName(s.hotkeys.hkPlay);
-    f.hkAuto = bindingName(s.hotkeys.hkAuto);
-    f.hkKeySpam = bindingName(s.hotkeys.hkKeySpam);
+    f.hkRec = hotkeyName(hotkeyOfSlot(ReassignSlot::Record));
+    f.hkPlay = hotkeyName(hotkeyOfSlot(ReassignSlot::Play));
+    f.hkAuto = hotkeyName(hotkeyOfSlot(ReassignSlot::AutoClick));
+    f.hkKeySpam = hotkeyName(hotkeyOfSlot(ReassignSlot::KeySpamHotkey));
     f.keySpamTarget = bindingName(s.keySpam.keySpamTarget);
     f.reassigning = reassignSlotName(s.reassignSlot);
     f.panelHover = s.panelHover;

@@ -8,29 +8,31 @@
 
 namespace {
 
-// A binding's code names a mouse button or a key.
-void takePressesOf(SwallowPlan& plan, int32_t code) {
-    if (isButtonCode(code)) {
-        plan.buttons.set(size_t(code));
-    } else if (code > 0 && code < int32_t(plan.keys.size())) {
-        plan.keys.set(size_t(code));
+void takeHotkeys(SwallowPlan& plan) {
+    for (ReassignSlot slot : kHotkeySlots) {
+        const HotkeyCombination hotkey = hotkeyOfSlot(slot);
+        if (hotkey.code > 0 && hotkey.code < 256) plan.hotkeys[plan.hotkeyCount++] = hotkey;
     }
 }
 
-void takeHotkeys(SwallowPlan& plan) {
-    for (ReassignSlot slot : kHotkeySlots) takePressesOf(plan, bindingOfSlot(slot)->load());
+bool hotkeyTakes(const SwallowPlan& plan, int32_t code, int32_t modifiers) {
+    for (size_t i = 0; i < plan.hotkeyCount; ++i)
+        if (plan.hotkeys[i].code == code && plan.hotkeys[i].modifiers == modifiers) return true;
+    return false;
 }
 
 void takeWhatABindingMayBe(SwallowPlan& plan, ReassignSlot slot) {
     plan.everyKey = true;
+    plan.modifiersPass = isHotkeySlot(slot);
     for (int32_t button : kButtonCodes)
         if (reassignmentTakesButton(slot, button)) plan.buttons.set(size_t(button));
 }
 
-void takeWhatEndsAPick(SwallowPlan& plan) {
+void takeWhatEndsAPick(SwallowPlan& plan, bool hotkeysOn) {
     for (int32_t button : kButtonCodes) {
         if (!pickTakesButton(button)) continue;
-        if (!plan.buttons.test(size_t(button))) plan.pickOnlyButtons.set(size_t(button));
+        if (!plan.buttons.test(size_t(button)) && !(hotkeysOn && isHotkeyCode(button)))
+            plan.pickOnlyButtons.set(size_t(button));
         plan.buttons.set(size_t(button));
     }
     plan.keys.set(size_t(kPickCancelKey));
@@ -45,6 +47,17 @@ SwallowPlan swallowPlanFromState() {
     const ReassignSlot slot = s.reassignSlot;
     if (slot != ReassignSlot::NoSlot) takeWhatABindingMayBe(plan, slot);
     // Last, so that a button another step takes keeps its release away from the windows.
-    if (s.pickingLocation) takeWhatEndsAPick(plan);
+    if (s.pickingLocation) takeWhatEndsAPick(plan, s.app.hotkeysEnabled);
     return plan;
+}
+
+bool planTakesKey(const SwallowPlan& plan, int32_t vk, int32_t modifiers) {
+    if (plan.everyKey) return !plan.modifiersPass || modifierOfKey(vk) == 0;
+    if (vk < 0 || vk >= int32_t(plan.keys.size()) || isButtonCode(vk)) return false;
+    return plan.keys.test(size_t(vk)) || hotkeyTakes(plan, vk, modifiers);
+}
+
+bool planTakesButton(const SwallowPlan& plan, int32_t button, int32_t modifiers) {
+    if (!isButtonCode(button)) return false;
+    return plan.buttons.test(size_t(button)) || hotkeyTakes(plan, button, modifiers);
 }

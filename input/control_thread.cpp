@@ -13,27 +13,36 @@
 
 namespace {
 
-// A key can fire one hotkey only: taking the key of another hotkey hands
-// that one the key this slot gives up, so the two swap.
-void giveUpKeyTo(ReassignSlot slot, int32_t key, int32_t replacedKey) {
-    if (!isHotkeySlot(slot)) return;
+// A combination can fire one hotkey only: taking the combination of another
+// hotkey hands that one the combination this slot gives up, so the two swap.
+void giveUpCombinationTo(ReassignSlot slot, HotkeyCombination taken, HotkeyCombination replaced) {
     for (ReassignSlot other : kHotkeySlots) {
-        std::atomic<int32_t>* binding = bindingOfSlot(other);
-        if (other != slot && binding->load() == key) binding->store(replacedKey);
+        const HotkeyCombination its = hotkeyOfSlot(other);
+        if (other == slot || its.code != taken.code || its.modifiers != taken.modifiers) continue;
+        bindingOfSlot(other)->store(replaced.code);
+        modifiersOfSlot(other)->store(replaced.modifiers);
     }
 }
 
+// The key is read before its modifiers, which the hook stores first.
 void applyReassignment() {
     AppState& s = appState();
     const ReassignSlot slot = s.reassignSlot;
-    int32_t key = s.capturedKey;
+    const int32_t key = s.capturedKey;
     if (slot == ReassignSlot::NoSlot || key == 0) return;
+    const int32_t modifiers = s.capturedModifiers;
     std::atomic<int32_t>* binding = bindingOfSlot(slot);
     // Escape cancels, and a code no binding may hold is refused: either way
     // the binding stays as it was.
-    if (binding && bindingAcceptable(slot, key)) giveUpKeyTo(slot, key, binding->exchange(key));
+    if (binding && bindingAcceptable(slot, key)) {
+        std::atomic<int32_t>* bindingModifiers = modifiersOfSlot(slot);
+        const HotkeyCombination replaced{binding->exchange(key),
+                                         bindingModifiers ? bindingModifiers->exchange(modifiers) : 0};
+        if (isHotkeySlot(slot)) giveUpCombinationTo(slot, {key, modifiers}, replaced);
+    }
     s.reassignSlot = ReassignSlot::NoSlot;
     s.capturedKey = 0;
+    s.capturedModifiers = 0;
     announceStateChange();  // the grabs of the bindings and of the capture go
 }
 

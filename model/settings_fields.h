@@ -125,6 +125,10 @@ constexpr FieldMember member() {
 
 // The largest humanising spreads a person may ask for.
 constexpr int32_t kMaxSpreadMs = 3600000, kMaxHoldMs = 10000, kMaxAreaPx = 10000;
+// The values of the session's extra settings line that every such line
+// holds; the later ones are written only up to the last that is not its
+// default, so a line that does not use them stays as it always was.
+constexpr size_t kSettingsMoreAlwaysWritten = 11;
 
 namespace settings_fields_detail {
 constexpr int8_t no = kNotCarried;
@@ -181,6 +185,11 @@ inline constexpr SettingsField kRows[] = {
     {"holdMs",        member<&ClickerSettings::holdMs>(),          0,    { no,     no,     33,       13,     no,     no,      8,     7}, 0, kMaxHoldMs},
     {"areaPx",        member<&ClickerSettings::areaPx>(),          0,    { no,     no,     34,       14,     no,     no,      9,     8}, 0, kMaxAreaPx},
     {"ksRndMs",       member<&KeySpamSettings::ksRndMs>(),         0,    { no,     no,     35,       no,      9,     no,     10,     9}, 0, kMaxSpreadMs},
+    // The modifiers of each hotkey: Ctrl 1, Alt 2, Shift 4, Super 8, added up.
+    {"hkRecMods",     member<&HotkeySet::hkRecMods>(),             0,    { no,     no,     no,       no,     no,     no,     11,    no}, 0, kAllModifiers},
+    {"hkPlayMods",    member<&HotkeySet::hkPlayMods>(),            0,    { no,     no,     no,       no,     no,     no,     12,    no}, 0, kAllModifiers},
+    {"hkAutoMods",    member<&HotkeySet::hkAutoMods>(),            0,    { no,     no,     no,       no,     no,     no,     13,    no}, 0, kAllModifiers},
+    {"hkKeySpamMods", member<&HotkeySet::hkKeySpamMods>(),         0,    { no,     no,     no,       no,     no,     no,     14,    no}, 0, kAllModifiers},
 };
 // clang-format on
 

@@ -67,8 +67,17 @@ struct TrackerSettings {
     std::atomic<int32_t> tloopTimes;  // passes when not looping for ever
 };
 
+// The modifiers a hotkey may carry, a bit each; a set of them is their sum.
+// The lock keys (Caps, Num and Scroll Lock) are none of them.
+namespace modifier_bit {
+constexpr int32_t Ctrl = 1, Alt = 2, Shift = 4, Super = 8;
+}  // namespace modifier_bit
+constexpr int32_t kAllModifiers = 15;
+
 struct HotkeySet {
     std::atomic<int32_t> hkRec, hkPlay, hkAuto, hkKeySpam;
+    // The modifiers each must be pressed with, a set of modifier_bit values.
+    std::atomic<int32_t> hkRecMods, hkPlayMods, hkAutoMods, hkKeySpamMods;
 };
 
 // The main window's size at the first start and after a full reset.
@@ -96,6 +105,13 @@ enum class ReassignSlot : int32_t {
     AutoClick = 3,
     KeySpamHotkey = 4,
     KeySpamTarget = 5,
+};
+
+// What the hooks did with a person's press of a key or button.
+enum class PressFate : uint8_t {
+    Passed,        // an ordinary press: it reached the windows and may be recorded
+    HotkeyPassed,  // a hotkey's, while hotkeys are off: it reached the windows, never recorded
+    Swallowed,     // a hotkey's or a new binding's: neither the press nor its release reach a window
 };
 
 struct ChildProcess;  // a running pop-out panel process (platform-owned)
@@ -127,6 +143,8 @@ struct AppState {
     std::atomic<bool> pickingLocation{false};
     std::atomic<ReassignSlot> reassignSlot{ReassignSlot::NoSlot};
     std::atomic<int32_t> capturedKey{0};
+    // The modifiers held with it, stored before it for a hotkey's slot.
+    std::atomic<int32_t> capturedModifiers{0};
     std::atomic<bool> panelHover{false};
     std::atomic<int64_t> perfFrequency{0};
     std::atomic<int64_t> recordStart{0};
@@ -140,6 +158,11 @@ struct AppState {
     // Only the input-capture thread touches these.
     bool heldKeys[256] = {};
     bool heldButtons[7] = {};
+    // What became of the press of each key and button that is down; its
+    // auto-repeats and its release follow it.
+    PressFate keyPressFates[256] = {};
+    PressFate buttonPressFates[7] = {};
+    uint16_t modifierKeysDown = 0;  // a person's modifier keys that are down, a bit each
 
     // Profile store and theme, guarded by profilesLock.
     std::mutex profilesLock;

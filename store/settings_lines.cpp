@@ -38,9 +38,32 @@ void appendFileValue(std::string& out, const SettingsField* field) {
     }
 }
 
+bool isDefault(const SettingsField& field) {
+    AppState& s = appState();
+    const FieldMember& m = field.member;
+    switch (m.type) {
+    case FieldType::Integer: return m.integer(s) == int32_t(field.initial);
+    case FieldType::Truth: return m.truth(s) == (field.initial != 0);
+    case FieldType::Real: return m.real(s) == float(field.initial);
+    }
+    return true;
+}
+
+// How many of the list's values a line holds: all of them, but for the
+// session's extra line only up to the last later value that is not its
+// default.
+size_t writtenLength(FieldList list) {
+    const std::span<const SettingsField* const> fields = fieldsIn(list);
+    if (list != FieldList::SettingsMore) return fields.size();
+    size_t length = fields.size();
+    while (length > kSettingsMoreAlwaysWritten && isDefault(*fields[length - 1])) --length;
+    return length;
+}
+
 void appendLine(std::string& out, FieldList list) {
+    const std::span<const SettingsField* const> fields = fieldsIn(list).first(writtenLength(list));
     bool first = true;
-    for (const SettingsField* field : fieldsIn(list)) {
+    for (const SettingsField* field : fields) {
         if (!first) out.push_back(',');
         first = false;
         appendFileValue(out, field);
@@ -48,21 +71,8 @@ void appendLine(std::string& out, FieldList list) {
 }
 
 bool anyNotDefault(FieldList list) {
-    AppState& s = appState();
-    for (const SettingsField* field : fieldsIn(list)) {
-        const FieldMember& m = field->member;
-        switch (m.type) {
-        case FieldType::Integer:
-            if (m.integer(s) != int32_t(field->initial)) return true;
-            break;
-        case FieldType::Truth:
-            if (m.truth(s) != (field->initial != 0)) return true;
-            break;
-        case FieldType::Real:
-            if (m.real(s) != float(field->initial)) return true;
-            break;
-        }
-    }
+    for (const SettingsField* field : fieldsIn(list))
+        if (!isDefault(*field)) return true;
     return false;
 }
 

@@ -14,6 +14,8 @@ Varnet.status = (function () {
     keyspamhotkey: ['hk-keyspam', 'hkKeySpam'], keyspamtarget: ['ks-target', 'keySpamTarget'] };
   /** @type {Record<string, string>} */
   const HOTKEY_LABELS = { rec: 'Record', play: 'Play', auto: 'Auto click', keyspamhotkey: 'Key spam' };
+  const HOTKEY_NOTE = 'Press Reassign, then the new key or mouse button; hold Ctrl, Alt, Shift or Super with it ' +
+    'for a combination such as Ctrl+F6. Esc cancels.';
   /** @type {[string, 'hkAuto' | 'hkKeySpam' | 'hkRec' | 'hkPlay'][]} */
   const HOTKEY_BADGES = [['clk-hotkey', 'hkAuto'], ['ks-hotkey', 'hkKeySpam'], ['rec-hotkey', 'hkRec'], ['play-hotkey', 'hkPlay']];
 
@@ -128,9 +130,11 @@ Varnet.status = (function () {
       setText(button, waiting ? 'Press a key…' : (button.id === 'ks-settarget' ? 'Press a key to set' : 'Reassign'));
       setAttr(button, 'aria-pressed', String(waiting));
     }
-    setText($('hk-note'), slot !== ''
-      ? 'Waiting for a key or mouse button… Esc cancels.'
-      : model.hotkeyNote || 'Press Reassign, then the new key or mouse button. Esc cancels.');
+    // A hotkey takes the modifiers held with its key; the spammed key is a key alone.
+    setText($('hk-note'), slot === ''
+      ? model.hotkeyNote || HOTKEY_NOTE
+      : slot in HOTKEY_LABELS ? 'Waiting for a key or mouse button, with any modifiers held… Esc cancels.'
+        : 'Waiting for a key… Esc cancels.');
   }
 
   /**

@@ -41,6 +41,7 @@ struct Observer {
     bool relative[kMaxDevices] = {};   // devices whose motion is relative
     ScrollAxis scroll[kMaxDevices];    // each device's vertical scroll valuator
     int32_t vkOfKeycode[256] = {};
+    ModifierMasks modifierMasks;
     double pendingDx = 0.0, pendingDy = 0.0;  // sub-pixel raw motion not yet reported
 };
 
@@ -72,7 +73,10 @@ void loadDevices(Observer& o) {
     if (devices) XIFreeDeviceInfo(devices);
 }
 
-void loadKeymap(Observer& o) { buildKeycodeTable(o.display, o.vkOfKeycode); }
+void loadKeymap(Observer& o) {
+    buildKeycodeTable(o.display, o.vkOfKeycode);
+    o.modifierMasks = modifierMasksOf(o.display);
+}
 
 // With XKB in Xlib a keymap change reaches a client only if it asks for XKB's
 // own notice; without it the table would keep the old layout for good.
@@ -277,7 +281,7 @@ void watchUntilStopped(Observer& o, GrabState& grabs, int wakeFd) {
                      {ConnectionNumber(grabs.display), POLLIN, 0},
                      {wakeFd, POLLIN, 0}};
     while (!stopRequested) {
-        const GrabWish wish = grabWishFor(swallowPlanFromState(), o.vkOfKeycode);
+        const GrabWish wish = grabWishFor(swallowPlanFromState(), o.vkOfKeycode, o.modifierMasks);
         applyGrabWish(grabs, wish);
         platform::sway_hotkeys::follow(desktopHotkeysFromState());
         waitForInputOrWake(fds, o, grabs, wish.keyboard && !grabs.keyboardHeld);

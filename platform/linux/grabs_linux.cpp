@@ -10,37 +10,86 @@
 // - A pick grabs buttons 1 to 3 passively and lets the grab go as soon as
 //   the press has arrived, so the release reaches the window as on Windows.
 //   It grabs Escape too, which cancels it: the hook would swallow that press.
+// - A hotkey is grabbed with exactly its modifiers, once for every state of
+//   the lock keys. The server matches a grab against its own modifier state,
+//   in which synthetic modifiers count too; the core counts a person's only.
 #include "platform/linux/grabs_linux.h"
+
+#include <X11/XKBlib.h>
+#include <X11/keysym.h>
+
+#include <utility>
 
 namespace {
 
 constexpr unsigned kButtonMask = ButtonPressMask | ButtonReleaseMask;
 
-void applyKeyGrabs(GrabState& g, const std::bitset<256>& keys) {
-    for (int keycode = 8; keycode < 256; ++keycode) {
-        const bool want = keys.test(size_t(keycode));
-        if (want == g.held.keys.test(size_t(keycode))) continue;
-        if (want) {
-            XGrabKey(g.display, keycode, AnyModifier, g.root, False, GrabModeAsync, GrabModeAsync);
-        } else {
-            XUngrabKey(g.display, keycode, AnyModifier, g.root);
-        }
+// The X mask of a set of modifiers; false when the keyboard map has no mask
+// for one of them, so that no person can press that combination.
+bool xMaskOf(int32_t modifiers, const ModifierMasks& masks, unsigned& mask) {
+    const std::pair<int32_t, unsigned> parts[] = {{modifier_bit::Ctrl, masks.ctrl},
+                                                  {modifier_bit::Alt, masks.alt},
+                                                  {modifier_bit::Shift, masks.shift},
+                                                  {modifier_bit::Super, masks.super}};
+    mask = 0;
+    for (auto [modifier, xMask] : parts) {
+        if (!(modifiers & modifier)) continue;
+        if (xMask == 0) return false;
+        mask |= xMask;
     }
-    g.held.keys = keys;
+    return true;
 }
 
-void applyButtonGrabs(GrabState& g, const std::bitset<16>& buttons) {
-    for (unsigned button = 1; button < 16; ++button) {
-        const bool want = buttons.test(button);
-        if (want == g.held.buttons.test(button)) continue;
-        if (want) {
-            XGrabButton(g.display, button, AnyModifier, g.root, False, kButtonMask, GrabModeAsync,
-                        GrabModeAsync, None, None);
-        } else {
-            XUngrabButton(g.display, button, AnyModifier, g.root);
-        }
+int32_t modifiersOfXState(unsigned state, const ModifierMasks& masks) {
+    int32_t modifiers = 0;
+    if (masks.ctrl && (state & masks.ctrl)) modifiers |= modifier_bit::Ctrl;
+    if (masks.alt && (state & masks.alt)) modifiers |= modifier_bit::Alt;
+    if (masks.shift && (state & masks.shift)) modifiers |= modifier_bit::Shift;
+    if (masks.super && (state & masks.super)) modifiers |= modifier_bit::Super;
+    return modifiers;
+}
+
+// Calls grab with each X modifier state the combinations stand for: a
+// combination with each of the lock keys' states, so that Caps Lock or Num
+// Lock being on does not let the hotkey through to the focused window.
+template <typename Grab>
+void forEachState(GrabbedCombinations combinations, const ModifierMasks& masks, Grab grab) {
+    if (combinations & kEveryCombination) {
+        grab(unsigned(AnyModifier));
+        return;
     }
-    g.held.buttons = buttons;
+    for (int32_t modifiers = 0; modifiers <= kAllModifiers; ++modifiers) {
+        unsigned mask = 0;
+        if (!(combinations >> modifiers & 1) || !xMaskOf(modifiers, masks, mask)) continue;
+        for (int i = 0; i < masks.lockCombinationCount; ++i) grab(mask | masks.lockCombinations[i]);
+    }
+}
+
+void applyKeyGrabs(GrabState& g, const GrabWish& wish) {
+    const bool masksChanged = !(wish.masks == g.held.masks);
+    for (int keycode = 8; keycode < 256; ++keycode) {
+        const GrabbedCombinations want = wish.keys[size_t(keycode)], held = g.held.keys[size_t(keycode)];
+        if (want == held && (!masksChanged || want == 0)) continue;
+        if (held) XUngrabKey(g.display, keycode, AnyModifier, g.root);
+        forEachState(want, wish.masks, [&](unsigned state) {
+            XGrabKey(g.display, keycode, state, g.root, False, GrabModeAsync, GrabModeAsync);
+        });
+    }
+    g.held.keys = wish.keys;
+}
+
+void applyButtonGrabs(GrabState& g, const GrabWish& wish) {
+    const bool masksChanged = !(wish.masks == g.held.masks);
+    for (unsigned button = 1; button < 16; ++button) {
+        const GrabbedCombinations want = wish.buttons[button], held = g.held.buttons[button];
+        if (want == held && (!masksChanged || want == 0)) continue;
+        if (held) XUngrabButton(g.display, button, AnyModifier, g.root);
+        forEachState(want, wish.masks, [&](unsigned state) {
+            XGrabButton(g.display, button, state, g.root, False, kButtonMask, GrabModeAsync, GrabModeAsync, None,
+                        None);
+        });
+    }
+    g.held.buttons = wish.buttons;
 }
 
 // Whether the server has any key down now. The grab's own key events can
@@ -70,9 +119,9 @@ void applyKeyboardGrab(GrabState& g, bool want) {
 // A press grabbed for a pick only is ours, its release belongs to the window
 // under the pointer. The plan is asked afresh: the pick has usually ended by
 // the time the grab's press arrives.
-bool releaseGoesToTheWindow(int32_t code) {
+bool releaseGoesToTheWindow(int32_t code, int32_t modifiers) {
     const SwallowPlan plan = swallowPlanFromState();
-    return !plan.buttons.test(size_t(code)) || plan.pickOnlyButtons.test(size_t(code));
+    return !planTakesButton(plan, code, modifiers) || plan.pickOnlyButtons.test(size_t(code));
 }
 
 }  // namespace
@@ -100,26 +149,61 @@ int32_t buttonCodeForXButton(int button) {
     }
 }
 
-GrabWish grabWishFor(const SwallowPlan& plan, const int32_t (&vkOfKeycode)[256]) {
+ModifierMasks modifierMasksOf(Display* display) {
+    ModifierMasks masks;
+    masks.alt = XkbKeysymToModifiers(display, XK_Alt_L);
+    if (masks.alt == 0) masks.alt = XkbKeysymToModifiers(display, XK_Meta_L);
+    masks.super = XkbKeysymToModifiers(display, XK_Super_L);
+    // Scroll Lock is on no mask in most keyboard maps; a lock on none adds no state.
+    unsigned locks[3] = {LockMask, XkbKeysymToModifiers(display, XK_Num_Lock),
+                         XkbKeysymToModifiers(display, XK_Scroll_Lock)};
+    unsigned distinct[3] = {};
+    int count = 0;
+    for (unsigned lock : locks) {
+        bool seen = lock == 0;
+        for (int i = 0; i < count; ++i) seen = seen || distinct[i] == lock;
+        if (!seen) distinct[count++] = lock;
+    }
+    masks.lockCombinationCount = 1 << count;
+    for (int combination = 0; combination < masks.lockCombinationCount; ++combination) {
+        unsigned state = 0;
+        for (int i = 0; i < count; ++i)
+            if (combination >> i & 1) state |= distinct[i];
+        masks.lockCombinations[combination] = state;
+    }
+    return masks;
+}
+
+GrabWish grabWishFor(const SwallowPlan& plan, const int32_t (&vkOfKeycode)[256], const ModifierMasks& masks) {
     GrabWish wish;
+    wish.masks = masks;
     for (int keycode = 8; keycode < 256; ++keycode) {
         const int32_t vk = vkOfKeycode[keycode];
-        if (vk > 0 && vk < 256 && plan.keys.test(size_t(vk))) wish.keys.set(size_t(keycode));
+        if (vk <= 0 || vk >= 256 || isButtonCode(vk)) continue;
+        GrabbedCombinations& combinations = wish.keys[size_t(keycode)];
+        if (plan.keys.test(size_t(vk))) combinations = kEveryCombination;
+        for (size_t i = 0; i < plan.hotkeyCount; ++i)
+            if (plan.hotkeys[i].code == vk) combinations |= 1u << plan.hotkeys[i].modifiers;
     }
-    for (int32_t code : kButtonCodes)
-        if (plan.buttons.test(size_t(code))) wish.buttons.set(size_t(xButtonForCode(code)));
+    for (int32_t code : kButtonCodes) {
+        GrabbedCombinations& combinations = wish.buttons[size_t(xButtonForCode(code))];
+        if (plan.buttons.test(size_t(code))) combinations = kEveryCombination;
+        for (size_t i = 0; i < plan.hotkeyCount; ++i)
+            if (plan.hotkeys[i].code == code) combinations |= 1u << plan.hotkeys[i].modifiers;
+    }
     wish.keyboard = plan.everyKey;
     return wish;
 }
 
 void applyGrabWish(GrabState& g, const GrabWish& wish) {
     const bool changed = wish.keys != g.held.keys || wish.buttons != g.held.buttons ||
-                         wish.keyboard != g.keyboardHeld;
+                         wish.keyboard != g.keyboardHeld || !(wish.masks == g.held.masks);
     if (!changed) return;
-    applyKeyGrabs(g, wish.keys);
-    applyButtonGrabs(g, wish.buttons);
+    applyKeyGrabs(g, wish);
+    applyButtonGrabs(g, wish);
     applyKeyboardGrab(g, wish.keyboard);
     g.held.keyboard = wish.keyboard;
+    g.held.masks = wish.masks;
     XFlush(g.display);
 }
 
@@ -128,7 +212,8 @@ void drainGrabEvents(GrabState& g) {
         XEvent event;
         XNextEvent(g.display, &event);
         const bool pressed = event.type == ButtonPress;
-        if (pressed && releaseGoesToTheWindow(buttonCodeForXButton(int(event.xbutton.button)))) {
+        if (pressed && releaseGoesToTheWindow(buttonCodeForXButton(int(event.xbutton.button)),
+                                              modifiersOfXState(event.xbutton.state, g.held.masks))) {
             XUngrabPointer(g.display, CurrentTime);
             XFlush(g.display);
         } else if (event.type == KeyPress && g.keyboardHeld) {

@@ -5,15 +5,33 @@
 
 #include <X11/Xlib.h>
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 
+#include "model/state.h"
 #include "capture/swallow_plan.h"
 
+// The modifier combinations of a key or button that are grabbed: bit m for
+// the set of modifiers m (modifier_bit values), or every combination at once.
+using GrabbedCombinations = uint32_t;
+constexpr GrabbedCombinations kEveryCombination = 1u << (kAllModifiers + 1);
+
+// The X modifier masks of the modifiers a hotkey may carry (0 where the
+// keyboard map puts that modifier on no mask), and every combination of the
+// lock keys' masks, none of them included.
+struct ModifierMasks {
+    unsigned ctrl = ControlMask, alt = 0, shift = ShiftMask, super = 0;
+    unsigned lockCombinations[8] = {0};
+    int lockCombinationCount = 1;
+    bool operator==(const ModifierMasks&) const = default;
+};
+
 struct GrabWish {
-    std::bitset<256> keys;   // keycodes grabbed passively
-    std::bitset<16> buttons; // X buttons grabbed passively
+    std::array<GrabbedCombinations, 256> keys{};   // by keycode, grabbed passively
+    std::array<GrabbedCombinations, 16> buttons{}; // by X button, grabbed passively
     bool keyboard = false;   // the whole keyboard
+    ModifierMasks masks;
 };
 
 struct GrabState {
@@ -24,8 +42,11 @@ struct GrabState {
     std::bitset<256> keysDown;  // keys pressed while we held the keyboard
 };
 
+// The masks of the server's modifier map as it is now.
+ModifierMasks modifierMasksOf(Display* display);
+
 // The grabs that carry out the plan. vkOfKeycode maps keycodes to virtual keys.
-GrabWish grabWishFor(const SwallowPlan& plan, const int32_t (&vkOfKeycode)[256]);
+GrabWish grabWishFor(const SwallowPlan& plan, const int32_t (&vkOfKeycode)[256], const ModifierMasks& masks);
 
 // Takes and gives back grabs until they match the wish.
 void applyGrabWish(GrabState& grabs, const GrabWish& wish);

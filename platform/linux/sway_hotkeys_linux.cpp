@@ -13,6 +13,7 @@
 #include <string>
 
 #include "model/mouse_buttons.h"
+#include "model/state.h"
 #include "platform/linux/keymap_linux.h"
 #include "platform/platform.h"
 
@@ -72,20 +73,37 @@ std::string runCommand(int fd, const std::string& command) {
     return readExactly(fd, reply.data(), length) ? reply : "";
 }
 
+// sway's names of the modifiers, each followed by the '+' that joins it on.
+std::string modifierPrefix(int32_t modifiers) {
+    struct Name {
+        int32_t modifier;
+        const char* prefix;
+    };
+    static constexpr Name kNames[] = {{modifier_bit::Ctrl, "Ctrl+"},
+                                      {modifier_bit::Alt, "Mod1+"},
+                                      {modifier_bit::Shift, "Shift+"},
+                                      {modifier_bit::Super, "Mod4+"}};
+    std::string prefix;
+    for (const Name& name : kNames)
+        if (modifiers & name.modifier) prefix += name.prefix;
+    return prefix;
+}
+
 // sway's name of what sets off a binding: a key by its keysym name, a button
-// anywhere on the screen by its X11 number.
-std::string triggerOf(int32_t code) {
-    switch (code) {
-    case button_code::Right: return "--whole-window button3";
-    case button_code::Middle: return "--whole-window button2";
-    case button_code::Side1: return "--whole-window button8";
-    case button_code::Side2: return "--whole-window button9";
+// anywhere on the screen by its X11 number, each with its modifiers.
+std::string triggerOf(const DesktopHotkey& hotkey) {
+    const std::string modifiers = modifierPrefix(hotkey.modifiers);
+    switch (hotkey.code) {
+    case button_code::Right: return "--whole-window " + modifiers + "button3";
+    case button_code::Middle: return "--whole-window " + modifiers + "button2";
+    case button_code::Side1: return "--whole-window " + modifiers + "button8";
+    case button_code::Side2: return "--whole-window " + modifiers + "button9";
     default: break;
     }
     char name[64] = "";
-    const keymap::Keysym keysym = keymap::keysymForVirtualKey(uint32_t(code));
+    const keymap::Keysym keysym = keymap::keysymForVirtualKey(uint32_t(hotkey.code));
     if (keysym == 0 || xkb_keysym_get_name(xkb_keysym_t(keysym), name, sizeof name) <= 0) return "";
-    return name;
+    return modifiers + name;
 }
 
 bool quotable(const std::string& text) { return text.find_first_of("'\"\\") == std::string::npos; }
@@ -129,11 +147,11 @@ void follow(const DesktopHotkeys& wanted) {
                      path);
     } else {
         for (size_t i = 0; i < applied.count; ++i) {
-            const std::string trigger = triggerOf(applied.bindings[i].code);
+            const std::string trigger = triggerOf(applied.bindings[i]);
             if (!trigger.empty()) run(fd, "unbindsym " + trigger, false);
         }
         for (size_t i = 0; i < wanted.count; ++i) {
-            const std::string trigger = triggerOf(wanted.bindings[i].code);
+            const std::string trigger = triggerOf(wanted.bindings[i]);
             const std::string line = commandLineFor(wanted.bindings[i].message);
             if (!trigger.empty() && !line.empty()) run(fd, "bindsym " + trigger + " exec \"" + line + "\"", true);
         }

@@ -38,6 +38,12 @@ const char kReassigningPage[] =
     "setInterval(function(){ if (window.getTrackerStatus) window.getTrackerStatus(); }, 30);"
     "</script></body></html>";
 
+const char kReassignAutoClickPage[] =
+    "<!doctype html><html><body><script>"
+    "window.reassignKey('auto');"
+    "setInterval(function(){ if (window.getTrackerStatus) window.getTrackerStatus(); }, 30);"
+    "</script></body></html>";
+
 const char kRelativePage[] =
     "<!doctype html><html><body><script>"
     "window.updateTracker(true, true, true, true, true, 1, false, 500);"
@@ -163,12 +169,21 @@ struct FocusedWindow {
             events.push_back(event);
         }
     }
-    bool sawKey(KeySym keysym, int type) {
+    bool sawKey(KeySym keysym, int type) { return keyCount(keysym, type) > 0; }
+    int keyCount(KeySym keysym, int type) {
         collect();
         const KeyCode keycode = XKeysymToKeycode(display, keysym);
-        for (const XEvent& e : events)
-            if (e.type == type && e.xkey.keycode == keycode) return true;
-        return false;
+        int count = 0;
+        for (const XEvent& e : events) count += e.type == type && e.xkey.keycode == keycode;
+        return count;
+    }
+    // Whether another client holds the keyboard: our own grab of it fails.
+    bool keyboardGrabbedElsewhere() {
+        const int result = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync,
+                                         CurrentTime);
+        if (result == GrabSuccess) XUngrabKeyboard(display, CurrentTime);
+        XSync(display, False);
+        return result == AlreadyGrabbed;
     }
     bool sawButton(unsigned button, int type) {
         collect();
@@ -213,6 +228,22 @@ protected:
             pause(10);
         }
         return false;
+    }
+    template <typename Done>
+    static bool waitFor(Done done, int timeoutMs = 5000) {
+        for (int waited = 0; waited < timeoutMs; waited += 10) {
+            if (done()) return true;
+            pause(10);
+        }
+        return done();
+    }
+    bool keyboardFree(bool free) {
+        return waitFor([&] { return focused.keyboardGrabbedElsewhere() != free; });
+    }
+    void personCtrlF6() {
+        e2e::personKey(person, XK_Control_L, true);
+        e2e::personTap(person, XK_F6);
+        e2e::personKey(person, XK_Control_L, false);
     }
     bool waitForState(const std::string& state, int timeoutMs = 5000) {
         return statusHas("{\"state\":\"" + state + "\"", timeoutMs);
@@ -389,6 +420,30 @@ TEST_F(Recording, ANewKeySpamTargetIsTakenFromTheKeyboardOnly) {
     e2e::personTap(person, XK_j);
     pause(200);
     EXPECT_TRUE(focused.sawKey(XK_j, KeyPress));
+}
+
+// A person binds Ctrl+F6 to the auto-clicker; F6 alone then belongs to the
+// focused window again, and Ctrl+F6 toggles the clicker, Caps Lock on or off.
+TEST_F(Recording, AHotkeyWithCtrlLeavesThePlainKeyToTheWindow) {
+    start(kReassignAutoClickPage);
+    ASSERT_TRUE(statusHas("\"reassigning\":\"auto\""));
+    ASSERT_TRUE(keyboardFree(false)) << "the keyboard is taken while a binding is awaited";
+    personCtrlF6();
+    ASSERT_TRUE(statusHas("\"hkAuto\":\"Ctrl+F6\"")) << e2e::readFile(status());
+    ASSERT_TRUE(keyboardFree(true));
+    EXPECT_EQ(focused.keyCount(XK_F6, KeyPress), 0);
+
+    e2e::personTap(person, XK_F6);
+    EXPECT_TRUE(waitFor([&] { return focused.sawKey(XK_F6, KeyRelease); }));
+    EXPECT_FALSE(statusHas("\"autoClicking\":true", 500)) << "F6 alone toggles nothing";
+
+    personCtrlF6();
+    EXPECT_TRUE(statusHas("\"autoClicking\":true"));
+    e2e::personTap(person, XK_Caps_Lock);
+    personCtrlF6();
+    EXPECT_TRUE(statusHas("\"autoClicking\":false"));
+    EXPECT_EQ(focused.keyCount(XK_F6, KeyPress), 1);
+    EXPECT_EQ(focused.keyCount(XK_F6, KeyRelease), 1);
 }
 
 TEST_F(Recording, RelativeRecordingTakesTheMouseMotionItself) {

@@ -1,7 +1,8 @@
 // One line of the session format. An event line that reads formats to a line
 // that reads back to the same event and formats the same again; a settings
 // line (or a profile's own line) applied, formatted and applied again gives
-// the same text, with a finite speed and bindings a person could choose.
+// the same text, with a finite speed, bindings a person could choose and
+// hotkey modifiers that name a set of them.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -39,6 +40,10 @@ void settingsLines(const std::string& line) {
     applyProfileSettings(own);
     FUZZ_CHECK(formatProfileSettings() == own);
     for (ReassignSlot slot : kReassignSlots) FUZZ_CHECK(bindingAcceptable(slot, *bindingOfSlot(slot)));
+    for (ReassignSlot slot : kHotkeySlots) {
+        const int32_t modifiers = *modifiersOfSlot(slot);
+        FUZZ_CHECK(modifiers >= 0 && modifiers <= kAllModifiers);
+    }
 }
 
 }  // namespace

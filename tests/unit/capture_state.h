@@ -33,12 +33,16 @@ inline void resetCaptureState() {
     s.pickingLocation = false;
     s.reassignSlot = ReassignSlot::NoSlot;
     s.capturedKey = 0;
+    s.capturedModifiers = 0;
     s.panelHover = false;
     s.perfFrequency = 1000000000;
     s.recordStart = 0;
     s.lastMousePoint = packPoint(0, 0);
     for (bool& held : s.heldKeys) held = false;
     for (bool& held : s.heldButtons) held = false;
+    for (PressFate& fate : s.keyPressFates) fate = PressFate::Passed;
+    for (PressFate& fate : s.buttonPressFates) fate = PressFate::Passed;
+    s.modifierKeysDown = 0;
 }
 
 inline std::vector<MacroEvent> currentEvents() {

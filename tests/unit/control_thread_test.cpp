@@ -3,6 +3,7 @@
 
 #include "bridge/page_calls.h"
 #include "capture/hook_logic.h"
+#include "capture/hotkeys.h"
 #include "input/engines.h"
 #include "model/state_changes.h"
 #include "platform/platform.h"
@@ -242,6 +243,23 @@ TEST_F(ControlThread, AHotkeyTakingAnotherHotkeysKeySwapsTheTwo) {
                   (std::vector<int32_t>{c.rec, c.play, c.autoClick, c.keySpam, c.target}))
             << "slot " << int(c.slot) << " key " << c.key;
     }
+
+    // With modifiers, only the same combination is another hotkey's.
+    resetHotkeyDefaults();
+    HotkeySet& h = appState().hotkeys;
+    h.hkRecMods = modifier_bit::Ctrl;
+    const std::pair<ReassignSlot, int32_t> reassignments[] = {{ReassignSlot::Play, 0},
+                                                              {ReassignSlot::AutoClick, modifier_bit::Ctrl}};
+    for (auto [slot, modifiers] : reassignments) {
+        appState().reassignSlot = slot;
+        appState().capturedModifiers = modifiers;
+        appState().capturedKey = kF8;
+        controlPass();
+    }
+    std::vector<std::string> names;
+    for (ReassignSlot slot : kHotkeySlots) names.push_back(hotkeyName(hotkeyOfSlot(slot)));
+    EXPECT_EQ(names, (std::vector<std::string>{"F6", "F8", "Ctrl+F8", "F9"}));
+    EXPECT_EQ(appState().capturedModifiers, 0);
 }
 
 // Escape held down by a person stops everything after a second, whatever

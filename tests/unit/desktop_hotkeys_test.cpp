@@ -21,7 +21,7 @@ TEST_F(DesktopHotkeysTest, EachHotkeySendsAMessageTheProgramUnderstands) {
     const DesktopHotkeys hotkeys = desktopHotkeysFromState();
     ASSERT_EQ(hotkeys.count, 4u);
     const DesktopHotkey expected[] = {
-        {119, "toggleRecording|"}, {118, "togglePlayback|"}, {117, "toggleSpammer|"}, {120, "toggleKeySpam|"}};
+        {119, 0, "toggleRecording|"}, {118, 0, "togglePlayback|"}, {117, 0, "toggleSpammer|"}, {120, 0, "toggleKeySpam|"}};
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(hotkeys.bindings[i].code, expected[i].code);
         const std::string message = hotkeys.bindings[i].message;
@@ -42,6 +42,14 @@ TEST_F(DesktopHotkeysTest, ASharedCodeFiresTheFirstHotkeyAndOffMeansNone) {
     // A change of binding is a different wish, so the desktop's bindings follow it.
     s.hotkeys.hkKeySpam = 121;
     EXPECT_FALSE(desktopHotkeysFromState() == hotkeys);
+
+    // The same button with other modifiers is another hotkey, bound with them.
+    s.hotkeys.hkKeySpam = button_code::Side1;
+    s.hotkeys.hkKeySpamMods = modifier_bit::Ctrl | modifier_bit::Super;
+    hotkeys = desktopHotkeysFromState();
+    ASSERT_EQ(hotkeys.count, 4u);
+    EXPECT_EQ(hotkeys.bindings[3], (DesktopHotkey{button_code::Side1, modifier_bit::Ctrl | modifier_bit::Super, hotkeys.bindings[3].message}));
+    EXPECT_EQ(std::string(hotkeys.bindings[3].message), "toggleKeySpam|");
 
     s.app.hotkeysEnabled = false;
     EXPECT_EQ(desktopHotkeysFromState().count, 0u);

@@ -35,6 +35,7 @@ protected:
         s.clickCount = s.keySpamCount = 0;
         s.reassignSlot = ReassignSlot::NoSlot;
         s.capturedKey = 0;
+        s.capturedModifiers = 0;
         s.panelHover = false;
     }
 

@@ -3,6 +3,8 @@
 #include "bridge/page_calls.h"
 #include "capture/button_flags.h"
 #include "capture/hook_logic.h"
+#include "capture/hotkeys.h"
+#include "capture/swallow_plan.h"
 #include "model/state.h"
 #include "tests/unit/capture_state.h"
 
@@ -154,6 +156,83 @@ TEST_F(HookLogic, MouseButtonHotkeyTogglesOnEachPressAndSwallowsBothEdges) {
     EXPECT_TRUE(handleMouseInput(button(4, true)));
     EXPECT_TRUE(appState().togglePlaybackRequested);
     EXPECT_TRUE(currentEvents().empty());
+}
+
+// A hotkey fires only with exactly its modifiers down, whichever key of a
+// modifier it is and whatever the lock keys; the release goes where the
+// press went, and the swallow plan takes the press exactly when the hooks do.
+TEST_F(HookLogic, HotkeysMatchExactlyTheirModifiersAndAReassignmentTakesThem) {
+    constexpr int32_t kF6 = 117, kMiddle = 4, kLShift = 0xA0, kLCtrl = 0xA2, kRCtrl = 0xA3, kCtrl = 0x11,
+                      kAlt = 0x12, kShift = 0x10, kLWin = 0x5B, kCaps = 0x14, kNum = 0x90, kScroll = 0x91;
+    constexpr int32_t C = modifier_bit::Ctrl, A = modifier_bit::Alt, S = modifier_bit::Shift, W = modifier_bit::Super;
+    constexpr ReassignSlot None = ReassignSlot::NoSlot;
+    struct Case {
+        const char* name;
+        int32_t code, modifiers;       // hkAuto
+        std::vector<InputEvent> before;
+        InputEvent pressed;
+        ReassignSlot slot;
+        bool swallowed, fires;
+        int32_t captured, capturedModifiers;
+    };
+    const Case cases[] = {
+        {"exact", kF6, C, {key(kLCtrl, true)}, key(kF6, true), None, true, true, 0, 0},
+        {"the other Ctrl", kF6, C, {key(kRCtrl, true)}, key(kF6, true), None, true, true, 0, 0},
+        {"all four, by their generic codes", kF6, C | A | S | W,
+         {key(kCtrl, true), key(kAlt, true), key(kShift, true), key(kLWin, true)}, key(kF6, true), None, true, true,
+         0, 0},
+        {"missing modifier", kF6, C, {}, key(kF6, true), None, false, false, 0, 0},
+        {"modifier let go before", kF6, C, {key(kLCtrl, true), key(kLCtrl, false)}, key(kF6, true), None, false,
+         false, 0, 0},
+        {"extra modifier", kF6, C, {key(kLCtrl, true), key(kLShift, true)}, key(kF6, true), None, false, false, 0, 0},
+        {"a plain hotkey with Ctrl down", kF6, 0, {key(kLCtrl, true)}, key(kF6, true), None, false, false, 0, 0},
+        {"lock keys ignored", kF6, C,
+         {key(kCaps, true), key(kCaps, false), key(kNum, true), key(kScroll, true), key(kLCtrl, true)}, key(kF6, true),
+         None, true, true, 0, 0},
+        {"a synthetic modifier is no person's", kF6, C, {injected(key(kLCtrl, true))}, key(kF6, true), None, false,
+         false, 0, 0},
+        {"a modifier key bound alone", kRCtrl, 0, {}, key(kRCtrl, true), None, true, true, 0, 0},
+        {"a button with a modifier", kMiddle, S, {key(kLShift, true)}, button(kMiddle, true), None, true, true, 0, 0},
+        {"a button without it", kMiddle, S, {}, button(kMiddle, true), None, false, false, 0, 0},
+        {"a modifier alone while a hotkey is awaited", kF6, 0, {key(kLCtrl, true)}, key(kLShift, true),
+         ReassignSlot::Record, false, false, 0, 0},
+        {"the key after it", kF6, 0, {key(kLCtrl, true), key(kLShift, true)}, key(kA, true), ReassignSlot::Record, true,
+         false, kA, C | S},
+        {"a button after it", kF6, 0, {key(kLCtrl, true)}, button(kMiddle, true), ReassignSlot::Play, true, false,
+         kMiddle, C},
+        {"the spammed key takes a modifier alone", kF6, 0, {key(kLCtrl, true)}, key(kLShift, true),
+         ReassignSlot::KeySpamTarget, true, false, kLShift, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetCaptureState();
+        AppState& s = appState();
+        s.hotkeys.hkAuto = c.code;
+        s.hotkeys.hkAutoMods = c.modifiers;
+        startRecording();
+        for (const InputEvent& e : c.before) handleKeyboardInput(e);
+        s.reassignSlot = c.slot;
+        const bool isKey = c.pressed.kind == InputEvent::Key;
+        const SwallowPlan plan = swallowPlanFromState();
+        const int32_t held = modifiersHeldBesides(isKey ? c.pressed.code : 0);
+        EXPECT_EQ(isKey ? planTakesKey(plan, c.pressed.code, held) : planTakesButton(plan, c.pressed.code, held),
+                  c.swallowed);
+        auto handle = [&](InputEvent e) { return isKey ? handleKeyboardInput(e) : handleMouseInput(e); };
+        EXPECT_EQ(handle(c.pressed), c.swallowed);
+        EXPECT_EQ(s.toggleSpammerRequested.exchange(false), c.fires);
+        EXPECT_EQ(s.capturedKey, c.captured);
+        EXPECT_EQ(s.capturedModifiers, c.capturedModifiers);
+        // The modifiers go up first; the release still follows the press.
+        for (const InputEvent& e : c.before)
+            if (e.down) handleKeyboardInput(key(e.code, false));
+        InputEvent release = c.pressed;
+        release.down = false;
+        EXPECT_EQ(handle(release), c.swallowed);
+        size_t recorded = 0;
+        for (const MacroEvent& e : currentEvents())
+            recorded += isKey ? e.kind == KeyStroke && e.vk == c.pressed.code : e.kind == MouseButton;
+        EXPECT_EQ(recorded, c.swallowed ? 0u : 2u) << "press and release recorded only when passed on";
+    }
 }
 
 TEST_F(HookLogic, MovesToOnePointRecordOnceAndTheFirstMustDifferFromTheLastSeen) {

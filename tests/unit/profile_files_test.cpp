@@ -45,18 +45,22 @@ TEST_F(ProfileFiles, ExportAndImportCarryTheExtraSettingsLine) {
     s.clicker.rptMode = RunTimed;
     s.clicker.runS = 30;
     s.keySpam.ksRunM = 2;
+    s.hotkeys.hkPlayMods = modifier_bit::Alt;
     const Profile profile{"Timed", formatProfileSettings(), {}};
     const std::string text = formatProfileFile(profile);
     const std::string line = splitSettingsText(formatSettingsLine()).line;
-    EXPECT_EQ(text, "Timed\r\nSETTINGS:" + line + "\r\nSETTINGS2:0,0,30,0,2,0,1,0,0,0,0\r\n");
+    EXPECT_EQ(text, "Timed\r\nSETTINGS:" + line + "\r\nSETTINGS2:0,0,30,0,2,0,1,0,0,0,0,0,2\r\n");
     resetProfileDefaults();
+    resetHotkeyDefaults();
     ASSERT_TRUE(importProfileText(text));
     EXPECT_EQ(s.clicker.runS, 30);
     EXPECT_EQ(s.keySpam.ksRunM, 2);
+    EXPECT_EQ(s.hotkeys.hkPlayMods, modifier_bit::Alt);
     EXPECT_EQ(profilesCopy().back().settings, formatProfileSettings());
     ASSERT_TRUE(importProfileText("Plain\r\nSETTINGS:" + line + "\r\n"));
     EXPECT_EQ(s.clicker.runS, 0);
     EXPECT_EQ(s.keySpam.ksRunM, 0);
+    EXPECT_EQ(s.hotkeys.hkPlayMods, 0);
     EXPECT_TRUE(profilesCopy().back().events.empty());
 }
 

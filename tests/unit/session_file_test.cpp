@@ -23,7 +23,7 @@ MacroEvent event(int32_t kind, double time, int32_t x, int32_t y, uint32_t flags
 }  // namespace
 
 TEST_F(SessionFile, GoldenFilesReadAndWriteBackByteForByte) {
-    for (const char* golden : {"example_session.mcr", "three_profiles.mcr", "extra_lines.mcr"}) {
+    for (const char* golden : {"example_session.mcr", "three_profiles.mcr", "extra_lines.mcr", "hotkey_modifiers.mcr"}) {
         SCOPED_TRACE(golden);
         resetAppStateForTest();
         useSession(golden);

@@ -61,6 +61,8 @@ TEST_F(StatusReport, ShowsStateCountReassignmentAndFlags) {
     s.keySpamming = true;
     s.panelHover = true;
     s.hotkeys.hkPlay = 4;
+    s.hotkeys.hkPlayMods = modifier_bit::Alt;
+    s.hotkeys.hkAutoMods = kAllModifiers;
     s.keySpam.keySpamTarget = 0x41;
     setCurrentEvents(std::vector<MacroEvent>(3));
     callReassignKey("keyspamtarget");
@@ -69,8 +71,8 @@ TEST_F(StatusReport, ShowsStateCountReassignmentAndFlags) {
     s.clickRate = 99.96;
     s.keySpamRate = 2.449;
     EXPECT_EQ(callGetTrackerStatus(""),
-              R"({"state":"Recording","count":3,"restore":[],"hkRec":"F8","hkPlay":"Middle Mouse",)"
-              R"("hkAuto":"F6","hkKeySpam":"F9","keySpamTarget":"A","reassigning":"keyspamtarget",)"
+              R"({"state":"Recording","count":3,"restore":[],"hkRec":"F8","hkPlay":"Alt+Middle Mouse",)"
+              R"("hkAuto":"Ctrl+Alt+Shift+Super+F6","hkKeySpam":"F9","keySpamTarget":"A","reassigning":"keyspamtarget",)"
               R"("panelHover":true,"autoClicking":true,"keySpamming":true,"saveError":"","picking":true,"pipeProblem":"no \"pipe\"\u0009",)"
               R"("clickRate":100,"keySpamRate":2.4})");
     s.recording = false;

@@ -45,6 +45,22 @@ std::vector<int32_t> setCodes(const auto& bits) {
     return codes;
 }
 
+// The keys the plan takes pressed alone, every key aside.
+std::vector<int32_t> plainKeys(SwallowPlan plan) {
+    plan.everyKey = false;
+    std::vector<int32_t> codes;
+    for (int32_t vk = 0; vk < 256; ++vk)
+        if (planTakesKey(plan, vk, 0)) codes.push_back(vk);
+    return codes;
+}
+
+std::vector<int32_t> plainButtons(const SwallowPlan& plan) {
+    std::vector<int32_t> codes;
+    for (int32_t button : kButtonCodes)
+        if (planTakesButton(plan, button, 0)) codes.push_back(button);
+    return codes;
+}
+
 InputEvent press(InputEvent::Kind kind, int32_t code, bool down = true) {
     InputEvent e;
     e.kind = kind;
@@ -83,20 +99,19 @@ TEST_F(SwallowPlanTest, ThePlanTakesExactlyThePressesTheHooksSwallow) {
         SCOPED_TRACE(row.name);
         applyRow(row);
         const SwallowPlan plan = swallowPlanFromState();
-        EXPECT_EQ(setCodes(plan.keys), row.keys);
+        EXPECT_EQ(plainKeys(plan), row.keys);
         EXPECT_EQ(plan.everyKey, row.everyKey);
-        EXPECT_EQ(setCodes(plan.buttons), row.buttons);
+        EXPECT_EQ(plainButtons(plan), row.buttons);
         EXPECT_EQ(setCodes(plan.pickOnlyButtons), row.pickOnlyButtons);
 
         // Each press is tried on the state as the row sets it: a press may end a pick or a reassignment.
         for (int32_t vk : probeKeys) {
             applyRow(row);
-            const bool taken = plan.everyKey || plan.keys.test(size_t(vk));
-            EXPECT_EQ(handleKeyboardInput(press(InputEvent::Key, vk)), taken) << "key " << vk;
+            EXPECT_EQ(handleKeyboardInput(press(InputEvent::Key, vk)), planTakesKey(plan, vk, 0)) << "key " << vk;
         }
         for (int32_t button : kButtonCodes) {
             applyRow(row);
-            EXPECT_EQ(handleMouseInput(press(InputEvent::Button, button)), plan.buttons.test(size_t(button)))
+            EXPECT_EQ(handleMouseInput(press(InputEvent::Button, button)), planTakesButton(plan, button, 0))
                 << "button " << button;
             if (plan.pickOnlyButtons.test(size_t(button))) {
                 EXPECT_FALSE(handleMouseInput(press(InputEvent::Button, button, false))) << "release " << button;

@@ -194,6 +194,19 @@ TEST_F(UserInput, AHotkeyRaisesItsRequestAndNeverReachesTheWindow) {
     xdotool("key F3");
     EXPECT_TRUE(waitFor([] { return keyDownsSeen[VK_F3] == 1; }));
     EXPECT_EQ(keyDownsSeen[VK_F6], 0);
+
+    // With Ctrl as its modifier, F6 alone is the window's and Ctrl+F6 the hotkey.
+    s.app.hotkeysEnabled = true;
+    s.hotkeys.hkAutoMods = modifier_bit::Ctrl;
+    s.toggleSpammerRequested = false;
+    xdotool("key F6");
+    EXPECT_TRUE(waitFor([] { return keyDownsSeen[VK_F6] == 1; }));
+    EXPECT_FALSE(s.toggleSpammerRequested);
+    xdotool("key ctrl+F6");
+    EXPECT_TRUE(waitFor([&] { return s.toggleSpammerRequested.load(); }));
+    EXPECT_EQ(keyDownsSeen[VK_F6], 1);
+    s.hotkeys.hkAutoMods = 0;
+    s.app.hotkeysEnabled = false;
 }
 
 // The way out that works whatever the hotkeys: Escape held by the user for a
