@@ -7,7 +7,8 @@
 //                               "key NAME 1|0" (the keysym its keymap and
 //                               modifiers give)
 //   wayland_client press NAME   presses and releases one key through a
-//                               virtual keyboard of its own, then ends
+//                               virtual keyboard of its own, then ends;
+//                               "Ctrl+NAME" holds Control with it
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -224,11 +225,16 @@ xkb_keycode_t keycodeOf(xkb_keymap* keymap, xkb_keysym_t wanted) {
     return 0;
 }
 
-int pressKey(const char* name) {
+int pressKey(const char* combination) {
     if (!client.keyboardManager || !client.seat) return 1;
     xkb_keymap* keymap = xkb_keymap_new_from_names(client.xkb, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (!keymap) return 1;
-    const xkb_keycode_t found = keycodeOf(keymap, xkb_keysym_from_name(name, XKB_KEYSYM_NO_FLAGS));
+    // "Ctrl+F9": the key is held with Control, sent as the keyboard's modifiers.
+    const std::string asked = combination;
+    const bool withControl = asked.rfind("Ctrl+", 0) == 0;
+    const std::string name = withControl ? asked.substr(5) : asked;
+    const uint32_t control = withControl ? 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_CTRL) : 0;
+    const xkb_keycode_t found = keycodeOf(keymap, xkb_keysym_from_name(name.c_str(), XKB_KEYSYM_NO_FLAGS));
     char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
     xkb_keymap_unref(keymap);
     const size_t size = text ? std::strlen(text) + 1 : 0;
@@ -243,8 +249,10 @@ int pressKey(const char* name) {
         zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(client.keyboardManager, client.seat);
     zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, uint32_t(size));
     close(fd);
+    if (control) zwp_virtual_keyboard_v1_modifiers(keyboard, control, 0, 0, 0);
     zwp_virtual_keyboard_v1_key(keyboard, 0, found - 8, WL_KEYBOARD_KEY_STATE_PRESSED);
     zwp_virtual_keyboard_v1_key(keyboard, 1, found - 8, WL_KEYBOARD_KEY_STATE_RELEASED);
+    if (control) zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
     wl_display_roundtrip(client.display);
     zwp_virtual_keyboard_v1_destroy(keyboard);
     wl_display_roundtrip(client.display);
@@ -265,6 +273,6 @@ int main(int argc, char** argv) {
     wl_display_roundtrip(client.display);
     if (mode == "log") return logInput();
     if (mode == "press" && argc > 2) return pressKey(argv[2]);
-    std::fprintf(stderr, "usage: wayland_client log | press KEYSYM-NAME\n");
+    std::fprintf(stderr, "usage: wayland_client log | press [Ctrl+]KEYSYM-NAME\n");
     return 2;
 }

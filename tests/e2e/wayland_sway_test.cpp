@@ -31,6 +31,7 @@ size_t countOf(const std::vector<std::string>& lines, const std::string& text) {
 const char kSession[] =
     "SETTINGS:0,0,0,100,0,0,1,10,1,300,200,1,1,1,1,0,1,0,500,119,118,0,117,0,0,0,100,1,10,120,32\n"
     "CURRENT:0\n"
+    "SETTINGS2:0,0,0,0,0,0,1,0,0,0,0,0,0,0,1\n"  // the key spammer's hotkey is Ctrl+F9
     "PROFILE:Default Tracking Profile\n"
     "PROFILESETTINGS:0,0,0,100,0,0,1,10,1,300,200,0,0,0,100,1,10,32\n"
     "0,0.01,640,360,0,0,0,0\n"
@@ -188,6 +189,20 @@ TEST_F(OnSway, TheClickerHotkeyIsASwayBinding) {
     EXPECT_EQ(countOf(lines, "button 272 1"), 3u);
     // The binding took the key: the focused window never saw it.
     EXPECT_EQ(countOf(lines, "key F6 1"), 0u);
+}
+
+// A hotkey with a modifier is bound with it: a plain F9 reaches the window,
+// Ctrl+F9 starts the key spammer.
+TEST_F(OnSway, AHotkeyWithAModifierIsBoundWithIt) {
+    command("updateKeySpam|0,0,0,20,0,3");
+    const size_t plain = log->size();
+    pressOnCompositor("F9");
+    EXPECT_EQ(countOf(linesAfter(plain, "key F9 0"), "key space 1"), 0u);
+    const size_t combined = log->size();
+    pressOnCompositor("Ctrl+F9");
+    const auto lines = linesAfter(combined, "key space 0");
+    EXPECT_EQ(countOf(lines, "key F9 1"), 0u);
+    EXPECT_EQ(countOf(lines, "key space 1"), 3u);
 }
 
 // Last of the cases on sway: the program's end takes its bindings with it,
