@@ -165,15 +165,19 @@ Varnet.engines = (function () {
   }
 
   // Recording watches the X server, which on Wayland sees only the input
-  // that goes to X11 programs: said when a recording starts there.
+  // that goes to X11 programs: said while a recording runs there, however
+  // it was started (the button, its hotkey, a panel, the command line).
   const RECORDS_X11_ONLY = 'On Wayland, recording sees only the input that goes to X11 programs ' +
     '(those running on XWayland); input to other windows is not recorded.';
 
-  async function onRecord() {
+  /** @param {boolean} recording */
+  function showRecordingReach(recording) {
     const hint = $('rec-hint');
-    const starting = model.status.state !== 'Recording';
-    if (model.app.waylandSession && starting) hint.textContent = RECORDS_X11_ONLY;
+    if (recording && model.app.waylandSession) hint.textContent = RECORDS_X11_ONLY;
     else if (hint.textContent === RECORDS_X11_ONLY) hint.textContent = '';
+  }
+
+  async function onRecord() {
     await Varnet.bridge.call('toggleRecording');
     Varnet.app.pollSoon();
   }
@@ -258,5 +262,5 @@ Varnet.engines = (function () {
     $('clk-pick').hidden = !has('pickLocation');
   }
 
-  return { ENGINES, showEngineRunning, showRate, checkPickedLocation, wireRunButtons };
+  return { ENGINES, showEngineRunning, showRate, showRecordingReach, checkPickedLocation, wireRunButtons };
 })();

@@ -72,7 +72,7 @@ Varnet.status = (function () {
     const before = model.status;
     const st = Varnet.model.normaliseStatus(raw);
     model.status = st;
-    const { ENGINES, showEngineRunning, showRate } = Varnet.engines;
+    const { ENGINES, showEngineRunning, showRate, showRecordingReach } = Varnet.engines;
 
     $('app-state').dataset.state = st.state;
     // The chips say what runs; "Idle" beside one of them would contradict it.
@@ -91,6 +91,7 @@ Varnet.status = (function () {
     showHotkey('ks-hotkey', st.hkKeySpam);
     showRate(ENGINES.keySpam, st);
 
+    if (st.state !== before.state) showRecordingReach(st.state === 'Recording');
     $('rec-state').dataset.state = st.state;
     setText($('rec-state'), st.state);
     setRunButton($('rec-toggle'), st.state === 'Recording', 'Record', 'Stop');
