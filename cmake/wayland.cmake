@@ -1,4 +1,4 @@
-# Output on wlroots Wayland compositors: the virtual pointer and virtual
+# Output on Wayland compositors. wlroots: the virtual pointer and virtual
 # keyboard protocols, their client glue generated from the XML kept in
 # platform/linux/protocols, with libwayland-client and xkbcommon.
 pkg_check_modules(WAYLANDLIBS REQUIRED IMPORTED_TARGET wayland-client xkbcommon)
@@ -18,6 +18,24 @@ foreach(protocol wlr-virtual-pointer-unstable-v1 virtual-keyboard-unstable-v1)
     COMMENT "Generating the client glue of ${protocol}")
   list(APPEND VARNET_PROTOCOL_SOURCES ${header} ${code})
 endforeach()
+
+# KDE Plasma's fake input, from the XML its protocols package installs;
+# without it the KDE path is left out and KDE sessions get the X11 path.
+find_file(VARNET_KDE_FAKE_INPUT_XML fake-input.xml PATHS /usr/share/plasma-wayland-protocols NO_DEFAULT_PATH)
+if(VARNET_KDE_FAKE_INPUT_XML)
+  set(header ${VARNET_PROTOCOL_DIR}/fake-input-client-protocol.h)
+  set(code ${VARNET_PROTOCOL_DIR}/fake-input-protocol.c)
+  add_custom_command(OUTPUT ${header} ${code}
+    COMMAND ${WAYLAND_SCANNER} client-header ${VARNET_KDE_FAKE_INPUT_XML} ${header}
+    COMMAND ${WAYLAND_SCANNER} private-code ${VARNET_KDE_FAKE_INPUT_XML} ${code}
+    DEPENDS ${VARNET_KDE_FAKE_INPUT_XML}
+    COMMENT "Generating the client glue of fake-input")
+  list(APPEND VARNET_PROTOCOL_SOURCES ${header} ${code}
+       ${CMAKE_SOURCE_DIR}/platform/linux/kde/fake_input_linux.cpp)
+else()
+  message(STATUS "plasma-wayland-protocols not found: building without KDE's fake input")
+  list(APPEND VARNET_PROTOCOL_SOURCES ${CMAKE_SOURCE_DIR}/platform/linux/kde/fake_input_absent_linux.cpp)
+endif()
 
 # The generated glue is C; it compiles as C beside the C++ backend.
 enable_language(C)

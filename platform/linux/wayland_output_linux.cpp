@@ -1,5 +1,5 @@
-// The virtual pointer and keyboard of a wlroots compositor. One connection of
-// its own; libwayland-client marshals requests from any thread, so every
+// The virtual pointer and keyboard of a wlroots compositor, or KDE's fake
+// input where those are missing. One connection of its own; libwayland-client marshals requests from any thread, so every
 // engine thread may send on it, and a reader thread takes the compositor's
 // few events (outputs coming and going) so they never pile up unread.
 #include "platform/linux/wayland_output_linux.h"
@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/linux/kde_fake_input_linux.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
@@ -50,6 +51,7 @@ struct Connection {
     zwp_virtual_keyboard_manager_v1* keyboardManager = nullptr;
     zwlr_virtual_pointer_v1* pointer = nullptr;
     zwp_virtual_keyboard_v1* keyboard = nullptr;
+    uint32_t fakeInputName = 0, fakeInputVersion = 0;  // in the registry; 0: not offered
     std::array<Output, kMaxOutputs> outputs;
     // Filled once before the devices exist, read-only after.
     std::vector<KeyEntry> keys;
@@ -59,6 +61,8 @@ struct Connection {
 
 Connection connection;
 std::atomic<bool> connected{false};
+// Set once before the first event: input goes through KDE's fake input.
+bool throughKde = false;
 // The layout's bounding box, from the outputs' positions and sizes.
 std::atomic<int32_t> layoutLeft{0}, layoutTop{0}, layoutWidth{0}, layoutHeight{0};
 std::atomic<bool> modifierHeld[kKeycodes];
@@ -134,6 +138,9 @@ void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
     } else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0) {
         connection.keyboardManager = static_cast<zwp_virtual_keyboard_manager_v1*>(
             wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
+    } else if (kde_fake_input::usable(interface, version)) {
+        connection.fakeInputName = name;
+        connection.fakeInputVersion = version;
     }
 }
 
@@ -192,17 +199,23 @@ bool sendKeymap(xkb_keymap* keymap) {
     return written;
 }
 
-// The layout named by the usual XKB_DEFAULT_* variables, else the system's default.
+// The layout named by the usual XKB_DEFAULT_* variables, else the system's
+// default: the one a wlroots compositor is handed, and the one kwin, which
+// takes no keymap from us, reads from the same variables.
 bool prepareKeyboard() {
     xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     if (!context) return false;
     xkb_keymap* keymap = xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
     bool ready = false;
     if (keymap) {
-        connection.keyboard =
-            zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(connection.keyboardManager, connection.seat);
         learnKeymap(keymap);
-        ready = sendKeymap(keymap);
+        if (throughKde) {
+            ready = true;
+        } else {
+            connection.keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
+                connection.keyboardManager, connection.seat);
+            ready = sendKeymap(keymap);
+        }
         xkb_keymap_unref(keymap);
     }
     xkb_context_unref(context);
@@ -225,18 +238,24 @@ bool open() {
     wl_registry* registry = wl_display_get_registry(connection.display);
     wl_registry_add_listener(registry, &kRegistryListener, nullptr);
     wl_display_roundtrip(connection.display);
-    if (!connection.seat || !connection.pointerManager || !connection.keyboardManager) {
+    const bool wlroots = connection.seat && connection.pointerManager && connection.keyboardManager;
+    throughKde = !wlroots && connection.fakeInputName != 0;
+    if (!wlroots && !throughKde) {
         wl_display_disconnect(connection.display);
         connection = Connection{};
         return false;
     }
-    connection.pointer =
-        zwlr_virtual_pointer_manager_v1_create_virtual_pointer(connection.pointerManager, connection.seat);
+    if (throughKde)
+        kde_fake_input::bind(registry, connection.fakeInputName, connection.fakeInputVersion);
+    else
+        connection.pointer =
+            zwlr_virtual_pointer_manager_v1_create_virtual_pointer(connection.pointerManager, connection.seat);
     const bool keyboardReady = prepareKeyboard();
     // The outputs' modes, and any refusal of the devices, arrive by now.
     if (!keyboardReady || wl_display_roundtrip(connection.display) < 0) {
         wl_display_disconnect(connection.display);
         connection = Connection{};
+        throughKde = false;
         return false;
     }
     connected = true;
@@ -261,6 +280,24 @@ const KeyEntry* keyFor(uint32_t keysym) {
     return nullptr;
 }
 
+// kwin reads modifiers from the keys themselves: a key on a higher level is
+// pressed and released each between a press and a release of the modifier
+// keys its level needs, leaving alone
+// a modifier the caller already holds.
+void pressLevelModifiers(uint32_t levelModifiers, bool down) {
+    for (uint32_t bit = 1; bit && bit <= levelModifiers; bit <<= 1) {
+        if (!(levelModifiers & bit)) continue;
+        bool held = false;
+        int keyOfBit = -1;
+        for (int keycode = 0; keycode < kKeycodes; ++keycode) {
+            if (!(connection.modifiersOfKey[keycode] & bit)) continue;
+            held = held || modifierHeld[keycode].load(std::memory_order_relaxed);
+            if (keyOfBit < 0 && connection.modifiersOfKey[keycode] == bit) keyOfBit = keycode;
+        }
+        if (!held && keyOfBit >= 0) kde_fake_input::key(uint32_t(keyOfBit) - kEvdevOffset, down);
+    }
+}
+
 }  // namespace
 
 bool active() {
@@ -273,6 +310,7 @@ void moveAbsolute(int32_t x, int32_t y) {
     if (width <= 0 || height <= 0) return;
     const int32_t inX = std::clamp(x - layoutLeft.load(), 0, width - 1);
     const int32_t inY = std::clamp(y - layoutTop.load(), 0, height - 1);
+    if (throughKde) return kde_fake_input::moveAbsolute(layoutLeft + inX, layoutTop + inY);
     zwlr_virtual_pointer_v1_motion_absolute(connection.pointer, nowMs(), uint32_t(inX), uint32_t(inY),
                                             uint32_t(width), uint32_t(height));
 }
@@ -284,10 +322,12 @@ void moveNormalised(int32_t x, int32_t y) {
 }
 
 void moveRelative(int32_t dx, int32_t dy) {
+    if (throughKde) return kde_fake_input::moveRelative(dx, dy);
     zwlr_virtual_pointer_v1_motion(connection.pointer, nowMs(), wl_fixed_from_int(dx), wl_fixed_from_int(dy));
 }
 
 void button(uint32_t code, bool down) {
+    if (throughKde) return kde_fake_input::button(code, down);
     zwlr_virtual_pointer_v1_button(connection.pointer, nowMs(), code,
                                    down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
 }
@@ -296,6 +336,7 @@ void wheel(bool horizontal, int32_t steps) {
     if (steps == 0) return;
     // Wayland's vertical axis grows downwards; a turn away from the user is up.
     const int32_t discrete = horizontal ? steps : -steps;
+    if (throughKde) return kde_fake_input::axis(horizontal, kWheelStepValue * discrete);
     const uint32_t axis = horizontal ? WL_POINTER_AXIS_HORIZONTAL_SCROLL : WL_POINTER_AXIS_VERTICAL_SCROLL;
     zwlr_virtual_pointer_v1_axis_source(connection.pointer, WL_POINTER_AXIS_SOURCE_WHEEL);
     zwlr_virtual_pointer_v1_axis_discrete(connection.pointer, nowMs(), axis,
@@ -303,7 +344,7 @@ void wheel(bool horizontal, int32_t steps) {
 }
 
 void endPointerFrame() {
-    zwlr_virtual_pointer_v1_frame(connection.pointer);
+    if (!throughKde) zwlr_virtual_pointer_v1_frame(connection.pointer);
     flush();
 }
 
@@ -313,6 +354,14 @@ bool key(uint32_t keysym, bool down) {
     const uint32_t keycode = entry->evdevCode + kEvdevOffset;
     const uint32_t state = down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED;
     const bool isModifier = connection.modifiersOfKey[keycode] || connection.lockOfKey[keycode];
+    if (throughKde) {
+        pressLevelModifiers(entry->levelModifiers, true);
+        kde_fake_input::key(entry->evdevCode, down);
+        pressLevelModifiers(entry->levelModifiers, false);
+        if (isModifier) modifierHeld[keycode] = down;
+        flush();
+        return true;
+    }
     // A key on a higher level is pressed and released with its level's
     // modifiers set just around it, so a window reads the same keysym both
     // times, as when a person holds Shift for it.
