@@ -18,8 +18,17 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install)
 file(CREATE_LINK ${VARNET_LINK_TARGET} ${CMAKE_BINARY_DIR}/install/varnet SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/install/varnet DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-install(FILES ${VARNET_PACKAGING}/${VARNET_APP_ID}.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The menu entry starts the program by its absolute path: kwin grants the
+# fake input it declares only to the program that path names. The path is
+# the prefix installed to (cpack's, for the package), so the entry is
+# written at install time; the one written now is what the tests validate.
+set(VARNET_DESKTOP_ENTRY ${CMAKE_BINARY_DIR}/install/${VARNET_APP_ID}.desktop)
+set(VARNET_BINDIR ${CMAKE_INSTALL_FULL_BINDIR})
+configure_file(${VARNET_PACKAGING}/${VARNET_APP_ID}.desktop.in ${VARNET_DESKTOP_ENTRY} @ONLY)
+install(CODE "
+  set(VARNET_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  configure_file(\"${VARNET_PACKAGING}/${VARNET_APP_ID}.desktop.in\" \"${VARNET_DESKTOP_ENTRY}\" @ONLY)")
+install(FILES ${VARNET_DESKTOP_ENTRY} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${VARNET_PACKAGING}/${VARNET_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 configure_file(${VARNET_PACKAGING}/${VARNET_APP_ID}.metainfo.xml.in

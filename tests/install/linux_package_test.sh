@@ -40,7 +40,8 @@ done < <(dpkg-query -L varnet)
 [ "$(varnet --version)" = "Varnet $version" ] || fail "varnet --version says '$(varnet --version)'"
 entry=/usr/share/applications/org.varnet.Varnet.desktop
 desktop-file-validate "$entry" || fail "menu entry invalid"
-grep -qx 'Exec=varnet' "$entry" || fail "menu entry does not start varnet"
+grep -qx 'Exec=/usr/bin/varnet' "$entry" || fail "menu entry does not start varnet"
+grep -qx 'X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input' "$entry" || fail "menu entry does not ask KDE for input"
 [ -f /usr/share/icons/hicolor/scalable/apps/org.varnet.Varnet.svg ] || fail "icon missing"
 appstreamcli validate --no-net /usr/share/metainfo/org.varnet.Varnet.metainfo.xml >/dev/null ||
   fail "metainfo invalid"
