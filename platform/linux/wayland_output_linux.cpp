@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -57,6 +58,8 @@ struct Connection {
     std::vector<KeyEntry> keys;
     uint32_t modifiersOfKey[kKeycodes] = {};  // depressed while the key is held
     uint32_t lockOfKey[kKeycodes] = {};       // toggled by a press of the key
+    uint32_t keyOfModifier[32] = {};          // a key that holds just this bit and locks nothing; 0: none
+    uint32_t lockKeyOf[32] = {};              // a key that locks just this bit; 0: none
 };
 
 Connection connection;
@@ -159,29 +162,50 @@ const wl_registry_listener kRegistryListener = {.global = onGlobal, .global_remo
 
 // ---- Keymap ----------------------------------------------------------------
 
-// Which key types each keysym, preferring the first level so that most keys
-// need no modifier; and what each modifier and lock key sets.
+bool oneBit(uint32_t mask) { return mask && !(mask & (mask - 1)); }
+
+// Of the modifier sets that reach a level, the first whose every modifier
+// some key can hold or lock, since kwin reads modifiers from the keys alone.
+xkb_mod_mask_t pressableMask(const xkb_mod_mask_t* masks, int count) {
+    for (int i = 0; i < count; ++i) {
+        bool pressable = true;
+        for (uint32_t bit = 0; bit < 32; ++bit)
+            if ((masks[i] >> bit & 1) && !connection.keyOfModifier[bit] && !connection.lockKeyOf[bit])
+                pressable = false;
+        if (pressable) return masks[i];
+    }
+    return masks[0];
+}
+
+// What each modifier and lock key sets; which key types each keysym,
+// preferring the first level so that most keys need no modifier.
 void learnKeymap(xkb_keymap* keymap) {
     const xkb_keycode_t first = std::max<xkb_keycode_t>(xkb_keymap_min_keycode(keymap), kEvdevOffset);
     const xkb_keycode_t last = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap), kKeycodes - 1);
+    for (xkb_keycode_t keycode = first; keycode <= last; ++keycode) {
+        xkb_state* state = xkb_state_new(keymap);
+        xkb_state_update_key(state, keycode, XKB_KEY_DOWN);
+        const uint32_t held = xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED);
+        xkb_state_update_key(state, keycode, XKB_KEY_UP);
+        const uint32_t locked = xkb_state_serialize_mods(state, XKB_STATE_MODS_LOCKED);
+        xkb_state_unref(state);
+        connection.modifiersOfKey[keycode] = held;
+        connection.lockOfKey[keycode] = locked;
+        if (oneBit(held) && !locked && !connection.keyOfModifier[std::countr_zero(held)])
+            connection.keyOfModifier[std::countr_zero(held)] = keycode;
+        if (oneBit(locked) && !connection.lockKeyOf[std::countr_zero(locked)])
+            connection.lockKeyOf[std::countr_zero(locked)] = keycode;
+    }
     for (xkb_level_index_t level = 0; level < 4; ++level) {
         for (xkb_keycode_t keycode = first; keycode <= last; ++keycode) {
             if (level >= xkb_keymap_num_levels_for_key(keymap, keycode, 0)) continue;
             const xkb_keysym_t* syms = nullptr;
             if (xkb_keymap_key_get_syms_by_level(keymap, keycode, 0, level, &syms) != 1) continue;
-            xkb_mod_mask_t mask = 0;
-            if (level > 0 && xkb_keymap_key_get_mods_for_level(keymap, keycode, 0, level, &mask, 1) < 1)
-                continue;
-            connection.keys.push_back(KeyEntry{syms[0], keycode - kEvdevOffset, mask});
+            xkb_mod_mask_t masks[4] = {};
+            const int count = level > 0 ? int(xkb_keymap_key_get_mods_for_level(keymap, keycode, 0, level, masks, 4)) : 1;
+            if (count < 1) continue;
+            connection.keys.push_back(KeyEntry{syms[0], keycode - kEvdevOffset, pressableMask(masks, count)});
         }
-    }
-    for (xkb_keycode_t keycode = first; keycode <= last; ++keycode) {
-        xkb_state* state = xkb_state_new(keymap);
-        xkb_state_update_key(state, keycode, XKB_KEY_DOWN);
-        connection.modifiersOfKey[keycode] = xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED);
-        xkb_state_update_key(state, keycode, XKB_KEY_UP);
-        connection.lockOfKey[keycode] = xkb_state_serialize_mods(state, XKB_STATE_MODS_LOCKED);
-        xkb_state_unref(state);
     }
 }
 
@@ -280,21 +304,27 @@ const KeyEntry* keyFor(uint32_t keysym) {
     return nullptr;
 }
 
+void tapKde(uint32_t keycode) {
+    kde_fake_input::key(keycode - kEvdevOffset, true);
+    kde_fake_input::key(keycode - kEvdevOffset, false);
+}
+
 // kwin reads modifiers from the keys themselves: a key on a higher level is
 // pressed and released each between a press and a release of the modifier
-// keys its level needs, leaving alone
-// a modifier the caller already holds.
+// keys its level needs (or two taps of its lock key, NumLock for the
+// numeric pad), leaving alone a modifier already held or locked.
 void pressLevelModifiers(uint32_t levelModifiers, bool down) {
-    for (uint32_t bit = 1; bit && bit <= levelModifiers; bit <<= 1) {
-        if (!(levelModifiers & bit)) continue;
+    for (uint32_t bit = 0; bit < 32; ++bit) {
+        if (!(levelModifiers >> bit & 1) || (lockedModifiers.load(std::memory_order_relaxed) >> bit & 1)) continue;
         bool held = false;
-        int keyOfBit = -1;
-        for (int keycode = 0; keycode < kKeycodes; ++keycode) {
-            if (!(connection.modifiersOfKey[keycode] & bit)) continue;
-            held = held || modifierHeld[keycode].load(std::memory_order_relaxed);
-            if (keyOfBit < 0 && connection.modifiersOfKey[keycode] == bit) keyOfBit = keycode;
-        }
-        if (!held && keyOfBit >= 0) kde_fake_input::key(uint32_t(keyOfBit) - kEvdevOffset, down);
+        for (int keycode = 0; keycode < kKeycodes; ++keycode)
+            if (connection.modifiersOfKey[keycode] >> bit & 1)
+                held = held || modifierHeld[keycode].load(std::memory_order_relaxed);
+        if (held) continue;
+        if (connection.keyOfModifier[bit])
+            kde_fake_input::key(connection.keyOfModifier[bit] - kEvdevOffset, down);
+        else if (connection.lockKeyOf[bit])
+            tapKde(connection.lockKeyOf[bit]);
     }
 }
 
@@ -358,7 +388,10 @@ bool key(uint32_t keysym, bool down) {
         pressLevelModifiers(entry->levelModifiers, true);
         kde_fake_input::key(entry->evdevCode, down);
         pressLevelModifiers(entry->levelModifiers, false);
-        if (isModifier) modifierHeld[keycode] = down;
+        if (isModifier) {
+            modifierHeld[keycode] = down;
+            if (down) lockedModifiers ^= connection.lockOfKey[keycode];
+        }
         flush();
         return true;
     }
