@@ -72,13 +72,25 @@ protected:
         if (setupFailure.empty()) setupFailure = startProgram();
     }
 
+    // kwin offers the fake input to the program our menu entry names, as it
+    // would to the installed one: the entry as packaged, naming the build's.
+    static void installMenuEntry(const std::string& home) {
+        const std::string applications = home + "/.local/share/applications";
+        fs::create_directories(applications);
+        std::string entry = e2e::readFile(std::string(VARNET_SOURCE_DIR) + "/packaging/linux/org.varnet.Varnet.desktop.in");
+        const std::string placeholder = "@VARNET_BINDIR@/varnet";
+        entry.replace(entry.find(placeholder), placeholder.size(), VARNET_BINARY);
+        e2e::writeFile(applications + "/org.varnet.Varnet.desktop", entry);
+    }
+
     // kwin as the recipes run it: a plain copy (the installed one carries a
     // capability a container cannot grant), still named kwin_wayland so that
-    // it finds its Qt plugins; the fake input offered without a prompt.
+    // it finds its Qt plugins.
     static std::string startKwin() {
         const std::string bin = folders.root + "/bin";
         fs::create_directories(bin);
         fs::copy_file(kKwin, bin + "/kwin_wayland");
+        installMenuEntry(folders.root);
         chmod(folders.runtime.c_str(), 0700);
         const std::string busPath = folders.root + "/bus";
         bus = e2e::spawnProcess({kDbusDaemon, "--session", "--nofork", "--address=unix:path=" + busPath}, {});
@@ -86,7 +98,7 @@ protected:
         sessionEnv = {"XDG_RUNTIME_DIR=" + folders.runtime, "WAYLAND_DISPLAY=" + std::string(kSocketName),
                       "DBUS_SESSION_BUS_ADDRESS=unix:path=" + busPath};
         std::vector<std::string> env = sessionEnv;
-        env.insert(env.end(), {"HOME=" + folders.root, "KWIN_COMPOSE=Q", "KWIN_WAYLAND_NO_PERMISSION_CHECKS=1"});
+        env.insert(env.end(), {"HOME=" + folders.root, "XDG_DATA_HOME=" + folders.root + "/.local/share", "KWIN_COMPOSE=Q"});
         kwin = e2e::spawnProcess({bin + "/kwin_wayland", "--virtual", "--socket", kSocketName, "--width", "1280",
                                   "--height", "800", "--no-lockscreen"},
                                  env);
@@ -113,7 +125,8 @@ protected:
         unsetenv("WAYLAND_DISPLAY");
         if (!e2e::waitForPipe(e2e::pipePath(folders), 20000)) return "the program did not open its command pipe";
         // The seat gains a pointer when kwin makes the program's fake device.
-        if (!log->waitFor("seat pointer keyboard", 0, 10000)) return "the program made no fake input device";
+        if (!log->waitFor("seat pointer keyboard", 0, 10000))
+            return "the program made no fake input device: did kwin refuse it despite the menu entry?";
         return "";
     }
 
