@@ -1,6 +1,7 @@
 // The virtual pointer and keyboard of a wlroots compositor, or KDE's fake
-// input where those are missing. One connection of its own; libwayland-client marshals requests from any thread, so every
-// engine thread may send on it, and a reader thread takes the compositor's
+// input where those are missing. One connection of its own;
+// libwayland-client marshals requests from any thread, so every engine
+// thread may send on it, and a reader thread takes the compositor's
 // few events (outputs coming and going) so they never pile up unread.
 #include "platform/linux/wayland_output_linux.h"
 

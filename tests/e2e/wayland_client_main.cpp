@@ -4,6 +4,7 @@
 //                               each, what reaches it: "seat pointer keyboard"
 //                               when the seat gains devices, "motion X Y",
 //                               "button CODE 1|0", "axis AXIS DISCRETE",
+//                               "scroll AXIS VALUE",
 //                               "key NAME 1|0" (the keysym its keymap and
 //                               modifiers give)
 //   wayland_client press NAME   presses and releases one key through a
@@ -68,7 +69,10 @@ void pointerMotion(void*, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
 void pointerButton(void*, wl_pointer*, uint32_t, uint32_t, uint32_t button, uint32_t state) {
     line("button " + std::to_string(button) + " " + std::to_string(state));
 }
-void pointerAxis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
+// Continuous scrolling (kwin's fake input sends no discrete steps).
+void pointerAxis(void*, wl_pointer*, uint32_t, uint32_t axis, wl_fixed_t value) {
+    line("scroll " + std::to_string(axis) + " " + std::to_string(wl_fixed_to_int(value)));
+}
 void pointerFrame(void*, wl_pointer*) {}
 void pointerAxisSource(void*, wl_pointer*, uint32_t) {}
 void pointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}

@@ -27,7 +27,8 @@ const char kDbusDaemon[] = "/usr/bin/dbus-daemon";
 const char kSocketName[] = "wl-kwin";
 
 // The clicker's fixed point is (300, 200). The macro moves to (640, 360),
-// clicks every button there, moves by (15, -10), and types A, the numeric
+// clicks every button there, moves by (15, -10), turns the wheel two notches
+// up, and types A, the numeric
 // pad's 1 (a key on its second level) and, with the left Shift held, A again.
 const char kSession[] =
     "SETTINGS:0,0,0,100,0,0,1,10,1,300,200,1,1,1,1,0,1,0,500,119,118,0,117,0,0,0,100,1,10,120,32\n"
@@ -42,6 +43,7 @@ const char kSession[] =
     "2,0.20,640,360,32,0,0,0\n2,0.21,640,360,64,0,0,0\n"
     "2,0.25,640,360,65664,0,0,0\n2,0.26,640,360,65792,0,0,0\n"
     "2,0.30,640,360,131200,0,0,0\n2,0.31,640,360,131328,0,0,0\n"
+    "4,0.35,0,0,0,0,0,240\n"
     "3,0.40,0,0,0,65,1,0\n3,0.41,0,0,0,65,0,0\n"
     "3,0.45,0,0,0,97,1,0\n3,0.46,0,0,0,97,0,0\n"
     "3,0.50,0,0,0,160,1,0\n3,0.51,0,0,0,65,1,0\n3,0.52,0,0,0,65,0,0\n3,0.53,0,0,0,160,0,0\n";
@@ -186,13 +188,13 @@ TEST_F(OnKwin, PlaybackSendsMovesButtonsAndKeysAsRecorded) {
     const std::vector<std::string> expected{
         "motion 640 360", "button 272 1", "button 272 0", "motion 655 350", "motion 640 360",
         "button 273 1", "button 273 0", "button 274 1", "button 274 0", "button 275 1", "button 275 0",
-        "button 276 1", "button 276 0", "key a 1", "key a 0",
+        "button 276 1", "button 276 0", "scroll 0 -15", "scroll 0 -15", "key a 1", "key a 0",
         "key Num_Lock 1", "key Num_Lock 0", "key KP_1 1", "key Num_Lock 1", "key Num_Lock 0",
         "key Num_Lock 1", "key Num_Lock 0", "key KP_1 0", "key Num_Lock 1", "key Num_Lock 0",
         "key Shift_L 1", "key A 1", "key A 0", "key Shift_L 0"};
     std::vector<std::string> seen;
     for (const std::string& line : linesAfter(from, "key Shift_L 0"))
-        for (const char* kind : {"motion ", "button ", "key "})
+        for (const char* kind : {"motion ", "button ", "scroll ", "key "})
             if (line.rfind(kind, 0) == 0) seen.push_back(line);
     // Playback glides to its first point from wherever the pointer was.
     const auto first = std::find(seen.begin(), seen.end(), expected.front());
