@@ -4,8 +4,6 @@
 // server, as they would on XWayland.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,37 +13,34 @@
 
 #include "tests/e2e/compositor_cases.h"
 #include "tests/e2e/harness.h"
+#include "tests/e2e/kwin_session.h"
 #include "tests/e2e/pipe_sender.h"
-#include "tests/e2e/sway_session.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-const char kKwin[] = "/usr/bin/kwin_wayland";
-const char kDbusDaemon[] = "/usr/bin/dbus-daemon";
-const char kSocketName[] = "wl-kwin";
 
 class OnKwin : public ::testing::Test {
 protected:
     static inline std::string skipReason, setupFailure;
     static inline e2e::XServer x;
     static inline e2e::Folders folders;
-    static inline pid_t bus = -1, kwin = -1, logger = -1, varnet = -1;
+    static inline e2e::KwinSession kwin;
     static inline e2e::WindowLog* log = nullptr;
-    static inline std::vector<std::string> sessionEnv;
+    static inline pid_t varnet = -1;
 
     static void SetUpTestSuite() {
-        if (access(kKwin, X_OK) != 0 || access(kDbusDaemon, X_OK) != 0) {
+        if (!e2e::kwinInstalled()) {
             skipReason = "kwin_wayland or dbus-daemon is not installed (scripts/setup test installs them)";
             return;
         }
         folders = e2e::makeFolders();
         fs::create_directories(folders.data + "/Varnet");
         e2e::writeFile(folders.sessionFile(), e2e::kCompositorSession);
-        setupFailure = startKwin();
-        if (setupFailure.empty()) setupFailure = startLogger();
-        if (setupFailure.empty()) setupFailure = startProgram();
+        installMenuEntry(folders.root);
+        if (e2e::startKwin(kwin, folders.root, folders.runtime, VARNET_WAYLAND_CLIENT, true, setupFailure))
+            setupFailure = startProgram();
+        log = kwin.log;
     }
 
     // kwin offers the fake input to the program our menu entry names, as it
@@ -59,54 +54,24 @@ protected:
         e2e::writeFile(applications + "/org.varnet.Varnet.desktop", entry);
     }
 
-    // kwin as the recipes run it: a plain copy (the installed one carries a
-    // capability a container cannot grant), still named kwin_wayland so that
-    // it finds its Qt plugins.
-    static std::string startKwin() {
-        const std::string bin = folders.root + "/bin";
-        fs::create_directories(bin);
-        fs::copy_file(kKwin, bin + "/kwin_wayland");
-        installMenuEntry(folders.root);
-        chmod(folders.runtime.c_str(), 0700);
-        const std::string busPath = folders.root + "/bus";
-        bus = e2e::spawnProcess({kDbusDaemon, "--session", "--nofork", "--address=unix:path=" + busPath}, {});
-        if (bus < 0 || !e2e::waitForFile(busPath, 10000)) return "the session bus did not start";
-        sessionEnv = {"XDG_RUNTIME_DIR=" + folders.runtime, "WAYLAND_DISPLAY=" + std::string(kSocketName),
-                      "DBUS_SESSION_BUS_ADDRESS=unix:path=" + busPath};
-        std::vector<std::string> env = sessionEnv;
-        env.insert(env.end(), {"HOME=" + folders.root, "XDG_DATA_HOME=" + folders.root + "/.local/share", "KWIN_COMPOSE=Q"});
-        kwin = e2e::spawnProcess({bin + "/kwin_wayland", "--virtual", "--socket", kSocketName, "--width", "1280",
-                                  "--height", "800", "--no-lockscreen"},
-                                 env);
-        if (kwin < 0 || !e2e::waitForFile(folders.runtime + "/" + kSocketName, 20000)) return "kwin did not start";
-        return "";
-    }
-
-    static std::string startLogger() {
-        std::string failure;
-        log = e2e::startLoggingWindow(VARNET_WAYLAND_CLIENT, sessionEnv, logger, failure);
-        return failure;
-    }
-
     // The program finds the compositor through WAYLAND_DISPLAY as it would
     // in the session; the runtime folder it is given is kwin's.
     static std::string startProgram() {
         x = e2e::startXServer();
-        setenv("WAYLAND_DISPLAY", kSocketName, 1);
+        setenv("WAYLAND_DISPLAY", e2e::kKwinSocket, 1);
         varnet = e2e::startVarnet(x, folders);
         unsetenv("WAYLAND_DISPLAY");
         if (!e2e::waitForPipe(e2e::pipePath(folders), 20000)) return "the program did not open its command pipe";
         // The seat gains a pointer when kwin makes the program's fake device.
-        if (!log->waitFor("seat pointer keyboard", 0, 10000))
+        if (!kwin.log->waitFor("seat pointer keyboard", 0, 10000))
             return "the program made no fake input device: did kwin refuse it despite the menu entry?";
         return "";
     }
 
     static void TearDownTestSuite() {
         if (varnet > 0) e2e::terminateAndWait(varnet, 5000), varnet = -1;
-        e2e::stopLoggingWindow(log, logger);
-        for (pid_t* pid : {&kwin, &bus})
-            if (*pid > 0) e2e::terminateAndWait(*pid, 5000), *pid = -1;
+        e2e::stopKwin(kwin);
+        log = nullptr;
         e2e::stopXServer(x);
         if (!folders.root.empty()) e2e::removeFolders(folders);
     }
@@ -116,7 +81,7 @@ protected:
         ASSERT_EQ(setupFailure, "");
     }
     void command(const std::string& text) {
-        const pid_t pid = e2e::spawnProcess({VARNET_BINARY, "--command", text}, sessionEnv);
+        const pid_t pid = e2e::spawnProcess({VARNET_BINARY, "--command", text}, kwin.env);
         ASSERT_EQ(e2e::waitForExit(pid, 10000), 0) << text;
     }
     e2e::SendCommand sender() {
