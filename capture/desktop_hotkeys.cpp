@@ -41,7 +41,8 @@ DesktopHotkeys desktopHotkeysFromState() {
     for (ReassignSlot slot : kHotkeySlots) {
         const HotkeyCombination hotkey = hotkeyOfSlot(slot);
         if (hotkey.code <= 0 || alreadyBound(hotkeys, hotkey)) continue;
-        hotkeys.bindings[hotkeys.count++] = DesktopHotkey{hotkey.code, hotkey.modifiers, messageOfSlot(slot), nameOfSlot(slot)};
+        hotkeys.bindings[hotkeys.count++] =
+            DesktopHotkey{hotkey.code, hotkey.modifiers, messageOfSlot(slot), nameOfSlot(slot)};
     }
     return hotkeys;
 }
