@@ -15,8 +15,8 @@ namespace platform::kde_shortcuts {
 // without a key. Nothing outside Plasma or when nothing changed. The first
 // call on Plasma starts the thread that waits for presses. Capture thread only.
 void follow(const DesktopHotkeys& wanted);
-// Gives the keys back at exit; KDE's settings keep listing the actions as
-// those of a program that is not running. Capture thread only.
+// Removes our actions at exit, giving their keys back, and ends the thread.
+// Capture thread only.
 void release();
 
 // The key code KDE's shortcut service takes for a key (a virtual-key code)

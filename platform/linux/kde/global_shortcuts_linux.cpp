@@ -10,9 +10,11 @@
 // offers no descriptor to wait on.
 #include <gio/gio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bridge/pipe_server.h"
 #include "platform/linux/kde_fake_input_linux.h"
@@ -44,12 +46,18 @@ struct Listener {
 
 Listener listener;
 DesktopHotkeys applied;
+std::vector<std::string> registered;  // our actions, by id, removed at exit
+
+// An action's id: its message's command ("toggleSpammer").
+std::string actionOf(const DesktopHotkey& hotkey) {
+    const std::string message = hotkey.message;
+    return message.substr(0, message.find('|'));
+}
 
 // What the service calls an action: component and action, each by its id
 // and by the name its settings show.
 GVariant* actionId(const DesktopHotkey& hotkey) {
-    const std::string message = hotkey.message;
-    const std::string action = message.substr(0, message.find('|'));
+    const std::string action = actionOf(hotkey);
     const gchar* fields[] = {kComponent, action.c_str(), kComponentName, hotkey.name};
     return g_variant_new_strv(fields, 4);
 }
@@ -103,30 +111,49 @@ void onShortcutPressed(GDBusConnection*, const gchar*, const gchar*, const gchar
     if (message && std::string(component) == kComponent) dispatchPanelCommand(message);
 }
 
-// The component's object exists once an action of it was registered.
-bool subscribe() {
-    GVariant* reply = call("getComponent", g_variant_new("(s)", kComponent), "(o)");
-    if (!reply) return false;
-    const gchar* path = nullptr;
-    g_variant_get(reply, "(&o)", &path);
-    // The callback runs in the context that is the thread default here.
-    g_main_context_push_thread_default(listener.context);
-    listener.subscription = g_dbus_connection_signal_subscribe(
-        listener.bus, kService, kComponentInterface, "globalShortcutPressed", path, nullptr,
-        G_DBUS_SIGNAL_FLAGS_NONE, onShortcutPressed, nullptr, nullptr);
-    g_main_context_pop_thread_default(listener.context);
-    g_variant_unref(reply);
-    return true;
-}
-
+// Runs the loop that dispatches the presses; they queue in the context
+// until it runs.
 void startListening() {
-    listener.context = g_main_context_new();
     listener.loop = g_main_loop_new(listener.context, FALSE);
     listener.thread = std::thread([] {
         g_main_context_push_thread_default(listener.context);
         g_main_loop_run(listener.loop);
         g_main_context_pop_thread_default(listener.context);
     });
+}
+
+// Ends the loop from within, so that a loop that has not begun to run yet
+// still ends: a quit from outside before it runs would be forgotten.
+void stopListening() {
+    GSource* idle = g_idle_source_new();
+    g_source_set_callback(
+        idle,
+        [](gpointer loop) {
+            g_main_loop_quit(static_cast<GMainLoop*>(loop));
+            return gboolean(G_SOURCE_REMOVE);
+        },
+        listener.loop, nullptr);
+    g_source_attach(idle, listener.context);
+    g_source_unref(idle);
+}
+
+// The component's object exists once an action of it was registered. The
+// callback runs in the context that is the thread default where it is
+// subscribed: ours, owned by no thread until the listener starts.
+bool subscribe() {
+    GVariant* reply = call("getComponent", g_variant_new("(s)", kComponent), "(o)");
+    if (!reply) return false;
+    const gchar* path = nullptr;
+    g_variant_get(reply, "(&o)", &path);
+    listener.context = g_main_context_new();
+    g_main_context_push_thread_default(listener.context);
+    listener.subscription = g_dbus_connection_signal_subscribe(
+        listener.bus, kService, kComponentInterface, "globalShortcutPressed", path, nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, onShortcutPressed, nullptr, nullptr);
+    g_main_context_pop_thread_default(listener.context);
+    g_variant_unref(reply);
+    startListening();
+    return true;
 }
 
 bool connectToBus() {
@@ -137,7 +164,6 @@ bool connectToBus() {
         g_error_free(error);
         return false;
     }
-    startListening();
     return true;
 }
 
@@ -147,25 +173,39 @@ bool contains(const DesktopHotkeys& hotkeys, const DesktopHotkey& hotkey) {
     return false;
 }
 
-// Takes the keys from the actions that lose or change theirs before any
-// action gets a key, so that two hotkeys may swap keys. False when the
-// service failed; it said why.
+bool registerAction(const DesktopHotkey& hotkey) {
+    if (!callWithoutReply("doRegister", g_variant_new("(@as)", actionId(hotkey)))) return false;
+    const std::string action = actionOf(hotkey);
+    if (std::find(registered.begin(), registered.end(), action) == registered.end()) registered.push_back(action);
+    return true;
+}
+
+bool bindable(const DesktopHotkey& hotkey) { return qtKeyCodeOf(hotkey.code, hotkey.modifiers) != 0; }
+
+// Among one program's actions KDE gives no key that another action holds, so
+// every action that changes loses its key before any gets its new one: two
+// hotkeys may swap keys, and keys an earlier run left behind when it crashed
+// are out of the way. False when the service failed; it said why.
 bool apply(const DesktopHotkeys& wanted) {
     for (size_t i = 0; i < applied.count; ++i) {
         const DesktopHotkey& old = applied.bindings[i];
-        if (!contains(wanted, old) && qtKeyCodeOf(old.code, old.modifiers) != 0 && !setKey(old, 0)) return false;
+        if (!contains(wanted, old) && bindable(old) && !setKey(old, 0)) return false;
+    }
+    for (size_t i = 0; i < wanted.count; ++i) {
+        const DesktopHotkey& hotkey = wanted.bindings[i];
+        if (contains(applied, hotkey) || !bindable(hotkey)) continue;
+        if (!registerAction(hotkey) || !setKey(hotkey, 0))
+            return false;
     }
     for (size_t i = 0; i < wanted.count; ++i) {
         const DesktopHotkey& hotkey = wanted.bindings[i];
         if (contains(applied, hotkey)) continue;
-        const int32_t key = qtKeyCodeOf(hotkey.code, hotkey.modifiers);
-        if (key == 0) {
+        if (!bindable(hotkey)) {
             std::fprintf(stderr, "varnet: KDE binds no mouse button or lone modifier: the hotkey \"%s\" "
                                  "reaches X11 windows only\n", hotkey.name);
             continue;
         }
-        if (!callWithoutReply("doRegister", g_variant_new("(@as)", actionId(hotkey))) || !setKey(hotkey, key))
-            return false;
+        if (!setKey(hotkey, qtKeyCodeOf(hotkey.code, hotkey.modifiers))) return false;
         if (listener.subscription == 0 && !subscribe()) return false;
     }
     return true;
@@ -182,18 +222,22 @@ void follow(const DesktopHotkeys& wanted) {
 
 void release() {
     if (!listener.bus) return;
-    for (size_t i = 0; i < applied.count; ++i) {
-        const DesktopHotkey& hotkey = applied.bindings[i];
-        if (qtKeyCodeOf(hotkey.code, hotkey.modifiers) != 0 &&
-            !callWithoutReply("setInactive", g_variant_new("(@as)", actionId(hotkey))))
-            break;
+    // Removed with their keys, our actions leave nothing held behind; the
+    // next run registers them afresh.
+    for (const std::string& action : registered) {
+        GVariant* reply = call("unregister", g_variant_new("(ss)", kComponent, action.c_str()), "(b)");
+        if (!reply) break;
+        g_variant_unref(reply);
     }
+    registered.clear();
     applied = DesktopHotkeys{};
-    if (listener.subscription) g_dbus_connection_signal_unsubscribe(listener.bus, listener.subscription);
-    g_main_loop_quit(listener.loop);
-    listener.thread.join();
-    g_main_loop_unref(listener.loop);
-    g_main_context_unref(listener.context);
+    if (listener.subscription) {
+        g_dbus_connection_signal_unsubscribe(listener.bus, listener.subscription);
+        stopListening();
+        listener.thread.join();
+        g_main_loop_unref(listener.loop);
+        g_main_context_unref(listener.context);
+    }
     g_object_unref(listener.bus);
     listener = Listener{};
 }
