@@ -22,7 +22,7 @@ void release();
 // The key code KDE's shortcut service takes for a key (a virtual-key code)
 // with modifiers (modifier_bit values): Qt's code of the key with Qt's
 // modifier bits. 0 for what it cannot bind: mouse buttons, a modifier key
-// alone, keys it has no code for.
+// alone, the numeric pad, keys it has no code for.
 int32_t qtKeyCodeOf(int32_t code, int32_t modifiers);
 
 }  // namespace platform::kde_shortcuts

@@ -201,8 +201,8 @@ bool apply(const DesktopHotkeys& wanted) {
         const DesktopHotkey& hotkey = wanted.bindings[i];
         if (contains(applied, hotkey)) continue;
         if (!bindable(hotkey)) {
-            std::fprintf(stderr, "varnet: KDE binds no mouse button or lone modifier: the hotkey \"%s\" "
-                                 "reaches X11 windows only\n", hotkey.name);
+            std::fprintf(stderr, "varnet: KDE binds no mouse button, numeric-pad key or lone modifier: the "
+                                 "hotkey \"%s\" reaches X11 windows only\n", hotkey.name);
             continue;
         }
         if (!setKey(hotkey, qtKeyCodeOf(hotkey.code, hotkey.modifiers))) return false;

@@ -1,6 +1,8 @@
 // Virtual-key codes to the key codes of Qt, in which KDE's shortcut service
 // takes its shortcuts: printable keys by their unshifted character on a US
-// keyboard, the others from Qt's block of special keys.
+// keyboard, the others from Qt's block of special keys. The numeric pad is
+// left out: kwin matches its keys by character alone, so a shortcut on the
+// pad's 1 would take the 1 above the letters from every window too.
 #include "model/state.h"
 #include "platform/linux/kde_shortcuts_linux.h"
 
@@ -8,7 +10,6 @@ namespace platform::kde_shortcuts {
 namespace {
 
 constexpr int32_t kQtShift = 0x02000000, kQtCtrl = 0x04000000, kQtAlt = 0x08000000, kQtMeta = 0x10000000;
-constexpr int32_t kQtKeypad = 0x20000000;
 constexpr int32_t kQtF1 = 0x01000030;
 
 struct KeyPair {
@@ -36,11 +37,6 @@ constexpr KeyPair kSpecialKeys[] = {
     {0x2D, 0x01000006},  // Insert
     {0x2E, 0x01000007},  // Delete
     {0x5D, 0x01000055},  // Menu
-    {0x6A, kQtKeypad | '*'},
-    {0x6B, kQtKeypad | '+'},
-    {0x6D, kQtKeypad | '-'},
-    {0x6E, kQtKeypad | '.'},
-    {0x6F, kQtKeypad | '/'},
     {0x90, 0x01000025},  // Num Lock
     {0x91, 0x01000026},  // Scroll Lock
     {0xAD, 0x01000071},  // Volume mute
@@ -66,7 +62,6 @@ constexpr KeyPair kSpecialKeys[] = {
 int32_t qtKeyOf(int32_t vk) {
     const bool digit = vk >= '0' && vk <= '9', letter = vk >= 'A' && vk <= 'Z';
     if (digit || letter) return vk;  // Qt's codes are the characters
-    if (vk >= 0x60 && vk <= 0x69) return kQtKeypad | ('0' + vk - 0x60);
     if (vk >= 0x70 && vk <= 0x87) return kQtF1 + (vk - 0x70);  // F1 to F24
     for (const KeyPair& pair : kSpecialKeys)
         if (pair.vk == vk) return pair.qt;
