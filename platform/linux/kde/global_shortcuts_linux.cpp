@@ -194,8 +194,7 @@ bool apply(const DesktopHotkeys& wanted) {
     for (size_t i = 0; i < wanted.count; ++i) {
         const DesktopHotkey& hotkey = wanted.bindings[i];
         if (contains(applied, hotkey) || !bindable(hotkey)) continue;
-        if (!registerAction(hotkey) || !setKey(hotkey, 0))
-            return false;
+        if (!registerAction(hotkey) || !setKey(hotkey, 0)) return false;
     }
     for (size_t i = 0; i < wanted.count; ++i) {
         const DesktopHotkey& hotkey = wanted.bindings[i];
