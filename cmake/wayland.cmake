@@ -1,5 +1,6 @@
 # Output on Wayland compositors. wlroots: the virtual pointer and virtual
-# keyboard protocols, their client glue generated from the XML kept in
+# keyboard protocols; on any compositor: xdg-shell, for the surface that takes
+# a pick. Their client glue is generated from the XML kept in
 # platform/linux/protocols, with libwayland-client and xkbcommon.
 pkg_check_modules(WAYLANDLIBS REQUIRED IMPORTED_TARGET wayland-client xkbcommon)
 find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
@@ -7,7 +8,7 @@ find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
 set(VARNET_PROTOCOL_DIR ${CMAKE_BINARY_DIR}/protocols)
 file(MAKE_DIRECTORY ${VARNET_PROTOCOL_DIR})
 set(VARNET_PROTOCOL_SOURCES)
-foreach(protocol wlr-virtual-pointer-unstable-v1 virtual-keyboard-unstable-v1)
+foreach(protocol wlr-virtual-pointer-unstable-v1 virtual-keyboard-unstable-v1 xdg-shell)
   set(xml ${CMAKE_SOURCE_DIR}/platform/linux/protocols/${protocol}.xml)
   set(header ${VARNET_PROTOCOL_DIR}/${protocol}-client-protocol.h)
   set(code ${VARNET_PROTOCOL_DIR}/${protocol}-protocol.c)
