@@ -44,8 +44,8 @@ target_sources(varnet_platform PRIVATE ${VARNET_PROTOCOL_SOURCES})
 target_include_directories(varnet_platform PRIVATE ${VARNET_PROTOCOL_DIR})
 target_link_libraries(varnet_platform PUBLIC PkgConfig::WAYLANDLIBS)
 
-# The tests' own Wayland client (a logging window, and a key presser for the
-# compositor's hotkeys), generated from the XML the system's
+# The tests' own Wayland client (a logging window, a key presser for the
+# compositor's hotkeys, and a clicker), generated from the XML the system's
 # wayland-protocols package installs.
 function(varnet_add_wayland_test_client target source)
   pkg_get_variable(WAYLAND_PROTOCOLS_DIR wayland-protocols pkgdatadir)
@@ -57,7 +57,8 @@ function(varnet_add_wayland_test_client target source)
     COMMAND ${WAYLAND_SCANNER} private-code ${xml} ${dir}/xdg-shell-protocol.c
     DEPENDS ${xml})
   add_executable(${target} ${source} ${dir}/xdg-shell-client-protocol.h ${dir}/xdg-shell-protocol.c
-    ${VARNET_PROTOCOL_DIR}/virtual-keyboard-unstable-v1-protocol.c)
+    ${VARNET_PROTOCOL_DIR}/virtual-keyboard-unstable-v1-protocol.c
+    ${VARNET_PROTOCOL_DIR}/wlr-virtual-pointer-unstable-v1-protocol.c)
   target_include_directories(${target} PRIVATE ${dir} ${VARNET_PROTOCOL_DIR})
   target_link_libraries(${target} PRIVATE PkgConfig::WAYLANDLIBS)
 endfunction()

@@ -189,7 +189,8 @@ void addOutput(uint32_t name, uint32_t version) {
 void pointerEnter(void*, wl_pointer* pointer, uint32_t serial, wl_surface*, wl_fixed_t x, wl_fixed_t y) {
     picker.pointerX = wl_fixed_to_double(x);
     picker.pointerY = wl_fixed_to_double(y);
-    if (picker.cursorSurface) wl_pointer_set_cursor(pointer, serial, picker.cursorSurface, kCursorHotspot, kCursorHotspot);
+    if (picker.cursorSurface)
+        wl_pointer_set_cursor(pointer, serial, picker.cursorSurface, kCursorHotspot, kCursorHotspot);
 }
 void pointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) {}
 void pointerMotion(void*, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
@@ -221,8 +222,8 @@ const wl_pointer_listener kPointerListener = {
 // ---- Keyboard ------------------------------------------------------------------
 
 void keyboardKeymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
-    void* text = format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0)
-                                                             : MAP_FAILED;
+    const bool xkb = format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1;
+    void* text = xkb ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
     close(fd);
     if (text == MAP_FAILED) return;
     if (picker.keymap) xkb_keymap_unref(picker.keymap);
@@ -397,7 +398,8 @@ bool openConnection() {
     // The globals, then the outputs' places and the seat's devices.
     if (wl_display_roundtrip(picker.display) < 0 || !picker.compositor || !picker.shm || !picker.wmBase ||
         !picker.seat || !picker.xkb || wl_display_roundtrip(picker.display) < 0) {
-        std::fprintf(stderr, "varnet: the compositor offers no surface to pick a point on; only X11 windows take the pick\n");
+        std::fprintf(stderr, "varnet: the compositor offers no surface to pick a point on; "
+                             "only X11 windows take the pick\n");
         closeConnection();
         return false;
     }
@@ -416,8 +418,8 @@ int follow(bool picking) {
     }
     if (!picker.display && !failedThisPick) failedThisPick = !openConnection();
     if (!picker.display) return -1;
-    // Events already read are handled before the sleep, which would not see them.
-    wl_display_dispatch_pending(picker.display);
+    // Every event read is handled at once (dispatch, the round trips of
+    // openConnection), so none waits unseen by the sleep; requests go out.
     wl_display_flush(picker.display);
     return wl_display_get_fd(picker.display);
 }

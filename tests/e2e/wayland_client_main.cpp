@@ -6,10 +6,15 @@
 //                               "button CODE 1|0", "axis AXIS DISCRETE",
 //                               "scroll AXIS VALUE",
 //                               "key NAME 1|0" (the keysym its keymap and
-//                               modifiers give)
+//                               modifiers give), "leave" when the pointer
+//                               leaves it, "focus in|out" for the keyboard's
 //   wayland_client press NAME   presses and releases one key through a
 //                               virtual keyboard of its own, then ends;
 //                               "Ctrl+NAME" holds Control with it
+//   wayland_client click X Y [right]
+//                               moves the pointer to (X, Y) of the first
+//                               output and clicks the left (or right) button
+//                               there, through a virtual pointer of its own
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -21,6 +26,7 @@
 #include <string>
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace {
@@ -32,6 +38,9 @@ struct Client {
     wl_seat* seat = nullptr;
     xdg_wm_base* shell = nullptr;
     zwp_virtual_keyboard_manager_v1* keyboardManager = nullptr;
+    zwlr_virtual_pointer_manager_v1* pointerManager = nullptr;
+    wl_output* output = nullptr;
+    int32_t outputWidth = 0, outputHeight = 0;
     wl_surface* surface = nullptr;
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
@@ -62,7 +71,7 @@ int sharedMemory(size_t size) {
 void pointerEnter(void*, wl_pointer*, uint32_t, wl_surface*, wl_fixed_t x, wl_fixed_t y) {
     line("enter " + std::to_string(wl_fixed_to_int(x)) + " " + std::to_string(wl_fixed_to_int(y)));
 }
-void pointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) {}
+void pointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) { line("leave"); }
 void pointerMotion(void*, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
     line("motion " + std::to_string(wl_fixed_to_int(x)) + " " + std::to_string(wl_fixed_to_int(y)));
 }
@@ -96,8 +105,8 @@ void keyboardKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t size) {
     munmap(text, size);
     client.state = client.keymap ? xkb_state_new(client.keymap) : nullptr;
 }
-void keyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
-void keyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
+void keyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) { line("focus in"); }
+void keyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) { line("focus out"); }
 void keyboardKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
     if (!client.state) return;
     char name[64] = "?";
@@ -197,6 +206,11 @@ void global(void*, wl_registry* registry, uint32_t name, const char* interface, 
     else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0)
         client.keyboardManager = static_cast<zwp_virtual_keyboard_manager_v1*>(
             bind(&zwp_virtual_keyboard_manager_v1_interface, 1));
+    else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
+        client.pointerManager = static_cast<zwlr_virtual_pointer_manager_v1*>(
+            bind(&zwlr_virtual_pointer_manager_v1_interface, 1));
+    else if (std::strcmp(interface, wl_output_interface.name) == 0 && !client.output)
+        client.output = static_cast<wl_output*>(bind(&wl_output_interface, 1));
 }
 void globalRemove(void*, wl_registry*, uint32_t) {}
 const wl_registry_listener kRegistryListener = {.global = global, .global_remove = globalRemove};
@@ -263,6 +277,41 @@ int pressKey(const char* combination) {
     return 0;
 }
 
+// ---- Clicking at a point -----------------------------------------------------
+
+void outputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
+                    int32_t) {}
+void outputMode(void*, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
+    if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
+    client.outputWidth = width;
+    client.outputHeight = height;
+}
+void outputDone(void*, wl_output*) {}
+void outputScale(void*, wl_output*, int32_t) {}
+const wl_output_listener kOutputListener = {.geometry = outputGeometry, .mode = outputMode, .done = outputDone,
+                                            .scale = outputScale, .name = nullptr, .description = nullptr};
+
+int click(int32_t x, int32_t y, bool right) {
+    if (!client.pointerManager || !client.seat || !client.output) return 1;
+    wl_output_add_listener(client.output, &kOutputListener, nullptr);
+    wl_display_roundtrip(client.display);
+    if (client.outputWidth <= 0 || client.outputHeight <= 0) return 1;
+    zwlr_virtual_pointer_v1* pointer =
+        zwlr_virtual_pointer_manager_v1_create_virtual_pointer(client.pointerManager, client.seat);
+    const uint32_t button = right ? 0x111 : 0x110;
+    zwlr_virtual_pointer_v1_motion_absolute(pointer, 0, uint32_t(x), uint32_t(y), uint32_t(client.outputWidth),
+                                            uint32_t(client.outputHeight));
+    zwlr_virtual_pointer_v1_frame(pointer);
+    zwlr_virtual_pointer_v1_button(pointer, 1, button, WL_POINTER_BUTTON_STATE_PRESSED);
+    zwlr_virtual_pointer_v1_frame(pointer);
+    zwlr_virtual_pointer_v1_button(pointer, 2, button, WL_POINTER_BUTTON_STATE_RELEASED);
+    zwlr_virtual_pointer_v1_frame(pointer);
+    wl_display_roundtrip(client.display);
+    zwlr_virtual_pointer_v1_destroy(pointer);
+    wl_display_roundtrip(client.display);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -277,6 +326,8 @@ int main(int argc, char** argv) {
     wl_display_roundtrip(client.display);
     if (mode == "log") return logInput();
     if (mode == "press" && argc > 2) return pressKey(argv[2]);
-    std::fprintf(stderr, "usage: wayland_client log | press [Ctrl+]KEYSYM-NAME\n");
+    if (mode == "click" && argc > 3)
+        return click(std::atoi(argv[2]), std::atoi(argv[3]), argc > 4 && std::string(argv[4]) == "right");
+    std::fprintf(stderr, "usage: wayland_client log | press [Ctrl+]KEYSYM-NAME | click X Y [right]\n");
     return 2;
 }
