@@ -1,6 +1,6 @@
 # Output on Wayland compositors. wlroots: the virtual pointer and virtual
-# keyboard protocols; on any compositor: xdg-shell, for the surface that takes
-# a pick. Their client glue is generated from the XML kept in
+# keyboard protocols; on any compositor: xdg-shell and xdg-output, for the
+# surface that takes a pick. Their client glue is generated from the XML kept in
 # platform/linux/protocols, with libwayland-client and xkbcommon.
 pkg_check_modules(WAYLANDLIBS REQUIRED IMPORTED_TARGET wayland-client xkbcommon)
 find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
@@ -8,7 +8,8 @@ find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
 set(VARNET_PROTOCOL_DIR ${CMAKE_BINARY_DIR}/protocols)
 file(MAKE_DIRECTORY ${VARNET_PROTOCOL_DIR})
 set(VARNET_PROTOCOL_SOURCES)
-foreach(protocol wlr-virtual-pointer-unstable-v1 virtual-keyboard-unstable-v1 xdg-shell)
+foreach(protocol wlr-virtual-pointer-unstable-v1 virtual-keyboard-unstable-v1 xdg-shell
+                 xdg-output-unstable-v1)
   set(xml ${CMAKE_SOURCE_DIR}/platform/linux/protocols/${protocol}.xml)
   set(header ${VARNET_PROTOCOL_DIR}/${protocol}-client-protocol.h)
   set(code ${VARNET_PROTOCOL_DIR}/${protocol}-protocol.c)
@@ -58,7 +59,8 @@ function(varnet_add_wayland_test_client target source)
     DEPENDS ${xml})
   add_executable(${target} ${source} ${dir}/xdg-shell-client-protocol.h ${dir}/xdg-shell-protocol.c
     ${VARNET_PROTOCOL_DIR}/virtual-keyboard-unstable-v1-protocol.c
-    ${VARNET_PROTOCOL_DIR}/wlr-virtual-pointer-unstable-v1-protocol.c)
+    ${VARNET_PROTOCOL_DIR}/wlr-virtual-pointer-unstable-v1-protocol.c
+    ${VARNET_PROTOCOL_DIR}/xdg-output-unstable-v1-protocol.c)
   target_include_directories(${target} PRIVATE ${dir} ${VARNET_PROTOCOL_DIR})
   target_link_libraries(${target} PRIVATE PkgConfig::WAYLANDLIBS)
 endfunction()

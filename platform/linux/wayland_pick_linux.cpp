@@ -30,6 +30,7 @@
 #include "model/mouse_buttons.h"
 #include "platform/linux/keysym_vk_linux.h"
 #include "platform/platform.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace platform::wayland_pick {
@@ -39,11 +40,16 @@ const int kMaxOutputs = 8;
 const uint32_t kEvdevOffset = 8;  // xkb keycodes are evdev codes + 8
 const int32_t kCursorSize = 17, kCursorHotspot = 8;
 
+// An output's place in the compositor's layout and its logical size. wlroots
+// gives every wl_output the place (0, 0): the true one comes from xdg-output
+// where the compositor offers it.
 struct Output {
     wl_output* proxy = nullptr;
-    int32_t x = 0, y = 0;           // in the compositor's layout
-    int32_t width = 0, height = 0;  // its current mode
+    zxdg_output_v1* xdgOutput = nullptr;
+    int32_t x = 0, y = 0;
+    int32_t width = 0, height = 0;
     int32_t scale = 1;
+    bool logical = false;  // place and size came from xdg-output
 };
 
 struct Picker {
@@ -52,6 +58,7 @@ struct Picker {
     wl_compositor* compositor = nullptr;
     wl_shm* shm = nullptr;
     xdg_wm_base* wmBase = nullptr;
+    zxdg_output_manager_v1* outputManager = nullptr;
     wl_seat* seat = nullptr;
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
@@ -159,11 +166,14 @@ Output* outputOf(void* data) { return static_cast<Output*>(data); }
 
 void onGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
                 const char*, int32_t) {
+    if (outputOf(data)->logical) return;
     outputOf(data)->x = x;
     outputOf(data)->y = y;
 }
+// The mode is in pixels, a scaled output's logical size smaller: xdg-output,
+// when offered, gives it, else the scale.
 void onMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
-    if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
+    if (!(flags & WL_OUTPUT_MODE_CURRENT) || outputOf(data)->logical) return;
     outputOf(data)->width = width;
     outputOf(data)->height = height;
 }
@@ -174,6 +184,22 @@ const wl_output_listener kOutputListener = {
     .geometry = onGeometry, .mode = onMode, .done = onOutputDone, .scale = onScale,
     .name = nullptr, .description = nullptr};
 
+void onLogicalPosition(void* data, zxdg_output_v1*, int32_t x, int32_t y) {
+    outputOf(data)->logical = true;
+    outputOf(data)->x = x;
+    outputOf(data)->y = y;
+}
+void onLogicalSize(void* data, zxdg_output_v1*, int32_t width, int32_t height) {
+    outputOf(data)->logical = true;
+    outputOf(data)->width = width;
+    outputOf(data)->height = height;
+}
+void onLogicalDone(void*, zxdg_output_v1*) {}
+
+const zxdg_output_v1_listener kXdgOutputListener = {
+    .logical_position = onLogicalPosition, .logical_size = onLogicalSize, .done = onLogicalDone,
+    .name = nullptr, .description = nullptr};
+
 void addOutput(uint32_t name, uint32_t version) {
     for (Output& output : picker.outputs) {
         if (output.proxy) continue;
@@ -181,6 +207,16 @@ void addOutput(uint32_t name, uint32_t version) {
             wl_registry_bind(picker.registry, name, &wl_output_interface, std::min(version, 2u)));
         wl_output_add_listener(output.proxy, &kOutputListener, &output);
         return;
+    }
+}
+
+// After the globals are known, whichever came first.
+void askLogicalPlaces() {
+    if (!picker.outputManager) return;
+    for (Output& output : picker.outputs) {
+        if (!output.proxy) continue;
+        output.xdgOutput = zxdg_output_manager_v1_get_xdg_output(picker.outputManager, output.proxy);
+        zxdg_output_v1_add_listener(output.xdgOutput, &kXdgOutputListener, &output);
     }
 }
 
@@ -283,6 +319,8 @@ void onGlobal(void*, wl_registry*, uint32_t name, const char* interface, uint32_
     } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0 && !picker.wmBase) {
         picker.wmBase = bind<xdg_wm_base>(name, &xdg_wm_base_interface, 1);
         xdg_wm_base_add_listener(picker.wmBase, &kWmBaseListener, nullptr);
+    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && !picker.outputManager) {
+        picker.outputManager = bind<zxdg_output_manager_v1>(name, &zxdg_output_manager_v1_interface, 1);
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !picker.seat) {
         picker.seat = bind<wl_seat>(name, &wl_seat_interface, std::min(version, 5u));
         wl_seat_add_listener(picker.seat, &kSeatListener, nullptr);
@@ -313,13 +351,14 @@ const xdg_toplevel_listener kToplevelListener = {
     .configure = toplevelConfigure, .close = toplevelClose, .configure_bounds = nullptr,
     .wm_capabilities = nullptr};
 
-// A size of 0 leaves it to us: then the output's logical size.
+// A size of 0 leaves it to us: then the output's size.
 void chooseSize(int32_t& width, int32_t& height) {
     width = picker.configuredWidth;
     height = picker.configuredHeight;
     const Output* output = shownOn();
-    if (width <= 0 && output) width = output->width / output->scale;
-    if (height <= 0 && output) height = output->height / output->scale;
+    const int32_t scale = output && !output->logical ? output->scale : 1;
+    if (width <= 0 && output) width = output->width / scale;
+    if (height <= 0 && output) height = output->height / scale;
 }
 
 void surfaceConfigure(void*, xdg_surface* xdgSurface, uint32_t serial) {
@@ -378,7 +417,11 @@ void closeConnection() {
     destroy(picker.wmBase, xdg_wm_base_destroy);
     destroy(picker.shm, wl_shm_destroy);
     destroy(picker.compositor, wl_compositor_destroy);
-    for (Output& output : picker.outputs) destroy(output.proxy, wl_output_destroy);
+    for (Output& output : picker.outputs) {
+        destroy(output.xdgOutput, zxdg_output_v1_destroy);
+        destroy(output.proxy, wl_output_destroy);
+    }
+    destroy(picker.outputManager, zxdg_output_manager_v1_destroy);
     destroy(picker.registry, wl_registry_destroy);
     wl_display_flush(picker.display);  // the surface goes at once, not at the next pick
     wl_display_disconnect(picker.display);
@@ -396,8 +439,10 @@ bool openConnection() {
     picker.registry = wl_display_get_registry(picker.display);
     wl_registry_add_listener(picker.registry, &kRegistryListener, nullptr);
     // The globals, then the outputs' places and the seat's devices.
-    if (wl_display_roundtrip(picker.display) < 0 || !picker.compositor || !picker.shm || !picker.wmBase ||
-        !picker.seat || !picker.xkb || wl_display_roundtrip(picker.display) < 0) {
+    const bool globals = wl_display_roundtrip(picker.display) >= 0;
+    if (globals) askLogicalPlaces();
+    if (!globals || !picker.compositor || !picker.shm || !picker.wmBase || !picker.seat || !picker.xkb ||
+        wl_display_roundtrip(picker.display) < 0) {
         std::fprintf(stderr, "varnet: the compositor offers no surface to pick a point on; "
                              "only X11 windows take the pick\n");
         closeConnection();

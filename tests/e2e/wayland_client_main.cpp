@@ -12,14 +12,16 @@
 //                               virtual keyboard of its own, then ends;
 //                               "Ctrl+NAME" holds Control with it
 //   wayland_client click X Y [right]
-//                               moves the pointer to (X, Y) of the first
-//                               output and clicks the left (or right) button
+//                               moves the pointer to (X, Y) of the outputs'
+//                               layout and clicks the left (or right) button
 //                               there, through a virtual pointer of its own
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +29,7 @@
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace {
@@ -39,8 +42,8 @@ struct Client {
     xdg_wm_base* shell = nullptr;
     zwp_virtual_keyboard_manager_v1* keyboardManager = nullptr;
     zwlr_virtual_pointer_manager_v1* pointerManager = nullptr;
-    wl_output* output = nullptr;
-    int32_t outputWidth = 0, outputHeight = 0;
+    wl_output* outputs[4] = {};
+    zxdg_output_manager_v1* outputManager = nullptr;
     wl_surface* surface = nullptr;
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
@@ -209,8 +212,14 @@ void global(void*, wl_registry* registry, uint32_t name, const char* interface, 
     else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
         client.pointerManager = static_cast<zwlr_virtual_pointer_manager_v1*>(
             bind(&zwlr_virtual_pointer_manager_v1_interface, 1));
-    else if (std::strcmp(interface, wl_output_interface.name) == 0 && !client.output)
-        client.output = static_cast<wl_output*>(bind(&wl_output_interface, 1));
+    else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0)
+        client.outputManager = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 1));
+    else if (std::strcmp(interface, wl_output_interface.name) == 0)
+        for (wl_output*& output : client.outputs)
+            if (!output) {
+                output = static_cast<wl_output*>(bind(&wl_output_interface, 1));
+                break;
+            }
 }
 void globalRemove(void*, wl_registry*, uint32_t) {}
 const wl_registry_listener kRegistryListener = {.global = global, .global_remove = globalRemove};
@@ -279,28 +288,55 @@ int pressKey(const char* combination) {
 
 // ---- Clicking at a point -----------------------------------------------------
 
-void outputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
-                    int32_t) {}
-void outputMode(void*, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
-    if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
-    client.outputWidth = width;
-    client.outputHeight = height;
+// Each output's place and size in the layout, from xdg-output (wlroots puts
+// every wl_output at (0, 0)); absolute motion spans the box around them all.
+struct Box {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+};
+Box outputBoxes[4];
+
+void logicalPosition(void* data, zxdg_output_v1*, int32_t x, int32_t y) {
+    static_cast<Box*>(data)->x = x;
+    static_cast<Box*>(data)->y = y;
 }
-void outputDone(void*, wl_output*) {}
-void outputScale(void*, wl_output*, int32_t) {}
-const wl_output_listener kOutputListener = {.geometry = outputGeometry, .mode = outputMode, .done = outputDone,
-                                            .scale = outputScale, .name = nullptr, .description = nullptr};
+void logicalSize(void* data, zxdg_output_v1*, int32_t width, int32_t height) {
+    static_cast<Box*>(data)->width = width;
+    static_cast<Box*>(data)->height = height;
+}
+void logicalDone(void*, zxdg_output_v1*) {}
+const zxdg_output_v1_listener kXdgOutputListener = {.logical_position = logicalPosition,
+                                                    .logical_size = logicalSize, .done = logicalDone,
+                                                    .name = nullptr, .description = nullptr};
+
+Box layout() {
+    for (int i = 0; i < 4; ++i) {
+        if (!client.outputs[i]) continue;
+        zxdg_output_v1* output = zxdg_output_manager_v1_get_xdg_output(client.outputManager, client.outputs[i]);
+        zxdg_output_v1_add_listener(output, &kXdgOutputListener, &outputBoxes[i]);
+    }
+    wl_display_roundtrip(client.display);
+    Box all{INT32_MAX, INT32_MAX, 0, 0};
+    int32_t right = INT32_MIN, bottom = INT32_MIN;
+    for (const Box& box : outputBoxes) {
+        if (box.width <= 0 || box.height <= 0) continue;
+        all.x = std::min(all.x, box.x);
+        all.y = std::min(all.y, box.y);
+        right = std::max(right, box.x + box.width);
+        bottom = std::max(bottom, box.y + box.height);
+    }
+    if (right > all.x && bottom > all.y) all.width = right - all.x, all.height = bottom - all.y;
+    return all;
+}
 
 int click(int32_t x, int32_t y, bool right) {
-    if (!client.pointerManager || !client.seat || !client.output) return 1;
-    wl_output_add_listener(client.output, &kOutputListener, nullptr);
-    wl_display_roundtrip(client.display);
-    if (client.outputWidth <= 0 || client.outputHeight <= 0) return 1;
+    if (!client.pointerManager || !client.seat || !client.outputManager) return 1;
+    const Box extent = layout();
+    if (extent.width <= 0 || extent.height <= 0) return 1;
     zwlr_virtual_pointer_v1* pointer =
         zwlr_virtual_pointer_manager_v1_create_virtual_pointer(client.pointerManager, client.seat);
     const uint32_t button = right ? 0x111 : 0x110;
-    zwlr_virtual_pointer_v1_motion_absolute(pointer, 0, uint32_t(x), uint32_t(y), uint32_t(client.outputWidth),
-                                            uint32_t(client.outputHeight));
+    zwlr_virtual_pointer_v1_motion_absolute(pointer, 0, uint32_t(x - extent.x), uint32_t(y - extent.y),
+                                            uint32_t(extent.width), uint32_t(extent.height));
     zwlr_virtual_pointer_v1_frame(pointer);
     zwlr_virtual_pointer_v1_button(pointer, 1, button, WL_POINTER_BUTTON_STATE_PRESSED);
     zwlr_virtual_pointer_v1_frame(pointer);

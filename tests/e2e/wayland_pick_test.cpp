@@ -8,9 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/e2e/compositor_cases.h"
@@ -76,7 +79,16 @@ protected:
         if (!folders.root.empty()) e2e::removeFolders(folders);
     }
 
-    // The program runs as root beside the compositor's user: it needs no
+    bool comesToHold(const std::function<bool()>& condition, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// The program runs as root beside the compositor's user: it needs no
     // command line here, and root reaches sway's socket.
     void startPicking() {
         for (const std::string& variable : sway.env) {
@@ -90,6 +102,10 @@ protected:
         const int code = e2e::terminateAndWait(varnet, 10000);
         varnet = -1;
         return code;
+    }
+    int swaymsg(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "/usr/bin/swaymsg");
+        return e2e::waitForExit(e2e::spawnProcess(arguments, sway.env), 10000);
     }
     void runOnCompositor(const std::vector<std::string>& arguments) {
         std::vector<std::string> argv{VARNET_WAYLAND_CLIENT};
@@ -128,4 +144,23 @@ TEST_F(PickOnSway, ThePicksSurfaceTakesThePressOrTheCancel) {
         const std::string session = e2e::readFile(folders.sessionFile());
         EXPECT_NE(session.find(pick.pointAfter), std::string::npos) << session;
     }
+}
+
+// Surface-local positions become the layout's: a pick on a second output,
+// right of the first, lands where the press was on the whole desktop.
+TEST_F(PickOnSway, APickOnASecondOutputIsPlacedInTheLayout) {
+    ASSERT_EQ(swaymsg({"create_output"}), 0);
+    ASSERT_EQ(swaymsg({"output", "HEADLESS-1", "position", "0", "0"}), 0);
+    ASSERT_EQ(swaymsg({"output", "HEADLESS-2", "resolution", "1280x800", "position", "1280", "0"}), 0);
+    ASSERT_EQ(swaymsg({"focus", "output", "HEADLESS-2"}), 0);
+    e2e::writeFile(folders.sessionFile(), e2e::kCompositorSession);
+    startPicking();
+    ASSERT_GT(varnet, 0);
+    // New windows open on the focused output; the surface is there once sway can focus it.
+    ASSERT_TRUE(comesToHold([this] { return swaymsg({"[app_id=varnet-pick]", "focus"}) == 0; }, 30000));
+    runOnCompositor({"click", "1692", "437"});
+    EXPECT_TRUE(fileComesToHold(folders.sideFile("status.txt"), "\"picking\":false", 5000));
+    ASSERT_EQ(endProgram(), 0);
+    const std::string session = e2e::readFile(folders.sessionFile());
+    EXPECT_NE(session.find("SETTINGS:0,0,0,100,0,0,1,10,1,1692,437,"), std::string::npos) << session;
 }
