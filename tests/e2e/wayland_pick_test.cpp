@@ -48,12 +48,17 @@ const PickCase kCases[] = {
      "SETTINGS:0,0,0,100,0,0,1,10,1,412,237,"},
 };
 
+bool comesToHold(const std::function<bool()>& condition, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
 bool fileComesToHold(const std::string& path, const std::string& fragment, int timeoutMs) {
-    const std::pair<const std::string*, const std::string*> both{&path, &fragment};
-    return e2e::waitUntil(timeoutMs, [](const void* context) {
-        const auto* pair = static_cast<const std::pair<const std::string*, const std::string*>*>(context);
-        return e2e::readFile(*pair->first).find(*pair->second) != std::string::npos;
-    }, &both);
+    return comesToHold([&] { return e2e::readFile(path).find(fragment) != std::string::npos; }, timeoutMs);
 }
 
 class PickOnSway : public ::testing::Test {
@@ -79,16 +84,7 @@ protected:
         if (!folders.root.empty()) e2e::removeFolders(folders);
     }
 
-    bool comesToHold(const std::function<bool()>& condition, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-// The program runs as root beside the compositor's user: it needs no
+    // The program runs as root beside the compositor's user: it needs no
     // command line here, and root reaches sway's socket.
     void startPicking() {
         for (const std::string& variable : sway.env) {
