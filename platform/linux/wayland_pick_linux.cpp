@@ -29,28 +29,17 @@
 #include "capture/picking.h"
 #include "model/mouse_buttons.h"
 #include "platform/linux/keysym_vk_linux.h"
+#include "platform/linux/wayland_outputs_linux.h"
 #include "platform/platform.h"
-#include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace platform::wayland_pick {
 namespace {
 
-const int kMaxOutputs = 8;
 const uint32_t kEvdevOffset = 8;  // xkb keycodes are evdev codes + 8
 const int32_t kCursorSize = 17, kCursorHotspot = 8;
 
-// An output's place in the compositor's layout and its logical size. wlroots
-// gives every wl_output the place (0, 0): the true one comes from xdg-output
-// where the compositor offers it.
-struct Output {
-    wl_output* proxy = nullptr;
-    zxdg_output_v1* xdgOutput = nullptr;
-    int32_t x = 0, y = 0;
-    int32_t width = 0, height = 0;
-    int32_t scale = 1;
-    bool logical = false;  // place and size came from xdg-output
-};
+using wayland_outputs::Output;
 
 struct Picker {
     wl_display* display = nullptr;
@@ -58,11 +47,10 @@ struct Picker {
     wl_compositor* compositor = nullptr;
     wl_shm* shm = nullptr;
     xdg_wm_base* wmBase = nullptr;
-    zxdg_output_manager_v1* outputManager = nullptr;
     wl_seat* seat = nullptr;
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
-    std::array<Output, kMaxOutputs> outputs;
+    wayland_outputs::Outputs outputs;
     wl_surface* surface = nullptr;
     xdg_surface* xdgSurface = nullptr;
     xdg_toplevel* toplevel = nullptr;
@@ -126,7 +114,7 @@ void makeCursor() {
 // ---- Where a press is on the screen ------------------------------------------
 
 const Output* firstOutput() {
-    for (const Output& output : picker.outputs)
+    for (const Output& output : picker.outputs.list)
         if (output.proxy) return &output;
     return nullptr;
 }
@@ -158,66 +146,6 @@ InputEvent eventOf(InputEvent::Kind kind) {
     e.kind = kind;
     e.counter = platform::perfCounter();
     return e;
-}
-
-// ---- Outputs -------------------------------------------------------------------
-
-Output* outputOf(void* data) { return static_cast<Output*>(data); }
-
-void onGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
-                const char*, int32_t) {
-    if (outputOf(data)->logical) return;
-    outputOf(data)->x = x;
-    outputOf(data)->y = y;
-}
-// The mode is in pixels, a scaled output's logical size smaller: xdg-output,
-// when offered, gives it, else the scale.
-void onMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
-    if (!(flags & WL_OUTPUT_MODE_CURRENT) || outputOf(data)->logical) return;
-    outputOf(data)->width = width;
-    outputOf(data)->height = height;
-}
-void onOutputDone(void*, wl_output*) {}
-void onScale(void* data, wl_output*, int32_t factor) { outputOf(data)->scale = std::max(factor, 1); }
-
-const wl_output_listener kOutputListener = {
-    .geometry = onGeometry, .mode = onMode, .done = onOutputDone, .scale = onScale,
-    .name = nullptr, .description = nullptr};
-
-void onLogicalPosition(void* data, zxdg_output_v1*, int32_t x, int32_t y) {
-    outputOf(data)->logical = true;
-    outputOf(data)->x = x;
-    outputOf(data)->y = y;
-}
-void onLogicalSize(void* data, zxdg_output_v1*, int32_t width, int32_t height) {
-    outputOf(data)->logical = true;
-    outputOf(data)->width = width;
-    outputOf(data)->height = height;
-}
-void onLogicalDone(void*, zxdg_output_v1*) {}
-
-const zxdg_output_v1_listener kXdgOutputListener = {
-    .logical_position = onLogicalPosition, .logical_size = onLogicalSize, .done = onLogicalDone,
-    .name = nullptr, .description = nullptr};
-
-void addOutput(uint32_t name, uint32_t version) {
-    for (Output& output : picker.outputs) {
-        if (output.proxy) continue;
-        output.proxy = static_cast<wl_output*>(
-            wl_registry_bind(picker.registry, name, &wl_output_interface, std::min(version, 2u)));
-        wl_output_add_listener(output.proxy, &kOutputListener, &output);
-        return;
-    }
-}
-
-// After the globals are known, whichever came first.
-void askLogicalPlaces() {
-    if (!picker.outputManager) return;
-    for (Output& output : picker.outputs) {
-        if (!output.proxy) continue;
-        output.xdgOutput = zxdg_output_manager_v1_get_xdg_output(picker.outputManager, output.proxy);
-        zxdg_output_v1_add_listener(output.xdgOutput, &kXdgOutputListener, &output);
-    }
 }
 
 // ---- Pointer -------------------------------------------------------------------
@@ -319,13 +247,11 @@ void onGlobal(void*, wl_registry*, uint32_t name, const char* interface, uint32_
     } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0 && !picker.wmBase) {
         picker.wmBase = bind<xdg_wm_base>(name, &xdg_wm_base_interface, 1);
         xdg_wm_base_add_listener(picker.wmBase, &kWmBaseListener, nullptr);
-    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && !picker.outputManager) {
-        picker.outputManager = bind<zxdg_output_manager_v1>(name, &zxdg_output_manager_v1_interface, 1);
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !picker.seat) {
         picker.seat = bind<wl_seat>(name, &wl_seat_interface, std::min(version, 5u));
         wl_seat_add_listener(picker.seat, &kSeatListener, nullptr);
-    } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
-        addOutput(name, version);
+    } else {
+        wayland_outputs::offer(picker.outputs, picker.registry, name, interface, version);
     }
 }
 // A pick lasts seconds; an output that goes meanwhile keeps its place.
@@ -335,7 +261,7 @@ const wl_registry_listener kRegistryListener = {.global = onGlobal, .global_remo
 // ---- The surface -------------------------------------------------------------------
 
 void surfaceEnter(void*, wl_surface*, wl_output* proxy) {
-    for (const Output& output : picker.outputs)
+    for (const Output& output : picker.outputs.list)
         if (output.proxy == proxy) picker.entered = &output;
 }
 void surfaceLeave(void*, wl_surface*, wl_output*) {}
@@ -356,9 +282,8 @@ void chooseSize(int32_t& width, int32_t& height) {
     width = picker.configuredWidth;
     height = picker.configuredHeight;
     const Output* output = shownOn();
-    const int32_t scale = output && !output->logical ? output->scale : 1;
-    if (width <= 0 && output) width = output->width / scale;
-    if (height <= 0 && output) height = output->height / scale;
+    if (width <= 0 && output) width = wayland_outputs::logicalWidth(*output);
+    if (height <= 0 && output) height = wayland_outputs::logicalHeight(*output);
 }
 
 void surfaceConfigure(void*, xdg_surface* xdgSurface, uint32_t serial) {
@@ -417,11 +342,7 @@ void closeConnection() {
     destroy(picker.wmBase, xdg_wm_base_destroy);
     destroy(picker.shm, wl_shm_destroy);
     destroy(picker.compositor, wl_compositor_destroy);
-    for (Output& output : picker.outputs) {
-        destroy(output.xdgOutput, zxdg_output_v1_destroy);
-        destroy(output.proxy, wl_output_destroy);
-    }
-    destroy(picker.outputManager, zxdg_output_manager_v1_destroy);
+    wayland_outputs::release(picker.outputs);
     destroy(picker.registry, wl_registry_destroy);
     wl_display_flush(picker.display);  // the surface goes at once, not at the next pick
     wl_display_disconnect(picker.display);
@@ -440,7 +361,7 @@ bool openConnection() {
     wl_registry_add_listener(picker.registry, &kRegistryListener, nullptr);
     // The globals, then the outputs' places and the seat's devices.
     const bool globals = wl_display_roundtrip(picker.display) >= 0;
-    if (globals) askLogicalPlaces();
+    if (globals) wayland_outputs::askLogicalPlaces(picker.outputs);
     if (!globals || !picker.compositor || !picker.shm || !picker.wmBase || !picker.seat || !picker.xkb ||
         wl_display_roundtrip(picker.display) < 0) {
         std::fprintf(stderr, "varnet: the compositor offers no surface to pick a point on; "

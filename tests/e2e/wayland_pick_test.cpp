@@ -143,7 +143,8 @@ TEST_F(PickOnSway, ThePicksSurfaceTakesThePressOrTheCancel) {
 }
 
 // Surface-local positions become the layout's: a pick on a second output,
-// right of the first, lands where the press was on the whole desktop.
+// right of the first, lands where the press was on the whole desktop, and
+// the clicker's absolute motion reaches that point there.
 TEST_F(PickOnSway, APickOnASecondOutputIsPlacedInTheLayout) {
     ASSERT_EQ(swaymsg({"create_output"}), 0);
     ASSERT_EQ(swaymsg({"output", "HEADLESS-1", "position", "0", "0"}), 0);
@@ -156,7 +157,19 @@ TEST_F(PickOnSway, APickOnASecondOutputIsPlacedInTheLayout) {
     ASSERT_TRUE(comesToHold([this] { return swaymsg({"[app_id=varnet-pick]", "focus"}) == 0; }, 30000));
     runOnCompositor({"click", "1692", "437"});
     EXPECT_TRUE(fileComesToHold(folders.sideFile("status.txt"), "\"picking\":false", 5000));
+    // The clicker's absolute motion reaches the picked point there: the
+    // logging window, moved to the second output, sees it at (412, 437)
+    // once the compositor's pointer has been elsewhere.
+    const size_t moved = sway.log->size();
+    ASSERT_EQ(swaymsg({"[app_id=varnet-test-logger]", "move", "to", "output", "HEADLESS-2"}), 0);
+    ASSERT_TRUE(sway.log->waitFor("configured 1280x800", moved, 10000));
+    runOnCompositor({"click", "1500", "100"});
+    const size_t from = sway.log->size();
+    for (const char* message : {"updateSpammer|0,0,0,20,0,0,0,1,1", "toggleSpammer|"})
+        ASSERT_EQ(e2e::waitForExit(e2e::spawnProcess({binary, "--command", message}, sway.env), 10000), 0);
+    const auto lines = e2e::linesAfter(*sway.log, from, "button 272 1");
+    EXPECT_GE(e2e::countOf(lines, "motion 412 437"), 1u) << ::testing::PrintToString(lines);
     ASSERT_EQ(endProgram(), 0);
     const std::string session = e2e::readFile(folders.sessionFile());
-    EXPECT_NE(session.find("SETTINGS:0,0,0,100,0,0,1,10,1,1692,437,"), std::string::npos) << session;
+    EXPECT_NE(session.find("SETTINGS:0,0,0,20,0,0,0,1,1,1692,437,"), std::string::npos) << session;
 }
