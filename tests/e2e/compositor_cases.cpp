@@ -35,7 +35,7 @@ std::vector<std::string> linesAfter(WindowLog& log, size_t from, const std::stri
 
 void expectCountedClicksAtTheFixedPoint(WindowLog& log, const SendCommand& command) {
     const size_t from = log.size();
-    command("updateSpammer|0,0,0,20,0,0,0,4,1,300,200");
+    command("updateSpammer|0,0,0,20,0,0,0,4,1");  // at the session's fixed point
     command("toggleSpammer|");
     const auto lines = linesAfter(log, from, "button 272 1");
     EXPECT_EQ(countOf(lines, "button 272 1"), 4u);

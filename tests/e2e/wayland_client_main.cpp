@@ -6,24 +6,33 @@
 //                               "button CODE 1|0", "axis AXIS DISCRETE",
 //                               "scroll AXIS VALUE",
 //                               "key NAME 1|0" (the keysym its keymap and
-//                               modifiers give)
+//                               modifiers give), "leave" when the pointer
+//                               leaves it, "focus in|out" for the keyboard's
 //   wayland_client press NAME   presses and releases one key through a
 //                               virtual keyboard of its own, then ends;
 //                               "Ctrl+NAME" holds Control with it. Where the
 //                               compositor has no virtual keyboard, through
 //                               kwin's fake input (which this program must be
 //                               granted), Control as a key of its own
+//   wayland_client click X Y [right]
+//                               moves the pointer to (X, Y) of the outputs'
+//                               layout and clicks the left (or right) button
+//                               there, through a virtual pointer of its own
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 #ifdef VARNET_TEST_KDE_FAKE_INPUT
 #include "fake-input-client-protocol.h"
@@ -38,6 +47,9 @@ struct Client {
     wl_seat* seat = nullptr;
     xdg_wm_base* shell = nullptr;
     zwp_virtual_keyboard_manager_v1* keyboardManager = nullptr;
+    zwlr_virtual_pointer_manager_v1* pointerManager = nullptr;
+    wl_output* outputs[4] = {};
+    zxdg_output_manager_v1* outputManager = nullptr;
 #ifdef VARNET_TEST_KDE_FAKE_INPUT
     org_kde_kwin_fake_input* fakeInput = nullptr;
 #endif
@@ -71,7 +83,7 @@ int sharedMemory(size_t size) {
 void pointerEnter(void*, wl_pointer*, uint32_t, wl_surface*, wl_fixed_t x, wl_fixed_t y) {
     line("enter " + std::to_string(wl_fixed_to_int(x)) + " " + std::to_string(wl_fixed_to_int(y)));
 }
-void pointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) {}
+void pointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) { line("leave"); }
 void pointerMotion(void*, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
     line("motion " + std::to_string(wl_fixed_to_int(x)) + " " + std::to_string(wl_fixed_to_int(y)));
 }
@@ -105,8 +117,8 @@ void keyboardKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t size) {
     munmap(text, size);
     client.state = client.keymap ? xkb_state_new(client.keymap) : nullptr;
 }
-void keyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
-void keyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
+void keyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) { line("focus in"); }
+void keyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) { line("focus out"); }
 void keyboardKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
     if (!client.state) return;
     char name[64] = "?";
@@ -210,6 +222,17 @@ void global(void*, wl_registry* registry, uint32_t name, const char* interface, 
     else if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 4)
         client.fakeInput = static_cast<org_kde_kwin_fake_input*>(bind(&org_kde_kwin_fake_input_interface, 4));
 #endif
+    else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
+        client.pointerManager = static_cast<zwlr_virtual_pointer_manager_v1*>(
+            bind(&zwlr_virtual_pointer_manager_v1_interface, 1));
+    else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0)
+        client.outputManager = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 1));
+    else if (std::strcmp(interface, wl_output_interface.name) == 0)
+        for (wl_output*& output : client.outputs)
+            if (!output) {
+                output = static_cast<wl_output*>(bind(&wl_output_interface, 1));
+                break;
+            }
 }
 void globalRemove(void*, wl_registry*, uint32_t) {}
 const wl_registry_listener kRegistryListener = {.global = global, .global_remove = globalRemove};
@@ -312,6 +335,68 @@ int pressKey(const char* combination) {
     return 0;
 }
 
+// ---- Clicking at a point -----------------------------------------------------
+
+// Each output's place and size in the layout, from xdg-output (wlroots puts
+// every wl_output at (0, 0)); absolute motion spans the box around them all.
+struct Box {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+};
+Box outputBoxes[4];
+
+void logicalPosition(void* data, zxdg_output_v1*, int32_t x, int32_t y) {
+    static_cast<Box*>(data)->x = x;
+    static_cast<Box*>(data)->y = y;
+}
+void logicalSize(void* data, zxdg_output_v1*, int32_t width, int32_t height) {
+    static_cast<Box*>(data)->width = width;
+    static_cast<Box*>(data)->height = height;
+}
+void logicalDone(void*, zxdg_output_v1*) {}
+const zxdg_output_v1_listener kXdgOutputListener = {.logical_position = logicalPosition,
+                                                    .logical_size = logicalSize, .done = logicalDone,
+                                                    .name = nullptr, .description = nullptr};
+
+Box layout() {
+    for (int i = 0; i < 4; ++i) {
+        if (!client.outputs[i]) continue;
+        zxdg_output_v1* output = zxdg_output_manager_v1_get_xdg_output(client.outputManager, client.outputs[i]);
+        zxdg_output_v1_add_listener(output, &kXdgOutputListener, &outputBoxes[i]);
+    }
+    wl_display_roundtrip(client.display);
+    Box all{INT32_MAX, INT32_MAX, 0, 0};
+    int32_t right = INT32_MIN, bottom = INT32_MIN;
+    for (const Box& box : outputBoxes) {
+        if (box.width <= 0 || box.height <= 0) continue;
+        all.x = std::min(all.x, box.x);
+        all.y = std::min(all.y, box.y);
+        right = std::max(right, box.x + box.width);
+        bottom = std::max(bottom, box.y + box.height);
+    }
+    if (right > all.x && bottom > all.y) all.width = right - all.x, all.height = bottom - all.y;
+    return all;
+}
+
+int click(int32_t x, int32_t y, bool right) {
+    if (!client.pointerManager || !client.seat || !client.outputManager) return 1;
+    const Box extent = layout();
+    if (extent.width <= 0 || extent.height <= 0) return 1;
+    zwlr_virtual_pointer_v1* pointer =
+        zwlr_virtual_pointer_manager_v1_create_virtual_pointer(client.pointerManager, client.seat);
+    const uint32_t button = right ? 0x111 : 0x110;
+    zwlr_virtual_pointer_v1_motion_absolute(pointer, 0, uint32_t(x - extent.x), uint32_t(y - extent.y),
+                                            uint32_t(extent.width), uint32_t(extent.height));
+    zwlr_virtual_pointer_v1_frame(pointer);
+    zwlr_virtual_pointer_v1_button(pointer, 1, button, WL_POINTER_BUTTON_STATE_PRESSED);
+    zwlr_virtual_pointer_v1_frame(pointer);
+    zwlr_virtual_pointer_v1_button(pointer, 2, button, WL_POINTER_BUTTON_STATE_RELEASED);
+    zwlr_virtual_pointer_v1_frame(pointer);
+    wl_display_roundtrip(client.display);
+    zwlr_virtual_pointer_v1_destroy(pointer);
+    wl_display_roundtrip(client.display);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -326,6 +411,8 @@ int main(int argc, char** argv) {
     wl_display_roundtrip(client.display);
     if (mode == "log") return logInput();
     if (mode == "press" && argc > 2) return pressKey(argv[2]);
-    std::fprintf(stderr, "usage: wayland_client log | press [Ctrl+]KEYSYM-NAME\n");
+    if (mode == "click" && argc > 3)
+        return click(std::atoi(argv[2]), std::atoi(argv[3]), argc > 4 && std::string(argv[4]) == "right");
+    std::fprintf(stderr, "usage: wayland_client log | press [Ctrl+]KEYSYM-NAME | click X Y [right]\n");
     return 2;
 }
