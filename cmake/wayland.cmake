@@ -39,6 +39,11 @@ else()
   list(APPEND VARNET_PROTOCOL_SOURCES ${CMAKE_SOURCE_DIR}/platform/linux/kde/fake_input_absent_linux.cpp)
 endif()
 
+# KDE's shortcut service is reached over D-Bus with GIO, which GTK brings:
+# no KDE package is needed to build it.
+list(APPEND VARNET_PROTOCOL_SOURCES ${CMAKE_SOURCE_DIR}/platform/linux/kde/global_shortcuts_linux.cpp
+     ${CMAKE_SOURCE_DIR}/platform/linux/kde/qt_keys_linux.cpp)
+
 # The generated glue is C; it compiles as C beside the C++ backend.
 enable_language(C)
 target_sources(varnet_platform PRIVATE ${VARNET_PROTOCOL_SOURCES})
@@ -63,4 +68,9 @@ function(varnet_add_wayland_test_client target source)
     ${VARNET_PROTOCOL_DIR}/xdg-output-unstable-v1-protocol.c)
   target_include_directories(${target} PRIVATE ${dir} ${VARNET_PROTOCOL_DIR})
   target_link_libraries(${target} PRIVATE PkgConfig::WAYLANDLIBS)
+  # kwin has no virtual keyboard: there the client presses through its fake input.
+  if(VARNET_KDE_FAKE_INPUT_XML)
+    target_sources(${target} PRIVATE ${VARNET_PROTOCOL_DIR}/fake-input-protocol.c)
+    target_compile_definitions(${target} PRIVATE VARNET_TEST_KDE_FAKE_INPUT)
+  endif()
 endfunction()

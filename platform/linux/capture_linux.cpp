@@ -22,6 +22,7 @@
 #include "capture/swallow_plan.h"
 #include "model/state.h"
 #include "platform/linux/grabs_linux.h"
+#include "platform/linux/kde_shortcuts_linux.h"
 #include "platform/linux/keysym_vk_linux.h"
 #include "platform/linux/scroll_linux.h"
 #include "platform/linux/sway_hotkeys_linux.h"
@@ -286,7 +287,9 @@ void watchUntilStopped(Observer& o, GrabState& grabs, int wakeFd) {
     while (!stopRequested) {
         const GrabWish wish = grabWishFor(swallowPlanFromState(), o.vkOfKeycode, o.modifierMasks);
         applyGrabWish(grabs, wish);
-        platform::sway_hotkeys::follow(desktopHotkeysFromState());
+        const DesktopHotkeys hotkeys = desktopHotkeysFromState();
+        platform::sway_hotkeys::follow(hotkeys);
+        platform::kde_shortcuts::follow(hotkeys);
         fds[3].fd = platform::wayland_pick::follow(appState().pickingLocation);
         fds[3].revents = 0;
         waitForInputOrWake(fds, o, grabs, wish.keyboard && !grabs.keyboardHeld);
@@ -326,6 +329,7 @@ void captureThreadMain() {
         grabs.root = DefaultRootWindow(grabs.display);
         watchUntilStopped(observer, grabs, wake);
         sway_hotkeys::follow(DesktopHotkeys{});
+        kde_shortcuts::release();
         wayland_pick::follow(false);
     }
     if (grabs.display) XCloseDisplay(grabs.display);  // gives every grab back

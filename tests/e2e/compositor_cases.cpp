@@ -52,6 +52,28 @@ void expectCountedSpaceBarPresses(WindowLog& log, const SendCommand& command) {
     EXPECT_EQ(countOf(lines, "key space 0"), 4u);
 }
 
+void expectTheClickerHotkeyTakesItsKey(WindowLog& log, const SendCommand& command, const PressKey& press) {
+    command("updateSpammer|0,0,0,20,0,0,0,3,0");
+    const size_t from = log.size();
+    press("F6");
+    const auto lines = linesAfter(log, from, "button 272 1");
+    EXPECT_EQ(countOf(lines, "button 272 1"), 3u);
+    EXPECT_EQ(countOf(lines, "key F6 1"), 0u);
+}
+
+void expectAHotkeyWithAModifierTakesOnlyThatCombination(WindowLog& log, const SendCommand& command,
+                                                        const PressKey& press) {
+    command("updateKeySpam|0,0,0,20,0,3");
+    const size_t plain = log.size();
+    press("F9");
+    EXPECT_EQ(countOf(linesAfter(log, plain, "key F9 0"), "key space 1"), 0u);
+    const size_t combined = log.size();
+    press("Ctrl+F9");
+    const auto lines = linesAfter(log, combined, "key space 0");
+    EXPECT_EQ(countOf(lines, "key F9 1"), 0u);
+    EXPECT_EQ(countOf(lines, "key space 1"), 3u);
+}
+
 void expectPlaybackSends(WindowLog& log, const SendCommand& command, const std::vector<std::string>& expected,
                          const std::vector<std::string>& kinds) {
     const size_t from = log.size();

@@ -10,7 +10,10 @@
 //                               leaves it, "focus in|out" for the keyboard's
 //   wayland_client press NAME   presses and releases one key through a
 //                               virtual keyboard of its own, then ends;
-//                               "Ctrl+NAME" holds Control with it
+//                               "Ctrl+NAME" holds Control with it. Where the
+//                               compositor has no virtual keyboard, through
+//                               kwin's fake input (which this program must be
+//                               granted), Control as a key of its own
 //   wayland_client click X Y [right]
 //                               moves the pointer to (X, Y) of the outputs'
 //                               layout and clicks the left (or right) button
@@ -31,6 +34,9 @@
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
+#ifdef VARNET_TEST_KDE_FAKE_INPUT
+#include "fake-input-client-protocol.h"
+#endif
 
 namespace {
 
@@ -44,6 +50,9 @@ struct Client {
     zwlr_virtual_pointer_manager_v1* pointerManager = nullptr;
     wl_output* outputs[4] = {};
     zxdg_output_manager_v1* outputManager = nullptr;
+#ifdef VARNET_TEST_KDE_FAKE_INPUT
+    org_kde_kwin_fake_input* fakeInput = nullptr;
+#endif
     wl_surface* surface = nullptr;
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
@@ -209,6 +218,10 @@ void global(void*, wl_registry* registry, uint32_t name, const char* interface, 
     else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0)
         client.keyboardManager = static_cast<zwp_virtual_keyboard_manager_v1*>(
             bind(&zwp_virtual_keyboard_manager_v1_interface, 1));
+#ifdef VARNET_TEST_KDE_FAKE_INPUT
+    else if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 4)
+        client.fakeInput = static_cast<org_kde_kwin_fake_input*>(bind(&org_kde_kwin_fake_input_interface, 4));
+#endif
     else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
         client.pointerManager = static_cast<zwlr_virtual_pointer_manager_v1*>(
             bind(&zwlr_virtual_pointer_manager_v1_interface, 1));
@@ -252,14 +265,50 @@ xkb_keycode_t keycodeOf(xkb_keymap* keymap, xkb_keysym_t wanted) {
     return 0;
 }
 
+// kwin forms the modifiers from the keys it is sent: Control is its left key
+// held around the other. Keys go by their Linux input event codes.
+int pressThroughFakeInput(xkb_keycode_t keycode, bool withControl) {
+#ifdef VARNET_TEST_KDE_FAKE_INPUT
+    const uint32_t kLeftControl = 29, kEvdevOffset = 8;
+    org_kde_kwin_fake_input_authenticate(client.fakeInput, "varnet tests", "Pressing hotkeys");
+    auto send = [](uint32_t code, uint32_t state) {
+        org_kde_kwin_fake_input_keyboard_key(client.fakeInput, code, state);
+    };
+    if (withControl) send(kLeftControl, WL_KEYBOARD_KEY_STATE_PRESSED);
+    send(keycode - kEvdevOffset, WL_KEYBOARD_KEY_STATE_PRESSED);
+    send(keycode - kEvdevOffset, WL_KEYBOARD_KEY_STATE_RELEASED);
+    if (withControl) send(kLeftControl, WL_KEYBOARD_KEY_STATE_RELEASED);
+    wl_display_roundtrip(client.display);
+    org_kde_kwin_fake_input_destroy(client.fakeInput);
+    wl_display_roundtrip(client.display);
+    return 0;
+#else
+    (void)keycode, (void)withControl;
+    return 1;
+#endif
+}
+
+bool canFakeInput() {
+#ifdef VARNET_TEST_KDE_FAKE_INPUT
+    return client.fakeInput != nullptr;
+#else
+    return false;
+#endif
+}
+
 int pressKey(const char* combination) {
-    if (!client.keyboardManager || !client.seat) return 1;
+    if ((!client.keyboardManager && !canFakeInput()) || !client.seat) return 1;
     xkb_keymap* keymap = xkb_keymap_new_from_names(client.xkb, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (!keymap) return 1;
     // "Ctrl+F9": the key is held with Control, sent as the keyboard's modifiers.
     const std::string asked = combination;
     const bool withControl = asked.rfind("Ctrl+", 0) == 0;
     const std::string name = withControl ? asked.substr(5) : asked;
+    if (!client.keyboardManager) {
+        const xkb_keycode_t keycode = keycodeOf(keymap, xkb_keysym_from_name(name.c_str(), XKB_KEYSYM_NO_FLAGS));
+        xkb_keymap_unref(keymap);
+        return keycode ? pressThroughFakeInput(keycode, withControl) : 1;
+    }
     const uint32_t control = withControl ? 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_CTRL) : 0;
     const xkb_keycode_t found = keycodeOf(keymap, xkb_keysym_from_name(name.c_str(), XKB_KEYSYM_NO_FLAGS));
     char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
