@@ -7,7 +7,8 @@
 //                               "scroll AXIS VALUE",
 //                               "key NAME 1|0" (the keysym its keymap and
 //                               modifiers give), "leave" when the pointer
-//                               leaves it, "focus in|out" for the keyboard's
+//                               leaves it, "focus in" and "focus out" as the
+//                               keyboard's focus comes and goes
 //   wayland_client press NAME   presses and releases one key through a
 //                               virtual keyboard of its own, then ends;
 //                               "Ctrl+NAME" holds Control with it. Where the
