@@ -130,27 +130,37 @@ bool startSway(SwaySession& session, const std::string& root, const std::string&
         return false;
     }
     session.env = {"XDG_RUNTIME_DIR=" + runtime, "WAYLAND_DISPLAY=" + sockets.wayland, "SWAYSOCK=" + sockets.ipc};
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return false;
-    session.logger = spawnProcess({loggerBinary, "log"}, session.env, out[1]);
-    close(out[1]);
-    session.log = new WindowLog;
-    session.log->readFrom(out[0]);
-    if (!session.log->waitFor("configured 1280x800", 0, 10000)) {
-        failure = "the logging window was never configured";
-        return false;
-    }
-    return true;
+    session.log = startLoggingWindow(loggerBinary, session.env, session.logger, failure);
+    return failure.empty();
 }
 
 void stopSway(SwaySession& session) {
-    for (pid_t* pid : {&session.logger, &session.sway})
-        if (*pid > 0) terminateAndWait(*pid, 5000), *pid = -1;
-    if (session.log) {
-        if (session.log->reader.joinable()) session.log->reader.join();
-        delete session.log;
-        session.log = nullptr;
+    stopLoggingWindow(session.log, session.logger);
+    if (session.sway > 0) terminateAndWait(session.sway, 5000), session.sway = -1;
+}
+
+WindowLog* startLoggingWindow(const std::string& loggerBinary, const std::vector<std::string>& env, pid_t& logger,
+                              std::string& failure) {
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        failure = "no pipe for the logging window";
+        return nullptr;
     }
+    logger = spawnProcess({loggerBinary, "log"}, env, out[1]);
+    close(out[1]);
+    auto* log = new WindowLog;
+    log->readFrom(out[0]);
+    if (!log->waitFor("configured 1280x800", 0, 15000)) failure = "the logging window was never configured";
+    return log;
+}
+
+// The window ends first: its lines end with it and the reader with them.
+void stopLoggingWindow(WindowLog*& log, pid_t& logger) {
+    if (logger > 0) terminateAndWait(logger, 5000), logger = -1;
+    if (!log) return;
+    if (log->reader.joinable()) log->reader.join();
+    delete log;
+    log = nullptr;
 }
 
 }  // namespace e2e

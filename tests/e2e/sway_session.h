@@ -35,6 +35,13 @@ struct WindowLog {
     std::vector<std::string> untilQuiet(size_t from, int quietMs, int totalMs);
 };
 
+// Starts the logging window on the compositor env names and reads its lines.
+// failure gets a reason when it is not configured full-screen in time; the
+// log is returned even then, for stopLoggingWindow to end.
+WindowLog* startLoggingWindow(const std::string& loggerBinary, const std::vector<std::string>& env, pid_t& logger,
+                              std::string& failure);
+void stopLoggingWindow(WindowLog*& log, pid_t& logger);
+
 // The argument list that runs argv as the compositor's user.
 std::vector<std::string> asCompositorUser(std::vector<std::string> argv);
 // Hands a folder and all in it to the compositor's user.
