@@ -3,12 +3,13 @@
 // keyboard, a pointer and one shared monitor (absolute motion is given
 // against the monitor's stream), and then keeps the connection open: the
 // desktop ends the session when it closes. Engine threads send on that
-// connection; each request goes without a reply, in the order sent.
+// connection, one event at a time (see notify).
 //
 // Keys go as keysyms: the compositor presses the key that types the keysym in
 // the person's own keymap, which a client cannot read, and a recorded modifier
 // key goes as its own keysym and is held like a key, so a recorded Shift+1
-// plays as Shift held with the key of 1, the same "!" the person typed.
+// plays as Shift held with the key of 1, the same "!" the person typed. The
+// numeric pad's digits are the exception (see padKeyOf).
 #include "platform/linux/remote_desktop_portal_linux.h"
 
 #include <gio/gio.h>
@@ -31,6 +32,8 @@ const uint32_t kKeyboardAndPointer = 1 | 2;
 const uint32_t kMonitor = 1;
 const uint32_t kPersistUntilRevoked = 2;
 const char kTokenFile[] = "/remote-desktop-token";
+const int kNotifyTimeoutMs = 1000;
+const uint32_t kNumLock = 0xff7f, kPadZero = 0xffb0, kPadDecimal = 0xffae;
 
 struct Stream {
     uint32_t node = 0;
@@ -43,6 +46,8 @@ std::string session;
 Stream stream;
 GVariant* noOptions = nullptr;
 std::atomic<InputPermission> current{InputPermission::NotAsked};
+// As far as our own NumLock presses tell; off when the program starts.
+std::atomic<bool> numLockOn{false};
 
 // One request's answer, filled by its Response signal.
 struct Answer {
@@ -52,6 +57,8 @@ struct Answer {
     GVariant* results = nullptr;
 };
 
+// The asking thread's own: the default context belongs to the page's loop.
+GMainContext* context = nullptr;
 bool busClosed = false;
 
 void onResponse(GDBusConnection*, const char*, const char* path, const char*, const char*,
@@ -108,7 +115,7 @@ GVariant* request(const char* interface, const char* method, GVariantBuilder* op
         g_variant_get(handle, "(&o)", &path);
         answer.path = path;
         g_variant_unref(handle);
-        while (!answer.arrived && !busClosed) g_main_context_iteration(nullptr, TRUE);
+        while (!answer.arrived && !busClosed) g_main_context_iteration(context, TRUE);
     } else {
         std::fprintf(stderr, "varnet: the remote desktop portal refused %s: %s\n", method, error->message);
         g_error_free(error);
@@ -196,6 +203,15 @@ bool start() {
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
     GVariant* results = request(kRemoteDesktop, "Start", &options);
     if (!results) return false;
+    // Shared without "Allow remote interaction": no input may go through.
+    uint32_t devices = 0;
+    g_variant_lookup(results, "devices", "u", &devices);
+    if ((devices & kKeyboardAndPointer) != kKeyboardAndPointer) {
+        g_variant_unref(results);
+        g_dbus_connection_call(bus, kPortalBus, session.c_str(), "org.freedesktop.portal.Session", "Close", nullptr,
+                               nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+        return false;
+    }
     takeStream(results);
     const char* token = nullptr;
     if (g_variant_lookup(results, "restore_token", "&s", &token)) {
@@ -223,7 +239,7 @@ bool connectToBus() {
 }
 
 void askAndServe() {
-    GMainContext* context = g_main_context_new();
+    context = g_main_context_new();
     g_main_context_push_thread_default(context);
     const uint32_t version = connectToBus() ? portalVersion() : 0;
     if (version == 0) {
@@ -246,9 +262,28 @@ void askAndServe() {
     g_main_loop_run(loop);
 }
 
+// Each event waits for the portal's reply before the next goes: the portal
+// handles calls on several threads at once, and a release sent on the heels
+// of its press may otherwise reach the compositor first.
 void notify(const char* method, GVariant* parameters) {
-    g_dbus_connection_call(bus, kPortalBus, kPortalPath, kRemoteDesktop, method, parameters, nullptr,
-                           G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+    GVariant* reply = g_dbus_connection_call_sync(bus, kPortalBus, kPortalPath, kRemoteDesktop, method, parameters,
+                                                  nullptr, G_DBUS_CALL_FLAGS_NONE, kNotifyTimeoutMs, nullptr,
+                                                  nullptr);
+    if (reply) g_variant_unref(reply);
+}
+
+void sendKeysym(uint32_t keysym, bool down) {
+    notify("NotifyKeyboardKeysym",
+           g_variant_new("(o@a{sv}iu)", session.c_str(), noOptions, int32_t(keysym), uint32_t(down ? 1 : 0)));
+}
+
+// mutter reaches a keysym's second level with Shift, which on the numeric
+// pad types the navigation key (KP_End for KP_1): the pad's digits go as the
+// pad's keys, by their Linux input event codes, with NumLock on.
+int32_t padKeyOf(uint32_t keysym) {
+    static const int32_t kDigitKeys[10] = {82, 79, 80, 81, 75, 76, 77, 71, 72, 73};  // KP_0 .. KP_9
+    if (keysym >= kPadZero && keysym <= kPadZero + 9) return kDigitKeys[keysym - kPadZero];
+    return keysym == kPadDecimal ? 83 : 0;
 }
 
 }  // namespace
@@ -282,7 +317,8 @@ void moveRelative(int32_t dx, int32_t dy) {
 }
 
 void button(uint32_t code, bool down) {
-    notify("NotifyPointerButton", g_variant_new("(o@a{sv}ib)", session.c_str(), noOptions, int32_t(code), down));
+    notify("NotifyPointerButton",
+           g_variant_new("(o@a{sv}iu)", session.c_str(), noOptions, int32_t(code), uint32_t(down ? 1 : 0)));
 }
 
 void wheel(bool horizontal, int32_t steps) {
@@ -294,7 +330,16 @@ void wheel(bool horizontal, int32_t steps) {
 }
 
 void key(uint32_t keysym, bool down) {
-    notify("NotifyKeyboardKeysym", g_variant_new("(o@a{sv}ib)", session.c_str(), noOptions, int32_t(keysym), down));
+    if (keysym == kNumLock && down) numLockOn = !numLockOn;
+    const int32_t padKey = padKeyOf(keysym);
+    if (!padKey) return sendKeysym(keysym, down);
+    // Pressed and released each between two taps of NumLock, unless a
+    // recorded NumLock press left it on, as the path through kwin does.
+    const bool tap = !numLockOn.load(std::memory_order_relaxed);
+    if (tap) sendKeysym(kNumLock, true), sendKeysym(kNumLock, false);
+    notify("NotifyKeyboardKeycode",
+           g_variant_new("(o@a{sv}iu)", session.c_str(), noOptions, padKey, uint32_t(down ? 1 : 0)));
+    if (tap) sendKeysym(kNumLock, true), sendKeysym(kNumLock, false);
 }
 
 }  // namespace platform::remote_desktop_portal

@@ -96,8 +96,9 @@ void keyboardKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t size) {
     munmap(text, size);
     client.state = client.keymap ? xkb_state_new(client.keymap) : nullptr;
 }
-void keyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
-void keyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
+// A dialog of the desktop takes the keyboard's focus while it is up.
+void keyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) { line("focus in"); }
+void keyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) { line("focus out"); }
 void keyboardKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
     if (!client.state) return;
     char name[64] = "?";
