@@ -16,6 +16,17 @@ const char* messageOfSlot(ReassignSlot slot) {
     }
 }
 
+// As the page labels the hotkeys.
+const char* nameOfSlot(ReassignSlot slot) {
+    switch (slot) {
+    case ReassignSlot::Record: return "Record";
+    case ReassignSlot::Play: return "Play";
+    case ReassignSlot::AutoClick: return "Auto click";
+    case ReassignSlot::KeySpamHotkey: return "Key spam";
+    default: return "";
+    }
+}
+
 bool alreadyBound(const DesktopHotkeys& hotkeys, HotkeyCombination hotkey) {
     for (size_t i = 0; i < hotkeys.count; ++i)
         if (hotkeys.bindings[i].code == hotkey.code && hotkeys.bindings[i].modifiers == hotkey.modifiers) return true;
@@ -30,7 +41,16 @@ DesktopHotkeys desktopHotkeysFromState() {
     for (ReassignSlot slot : kHotkeySlots) {
         const HotkeyCombination hotkey = hotkeyOfSlot(slot);
         if (hotkey.code <= 0 || alreadyBound(hotkeys, hotkey)) continue;
-        hotkeys.bindings[hotkeys.count++] = DesktopHotkey{hotkey.code, hotkey.modifiers, messageOfSlot(slot)};
+        hotkeys.bindings[hotkeys.count++] =
+            DesktopHotkey{hotkey.code, hotkey.modifiers, messageOfSlot(slot), nameOfSlot(slot)};
     }
     return hotkeys;
+}
+
+const char* desktopHotkeyMessageOf(std::string_view command) {
+    for (ReassignSlot slot : kHotkeySlots) {
+        const std::string_view message = messageOfSlot(slot);
+        if (message.substr(0, message.find('|')) == command) return messageOfSlot(slot);
+    }
+    return nullptr;
 }

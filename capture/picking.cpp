@@ -20,13 +20,15 @@ PickOutcome pickStep(const InputEvent& event) {
         storeProfileSettings();
         return PickOutcome::Swallow;
     }
-    s.pickingLocation.exchange(false);  // the right or middle button cancels
+    cancelPick();  // the right or middle button
     return PickOutcome::Swallow;
 }
 
 PickOutcome pickKeyStep(const InputEvent& event) {
     AppState& s = appState();
     if (!event.down || event.code != kPickCancelKey || !s.pickingLocation) return PickOutcome::NotHandled;
-    s.pickingLocation.exchange(false);
+    cancelPick();
     return PickOutcome::Swallow;
 }
+
+void cancelPick() { appState().pickingLocation.exchange(false); }

@@ -11,6 +11,9 @@ enum class PickOutcome { NotHandled, Swallow };
 PickOutcome pickStep(const InputEvent& event);
 // The keyboard's part: a person's Escape press cancels a pending pick, swallowed.
 PickOutcome pickKeyStep(const InputEvent& event);
+// The surface a backend shows for the pick was closed by the desktop: the
+// pick ends without a point, as a cancelling press ends it.
+void cancelPick();
 
 // The presses a pending pick takes, whatever else is bound to them: the
 // buttons that pick or cancel, and the key that cancels.

@@ -5,20 +5,9 @@
 #include "platform/platform.h"
 #include "store/data_dir.h"
 #include "store/session_file.h"
+#include "text/lines.h"
 
 namespace {
-
-bool nextLine(const std::string& text, size_t& position, std::string& line) {
-    if (position >= text.size()) return false;
-    size_t end = text.find('\n', position);
-    if (end == std::string::npos) end = text.size();
-    size_t length = end - position;
-    if (length > 0 && text[position + length - 1] == '\r') --length;
-    line.assign(text, position, length);
-    position = end + 1;
-    return true;
-}
-
 
 // The values of the next line when it is the extra settings line;
 // otherwise "", and position stays.
@@ -125,7 +114,7 @@ std::string exportFileName(const std::string& profileName) {
     // Windows drops a trailing dot or space; a leading dot hides the file elsewhere.
     while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
     while (!name.empty() && (name.front() == '.' || name.front() == ' ')) name.erase(0, 1);
-    if (isDeviceName(name)) name.insert(0, "_");
+    if (isDeviceName(name)) name = "_" + name;
     return (name.empty() ? "profile" : name) + ".mcr";
 }
 

@@ -15,6 +15,7 @@
 #include "store/data_dir.h"
 #include "store/save_outcome.h"
 #include "text/arguments.h"
+#include "text/lines.h"
 
 namespace {
 
@@ -308,18 +309,6 @@ std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report,
 
 bool startsWith(const std::string& line, const char* keyword, size_t length) {
     return line.size() >= length && line.compare(0, length, keyword) == 0;
-}
-
-// Cuts the next line out of text, without its CR LF or LF.
-bool nextLine(const std::string& text, size_t& position, std::string& line) {
-    if (position >= text.size()) return false;
-    size_t end = text.find('\n', position);
-    if (end == std::string::npos) end = text.size();
-    size_t length = end - position;
-    if (length > 0 && text[position + length - 1] == '\r') --length;
-    line.assign(text, position, length);
-    position = end + 1;
-    return true;
 }
 
 int32_t readCurrentLine(const std::string& text, size_t& position) {

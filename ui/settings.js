@@ -59,7 +59,9 @@ Varnet.settings = (function () {
 
   const THROUGH_COMPOSITOR_NOTICE = 'This desktop runs Wayland. Varnet sends its clicks and keys through the ' +
     'compositor, so they reach every window. Recording sees only the input that goes to X11 programs (those ' +
-    "running on XWayland). Hotkeys are the compositor's own key bindings on sway; elsewhere, bind a desktop " +
+    "running on XWayland). Hotkeys are the compositor's own key bindings on sway and KDE shortcuts on KDE " +
+    'Plasma (listed under Varnet in its settings; on mouse buttons and the numeric pad they work only in X11 ' +
+    'programs); elsewhere, bind a desktop ' +
     "shortcut to varnet --command 'toggleSpammer|' (varnet --help lists the commands).";
 
   function showWaylandNotice() {

@@ -22,10 +22,12 @@
 #include "capture/swallow_plan.h"
 #include "model/state.h"
 #include "platform/linux/grabs_linux.h"
+#include "platform/linux/kde_shortcuts_linux.h"
 #include "platform/linux/keysym_vk_linux.h"
 #include "platform/linux/scroll_linux.h"
 #include "platform/linux/sway_hotkeys_linux.h"
 #include "platform/linux/wayland_output_linux.h"
+#include "platform/linux/wayland_pick_linux.h"
 #include "platform/platform.h"
 
 namespace {
@@ -260,31 +262,38 @@ void drainWakes(int wakeFd) {
     }
 }
 
-// Sleeps until an X connection has input or captureThreadWake is called.
-// Replies read while the grabs were changed may have queued events already,
-// which poll cannot see, so then it only looks.
-void waitForInputOrWake(pollfd (&fds)[3], Observer& o, GrabState& grabs, bool retryGrabs) {
+// Sleeps until an X connection or the pick surface's has input, or
+// captureThreadWake is called. Replies read while the grabs were changed may
+// have queued events already, which poll cannot see, so then it only looks.
+void waitForInputOrWake(pollfd (&fds)[4], Observer& o, GrabState& grabs, bool retryGrabs) {
     const bool queued = XEventsQueued(o.display, QueuedAlready) > 0 ||
                         XEventsQueued(grabs.display, QueuedAlready) > 0;
     // Without a wake pipe the grabs can only follow the state by looking
     // often; a keyboard grab another client's grab refused is tried again
     // in the same short steps until it is held.
     const int forever = fds[2].fd >= 0 && !retryGrabs ? -1 : 10;
-    poll(fds, 3, queued ? 0 : forever);
+    poll(fds, 4, queued ? 0 : forever);
     if (fds[2].revents & POLLIN) drainWakes(fds[2].fd);
 }
 
-// The grabs are brought in line with the state before each sleep; every
-// change they follow is announced through captureThreadWake.
+// The grabs, the sway bindings and the pick surface of a Wayland session are
+// brought in line with the state before each sleep; every change they
+// follow is announced through captureThreadWake.
 void watchUntilStopped(Observer& o, GrabState& grabs, int wakeFd) {
-    pollfd fds[3] = {{ConnectionNumber(o.display), POLLIN, 0},
+    pollfd fds[4] = {{ConnectionNumber(o.display), POLLIN, 0},
                      {ConnectionNumber(grabs.display), POLLIN, 0},
-                     {wakeFd, POLLIN, 0}};
+                     {wakeFd, POLLIN, 0},
+                     {-1, POLLIN, 0}};
     while (!stopRequested) {
         const GrabWish wish = grabWishFor(swallowPlanFromState(), o.vkOfKeycode, o.modifierMasks);
         applyGrabWish(grabs, wish);
-        platform::sway_hotkeys::follow(desktopHotkeysFromState());
+        const DesktopHotkeys hotkeys = desktopHotkeysFromState();
+        platform::sway_hotkeys::follow(hotkeys);
+        platform::kde_shortcuts::follow(hotkeys);
+        fds[3].fd = platform::wayland_pick::follow(appState().pickingLocation);
+        fds[3].revents = 0;
         waitForInputOrWake(fds, o, grabs, wish.keyboard && !grabs.keyboardHeld);
+        if (fds[3].revents) platform::wayland_pick::dispatch();
         drainObserver(o);
         drainGrabEvents(grabs);
     }
@@ -320,6 +329,8 @@ void captureThreadMain() {
         grabs.root = DefaultRootWindow(grabs.display);
         watchUntilStopped(observer, grabs, wake);
         sway_hotkeys::follow(DesktopHotkeys{});
+        kde_shortcuts::release();
+        wayland_pick::follow(false);
     }
     if (grabs.display) XCloseDisplay(grabs.display);  // gives every grab back
     if (observer.display) XCloseDisplay(observer.display);

@@ -23,6 +23,7 @@
 
 #include "platform/linux/kde_fake_input_linux.h"
 #include "platform/linux/remote_desktop_portal_linux.h"
+#include "platform/linux/wayland_outputs_linux.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
@@ -31,14 +32,7 @@ namespace {
 
 const int kKeycodes = 256;       // xkb keycodes: evdev codes + 8
 const uint32_t kEvdevOffset = 8;
-const int kMaxOutputs = 8;
 const double kWheelStepValue = 15.0;  // what one notch of a wheel mouse reports
-
-struct Output {
-    wl_output* proxy = nullptr;
-    uint32_t name = 0;  // in the registry
-    int32_t x = 0, y = 0, width = 0, height = 0, scale = 1;
-};
 
 // The key that types a keysym, and the modifiers its level needs.
 struct KeyEntry {
@@ -55,7 +49,7 @@ struct Connection {
     zwlr_virtual_pointer_v1* pointer = nullptr;
     zwp_virtual_keyboard_v1* keyboard = nullptr;
     uint32_t fakeInputName = 0, fakeInputVersion = 0;  // in the registry; 0: not offered
-    std::array<Output, kMaxOutputs> outputs;
+    wayland_outputs::Outputs outputs;
     // Filled once before the devices exist, read-only after.
     std::vector<KeyEntry> keys;
     uint32_t modifiersOfKey[kKeycodes] = {};  // depressed while the key is held
@@ -70,7 +64,7 @@ Connection connection;
 std::atomic<bool> connected{false};
 // Set once before the first event: input goes through KDE's fake input.
 bool throughKde = false;
-// The layout's bounding box, from the outputs' positions and sizes.
+// The layout's bounding box, from the outputs' places and sizes.
 std::atomic<int32_t> layoutLeft{0}, layoutTop{0}, layoutWidth{0}, layoutHeight{0};
 std::atomic<bool> modifierHeld[kKeycodes];
 std::atomic<uint32_t> lockedModifiers{0};
@@ -82,63 +76,22 @@ uint32_t nowMs() {
 
 // ---- Outputs: the extent of absolute motion ---------------------------------
 
+// Called on the reader thread as outputs come, change and go.
 void updateLayout() {
-    int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
-    for (const Output& output : connection.outputs) {
-        if (!output.proxy || output.width <= 0 || output.height <= 0) continue;
-        const int32_t scale = std::max(output.scale, 1);
-        left = std::min(left, output.x);
-        top = std::min(top, output.y);
-        right = std::max(right, output.x + output.width / scale);
-        bottom = std::max(bottom, output.y + output.height / scale);
-    }
-    if (left > right) return;
-    layoutLeft = left;
-    layoutTop = top;
-    layoutWidth = right - left;
-    layoutHeight = bottom - top;
+    wayland_outputs::LayoutBox box;
+    if (!wayland_outputs::layoutBox(connection.outputs, box)) return;
+    layoutLeft = box.left;
+    layoutTop = box.top;
+    layoutWidth = box.width;
+    layoutHeight = box.height;
 }
-
-Output* outputOf(void* data) { return static_cast<Output*>(data); }
-
-void onGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t,
-                const char*, const char*, int32_t) {
-    outputOf(data)->x = x;
-    outputOf(data)->y = y;
-}
-
-void onMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
-    if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
-    outputOf(data)->width = width;
-    outputOf(data)->height = height;
-}
-
-void onDone(void*, wl_output*) { updateLayout(); }
-void onScale(void* data, wl_output*, int32_t factor) { outputOf(data)->scale = factor; }
-
-const wl_output_listener kOutputListener = {
-    .geometry = onGeometry, .mode = onMode, .done = onDone, .scale = onScale,
-    .name = nullptr, .description = nullptr};
 
 // ---- Globals ---------------------------------------------------------------
 
-void addOutput(wl_registry* registry, uint32_t name, uint32_t version) {
-    for (Output& output : connection.outputs) {
-        if (output.proxy) continue;
-        output = Output{};
-        output.name = name;
-        output.proxy = static_cast<wl_output*>(
-            wl_registry_bind(registry, name, &wl_output_interface, std::min(version, 2u)));
-        wl_output_add_listener(output.proxy, &kOutputListener, &output);
-        return;
-    }
-}
-
 void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
+    if (wayland_outputs::offer(connection.outputs, registry, name, interface, version)) return;
     if (std::strcmp(interface, wl_seat_interface.name) == 0 && !connection.seat) {
         connection.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
-        addOutput(registry, name, version);
     } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
         connection.pointerManager = static_cast<zwlr_virtual_pointer_manager_v1*>(
             wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
@@ -152,15 +105,7 @@ void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
 }
 
 // Only an output can go while we run; its share of the layout goes with it.
-void onGlobalRemove(void*, wl_registry*, uint32_t name) {
-    for (Output& output : connection.outputs) {
-        if (output.proxy && output.name == name) {
-            wl_output_destroy(output.proxy);
-            output.proxy = nullptr;
-        }
-    }
-    updateLayout();
-}
+void onGlobalRemove(void*, wl_registry*, uint32_t name) { wayland_outputs::remove(connection.outputs, name); }
 
 const wl_registry_listener kRegistryListener = {.global = onGlobal, .global_remove = onGlobalRemove};
 
@@ -263,9 +208,11 @@ void readEvents() {
 bool open() {
     connection.display = wl_display_connect(nullptr);
     if (!connection.display) return false;
+    connection.outputs.changed = updateLayout;
     wl_registry* registry = wl_display_get_registry(connection.display);
     wl_registry_add_listener(registry, &kRegistryListener, nullptr);
     wl_display_roundtrip(connection.display);
+    wayland_outputs::askLogicalPlaces(connection.outputs);
     const bool wlroots = connection.seat && connection.pointerManager && connection.keyboardManager;
     throughKde = !wlroots && connection.fakeInputName != 0;
     if (!wlroots && !throughKde) {

@@ -35,7 +35,7 @@ std::vector<std::string> linesAfter(WindowLog& log, size_t from, const std::stri
 
 void expectCountedClicksAtTheFixedPoint(WindowLog& log, const SendCommand& command) {
     const size_t from = log.size();
-    command("updateSpammer|0,0,0,20,0,0,0,4,1,300,200");
+    command("updateSpammer|0,0,0,20,0,0,0,4,1");  // at the session's fixed point
     command("toggleSpammer|");
     const auto lines = linesAfter(log, from, "button 272 1");
     EXPECT_EQ(countOf(lines, "button 272 1"), 4u);
@@ -50,6 +50,28 @@ void expectCountedSpaceBarPresses(WindowLog& log, const SendCommand& command) {
     const auto lines = linesAfter(log, from, "key space 1");
     EXPECT_EQ(countOf(lines, "key space 1"), 4u);
     EXPECT_EQ(countOf(lines, "key space 0"), 4u);
+}
+
+void expectTheClickerHotkeyTakesItsKey(WindowLog& log, const SendCommand& command, const PressKey& press) {
+    command("updateSpammer|0,0,0,20,0,0,0,3,0");
+    const size_t from = log.size();
+    press("F6");
+    const auto lines = linesAfter(log, from, "button 272 1");
+    EXPECT_EQ(countOf(lines, "button 272 1"), 3u);
+    EXPECT_EQ(countOf(lines, "key F6 1"), 0u);
+}
+
+void expectAHotkeyWithAModifierTakesOnlyThatCombination(WindowLog& log, const SendCommand& command,
+                                                        const PressKey& press) {
+    command("updateKeySpam|0,0,0,20,0,3");
+    const size_t plain = log.size();
+    press("F9");
+    EXPECT_EQ(countOf(linesAfter(log, plain, "key F9 0"), "key space 1"), 0u);
+    const size_t combined = log.size();
+    press("Ctrl+F9");
+    const auto lines = linesAfter(log, combined, "key space 0");
+    EXPECT_EQ(countOf(lines, "key F9 1"), 0u);
+    EXPECT_EQ(countOf(lines, "key space 1"), 3u);
 }
 
 void expectPlaybackSends(WindowLog& log, const SendCommand& command, const std::vector<std::string>& expected,

@@ -19,6 +19,8 @@ extern const char kCompositorSession[];
 
 // Hands one message to the running program, as `varnet --command` would.
 using SendCommand = std::function<void(const std::string&)>;
+// Presses one key ("F6", "Ctrl+F9") on the compositor as a person would.
+using PressKey = std::function<void(const char*)>;
 
 size_t countOf(const std::vector<std::string>& lines, const std::string& text);
 // The window's lines from from on, once the first awaited one has come and
@@ -29,6 +31,13 @@ std::vector<std::string> linesAfter(WindowLog& log, size_t from, const std::stri
 void expectCountedClicksAtTheFixedPoint(WindowLog& log, const SendCommand& command);
 // Four presses of the space bar asked of the key spammer arrive.
 void expectCountedSpaceBarPresses(WindowLog& log, const SendCommand& command);
+// The clicker's hotkey F6 pressed on the compositor starts three clicks, and
+// the focused window never sees the key.
+void expectTheClickerHotkeyTakesItsKey(WindowLog& log, const SendCommand& command, const PressKey& press);
+// A hotkey with a modifier is bound with it: a plain F9 reaches the window,
+// Ctrl+F9 starts three presses of the key spammer and reaches no window.
+void expectAHotkeyWithAModifierTakesOnlyThatCombination(WindowLog& log, const SendCommand& command,
+                                                        const PressKey& press);
 // Playing the session's macro sends exactly expected (the window's lines of
 // the given kinds), after whatever glide to its first point.
 void expectPlaybackSends(WindowLog& log, const SendCommand& command, const std::vector<std::string>& expected,

@@ -6,22 +6,38 @@
 //                               "button CODE 1|0", "axis AXIS DISCRETE",
 //                               "scroll AXIS VALUE",
 //                               "key NAME 1|0" (the keysym its keymap and
-//                               modifiers give)
+//                               modifiers give), "leave" when the pointer
+//                               leaves it, "focus in" and "focus out" as the
+//                               keyboard's focus comes and goes
 //   wayland_client press NAME   presses and releases one key through a
 //                               virtual keyboard of its own, then ends;
-//                               "Ctrl+NAME" holds Control with it
+//                               "Ctrl+NAME" holds Control with it. Where the
+//                               compositor has no virtual keyboard, through
+//                               kwin's fake input (which this program must be
+//                               granted), Control as a key of its own
+//   wayland_client click X Y [right]
+//                               moves the pointer to (X, Y) of the outputs'
+//                               layout and clicks the left (or right) button
+//                               there, through a virtual pointer of its own
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
+#ifdef VARNET_TEST_KDE_FAKE_INPUT
+#include "fake-input-client-protocol.h"
+#endif
 
 namespace {
 
@@ -32,6 +48,12 @@ struct Client {
     wl_seat* seat = nullptr;
     xdg_wm_base* shell = nullptr;
     zwp_virtual_keyboard_manager_v1* keyboardManager = nullptr;
+    zwlr_virtual_pointer_manager_v1* pointerManager = nullptr;
+    wl_output* outputs[4] = {};
+    zxdg_output_manager_v1* outputManager = nullptr;
+#ifdef VARNET_TEST_KDE_FAKE_INPUT
+    org_kde_kwin_fake_input* fakeInput = nullptr;
+#endif
     wl_surface* surface = nullptr;
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
@@ -62,7 +84,7 @@ int sharedMemory(size_t size) {
 void pointerEnter(void*, wl_pointer*, uint32_t, wl_surface*, wl_fixed_t x, wl_fixed_t y) {
     line("enter " + std::to_string(wl_fixed_to_int(x)) + " " + std::to_string(wl_fixed_to_int(y)));
 }
-void pointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) {}
+void pointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) { line("leave"); }
 void pointerMotion(void*, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
     line("motion " + std::to_string(wl_fixed_to_int(x)) + " " + std::to_string(wl_fixed_to_int(y)));
 }
@@ -96,7 +118,6 @@ void keyboardKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t size) {
     munmap(text, size);
     client.state = client.keymap ? xkb_state_new(client.keymap) : nullptr;
 }
-// A dialog of the desktop takes the keyboard's focus while it is up.
 void keyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) { line("focus in"); }
 void keyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) { line("focus out"); }
 void keyboardKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
@@ -198,6 +219,21 @@ void global(void*, wl_registry* registry, uint32_t name, const char* interface, 
     else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0)
         client.keyboardManager = static_cast<zwp_virtual_keyboard_manager_v1*>(
             bind(&zwp_virtual_keyboard_manager_v1_interface, 1));
+#ifdef VARNET_TEST_KDE_FAKE_INPUT
+    else if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 4)
+        client.fakeInput = static_cast<org_kde_kwin_fake_input*>(bind(&org_kde_kwin_fake_input_interface, 4));
+#endif
+    else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
+        client.pointerManager = static_cast<zwlr_virtual_pointer_manager_v1*>(
+            bind(&zwlr_virtual_pointer_manager_v1_interface, 1));
+    else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0)
+        client.outputManager = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 1));
+    else if (std::strcmp(interface, wl_output_interface.name) == 0)
+        for (wl_output*& output : client.outputs)
+            if (!output) {
+                output = static_cast<wl_output*>(bind(&wl_output_interface, 1));
+                break;
+            }
 }
 void globalRemove(void*, wl_registry*, uint32_t) {}
 const wl_registry_listener kRegistryListener = {.global = global, .global_remove = globalRemove};
@@ -230,14 +266,50 @@ xkb_keycode_t keycodeOf(xkb_keymap* keymap, xkb_keysym_t wanted) {
     return 0;
 }
 
+// kwin forms the modifiers from the keys it is sent: Control is its left key
+// held around the other. Keys go by their Linux input event codes.
+int pressThroughFakeInput(xkb_keycode_t keycode, bool withControl) {
+#ifdef VARNET_TEST_KDE_FAKE_INPUT
+    const uint32_t kLeftControl = 29, kEvdevOffset = 8;
+    org_kde_kwin_fake_input_authenticate(client.fakeInput, "varnet tests", "Pressing hotkeys");
+    auto send = [](uint32_t code, uint32_t state) {
+        org_kde_kwin_fake_input_keyboard_key(client.fakeInput, code, state);
+    };
+    if (withControl) send(kLeftControl, WL_KEYBOARD_KEY_STATE_PRESSED);
+    send(keycode - kEvdevOffset, WL_KEYBOARD_KEY_STATE_PRESSED);
+    send(keycode - kEvdevOffset, WL_KEYBOARD_KEY_STATE_RELEASED);
+    if (withControl) send(kLeftControl, WL_KEYBOARD_KEY_STATE_RELEASED);
+    wl_display_roundtrip(client.display);
+    org_kde_kwin_fake_input_destroy(client.fakeInput);
+    wl_display_roundtrip(client.display);
+    return 0;
+#else
+    (void)keycode, (void)withControl;
+    return 1;
+#endif
+}
+
+bool canFakeInput() {
+#ifdef VARNET_TEST_KDE_FAKE_INPUT
+    return client.fakeInput != nullptr;
+#else
+    return false;
+#endif
+}
+
 int pressKey(const char* combination) {
-    if (!client.keyboardManager || !client.seat) return 1;
+    if ((!client.keyboardManager && !canFakeInput()) || !client.seat) return 1;
     xkb_keymap* keymap = xkb_keymap_new_from_names(client.xkb, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (!keymap) return 1;
     // "Ctrl+F9": the key is held with Control, sent as the keyboard's modifiers.
     const std::string asked = combination;
     const bool withControl = asked.rfind("Ctrl+", 0) == 0;
     const std::string name = withControl ? asked.substr(5) : asked;
+    if (!client.keyboardManager) {
+        const xkb_keycode_t keycode = keycodeOf(keymap, xkb_keysym_from_name(name.c_str(), XKB_KEYSYM_NO_FLAGS));
+        xkb_keymap_unref(keymap);
+        return keycode ? pressThroughFakeInput(keycode, withControl) : 1;
+    }
     const uint32_t control = withControl ? 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_CTRL) : 0;
     const xkb_keycode_t found = keycodeOf(keymap, xkb_keysym_from_name(name.c_str(), XKB_KEYSYM_NO_FLAGS));
     char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
@@ -264,6 +336,68 @@ int pressKey(const char* combination) {
     return 0;
 }
 
+// ---- Clicking at a point -----------------------------------------------------
+
+// Each output's place and size in the layout, from xdg-output (wlroots puts
+// every wl_output at (0, 0)); absolute motion spans the box around them all.
+struct Box {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+};
+Box outputBoxes[4];
+
+void logicalPosition(void* data, zxdg_output_v1*, int32_t x, int32_t y) {
+    static_cast<Box*>(data)->x = x;
+    static_cast<Box*>(data)->y = y;
+}
+void logicalSize(void* data, zxdg_output_v1*, int32_t width, int32_t height) {
+    static_cast<Box*>(data)->width = width;
+    static_cast<Box*>(data)->height = height;
+}
+void logicalDone(void*, zxdg_output_v1*) {}
+const zxdg_output_v1_listener kXdgOutputListener = {.logical_position = logicalPosition,
+                                                    .logical_size = logicalSize, .done = logicalDone,
+                                                    .name = nullptr, .description = nullptr};
+
+Box layout() {
+    for (int i = 0; i < 4; ++i) {
+        if (!client.outputs[i]) continue;
+        zxdg_output_v1* output = zxdg_output_manager_v1_get_xdg_output(client.outputManager, client.outputs[i]);
+        zxdg_output_v1_add_listener(output, &kXdgOutputListener, &outputBoxes[i]);
+    }
+    wl_display_roundtrip(client.display);
+    Box all{INT32_MAX, INT32_MAX, 0, 0};
+    int32_t right = INT32_MIN, bottom = INT32_MIN;
+    for (const Box& box : outputBoxes) {
+        if (box.width <= 0 || box.height <= 0) continue;
+        all.x = std::min(all.x, box.x);
+        all.y = std::min(all.y, box.y);
+        right = std::max(right, box.x + box.width);
+        bottom = std::max(bottom, box.y + box.height);
+    }
+    if (right > all.x && bottom > all.y) all.width = right - all.x, all.height = bottom - all.y;
+    return all;
+}
+
+int click(int32_t x, int32_t y, bool right) {
+    if (!client.pointerManager || !client.seat || !client.outputManager) return 1;
+    const Box extent = layout();
+    if (extent.width <= 0 || extent.height <= 0) return 1;
+    zwlr_virtual_pointer_v1* pointer =
+        zwlr_virtual_pointer_manager_v1_create_virtual_pointer(client.pointerManager, client.seat);
+    const uint32_t button = right ? 0x111 : 0x110;
+    zwlr_virtual_pointer_v1_motion_absolute(pointer, 0, uint32_t(x - extent.x), uint32_t(y - extent.y),
+                                            uint32_t(extent.width), uint32_t(extent.height));
+    zwlr_virtual_pointer_v1_frame(pointer);
+    zwlr_virtual_pointer_v1_button(pointer, 1, button, WL_POINTER_BUTTON_STATE_PRESSED);
+    zwlr_virtual_pointer_v1_frame(pointer);
+    zwlr_virtual_pointer_v1_button(pointer, 2, button, WL_POINTER_BUTTON_STATE_RELEASED);
+    zwlr_virtual_pointer_v1_frame(pointer);
+    wl_display_roundtrip(client.display);
+    zwlr_virtual_pointer_v1_destroy(pointer);
+    wl_display_roundtrip(client.display);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -278,6 +412,8 @@ int main(int argc, char** argv) {
     wl_display_roundtrip(client.display);
     if (mode == "log") return logInput();
     if (mode == "press" && argc > 2) return pressKey(argv[2]);
-    std::fprintf(stderr, "usage: wayland_client log | press [Ctrl+]KEYSYM-NAME\n");
+    if (mode == "click" && argc > 3)
+        return click(std::atoi(argv[2]), std::atoi(argv[3]), argc > 4 && std::string(argv[4]) == "right");
+    std::fprintf(stderr, "usage: wayland_client log | press [Ctrl+]KEYSYM-NAME | click X Y [right]\n");
     return 2;
 }

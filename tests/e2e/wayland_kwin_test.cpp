@@ -52,15 +52,24 @@ protected:
         const std::string placeholder = "@VARNET_BINDIR@/varnet";
         entry.replace(entry.find(placeholder), placeholder.size(), VARNET_BINARY);
         e2e::writeFile(applications + "/org.varnet.Varnet.desktop", entry);
+        // The tests' client presses the hotkeys through the fake input too.
+        e2e::writeFile(applications + "/org.varnet.TestClient.desktop",
+                       "[Desktop Entry]\nType=Application\nName=Test client\nExec=" +
+                           std::string(VARNET_WAYLAND_CLIENT) + "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
     }
 
-    // The program finds the compositor through WAYLAND_DISPLAY as it would
-    // in the session; the runtime folder it is given is kwin's.
+    // The program finds the compositor through WAYLAND_DISPLAY and KDE's
+    // shortcut service on DBUS_SESSION_BUS_ADDRESS, as it would in the
+    // session; the runtime folder it is given is kwin's.
     static std::string startProgram() {
         x = e2e::startXServer();
         setenv("WAYLAND_DISPLAY", e2e::kKwinSocket, 1);
+        const std::string bus = "DBUS_SESSION_BUS_ADDRESS=";
+        for (const std::string& variable : kwin.env)
+            if (variable.rfind(bus, 0) == 0) setenv("DBUS_SESSION_BUS_ADDRESS", variable.c_str() + bus.size(), 1);
         varnet = e2e::startVarnet(x, folders);
         unsetenv("WAYLAND_DISPLAY");
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
         if (!e2e::waitForPipe(e2e::pipePath(folders), 20000)) return "the program did not open its command pipe";
         // The seat gains a pointer when kwin makes the program's fake device.
         if (!kwin.log->waitFor("seat pointer keyboard", 0, 10000))
@@ -87,6 +96,13 @@ protected:
     e2e::SendCommand sender() {
         return [this](const std::string& text) { command(text); };
     }
+    // Through kwin's fake input, which its menu entry grants the client.
+    e2e::PressKey presser() {
+        return [](const char* keysym) {
+            const pid_t pid = e2e::spawnProcess({VARNET_WAYLAND_CLIENT, "press", keysym}, kwin.env);
+            ASSERT_EQ(e2e::waitForExit(pid, 10000), 0) << "did kwin refuse the client its fake input?";
+        };
+    }
 };
 
 }  // namespace
@@ -112,4 +128,24 @@ TEST_F(OnKwin, PlaybackSendsMovesButtonsAndKeysAsRecorded) {
          "key KP_1 0", "key Num_Lock 1", "key Num_Lock 0", "key Shift_L 1", "key A 1", "key A 0",
          "key Shift_L 0"},
         {"motion ", "button ", "scroll ", "key "});
+}
+
+// The hotkeys are shortcuts of KDE's shortcut service: kwin takes their keys
+// from the focused window and the program carries them out.
+TEST_F(OnKwin, TheClickerHotkeyIsAKdeShortcut) {
+    e2e::expectTheClickerHotkeyTakesItsKey(*log, sender(), presser());
+}
+
+TEST_F(OnKwin, AHotkeyWithAModifierIsAShortcutWithIt) {
+    e2e::expectAHotkeyWithAModifierTakesOnlyThatCombination(*log, sender(), presser());
+}
+
+// Last of the cases on kwin: the program's end gives the keys back, so F6
+// reaches the window again.
+TEST_F(OnKwin, EndingTheProgramGivesItsShortcutsBack) {
+    ASSERT_EQ(e2e::terminateAndWait(varnet, 10000), 0);
+    varnet = -1;
+    const size_t from = log->size();
+    presser()("F6");
+    EXPECT_TRUE(log->waitFor("key F6 1", from, 10000));
 }

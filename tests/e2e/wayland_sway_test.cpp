@@ -110,9 +110,11 @@ protected:
     e2e::SendCommand sender() {
         return [this](const std::string& text) { command(text); };
     }
-    void pressOnCompositor(const char* keysym) {
-        const pid_t pid = e2e::spawnProcess({VARNET_WAYLAND_CLIENT, "press", keysym}, sway.env);
-        ASSERT_EQ(e2e::waitForExit(pid, 10000), 0);
+    e2e::PressKey presser() {
+        return [](const char* keysym) {
+            const pid_t pid = e2e::spawnProcess({VARNET_WAYLAND_CLIENT, "press", keysym}, sway.env);
+            ASSERT_EQ(e2e::waitForExit(pid, 10000), 0);
+        };
     }
 };
 
@@ -137,27 +139,11 @@ TEST_F(OnSway, PlaybackSendsEveryKindOfRecordAsRecorded) {
 }
 
 TEST_F(OnSway, TheClickerHotkeyIsASwayBinding) {
-    command("updateSpammer|0,0,0,20,0,0,0,3,0");
-    const size_t from = log->size();
-    pressOnCompositor("F6");
-    const auto lines = linesAfter(from, "button 272 1");
-    EXPECT_EQ(e2e::countOf(lines, "button 272 1"), 3u);
-    // The binding took the key: the focused window never saw it.
-    EXPECT_EQ(e2e::countOf(lines, "key F6 1"), 0u);
+    e2e::expectTheClickerHotkeyTakesItsKey(*log, sender(), presser());
 }
 
-// A hotkey with a modifier is bound with it: a plain F9 reaches the window,
-// Ctrl+F9 starts the key spammer.
 TEST_F(OnSway, AHotkeyWithAModifierIsBoundWithIt) {
-    command("updateKeySpam|0,0,0,20,0,3");
-    const size_t plain = log->size();
-    pressOnCompositor("F9");
-    EXPECT_EQ(e2e::countOf(linesAfter(plain, "key F9 0"), "key space 1"), 0u);
-    const size_t combined = log->size();
-    pressOnCompositor("Ctrl+F9");
-    const auto lines = linesAfter(combined, "key space 0");
-    EXPECT_EQ(e2e::countOf(lines, "key F9 1"), 0u);
-    EXPECT_EQ(e2e::countOf(lines, "key space 1"), 3u);
+    e2e::expectAHotkeyWithAModifierTakesOnlyThatCombination(*log, sender(), presser());
 }
 
 // Last of the cases on sway: the program's end takes its bindings with it,

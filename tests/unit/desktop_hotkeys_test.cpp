@@ -26,8 +26,14 @@ TEST_F(DesktopHotkeysTest, EachHotkeySendsAMessageTheProgramUnderstands) {
         EXPECT_EQ(hotkeys.bindings[i].code, expected[i].code);
         const std::string message = hotkeys.bindings[i].message;
         EXPECT_EQ(message, expected[i].message);
-        EXPECT_TRUE(isPipeCommandName(message.substr(0, message.find('|')))) << message;
+        const std::string command = message.substr(0, message.find('|'));
+        EXPECT_TRUE(isPipeCommandName(command)) << message;
+        // A desktop that names its shortcuts gets the message back from the command.
+        EXPECT_EQ(desktopHotkeyMessageOf(command), hotkeys.bindings[i].message);
     }
+    EXPECT_EQ(std::string(hotkeys.bindings[2].name), "Auto click");
+    for (const char* notAHotkey : {"", "toggle", "updateSpammer", "toggleSpammer|"})
+        EXPECT_EQ(desktopHotkeyMessageOf(notAHotkey), nullptr) << notAHotkey;
 }
 
 TEST_F(DesktopHotkeysTest, ASharedCodeFiresTheFirstHotkeyAndOffMeansNone) {
@@ -48,7 +54,8 @@ TEST_F(DesktopHotkeysTest, ASharedCodeFiresTheFirstHotkeyAndOffMeansNone) {
     s.hotkeys.hkKeySpamMods = modifier_bit::Ctrl | modifier_bit::Super;
     hotkeys = desktopHotkeysFromState();
     ASSERT_EQ(hotkeys.count, 4u);
-    EXPECT_EQ(hotkeys.bindings[3], (DesktopHotkey{button_code::Side1, modifier_bit::Ctrl | modifier_bit::Super, hotkeys.bindings[3].message}));
+    EXPECT_EQ(hotkeys.bindings[3], (DesktopHotkey{button_code::Side1, modifier_bit::Ctrl | modifier_bit::Super,
+                                                  hotkeys.bindings[3].message, hotkeys.bindings[3].name}));
     EXPECT_EQ(std::string(hotkeys.bindings[3].message), "toggleKeySpam|");
 
     s.app.hotkeysEnabled = false;
