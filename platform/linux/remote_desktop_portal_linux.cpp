@@ -69,7 +69,13 @@ void onResponse(GDBusConnection*, const char*, const char* path, const char*, co
     answer.arrived = true;
 }
 
-void onBusClosed(GDBusConnection*, gboolean, GError*, gpointer) { busClosed = true; }
+// The session ends with the connection.
+void onBusClosed(GDBusConnection*, gboolean, GError*, gpointer) {
+    busClosed = true;
+    InputPermission granted = InputPermission::Granted;
+    if (current.compare_exchange_strong(granted, InputPermission::Refused))
+        std::fprintf(stderr, "varnet: the session bus closed; input goes to X11 windows\n");
+}
 
 void onSessionClosed(GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*,
                      gpointer) {
@@ -295,7 +301,8 @@ void ask() {
     std::thread(askAndServe).detach();
 }
 
-InputPermission permission() { return current.load(std::memory_order_relaxed); }
+// Acquires what the asking thread wrote before granting: the session and its stream.
+InputPermission permission() { return current.load(std::memory_order_acquire); }
 
 bool granted() { return permission() == InputPermission::Granted; }
 
