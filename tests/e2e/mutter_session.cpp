@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -72,6 +73,52 @@ bool nudgePointer(MutterSession& session, double dx, double dy) {
                                  "NotifyPointerMotionRelative", g_variant_new("(dd)", dx, dy));
     if (reply) g_variant_unref(reply);
     return reply != nullptr;
+}
+
+namespace {
+
+const uint32_t kReturn = 0xff0d, kTab = 0xff09, kSpace = 0x20, kAltLeft = 0xffe9, kLetterS = 0x73;
+
+bool lineStartingWith(WindowLog& log, const std::string& prefix, size_t from) {
+    std::unique_lock lock(log.lock);
+    return log.grew.wait_for(lock, std::chrono::seconds(5), [&] {
+        for (size_t i = from; i < log.lines.size(); ++i)
+            if (log.lines[i].rfind(prefix, 0) == 0) return true;
+        return false;
+    });
+}
+
+// The dialog drops keys for its first few frames, and shows nothing one
+// could wait for: the wait is ten motions of the pointer the compositor
+// hands the window beside it, each in a frame of its own.
+bool letTheDialogSettle(MutterSession& session) {
+    for (int step = 0; step < 10; ++step) {
+        const size_t from = session.log->size();
+        if (!nudgePointer(session, step % 2 == 0 ? 1 : -1, 0) || !lineStartingWith(*session.log, "motion ", from))
+            return false;
+    }
+    return true;
+}
+
+bool failed(std::string& failure, const char* why) {
+    failure = why;
+    return false;
+}
+
+}  // namespace
+
+// Return picks the monitor, Tab and space turn on "Allow remote
+// interaction", Alt+S shares.
+bool allowInputOnDesktop(MutterSession& session, size_t before, std::string& failure) {
+    if (!session.log->waitFor("focus out", before, 20000)) return failed(failure, "the desktop never asked");
+    const size_t asked = session.log->size();
+    if (!letTheDialogSettle(session)) return failed(failure, "the pointer's motion stopped reaching the window");
+    if (!typeOnDesktop(session, {{kReturn, true}, {kReturn, false}, {kTab, true}, {kTab, false}, {kSpace, true},
+                                 {kSpace, false}, {kAltLeft, true}, {kLetterS, true}, {kLetterS, false},
+                                 {kAltLeft, false}}))
+        return failed(failure, "could not type on the desktop");
+    if (!session.log->waitFor("focus in", asked, 10000)) return failed(failure, "the desktop's dialog did not close");
+    return true;
 }
 
 bool mutterInstalled() {

@@ -36,7 +36,13 @@ bool startMutter(MutterSession& session, const std::string& root, const std::str
                  const std::string& loggerBinary, std::string& failure);
 void stopMutter(MutterSession& session);
 // Presses (true) and releases (false) keysyms on the desktop, in order.
+// Moves the pointer through the test's own session (with the compositor's
+// acceleration).
 bool nudgePointer(MutterSession& session, double dx, double dy);
+// Answers the portal's dialog, which takes the keyboard's focus from the
+// logging window after its line before, allowing input; false with a reason
+// when the dialog does not come or go.
+bool allowInputOnDesktop(MutterSession& session, size_t before, std::string& failure);
 bool typeOnDesktop(MutterSession& session, const std::vector<std::pair<uint32_t, bool>>& keys);
 
 }  // namespace e2e

@@ -7,7 +7,6 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -21,8 +20,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-const uint32_t kReturn = 0xff0d, kTab = 0xff09, kSpace = 0x20, kAltLeft = 0xffe9, kLetterS = 0x73;
 
 class OnMutter : public ::testing::Test {
 protected:
@@ -54,40 +51,10 @@ protected:
         const size_t before = mutter.log->size();
         varnet = startVarnetInSession();
         if (!e2e::waitForPipe(e2e::pipePath(folders), 20000)) return "the program did not open its command pipe";
-        // The desktop's dialog takes the keyboard's focus. Return picks the
-        // monitor, Tab and space turn on "Allow remote interaction", Alt+S shares.
-        if (!mutter.log->waitFor("focus out", before, 20000)) return "the desktop never asked to allow the input";
-        const size_t asked = mutter.log->size();
-        if (!letTheDialogSettle()) return "the pointer's motion stopped reaching the window";
-        if (!e2e::typeOnDesktop(mutter, {{kReturn, true}, {kReturn, false}, {kTab, true}, {kTab, false}, {kSpace, true},
-                                         {kSpace, false}, {kAltLeft, true}, {kLetterS, true}, {kLetterS, false},
-                                         {kAltLeft, false}}))
-            return "could not type on the desktop";
-        if (!mutter.log->waitFor("focus in", asked, 10000)) return "the desktop's dialog did not close";
+        std::string failure;
+        if (!e2e::allowInputOnDesktop(mutter, before, failure)) return failure;
         if (!inputArrives()) return "the program's input never reached the window after the grant";
         return "";
-    }
-
-    // The dialog drops keys for its first few frames, and shows nothing a
-    // test could wait for: the wait is ten motions of the pointer the
-    // compositor hands the window beside it, each in a frame of its own.
-    static bool letTheDialogSettle() {
-        for (int step = 0; step < 10; ++step) {
-            const size_t from = mutter.log->size();
-            const int dx = step % 2 == 0 ? 1 : -1;
-            if (!e2e::nudgePointer(mutter, dx, 0) || !lineStartingWith("motion ", from)) return false;
-        }
-        return true;
-    }
-
-    static bool lineStartingWith(const std::string& prefix, size_t from) {
-        e2e::WindowLog& log = *mutter.log;
-        std::unique_lock lock(log.lock);
-        return log.grew.wait_for(lock, std::chrono::seconds(5), [&] {
-            for (size_t i = from; i < log.lines.size(); ++i)
-                if (log.lines[i].rfind(prefix, 0) == 0) return true;
-            return false;
-        });
     }
 
     static pid_t startVarnetInSession() {
