@@ -1,7 +1,8 @@
 // The Wayland columns of the engine figures, one a headless compositor (sway,
-// kwin): the real program's auto-clicker at a 1 ms interval as a native
+// kwin, mutter): the real program's auto-clicker at a 1 ms interval as a native
 // window sees it, and the time from this process's send (the Linux backend's
-// own sender, through the compositor's virtual or fake devices) to the
+// own sender, through the compositor's virtual or fake devices or the
+// desktop portal, whose dialog is answered as the tests answer it) to the
 // window reading the click. Each compositor is measured by a run of this
 // program of its own, since a process takes its output path once. Prints
 // figures; asserts nothing.
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include "platform/platform.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/kwin_session.h"
+#include "tests/e2e/mutter_session.h"
 #include "tests/e2e/pipe_sender.h"
 #include "tests/e2e/raw_observer.h"
 #include "tests/e2e/sway_session.h"
@@ -34,7 +37,26 @@ struct Compositor {
     e2e::WindowLog* log;
     std::vector<std::string> env;
     bool programAsCompositorUser;  // sway will not have root's clients send input
+    e2e::MutterSession* desktop = nullptr;  // where the desktop's dialog must allow input
 };
+
+// Answers the desktop's dialog, asked for after line before, then clicks
+// once at a time until a click arrives: the grant comes a moment after the
+// dialog closes.
+bool allowInput(const Compositor& compositor, size_t before, const std::function<bool(const std::string&)>& command) {
+    if (!compositor.desktop) return true;
+    std::string failure;
+    if (!e2e::allowInputOnDesktop(*compositor.desktop, before, failure)) {
+        std::printf("%-5s %s\n", compositor.name, failure.c_str());
+        return false;
+    }
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const size_t from = compositor.log->size();
+        if (!command("updateSpammer|0,0,0,20,0,0,0,1,0") || !command("toggleSpammer|")) return false;
+        if (compositor.log->waitFor("button 272 0", from, 500)) return true;
+    }
+    return false;
+}
 
 // Each click sent here, and when the window read its press.
 void measureLatency(const Compositor& compositor) {
@@ -67,6 +89,7 @@ std::vector<std::string> runAs(const Compositor& compositor, std::vector<std::st
 void measureClickRate(const Compositor& compositor, const e2e::Folders& folders) {
     e2e::XServer x = e2e::startXServer();
     for (const std::string& variable : compositor.env) putenv(const_cast<char*>(variable.c_str()));
+    const size_t asked = compositor.log->size();
     const std::vector<std::string> argv = runAs(compositor, {VARNET_BINARY});
     const pid_t varnet = e2e::startVarnet(x, folders, std::vector<std::string>(argv.begin() + 1, argv.end()), argv[0]);
     const auto command = [&](const std::string& text) {
@@ -74,7 +97,7 @@ void measureClickRate(const Compositor& compositor, const e2e::Folders& folders)
         return e2e::waitForExit(pid, 10000) == 0;
     };
     e2e::WindowLog& log = *compositor.log;
-    if (e2e::waitForPipe(e2e::pipePath(folders), 20000)) {
+    if (e2e::waitForPipe(e2e::pipePath(folders), 20000) && allowInput(compositor, asked, command)) {
         const size_t from = log.size();
         command("updateSpammer|0,0,0,1,0,0,0," + std::to_string(kClicks) + ",0");
         command("toggleSpammer|");
@@ -100,6 +123,13 @@ void measure(const Compositor& compositor, const e2e::Folders& folders) {
     measureClickRate(compositor, folders);
     // This process becomes a client of the compositor for its own sends.
     for (const std::string& variable : compositor.env) putenv(const_cast<char*>(variable.c_str()));
+    const size_t asked = compositor.log->size();
+    if (!platform::inputGoesThroughCompositor() && compositor.desktop) {
+        std::string failure;
+        if (!e2e::allowInputOnDesktop(*compositor.desktop, asked, failure))
+            std::printf("%-5s %s\n", compositor.name, failure.c_str());
+        for (int wait = 0; wait < 500 && !platform::inputGoesThroughCompositor(); ++wait) usleep(10000);
+    }
     if (platform::inputGoesThroughCompositor()) measureLatency(compositor);
     else std::printf("%-5s send -> window   the compositor refused our devices\n", compositor.name);
 }
@@ -132,13 +162,28 @@ void measureOnKwin() {
     e2e::removeFolders(folders);
 }
 
+// The program's and this benchmark's own requests each wait for the
+// desktop's dialog, answered as the tests answer it.
+void measureOnMutter() {
+    if (!e2e::mutterInstalled()) return void(std::printf("mutter is not installed: no figures\n"));
+    e2e::Folders folders = e2e::makeFolders();
+    e2e::MutterSession mutter;
+    std::string failure;
+    if (e2e::startMutter(mutter, folders.root, folders.runtime, VARNET_WAYLAND_CLIENT, failure))
+        measure({"mutter", mutter.log, mutter.env, false, &mutter}, folders);
+    else std::printf("mutter did not start: %s\n", failure.c_str());
+    e2e::stopMutter(mutter);
+    e2e::removeFolders(folders);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "sway") == 0) measureOnSway();
     else if (argc > 1 && std::strcmp(argv[1], "kwin") == 0) measureOnKwin();
+    else if (argc > 1 && std::strcmp(argv[1], "mutter") == 0) measureOnMutter();
     else
-        for (const char* compositor : {"sway", "kwin"})
+        for (const char* compositor : {"sway", "kwin", "mutter"})
             e2e::waitForExit(e2e::spawnProcess({argv[0], compositor}, {}, STDOUT_FILENO), 300000);
     return 0;
 }

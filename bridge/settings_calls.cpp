@@ -51,6 +51,16 @@ void resetMainWindow() {
     saveWindowPlacement(window);
 }
 
+// "" where the desktop does not ask the person.
+const char* permissionWord(platform::InputPermission permission) {
+    switch (permission) {
+    case platform::InputPermission::Asking: return "asking";
+    case platform::InputPermission::Granted: return "granted";
+    case platform::InputPermission::Refused: return "refused";
+    default: return "";
+    }
+}
+
 }  // namespace
 
 std::string callGetAppSettings(const std::string&) {
@@ -63,7 +73,9 @@ std::string callGetAppSettings(const std::string&) {
            ",\"version\":\"" + varnetVersion() + "\"" +
            ",\"waylandSession\":" + word(platform::isWaylandSession()) +
            ",\"waylandNoticeDismissed\":" + word(a.waylandNoticeDismissed) +
-           ",\"inputThroughCompositor\":" + word(platform::inputGoesThroughCompositor()) + "}";
+           ",\"inputThroughCompositor\":" + word(platform::inputGoesThroughCompositor()) +
+           ",\"inputPermission\":\"" + permissionWord(platform::inputPermission()) + "\"" +
+           ",\"gnomeDesktop\":" + word(platform::isGnomeDesktop()) + "}";
 }
 
 std::string callSetAppSetting(const std::string& args) {

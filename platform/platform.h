@@ -169,6 +169,13 @@ bool isWaylandSession();
 // Whether the input the program sends goes through the Wayland compositor
 // (its virtual pointer and keyboard), so that it reaches every window.
 bool inputGoesThroughCompositor();
+// Where the desktop's permission to send input through it stands, on a
+// desktop that asks the person first (a remote-desktop dialog): NotAsked on
+// the others, and where the program does not need to ask.
+enum class InputPermission { NotAsked, Asking, Granted, Refused };
+InputPermission inputPermission();
+// A GNOME session, whose hotkeys the person binds as custom shortcuts.
+bool isGnomeDesktop();
 
 // ---- Pop-out panel windows (UI thread of a panel process) ------------------
 

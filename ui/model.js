@@ -32,6 +32,8 @@
  * @property {boolean} waylandSession
  * @property {boolean} waylandNoticeDismissed
  * @property {boolean} inputThroughCompositor
+ * @property {string} inputPermission  '', 'asking', 'granted' or 'refused': the desktop's answer, where it asks
+ * @property {boolean} gnomeDesktop
  *
  * A reassignment asked for: its slot and the key names the page knew then.
  * @typedef {{ slot: string, before: Status }} ReassignAsked
@@ -57,7 +59,9 @@ Varnet.model = (function () {
   const DEFAULT_APP_SETTINGS = Object.freeze({
     alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
     waylandSession: false, waylandNoticeDismissed: false, inputThroughCompositor: false,
+    inputPermission: '', gnomeDesktop: false,
   });
+  const INPUT_PERMISSIONS = ['', 'asking', 'granted', 'refused'];
   const THEMES = ['modern-blue', 'midnight', 'graphite', 'forest', 'sunset', 'high-contrast'];
   const DEFAULT_THEME = 'modern-blue';
 
@@ -181,7 +185,11 @@ Varnet.model = (function () {
     if (!raw || typeof raw !== 'object') return;
     const r = /** @type {Record<string, unknown>} */ (raw);
     const app = /** @type {Record<string, boolean>} */ (/** @type {unknown} */ (model.app));
-    for (const key of Object.keys(DEFAULT_APP_SETTINGS)) app[key] = asBool(r[key], app[key]);
+    for (const key of Object.keys(DEFAULT_APP_SETTINGS)) {
+      if (key !== 'inputPermission') app[key] = asBool(r[key], app[key]);
+    }
+    const permission = r.inputPermission;
+    if (typeof permission === 'string' && INPUT_PERMISSIONS.includes(permission)) model.app.inputPermission = permission;
   }
 
   function inPanel() {

@@ -64,12 +64,46 @@ Varnet.settings = (function () {
     'programs); elsewhere, bind a desktop ' +
     "shortcut to varnet --command 'toggleSpammer|' (varnet --help lists the commands).";
 
+  // Where the desktop asks the person before input may go through it (GNOME).
+  const RECORDING_SEES_X11 = ' Recording sees only the input that goes to X11 programs.';
+  const THROUGH_DESKTOP_NOTICE = 'This desktop runs Wayland. You allowed Varnet to send its clicks and keys ' +
+    'through the desktop, so they reach every window.' + RECORDING_SEES_X11;
+  const ASKING_NOTICE = 'This desktop runs Wayland. Varnet has asked the desktop to let it send its clicks and ' +
+    'keys (answer its dialog, with remote interaction on); until then they reach only the windows of X11 ' +
+    'programs (those running on XWayland).' + RECORDING_SEES_X11;
+  const REFUSED_NOTICE = 'This desktop runs Wayland and did not let Varnet send input through it, so its clicks ' +
+    'and keys reach only the windows of X11 programs (those running on XWayland); start Varnet again to be ' +
+    'asked again.' + RECORDING_SEES_X11;
+  const GNOME_SHORTCUTS = [
+    ['record', 'toggleRecording|'], ['play', 'togglePlayback|'],
+    ['auto-click', 'toggleSpammer|'], ['key spam', 'toggleKeySpam|'],
+  ];
+  const GNOME_HOTKEYS = ' On GNOME, a hotkey works in every window once it is a custom shortcut: in Settings \u2192 ' +
+    'Keyboard \u2192 Custom Shortcuts, add one for each, with your key and the command ' +
+    GNOME_SHORTCUTS.map(([what, message]) => `varnet --command '${message}' (${what})`).join(', ') + '.';
+  const ASK_AGAIN_MS = 1000;
+  let askAgainTimer = 0;
+
+  /** @param {string} x11Text  the page's own text, for input that reaches X11 windows only */
+  function waylandNoticeText(x11Text) {
+    const app = model.app;
+    let text = x11Text;
+    if (app.inputThroughCompositor) text = app.gnomeDesktop ? THROUGH_DESKTOP_NOTICE : THROUGH_COMPOSITOR_NOTICE;
+    else if (app.inputPermission === 'asking') text = ASKING_NOTICE;
+    else if (app.inputPermission === 'refused') text = REFUSED_NOTICE;
+    return app.gnomeDesktop ? text + GNOME_HOTKEYS : text;
+  }
+
   function showWaylandNotice() {
     const notice = $('wayland-notice');
     notice.hidden = inPanel() || !model.app.waylandSession || model.app.waylandNoticeDismissed;
     const text = $('wayland-notice-text');
     if (!text.dataset.x11) text.dataset.x11 = text.textContent || '';
-    text.textContent = model.app.inputThroughCompositor ? THROUGH_COMPOSITOR_NOTICE : text.dataset.x11;
+    text.textContent = waylandNoticeText(text.dataset.x11);
+    // The desktop's answer comes whenever the person gives it.
+    if (!inPanel() && model.app.inputPermission === 'asking' && !askAgainTimer) {
+      askAgainTimer = window.setTimeout(() => { askAgainTimer = 0; readAppSettings(); }, ASK_AGAIN_MS);
+    }
   }
 
   function dismissWaylandNotice() {

@@ -1,6 +1,8 @@
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "platform/linux/remote_desktop_portal_linux.h"
 #include "platform/linux/wayland_output_linux.h"
 #include "platform/platform.h"
 
@@ -13,5 +15,15 @@ bool isWaylandSession() {
 }
 
 bool inputGoesThroughCompositor() { return wayland_output::active(); }
+
+InputPermission inputPermission() { return remote_desktop_portal::permission(); }
+
+// The variable lists the desktop's names, e.g. "ubuntu:GNOME".
+bool isGnomeDesktop() {
+    const char* desktops = std::getenv("XDG_CURRENT_DESKTOP");
+    if (!desktops) return false;
+    const std::string list = std::string(":") + desktops + ":";
+    return list.find(":GNOME:") != std::string::npos;
+}
 
 }  // namespace platform

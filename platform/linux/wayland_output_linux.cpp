@@ -1,5 +1,5 @@
 // The virtual pointer and keyboard of a wlroots compositor, or KDE's fake
-// input where those are missing. One connection of its own;
+// input where those are missing, or else the desktop portal's remote desktop. One connection of its own;
 // libwayland-client marshals requests from any thread, so every engine
 // thread may send on it, and a reader thread takes the compositor's
 // few events (outputs coming and going) so they never pile up unread.
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/linux/kde_fake_input_linux.h"
+#include "platform/linux/remote_desktop_portal_linux.h"
 #include "platform/linux/wayland_outputs_linux.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
@@ -56,6 +57,8 @@ struct Connection {
     uint32_t keyOfModifier[32] = {};          // a key that holds just this bit and locks nothing; 0: none
     uint32_t lockKeyOf[32] = {};              // a key that locks just this bit; 0: none
 };
+
+namespace portal = remote_desktop_portal;
 
 Connection connection;
 std::atomic<bool> connected{false};
@@ -215,6 +218,9 @@ bool open() {
     if (!wlroots && !throughKde) {
         wl_display_disconnect(connection.display);
         connection = Connection{};
+        // Until the person answers the desktop's dialog, and if they refuse,
+        // input goes through XTest.
+        remote_desktop_portal::ask();
         return false;
     }
     if (throughKde)
@@ -280,10 +286,11 @@ void pressLevelModifiers(uint32_t levelModifiers, bool down) {
 
 bool active() {
     static const bool opened = open();
-    return opened && connected.load(std::memory_order_relaxed);
+    return opened ? connected.load(std::memory_order_relaxed) : portal::granted();
 }
 
 void moveAbsolute(int32_t x, int32_t y) {
+    if (portal::granted()) return portal::moveAbsolute(x, y);
     const int32_t width = layoutWidth, height = layoutHeight;
     if (width <= 0 || height <= 0) return;
     const int32_t inX = std::clamp(x - layoutLeft.load(), 0, width - 1);
@@ -294,23 +301,27 @@ void moveAbsolute(int32_t x, int32_t y) {
 }
 
 void moveNormalised(int32_t x, int32_t y) {
+    if (portal::granted()) return portal::moveNormalised(x, y);
     const int64_t width = layoutWidth, height = layoutHeight;
     moveAbsolute(layoutLeft + int32_t(int64_t(x) * width / 65536),
                  layoutTop + int32_t(int64_t(y) * height / 65536));
 }
 
 void moveRelative(int32_t dx, int32_t dy) {
+    if (portal::granted()) return portal::moveRelative(dx, dy);
     if (throughKde) return kde_fake_input::moveRelative(dx, dy);
     zwlr_virtual_pointer_v1_motion(connection.pointer, nowMs(), wl_fixed_from_int(dx), wl_fixed_from_int(dy));
 }
 
 void button(uint32_t code, bool down) {
+    if (portal::granted()) return portal::button(code, down);
     if (throughKde) return kde_fake_input::button(code, down);
     zwlr_virtual_pointer_v1_button(connection.pointer, nowMs(), code,
                                    down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
 }
 
 void wheel(bool horizontal, int32_t steps) {
+    if (portal::granted()) return portal::wheel(horizontal, steps);
     if (steps == 0) return;
     // Wayland's vertical axis grows downwards; a turn away from the user is up.
     const int32_t discrete = horizontal ? steps : -steps;
@@ -322,11 +333,16 @@ void wheel(bool horizontal, int32_t steps) {
 }
 
 void endPointerFrame() {
+    if (portal::granted()) return;
     if (!throughKde) zwlr_virtual_pointer_v1_frame(connection.pointer);
     flush();
 }
 
 bool key(uint32_t keysym, bool down) {
+    if (portal::granted()) {
+        portal::key(keysym, down);
+        return true;
+    }
     const KeyEntry* entry = keyFor(keysym);
     if (!entry) return false;
     const uint32_t keycode = entry->evdevCode + kEvdevOffset;

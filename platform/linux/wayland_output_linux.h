@@ -1,13 +1,15 @@
 // Synthetic input through a wlroots compositor's virtual pointer and virtual
-// keyboard, or else kwin's fake input, used instead of XTest when the
-// session offers them: XTest would reach only the windows of X11 programs.
+// keyboard, or else kwin's fake input, or else the desktop portal's remote
+// desktop once the person grants it, used instead of XTest when the session
+// offers them: XTest would reach only the windows of X11 programs.
 #pragma once
 
 #include <cstdint>
 
 namespace platform::wayland_output {
 
-// Whether the compositor gave us both virtual devices, or its fake input. The first call
+// Whether the compositor gave us both virtual devices, or its fake input, or
+// the portal's session is granted. The first call
 // connects (when WAYLAND_DISPLAY is set) and creates them, so the seat has a
 // pointer and a keyboard before the first event; later calls only look.
 bool active();

@@ -144,5 +144,7 @@ void watchWindowPlacement(void* window, void (*onPlacementSettled)(void* window)
 // Windows desktops have no other display server to tell apart.
 bool isWaylandSession() { return false; }
 bool inputGoesThroughCompositor() { return false; }
+InputPermission inputPermission() { return InputPermission::NotAsked; }
+bool isGnomeDesktop() { return false; }
 
 }  // namespace platform

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/platform.h"
+
 struct ChildProcess;
 
 namespace fake {
@@ -64,6 +66,8 @@ size_t dispatchedCount();
 // What isWaylandSession() answers.
 inline bool waylandSession = false;
 inline bool inputThroughCompositor = false;
+inline platform::InputPermission inputPermission = platform::InputPermission::NotAsked;
+inline bool gnomeDesktop = false;
 // The profile file dialogs: the file they choose ("" cancels) and the name
 // the last save dialog offered.
 inline std::string chosenProfileFile;

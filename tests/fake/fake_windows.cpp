@@ -59,5 +59,7 @@ bool windowNormalPlacement(void* window, ScreenRect& rect, bool& maximized) {
 void watchWindowPlacement(void*, void (*)(void*), void (*)(void*)) {}
 bool isWaylandSession() { return fake::waylandSession; }
 bool inputGoesThroughCompositor() { return fake::inputThroughCompositor; }
+InputPermission inputPermission() { return fake::inputPermission; }
+bool isGnomeDesktop() { return fake::gnomeDesktop; }
 
 }  // namespace platform

@@ -511,6 +511,7 @@ describe('hotkeys and settings', () => {
     assert.deepEqual(await page.evaluate(() => window.__fake.state.app), {
       alwaysOnTop: true, launchOnStartup: true, startMinimized: true, hotkeysEnabled: false, disableAnimations: true,
       waylandSession: false, waylandNoticeDismissed: false, inputThroughCompositor: false,
+      inputPermission: '', gnomeDesktop: false,
     });
     const duration = await page.$eval('.switch .track', (el) => getComputedStyle(el).transitionDuration);
     assert.equal(duration, '0s');
@@ -672,6 +673,37 @@ describe('a page that tells the truth and keeps still', () => {
       assert.deepEqual(errors, []);
       await page.close();
     }
+  });
+
+  test('where the desktop asks first, the notice follows its answer; on GNOME it explains custom shortcuts', async () => {
+    const commands = ['toggleRecording|', 'togglePlayback|', 'toggleSpammer|', 'toggleKeySpam|']
+      .map((message) => `varnet --command '${message}'`);
+    const cases = [
+      { options: { inputPermission: 'asking', gnome: true }, says: ['has asked the desktop', 'reach only the windows of X11 programs'] },
+      { options: { inputPermission: 'refused', gnome: true }, says: ['did not let Varnet', 'reach only the windows of X11 programs'] },
+      { options: { inputPermission: 'granted', throughCompositor: true, gnome: true }, says: ['You allowed Varnet', 'reach every window'] },
+      { options: { throughCompositor: true }, says: ['reach every window', 'on sway'] },
+      { options: {}, says: ['reach only the windows of X11 programs'] },
+    ];
+    for (const { options, says } of cases) {
+      const { page, errors } = await openPage(browser, { wayland: true, ...options });
+      await page.waitForSelector('#wayland-notice', { state: 'visible' });
+      const notice = await page.textContent('#wayland-notice-text');
+      for (const words of says) assert.ok(notice.includes(words), `${JSON.stringify(options)}: ${notice}`);
+      assert.equal(notice.includes('Settings \u2192 Keyboard \u2192 Custom Shortcuts'), !!options.gnome, notice);
+      if (options.gnome) for (const command of commands) assert.ok(notice.includes(command), notice);
+      assert.deepEqual(errors, []);
+      await page.close();
+    }
+  });
+
+  test('a grant given while the page shows is read again and shown', async () => {
+    const { page, errors } = await openPage(browser, { wayland: true, gnome: true, inputPermission: 'asking' });
+    await page.waitForSelector('#wayland-notice', { state: 'visible' });
+    await page.evaluate(() => Object.assign(window.__fake.state.app, { inputPermission: 'granted', inputThroughCompositor: true }));
+    await page.waitForFunction(() => document.getElementById('wayland-notice-text').textContent.includes('reach every window'));
+    assert.deepEqual(errors, []);
+    await page.close();
   });
 
   test('what the page shows matches what the program does', async () => {

@@ -16,6 +16,8 @@
 //   notices: [...]    start-up notices the program has for the page
 //   wayland: true     report a Wayland desktop session
 //   throughCompositor: true   and input sent through its compositor
+//   inputPermission: 'asking' the desktop's answer to the program's request for input
+//   gnome: true       report a GNOME desktop
 //   heldStatus: true  also bind waitForStatus, the main window's held poll
 (function () {
   'use strict';
@@ -39,7 +41,8 @@
   function appDefaults() {
     return { alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
       waylandSession: !!options.wayland, waylandNoticeDismissed: false,
-      inputThroughCompositor: !!options.throughCompositor };
+      inputThroughCompositor: !!options.throughCompositor, inputPermission: options.inputPermission || '',
+      gnomeDesktop: !!options.gnome };
   }
 
   function sampleEvents(n) {
@@ -190,7 +193,8 @@
       a.startMinimized + ',"hotkeysEnabled":' + a.hotkeysEnabled + ',"disableAnimations":' + a.disableAnimations +
       ',"version":"' + state.version + '"' +
       ',"waylandSession":' + a.waylandSession + ',"waylandNoticeDismissed":' + a.waylandNoticeDismissed +
-      ',"inputThroughCompositor":' + a.inputThroughCompositor + '}';
+      ',"inputThroughCompositor":' + a.inputThroughCompositor +
+      ',"inputPermission":"' + a.inputPermission + '","gnomeDesktop":' + a.gnomeDesktop + '}';
   }
 
   function currentProfile() {

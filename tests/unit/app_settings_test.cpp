@@ -46,7 +46,25 @@ TEST_F(AppSettingsFile, WritesTheTenLinesAndReportsTheFlags) {
               R"({"alwaysOnTop":false,"launchOnStartup":false,"startMinimized":false,)"
               R"("hotkeysEnabled":true,"disableAnimations":false,"version":")" +
                   std::string(varnetVersion()) + R"(","waylandSession":false,"waylandNoticeDismissed":false,)"
-                  R"("inputThroughCompositor":false})");
+                  R"("inputThroughCompositor":false,"inputPermission":"","gnomeDesktop":false})");
+}
+
+TEST_F(AppSettingsFile, ReportsTheDesktopsAnswerToTheInputRequest) {
+    using platform::InputPermission;
+    const std::pair<InputPermission, const char*> cases[] = {
+        {InputPermission::NotAsked, R"("inputPermission":"")"},
+        {InputPermission::Asking, R"("inputPermission":"asking")"},
+        {InputPermission::Granted, R"("inputPermission":"granted")"},
+        {InputPermission::Refused, R"("inputPermission":"refused")"},
+    };
+    fake::gnomeDesktop = true;
+    for (const auto& [permission, expected] : cases) {
+        fake::inputPermission = permission;
+        const std::string settings = callGetAppSettings("[]");
+        EXPECT_NE(settings.find(std::string(expected) + R"(,"gnomeDesktop":true})"), std::string::npos) << settings;
+    }
+    fake::inputPermission = InputPermission::NotAsked;
+    fake::gnomeDesktop = false;
 }
 
 TEST_F(AppSettingsFile, TheWaylandNoticeIsRememberedOnceDismissed) {
