@@ -20,7 +20,8 @@ test('default answers are the program\'s texts, byte for byte', () => {
     '"runH":0,"runM":0,"runS":0,"ksRunH":0,"ksRunM":0,"ksRunS":0,"tloopTimes":1,"rndMs":0,"holdMs":0,"areaPx":0,"ksRndMs":0}');
   assert.equal(fake.answer('getAppSettings'),
     '{"alwaysOnTop":false,"launchOnStartup":false,"startMinimized":false,"hotkeysEnabled":true,"disableAnimations":false,' +
-    '"version":"1.2.3","waylandSession":false,"waylandNoticeDismissed":false,"inputThroughCompositor":false}');
+    '"version":"1.2.3","waylandSession":false,"waylandNoticeDismissed":false,"inputThroughCompositor":false,' +
+    '"inputPermission":"","gnomeDesktop":false}');
   assert.equal(fake.answer('getProfiles'), '{"current":0,"names":["Default Tracking Profile"],"cap":-1}');
   assert.equal(fake.answer('getSharedTheme'), '"modern-blue"');
   assert.equal(fake.answer('getMacroEvents'), '[]');
