@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/e2e/compositor_cases.h"
+#include "tests/e2e/compositor_suite.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/kwin_session.h"
 #include "tests/e2e/pipe_sender.h"
@@ -20,23 +21,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class OnKwin : public ::testing::Test {
+class OnKwin : public e2e::CompositorSuite<OnKwin> {
 protected:
-    static inline std::string skipReason, setupFailure;
-    static inline e2e::XServer x;
-    static inline e2e::Folders folders;
     static inline e2e::KwinSession kwin;
-    static inline e2e::WindowLog* log = nullptr;
-    static inline pid_t varnet = -1;
 
     static void SetUpTestSuite() {
         if (!e2e::kwinInstalled()) {
             skipReason = "kwin_wayland or dbus-daemon is not installed (scripts/setup test installs them)";
             return;
         }
-        folders = e2e::makeFolders();
-        fs::create_directories(folders.data + "/Varnet");
-        e2e::writeFile(folders.sessionFile(), e2e::kCompositorSession);
+        makeSessionFolders();
         installMenuEntry(folders.root);
         if (e2e::startKwin(kwin, folders.root, folders.runtime, VARNET_WAYLAND_CLIENT, true, setupFailure))
             setupFailure = startProgram();
@@ -63,13 +57,7 @@ protected:
     // session; the runtime folder it is given is kwin's.
     static std::string startProgram() {
         x = e2e::startXServer();
-        setenv("WAYLAND_DISPLAY", e2e::kKwinSocket, 1);
-        const std::string bus = "DBUS_SESSION_BUS_ADDRESS=";
-        for (const std::string& variable : kwin.env)
-            if (variable.rfind(bus, 0) == 0) setenv("DBUS_SESSION_BUS_ADDRESS", variable.c_str() + bus.size(), 1);
-        varnet = e2e::startVarnet(x, folders);
-        unsetenv("WAYLAND_DISPLAY");
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        varnet = e2e::startVarnetIn(kwin.env, x, folders);
         if (!e2e::waitForPipe(e2e::pipePath(folders), 20000)) return "the program did not open its command pipe";
         // The seat gains a pointer when kwin makes the program's fake device.
         if (!kwin.log->waitFor("seat pointer keyboard", 0, 10000))
@@ -78,17 +66,11 @@ protected:
     }
 
     static void TearDownTestSuite() {
-        if (varnet > 0) e2e::terminateAndWait(varnet, 5000), varnet = -1;
+        endProgram();
         e2e::stopKwin(kwin);
-        log = nullptr;
-        e2e::stopXServer(x);
-        if (!folders.root.empty()) e2e::removeFolders(folders);
+        removeServerAndFolders();
     }
 
-    void SetUp() override {
-        if (!skipReason.empty()) GTEST_SKIP() << skipReason;
-        ASSERT_EQ(setupFailure, "");
-    }
     void command(const std::string& text) {
         const pid_t pid = e2e::spawnProcess({VARNET_BINARY, "--command", text}, kwin.env);
         ASSERT_EQ(e2e::waitForExit(pid, 10000), 0) << text;

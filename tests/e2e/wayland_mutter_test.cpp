@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/e2e/compositor_cases.h"
+#include "tests/e2e/compositor_suite.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/mutter_session.h"
 #include "tests/e2e/pipe_sender.h"
@@ -21,23 +22,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class OnMutter : public ::testing::Test {
+class OnMutter : public e2e::CompositorSuite<OnMutter> {
 protected:
-    static inline std::string skipReason, setupFailure;
-    static inline e2e::XServer x;
-    static inline e2e::Folders folders;
     static inline e2e::MutterSession mutter;
-    static inline e2e::WindowLog* log = nullptr;
-    static inline pid_t varnet = -1;
 
     static void SetUpTestSuite() {
         if (!e2e::mutterInstalled()) {
             skipReason = "mutter, PipeWire or the desktop portal is not installed (scripts/setup test installs them)";
             return;
         }
-        folders = e2e::makeFolders();
-        fs::create_directories(folders.data + "/Varnet");
-        e2e::writeFile(folders.sessionFile(), e2e::kCompositorSession);
+        makeSessionFolders();
         if (e2e::startMutter(mutter, folders.root, folders.runtime, VARNET_WAYLAND_CLIENT, setupFailure))
             setupFailure = startProgram();
         log = mutter.log;
@@ -54,7 +48,7 @@ protected:
         // start asks again.
         for (int attempt = 0; attempt < 2; ++attempt) {
             const size_t before = mutter.log->size();
-            varnet = startVarnetInSession();
+            varnet = e2e::startVarnetIn(mutter.env, x, folders);
             if (!e2e::waitForPipe(e2e::pipePath(folders), 20000)) return "the program did not open its command pipe";
             if (!e2e::allowInputOnDesktop(mutter, before, failure)) return failure;
             if (inputArrives()) return "";
@@ -63,21 +57,6 @@ protected:
             varnet = -1;
         }
         return failure;
-    }
-
-    static pid_t startVarnetInSession() {
-        std::vector<std::pair<std::string, std::string>> saved;
-        for (const std::string& assignment : mutter.env) {
-            const std::string name = assignment.substr(0, assignment.find('='));
-            if (name == "XDG_RUNTIME_DIR") continue;
-            const char* old = std::getenv(name.c_str());
-            saved.emplace_back(name, old ? old : "");
-            setenv(name.c_str(), assignment.substr(name.size() + 1).c_str(), 1);
-        }
-        const pid_t pid = e2e::startVarnet(x, folders);
-        for (const auto& [name, value] : saved)
-            value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
-        return pid;
     }
 
     // The grant reaches the program a moment after the dialog closes; its
@@ -98,17 +77,11 @@ protected:
     }
 
     static void TearDownTestSuite() {
-        if (varnet > 0) e2e::terminateAndWait(varnet, 5000), varnet = -1;
+        endProgram();
         e2e::stopMutter(mutter);
-        log = nullptr;
-        e2e::stopXServer(x);
-        if (!folders.root.empty()) e2e::removeFolders(folders);
+        removeServerAndFolders();
     }
 
-    void SetUp() override {
-        if (!skipReason.empty()) GTEST_SKIP() << skipReason;
-        ASSERT_EQ(setupFailure, "");
-    }
     e2e::SendCommand sender() {
         return [](const std::string& text) { ASSERT_TRUE(send(text)) << text; };
     }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/e2e/compositor_cases.h"
+#include "tests/e2e/compositor_suite.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/sway_session.h"
 
@@ -86,14 +87,7 @@ protected:
 
     // The program runs as root beside the compositor's user: it needs no
     // command line here, and root reaches sway's socket.
-    void startPicking() {
-        for (const std::string& variable : sway.env) {
-            const size_t equals = variable.find('=');
-            setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
-        }
-        varnet = e2e::startVarnet(x, folders, {}, binary);
-        for (const char* name : {"WAYLAND_DISPLAY", "SWAYSOCK"}) unsetenv(name);
-    }
+    void startPicking() { varnet = e2e::startVarnetIn(sway.env, x, folders, {}, binary); }
     int endProgram() {
         const int code = e2e::terminateAndWait(varnet, 10000);
         varnet = -1;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/e2e/compositor_cases.h"
+#include "tests/e2e/compositor_suite.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/pipe_sender.h"
 #include "tests/e2e/sway_session.h"
@@ -20,14 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class OnSway : public ::testing::Test {
+class OnSway : public e2e::CompositorSuite<OnSway> {
 protected:
-    static inline std::string skipReason, setupFailure;
-    static inline e2e::XServer x;
-    static inline e2e::Folders folders;
     static inline e2e::SwaySession sway;
-    static inline e2e::WindowLog* log = nullptr;
-    static inline pid_t varnet = -1;
     static inline std::string program, libraryPath;
 
     static void SetUpTestSuite() {
@@ -35,10 +31,8 @@ protected:
             skipReason = "sway is not installed (scripts/setup test installs it)";
             return;
         }
-        folders = e2e::makeFolders();
+        makeSessionFolders();
         chmod(folders.root.c_str(), 0755);
-        fs::create_directories(folders.data + "/Varnet");
-        e2e::writeFile(folders.sessionFile(), e2e::kCompositorSession);
         copyProgram();
         e2e::giveToCompositorUser(folders.root);
         // folders.runtime is the compositor's runtime folder too.
@@ -72,13 +66,9 @@ protected:
     // it would in the session; its windows go to the private X server.
     static void startProgram() {
         x = e2e::startXServer();
-        for (const std::string& variable : programEnv()) {
-            const size_t equals = variable.find('=');
-            setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
-        }
         const std::vector<std::string> argv = e2e::asCompositorUser({program});
-        varnet = e2e::startVarnet(x, folders, std::vector<std::string>(argv.begin() + 1, argv.end()), argv[0]);
-        for (const char* name : {"WAYLAND_DISPLAY", "SWAYSOCK", "LD_LIBRARY_PATH"}) unsetenv(name);
+        varnet = e2e::startVarnetIn(programEnv(), x, folders, std::vector<std::string>(argv.begin() + 1, argv.end()),
+                                    argv[0]);
         if (!e2e::waitForPipe(e2e::pipePath(folders), 20000)) {
             setupFailure = "the program did not open its command pipe";
             return;
@@ -88,17 +78,11 @@ protected:
     }
 
     static void TearDownTestSuite() {
-        if (varnet > 0) e2e::terminateAndWait(varnet, 5000), varnet = -1;
+        endProgram();
         e2e::stopSway(sway);
-        log = nullptr;
-        e2e::stopXServer(x);
-        if (!folders.root.empty()) e2e::removeFolders(folders);
+        removeServerAndFolders();
     }
 
-    void SetUp() override {
-        if (!skipReason.empty()) GTEST_SKIP() << skipReason;
-        ASSERT_EQ(setupFailure, "");
-    }
     // The command line, run as the program's user: the pipe takes no one else.
     void command(const std::string& text) {
         const pid_t pid = e2e::spawnProcess(e2e::asCompositorUser({program, "--command", text}), programEnv());
