@@ -5,7 +5,8 @@
 // header outside their own and lower folders that the core's layers see, from
 // text/ and model/ at the bottom to bridge/ and app/ at the top (CMakeLists.txt
 // names them in order); a backend may include any header of the core, the
-// core none of a backend's.
+// core none of a backend's. The Linux backend's rooms (platform/linux/x11,
+// wayland, gtk, system...) are listed in cmake/backend_linux.cmake.
 //
 // Unless a comment says otherwise a function is safe from any thread. Window
 // functions take the native window of a web view (webview_get_window: the

@@ -12,7 +12,7 @@
 
 #include "model/mouse_buttons.h"
 #include "model/mouse_flags.h"
-#include "platform/linux/input_linux.h"
+#include "platform/linux/x11/xtest_output_linux.h"
 #include "platform/platform.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/raw_observer.h"
@@ -162,7 +162,7 @@ TEST_F(LinuxInput, KeysTheLayoutLacksGetASpareKeycode) {
     EXPECT_EQ(firstLevelKeysym(presses[0]), KeySym(XK_Execute));
     EXPECT_EQ(firstLevelKeysym(presses[1]), KeySym(XK_F24));
     EXPECT_EQ(presses[2], presses[0]);  // the lent keycode is kept for its key
-    platform::returnLentKeycodes();     // as the program does when it ends
+    platform::xtest_output::returnLentKeycodes();     // as the program does when it ends
     EXPECT_EQ(firstLevelKeysym(presses[0]), KeySym(NoSymbol));
     EXPECT_EQ(firstLevelKeysym(presses[1]), KeySym(NoSymbol));
     pressAndRelease(0x2B);  // lent again when needed again

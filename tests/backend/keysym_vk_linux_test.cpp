@@ -8,8 +8,9 @@
 
 #include <cstdlib>
 
-#include "platform/linux/keymap_linux.h"
-#include "platform/linux/keysym_vk_linux.h"
+#include "platform/linux/keys/keymap_linux.h"
+#include "platform/linux/keys/keysym_vk_linux.h"
+#include "platform/linux/x11/keycode_table_linux.h"
 #include "tests/backend/x_session.h"
 
 TEST(KeysymToVirtualKey, EveryKeyTheSenderPressesNamesItsCodeAgain) {

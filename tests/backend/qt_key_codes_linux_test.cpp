@@ -4,7 +4,7 @@
 
 #include "model/mouse_buttons.h"
 #include "model/state.h"
-#include "platform/linux/kde_shortcuts_linux.h"
+#include "platform/linux/kde/global_shortcuts_linux.h"
 
 using platform::kde_shortcuts::qtKeyCodeOf;
 

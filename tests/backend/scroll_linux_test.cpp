@@ -3,7 +3,7 @@
 // valuator motion, and the buttons 4/5 the server makes up from it.
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros would clash with its names.
-#include "platform/linux/scroll_linux.h"
+#include "platform/linux/x11/scroll_linux.h"
 
 #include <vector>
 

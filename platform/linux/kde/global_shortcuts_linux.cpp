@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "bridge/pipe_server.h"
-#include "platform/linux/kde_fake_input_linux.h"
-#include "platform/linux/kde_shortcuts_linux.h"
+#include "platform/linux/kde/fake_input_linux.h"
+#include "platform/linux/kde/global_shortcuts_linux.h"
 
 namespace platform::kde_shortcuts {
 namespace {

@@ -4,7 +4,7 @@
 // left out: kwin matches its keys by character alone, so a shortcut on the
 // pad's 1 would take the 1 above the letters from every window too.
 #include "model/state.h"
-#include "platform/linux/kde_shortcuts_linux.h"
+#include "platform/linux/kde/global_shortcuts_linux.h"
 
 namespace platform::kde_shortcuts {
 namespace {

@@ -1,29 +1,24 @@
 // Synthetic input on X11 through XTest, on a Display connection of its own
 // (Xlib is thread-aware, so every engine thread may send on it). Each record
-// becomes XTestFake* calls and one flush: no round trip on the way. On a
-// wlroots Wayland session the same records go to the compositor's virtual
-// devices instead (wayland_output_linux.cpp), which reach every window.
+// becomes XTestFake* calls and one flush: no round trip on the way.
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <linux/input-event-codes.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <string>
 
-#include "model/mouse_flags.h"
-#include "platform/linux/input_linux.h"
-#include "platform/linux/keymap_linux.h"
-#include "platform/linux/wayland_output_linux.h"
+#include "platform/linux/x11/xtest_output_linux.h"
 #include "platform/platform.h"
 
-namespace platform {
+namespace platform::xtest_output {
 namespace {
 
 const int kMaxButton = 32;
 const int kKeycodes = 256;
 const int kSpareSlots = 8;
-const int32_t kWheelNotch = 120;
 
 struct SpareKey {
     KeyCode keycode = 0;
@@ -40,7 +35,6 @@ std::atomic<KeySym> firstLevelKeysym[kKeycodes];
 SpareKey spareKeys[kSpareSlots];
 int nextSpare = 0;
 std::atomic<bool> anyLent{false};
-std::atomic<int32_t> wheelRest{0}, horizontalWheelRest{0};
 
 void loadPointerMap(Display* display) {
     unsigned char map[256];
@@ -146,85 +140,69 @@ void sendButton(Display* display, int logical, bool down) {
     if (physical) XTestFakeButtonEvent(display, physical, down ? True : False, CurrentTime);
 }
 
-void sendClicks(Display* display, int logical, int64_t count) {
-    for (int64_t i = 0; i < count; ++i) {
+void sendClicks(Display* display, int logical, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
         sendButton(display, logical, true);
         sendButton(display, logical, false);
     }
 }
 
-// One notch is 120; finer deltas add up until they make a notch, so the
-// total turn is never lost. Returns the whole notches to turn now.
-int64_t wheelNotches(std::atomic<int32_t>& rest, int32_t delta) {
-    // 64-bit: a rest near a notch plus a delta near the 32-bit limit must not wrap.
-    const int64_t total = int64_t(rest.exchange(0)) + delta;
-    rest.fetch_add(int32_t(total % kWheelNotch));
-    return total / kWheelNotch;
-}
-
-void sendWheel(Display* display, std::atomic<int32_t>& rest, int32_t delta, int away, int toward) {
-    const int64_t notches = wheelNotches(rest, delta);
-    if (notches > 0) sendClicks(display, away, notches);
-    if (notches < 0) sendClicks(display, toward, -notches);
-}
-
-void sendMove(Display* display, int32_t dx, int32_t dy, uint32_t flags) {
-    if (flags & mouse_flags::AbsolutePosition) {
-        // Normalised 0..65535 over the screen, as the Windows record carries it.
-        int screen = DefaultScreen(display);
-        int64_t x = int64_t(dx) * DisplayWidth(display, screen) / 65536;
-        int64_t y = int64_t(dy) * DisplayHeight(display, screen) / 65536;
-        XTestFakeMotionEvent(display, -1, int(x), int(y), CurrentTime);
-    } else {
-        XTestFakeRelativeMotionEvent(display, dx, dy, CurrentTime);
+// The X button of a Linux input event code.
+int xButtonOf(uint32_t code) {
+    switch (code) {
+    case BTN_LEFT: return 1;
+    case BTN_MIDDLE: return 2;
+    case BTN_RIGHT: return 3;
+    case BTN_SIDE: return 8;
+    case BTN_EXTRA: return 9;
+    default: return 0;
     }
-}
-
-int sideButton(uint32_t mouseData) { return mouseData == 2 ? 9 : 8; }
-
-// Linux input event codes of the buttons, as Wayland names them.
-const uint32_t kButtonLeft = 0x110, kButtonRight = 0x111, kButtonMiddle = 0x112;
-uint32_t sideButtonCode(uint32_t mouseData) { return mouseData == 2 ? 0x114 : 0x113; }
-
-void sendMouseInputToCompositor(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
-    namespace mf = mouse_flags;
-    namespace wo = wayland_output;
-    if (flags & mf::Move) {
-        if (flags & mf::AbsolutePosition) wo::moveNormalised(dx, dy);
-        else wo::moveRelative(dx, dy);
-    }
-    if (flags & mf::LeftDown) wo::button(kButtonLeft, true);
-    if (flags & mf::LeftUp) wo::button(kButtonLeft, false);
-    if (flags & mf::RightDown) wo::button(kButtonRight, true);
-    if (flags & mf::RightUp) wo::button(kButtonRight, false);
-    if (flags & mf::MiddleDown) wo::button(kButtonMiddle, true);
-    if (flags & mf::MiddleUp) wo::button(kButtonMiddle, false);
-    if (flags & mf::XDown) wo::button(sideButtonCode(mouseData), true);
-    if (flags & mf::XUp) wo::button(sideButtonCode(mouseData), false);
-    if (flags & mf::Wheel) wo::wheel(false, int32_t(wheelNotches(wheelRest, int32_t(mouseData))));
-    if (flags & mf::HWheel) wo::wheel(true, int32_t(wheelNotches(horizontalWheelRest, int32_t(mouseData))));
-    wo::endPointerFrame();
 }
 
 }  // namespace
 
-void moveCursorAbsolute(int32_t x, int32_t y) {
-    if (wayland_output::active()) {
-        wayland_output::moveAbsolute(x, y);
-        wayland_output::endPointerFrame();
-        return;
-    }
-    Display* display = sender();
-    if (!display) return;
-    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
-    XFlush(display);
+bool ready() { return sender() != nullptr; }
+
+void moveAbsolute(int32_t x, int32_t y) {
+    if (Display* display = sender()) XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
 }
 
-uint32_t sendKeyEvent(uint32_t vk, bool down) {
-    keymap::Keysym keysym = keymap::keysymForVirtualKey(vk);
-    if (wayland_output::active()) return keysym != NoSymbol && wayland_output::key(uint32_t(keysym), down);
+// Normalised 0..65535 over the screen, as the Windows record carries it.
+void moveNormalised(int32_t x, int32_t y) {
     Display* display = sender();
-    if (!display || keysym == NoSymbol) return 0;
+    if (!display) return;
+    const int screen = DefaultScreen(display);
+    moveAbsolute(int32_t(int64_t(x) * DisplayWidth(display, screen) / 65536),
+                 int32_t(int64_t(y) * DisplayHeight(display, screen) / 65536));
+}
+
+void moveRelative(int32_t dx, int32_t dy) {
+    if (Display* display = sender()) XTestFakeRelativeMotionEvent(display, dx, dy, CurrentTime);
+}
+
+void button(uint32_t code, bool down) {
+    Display* display = sender();
+    if (!display) return;
+    followMappingChanges(display);
+    sendButton(display, xButtonOf(code), down);
+}
+
+// One notch is one press of button 4 (away) or 5 (toward), 7 (right) or 6 (left).
+void wheel(bool horizontal, int32_t steps) {
+    Display* display = sender();
+    if (!display) return;
+    const int away = horizontal ? 7 : 4, toward = horizontal ? 6 : 5;
+    if (steps > 0) sendClicks(display, away, steps);
+    if (steps < 0) sendClicks(display, toward, -steps);
+}
+
+void endPointerFrame() {
+    if (Display* display = sender()) XFlush(display);
+}
+
+bool key(unsigned long keysym, bool down) {
+    Display* display = sender();
+    if (!display || keysym == NoSymbol) return false;
     followMappingChanges(display);
     KeyCode keycode = keycodeAtFirstLevel(keysym);
     if (!keycode) {
@@ -233,39 +211,10 @@ uint32_t sendKeyEvent(uint32_t vk, bool down) {
         keycode = lendSpareKeycode(display, keysym);
         XUnlockDisplay(display);
     }
-    if (!keycode) return 0;
+    if (!keycode) return false;
     XTestFakeKeyEvent(display, keycode, down ? True : False, CurrentTime);
     XFlush(display);
-    return 1;
-}
-
-void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
-    namespace mf = mouse_flags;
-    if (wayland_output::active()) return sendMouseInputToCompositor(dx, dy, mouseData, flags);
-    Display* display = sender();
-    if (!display) return;
-    followMappingChanges(display);
-    if (flags & mf::Move) sendMove(display, dx, dy, flags);
-    if (flags & mf::LeftDown) sendButton(display, 1, true);
-    if (flags & mf::LeftUp) sendButton(display, 1, false);
-    if (flags & mf::RightDown) sendButton(display, 3, true);
-    if (flags & mf::RightUp) sendButton(display, 3, false);
-    if (flags & mf::MiddleDown) sendButton(display, 2, true);
-    if (flags & mf::MiddleUp) sendButton(display, 2, false);
-    if (flags & mf::XDown) sendButton(display, sideButton(mouseData), true);
-    if (flags & mf::XUp) sendButton(display, sideButton(mouseData), false);
-    if (flags & mf::Wheel) sendWheel(display, wheelRest, int32_t(mouseData), 4, 5);
-    if (flags & mf::HWheel) sendWheel(display, horizontalWheelRest, int32_t(mouseData), 7, 6);
-    XFlush(display);
-}
-
-std::string keyDisplayName(int32_t code) {
-    if (const char* name = keymap::standardKeyName(uint32_t(code))) return name;
-    keymap::Keysym keysym = code > 0 ? keymap::keysymForVirtualKey(uint32_t(code)) : NoSymbol;
-    if (keysym != NoSymbol) {
-        if (const char* name = XKeysymToString(keysym)) return name;
-    }
-    return "Key[" + std::to_string(code) + "]";
+    return true;
 }
 
 // While the program runs a lent keycode stays bound: taking it back after
@@ -283,8 +232,12 @@ void returnLentKeycodes() {
     XSync(display, False);
 }
 
+}  // namespace platform::xtest_output
+
+namespace platform {
+
 bool cursorPosition(int32_t& x, int32_t& y) {
-    Display* display = sender();
+    Display* display = xtest_output::sender();
     if (!display) return false;
     Window root, child;
     int rootX, rootY, windowX, windowY;

@@ -1,4 +1,4 @@
-#include "platform/linux/scroll_linux.h"
+#include "platform/linux/x11/scroll_linux.h"
 
 #include <cmath>
 

@@ -1,19 +1,16 @@
-// The input-capture thread on X11. One connection observes every key, button
-// and motion of the desktop through XInput 2.2 raw events (they still arrive
-// while another client holds a grab); a second connection holds the grabs
-// that stand in for the hooks' swallows (grabs_linux.cpp). Each raw event
-// becomes one InputEvent for the portable hook logic.
+// Input capture on X11. One connection observes every key, button and motion
+// of the desktop through XInput 2.2 raw events (they still arrive while
+// another client holds a grab); a second connection holds the grabs that
+// stand in for the hooks' swallows (grabs_linux.cpp). Each raw event becomes
+// one InputEvent for the portable hook logic. The capture thread
+// (capture_thread_linux.cpp) owns both connections and waits on them.
 //
 // Synthetic input is what arrives from the core XTest slaves: everything any
 // client sends with XTest (our engines, xdotool) comes from them.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -21,13 +18,10 @@
 #include "capture/input_event.h"
 #include "capture/swallow_plan.h"
 #include "model/state.h"
-#include "platform/linux/grabs_linux.h"
-#include "platform/linux/kde_shortcuts_linux.h"
-#include "platform/linux/keysym_vk_linux.h"
-#include "platform/linux/scroll_linux.h"
-#include "platform/linux/sway_hotkeys_linux.h"
-#include "platform/linux/wayland_output_linux.h"
-#include "platform/linux/wayland_pick_linux.h"
+#include "platform/linux/x11/raw_capture_linux.h"
+#include "platform/linux/x11/grabs_linux.h"
+#include "platform/linux/x11/keycode_table_linux.h"
+#include "platform/linux/x11/scroll_linux.h"
 #include "platform/platform.h"
 
 namespace {
@@ -47,8 +41,9 @@ struct Observer {
     double pendingDx = 0.0, pendingDy = 0.0;  // sub-pixel raw motion not yet reported
 };
 
-std::atomic<bool> stopRequested{false};
-std::atomic<int> wakeWriteFd{-1};
+Observer observer;
+GrabState grabs;
+bool retryKeyboardGrab = false;
 
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
@@ -256,98 +251,48 @@ bool openObserver(Observer& o) {
     return true;
 }
 
-void drainWakes(int wakeFd) {
-    char bytes[64];
-    while (read(wakeFd, bytes, sizeof bytes) > 0) {
-    }
-}
-
-// Sleeps until an X connection or the pick surface's has input, or
-// captureThreadWake is called. Replies read while the grabs were changed may
-// have queued events already, which poll cannot see, so then it only looks.
-void waitForInputOrWake(pollfd (&fds)[4], Observer& o, GrabState& grabs, bool retryGrabs) {
-    const bool queued = XEventsQueued(o.display, QueuedAlready) > 0 ||
-                        XEventsQueued(grabs.display, QueuedAlready) > 0;
-    // Without a wake pipe the grabs can only follow the state by looking
-    // often; a keyboard grab another client's grab refused is tried again
-    // in the same short steps until it is held.
-    const int forever = fds[2].fd >= 0 && !retryGrabs ? -1 : 10;
-    poll(fds, 4, queued ? 0 : forever);
-    if (fds[2].revents & POLLIN) drainWakes(fds[2].fd);
-}
-
-// The grabs, the sway bindings and the pick surface of a Wayland session are
-// brought in line with the state before each sleep; every change they
-// follow is announced through captureThreadWake.
-void watchUntilStopped(Observer& o, GrabState& grabs, int wakeFd) {
-    pollfd fds[4] = {{ConnectionNumber(o.display), POLLIN, 0},
-                     {ConnectionNumber(grabs.display), POLLIN, 0},
-                     {wakeFd, POLLIN, 0},
-                     {-1, POLLIN, 0}};
-    while (!stopRequested) {
-        const GrabWish wish = grabWishFor(swallowPlanFromState(), o.vkOfKeycode, o.modifierMasks);
-        applyGrabWish(grabs, wish);
-        const DesktopHotkeys hotkeys = desktopHotkeysFromState();
-        platform::sway_hotkeys::follow(hotkeys);
-        platform::kde_shortcuts::follow(hotkeys);
-        fds[3].fd = platform::wayland_pick::follow(appState().pickingLocation);
-        fds[3].revents = 0;
-        waitForInputOrWake(fds, o, grabs, wish.keyboard && !grabs.keyboardHeld);
-        if (fds[3].revents) platform::wayland_pick::dispatch();
-        drainObserver(o);
-        drainGrabEvents(grabs);
-    }
-}
-
 }  // namespace
 
-namespace platform {
+namespace platform::x11_capture {
 
-// The wake pipe lives as long as the process: a wake or a stop may come from
-// any thread at any moment, and a pipe closed under it would let the byte
-// land in whatever file took the number next.
-static int wakeReadEnd() {
-    static int wake[2] = {-1, -1};
-    if (wake[0] < 0 && pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0) wakeWriteFd = wake[1];
-    return wake[0];
-}
-
-void captureThreadMain() {
-    const int wake = wakeReadEnd();
-    // A compositor's seat has no pointer or keyboard until our virtual ones
-    // exist, and a window binds them only then: made at start-up, they are
-    // there before the first click. Only the main process runs this thread.
-    wayland_output::active();
+bool open() {
     // Grabs another client holds already fail with BadAccess; we go without them.
     XSetErrorHandler(ignoreXError);
-    Observer observer;
-    GrabState grabs;
-    const bool watching = openObserver(observer) && (grabs.display = XOpenDisplay(nullptr));
-    // Start-up never waits in vain, with or without a display to watch.
-    appState().captureReady = true;
-    if (watching) {
-        grabs.root = DefaultRootWindow(grabs.display);
-        watchUntilStopped(observer, grabs, wake);
-        sway_hotkeys::follow(DesktopHotkeys{});
-        kde_shortcuts::release();
-        wayland_pick::follow(false);
+    if (!openObserver(observer) || !(grabs.display = XOpenDisplay(nullptr))) {
+        close();
+        return false;
     }
+    grabs.root = DefaultRootWindow(grabs.display);
+    return true;
+}
+
+void close() {
     if (grabs.display) XCloseDisplay(grabs.display);  // gives every grab back
     if (observer.display) XCloseDisplay(observer.display);
+    grabs = GrabState{};
+    observer.display = nullptr;
 }
 
-// A full pipe already holds a wake, so a write that fails loses nothing.
-void captureThreadWake() {
-    const int fd = wakeWriteFd;
-    if (fd >= 0) {
-        const char byte = 1;
-        [[maybe_unused]] ssize_t written = write(fd, &byte, 1);
-    }
+int observerFd() { return ConnectionNumber(observer.display); }
+int grabsFd() { return ConnectionNumber(grabs.display); }
+
+void followState() {
+    const GrabWish wish = grabWishFor(swallowPlanFromState(), observer.vkOfKeycode, observer.modifierMasks);
+    applyGrabWish(grabs, wish);
+    retryKeyboardGrab = wish.keyboard && !grabs.keyboardHeld;
 }
 
-void captureThreadStop() {
-    stopRequested = true;
-    captureThreadWake();
+// Replies read while the grabs were changed may have queued events already,
+// which poll cannot see.
+bool eventsQueued() {
+    return XEventsQueued(observer.display, QueuedAlready) > 0 || XEventsQueued(grabs.display, QueuedAlready) > 0;
 }
 
-}  // namespace platform
+bool keyboardGrabRefused() { return retryKeyboardGrab; }
+
+void handleEvents() {
+    drainObserver(observer);
+    drainGrabEvents(grabs);
+}
+
+}  // namespace platform::x11_capture

@@ -2,20 +2,18 @@
 // .desktop file vouches for, and then sends what they ask as if from a
 // device of the seat. A separate file because its protocol glue is generated
 // from the XML a KDE package installs: without that package the build takes
-// kde/fake_input_absent_linux.cpp instead, and KDE sessions get the X11 path.
+// kde/optional/fake_input_absent_linux.cpp instead, and KDE sessions get the X11 path.
 #pragma once
-
-#include <wayland-client.h>
 
 #include <cstdint>
 
 namespace platform::kde_fake_input {
 
-// Whether this registry global is the fake input, in a version that can
-// move the pointer to a point and press keys.
-bool usable(const char* interface, uint32_t version);
-// Binds it and introduces the program; the compositor then creates its device.
-void bind(wl_registry* registry, uint32_t name, uint32_t version);
+// Binds the fake input on the input connection, when the compositor offers
+// it in a version that can move the pointer to a point and press keys, and
+// introduces the program; the compositor then creates its device. False
+// when it is not offered (or the build has no KDE protocol XML).
+bool bind();
 bool bound();
 
 // Compositor coordinates, as the wlroots path takes them.

@@ -10,7 +10,7 @@
 // key goes as its own keysym and is held like a key, so a recorded Shift+1
 // plays as Shift held with the key of 1, the same "!" the person typed. The
 // numeric pad's digits are the exception (see padKeyOf).
-#include "platform/linux/remote_desktop_portal_linux.h"
+#include "platform/linux/portal/remote_desktop_linux.h"
 
 #include <gio/gio.h>
 

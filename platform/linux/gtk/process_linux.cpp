@@ -11,7 +11,6 @@
 #include <cstdlib>
 
 #include "bridge/webview_api.h"
-#include "platform/linux/input_linux.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -61,8 +60,6 @@ void prepareProcess() {
     sigaction(SIGTERM, &remember, nullptr);
     sigaction(SIGINT, &remember, nullptr);
 }
-
-void finishProcess() { returnLentKeycodes(); }
 
 void onTerminationRequest(void (*onSignal)(void* context), void* context) {
     terminationCallback = onSignal;

@@ -1,4 +1,4 @@
-#include "platform/linux/sway_hotkeys_linux.h"
+#include "platform/linux/sway/hotkeys_linux.h"
 
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -14,7 +14,7 @@
 
 #include "model/mouse_buttons.h"
 #include "model/state.h"
-#include "platform/linux/keymap_linux.h"
+#include "platform/linux/keys/keymap_linux.h"
 #include "platform/platform.h"
 
 namespace platform::sway_hotkeys {

@@ -13,7 +13,7 @@
 // - A hotkey is grabbed with exactly its modifiers, once for every state of
 //   the lock keys. The server matches a grab against its own modifier state,
 //   in which synthetic modifiers count too; the core counts a person's only.
-#include "platform/linux/grabs_linux.h"
+#include "platform/linux/x11/grabs_linux.h"
 
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>

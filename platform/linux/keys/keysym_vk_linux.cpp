@@ -2,13 +2,13 @@
 // recorded here is the key played back there. Where several codes share a
 // keysym (Shift and Left Shift, Print and Snapshot) the highest wins: it is
 // the code a Windows low-level hook reports for that key.
-#include "platform/linux/keysym_vk_linux.h"
+#include "platform/linux/keys/keysym_vk_linux.h"
 
 #include <X11/keysym.h>
 
 #include <map>
 
-#include "platform/linux/keymap_linux.h"
+#include "platform/linux/keys/keymap_linux.h"
 
 namespace {
 
@@ -28,10 +28,6 @@ std::map<KeySym, int32_t> buildReverseTable() {
     return table;
 }
 
-bool isKeypadDigit(KeySym keysym) {
-    return (keysym >= XK_KP_0 && keysym <= XK_KP_9) || keysym == XK_KP_Decimal;
-}
-
 }  // namespace
 
 int32_t virtualKeyForKeysym(KeySym keysym) {
@@ -39,21 +35,4 @@ int32_t virtualKeyForKeysym(KeySym keysym) {
     if (keysym >= XK_A && keysym <= XK_Z) keysym += XK_a - XK_A;
     const auto found = table.find(keysym);
     return found == table.end() ? 0 : found->second;
-}
-
-// Keypad keys give their digit codes (0x60..0x69) whatever the NumLock state:
-// their first level is the cursor key, the digit is the second.
-void buildKeycodeTable(Display* display, int32_t (&table)[256]) {
-    int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
-    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
-    KeySym* keysyms = XGetKeyboardMapping(display, KeyCode(minKeycode), maxKeycode - minKeycode + 1,
-                                          &perKeycode);
-    for (int keycode = 0; keycode < 256; ++keycode) {
-        table[keycode] = 0;
-        if (!keysyms || keycode < minKeycode || keycode > maxKeycode || perKeycode < 1) continue;
-        const KeySym* levels = keysyms + (keycode - minKeycode) * perKeycode;
-        const KeySym second = perKeycode > 1 ? levels[1] : NoSymbol;
-        table[keycode] = virtualKeyForKeysym(isKeypadDigit(second) ? second : levels[0]);
-    }
-    if (keysyms) XFree(keysyms);
 }

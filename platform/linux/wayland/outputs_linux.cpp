@@ -1,4 +1,4 @@
-#include "platform/linux/wayland_outputs_linux.h"
+#include "platform/linux/wayland/outputs_linux.h"
 
 #include <algorithm>
 #include <climits>

@@ -9,7 +9,7 @@
 // (wayland_output_linux.cpp) is not used: its reader thread dispatches every
 // event of that connection, and the surface's would then reach the hook
 // logic from a second thread.
-#include "platform/linux/wayland_pick_linux.h"
+#include "platform/linux/wayland/pick_linux.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -28,8 +28,8 @@
 #include "capture/input_event.h"
 #include "capture/picking.h"
 #include "model/mouse_buttons.h"
-#include "platform/linux/keysym_vk_linux.h"
-#include "platform/linux/wayland_outputs_linux.h"
+#include "platform/linux/keys/keysym_vk_linux.h"
+#include "platform/linux/wayland/outputs_linux.h"
 #include "platform/platform.h"
 #include "xdg-shell-client-protocol.h"
 

@@ -1,12 +1,9 @@
-// From X keys to the Windows virtual-key codes that the portable core speaks.
+// The virtual-key code of each keycode of the X server's current keyboard map.
 #pragma once
 
 #include <X11/Xlib.h>
 
 #include <cstdint>
-
-// The virtual-key code of a keysym, 0 when it has none.
-int32_t virtualKeyForKeysym(KeySym keysym);
 
 // The virtual-key code of every keycode of the display's current map. Keypad
 // keys give their digit codes (0x60..0x69) whatever the NumLock state.

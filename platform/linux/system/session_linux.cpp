@@ -1,9 +1,8 @@
+// What kind of desktop session the program runs in, from the environment.
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "platform/linux/remote_desktop_portal_linux.h"
-#include "platform/linux/wayland_output_linux.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -13,10 +12,6 @@ bool isWaylandSession() {
     const char* type = std::getenv("XDG_SESSION_TYPE");
     return (display && *display) || (type && std::strcmp(type, "wayland") == 0);
 }
-
-bool inputGoesThroughCompositor() { return wayland_output::active(); }
-
-InputPermission inputPermission() { return remote_desktop_portal::permission(); }
 
 // The variable lists the desktop's names, e.g. "ubuntu:GNOME".
 bool isGnomeDesktop() {

@@ -1,4 +1,4 @@
-#include "platform/linux/keymap_linux.h"
+#include "platform/linux/keys/keymap_linux.h"
 
 #include <X11/X.h>
 #include <X11/XF86keysym.h>

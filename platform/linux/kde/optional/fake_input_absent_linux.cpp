@@ -1,11 +1,10 @@
 // Built without KDE's protocol XML: the fake input is never taken, so
 // nothing below is ever called.
-#include "platform/linux/kde_fake_input_linux.h"
+#include "platform/linux/kde/fake_input_linux.h"
 
 namespace platform::kde_fake_input {
 
-bool usable(const char*, uint32_t) { return false; }
-void bind(wl_registry*, uint32_t, uint32_t) {}
+bool bind() { return false; }
 bool bound() { return false; }
 void moveAbsolute(int32_t, int32_t) {}
 void moveRelative(int32_t, int32_t) {}

@@ -1,9 +1,11 @@
-#include "platform/linux/kde_fake_input_linux.h"
+#include "platform/linux/kde/fake_input_linux.h"
+
+#include <wayland-client.h>
 
 #include <algorithm>
-#include <string_view>
 
 #include "fake-input-client-protocol.h"
+#include "platform/linux/wayland/input_connection_linux.h"
 
 namespace platform::kde_fake_input {
 namespace {
@@ -15,15 +17,15 @@ org_kde_kwin_fake_input* fakeInput = nullptr;
 
 }  // namespace
 
-bool usable(const char* interface, uint32_t version) {
-    return std::string_view(interface) == org_kde_kwin_fake_input_interface.name && version >= kNeededVersion;
-}
-
-void bind(wl_registry* registry, uint32_t name, uint32_t version) {
+bool bind() {
+    uint32_t name = 0, version = 0;
+    if (!wayland_input::findGlobal(org_kde_kwin_fake_input_interface.name, name, version) || version < kNeededVersion)
+        return false;
     fakeInput = static_cast<org_kde_kwin_fake_input*>(wl_registry_bind(
-        registry, name, &org_kde_kwin_fake_input_interface, std::min(version, kNeededVersion)));
+        wayland_input::registry(), name, &org_kde_kwin_fake_input_interface, std::min(version, kNeededVersion)));
     // kwin takes events from a fake input only once it has been introduced.
     org_kde_kwin_fake_input_authenticate(fakeInput, "Varnet", "Automated clicks and key presses");
+    return true;
 }
 
 bool bound() { return fakeInput != nullptr; }

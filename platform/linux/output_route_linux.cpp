@@ -1,0 +1,177 @@
+// Which way synthetic input goes on Linux, decided here for every record:
+// - a wlroots compositor's virtual pointer and keyboard (sway, Hyprland...),
+// - else kwin's fake input (KDE Plasma),
+// - else the desktop portal's remote desktop once the person granted it (GNOME),
+// - else XTest, which reaches only the windows of X11 programs.
+// The first three reach every window. A record goes one way as a whole, chosen
+// once, except that a key or button goes up the way it went down: a press sent
+// through XTest before the person granted the portal is released through
+// XTest, or it would stay held.
+#include <linux/input-event-codes.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "model/mouse_flags.h"
+#include "platform/linux/kde/fake_input_output_linux.h"
+#include "platform/linux/keys/keymap_linux.h"
+#include "platform/linux/output_route_linux.h"
+#include "platform/linux/portal/remote_desktop_linux.h"
+#include "platform/linux/wayland/input_connection_linux.h"
+#include "platform/linux/wayland/virtual_devices_linux.h"
+#include "platform/linux/x11/xtest_output_linux.h"
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+namespace portal = remote_desktop_portal;
+
+enum RouteId : uint8_t { kXTest, kWlroots, kKde, kPortal, kRouteCount };
+
+struct Route {
+    bool (*ready)();
+    void (*moveAbsolute)(int32_t x, int32_t y);     // layout pixels
+    void (*moveNormalised)(int32_t x, int32_t y);   // 0..65535 over the layout
+    void (*moveRelative)(int32_t dx, int32_t dy);
+    void (*button)(uint32_t code, bool down);       // Linux input event codes
+    void (*wheel)(bool horizontal, int32_t steps);
+    void (*endPointerFrame)();
+    bool (*key)(uint32_t keysym, bool down);
+};
+
+template <void (*moveAbsolute)(int32_t, int32_t)>
+void moveNormalisedOverLayout(int32_t x, int32_t y) {
+    int32_t layoutX = 0, layoutY = 0;
+    wayland_input::normalisedToLayout(x, y, layoutX, layoutY);
+    moveAbsolute(layoutX, layoutY);
+}
+
+const Route kRoutes[kRouteCount] = {
+    {xtest_output::ready, xtest_output::moveAbsolute, xtest_output::moveNormalised, xtest_output::moveRelative,
+     xtest_output::button, xtest_output::wheel, xtest_output::endPointerFrame,
+     [](uint32_t keysym, bool down) { return xtest_output::key(keysym, down); }},
+    {wlroots_devices::ready, wlroots_devices::moveAbsolute, moveNormalisedOverLayout<wlroots_devices::moveAbsolute>,
+     wlroots_devices::moveRelative, wlroots_devices::button, wlroots_devices::wheel,
+     wlroots_devices::endPointerFrame, wlroots_devices::key},
+    {kde_output::ready, kde_output::moveAbsolute, moveNormalisedOverLayout<kde_output::moveAbsolute>,
+     kde_output::moveRelative, kde_output::button, kde_output::wheel, kde_output::endPointerFrame,
+     kde_output::key},
+    {portal::granted, portal::moveAbsolute, portal::moveNormalised, portal::moveRelative, portal::button,
+     portal::wheel, [] {},
+     [](uint32_t keysym, bool down) {
+         portal::key(keysym, down);
+         return true;
+     }},
+};
+
+const int32_t kWheelNotch = 120;
+std::atomic<int32_t> wheelRest{0}, horizontalWheelRest{0};
+// The route that pressed each key (by virtual-key code) and button (from
+// BTN_LEFT on), plus one; 0 while it is up.
+std::atomic<uint8_t> keyPressedBy[256];
+std::atomic<uint8_t> buttonPressedBy[8];
+
+RouteId routeNow() {
+    static const bool started = (output_route::start(), true);
+    (void)started;
+    if (wlroots_devices::ready()) return kWlroots;
+    if (kde_output::ready()) return kKde;
+    if (portal::granted()) return kPortal;
+    return kXTest;
+}
+
+// The route of a press is remembered; a release takes it, unless that route
+// has gone (the compositor, or the portal's session, ended and let go of
+// what it held).
+bool routeOfEdge(std::atomic<uint8_t>& pressedBy, bool down, RouteId now, RouteId& route) {
+    route = now;
+    if (down) {
+        pressedBy = uint8_t(now + 1);
+        return true;
+    }
+    const uint8_t pressed = pressedBy.exchange(0);
+    if (pressed == 0 || pressed - 1 == now) return true;
+    route = RouteId(pressed - 1);
+    return kRoutes[route].ready();
+}
+
+// One notch is 120; finer deltas add up until they make a notch, so the
+// total turn is never lost. Returns the whole notches to turn now.
+int32_t wheelNotches(std::atomic<int32_t>& rest, int32_t delta) {
+    // 64-bit: a rest near a notch plus a delta near the 32-bit limit must not wrap.
+    const int64_t total = int64_t(rest.exchange(0)) + delta;
+    rest.fetch_add(int32_t(total % kWheelNotch));
+    return int32_t(total / kWheelNotch);
+}
+
+struct ButtonEdge {
+    uint32_t flag;
+    uint32_t code;
+    bool down;
+};
+
+void sendButtonEdges(RouteId now, uint32_t mouseData, uint32_t flags) {
+    namespace mf = mouse_flags;
+    const uint32_t side = mouseData == 2 ? BTN_EXTRA : BTN_SIDE;
+    const ButtonEdge edges[] = {{mf::LeftDown, BTN_LEFT, true},     {mf::LeftUp, BTN_LEFT, false},
+                                {mf::RightDown, BTN_RIGHT, true},   {mf::RightUp, BTN_RIGHT, false},
+                                {mf::MiddleDown, BTN_MIDDLE, true}, {mf::MiddleUp, BTN_MIDDLE, false},
+                                {mf::XDown, side, true},            {mf::XUp, side, false}};
+    for (const ButtonEdge& edge : edges) {
+        if (!(flags & edge.flag)) continue;
+        RouteId route;
+        if (!routeOfEdge(buttonPressedBy[edge.code - BTN_LEFT], edge.down, now, route)) continue;
+        kRoutes[route].button(edge.code, edge.down);
+        if (route != now) kRoutes[route].endPointerFrame();
+    }
+}
+
+}  // namespace
+
+void output_route::start() {
+    static std::atomic<bool> started{false};
+    if (started.exchange(true) || !wayland_input::connect()) return;
+    const bool offered = wlroots_devices::open() || kde_output::open();
+    if (offered && wayland_input::startReading()) return;
+    wayland_input::disconnect();
+    // Until the person answers the desktop's dialog, and if they refuse,
+    // input goes through XTest.
+    if (!offered) portal::ask();
+}
+
+void moveCursorAbsolute(int32_t x, int32_t y) {
+    const Route& route = kRoutes[routeNow()];
+    route.moveAbsolute(x, y);
+    route.endPointerFrame();
+}
+
+void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
+    namespace mf = mouse_flags;
+    const RouteId now = routeNow();
+    const Route& route = kRoutes[now];
+    if (flags & mf::Move) {
+        if (flags & mf::AbsolutePosition) route.moveNormalised(dx, dy);
+        else route.moveRelative(dx, dy);
+    }
+    sendButtonEdges(now, mouseData, flags);
+    if (flags & mf::Wheel) route.wheel(false, wheelNotches(wheelRest, int32_t(mouseData)));
+    if (flags & mf::HWheel) route.wheel(true, wheelNotches(horizontalWheelRest, int32_t(mouseData)));
+    route.endPointerFrame();
+}
+
+uint32_t sendKeyEvent(uint32_t vk, bool down) {
+    const keymap::Keysym keysym = keymap::keysymForVirtualKey(vk);
+    if (keysym == 0) return 0;
+    RouteId route;
+    if (!routeOfEdge(keyPressedBy[vk & 0xFF], down, routeNow(), route)) return 0;
+    return kRoutes[route].key(uint32_t(keysym), down) ? 1 : 0;
+}
+
+bool inputGoesThroughCompositor() { return routeNow() != kXTest; }
+
+InputPermission inputPermission() { return portal::permission(); }
+
+void finishProcess() { xtest_output::returnLentKeycodes(); }
+
+}  // namespace platform

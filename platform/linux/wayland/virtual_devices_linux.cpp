@@ -1,0 +1,116 @@
+#include "platform/linux/wayland/virtual_devices_linux.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/linux/wayland/input_connection_linux.h"
+#include "platform/linux/wayland/xkb_keys_linux.h"
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
+
+namespace platform::wlroots_devices {
+namespace {
+
+const double kWheelStepValue = 15.0;  // what one notch of a wheel mouse reports
+
+zwlr_virtual_pointer_v1* pointer = nullptr;
+zwp_virtual_keyboard_v1* keyboard = nullptr;
+// Filled once before the devices exist, read-only after.
+xkb_keys::Keymap keymap;
+
+template <typename Proxy>
+Proxy* bindManager(const wl_interface& interface) {
+    uint32_t name = 0, version = 0;
+    if (!wayland_input::findGlobal(interface.name, name, version)) return nullptr;
+    return static_cast<Proxy*>(wl_registry_bind(wayland_input::registry(), name, &interface, 1));
+}
+
+// Hands the compositor the keymap as a file of its text with the trailing
+// NUL, as wl_keyboard keymaps are passed.
+bool sendKeymap(const std::string& text) {
+    const size_t size = text.size() + 1;
+    const int fd = memfd_create("varnet-keymap", MFD_CLOEXEC);
+    const bool written = fd >= 0 && !text.empty() && write(fd, text.c_str(), size) == ssize_t(size);
+    if (written) zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, uint32_t(size));
+    if (fd >= 0) close(fd);
+    return written;
+}
+
+void sendModifiers(uint32_t extra) {
+    zwp_virtual_keyboard_v1_modifiers(keyboard, xkb_keys::heldModifiers(keymap) | extra, 0,
+                                      xkb_keys::lockedModifiers(), 0);
+}
+
+}  // namespace
+
+bool open() {
+    wl_seat* seat = wayland_input::seat();
+    auto* pointerManager = bindManager<zwlr_virtual_pointer_manager_v1>(zwlr_virtual_pointer_manager_v1_interface);
+    auto* keyboardManager = bindManager<zwp_virtual_keyboard_manager_v1>(zwp_virtual_keyboard_manager_v1_interface);
+    if (!seat || !pointerManager || !keyboardManager) return false;
+    std::string text;
+    if (!xkb_keys::learnDefault(keymap, text)) return false;
+    pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager, seat);
+    keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager, seat);
+    return sendKeymap(text);
+}
+
+bool ready() { return pointer && keyboard && wayland_input::connected(); }
+
+void moveAbsolute(int32_t x, int32_t y) {
+    int32_t inX = 0, inY = 0, width = 0, height = 0;
+    if (!pointer || !wayland_input::pointInLayout(x, y, inX, inY, width, height)) return;
+    zwlr_virtual_pointer_v1_motion_absolute(pointer, wayland_input::nowMs(), uint32_t(inX), uint32_t(inY),
+                                            uint32_t(width), uint32_t(height));
+}
+
+void moveRelative(int32_t dx, int32_t dy) {
+    if (!pointer) return;
+    zwlr_virtual_pointer_v1_motion(pointer, wayland_input::nowMs(), wl_fixed_from_int(dx), wl_fixed_from_int(dy));
+}
+
+void button(uint32_t code, bool down) {
+    if (!pointer) return;
+    zwlr_virtual_pointer_v1_button(pointer, wayland_input::nowMs(), code,
+                                   down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
+}
+
+void wheel(bool horizontal, int32_t steps) {
+    if (!pointer || steps == 0) return;
+    // Wayland's vertical axis grows downwards; a turn away from the user is up.
+    const int32_t discrete = horizontal ? steps : -steps;
+    const uint32_t axis = horizontal ? WL_POINTER_AXIS_HORIZONTAL_SCROLL : WL_POINTER_AXIS_VERTICAL_SCROLL;
+    zwlr_virtual_pointer_v1_axis_source(pointer, WL_POINTER_AXIS_SOURCE_WHEEL);
+    zwlr_virtual_pointer_v1_axis_discrete(pointer, wayland_input::nowMs(), axis,
+                                          wl_fixed_from_double(kWheelStepValue * discrete), discrete);
+}
+
+bool key(uint32_t keysym, bool down) {
+    const xkb_keys::KeyEntry* entry = keyboard ? xkb_keys::keyFor(keymap, keysym) : nullptr;
+    if (!entry) return false;
+    const uint32_t keycode = entry->evdevCode + xkb_keys::kEvdevOffset;
+    const bool isModifier = keymap.modifiersOfKey[keycode] || keymap.lockOfKey[keycode];
+    // A key on a higher level is pressed and released with its level's
+    // modifiers set just around it, so a window reads the same keysym both
+    // times, as when a person holds Shift for it.
+    if (entry->levelModifiers) sendModifiers(entry->levelModifiers);
+    zwp_virtual_keyboard_v1_key(keyboard, wayland_input::nowMs(), entry->evdevCode,
+                                down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
+    xkb_keys::noteSent(keymap, keycode, down);
+    // The compositor takes modifiers only from this request, never from
+    // the modifier keys themselves.
+    if (isModifier || entry->levelModifiers) sendModifiers(0);
+    wayland_input::flush();
+    return true;
+}
+
+void endPointerFrame() {
+    if (pointer) zwlr_virtual_pointer_v1_frame(pointer);
+    wayland_input::flush();
+}
+
+}  // namespace platform::wlroots_devices

@@ -1,0 +1,108 @@
+#include "platform/linux/wayland/xkb_keys_linux.h"
+
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cstdlib>
+
+namespace platform::xkb_keys {
+namespace {
+
+std::atomic<bool> keyHeld[kKeycodes];
+std::atomic<uint32_t> locked{0};
+
+bool oneBit(uint32_t mask) { return mask && !(mask & (mask - 1)); }
+
+// Of the modifier sets that reach a level, the first whose every modifier
+// some key can hold or lock, since kwin reads modifiers from the keys alone.
+xkb_mod_mask_t pressableMask(const Keymap& keymap, const xkb_mod_mask_t* masks, int count) {
+    for (int i = 0; i < count; ++i) {
+        bool pressable = true;
+        for (uint32_t bit = 0; bit < 32; ++bit)
+            if ((masks[i] >> bit & 1) && !keymap.keyOfModifier[bit] && !keymap.lockKeyOf[bit]) pressable = false;
+        if (pressable) return masks[i];
+    }
+    return masks[0];
+}
+
+// What each modifier and lock key sets.
+void learnModifierKeys(xkb_keymap* xkb, Keymap& keymap, xkb_keycode_t first, xkb_keycode_t last) {
+    for (xkb_keycode_t keycode = first; keycode <= last; ++keycode) {
+        xkb_state* state = xkb_state_new(xkb);
+        xkb_state_update_key(state, keycode, XKB_KEY_DOWN);
+        const uint32_t held = xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED);
+        xkb_state_update_key(state, keycode, XKB_KEY_UP);
+        const uint32_t lockedMods = xkb_state_serialize_mods(state, XKB_STATE_MODS_LOCKED);
+        xkb_state_unref(state);
+        keymap.modifiersOfKey[keycode] = held;
+        keymap.lockOfKey[keycode] = lockedMods;
+        if (oneBit(held) && !lockedMods && !keymap.keyOfModifier[std::countr_zero(held)])
+            keymap.keyOfModifier[std::countr_zero(held)] = keycode;
+        if (oneBit(lockedMods) && !keymap.lockKeyOf[std::countr_zero(lockedMods)])
+            keymap.lockKeyOf[std::countr_zero(lockedMods)] = keycode;
+    }
+}
+
+// Which key types each keysym, level by level, so that the first level wins
+// and most keys need no modifier.
+void learnKeys(xkb_keymap* xkb, Keymap& keymap, xkb_keycode_t first, xkb_keycode_t last) {
+    for (xkb_level_index_t level = 0; level < 4; ++level) {
+        for (xkb_keycode_t keycode = first; keycode <= last; ++keycode) {
+            if (level >= xkb_keymap_num_levels_for_key(xkb, keycode, 0)) continue;
+            const xkb_keysym_t* syms = nullptr;
+            if (xkb_keymap_key_get_syms_by_level(xkb, keycode, 0, level, &syms) != 1) continue;
+            xkb_mod_mask_t masks[4] = {};
+            const int count = level > 0 ? int(xkb_keymap_key_get_mods_for_level(xkb, keycode, 0, level, masks, 4)) : 1;
+            if (count < 1) continue;
+            keymap.keys.push_back(KeyEntry{syms[0], keycode - kEvdevOffset, pressableMask(keymap, masks, count)});
+        }
+    }
+}
+
+}  // namespace
+
+bool learnDefault(Keymap& keymap, std::string& text) {
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    if (!context) return false;
+    xkb_keymap* xkb = xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    if (xkb) {
+        const xkb_keycode_t first = std::max<xkb_keycode_t>(xkb_keymap_min_keycode(xkb), kEvdevOffset);
+        const xkb_keycode_t last = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(xkb), kKeycodes - 1);
+        learnModifierKeys(xkb, keymap, first, last);
+        learnKeys(xkb, keymap, first, last);
+        if (char* keymapText = xkb_keymap_get_as_string(xkb, XKB_KEYMAP_FORMAT_TEXT_V1)) {
+            text = keymapText;
+            std::free(keymapText);
+        }
+        xkb_keymap_unref(xkb);
+    }
+    xkb_context_unref(context);
+    return xkb != nullptr;
+}
+
+const KeyEntry* keyFor(const Keymap& keymap, uint32_t keysym) {
+    for (const KeyEntry& entry : keymap.keys)
+        if (entry.keysym == keysym) return &entry;
+    return nullptr;
+}
+
+void noteSent(const Keymap& keymap, uint32_t keycode, bool down) {
+    if (keycode >= uint32_t(kKeycodes) || !(keymap.modifiersOfKey[keycode] || keymap.lockOfKey[keycode])) return;
+    keyHeld[keycode] = down;
+    if (down) locked ^= keymap.lockOfKey[keycode];
+}
+
+uint32_t heldModifiers(const Keymap& keymap) {
+    uint32_t held = 0;
+    for (int keycode = 0; keycode < kKeycodes; ++keycode) {
+        if (keymap.modifiersOfKey[keycode] && keyHeld[keycode].load(std::memory_order_relaxed))
+            held |= keymap.modifiersOfKey[keycode];
+    }
+    return held;
+}
+
+uint32_t lockedModifiers() { return locked.load(std::memory_order_relaxed); }
+
+}  // namespace platform::xkb_keys

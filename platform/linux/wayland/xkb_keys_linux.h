@@ -1,0 +1,44 @@
+// Which key types each keysym in an xkb keymap, and the modifiers its level
+// needs: what the compositor's input devices press, since they take keys,
+// not characters. Also which modifier keys our own presses hold, for the
+// modifier state those devices must report along with the keys.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform::xkb_keys {
+
+inline constexpr int kKeycodes = 256;       // xkb keycodes: evdev codes + 8
+inline constexpr uint32_t kEvdevOffset = 8;
+
+struct KeyEntry {
+    uint32_t keysym;
+    uint32_t evdevCode;
+    uint32_t levelModifiers;
+};
+
+struct Keymap {
+    std::vector<KeyEntry> keys;
+    uint32_t modifiersOfKey[kKeycodes] = {};  // depressed while the key is held
+    uint32_t lockOfKey[kKeycodes] = {};       // toggled by a press of the key
+    uint32_t keyOfModifier[32] = {};          // a key that holds just this bit and locks nothing; 0: none
+    uint32_t lockKeyOf[32] = {};              // a key that locks just this bit; 0: none
+};
+
+// The layout named by the usual XKB_DEFAULT_* variables, else the system's
+// default, learned into `keymap`, with its text for a compositor that takes
+// the keymap from us. False when it cannot be compiled. Called once, before
+// any key is sent; the keymap is read-only after.
+bool learnDefault(Keymap& keymap, std::string& text);
+// The key that types a keysym, preferring the first level; nullptr if none.
+const KeyEntry* keyFor(const Keymap& keymap, uint32_t keysym);
+
+// Notes a key we sent; for modifier and lock keys, what they hold and lock.
+void noteSent(const Keymap& keymap, uint32_t keycode, bool down);
+// The modifiers the keys we hold now hold, and those we locked.
+uint32_t heldModifiers(const Keymap& keymap);
+uint32_t lockedModifiers();
+
+}  // namespace platform::xkb_keys

@@ -1,0 +1,32 @@
+// Synthetic input through XTest: reaches the windows of X11 programs (all of
+// them on an X11 session, those on XWayland on a Wayland one).
+#pragma once
+
+#include <cstdint>
+
+namespace platform::xtest_output {
+
+// Whether the X display and its XTest extension could be opened.
+bool ready();
+
+// Root-window pixels.
+void moveAbsolute(int32_t x, int32_t y);
+// 0..65535 over the screen, as the stored records carry it.
+void moveNormalised(int32_t x, int32_t y);
+void moveRelative(int32_t dx, int32_t dy);
+// Linux input event codes (BTN_LEFT ...), sent through the pointer map.
+void button(uint32_t code, bool down);
+// Whole wheel steps; positive turns away from the user (up) or to the right.
+void wheel(bool horizontal, int32_t steps);
+// Ends one pointer record and sends it.
+void endPointerFrame();
+// Presses or releases the key that types this keysym at its first level
+// (lending a spare keycode to a keysym the layout lacks) and sends it; false
+// when there is no display or no keycode to be had.
+bool key(unsigned long keysym, bool down);
+
+// Gives keycodes lent to keys the layout lacks back to the layout. Called at
+// the very end of the process, after every sender has stopped.
+void returnLentKeycodes();
+
+}  // namespace platform::xtest_output
