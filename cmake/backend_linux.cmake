@@ -60,7 +60,7 @@ endforeach()
 
 target_link_libraries(varnet_linux_system PUBLIC PkgConfig::GLIB Threads::Threads)
 target_link_libraries(varnet_linux_keys PUBLIC PkgConfig::X11LIBS)
-target_link_libraries(varnet_linux_x11 PUBLIC PkgConfig::X11LIBS)
+target_link_libraries(varnet_linux_x11 PUBLIC PkgConfig::X11LIBS PkgConfig::WAYLANDLIBS)
 target_link_libraries(varnet_linux_portal PUBLIC PkgConfig::GIO)
 target_link_libraries(varnet_linux_gtk PUBLIC PkgConfig::GTK4 PkgConfig::X11LIBS webview)
 include(cmake/wayland.cmake)

@@ -37,8 +37,20 @@ struct Route {
     void (*button)(uint32_t code, bool down);       // Linux input event codes
     void (*wheel)(bool horizontal, int32_t steps);
     void (*endPointerFrame)();
-    bool (*key)(uint32_t keysym, bool down);
+    bool (*key)(uint32_t vk, bool down);
 };
+
+// The compositors' devices press the key that types a keysym.
+template <bool (*keyOfKeysym)(uint32_t, bool)>
+bool keyByKeysym(uint32_t vk, bool down) {
+    const keymap::Keysym keysym = keymap::keysymForVirtualKey(vk);
+    return keysym != 0 && keyOfKeysym(uint32_t(keysym), down);
+}
+
+bool portalKey(uint32_t keysym, bool down) {
+    portal::key(keysym, down);
+    return true;
+}
 
 template <void (*moveAbsolute)(int32_t, int32_t)>
 void moveNormalisedOverLayout(int32_t x, int32_t y) {
@@ -49,20 +61,15 @@ void moveNormalisedOverLayout(int32_t x, int32_t y) {
 
 const Route kRoutes[kRouteCount] = {
     {xtest_output::ready, xtest_output::moveAbsolute, xtest_output::moveNormalised, xtest_output::moveRelative,
-     xtest_output::button, xtest_output::wheel, xtest_output::endPointerFrame,
-     [](uint32_t keysym, bool down) { return xtest_output::key(keysym, down); }},
+     xtest_output::button, xtest_output::wheel, xtest_output::endPointerFrame, xtest_output::key},
     {wlroots_devices::ready, wlroots_devices::moveAbsolute, moveNormalisedOverLayout<wlroots_devices::moveAbsolute>,
      wlroots_devices::moveRelative, wlroots_devices::button, wlroots_devices::wheel,
-     wlroots_devices::endPointerFrame, wlroots_devices::key},
+     wlroots_devices::endPointerFrame, keyByKeysym<wlroots_devices::key>},
     {kde_output::ready, kde_output::moveAbsolute, moveNormalisedOverLayout<kde_output::moveAbsolute>,
      kde_output::moveRelative, kde_output::button, kde_output::wheel, kde_output::endPointerFrame,
-     kde_output::key},
+     keyByKeysym<kde_output::key>},
     {portal::granted, portal::moveAbsolute, portal::moveNormalised, portal::moveRelative, portal::button,
-     portal::wheel, [] {},
-     [](uint32_t keysym, bool down) {
-         portal::key(keysym, down);
-         return true;
-     }},
+     portal::wheel, [] {}, keyByKeysym<portalKey>},
 };
 
 const int32_t kWheelNotch = 120;
@@ -161,11 +168,9 @@ void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) 
 }
 
 uint32_t sendKeyEvent(uint32_t vk, bool down) {
-    const keymap::Keysym keysym = keymap::keysymForVirtualKey(vk);
-    if (keysym == 0) return 0;
     RouteId route;
-    if (!routeOfEdge(keyPressedBy[vk & 0xFF], down, routeNow(), route)) return 0;
-    return kRoutes[route].key(uint32_t(keysym), down) ? 1 : 0;
+    if (vk > 255 || !routeOfEdge(keyPressedBy[vk], down, routeNow(), route)) return 0;
+    return kRoutes[route].key(vk, down) ? 1 : 0;
 }
 
 bool inputGoesThroughCompositor() { return routeNow() != kXTest; }

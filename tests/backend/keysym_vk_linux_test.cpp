@@ -6,8 +6,13 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
-#include <cstdlib>
+#include <linux/input-event-codes.h>
+#include <xkbcommon/xkbcommon.h>
 
+#include <cstdlib>
+#include <string>
+
+#include "platform/linux/keys/key_places_linux.h"
 #include "platform/linux/keys/keymap_linux.h"
 #include "platform/linux/keys/keysym_vk_linux.h"
 #include "platform/linux/x11/keycode_table_linux.h"
@@ -33,7 +38,7 @@ TEST(KeysymToVirtualKey, TheServersKeycodesGetHookCodes) {
     useXSession();
     Display* display = XOpenDisplay(std::getenv("DISPLAY"));
     ASSERT_NE(display, nullptr);
-    int32_t table[256];
+    KeycodeTable table;
     buildKeycodeTable(display, table);
     const std::pair<KeySym, int32_t> keys[] = {
         {XK_a, 0x41}, {XK_z, 0x5A}, {XK_5, 0x35}, {XK_F8, 0x77}, {XK_Shift_R, 0xA1},
@@ -42,7 +47,64 @@ TEST(KeysymToVirtualKey, TheServersKeycodesGetHookCodes) {
     for (const auto& [keysym, vk] : keys) {
         const KeyCode keycode = XKeysymToKeycode(display, keysym);
         ASSERT_NE(keycode, 0) << keysym;
-        EXPECT_EQ(table[keycode], vk) << keysym;
+        EXPECT_EQ(table.codeOf[keycode], vk) << keysym;
     }
     XCloseDisplay(display);
+}
+
+// The codes of a layout's keys, from its first level as xkbcommon compiles it.
+void codesOfLayout(const char* layout, int32_t (&codes)[256]) {
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    const xkb_rule_names names{"evdev", "pc105", layout, "", ""};
+    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    ASSERT_NE(keymap, nullptr) << layout;
+    unsigned long typed[256] = {};
+    for (xkb_keycode_t keycode = 8; keycode < 256; ++keycode) {
+        const xkb_keysym_t* syms = nullptr;
+        if (xkb_keymap_key_get_syms_by_level(keymap, keycode, 0, 0, &syms) == 1) typed[keycode] = syms[0];
+    }
+    key_places::codesOfKeycodes(typed, codes);
+    xkb_keymap_unref(keymap);
+    xkb_context_unref(context);
+}
+
+// Letters by what they type, + , - . by their character, the rest by place;
+// a place whose code a character took gets the place the character left.
+// Both ways: no two keys of the typing block share a code.
+TEST(KeyPlaces, EachLayoutsKeysGetOneCodeEach) {
+    struct Row {
+        const char* layout;
+        uint32_t evdevCode;
+        int32_t code;
+    };
+    const Row rows[] = {
+        {"us", KEY_Q, 'Q'},  {"us", KEY_Z, 'Z'},  {"us", KEY_MINUS, 0xBD},  {"us", KEY_EQUAL, 0xBB},
+        {"us", KEY_RIGHTALT, 0xA5}, {"us", KEY_102ND, 0xE2}, {"us", KEY_KP1, 0x61},
+        {"de", KEY_Y, 'Z'},  {"de", KEY_Z, 'Y'},  {"de", KEY_RIGHTBRACE, 0xBB},  {"de", KEY_EQUAL, 0xDD},
+        {"de", KEY_SLASH, 0xBD}, {"de", KEY_MINUS, 0xBF}, {"de", KEY_LEFTBRACE, 0xDB}, {"de", KEY_RIGHTALT, 0xA5},
+        {"de", KEY_1, '1'},
+        {"fr", KEY_Q, 'A'},  {"fr", KEY_A, 'Q'},  {"fr", KEY_W, 'Z'},  {"fr", KEY_Z, 'W'},
+        {"fr", KEY_SEMICOLON, 'M'}, {"fr", KEY_M, 0xBC}, {"fr", KEY_COMMA, 0xBA}, {"fr", KEY_1, '1'},
+        {"fr", KEY_2, '2'},  {"fr", KEY_RIGHTALT, 0xA5},
+        {"ru", KEY_Q, 'Q'},  {"ru", KEY_GRAVE, 0xC0}, {"ru", KEY_SLASH, 0xBE}, {"ru", KEY_DOT, 0xBF},
+    };
+    for (const char* layout : {"us", "de", "fr", "ru"}) {
+        int32_t codes[256];
+        codesOfLayout(layout, codes);
+        for (const Row& row : rows) {
+            if (std::string(row.layout) != layout) continue;
+            EXPECT_EQ(codes[row.evdevCode + 8], row.code) << layout << " key " << row.evdevCode;
+        }
+        int keycodeOf[256] = {};
+        for (int keycode = 8; keycode < 256; ++keycode) {
+            const int32_t code = codes[keycode];
+            // The typing block's codes; other keys may share one (two keys of Level 3).
+            const bool typing = (code >= '0' && code <= 'Z') || (code >= 0xBA && code <= 0xE2);
+            if (!typing) continue;
+            EXPECT_EQ(keycodeOf[code], 0) << layout << ": keycodes " << keycodeOf[code] << " and " << keycode
+                                          << " share code " << code;
+            keycodeOf[code] = keycode;
+        }
+        for (int letter = 'A'; letter <= 'Z'; ++letter) EXPECT_NE(keycodeOf[letter], 0) << layout << " " << char(letter);
+    }
 }

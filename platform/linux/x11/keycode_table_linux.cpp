@@ -1,30 +1,41 @@
 #include "platform/linux/x11/keycode_table_linux.h"
 
-#include <X11/keysym.h>
+#include <X11/XKBlib.h>
 
-#include "platform/linux/keys/keysym_vk_linux.h"
+#include "platform/linux/keys/key_places_linux.h"
 
 namespace {
 
-bool isKeypadDigit(KeySym keysym) {
-    return (keysym >= XK_KP_0 && keysym <= XK_KP_9) || keysym == XK_KP_Decimal;
+// What the key types at its first level in the group, with the key's own
+// rule for a group it lacks (most wrap around).
+KeySym firstLevelKeysym(XkbDescPtr keyboard, int keycode, int group) {
+    const int groups = XkbKeyNumGroups(keyboard, keycode);
+    if (groups == 0) return NoSymbol;
+    if (group >= groups) group = XkbOutOfRangeGroupInfo(XkbKeyGroupInfo(keyboard, keycode)) == XkbClampIntoRange
+                                      ? groups - 1
+                                      : group % groups;
+    return XkbKeySymEntry(keyboard, keycode, 0, group);
 }
 
 }  // namespace
 
-// Keypad keys give their digit codes (0x60..0x69) whatever the NumLock state:
-// their first level is the cursor key, the digit is the second.
-void buildKeycodeTable(Display* display, int32_t (&table)[256]) {
-    int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
-    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
-    KeySym* keysyms = XGetKeyboardMapping(display, KeyCode(minKeycode), maxKeycode - minKeycode + 1,
-                                          &perKeycode);
-    for (int keycode = 0; keycode < 256; ++keycode) {
-        table[keycode] = 0;
-        if (!keysyms || keycode < minKeycode || keycode > maxKeycode || perKeycode < 1) continue;
-        const KeySym* levels = keysyms + (keycode - minKeycode) * perKeycode;
-        const KeySym second = perKeycode > 1 ? levels[1] : NoSymbol;
-        table[keycode] = virtualKeyForKeysym(isKeypadDigit(second) ? second : levels[0]);
+void buildKeycodeTable(Display* display, KeycodeTable& table) {
+    for (unsigned long& keysym : table.typedBy) keysym = NoSymbol;
+    XkbDescPtr keyboard = XkbGetMap(display, XkbKeySymsMask, XkbUseCoreKbd);
+    XkbStateRec state{};
+    if (keyboard && XkbGetState(display, XkbUseCoreKbd, &state) == Success) {
+        for (int keycode = keyboard->min_key_code; keycode <= keyboard->max_key_code && keycode < 256; ++keycode)
+            table.typedBy[keycode] = firstLevelKeysym(keyboard, keycode, state.group);
     }
-    if (keysyms) XFree(keysyms);
+    if (keyboard) XkbFreeKeyboard(keyboard, 0, True);
+    key_places::codesOfKeycodes(table.typedBy, table.codeOf);
+}
+
+int watchKeyboardChanges(Display* display) {
+    int opcode = 0, eventBase = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (!XkbQueryExtension(display, &opcode, &eventBase, &error, &major, &minor)) return -1;
+    XkbSelectEvents(display, XkbUseCoreKbd, XkbMapNotifyMask | XkbNewKeyboardNotifyMask,
+                    XkbMapNotifyMask | XkbNewKeyboardNotifyMask);
+    XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask, XkbGroupStateMask);
+    return eventBase;
 }

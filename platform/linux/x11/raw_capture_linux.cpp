@@ -36,7 +36,7 @@ struct Observer {
     bool synthetic[kMaxDevices] = {};  // the core XTest slaves
     bool relative[kMaxDevices] = {};   // devices whose motion is relative
     ScrollAxis scroll[kMaxDevices];    // each device's vertical scroll valuator
-    int32_t vkOfKeycode[256] = {};
+    KeycodeTable keys;
     ModifierMasks modifierMasks;
     double pendingDx = 0.0, pendingDy = 0.0;  // sub-pixel raw motion not yet reported
 };
@@ -71,17 +71,14 @@ void loadDevices(Observer& o) {
 }
 
 void loadKeymap(Observer& o) {
-    buildKeycodeTable(o.display, o.vkOfKeycode);
+    buildKeycodeTable(o.display, o.keys);
     o.modifierMasks = modifierMasksOf(o.display);
 }
 
-// With XKB in Xlib a keymap change reaches a client only if it asks for XKB's
-// own notice; without it the table would keep the old layout for good.
-void watchKeymapChanges(Observer& o) {
-    int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
-    if (!XkbQueryExtension(o.display, &opcode, &o.xkbEventBase, &error, &major, &minor)) return;
-    XkbSelectEvents(o.display, XkbUseCoreKbd, XkbMapNotifyMask, XkbMapNotifyMask);
-}
+// With XKB in Xlib a keymap change or a group switch reaches a client only
+// if it asks for XKB's own notices; without them the table would keep the
+// old layout for good.
+void watchKeymapChanges(Observer& o) { o.xkbEventBase = watchKeyboardChanges(o.display); }
 
 bool selectRawEvents(Observer& o) {
     int event = 0, error = 0;
@@ -129,7 +126,7 @@ InputEvent baseEvent(const Observer& o, const XIRawEvent& raw, InputEvent::Kind 
 }
 
 void onRawKey(Observer& o, const XIRawEvent& raw, bool down) {
-    const int32_t vk = raw.detail >= 0 && raw.detail < 256 ? o.vkOfKeycode[raw.detail] : 0;
+    const int32_t vk = raw.detail >= 0 && raw.detail < 256 ? o.keys.codeOf[raw.detail] : 0;
     if (vk == 0) return;  // a key with no virtual-key code cannot be bound nor replayed
     InputEvent e = baseEvent(o, raw, InputEvent::Key);
     e.code = vk;
@@ -277,7 +274,7 @@ int observerFd() { return ConnectionNumber(observer.display); }
 int grabsFd() { return ConnectionNumber(grabs.display); }
 
 void followState() {
-    const GrabWish wish = grabWishFor(swallowPlanFromState(), observer.vkOfKeycode, observer.modifierMasks);
+    const GrabWish wish = grabWishFor(swallowPlanFromState(), observer.keys.codeOf, observer.modifierMasks);
     applyGrabWish(grabs, wish);
     retryKeyboardGrab = wish.keyboard && !grabs.keyboardHeld;
 }

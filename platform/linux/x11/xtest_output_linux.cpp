@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/linux/keys/keymap_linux.h"
+#include "platform/linux/x11/keycode_table_linux.h"
 #include "platform/linux/x11/xtest_output_linux.h"
 #include "platform/platform.h"
 
@@ -28,13 +30,21 @@ struct SpareKey {
 // Physical button number to send for each logical button, from the pointer
 // map: with a left-handed map the left button is still the left button.
 std::atomic<uint8_t> physicalButton[kMaxButton + 1];
-// The keysym at the first level of each keycode: what that keycode types
-// without any modifier or lock.
+// The keycode of each virtual-key code on the active layout and group (by
+// place, letters by what they type; see keys/key_places_linux.h), 0 for a
+// key the keyboard lacks.
+std::atomic<uint8_t> keycodeOfCode[256];
+// The keysym at the first level of each keycode in the active group: what
+// that keycode types without any modifier or lock.
 std::atomic<KeySym> firstLevelKeysym[kKeycodes];
-// Keycodes with no keysym at all, lent to keys the layout lacks.
+// Keycodes with no keysym at all, lent to keys the layout lacks. Changed
+// only with the display locked.
 SpareKey spareKeys[kSpareSlots];
 int nextSpare = 0;
 std::atomic<bool> anyLent{false};
+// The XKB event type, by which the server announces a changed keyboard map
+// or group; -1 without XKB.
+int xkbEvent = -1;
 
 void loadPointerMap(Display* display) {
     unsigned char map[256];
@@ -49,19 +59,54 @@ void loadPointerMap(Display* display) {
     for (int logical = 1; logical <= kMaxButton; ++logical) physicalButton[logical] = physicalFor[logical];
 }
 
-void loadKeymap(Display* display, bool chooseSpares) {
+void loadCodes(const KeycodeTable& table) {
+    uint8_t keycodeOf[256] = {};
+    // Upwards, so the main Enter wins over the pad's, which shares its code.
+    for (int keycode = 255; keycode >= 8; --keycode)
+        if (table.codeOf[keycode] > 0 && table.codeOf[keycode] < 256) keycodeOf[table.codeOf[keycode]] = uint8_t(keycode);
+    for (int code = 0; code < 256; ++code) keycodeOfCode[code] = keycodeOf[code];
+    for (int keycode = 0; keycode < kKeycodes; ++keycode) firstLevelKeysym[keycode] = table.typedBy[keycode];
+}
+
+bool isSpare(const SpareKey (&slots)[kSpareSlots], int keycode) {
+    for (const SpareKey& slot : slots)
+        if (slot.keycode == keycode) return true;
+    return false;
+}
+
+// A new layout (setxkbmap) drops what we lent and may fill a spare keycode:
+// a slot whose keycode now types something it was not lent is given up, a
+// lending that vanished is forgotten, and free slots take keycodes still empty.
+void followSpares(const KeySym* map, int first, int last, int perKeycode) {
+    auto keysymsOf = [&](int keycode) { return map + (keycode - first) * perKeycode; };
+    auto empty = [&](int keycode) {
+        for (int level = 0; level < perKeycode; ++level)
+            if (keysymsOf(keycode)[level] != NoSymbol) return false;
+        return true;
+    };
+    for (SpareKey& slot : spareKeys) {
+        if (!slot.keycode || slot.keycode < first || slot.keycode > last) continue;
+        if (slot.boundTo != NoSymbol && keysymsOf(slot.keycode)[0] != slot.boundTo) slot.boundTo = NoSymbol;
+        if (slot.boundTo == NoSymbol && !empty(slot.keycode)) slot.keycode = 0;
+    }
+    int keycode = last;
+    for (SpareKey& slot : spareKeys) {
+        while (!slot.keycode && keycode >= first) {
+            if (empty(keycode) && !isSpare(spareKeys, keycode)) slot.keycode = KeyCode(keycode);
+            --keycode;
+        }
+    }
+}
+
+void loadKeymap(Display* display) {
+    KeycodeTable table;
+    buildKeycodeTable(display, table);
+    loadCodes(table);
     int first = 0, last = 0, perKeycode = 0;
     XDisplayKeycodes(display, &first, &last);
     KeySym* map = XGetKeyboardMapping(display, KeyCode(first), last - first + 1, &perKeycode);
     if (!map) return;
-    int spares = 0;
-    for (int keycode = last; keycode >= first; --keycode) {
-        const KeySym* syms = map + (keycode - first) * perKeycode;
-        firstLevelKeysym[keycode] = syms[0];
-        bool empty = true;
-        for (int level = 0; level < perKeycode; ++level) empty = empty && syms[level] == NoSymbol;
-        if (chooseSpares && empty && spares < kSpareSlots) spareKeys[spares++].keycode = KeyCode(keycode);
-    }
+    followSpares(map, first, last, perKeycode);
     XFree(map);
 }
 
@@ -73,8 +118,9 @@ Display* openSender() {
         XCloseDisplay(display);
         return nullptr;
     }
+    xkbEvent = watchKeyboardChanges(display);
     loadPointerMap(display);
-    loadKeymap(display, true);
+    loadKeymap(display);
     return display;
 }
 
@@ -97,12 +143,13 @@ void followMappingChanges(Display* display) {
     while (XEventsQueued(display, QueuedAfterReading) > 0) {
         XEvent event;
         XNextEvent(display, &event);
-        if (event.type != MappingNotify) continue;
-        if (event.xmapping.request == MappingPointer) {
+        if (event.type == xkbEvent) {
+            loadKeymap(display);
+        } else if (event.type == MappingNotify && event.xmapping.request == MappingPointer) {
             loadPointerMap(display);
-        } else {
+        } else if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
-            loadKeymap(display, false);
+            loadKeymap(display);
         }
     }
     XUnlockDisplay(display);
@@ -200,12 +247,32 @@ void endPointerFrame() {
     if (Display* display = sender()) XFlush(display);
 }
 
-bool key(unsigned long keysym, bool down) {
+namespace {
+
+// The key of a virtual-key code on this keyboard; the old codes of the
+// modifiers (Shift, Ctrl, Alt without a side) are their left keys. The pad's
+// digits have none: they go as the digit keysyms whatever NumLock's state.
+KeyCode keycodeOfVirtualKey(uint32_t vk) {
+    if ((vk >= 0x60 && vk <= 0x69) || vk == 0x6E) return 0;
+    switch (vk) {
+    case 0x10: vk = 0xA0; break;
+    case 0x11: vk = 0xA2; break;
+    case 0x12: vk = 0xA4; break;
+    default: break;
+    }
+    return vk < 256 ? KeyCode(keycodeOfCode[vk].load()) : 0;
+}
+
+}  // namespace
+
+bool key(uint32_t vk, bool down) {
     Display* display = sender();
-    if (!display || keysym == NoSymbol) return false;
+    if (!display) return false;
     followMappingChanges(display);
-    KeyCode keycode = keycodeAtFirstLevel(keysym);
-    if (!keycode) {
+    KeyCode keycode = keycodeOfVirtualKey(vk);
+    const KeySym keysym = keycode ? NoSymbol : keymap::keysymForVirtualKey(vk);
+    if (!keycode && keysym != NoSymbol) keycode = keycodeAtFirstLevel(keysym);
+    if (!keycode && keysym != NoSymbol) {
         // The display's own lock keeps two senders from lending one slot twice.
         XLockDisplay(display);
         keycode = lendSpareKeycode(display, keysym);
@@ -215,6 +282,14 @@ bool key(unsigned long keysym, bool down) {
     XTestFakeKeyEvent(display, keycode, down ? True : False, CurrentTime);
     XFlush(display);
     return true;
+}
+
+unsigned long keysymTypedBy(uint32_t vk) {
+    Display* display = sender();
+    if (!display) return NoSymbol;
+    followMappingChanges(display);
+    const KeyCode keycode = keycodeOfVirtualKey(vk);
+    return keycode ? firstLevelKeysym[keycode].load() : NoSymbol;
 }
 
 // While the program runs a lent keycode stays bound: taking it back after

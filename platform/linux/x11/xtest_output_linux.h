@@ -20,10 +20,14 @@ void button(uint32_t code, bool down);
 void wheel(bool horizontal, int32_t steps);
 // Ends one pointer record and sends it.
 void endPointerFrame();
-// Presses or releases the key that types this keysym at its first level
-// (lending a spare keycode to a keysym the layout lacks) and sends it; false
+// Presses or releases the key of a virtual-key code on the active layout
+// (lending a spare keycode to a key the keyboard lacks) and sends it; false
 // when there is no display or no keycode to be had.
-bool key(unsigned long keysym, bool down);
+bool key(uint32_t vk, bool down);
+
+// What the key of a virtual-key code types at its first level on the active
+// layout (an X keysym); 0 when the keyboard has no such key.
+unsigned long keysymTypedBy(uint32_t vk);
 
 // Gives keycodes lent to keys the layout lacks back to the layout. Called at
 // the very end of the process, after every sender has stopped.
