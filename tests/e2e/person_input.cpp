@@ -1,9 +1,11 @@
 #include "tests/e2e/person_input.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <cstring>
 
@@ -73,6 +75,44 @@ void personKeycode(PersonInput& input, int keycode, bool down) {
     XTestFakeDeviceKeyEvent(dpy(input), static_cast<XDevice*>(input.keyboard), unsigned(keycode), down,
                             nullptr, 0, CurrentTime);
     XFlush(dpy(input));
+}
+
+// The key and level that type a keysym in the active group; the levels of
+// the Latin layouts: 1 plain, 2 Shift, 3 AltGr, 4 Shift+AltGr.
+static bool keyOfKeysym(Display* display, unsigned long keysym, int& keycode, int& level) {
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    XkbDescPtr keyboard = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    bool found = false;
+    for (int code = keyboard->min_key_code; code <= keyboard->max_key_code && !found; ++code) {
+        if (XkbKeyNumGroups(keyboard, code) <= state.group) continue;
+        for (int l = 0; l < XkbKeyGroupWidth(keyboard, code, state.group) && l < 4 && !found; ++l) {
+            if (XkbKeySymEntry(keyboard, code, l, state.group) != keysym) continue;
+            keycode = code, level = l + 1, found = true;
+        }
+    }
+    XkbFreeKeyboard(keyboard, 0, True);
+    return found;
+}
+
+bool personType(PersonInput& input, unsigned long keysym) {
+    Display* display = dpy(input);
+    int keycode = 0, level = 0;
+    if (!keyOfKeysym(display, keysym, keycode, level)) return false;
+    const int shift = XKeysymToKeycode(display, XK_Shift_L);
+    // Right Alt, where a person's AltGr is (keycode 92 carries it too on pc105).
+    const int rightAlt = 108;
+    const int altGr = XkbKeycodeToKeysym(display, rightAlt, 0, 0) == XK_ISO_Level3_Shift
+                          ? rightAlt
+                          : XKeysymToKeycode(display, XK_ISO_Level3_Shift);
+    if (level >= 3 && altGr == 0) return false;
+    if (level == 2 || level == 4) personKeycode(input, shift, true);
+    if (level >= 3) personKeycode(input, altGr, true);
+    personKeycode(input, keycode, true);
+    personKeycode(input, keycode, false);
+    if (level >= 3) personKeycode(input, altGr, false);
+    if (level == 2 || level == 4) personKeycode(input, shift, false);
+    return true;
 }
 
 void personTap(PersonInput& input, unsigned long keysym) {

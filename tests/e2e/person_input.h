@@ -24,6 +24,9 @@ void closePersonInput(PersonInput& input);
 void personKey(PersonInput& input, unsigned long keysym, bool down);
 void personTap(PersonInput& input, unsigned long keysym);
 void personKeycode(PersonInput& input, int keycode, bool down);
+// Types a keysym as a person does on the active layout and group: its key,
+// with Shift and AltGr held as its level needs. False when no key types it.
+bool personType(PersonInput& input, unsigned long keysym);
 void personMoveTo(PersonInput& input, int x, int y);
 void personMoveBy(PersonInput& input, int dx, int dy);
 // Buttons 1 to 3 of "Xvfb mouse".

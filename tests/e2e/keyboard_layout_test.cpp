@@ -1,0 +1,127 @@
+// A person's typing on a German or French keyboard, recorded into a macro
+// and played back: a real X11 terminal writes what it receives, and what the
+// playback types must be byte for byte what the person typed.
+#include <gtest/gtest.h>
+// After gtest: Xlib's macros would clash with its names.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <signal.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/harness.h"
+#include "tests/e2e/person_input.h"
+
+namespace {
+
+const char kPollingPage[] =
+    "<!doctype html><html><body><script>"
+    "setInterval(function(){ if (window.getTrackerStatus) window.getTrackerStatus(); }, 30);"
+    "</script></body></html>";
+
+struct LayoutCase {
+    const char* name;
+    const char* startLayout;   // the layout when the program starts
+    const char* typingLayout;  // switched to while it runs, before recording
+    std::vector<const char*> keysyms;  // what the person types, by keysym name
+    const char* text;                  // what that writes, UTF-8
+};
+
+// AltGr, dead keys, the layout's own letters and the digit row.
+const LayoutCase kCases[] = {
+    {"German", "de", "de",
+     {"G", "r", "udiaeresis", "ssharp", "e", "colon", "space", "at", "EuroSign", "Odiaeresis", "asciitilde", "bar",
+      "braceleft", "braceright", "backslash", "twosuperior", "dead_circumflex", "a", "y", "z", "1", "exclam"},
+     "Grüße: @€Ö~|{}\\²âyz1!"},
+    {"French", "fr", "fr",
+     {"agrave", "eacute", "egrave", "ccedilla", "ugrave", "space", "at", "EuroSign", "twosuperior", "dead_circumflex",
+      "e", "1", "2", "3", "a", "z", "q", "w", "m", "comma", "semicolon"},
+     "àéèçù @€²ê123azqwm,;"},
+    {"German after a switch from US while running", "us", "de",
+     {"y", "z", "Y", "at", "udiaeresis", "minus", "plus", "numbersign"},
+     "yzY@ü-+#"},
+};
+
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+class KeyboardLayouts : public ::testing::TestWithParam<LayoutCase> {
+protected:
+    void SetUp() override {
+        x = e2e::startXServer();
+        folders = e2e::makeFolders();
+        ASSERT_TRUE(e2e::openPersonInput(person, x.display, false));
+    }
+    void TearDown() override {
+        for (pid_t terminal : terminals) e2e::terminateAndWait(terminal, 5000);
+        if (pid > 0) e2e::terminateAndWait(pid, 10000);
+        e2e::closePersonInput(person);
+        e2e::stopXServer(x);
+        e2e::removeFolders(folders);
+    }
+    void setLayout(const char* layout) {
+        const pid_t setter = e2e::spawnProcess({"/usr/bin/setxkbmap", "-display", x.display, layout}, {});
+        ASSERT_EQ(e2e::waitForExit(setter, 10000), 0) << layout;
+    }
+    bool waitForState(const std::string& state) {
+        const std::string wanted = "{\"state\":\"" + state + "\"";
+        for (int waited = 0; waited < 10000; waited += 10, pause(10))
+            if (e2e::readFile(folders.sideFile("status.txt")).find(wanted) != std::string::npos) return true;
+        return false;
+    }
+    // A terminal at the top left that writes what it receives into the file,
+    // with the pointer in it so that it has the focus. The file starts with
+    // a space, the probe that says the terminal takes keys.
+    void openTerminal(const std::string& file) {
+        const std::string command = "stty -icanon -echo; cat > " + file;
+        terminals.push_back(e2e::spawnProcess({"/usr/bin/xterm", "-display", x.display, "-geometry", "60x10+0+0", "-u8",
+                                               "-e", "sh", "-c", command},
+                                              {"LANG=C.UTF-8", "LC_ALL=C.UTF-8"}));
+        ASSERT_TRUE(e2e::waitForFile(file, 15000));
+        e2e::personMoveTo(person, 40, 40);
+        // The terminal takes keys once its shell has switched echo off; a
+        // probe it writes back says so.
+        ASSERT_TRUE(e2e::personType(person, XK_space));
+        ASSERT_TRUE(e2e::waitForFileContent(file, " ", 10000));
+    }
+
+    e2e::XServer x;
+    e2e::Folders folders;
+    e2e::PersonInput person;
+    std::vector<pid_t> terminals;
+    pid_t pid = -1;
+};
+
+TEST_P(KeyboardLayouts, APlayedBackMacroTypesWhatThePersonTyped) {
+    const LayoutCase& c = GetParam();
+    setLayout(c.startLayout);
+    pid = e2e::startVarnet(x, folders, {}, e2e::binaryWithPage(folders, kPollingPage));
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(e2e::waitForFile(folders.sideFile("status.txt"), 30000));
+    setLayout(c.typingLayout);
+
+    const std::string typed = folders.root + "/typed.txt", played = folders.root + "/played.txt";
+    openTerminal(typed);
+    e2e::personTap(person, XK_F8);
+    ASSERT_TRUE(waitForState("Recording"));
+    for (const char* name : c.keysyms) ASSERT_TRUE(e2e::personType(person, XStringToKeysym(name))) << name;
+    const std::string text = std::string(" ") + c.text;
+    ASSERT_TRUE(e2e::waitForFileContent(typed, text, 10000)) << e2e::readFile(typed);
+    e2e::personTap(person, XK_F8);
+    ASSERT_TRUE(waitForState("Idle"));
+    e2e::terminateAndWait(terminals.back(), 5000);
+    terminals.pop_back();
+
+    openTerminal(played);
+    e2e::personTap(person, XK_F7);
+    EXPECT_TRUE(e2e::waitForFileContent(played, text, 15000))
+        << "typed " << text << ", played back " << e2e::readFile(played);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCase, KeyboardLayouts, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.startLayout) + "_" +
+                                                       info.param.typingLayout; });
+
+}  // namespace
