@@ -37,7 +37,7 @@ void appendEvent(MacroEvent event, int64_t seenAt, const uint64_t* movedTo = nul
 // The modifiers go first: the control thread takes them once it sees the key.
 bool captureNewBinding(int32_t code, int32_t modifiers) {
     AppState& s = appState();
-    s.capturedModifiers.exchange(isHotkeySlot(s.reassignSlot) ? modifiers : 0);
+    s.capturedModifiers.exchange(modifiersOfSlot(s.reassignSlot) ? modifiers : 0);
     s.capturedKey.exchange(code);
     announceStateChange();
     return true;
@@ -163,7 +163,8 @@ bool handleKeyboardInput(const InputEvent& event) {
     // the window without its press, and its release not at all.
     if (event.down && reassignmentEndsWithKey(s.reassignSlot, event.code)) {
         keyPressSwallowed(event.code);
-        return captureNewBinding(event.code, modifiers);
+        const bool target = s.reassignSlot == ReassignSlot::KeySpamTarget;
+        return captureNewBinding(event.code, target ? modifiersHeldBesides(event.code, true) : modifiers);
     }
     const HotkeyOutcome hotkey = keyboardHotkeyStep(event.code, event.down, modifiers);
     if (hotkey.swallow) return true;

@@ -30,11 +30,13 @@ struct ModifierName {
     const char* prefix;
 };
 constexpr ModifierName kModifierNames[] = {
-    {modifier_bit::Ctrl, "Ctrl+"},
-    {modifier_bit::Alt, "Alt+"},
-    {modifier_bit::Shift, "Shift+"},
-    {modifier_bit::Super, "Super+"},
+    {modifier_bit::Ctrl, "Ctrl+"},   {modifier_bit::Alt, "Alt+"},     {modifier_bit::AltGr, "AltGr+"},
+    {modifier_bit::Shift, "Shift+"}, {modifier_bit::Super, "Super+"},
 };
+// The key each modifier is pressed with: the left ones, and Right Alt for AltGr.
+constexpr ModifierKey kModifierPresses[] = {{0xA2, modifier_bit::Ctrl},  {0xA4, modifier_bit::Alt},
+                                            {0xA5, modifier_bit::AltGr}, {0xA0, modifier_bit::Shift},
+                                            {0x5B, modifier_bit::Super}};
 
 bool matches(const std::atomic<int32_t>& code, const std::atomic<int32_t>& modifiers, HotkeyCombination pressed) {
     return code == pressed.code && modifiers == pressed.modifiers;
@@ -99,11 +101,14 @@ void noteModifierKey(int32_t vk, bool down) {
     }
 }
 
-int32_t modifiersHeldBesides(int32_t vk) {
+int32_t modifiersHeldBesides(int32_t vk, bool rightAltIsAltGr) {
     const uint16_t keys = appState().modifierKeysDown;
     int32_t modifiers = 0;
-    for (size_t i = 0; i < std::size(kModifierKeys); ++i)
-        if ((keys >> i & 1) && kModifierKeys[i].vk != vk) modifiers |= kModifierKeys[i].modifier;
+    for (size_t i = 0; i < std::size(kModifierKeys); ++i) {
+        if (!(keys >> i & 1) || kModifierKeys[i].vk == vk) continue;
+        const bool altGr = rightAltIsAltGr && kModifierKeys[i].vk == 0xA5;
+        modifiers |= altGr ? modifier_bit::AltGr : kModifierKeys[i].modifier;
+    }
     return modifiers;
 }
 
@@ -138,6 +143,7 @@ std::atomic<int32_t>* modifiersOfSlot(ReassignSlot slot) {
     case ReassignSlot::Play: return &h.hkPlayMods;
     case ReassignSlot::AutoClick: return &h.hkAutoMods;
     case ReassignSlot::KeySpamHotkey: return &h.hkKeySpamMods;
+    case ReassignSlot::KeySpamTarget: return &appState().keySpam.keySpamTargetMods;
     default: return nullptr;
     }
 }
@@ -149,8 +155,7 @@ HotkeyCombination hotkeyOfSlot(ReassignSlot slot) {
 }
 
 bool reassignmentEndsWithKey(ReassignSlot slot, int32_t vk) {
-    if (slot == ReassignSlot::NoSlot) return false;
-    return !isHotkeySlot(slot) || modifierOfKey(vk) == 0;
+    return slot != ReassignSlot::NoSlot && modifierOfKey(vk) == 0;
 }
 
 std::string hotkeyName(HotkeyCombination hotkey) {
@@ -158,4 +163,13 @@ std::string hotkeyName(HotkeyCombination hotkey) {
     for (const ModifierName& modifier : kModifierNames)
         if (hotkey.modifiers & modifier.modifier) name += modifier.prefix;
     return name + bindingName(hotkey.code);
+}
+
+std::string keySpamTargetName() { return hotkeyName(hotkeyOfSlot(ReassignSlot::KeySpamTarget)); }
+
+int modifierKeysOf(int32_t modifiers, uint32_t (&keys)[5]) {
+    int count = 0;
+    for (const ModifierKey& press : kModifierPresses)
+        if (modifiers & press.modifier) keys[count++] = uint32_t(press.vk);
+    return count;
 }

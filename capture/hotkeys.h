@@ -23,8 +23,9 @@ int32_t modifierOfKey(int32_t vk);
 // Synthetic modifiers are left out, as synthetic input fires no hotkey.
 void noteModifierKey(int32_t vk, bool down);
 // The modifiers a person holds now, leaving out the key vk itself (0 for
-// none), so that a modifier key bound alone still fires.
-int32_t modifiersHeldBesides(int32_t vk);
+// none), so that a modifier key bound alone still fires. Right Alt counts
+// as Alt, or as AltGr where asked (for the key spammer's target).
+int32_t modifiersHeldBesides(int32_t vk, bool rightAltIsAltGr = false);
 
 // True when the code is the key or button of one of the four hotkeys,
 // whatever its modifiers (the key-spam target is no hotkey).
@@ -46,14 +47,19 @@ HotkeyOutcome mouseHotkeyStep(int32_t button, bool down, int32_t modifiers);
 void keyPressSwallowed(int32_t vk);
 void buttonPressSwallowed(int32_t button);
 
-// The modifiers of a hotkey's slot; nullptr for the key-spam target and no slot.
+// The modifiers of a slot (a hotkey's, or the key-spam target's); nullptr for no slot.
 std::atomic<int32_t>* modifiersOfSlot(ReassignSlot slot);
 // A hotkey slot's binding with its modifiers.
 HotkeyCombination hotkeyOfSlot(ReassignSlot slot);
-// Whether a pending reassignment ends with this key: a hotkey waits on past
-// a modifier key, which is no hotkey by itself.
+// Whether a pending reassignment ends with this key: it waits on past a
+// modifier key, which is held with the key that follows.
 bool reassignmentEndsWithKey(ReassignSlot slot, int32_t vk);
 // The page's and the status report's name of a hotkey: its modifiers in the
 // order Ctrl, Alt, Shift, Super, each followed by '+', then its key or
 // button ("Ctrl+Shift+F6").
 std::string hotkeyName(HotkeyCombination hotkey);
+// The key spammer's target with its modifiers ("AltGr+Q").
+std::string keySpamTargetName();
+// The virtual-key codes of the modifier keys a set of modifiers is pressed
+// with, in the order they go down; returns how many.
+int modifierKeysOf(int32_t modifiers, uint32_t (&keys)[5]);

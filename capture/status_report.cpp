@@ -56,7 +56,7 @@ StatusFields gatherStatus() {
     f.hkPlay = hotkeyName(hotkeyOfSlot(ReassignSlot::Play));
     f.hkAuto = hotkeyName(hotkeyOfSlot(ReassignSlot::AutoClick));
     f.hkKeySpam = hotkeyName(hotkeyOfSlot(ReassignSlot::KeySpamHotkey));
-    f.keySpamTarget = bindingName(s.keySpam.keySpamTarget);
+    f.keySpamTarget = keySpamTargetName();
     f.reassigning = reassignSlotName(s.reassignSlot);
     f.panelHover = s.panelHover;
     f.autoClicking = s.autoClicking;

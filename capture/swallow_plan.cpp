@@ -23,7 +23,8 @@ bool hotkeyTakes(const SwallowPlan& plan, int32_t code, int32_t modifiers) {
 
 void takeWhatABindingMayBe(SwallowPlan& plan, ReassignSlot slot) {
     plan.everyKey = true;
-    plan.modifiersPass = isHotkeySlot(slot);
+    // A modifier key pressed first is held with the key that ends the wait.
+    plan.modifiersPass = slot != ReassignSlot::NoSlot;
     for (int32_t button : kButtonCodes)
         if (reassignmentTakesButton(slot, button)) plan.buttons.set(size_t(button));
 }

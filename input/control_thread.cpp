@@ -87,7 +87,7 @@ void switchKeySpam(bool on) {
     if (on) {
         wakeIdleEngines();
     } else {
-        platform::sendKeyEvent(uint32_t(s.keySpam.keySpamTarget.load()), false);
+        releaseKeySpamTarget();
     }
 }
 

@@ -7,6 +7,8 @@
 void autoClickerStep();
 // Key spammer: as the auto-clicker, with one press and release of the target.
 void keySpamStep();
+// Releases the key spammer's target and its modifiers, as a stop must.
+void releaseKeySpamTarget();
 // Control thread: applies a captured reassignment and the four toggle
 // requests, in that order, sending the releases of an engine that stops.
 void controlPass();

@@ -1,5 +1,6 @@
 // The key spammer: presses and releases one key at a fixed interval, until
 // stopped, for a counted run or for a timed one.
+#include "capture/hotkeys.h"
 #include "input/action_rate.h"
 #include "input/engine_wait.h"
 #include "input/engines.h"
@@ -12,7 +13,18 @@ namespace {
 // The key spammer thread's own.
 RandomSource keySpamRandom;
 RateWindow keySpamRate;
+
+// The target between its modifiers: Shift, AltGr... go down first and up last.
+void pressKeySpamTarget(uint32_t target, int32_t modifiers) {
+    uint32_t modifierKeys[5];
+    const int count = modifierKeysOf(modifiers, modifierKeys);
+    for (int i = 0; i < count; ++i) platform::sendKeyEvent(modifierKeys[i], true);
+    platform::sendKeyEvent(target, true);
+    platform::sendKeyEvent(target, false);
+    for (int i = count - 1; i >= 0; --i) platform::sendKeyEvent(modifierKeys[i], false);
 }
+
+}  // namespace
 
 void keySpamStep() {
     AppState& s = appState();
@@ -31,15 +43,21 @@ void keySpamStep() {
         return;
     }
     // Read once: a target changed mid-press must still get its own release.
-    uint32_t target = uint32_t(k.keySpamTarget.load());
-    platform::sendKeyEvent(target, true);
-    platform::sendKeyEvent(target, false);
+    pressKeySpamTarget(uint32_t(k.keySpamTarget.load()), k.keySpamTargetMods.load());
     s.keySpamCount.fetch_add(1);
     const double intervalMs = humanisedIntervalMs(intervalMilliseconds(k.ksh, k.ksm, k.kss, k.ksms), k.ksRndMs, keySpamRandom);
     int64_t ticks = intervalTicks(intervalMs, engineFrequency());
     int64_t pressEnd = platform::perfCounter();
     countAction(keySpamRate, s.keySpamRate, pressEnd, engineFrequency());
     waitInterval(pressEnd, waitTicksAfterAction(ticks, timed, runMs, s.keySpamRunStart, pressEnd), s.keySpamming);
+}
+
+void releaseKeySpamTarget() {
+    const KeySpamSettings& k = appState().keySpam;
+    platform::sendKeyEvent(uint32_t(k.keySpamTarget.load()), false);
+    uint32_t modifierKeys[5];
+    const int count = modifierKeysOf(k.keySpamTargetMods, modifierKeys);
+    for (int i = 0; i < count; ++i) platform::sendKeyEvent(modifierKeys[i], false);
 }
 
 void keySpamThread() {

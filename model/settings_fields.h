@@ -129,6 +129,8 @@ constexpr int32_t kMaxSpreadMs = 3600000, kMaxHoldMs = 10000, kMaxAreaPx = 10000
 // holds; the later ones are written only up to the last that is not its
 // default, so a line that does not use them stays as it always was.
 constexpr size_t kSettingsMoreAlwaysWritten = 11;
+// The same for the profile's extra line.
+constexpr size_t kProfileMoreAlwaysWritten = 10;
 
 namespace settings_fields_detail {
 constexpr int8_t no = kNotCarried;
@@ -190,6 +192,8 @@ inline constexpr SettingsField kRows[] = {
     {"hkPlayMods",    member<&HotkeySet::hkPlayMods>(),            0,    { no,     no,     no,       no,     no,     no,     12,    no}, 0, kAllModifiers},
     {"hkAutoMods",    member<&HotkeySet::hkAutoMods>(),            0,    { no,     no,     no,       no,     no,     no,     13,    no}, 0, kAllModifiers},
     {"hkKeySpamMods", member<&HotkeySet::hkKeySpamMods>(),         0,    { no,     no,     no,       no,     no,     no,     14,    no}, 0, kAllModifiers},
+    // The modifiers held around the key spammer's target: those, and AltGr 16.
+    {"keySpamTargetMods", member<&KeySpamSettings::keySpamTargetMods>(), 0, { no,   no,     no,       no,     no,     no,     15,    10}, 0, kAllTargetModifiers},
 };
 // clang-format on
 

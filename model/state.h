@@ -57,6 +57,8 @@ struct KeySpamSettings {
     std::atomic<int32_t> keySpamTarget;
     std::atomic<int32_t> ksRunH, ksRunM, ksRunS;
     std::atomic<int32_t> ksRndMs;
+    // The modifiers held around each press of the target (modifier_bit values).
+    std::atomic<int32_t> keySpamTargetMods;
 };
 
 struct TrackerSettings {
@@ -71,8 +73,12 @@ struct TrackerSettings {
 // The lock keys (Caps, Num and Scroll Lock) are none of them.
 namespace modifier_bit {
 constexpr int32_t Ctrl = 1, Alt = 2, Shift = 4, Super = 8;
+// Right Alt, which types a layout's third level (AltGr on German and French
+// keyboards); a hotkey takes it as Alt, the key spammer's target as itself.
+constexpr int32_t AltGr = 16;
 }  // namespace modifier_bit
 constexpr int32_t kAllModifiers = 15;
+constexpr int32_t kAllTargetModifiers = 31;
 
 struct HotkeySet {
     std::atomic<int32_t> hkRec, hkPlay, hkAuto, hkKeySpam;

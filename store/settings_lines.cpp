@@ -50,13 +50,14 @@ bool isDefault(const SettingsField& field) {
 }
 
 // How many of the list's values a line holds: all of them, but for the
-// session's extra line only up to the last later value that is not its
-// default.
+// extra lines only up to the last later value that is not its default.
 size_t writtenLength(FieldList list) {
     const std::span<const SettingsField* const> fields = fieldsIn(list);
-    if (list != FieldList::SettingsMore) return fields.size();
+    size_t alwaysWritten = fields.size();
+    if (list == FieldList::SettingsMore) alwaysWritten = kSettingsMoreAlwaysWritten;
+    if (list == FieldList::ProfileMore) alwaysWritten = kProfileMoreAlwaysWritten;
     size_t length = fields.size();
-    while (length > kSettingsMoreAlwaysWritten && isDefault(*fields[length - 1])) --length;
+    while (length > alwaysWritten && isDefault(*fields[length - 1])) --length;
     return length;
 }
 

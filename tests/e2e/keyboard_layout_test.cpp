@@ -8,17 +8,24 @@
 #include <signal.h>
 
 #include <chrono>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/e2e/harness.h"
 #include "tests/e2e/person_input.h"
+#include "tests/e2e/pipe_sender.h"
 
 namespace {
 
 const char kPollingPage[] =
     "<!doctype html><html><body><script>"
+    "setInterval(function(){ if (window.getTrackerStatus) window.getTrackerStatus(); }, 30);"
+    "</script></body></html>";
+const char kTargetPage[] =
+    "<!doctype html><html><body><script>"
+    "window.reassignKey('keyspamtarget');"
     "setInterval(function(){ if (window.getTrackerStatus) window.getTrackerStatus(); }, 30);"
     "</script></body></html>";
 
@@ -45,9 +52,11 @@ const LayoutCase kCases[] = {
      "yzY@ü-+#"},
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+
 void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-class KeyboardLayouts : public ::testing::TestWithParam<LayoutCase> {
+class OnALayout : public ::testing::Test {
 protected:
     void SetUp() override {
         x = e2e::startXServer();
@@ -65,12 +74,17 @@ protected:
         const pid_t setter = e2e::spawnProcess({"/usr/bin/setxkbmap", "-display", x.display, layout}, {});
         ASSERT_EQ(e2e::waitForExit(setter, 10000), 0) << layout;
     }
-    bool waitForState(const std::string& state) {
-        const std::string wanted = "{\"state\":\"" + state + "\"";
+    void start(const char* page) {
+        pid = e2e::startVarnet(x, folders, {}, e2e::binaryWithPage(folders, page));
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(e2e::waitForFile(folders.sideFile("status.txt"), 30000));
+    }
+    bool statusHas(const std::string& wanted) {
         for (int waited = 0; waited < 10000; waited += 10, pause(10))
             if (e2e::readFile(folders.sideFile("status.txt")).find(wanted) != std::string::npos) return true;
         return false;
     }
+    bool waitForState(const std::string& state) { return statusHas("{\"state\":\"" + state + "\""); }
     // A terminal at the top left that writes what it receives into the file,
     // with the pointer in it so that it has the focus. The file starts with
     // a space, the probe that says the terminal takes keys.
@@ -94,12 +108,12 @@ protected:
     pid_t pid = -1;
 };
 
+class KeyboardLayouts : public OnALayout, public ::testing::WithParamInterface<LayoutCase> {};
+
 TEST_P(KeyboardLayouts, APlayedBackMacroTypesWhatThePersonTyped) {
     const LayoutCase& c = GetParam();
     setLayout(c.startLayout);
-    pid = e2e::startVarnet(x, folders, {}, e2e::binaryWithPage(folders, kPollingPage));
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(e2e::waitForFile(folders.sideFile("status.txt"), 30000));
+    start(kPollingPage);
     setLayout(c.typingLayout);
 
     const std::string typed = folders.root + "/typed.txt", played = folders.root + "/played.txt";
@@ -118,6 +132,28 @@ TEST_P(KeyboardLayouts, APlayedBackMacroTypesWhatThePersonTyped) {
     e2e::personTap(person, XK_F7);
     EXPECT_TRUE(e2e::waitForFileContent(played, text, 15000))
         << "typed " << text << ", played back " << e2e::readFile(played);
+}
+
+// The key spammer's target is a key with the modifiers held with it: AltGr+Q
+// spams @ on a German keyboard.
+TEST_F(OnALayout, TheKeySpammerTypesAnAltGrCharacter) {
+    setLayout("de");
+    start(kTargetPage);
+    ASSERT_TRUE(statusHas("\"reassigning\":\"keyspamtarget\""));
+    e2e::personKeycode(person, 108, true);  // AltGr
+    ASSERT_TRUE(e2e::personType(person, XK_q));
+    e2e::personKeycode(person, 108, false);
+    ASSERT_TRUE(statusHas("\"keySpamTarget\":\"AltGr+Q\""));
+
+    const std::string spammed = folders.root + "/spammed.txt";
+    openTerminal(spammed);
+    const std::string pipe = e2e::pipePath(folders);
+    ASSERT_TRUE(e2e::sendToPipe(pipe, "startKeySpam|"));
+    std::string text;
+    for (int waited = 0; waited < 10000 && text.size() < 4; waited += 10, pause(10)) text = e2e::readFile(spammed);
+    ASSERT_TRUE(e2e::sendToPipe(pipe, "stopKeySpam|"));
+    ASSERT_GE(text.size(), 4u);
+    EXPECT_EQ(text, " " + std::string(text.size() - 1, '@'));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryCase, KeyboardLayouts, ::testing::ValuesIn(kCases),

@@ -200,8 +200,10 @@ TEST_F(HookLogic, HotkeysMatchExactlyTheirModifiersAndAReassignmentTakesThem) {
          false, kA, C | S},
         {"a button after it", kF6, 0, {key(kLCtrl, true)}, button(kMiddle, true), ReassignSlot::Play, true, false,
          kMiddle, C},
-        {"the spammed key takes a modifier alone", kF6, 0, {key(kLCtrl, true)}, key(kLShift, true),
-         ReassignSlot::KeySpamTarget, true, false, kLShift, 0},
+        {"the spammed key waits past a modifier", kF6, 0, {key(kLCtrl, true)}, key(kLShift, true),
+         ReassignSlot::KeySpamTarget, false, false, 0, 0},
+        {"the spammed key keeps its modifiers, Right Alt as AltGr", kF6, 0, {key(0xA5, true), key(kLShift, true)},
+         key(kA, true), ReassignSlot::KeySpamTarget, true, false, kA, modifier_bit::AltGr | S},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

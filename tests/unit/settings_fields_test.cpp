@@ -142,10 +142,10 @@ TEST_F(SettingsFields, EveryFieldTravelsThroughEachTextAtItsPlaceAndItsCallRefus
                     EXPECT_TRUE(values.empty());
                     continue;
                 }
-                // The session's extra line ends at its last value that is not its default.
-                const size_t length = list == FieldList::SettingsMore
-                                          ? std::max(kSettingsMoreAlwaysWritten, size_t(position) + 1)
-                                          : fieldsIn(list).size();
+                // An extra line ends at its last value that is not its default.
+                const size_t always =
+                    list == FieldList::SettingsMore ? kSettingsMoreAlwaysWritten : kProfileMoreAlwaysWritten;
+                const size_t length = std::max(always, size_t(position) + 1);
                 ASSERT_EQ(values.size(), length);
                 for (size_t i = 0; i < values.size(); ++i)
                     EXPECT_EQ(values[i], valueText(*fieldsIn(list)[i], Form::File)) << "at extra index " << i;
