@@ -40,9 +40,16 @@ struct Route {
     bool (*key)(uint32_t vk, bool down);
 };
 
-// The compositors' devices press the key that types a keysym.
-template <bool (*keyOfKeysym)(uint32_t, bool)>
-bool keyByKeysym(uint32_t vk, bool down) {
+// The compositors' devices press a key by its place on the person's
+// keyboard (as XWayland's keymap, the person's, tells it), which they read
+// with the person's layout; a key the keyboard lacks (and the pad's digits,
+// whatever NumLock's state) by the keysym it types.
+template <void (*keyAtPlace)(uint32_t, bool), bool (*keyOfKeysym)(uint32_t, bool)>
+bool keyByPlace(uint32_t vk, bool down) {
+    if (const uint32_t place = xtest_output::keyPlaceOf(vk)) {
+        keyAtPlace(place, down);
+        return true;
+    }
     const keymap::Keysym keysym = keymap::keysymForVirtualKey(vk);
     return keysym != 0 && keyOfKeysym(uint32_t(keysym), down);
 }
@@ -64,12 +71,12 @@ const Route kRoutes[kRouteCount] = {
      xtest_output::button, xtest_output::wheel, xtest_output::endPointerFrame, xtest_output::key},
     {wlroots_devices::ready, wlroots_devices::moveAbsolute, moveNormalisedOverLayout<wlroots_devices::moveAbsolute>,
      wlroots_devices::moveRelative, wlroots_devices::button, wlroots_devices::wheel,
-     wlroots_devices::endPointerFrame, keyByKeysym<wlroots_devices::key>},
+     wlroots_devices::endPointerFrame, keyByPlace<wlroots_devices::keyAtPlace, wlroots_devices::key>},
     {kde_output::ready, kde_output::moveAbsolute, moveNormalisedOverLayout<kde_output::moveAbsolute>,
      kde_output::moveRelative, kde_output::button, kde_output::wheel, kde_output::endPointerFrame,
-     keyByKeysym<kde_output::key>},
+     keyByPlace<kde_output::keyAtPlace, kde_output::key>},
     {portal::granted, portal::moveAbsolute, portal::moveNormalised, portal::moveRelative, portal::button,
-     portal::wheel, [] {}, keyByKeysym<portalKey>},
+     portal::wheel, [] {}, keyByPlace<portal::keyAtPlace, portalKey>},
 };
 
 const int32_t kWheelNotch = 120;

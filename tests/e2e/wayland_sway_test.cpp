@@ -21,8 +21,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class OnSway : public e2e::CompositorSuite<OnSway> {
+// The suite's sway and program; Suite names the suite, which may give its own
+// layout (kLayout: the person's, on the X server and the program's virtual
+// keyboard, as it would come from the seat) and session file (kSession).
+template <typename Suite>
+class SwaySuite : public e2e::CompositorSuite<Suite> {
 protected:
+    using Base = e2e::CompositorSuite<Suite>;
+    using Base::folders, Base::log, Base::setupFailure, Base::skipReason, Base::varnet, Base::x;
     static inline e2e::SwaySession sway;
     static inline std::string program, libraryPath;
 
@@ -31,7 +37,8 @@ protected:
             skipReason = "sway is not installed (scripts/setup test installs it)";
             return;
         }
-        makeSessionFolders();
+        Base::makeSessionFolders();
+        if (Suite::kSession) e2e::writeFile(folders.sessionFile(), Suite::kSession);
         chmod(folders.root.c_str(), 0755);
         copyProgram();
         e2e::giveToCompositorUser(folders.root);
@@ -59,6 +66,7 @@ protected:
     static std::vector<std::string> programEnv() {
         std::vector<std::string> env = sway.env;
         env.push_back(libraryPath);
+        env.push_back(std::string("XKB_DEFAULT_LAYOUT=") + Suite::kLayout);
         return env;
     }
 
@@ -66,6 +74,11 @@ protected:
     // it would in the session; its windows go to the private X server.
     static void startProgram() {
         x = e2e::startXServer();
+        const pid_t layout = e2e::spawnProcess({"/usr/bin/setxkbmap", "-display", x.display, Suite::kLayout}, {});
+        if (e2e::waitForExit(layout, 10000) != 0) {
+            setupFailure = "setxkbmap failed";
+            return;
+        }
         const std::vector<std::string> argv = e2e::asCompositorUser({program});
         varnet = e2e::startVarnetIn(programEnv(), x, folders, std::vector<std::string>(argv.begin() + 1, argv.end()),
                                     argv[0]);
@@ -78,9 +91,9 @@ protected:
     }
 
     static void TearDownTestSuite() {
-        endProgram();
+        Base::endProgram();
         e2e::stopSway(sway);
-        removeServerAndFolders();
+        Base::removeServerAndFolders();
     }
 
     // The command line, run as the program's user: the pipe takes no one else.
@@ -102,7 +115,31 @@ protected:
     }
 };
 
+class OnSway : public SwaySuite<OnSway> {
+public:
+    static constexpr const char* kLayout = "us";
+    static constexpr const char* kSession = nullptr;
+};
+
+// A German person's macro: AltGr held over Q, which types @ there.
+class OnSwayGerman : public SwaySuite<OnSwayGerman> {
+public:
+    static constexpr const char* kLayout = "de";
+    static constexpr const char* kSession =
+        "SETTINGS:0,0,0,100,0,0,1,10,1,300,200,1,1,1,1,0,1,0,500,119,118,0,117,0,0,0,100,1,10,120,32\n"
+        "CURRENT:0\n"
+        "PROFILE:Default Tracking Profile\n"
+        "3,0.10,0,0,0,165,1,0\n3,0.11,0,0,0,81,1,0\n3,0.12,0,0,0,81,0,0\n3,0.13,0,0,0,165,0,0\n";
+};
+
 }  // namespace
+
+TEST_F(OnSwayGerman, AltGrAndQTypeAtThroughThePersonsLayout) {
+    const size_t from = log->size();
+    command("togglePlayback|");
+    const std::vector<std::string> keys = linesAfter(from, "key ISO_Level3_Shift 1");
+    EXPECT_EQ(e2e::countOf(keys, "key at 1"), 1u) << ::testing::PrintToString(keys);
+}
 
 TEST_F(OnSway, CountedClicksAtAFixedPointArriveThere) {
     e2e::expectCountedClicksAtTheFixedPoint(*log, sender());

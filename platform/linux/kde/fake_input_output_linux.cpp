@@ -38,7 +38,7 @@ void pressLevelModifiers(uint32_t levelModifiers, bool down) {
 
 bool open() {
     std::string text;  // kwin takes no keymap from us
-    return kde_fake_input::bind() && xkb_keys::learnDefault(keymap, text);
+    return kde_fake_input::bind() && xkb_keys::learn(keymap, text);
 }
 
 bool ready() { return kde_fake_input::bound() && wayland_input::connected(); }
@@ -70,6 +70,12 @@ bool key(uint32_t keysym, bool down) {
     xkb_keys::noteSent(keymap, entry->evdevCode + xkb_keys::kEvdevOffset, down);
     wayland_input::flush();
     return true;
+}
+
+void keyAtPlace(uint32_t evdevCode, bool down) {
+    kde_fake_input::key(evdevCode, down);
+    xkb_keys::noteSent(keymap, evdevCode + xkb_keys::kEvdevOffset, down);
+    wayland_input::flush();
 }
 
 }  // namespace platform::kde_output

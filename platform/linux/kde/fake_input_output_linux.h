@@ -25,5 +25,8 @@ void endPointerFrame();
 // the modifier keys its level needs, and sends it; false when the keymap has
 // no such key.
 bool key(uint32_t keysym, bool down);
+// Presses or releases the key at this place (a Linux input event code):
+// kwin reads it with the person's own layout.
+void keyAtPlace(uint32_t evdevCode, bool down);
 
 }  // namespace platform::kde_output

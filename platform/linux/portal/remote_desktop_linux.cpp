@@ -349,4 +349,9 @@ void key(uint32_t keysym, bool down) {
     if (tap) sendKeysym(kNumLock, true), sendKeysym(kNumLock, false);
 }
 
+void keyAtPlace(uint32_t evdevCode, bool down) {
+    notify("NotifyKeyboardKeycode", g_variant_new("(o@a{sv}iu)", session.c_str(), noOptions, int32_t(evdevCode),
+                                                  uint32_t(down ? 1 : 0)));
+}
+
 }  // namespace platform::remote_desktop_portal

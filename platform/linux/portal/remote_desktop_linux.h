@@ -30,5 +30,8 @@ void button(uint32_t code, bool down);
 void wheel(bool horizontal, int32_t steps);
 // The compositor presses the key that types the keysym in its own keymap.
 void key(uint32_t keysym, bool down);
+// Presses or releases the key at this place (a Linux input event code),
+// which the compositor reads with the person's own layout.
+void keyAtPlace(uint32_t evdevCode, bool down);
 
 }  // namespace platform::remote_desktop_portal

@@ -1,5 +1,8 @@
 #include "platform/linux/wayland/input_connection_linux.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -26,6 +29,9 @@ struct Connection {
     Global globals[kMaxGlobals];
     int globalCount = 0;
     wayland_outputs::Outputs outputs;
+    uint32_t seatCapabilities = 0;
+    wl_keyboard* keyboard = nullptr;
+    std::string keymap;
 };
 
 Connection connection;
@@ -51,11 +57,16 @@ void remember(uint32_t name, const char* interface, uint32_t version) {
     std::strcpy(global.interface, interface);
 }
 
+void onCapabilities(void*, wl_seat*, uint32_t capabilities) { connection.seatCapabilities = capabilities; }
+void onSeatName(void*, wl_seat*, const char*) {}
+const wl_seat_listener kSeatListener = {.capabilities = onCapabilities, .name = onSeatName};
+
 void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
     if (wayland_outputs::offer(connection.outputs, registry, name, interface, version)) return;
-    if (std::strcmp(interface, wl_seat_interface.name) == 0 && !connection.seat)
+    if (std::strcmp(interface, wl_seat_interface.name) == 0 && !connection.seat) {
         connection.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    else
+        wl_seat_add_listener(connection.seat, &kSeatListener, nullptr);
+    } else
         remember(name, interface, version);
 }
 
@@ -63,6 +74,28 @@ void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
 void onGlobalRemove(void*, wl_registry*, uint32_t name) { wayland_outputs::remove(connection.outputs, name); }
 
 const wl_registry_listener kRegistryListener = {.global = onGlobal, .global_remove = onGlobalRemove};
+
+void onKeymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
+    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 1) {
+        void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (text != MAP_FAILED) {
+            connection.keymap.assign(static_cast<const char*>(text), strnlen(static_cast<const char*>(text), size));
+            munmap(text, size);
+        }
+    }
+    close(fd);
+}
+void onEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
+void onLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
+void onKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t) {}
+void onModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
+void onRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
+
+// The program's own keyboard hears of no key (its surfaces are on XWayland);
+// it is there for the keymap.
+const wl_keyboard_listener kKeyboardListener = {
+    .keymap = onKeymap, .enter = onEnter, .leave = onLeave, .key = onKey, .modifiers = onModifiers,
+    .repeat_info = onRepeatInfo};
 
 void readEvents() {
     while (wl_display_dispatch(connection.display) != -1) {
@@ -82,6 +115,13 @@ bool connect() {
     wl_registry_add_listener(connection.registry, &kRegistryListener, nullptr);
     wl_display_roundtrip(connection.display);
     wayland_outputs::askLogicalPlaces(connection.outputs);
+    // Asking a seat without a keyboard for one is an error that ends the connection.
+    wl_display_roundtrip(connection.display);
+    if (connection.seat && (connection.seatCapabilities & WL_SEAT_CAPABILITY_KEYBOARD)) {
+        connection.keyboard = wl_seat_get_keyboard(connection.seat);
+        wl_keyboard_add_listener(connection.keyboard, &kKeyboardListener, nullptr);
+        wl_display_roundtrip(connection.display);
+    }
     return true;
 }
 
@@ -116,6 +156,8 @@ bool findGlobal(const char* interface, uint32_t& name, uint32_t& version) {
 }
 
 void flush() { wl_display_flush(connection.display); }
+
+const std::string& seatKeymap() { return connection.keymap; }
 
 bool pointInLayout(int32_t x, int32_t y, int32_t& inX, int32_t& inY, int32_t& layoutWidth, int32_t& layoutHeight) {
     layoutWidth = width;

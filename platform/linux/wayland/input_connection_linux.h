@@ -10,6 +10,7 @@
 #include <wayland-client.h>
 
 #include <cstdint>
+#include <string>
 
 namespace platform::wayland_input {
 
@@ -33,6 +34,9 @@ wl_seat* seat();
 bool findGlobal(const char* interface, uint32_t& name, uint32_t& version);
 // Sends what was asked so far.
 void flush();
+// The keymap the compositor gave the program's own keyboard (the person's
+// layout) as text; empty when none came by the end of connect.
+const std::string& seatKeymap();
 
 // A point of the layout (the coordinates X11 programs on XWayland see)
 // clamped into it, relative to its top-left corner; false while the layout

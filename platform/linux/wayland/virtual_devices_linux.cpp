@@ -52,8 +52,10 @@ bool open() {
     auto* pointerManager = bindManager<zwlr_virtual_pointer_manager_v1>(zwlr_virtual_pointer_manager_v1_interface);
     auto* keyboardManager = bindManager<zwp_virtual_keyboard_manager_v1>(zwp_virtual_keyboard_manager_v1_interface);
     if (!seat || !pointerManager || !keyboardManager) return false;
-    std::string text;
-    if (!xkb_keys::learnDefault(keymap, text)) return false;
+    // The person's own layout, as the compositor gave it to our keyboard, so
+    // that a key sent by its place types what it types for the person.
+    std::string text = wayland_input::seatKeymap();
+    if (!xkb_keys::learn(keymap, text) || !xkb_keys::followPresses(text)) return false;
     pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager, seat);
     keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager, seat);
     return sendKeymap(text);
@@ -106,6 +108,15 @@ bool key(uint32_t keysym, bool down) {
     if (isModifier || entry->levelModifiers) sendModifiers(0);
     wayland_input::flush();
     return true;
+}
+
+void keyAtPlace(uint32_t evdevCode, bool down) {
+    if (!keyboard) return;
+    const xkb_keys::PlacedModifiers m = xkb_keys::notePlacedKey(evdevCode, down);
+    zwp_virtual_keyboard_v1_key(keyboard, wayland_input::nowMs(), evdevCode,
+                                down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
+    zwp_virtual_keyboard_v1_modifiers(keyboard, m.depressed, m.latched, m.locked, m.group);
+    wayland_input::flush();
 }
 
 void endPointerFrame() {

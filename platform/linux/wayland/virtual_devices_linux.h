@@ -27,5 +27,8 @@ void endPointerFrame();
 // Presses or releases the key that types this keysym, with the modifiers
 // its level needs, and sends it; false when the keymap has no such key.
 bool key(uint32_t keysym, bool down);
+// Presses or releases the key at this place (a Linux input event code) and
+// sends it, with the modifiers the keymap makes of what we hold.
+void keyAtPlace(uint32_t evdevCode, bool down);
 
 }  // namespace platform::wlroots_devices

@@ -63,10 +63,13 @@ void learnKeys(xkb_keymap* xkb, Keymap& keymap, xkb_keycode_t first, xkb_keycode
 
 }  // namespace
 
-bool learnDefault(Keymap& keymap, std::string& text) {
+bool learn(Keymap& keymap, std::string& text) {
     xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     if (!context) return false;
-    xkb_keymap* xkb = xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_keymap* xkb = text.empty()
+                          ? xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS)
+                          : xkb_keymap_new_from_string(context, text.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1,
+                                                       XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (xkb) {
         const xkb_keycode_t first = std::max<xkb_keycode_t>(xkb_keymap_min_keycode(xkb), kEvdevOffset);
         const xkb_keycode_t last = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(xkb), kKeycodes - 1);
@@ -104,5 +107,36 @@ uint32_t heldModifiers(const Keymap& keymap) {
 }
 
 uint32_t lockedModifiers() { return locked.load(std::memory_order_relaxed); }
+
+namespace {
+xkb_state* placedState = nullptr;
+std::atomic_flag placedBusy = ATOMIC_FLAG_INIT;
+}  // namespace
+
+bool followPresses(const std::string& text) {
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    if (!context) return false;
+    xkb_keymap* xkb =
+        xkb_keymap_new_from_string(context, text.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    if (xkb) placedState = xkb_state_new(xkb);
+    if (xkb) xkb_keymap_unref(xkb);
+    xkb_context_unref(context);
+    return placedState != nullptr;
+}
+
+PlacedModifiers notePlacedKey(uint32_t evdevCode, bool down) {
+    PlacedModifiers m;
+    if (!placedState) return m;
+    // Held for a few instructions only: a spin costs less than a sleep.
+    while (placedBusy.test_and_set(std::memory_order_acquire)) {
+    }
+    xkb_state_update_key(placedState, evdevCode + kEvdevOffset, down ? XKB_KEY_DOWN : XKB_KEY_UP);
+    m.depressed = xkb_state_serialize_mods(placedState, XKB_STATE_MODS_DEPRESSED);
+    m.latched = xkb_state_serialize_mods(placedState, XKB_STATE_MODS_LATCHED);
+    m.locked = xkb_state_serialize_mods(placedState, XKB_STATE_MODS_LOCKED);
+    m.group = xkb_state_serialize_layout(placedState, XKB_STATE_LAYOUT_EFFECTIVE);
+    placedBusy.clear(std::memory_order_release);
+    return m;
+}
 
 }  // namespace platform::xkb_keys

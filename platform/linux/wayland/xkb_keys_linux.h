@@ -27,11 +27,24 @@ struct Keymap {
     uint32_t lockKeyOf[32] = {};              // a key that locks just this bit; 0: none
 };
 
-// The layout named by the usual XKB_DEFAULT_* variables, else the system's
-// default, learned into `keymap`, with its text for a compositor that takes
-// the keymap from us. False when it cannot be compiled. Called once, before
-// any key is sent; the keymap is read-only after.
-bool learnDefault(Keymap& keymap, std::string& text);
+// The layout in `text` (a keymap as wl_keyboard hands it over) or, where it
+// is empty, the one named by the usual XKB_DEFAULT_* variables, else the
+// system's default, learned into `keymap`; `text` then holds the keymap for
+// a compositor that takes it from us. False when it cannot be compiled.
+// Called once, before any key is sent; the keymap is read-only after.
+bool learn(Keymap& keymap, std::string& text);
+
+// The modifier state that keys pressed by place leave on a keymap, as a
+// compositor's virtual keyboard must be told it. Changed under a lock of its
+// own: several engine threads may press keys.
+struct PlacedModifiers {
+    uint32_t depressed = 0, latched = 0, locked = 0, group = 0;
+};
+// Starts following presses on the keymap `text`; false when it cannot be compiled.
+bool followPresses(const std::string& text);
+// Notes a press or release of the key at this place (a Linux input event
+// code); the state the modifiers are in after it.
+PlacedModifiers notePlacedKey(uint32_t evdevCode, bool down);
 // The key that types a keysym, preferring the first level; nullptr if none.
 const KeyEntry* keyFor(const Keymap& keymap, uint32_t keysym);
 

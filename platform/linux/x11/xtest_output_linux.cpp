@@ -284,6 +284,14 @@ bool key(uint32_t vk, bool down) {
     return true;
 }
 
+uint32_t keyPlaceOf(uint32_t vk) {
+    Display* display = sender();
+    if (!display) return 0;
+    followMappingChanges(display);
+    const KeyCode keycode = keycodeOfVirtualKey(vk);
+    return keycode >= 8 ? keycode - 8u : 0;
+}
+
 unsigned long keysymTypedBy(uint32_t vk) {
     Display* display = sender();
     if (!display) return NoSymbol;

@@ -25,6 +25,11 @@ void endPointerFrame();
 // when there is no display or no keycode to be had.
 bool key(uint32_t vk, bool down);
 
+// The place of the key of a virtual-key code on the active layout, as a
+// Linux input event code (the X keycode less 8); 0 when the keyboard has no
+// such key, and for the pad's digits, which go by their keysyms.
+uint32_t keyPlaceOf(uint32_t vk);
+
 // What the key of a virtual-key code types at its first level on the active
 // layout (an X keysym); 0 when the keyboard has no such key.
 unsigned long keysymTypedBy(uint32_t vk);
