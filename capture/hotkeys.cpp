@@ -8,6 +8,7 @@
 #include "model/mouse_buttons.h"
 #include "model/state.h"
 #include "model/state_changes.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -165,7 +166,12 @@ std::string hotkeyName(HotkeyCombination hotkey) {
     return name + bindingName(hotkey.code);
 }
 
-std::string keySpamTargetName() { return hotkeyName(hotkeyOfSlot(ReassignSlot::KeySpamTarget)); }
+// With modifiers, what the key then types comes first, as the layout shows it ("@ — AltGr+Q").
+std::string keySpamTargetName() {
+    const HotkeyCombination target = hotkeyOfSlot(ReassignSlot::KeySpamTarget);
+    const std::string typed = target.modifiers ? platform::keyTypedText(target.code, target.modifiers) : "";
+    return typed.empty() ? hotkeyName(target) : typed + " — " + hotkeyName(target);
+}
 
 int modifierKeysOf(int32_t modifiers, uint32_t (&keys)[5]) {
     int count = 0;

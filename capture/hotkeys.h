@@ -58,7 +58,7 @@ bool reassignmentEndsWithKey(ReassignSlot slot, int32_t vk);
 // order Ctrl, Alt, Shift, Super, each followed by '+', then its key or
 // button ("Ctrl+Shift+F6").
 std::string hotkeyName(HotkeyCombination hotkey);
-// The key spammer's target with its modifiers ("AltGr+Q").
+// The key spammer's target with its modifiers, after what it types ("@ — AltGr+Q").
 std::string keySpamTargetName();
 // The virtual-key codes of the modifier keys a set of modifiers is pressed
 // with, in the order they go down; returns how many.

@@ -124,6 +124,10 @@ void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
 // The system's name of a key by virtual-key code, "Key[code]" when it has
 // none; mouse buttons are named by the core (bindingName, model/mouse_buttons.h).
 std::string keyDisplayName(int32_t code);
+// What the key types with these modifiers (modifier_bit values) on the
+// active layout ("@" for Q with AltGr on a German keyboard); empty when that
+// is no printable text (Ctrl, Alt or Super among them, a dead key, nothing).
+std::string keyTypedText(int32_t code, int32_t modifiers);
 bool cursorPosition(int32_t& x, int32_t& y);
 
 // ---- Input capture -------------------------------------------------------

@@ -3,6 +3,7 @@
 // inside their timing loops.
 #include <windows.h>
 
+#include "model/state.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
 
@@ -82,6 +83,22 @@ std::string keyDisplayName(int32_t code) {
     int length = GetKeyNameTextW(lParam, buffer, 128);
     if (length > 0) return win32::narrow(std::wstring(buffer, size_t(length)));
     return "Key[" + std::to_string(code) + "]";
+}
+
+// By the layout of the window in front, which the keys are sent to; flag 4
+// keeps a dead key from changing the keyboard's state.
+std::string keyTypedText(int32_t code, int32_t modifiers) {
+    constexpr int32_t kNoText = modifier_bit::Ctrl | modifier_bit::Alt | modifier_bit::Super;
+    if (code <= 0 || code > 255 || (modifiers & kNoText)) return "";
+    BYTE state[256] = {};
+    if (modifiers & modifier_bit::Shift) state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
+    if (modifiers & modifier_bit::AltGr) state[VK_CONTROL] = state[VK_LCONTROL] = state[VK_MENU] = state[VK_RMENU] = 0x80;
+    const HKL layout = GetKeyboardLayout(GetWindowThreadProcessId(GetForegroundWindow(), nullptr));
+    wchar_t text[8] = {};
+    const int length = ToUnicodeEx(UINT(code), MapVirtualKeyExW(UINT(code), MAPVK_VK_TO_VSC, layout), state, text, 8,
+                                   4, layout);
+    if (length <= 0 || text[0] <= L' ') return "";
+    return win32::narrow(std::wstring(text, size_t(length)));
 }
 
 bool cursorPosition(int32_t& x, int32_t& y) {

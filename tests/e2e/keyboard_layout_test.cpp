@@ -143,7 +143,7 @@ TEST_F(OnALayout, TheKeySpammerTypesAnAltGrCharacter) {
     e2e::personKeycode(person, 108, true);  // AltGr
     ASSERT_TRUE(e2e::personType(person, XK_q));
     e2e::personKeycode(person, 108, false);
-    ASSERT_TRUE(statusHas("\"keySpamTarget\":\"AltGr+Q\""));
+    ASSERT_TRUE(statusHas("\"keySpamTarget\":\"@ — AltGr+Q\""));
 
     const std::string spammed = folders.root + "/spammed.txt";
     openTerminal(spammed);

@@ -80,6 +80,9 @@ void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) 
     record(input);
 }
 
+// No layout types anything here.
+std::string keyTypedText(int32_t, int32_t) { return ""; }
+
 // The names Windows gives the standard keys, enough for the core's reports.
 std::string keyDisplayName(int32_t code) {
     switch (code) {

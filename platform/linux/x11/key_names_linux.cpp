@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "model/state.h"
 #include "platform/linux/keys/keymap_linux.h"
 #include "platform/linux/x11/xtest_output_linux.h"
 #include "platform/platform.h"
@@ -56,6 +57,17 @@ std::string keyDisplayName(int32_t code) {
         if (const char* name = XKeysymToString(keysym)) return name;
     }
     return "Key[" + std::to_string(code) + "]";
+}
+
+std::string keyTypedText(int32_t code, int32_t modifiers) {
+    constexpr int32_t kNoText = modifier_bit::Ctrl | modifier_bit::Alt | modifier_bit::Super;
+    if (code <= 0 || code > 255 || (modifiers & kNoText)) return "";
+    const int level = (modifiers & modifier_bit::Shift ? 1 : 0) + (modifiers & modifier_bit::AltGr ? 2 : 0);
+    const KeySym keysym = xtest_output::keysymTypedBy(uint32_t(code), level);
+    if (keysym == NoSymbol || (keysym >= XK_dead_grave && keysym <= XK_dead_greek)) return "";
+    char text[8] = {};
+    if (xkb_keysym_to_utf8(xkb_keysym_t(keysym), text, sizeof text) <= 1) return "";
+    return static_cast<unsigned char>(text[0]) > ' ' ? text : "";
 }
 
 }  // namespace platform

@@ -24,6 +24,7 @@ void buildKeycodeTable(Display* display, KeycodeTable& table) {
     XkbDescPtr keyboard = XkbGetMap(display, XkbKeySymsMask, XkbUseCoreKbd);
     XkbStateRec state{};
     if (keyboard && XkbGetState(display, XkbUseCoreKbd, &state) == Success) {
+        table.group = state.group;
         for (int keycode = keyboard->min_key_code; keycode <= keyboard->max_key_code && keycode < 256; ++keycode)
             table.typedBy[keycode] = firstLevelKeysym(keyboard, keycode, state.group);
     }

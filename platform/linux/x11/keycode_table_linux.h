@@ -11,6 +11,7 @@
 struct KeycodeTable {
     int32_t codeOf[256] = {};         // by keycode
     unsigned long typedBy[256] = {};  // by keycode: the keysym at the first level of the active group
+    int group = 0;                    // the active group
 };
 
 // Reads the display's keyboard map and active group into the table.

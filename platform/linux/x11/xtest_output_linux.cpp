@@ -1,6 +1,7 @@
 // Synthetic input on X11 through XTest, on a Display connection of its own
 // (Xlib is thread-aware, so every engine thread may send on it). Each record
 // becomes XTestFake* calls and one flush: no round trip on the way.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <linux/input-event-codes.h>
@@ -42,6 +43,8 @@ std::atomic<KeySym> firstLevelKeysym[kKeycodes];
 SpareKey spareKeys[kSpareSlots];
 int nextSpare = 0;
 std::atomic<bool> anyLent{false};
+// The active group of the keyboard map.
+std::atomic<int> activeGroup{0};
 // The XKB event type, by which the server announces a changed keyboard map
 // or group; -1 without XKB.
 int xkbEvent = -1;
@@ -66,6 +69,7 @@ void loadCodes(const KeycodeTable& table) {
         if (table.codeOf[keycode] > 0 && table.codeOf[keycode] < 256) keycodeOf[table.codeOf[keycode]] = uint8_t(keycode);
     for (int code = 0; code < 256; ++code) keycodeOfCode[code] = keycodeOf[code];
     for (int keycode = 0; keycode < kKeycodes; ++keycode) firstLevelKeysym[keycode] = table.typedBy[keycode];
+    activeGroup = table.group;
 }
 
 bool isSpare(const SpareKey (&slots)[kSpareSlots], int keycode) {
@@ -298,6 +302,14 @@ unsigned long keysymTypedBy(uint32_t vk) {
     followMappingChanges(display);
     const KeyCode keycode = keycodeOfVirtualKey(vk);
     return keycode ? firstLevelKeysym[keycode].load() : NoSymbol;
+}
+
+unsigned long keysymTypedBy(uint32_t vk, int level) {
+    Display* display = sender();
+    if (!display) return NoSymbol;
+    followMappingChanges(display);
+    const KeyCode keycode = keycodeOfVirtualKey(vk);
+    return keycode ? XkbKeycodeToKeysym(display, keycode, activeGroup, level) : NoSymbol;
 }
 
 // While the program runs a lent keycode stays bound: taking it back after

@@ -33,6 +33,8 @@ uint32_t keyPlaceOf(uint32_t vk);
 // What the key of a virtual-key code types at its first level on the active
 // layout (an X keysym); 0 when the keyboard has no such key.
 unsigned long keysymTypedBy(uint32_t vk);
+// The same at a level of the key's type (0 plain, 1 Shift, 2 AltGr, 3 both).
+unsigned long keysymTypedBy(uint32_t vk, int level);
 
 // Gives keycodes lent to keys the layout lacks back to the layout. Called at
 // the very end of the process, after every sender has stopped.
