@@ -3,6 +3,8 @@
 // inside their timing loops.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "model/state.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
@@ -21,14 +23,19 @@ DWORD keyEventFlags(uint32_t vk, bool down) {
     return flags;
 }
 
-// Wide arithmetic: a point far right of a large primary screen must not
-// overflow before the division.
-bool absoluteMoveRecord(int32_t x, int32_t y, int32_t screenWidth, int32_t screenHeight,
-                        INPUT& record) {
-    if (screenWidth <= 0 || screenHeight <= 0) return false;
-    int64_t dx = int64_t(x) * 65536 / screenWidth;
-    int64_t dy = int64_t(y) * 65536 / screenHeight;
-    record = mouseRecord(int32_t(dx), int32_t(dy), 0, MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE);
+VirtualDesktop virtualDesktop() {
+    return {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+            GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+// Wide arithmetic: a point far right of a large desktop must not overflow
+// before the division.
+bool absoluteMoveRecord(int32_t x, int32_t y, const VirtualDesktop& desktop, INPUT& record) {
+    if (desktop.width <= 0 || desktop.height <= 0) return false;
+    const int64_t inX = std::clamp<int64_t>(int64_t(x) - desktop.left, 0, desktop.width - 1);
+    const int64_t inY = std::clamp<int64_t>(int64_t(y) - desktop.top, 0, desktop.height - 1);
+    record = mouseRecord(int32_t(inX * 65536 / desktop.width), int32_t(inY * 65536 / desktop.height), 0,
+                         MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK);
     return true;
 }
 
@@ -55,8 +62,7 @@ INPUT mouseRecord(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
 
 void moveCursorAbsolute(int32_t x, int32_t y) {
     INPUT record;
-    if (win32::absoluteMoveRecord(x, y, GetSystemMetrics(SM_CXSCREEN),
-                                  GetSystemMetrics(SM_CYSCREEN), record))
+    if (win32::absoluteMoveRecord(x, y, win32::virtualDesktop(), record))
         SendInput(1, &record, sizeof(INPUT));
 }
 

@@ -99,7 +99,10 @@ bool postTerminationRequest(DWORD processId) {
 
 void prepareProcess() {
     comInitResult = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    SetProcessDPIAware();
+    // Per-monitor aware: points are physical pixels on every monitor, as the
+    // hooks report them and absolute moves take them. Older systems (and
+    // Wine) refuse the context; they get system-wide awareness.
+    if (!SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) SetProcessDPIAware();
 }
 
 void finishProcess() {

@@ -18,10 +18,18 @@ namespace platform::win32 {
 bool isExtendedKey(uint32_t vk);
 // KEYEVENTF_SCANCODE, plus KEYUP for a release and EXTENDEDKEY for the set above.
 DWORD keyEventFlags(uint32_t vk, bool down);
-// One absolute move normalised to the primary screen: coordinate × 65536 ÷
-// screen size, truncated towards zero. False when the screen size is unusable.
-bool absoluteMoveRecord(int32_t x, int32_t y, int32_t screenWidth, int32_t screenHeight,
-                        INPUT& record);
+// The bounding box of every monitor, in the physical pixels a per-monitor
+// aware process sees; monitors left of or above the primary have negative
+// coordinates.
+struct VirtualDesktop {
+    int32_t left = 0, top = 0, width = 0, height = 0;
+};
+VirtualDesktop virtualDesktop();
+// One absolute move normalised over the virtual desktop (MOUSEEVENTF_VIRTUALDESK):
+// (coordinate − the desktop's left or top) × 65536 ÷ its size, truncated
+// towards zero, a point beyond it taken to its edge. On one monitor this is
+// the primary screen's normalisation. False when the size is unusable.
+bool absoluteMoveRecord(int32_t x, int32_t y, const VirtualDesktop& desktop, INPUT& record);
 // One scan-code keyboard record. wVk carries a hint that Windows ignores when
 // KEYEVENTF_SCANCODE is set but that other implementations need.
 INPUT keyRecord(uint32_t vk, WORD scan, WORD vkHint, bool down);

@@ -7,36 +7,37 @@
 
 using namespace platform::win32;
 
-namespace {
-
-INPUT moveRecord(int32_t x, int32_t y) {
+// Absolute moves over the virtual desktop: on one monitor they are the
+// primary's as before; a monitor left of the primary (negative x) or a
+// wider mixed-scale desktop is reached, and a point beyond the desktop goes
+// to its edge instead of overflowing or wrapping.
+TEST(AbsoluteMove, NormalisedOverTheVirtualDesktop) {
+    struct Row {
+        const char* name;
+        VirtualDesktop desktop;
+        int32_t x, y;
+        LONG dx, dy;
+    };
+    const Row rows[] = {
+        {"one monitor, the centre", {0, 0, 1920, 1080}, 960, 540, 32768, 32768},
+        {"one monitor, the last pixel", {0, 0, 1920, 1080}, 1919, 1079, 65501, 65475},
+        {"one monitor, a point left of it", {0, 0, 1920, 1080}, -100, 0, 0, 0},
+        {"one monitor, far beyond it", {0, 0, 1920, 1080}, 40000, 5000, 65501, 65475},
+        {"a monitor left of the primary", {-1920, 0, 3840, 1080}, -960, 540, 16384, 32768},
+        {"the primary right of it", {-1920, 0, 3840, 1080}, 960, 540, 49152, 32768},
+        {"a 4K monitor at 150 % above a 1080p primary", {0, -2160, 3840, 3240}, 1920, -1080, 32768, 21845},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        INPUT record{};
+        ASSERT_TRUE(absoluteMoveRecord(row.x, row.y, row.desktop, record));
+        EXPECT_EQ(record.type, DWORD(INPUT_MOUSE));
+        EXPECT_EQ(record.mi.dx, row.dx);
+        EXPECT_EQ(record.mi.dy, row.dy);
+        EXPECT_EQ(record.mi.dwFlags, DWORD(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK));
+    }
     INPUT record{};
-    EXPECT_TRUE(absoluteMoveRecord(x, y, 1920, 1080, record));
-    return record;
-}
-
-}  // namespace
-
-TEST(AbsoluteMove, ScalesTo65536AndTruncates) {
-    INPUT centre = moveRecord(960, 540);
-    EXPECT_EQ(centre.type, DWORD(INPUT_MOUSE));
-    EXPECT_EQ(centre.mi.dx, 32768);
-    EXPECT_EQ(centre.mi.dy, 32768);
-    EXPECT_EQ(centre.mi.dwFlags, DWORD(0x8001));
-    EXPECT_EQ(centre.mi.mouseData, DWORD(0));
-    INPUT corner = moveRecord(1919, 1079);
-    EXPECT_EQ(corner.mi.dx, 65501);
-    EXPECT_EQ(corner.mi.dy, 65475);
-    INPUT left = moveRecord(-100, 0);
-    EXPECT_EQ(left.mi.dx, -3413);
-    EXPECT_EQ(left.mi.dy, 0);
-}
-
-TEST(AbsoluteMove, FarPointsDoNotOverflowAndAZeroScreenSendsNothing) {
-    INPUT record{};
-    ASSERT_TRUE(absoluteMoveRecord(40000, 0, 1920, 1080, record));
-    EXPECT_EQ(record.mi.dx, 1365333);
-    EXPECT_FALSE(absoluteMoveRecord(10, 10, 0, 1080, record));
+    EXPECT_FALSE(absoluteMoveRecord(10, 10, {0, 0, 0, 1080}, record));
 }
 
 TEST(KeyRecord, ScanCodeFlagsAndTheExtendedSet) {
