@@ -14,6 +14,11 @@ RandomSource keySpamRandom;
 RateWindow keySpamRate;
 }
 
+void forgetKeySpamThreadState() {
+    keySpamRandom = RandomSource{};
+    forgetRate(keySpamRate, appState().keySpamRate);
+}
+
 void keySpamStep() {
     AppState& s = appState();
     const KeySpamSettings& k = s.keySpam;
