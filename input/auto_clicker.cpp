@@ -72,6 +72,11 @@ void doClickAction(const ClickerSettings& c) {
 
 }  // namespace
 
+void forgetAutoClickerThreadState() {
+    clickerRandom = RandomSource{};
+    forgetRate(clickerRate, appState().clickRate);
+}
+
 void autoClickerStep() {
     AppState& s = appState();
     const ClickerSettings& c = s.clicker;

@@ -13,6 +13,12 @@ void releaseKeySpamTarget();
 // requests, in that order, sending the releases of an engine that stops.
 void controlPass();
 
+// Each engine thread's own rate window and random source back to those of a
+// thread that has not run yet, so a process that runs an engine again from
+// the start (the tests do, many times over) gets the same first run each time.
+void forgetAutoClickerThreadState();
+void forgetKeySpamThreadState();
+
 // The bodies of the engines' worker threads; each runs until running is cleared.
 void autoClickerThread();
 void keySpamThread();

@@ -26,6 +26,11 @@ void pressKeySpamTarget(uint32_t target, int32_t modifiers) {
 
 }  // namespace
 
+void forgetKeySpamThreadState() {
+    keySpamRandom = RandomSource{};
+    forgetRate(keySpamRate, appState().keySpamRate);
+}
+
 void keySpamStep() {
     AppState& s = appState();
     const KeySpamSettings& k = s.keySpam;

@@ -3,8 +3,8 @@
 // the main window, and the main process starting and ending its panels.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
+#include <cstdio>
+#include <filesystem>
 
 #include "tests/e2e/harness.h"
 #include "tests/e2e/panel_x11.h"
@@ -41,7 +41,24 @@ std::string panelPage(const std::string& popOut = kPopOnce) {
     return page;
 }
 
-void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+// The running processes started by parent whose command line holds text.
+int childrenWith(pid_t parent, const std::string& text) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;  // not a process
+        const std::string stat = e2e::readFile(entry.path().string() + "/stat");
+        const size_t end = stat.rfind(')');
+        if (end == std::string::npos) continue;
+        int parentOfEntry = 0;
+        char state = 0;
+        if (std::sscanf(stat.c_str() + end + 1, " %c %d", &state, &parentOfEntry) != 2) continue;
+        if (parentOfEntry != parent || state == 'Z') continue;
+        std::string commandLine = e2e::readFile(entry.path().string() + "/cmdline");
+        count += commandLine.find(text) != std::string::npos;
+    }
+    return count;
+}
 
 class PanelWindow : public ::testing::Test {
 protected:
@@ -69,6 +86,15 @@ protected:
         ASSERT_EQ(box.x, 750);
         ASSERT_EQ(box.y, 280);
     }
+    // A drag of the header from the window's place at (left, top) 100 px right
+    // and down: its arrival shows that the panel took every earlier press,
+    // move and release, and that none of them had moved the window.
+    bool headerStillDragsFrom(int left, int top) {
+        e2e::pressAndMove(x, left + 100, top + 20, left + 200, top + 120, 10);
+        const bool arrived = e2e::waitForWindowAt(x, kPanelTitle, left + 100, top + 100, 15000);
+        e2e::releasePointer(x);
+        return arrived;
+    }
 };
 
 }  // namespace
@@ -87,21 +113,17 @@ TEST_F(PanelWindow, HeaderDragMovesTheWindowAndADropElsewhereKeepsItOpen) {
     e2e::pressAndMove(x, 850, 300, 950, 500, 10);
     EXPECT_TRUE(e2e::waitForWindowAt(x, kPanelTitle, 850, 480, 15000));
     e2e::releasePointer(x);
-    pause(300);
-    EXPECT_TRUE(e2e::waitForWindowAt(x, kPanelTitle, 850, 480, 0));
+    EXPECT_TRUE(headerStillDragsFrom(850, 480)) << "the drop ended the drag and kept the panel";
     EXPECT_TRUE(e2e::processAlive(pid));
 }
 
 TEST_F(PanelWindow, PressesOnTheHeaderButtonOrTheBodyDoNotDrag) {
     startReadyPanel();
     e2e::pressAndMove(x, 750 + 330, 280 + 30, 1000, 600, 6);  // the header's button
-    pause(1000);
     e2e::releasePointer(x);
     e2e::pressAndMove(x, 850, 280 + 150, 1000, 700, 6);  // below the header
-    pause(1000);
     e2e::releasePointer(x);
-    pause(300);
-    EXPECT_TRUE(e2e::waitForWindowAt(x, kPanelTitle, 750, 280, 0));
+    EXPECT_TRUE(headerStillDragsFrom(750, 280));
 }
 
 TEST_F(PanelWindow, DroppedOnTheMainWindowItDocksAndEnds) {
@@ -122,7 +144,7 @@ TEST_F(PanelWindow, PassingOverTheMainWindowIsNoDrop) {
     e2e::movePointer(x, 200, 200, 600, 700, 5);
     e2e::releasePointer(x);
     EXPECT_TRUE(e2e::waitForWindowAt(x, kPanelTitle, 500, 680, 15000));
-    pause(300);
+    EXPECT_TRUE(headerStillDragsFrom(500, 680)) << "the panel is open and its drag has ended";
     EXPECT_TRUE(e2e::processAlive(pid));
 }
 
@@ -143,10 +165,15 @@ TEST_F(PanelWindow, MainProcessPopsAPanelOutAndEndsItWhenItCloses) {
 TEST_F(PanelWindow, SecondPopOutOfAnOpenPanelStartsNoSecondProcess) {
     pid = e2e::startVarnet(x, folders, {}, e2e::binaryWithPage(folders, panelPage(
         "window.popOutPanel('Keys|keys-panel|900|300');"
-        "setTimeout(() => window.popOutPanel('Keys|keys-panel|100|100'), 1500);")));
+        "setTimeout(() => { window.popOutPanel('Keys|keys-panel|100|100');"
+        "                   window.popOutPanel('Other|other-panel|300|900'); }, 1500);")));
     e2e::WindowBox box;
     ASSERT_TRUE(e2e::waitForWindowBox(x, kPanelTitle, 460, 300, 20000, box));
-    pause(4000);
+    // The main process takes the page's calls in order: once the other panel
+    // has started, the second pop-out of the keys panel has been handled.
+    ASSERT_TRUE(e2e::waitForWindowBox(x, "Varnet (Other)", 460, 300, 20000, box));
+    EXPECT_EQ(childrenWith(pid, "keys-panel"), 1);
+    EXPECT_EQ(childrenWith(pid, "other-panel"), 1);
     EXPECT_EQ(e2e::countWindows(x, kPanelTitle), 1);
 }
 

@@ -81,7 +81,9 @@ bool raiseWindowByTitle(const std::string& title) {
     return true;
 }
 
-void beginPanelDrag(void*, const std::string&, void (*)(bool, void*), void (*)(bool, void*), void*) {}
+void beginPanelDrag(void* window, const std::string& target, void (*)(bool, void*), void (*)(bool, void*), void*) {
+    log.push_back(std::string(window ? "drag onto " : "drag without a window onto ") + target);
+}
 
 ChildProcess* spawnPanelProcess(const std::string& argument) {
     if (spawnFails) return nullptr;

@@ -9,7 +9,8 @@ struct ChildProcess;
 
 namespace fake {
 
-// "spawn <argument>", "raise <title>", "ask <n>", "kill <n>", "release <n>"
+// "spawn <argument>", "raise <title>", "ask <n>", "kill <n>", "release <n>",
+// "drag onto <title>"
 // in the order asked; n numbers the spawned panels from 1.
 std::vector<std::string> panelLog();
 void resetPanels();

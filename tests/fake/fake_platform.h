@@ -62,6 +62,14 @@ void callPage(const std::string& name, const std::string& id, const std::string&
 std::vector<std::pair<std::string, std::string>> takePageAnswers();
 size_t runDispatched(void* webview);
 size_t dispatchedCount();
+// A web view the fake library makes (null: none can be made), whether the
+// library loads at all, what runs inside webview_run as the page would, how
+// often webview_terminate was called, and bound calls forgotten.
+inline void* nextWebview = nullptr;
+inline bool webviewLibraryLoads = false;
+inline void (*whileRunning)() = nullptr;
+int terminateCount();
+void forgetPage();
 
 // What isWaylandSession() answers.
 inline bool waylandSession = false;

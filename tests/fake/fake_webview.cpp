@@ -1,6 +1,7 @@
 // Fake backend: the web view library is absent in unit tests; the core's
 // references to it resolve here. Bound calls, their answers and dispatched
 // work are kept for the tests; the rest does nothing.
+#include <atomic>
 #include <map>
 #include <utility>
 #include <mutex>
@@ -19,6 +20,7 @@ std::mutex fakeLock;  // the dispatch queue is filled from other threads
 std::map<std::string, Binding> bindings;
 std::vector<std::pair<std::string, std::string>> answers;
 std::vector<std::pair<void (*)(webview_t, void*), void*>> dispatched;
+std::atomic<int> terminations{0};
 
 }  // namespace
 
@@ -44,6 +46,16 @@ size_t runDispatched(webview_t w) {
     return work.size();
 }
 
+int terminateCount() { return terminations; }
+
+void forgetPage() {
+    std::lock_guard<std::mutex> lock(fakeLock);
+    bindings.clear();
+    answers.clear();
+    dispatched.clear();
+    terminations = 0;
+}
+
 size_t dispatchedCount() {
     std::lock_guard<std::mutex> lock(fakeLock);
     return dispatched.size();
@@ -52,10 +64,16 @@ size_t dispatchedCount() {
 }  // namespace fake
 
 extern "C" {
-webview_t webview_create(int, void*) { return nullptr; }
+webview_t webview_create(int, void*) { return fake::nextWebview; }
 int webview_destroy(webview_t) { return 0; }
-int webview_run(webview_t) { return 0; }
-int webview_terminate(webview_t) { return 0; }
+int webview_run(webview_t) {
+    if (fake::whileRunning) fake::whileRunning();
+    return 0;
+}
+int webview_terminate(webview_t) {
+    ++terminations;
+    return 0;
+}
 int webview_dispatch(webview_t, void (*fn)(webview_t, void*), void* arg) {
     std::lock_guard<std::mutex> lock(fakeLock);
     dispatched.emplace_back(fn, arg);

@@ -20,8 +20,18 @@ after(async () => { await browser.close(); });
 async function openPanel(panelId, theme = 'midnight') {
   const html = injectPanelScript(builtPage, panelId, theme);
   const opened = await openPage(browser, { panel: true, theme }, { html });
-  await opened.page.waitForTimeout(300);
+  // Settled: the panel script has fitted the window and the first poll has run.
+  await waitForCall(opened.page, 'resizeWindow');
+  await waitForCall(opened.page, 'getTrackerStatus');
   return opened;
+}
+
+// Waits until the page has begun count more polls from now: each begins
+// after the one before has ended, so what a test checks next is what at
+// least count - 1 whole polls left on the page.
+async function waitForPolls(page, count) {
+  await clearCalls(page);
+  await page.waitForFunction((n) => window.__fake.calls.filter((c) => c.name === 'getTrackerStatus').length >= n, count);
 }
 
 async function visiblePanels(page) {
@@ -163,9 +173,7 @@ describe('in a pop-out window', () => {
     const { page, errors } = await openPanel('recorder-panel');
     assert.equal(await page.textContent('#ev-count'), '0');
     assert.equal(await page.textContent('#rec-state'), 'Idle');
-    await clearCalls(page);
-    await page.waitForTimeout(800);
-    assert.ok((await calls(page)).filter((c) => c.name === 'getTrackerStatus').length >= 2);
+    await waitForPolls(page, 2);
     await page.evaluate(() => window.__fake.writeSideFiles());
     await page.waitForFunction(() => document.getElementById('ev-count').textContent === '6');
     assert.equal(await page.textContent('#rec-hotkey'), 'F8');
@@ -177,7 +185,7 @@ describe('in a pop-out window', () => {
       window.__fake.state.eventsFile = '[{"id":0,"time":0.0';
       window.__fake.state.profiles[0].events.pop();
     });
-    await page.waitForTimeout(800);
+    await waitForPolls(page, 3);
     assert.equal(await page.textContent('#rec-state'), 'Idle');
     assert.equal(await page.textContent('#ev-count'), '6');
     assert.equal(await page.$$eval('#ev-body tr:not(.spacer)', (l) => l.length), 6);

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "input/engines.h"
 #include "model/state.h"
 #include "tests/fake/fake_platform.h"
 
@@ -15,7 +16,11 @@ protected:
     static constexpr int64_t kMs = 1000000;  // fake counter ticks in a millisecond
 
     void SetUp() override { resetEverythingForTest(); }
-    void TearDown() override { resetEverythingForTest(); }
+    // The next test, of whatever kind, starts on the real clock as a fresh process does.
+    void TearDown() override {
+        resetEverythingForTest();
+        fake::useManualClock(false);
+    }
 
     static void resetEverythingForTest() {
         fake::reset();
@@ -37,6 +42,8 @@ protected:
         s.capturedKey = 0;
         s.capturedModifiers = 0;
         s.panelHover = false;
+        forgetAutoClickerThreadState();
+        forgetKeySpamThreadState();
     }
 
     static std::vector<uint32_t> mouseFlags() {

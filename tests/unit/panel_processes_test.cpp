@@ -164,8 +164,67 @@ TEST_F(PanelCalls, AFileCaughtMidRewriteGivesTheLastWholeText) {
     EXPECT_EQ(call("getMacroEvents"), "[]");
 }
 
-TEST_F(PanelCalls, WindowCallsWithoutAWindowDoNothing) {
-    for (const char* name : {"resizeWindow", "beginWindowDrag", "closeThisWindow"}) {
-        EXPECT_EQ(call(name, R"([300,200])"), "") << name;
+namespace {
+
+// What the panel's window calls reached: the fake's panel log, webview_terminate,
+// and the window's size when it differs from sizeBefore.
+std::string windowEffects(const fake::FakeWindow* window, int32_t widthBefore, int32_t heightBefore,
+                          int terminationsBefore) {
+    std::string effects;
+    for (const std::string& entry : fake::panelLog()) effects += entry + ";";
+    if (fake::terminateCount() != terminationsBefore) effects += "terminated;";
+    if (window && (window->width != widthBefore || window->height != heightBefore))
+        effects += "size " + std::to_string(window->width) + "x" + std::to_string(window->height) + ";";
+    return effects;
+}
+
+struct WindowCallCase {
+    const char* name;
+    const char* args;
+    const char* withWindow;  // what reaches the window; nothing does without one
+};
+
+// Run inside the fake's webview_run, as the page of a panel with a window calls.
+const WindowCallCase* runningCase = nullptr;
+fake::FakeWindow* runningWindow = nullptr;
+std::string effectsWhileRunning;
+
+void callFromTheRunningPage() {
+    fake::resetPanelLog();
+    const int32_t width = runningWindow->width, height = runningWindow->height;
+    const int terminations = fake::terminateCount();
+    fake::callPage(runningCase->name, "1", runningCase->args);
+    effectsWhileRunning = windowEffects(runningWindow, width, height, terminations);
+}
+
+}  // namespace
+
+TEST_F(PanelCalls, WindowCallsActOnThePanelsWindowAndWithoutOneReachNothing) {
+    const WindowCallCase cases[] = {
+        {"resizeWindow", "[300,200]", "size 300x200;"},
+        {"beginWindowDrag", "[]", "drag onto Varnet (Kestrine Edition);"},
+        {"closeThisWindow", "[]", "terminated;"},
+    };
+    for (const WindowCallCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake::resetPanels();
+        fake::forgetPage();
+        EXPECT_EQ(call(c.name, "[300,200]"), "");  // before any window exists
+        EXPECT_EQ(windowEffects(nullptr, 0, 0, 0), "");
+
+        fake::FakeWindow window;
+        runningCase = &c;
+        runningWindow = &window;
+        effectsWhileRunning = "<the page never ran>";
+        fake::nextWebview = &window;
+        fake::webviewLibraryLoads = true;
+        fake::whileRunning = callFromTheRunningPage;
+        runPanelProcess("Keys|keys-panel|10|10|dark");
+        fake::whileRunning = nullptr;
+        fake::webviewLibraryLoads = false;
+        fake::nextWebview = nullptr;
+        fake::forgetPage();
+        EXPECT_EQ(effectsWhileRunning, c.withWindow);
     }
+    fake::resetPanels();
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include <thread>
 
 #include "bridge/page_calls.h"
@@ -315,11 +317,13 @@ TEST_F(SessionFile, SavesAfterAppendsEditsAndSwitchesWriteTheWholeSessionExactly
 
 TEST_F(SessionFile, ExitSaveWaitsOutABriefHold) {
     setProfiles({Profile{"exit", "", {}}}, 0);
-    std::thread holder([] {
+    std::promise<void> holding;
+    std::thread holder([&holding] {
         std::lock_guard<std::mutex> lock(appState().profilesLock);
+        holding.set_value();
         platform::sleepMs(30);
     });
-    platform::sleepMs(5);
+    holding.get_future().wait();  // the save starts while the lock is held
     saveSessionAtExit();
     holder.join();
     EXPECT_NE(readBytes(sessionFile()).find("PROFILE:exit"), std::string::npos);

@@ -44,10 +44,15 @@ const int kSilentClientMs = 1000;
 std::string lastProblem;  // pipe server thread only
 
 // Without a runtime folder the socket lives in a folder of our own under
-// /tmp: any user may create names in /tmp, so the socket's own name there
-// could be taken first, while a folder that is ours and closed to others
-// cannot be entered.
-std::string fallbackFolder() { return "/tmp/varnet-" + std::to_string(getuid()); }
+// the temporary folder ($TMPDIR when it is an absolute path, else /tmp): any
+// user may create names in /tmp, so the socket's own name there could be
+// taken first, while a folder that is ours and closed to others cannot be
+// entered.
+std::string fallbackFolder() {
+    const char* temporary = std::getenv("TMPDIR");
+    const std::string base = temporary && *temporary == '/' ? temporary : "/tmp";
+    return base + "/varnet-" + std::to_string(getuid());
+}
 
 std::string socketPath() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
