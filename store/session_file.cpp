@@ -307,7 +307,7 @@ std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report,
     return failure;
 }
 
-bool startsWith(const std::string& line, const char* keyword, size_t length) {
+bool startsWith(std::string_view line, const char* keyword, size_t length) {
     return line.size() >= length && line.compare(0, length, keyword) == 0;
 }
 
@@ -331,14 +331,16 @@ std::string readExtraLine(const std::string& text, size_t& position, const char*
     return line.substr(length);
 }
 
+// Each line is a view into the text and each event line is read in place:
+// at a million events, copying them was most of a load.
 std::vector<Profile> readProfiles(const std::string& text, size_t position) {
     std::vector<Profile> profiles;
     Profile* target = nullptr;
-    std::string line;
+    std::string_view line;
     MacroEvent event;
-    while (nextLine(text, position, line)) {
+    while (nextLine(std::string_view(text), position, line)) {
         if (startsWith(line, "PROFILE:", 8)) {
-            profiles.push_back(Profile{line.substr(8), "", {}});
+            profiles.push_back(Profile{std::string(line.substr(8)), "", {}});
             target = &profiles.back();
         } else if (startsWith(line, "PROFILESETTINGS:", 16)) {
             if (target) target->settings = line.substr(16);
@@ -346,7 +348,7 @@ std::vector<Profile> readProfiles(const std::string& text, size_t position) {
             // Without its profile line it has nothing to extend.
             if (target && !target->settings.empty())
                 target->settings = joinSettingsText(splitSettingsText(target->settings).line,
-                                                    line.substr(sizeof kProfileExtraKeyword - 1));
+                                                    std::string(line.substr(sizeof kProfileExtraKeyword - 1)));
         } else if (line.empty() || !target) {
             continue;
         } else if (parseEventLine(line, event, false)) {

@@ -41,7 +41,7 @@ bool isBlank(char c) {
 }
 
 // Skips leading blanks and an optional sign; returns where the digits start.
-size_t signedStart(const std::string& field, bool& negative) {
+size_t signedStart(std::string_view field, bool& negative) {
     size_t i = 0;
     while (i < field.size() && isBlank(field[i])) ++i;
     negative = false;
@@ -54,7 +54,7 @@ size_t signedStart(const std::string& field, bool& negative) {
 
 // Reads the leading digits into a magnitude; false when there is no digit or
 // the magnitude overflows 64 bits.
-bool readMagnitude(const std::string& field, size_t i, uint64_t& magnitude) {
+bool readMagnitude(std::string_view field, size_t i, uint64_t& magnitude) {
     if (i >= field.size() || field[i] < '0' || field[i] > '9') return false;
     magnitude = 0;
     for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
@@ -66,7 +66,7 @@ bool readMagnitude(const std::string& field, size_t i, uint64_t& magnitude) {
 }
 
 template <typename Real>
-bool parseReal(const std::string& field, Real& out) {
+bool parseReal(std::string_view field, Real& out) {
     size_t i = 0;
     while (i < field.size() && isBlank(field[i])) ++i;
     const char* begin = field.data() + i;
@@ -89,7 +89,7 @@ bool parseReal(const std::string& field, Real& out) {
 
 }  // namespace
 
-bool parseInt64(const std::string& field, int64_t& out) {
+bool parseInt64(std::string_view field, int64_t& out) {
     bool negative;
     size_t i = signedStart(field, negative);
     uint64_t magnitude;
@@ -101,7 +101,7 @@ bool parseInt64(const std::string& field, int64_t& out) {
     return true;
 }
 
-bool parseInt32(const std::string& field, int32_t& out) {
+bool parseInt32(std::string_view field, int32_t& out) {
     int64_t wide;
     if (!parseInt64(field, wide)) return false;
     if (wide < std::numeric_limits<int32_t>::min() || wide > std::numeric_limits<int32_t>::max())
@@ -110,7 +110,7 @@ bool parseInt32(const std::string& field, int32_t& out) {
     return true;
 }
 
-bool parseUInt32(const std::string& field, uint32_t& out) {
+bool parseUInt32(std::string_view field, uint32_t& out) {
     bool negative;
     size_t i = signedStart(field, negative);
     uint64_t magnitude;
@@ -122,8 +122,8 @@ bool parseUInt32(const std::string& field, uint32_t& out) {
     return true;
 }
 
-bool parseFloat(const std::string& field, float& out) { return parseReal(field, out); }
-bool parseDouble(const std::string& field, double& out) { return parseReal(field, out); }
+bool parseFloat(std::string_view field, float& out) { return parseReal(field, out); }
+bool parseDouble(std::string_view field, double& out) { return parseReal(field, out); }
 
 std::string formatGeneral6(double value) {
     char buffer[64];

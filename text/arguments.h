@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Removes every '[', ']' and '"'; nothing else changes (backslashes stay).
@@ -19,13 +20,13 @@ std::vector<std::string> splitFields(const std::string& text, char delimiter);
 // stripArgumentText, then splitFields at ','.
 std::vector<std::string> parseArgumentList(const std::string& text);
 
-bool parseInt32(const std::string& field, int32_t& out);   // stoi
-bool parseInt64(const std::string& field, int64_t& out);   // stoll
-bool parseUInt32(const std::string& field, uint32_t& out); // stoul: a '-' wraps
+bool parseInt32(std::string_view field, int32_t& out);   // stoi
+bool parseInt64(std::string_view field, int64_t& out);   // stoll
+bool parseUInt32(std::string_view field, uint32_t& out); // stoul: a '-' wraps
 // stof and stod, but a value that is not finite (nan, inf, or beyond the
 // type's range) is a bad number too.
-bool parseFloat(const std::string& field, float& out);
-bool parseDouble(const std::string& field, double& out);
+bool parseFloat(std::string_view field, float& out);
+bool parseDouble(std::string_view field, double& out);
 
 // General notation with 6 significant digits (1 -> "1", 1234567 -> "1.23457e+06").
 std::string formatGeneral6(double value);
