@@ -42,6 +42,7 @@ struct ClickTimes {
 
 struct Figures {
     double clicksPerSecond = 0, meanErrorMs = 0, p99JitterMs = 0, meanClickMs = 0;
+    double meanPeriodMs = 0;  // press to press
     size_t clicks = 0;
 };
 
@@ -81,6 +82,7 @@ Figures analyse(const ClickTimes& t, double intervalMs) {
     double meanPeriod = 0;
     for (double p : periods) meanPeriod += p;
     meanPeriod /= double(periods.size());
+    f.meanPeriodMs = meanPeriod;
     f.meanErrorMs = meanPeriod - (intervalMs + f.meanClickMs);
     std::vector<double> deviations;
     for (double p : periods) deviations.push_back(std::fabs(p - meanPeriod));
@@ -533,6 +535,7 @@ void printRounds(const std::vector<Round>& rounds) {
     printRow("varnet 10 ms: mean period - (interval+click), ms", rounds,
              [](const Round& r) { return r.paced.meanErrorMs; });
     printRow("varnet 10 ms: p99 |period - mean|, ms", rounds, [](const Round& r) { return r.paced.p99JitterMs; });
+    printRow("varnet 10 ms: mean period, ms (10 +- 0.02)", rounds, [](const Round& r) { return r.paced.meanPeriodMs; });
     printRow("xdotool 10 ms: mean click, ms", rounds, [](const Round& r) { return r.pacedX.meanClickMs; });
     printRow("xdotool 10 ms: mean period - (delay+click), ms", rounds,
              [](const Round& r) { return r.pacedX.meanErrorMs; });

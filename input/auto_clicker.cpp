@@ -1,6 +1,8 @@
-// The auto-clicker: clicks one button at a fixed interval, optionally at a
-// fixed point, until stopped, for a counted run or for a timed one; the
-// interval, the hold and the point may each vary at random by a set spread.
+// The auto-clicker: clicks one button at a fixed rate, each click action due
+// one interval after the previous one's due time (not after its end),
+// optionally at a fixed point, until stopped, for a counted run or for a
+// timed one; each due time, the hold and the point may vary at random by a
+// set spread.
 #include <algorithm>
 
 #include "input/action_rate.h"
@@ -32,6 +34,7 @@ ButtonFlags clickerButtonFlags(int32_t button) {
 // The clicker thread's own; tests step the engine from one thread too.
 RandomSource clickerRandom;
 RateWindow clickerRate;
+ActionSchedule clickerSchedule;
 
 // The press is held up to holdMs; a stop cuts the hold short, and the
 // release still follows.
@@ -94,13 +97,16 @@ void autoClickerStep() {
         s.autoClicking = false;
         return;
     }
+    if (s.clickCount == 0) startSchedule(clickerSchedule, s.clickerRunStart);
     doClickAction(c);
     s.clickCount.fetch_add(1);
-    const double intervalMs = humanisedIntervalMs(intervalMilliseconds(c.sh, c.sm, c.ss, c.sms), c.rndMs, clickerRandom);
-    int64_t ticks = intervalTicks(intervalMs, engineFrequency());
-    int64_t clickEnd = platform::perfCounter();
-    countAction(clickerRate, s.clickRate, clickEnd, engineFrequency());
-    waitInterval(clickEnd, waitTicksAfterAction(ticks, timed, runMs, s.clickerRunStart, clickEnd), s.autoClicking);
+    const int64_t frequency = engineFrequency();
+    const double intervalMs = intervalMilliseconds(c.sh, c.sm, c.ss, c.sms);
+    const int64_t clickEnd = platform::perfCounter();
+    countAction(clickerRate, s.clickRate, clickEnd, frequency);
+    const int64_t due = nextDeadline(clickerSchedule, intervalTicks(intervalMs, frequency),
+                                     humanisedOffsetTicks(intervalMs, c.rndMs, clickerRandom, frequency), clickEnd);
+    waitUntilCounter(deadlineWithinRun(due, timed, runMs, s.clickerRunStart), s.autoClicking);
 }
 
 void autoClickerThread() {

@@ -25,10 +25,19 @@ bool timedRunOver(bool timed, double runMs, int32_t count, std::atomic<int64_t>&
     return timed && now - runStart >= intervalTicks(runMs, engineFrequency());
 }
 
-int64_t waitTicksAfterAction(int64_t ticks, bool timed, double runMs, int64_t runStart, int64_t actionEnd) {
-    if (!timed) return ticks;
-    const int64_t runEnd = runStart + intervalTicks(runMs, engineFrequency());
-    return std::clamp<int64_t>(runEnd - actionEnd, 0, ticks);
+void startSchedule(ActionSchedule& schedule, int64_t start) { schedule.slot = start; }
+
+int64_t nextDeadline(ActionSchedule& schedule, int64_t intervalTicks, int64_t offsetTicks, int64_t actionEnd) {
+    schedule.slot += intervalTicks;
+    const int64_t deadline = schedule.slot + offsetTicks;
+    if (deadline >= actionEnd) return deadline;
+    schedule.slot = actionEnd;
+    return actionEnd;
+}
+
+int64_t deadlineWithinRun(int64_t deadline, bool timed, double runMs, int64_t runStart) {
+    if (!timed) return deadline;
+    return std::min(deadline, runStart + intervalTicks(runMs, engineFrequency()));
 }
 
 namespace {
@@ -54,10 +63,10 @@ int32_t uniformInteger(RandomSource& random, int32_t low, int32_t high) {
     return int32_t(int64_t(low) + int64_t(nextRandom(random) % span));
 }
 
-double humanisedIntervalMs(double intervalMs, int32_t spreadMs, RandomSource& random) {
-    const double spread = std::clamp(double(spreadMs), 0.0, intervalMs - 1.0);
-    if (spread <= 0.0) return intervalMs;
-    return std::max(1.0, intervalMs + uniformBetween(random, -spread, spread));
+int64_t humanisedOffsetTicks(double intervalMs, int32_t spreadMs, RandomSource& random, int64_t frequency) {
+    const double spread = std::clamp(double(spreadMs), 0.0, (intervalMs - 1.0) / 2.0);
+    if (spread <= 0.0) return 0;
+    return int64_t(uniformBetween(random, -spread, spread) / 1000.0 * double(frequency));
 }
 
 int64_t intervalTicks(double milliseconds, int64_t frequency) {
@@ -69,7 +78,10 @@ int64_t intervalTicks(double milliseconds, int64_t frequency) {
 }
 
 void waitInterval(int64_t start, int64_t ticks, const std::atomic<bool>& active) {
-    const int64_t deadline = start + ticks;
+    waitUntilCounter(start + ticks, active);
+}
+
+void waitUntilCounter(int64_t deadline, const std::atomic<bool>& active) {
     const int64_t oneMs = std::max<int64_t>(1, engineFrequency() / 1000);
     while (active && appState().running) {
         int64_t now = platform::perfCounter();

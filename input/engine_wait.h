@@ -25,10 +25,25 @@ int64_t intervalTicks(double milliseconds, int64_t frequency);
 // length has passed since its start.
 bool timedRunOver(bool timed, double runMs, int32_t count, std::atomic<int64_t>& runStart, int64_t now);
 
-// The wait after an action that ended at actionEnd: the interval, cut short
-// where a timed run ends sooner.
-int64_t waitTicksAfterAction(int64_t intervalTicks, bool timed, double runMs, int64_t runStart,
-                             int64_t actionEnd);
+// The deadlines of one engine run: the n-th action is due at the run's start
+// + n intervals, each deadline moved by its own humanised offset. Neither the
+// action's own time, nor a late wake, nor an offset adds up over a run, so
+// the asked rate is the rate delivered.
+struct ActionSchedule {
+    int64_t slot = 0;  // where the latest action was due, before its offset
+};
+
+// The run's first action is due at start.
+void startSchedule(ActionSchedule& schedule, int64_t start);
+
+// Where the next action is due: one interval after the latest slot, moved by
+// offsetTicks. When the action that ended at actionEnd has run past that
+// point, the schedule moves on to begin again at actionEnd, so the next
+// action goes at once and no burst of overdue ones follows.
+int64_t nextDeadline(ActionSchedule& schedule, int64_t intervalTicks, int64_t offsetTicks, int64_t actionEnd);
+
+// A timed run's deadline: the run's end when that comes first.
+int64_t deadlineWithinRun(int64_t deadline, bool timed, double runMs, int64_t runStart);
 
 // Humanising: a small generator per engine thread (no allocation, no lock),
 // seeded from the counter the first time.
@@ -39,14 +54,16 @@ struct RandomSource {
 double uniformBetween(RandomSource& random, double low, double high);
 int32_t uniformInteger(RandomSource& random, int32_t low, int32_t high);
 
-// The interval with a fresh uniform offset of up to spreadMs either way; a
-// spread wider than the interval is narrowed so the wait stays at least 1 ms.
-double humanisedIntervalMs(double intervalMs, int32_t spreadMs, RandomSource& random);
+// A fresh uniform offset of up to spreadMs either way for one deadline, as
+// counter ticks. The spread is narrowed below half the interval, so that two
+// actions stay at least 1 ms apart however their offsets fall.
+int64_t humanisedOffsetTicks(double intervalMs, int32_t spreadMs, RandomSource& random, int64_t frequency);
 
-// Waits until ticks have passed since start, or until active or running
+// Waits until ticks have passed since start (or the counter reaches deadline), or until active or running
 // clears. Sleeps in 1 ms steps while more than 2 ms remain, so a stop takes
 // effect within about a millisecond, then sleeps to the deadline itself.
 void waitInterval(int64_t start, int64_t ticks, const std::atomic<bool>& active);
+void waitUntilCounter(int64_t deadline, const std::atomic<bool>& active);
 
 // The pause between the two clicks of a double click: at least 15 ms from the
 // first release to the second press. Mostly asleep, exact at the end.

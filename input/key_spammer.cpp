@@ -1,5 +1,6 @@
-// The key spammer: presses and releases one key at a fixed interval, until
-// stopped, for a counted run or for a timed one.
+// The key spammer: presses and releases one key (with the modifiers held
+// around it) at a fixed rate, each press due one interval after the previous
+// one's due time, until stopped, for a counted run or for a timed one.
 #include "capture/hotkeys.h"
 #include "input/action_rate.h"
 #include "input/engine_wait.h"
@@ -13,6 +14,7 @@ namespace {
 // The key spammer thread's own.
 RandomSource keySpamRandom;
 RateWindow keySpamRate;
+ActionSchedule keySpamSchedule;
 
 // The target between its modifiers: Shift, AltGr... go down first and up last.
 void pressKeySpamTarget(uint32_t target, int32_t modifiers) {
@@ -47,14 +49,17 @@ void keySpamStep() {
         s.keySpamming = false;
         return;
     }
+    if (s.keySpamCount == 0) startSchedule(keySpamSchedule, s.keySpamRunStart);
     // Read once: a target changed mid-press must still get its own release.
     pressKeySpamTarget(uint32_t(k.keySpamTarget.load()), k.keySpamTargetMods.load());
     s.keySpamCount.fetch_add(1);
-    const double intervalMs = humanisedIntervalMs(intervalMilliseconds(k.ksh, k.ksm, k.kss, k.ksms), k.ksRndMs, keySpamRandom);
-    int64_t ticks = intervalTicks(intervalMs, engineFrequency());
-    int64_t pressEnd = platform::perfCounter();
-    countAction(keySpamRate, s.keySpamRate, pressEnd, engineFrequency());
-    waitInterval(pressEnd, waitTicksAfterAction(ticks, timed, runMs, s.keySpamRunStart, pressEnd), s.keySpamming);
+    const int64_t frequency = engineFrequency();
+    const double intervalMs = intervalMilliseconds(k.ksh, k.ksm, k.kss, k.ksms);
+    const int64_t pressEnd = platform::perfCounter();
+    countAction(keySpamRate, s.keySpamRate, pressEnd, frequency);
+    const int64_t due = nextDeadline(keySpamSchedule, intervalTicks(intervalMs, frequency),
+                                     humanisedOffsetTicks(intervalMs, k.ksRndMs, keySpamRandom, frequency), pressEnd);
+    waitUntilCounter(deadlineWithinRun(due, timed, runMs, s.keySpamRunStart), s.keySpamming);
 }
 
 void releaseKeySpamTarget() {

@@ -4,6 +4,7 @@
 // waiting or sending: a pass works on its own copy of the list.
 #include "input/playback.h"
 
+#include <algorithm>
 #include <bitset>
 #include <cmath>
 #include <mutex>
@@ -15,6 +16,10 @@
 namespace {
 
 constexpr double kFinalSpinSeconds = 0.002;
+// Later than this, the pass was held up (the clock jumped, the machine slept)
+// rather than merely woken late; it resumes from now instead of sending every
+// overdue event at once.
+constexpr double kReanchorSeconds = 0.25;
 constexpr int32_t kWheelNotch = 120;
 
 struct ButtonEdges {
@@ -54,6 +59,7 @@ struct PassState {
     int64_t t0 = 0;
     double frequency = 1.0;
     double prevDue = 0.0;
+    double latestDue = 0.0;  // of every event sent so far, so that one re-timed earlier is not late
     int32_t glideX = 0, glideY = 0;  // origin of the next glide
     int32_t lastX = -1, lastY = -1;  // last glide point sent
 };
@@ -86,6 +92,8 @@ bool waitUntilDue(const MacroEvent& e, double due, PassState& p) {
     const bool glides = e.kind == AbsMove && due > p.prevDue;
     while (keepPlaying()) {
         const double elapsed = secondsSince(p.t0, p.frequency);
+        const double late = elapsed - std::max(due, p.latestDue);
+        if (late > kReanchorSeconds) p.t0 += std::llround(late * p.frequency);
         if (elapsed >= due) return true;
         if (glides) glideTowards(e, elapsed, due, p);
         if (due - elapsed > kFinalSpinSeconds) {
@@ -216,6 +224,7 @@ bool playPass(const std::vector<MacroEvent>& events) {
         if (!waitUntilDue(e, due, p)) return false;
         sendEvent(e, p);
         p.prevDue = due;
+        p.latestDue = std::max(p.latestDue, due);
     }
     return true;
 }

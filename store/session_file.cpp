@@ -28,6 +28,12 @@ struct SessionSnapshot {
     // The current profile's events were copied from this index on: those
     // before it are already formatted in the lines cache.
     size_t currentFrom = 0;
+    // The event lines of the lists other than the current one, formatted a
+    // slice at a time ahead of the final hold while eventListEdits read
+    // formattedAt; UINT64_MAX when they were not, and the final hold copies
+    // their events instead.
+    uint64_t formattedAt = UINT64_MAX;
+    std::vector<std::string> formattedLines;  // by list; the current one's stay empty
 };
 
 // The current list's event lines as the last save formatted them, so that a
@@ -84,33 +90,95 @@ bool tryLockProfiles(int attempts) {
     return false;
 }
 
-// Sizes the copy's buffers under a short hold and allocates them outside the
-// lock, so the hold that copies the events is a plain memory copy and the
-// hooks, which append under the same lock, are never stalled by a page fault.
-bool prepareSnapshot(SessionSnapshot& snapshot, const CurrentLinesCache* cache, int attempts) {
+// How many events one hold copies: about a megabyte, a fraction of a
+// millisecond. Each slice is formatted before the next is copied, which
+// leaves the lock free long enough for the hooks, which append under it.
+constexpr size_t kCopySlice = 32768;
+// Once a save has begun, it waits this many milliseconds at most for a
+// hook's append to finish before a slice.
+constexpr int kSliceLockAttempts = 10;
+
+void appendEventLines(std::string& out, const MacroEvent* events, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        appendEventLine(out, events[i]);
+        out += "\r\n";
+    }
+}
+
+// Formats the event lines of every list but the current one, a slice per
+// hold. While eventListEdits keeps its value those lists stay as they are
+// (only the current one grows); a change in between leaves the copy of
+// their events to the final hold.
+bool formatOtherListsInSlices(SessionSnapshot& snapshot, int attempts) {
     std::vector<size_t> counts;
     {
         if (!tryLockProfiles(attempts)) return false;
         std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
         const AppState& s = appState();
-        counts.reserve(s.profiles.size());
+        snapshot.formattedAt = s.eventListEdits;
+        snapshot.current = s.currentProfile;
         for (const Profile& p : s.profiles) counts.push_back(p.events.size());
-        if (s.currentProfile >= 0 && size_t(s.currentProfile) < counts.size())
-            counts[size_t(s.currentProfile)] -= eventsAlreadyFormatted(cache, s);
     }
-    snapshot.profiles.resize(counts.size());
-    for (size_t i = 0; i < counts.size(); ++i) {
-        // Room for what a running recording adds before the second hold.
-        snapshot.profiles[i].events.resize(counts[i] + counts[i] / 16 + 256);
+    snapshot.formattedLines.assign(counts.size(), {});
+    std::vector<MacroEvent> slice(kCopySlice);
+    for (size_t list = 0; list < counts.size(); ++list) {
+        if (int32_t(list) == snapshot.current) continue;
+        std::string& lines = snapshot.formattedLines[list];
+        lines.reserve(counts[list] * 32);
+        for (size_t done = 0; done < counts[list];) {
+            const size_t count = std::min(kCopySlice, counts[list] - done);
+            {
+                if (!tryLockProfiles(std::max(attempts, kSliceLockAttempts))) return false;
+                std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
+                const AppState& s = appState();
+                if (s.eventListEdits != snapshot.formattedAt) {
+                    snapshot.formattedAt = UINT64_MAX;
+                    return true;
+                }
+                const auto from = s.profiles[list].events.begin() + std::ptrdiff_t(done);
+                std::copy(from, from + std::ptrdiff_t(count), slice.begin());
+            }
+            appendEventLines(lines, slice.data(), count);
+            done += count;
+        }
     }
     return true;
 }
 
+// Sizes the current list's copy under a short hold and allocates it outside
+// the lock, so the final hold is a plain memory copy and never stalls the
+// hooks with a page fault.
+bool prepareCurrentCopy(SessionSnapshot& snapshot, const CurrentLinesCache* cache, int attempts) {
+    size_t count = 0;
+    {
+        if (!tryLockProfiles(attempts)) return false;
+        std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
+        const AppState& s = appState();
+        if (s.currentProfile >= 0 && size_t(s.currentProfile) < s.profiles.size())
+            count = s.profiles[size_t(s.currentProfile)].events.size() - eventsAlreadyFormatted(cache, s);
+    }
+    snapshot.profiles.resize(snapshot.formattedLines.size());
+    if (snapshot.current >= 0 && size_t(snapshot.current) < snapshot.profiles.size()) {
+        // Room for what a running recording adds before the final hold.
+        std::vector<MacroEvent>& events = snapshot.profiles[size_t(snapshot.current)].events;
+        events.resize(count + count / 16 + 256);
+        events.clear();
+    }
+    return true;
+}
+
+// The final hold: names, settings and counters, and the events not yet
+// formatted: of the current list those past the lines cache, of the others
+// all of them when a change came between their slices.
 bool copySnapshot(SessionSnapshot& snapshot, const CurrentLinesCache* cache, int attempts) {
     if (!tryLockProfiles(attempts)) return false;
     const auto heldSince = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> lock(appState().profilesLock, std::adopt_lock);
     const AppState& s = appState();
+    if (snapshot.formattedAt != s.eventListEdits || snapshot.formattedLines.size() != s.profiles.size()) {
+        snapshot.formattedAt = UINT64_MAX;
+        snapshot.formattedLines.clear();
+    }
     snapshot.current = s.currentProfile;
     snapshot.currentFrom = eventsAlreadyFormatted(cache, s);
     snapshot.profiles.resize(s.profiles.size());
@@ -119,7 +187,9 @@ bool copySnapshot(SessionSnapshot& snapshot, const CurrentLinesCache* cache, int
         Profile& to = snapshot.profiles[i];
         to.name = from.name;
         to.settings = from.settings;
-        const size_t skipped = int32_t(i) == s.currentProfile ? snapshot.currentFrom : 0;
+        const bool current = int32_t(i) == s.currentProfile;
+        if (!current && snapshot.formattedAt != UINT64_MAX) continue;
+        const size_t skipped = current ? snapshot.currentFrom : 0;
         to.events.assign(from.events.begin() + std::ptrdiff_t(skipped), from.events.end());
     }
     snapshot.sequence = ++snapshotSequence;
@@ -132,7 +202,8 @@ bool copySnapshot(SessionSnapshot& snapshot, const CurrentLinesCache* cache, int
 }
 
 bool takeSnapshot(SessionSnapshot& snapshot, const CurrentLinesCache* cache, int attempts) {
-    return prepareSnapshot(snapshot, cache, attempts) && copySnapshot(snapshot, cache, attempts);
+    return formatOtherListsInSlices(snapshot, attempts) && prepareCurrentCopy(snapshot, cache, attempts) &&
+           copySnapshot(snapshot, cache, attempts);
 }
 
 // A long list is brought into the cache a slice at a time, each copied in
@@ -140,8 +211,7 @@ bool takeSnapshot(SessionSnapshot& snapshot, const CurrentLinesCache* cache, int
 // time of copying it all. Stops early when the lock is busy; the snapshot
 // then copies the rest.
 void catchUpLinesCache(CurrentLinesCache& cache, int attempts) {
-    constexpr size_t kSlice = 32768;
-    std::vector<MacroEvent> slice(kSlice);
+    std::vector<MacroEvent> slice(kCopySlice);
     for (;;) {
         if (!tryLockProfiles(attempts)) return;
         {
@@ -151,15 +221,12 @@ void catchUpLinesCache(CurrentLinesCache& cache, int attempts) {
             const std::vector<MacroEvent>& events = s.profiles[size_t(s.currentProfile)].events;
             if (cache.edits != s.eventListEdits || cache.current != s.currentProfile || cache.events > events.size())
                 cache = CurrentLinesCache{s.eventListEdits, s.currentProfile, 0, {}};
-            if (events.size() - cache.events <= kSlice) return;
+            if (events.size() - cache.events <= kCopySlice) return;
             const auto from = events.begin() + std::ptrdiff_t(cache.events);
-            std::copy(from, from + std::ptrdiff_t(kSlice), slice.begin());
+            std::copy(from, from + std::ptrdiff_t(kCopySlice), slice.begin());
         }
-        for (const MacroEvent& e : slice) {
-            appendEventLine(cache.lines, e);
-            cache.lines += "\r\n";
-        }
-        cache.events += kSlice;
+        appendEventLines(cache.lines, slice.data(), kCopySlice);
+        cache.events += kCopySlice;
     }
 }
 
@@ -174,11 +241,9 @@ void updateLinesCache(CurrentLinesCache& cache, const SessionSnapshot& snapshot)
         cache.lines.clear();
         cache.events = 0;
     }
-    for (const MacroEvent& e : snapshot.profiles[size_t(snapshot.current)].events) {
-        appendEventLine(cache.lines, e);
-        cache.lines += "\r\n";
-    }
-    cache.events += snapshot.profiles[size_t(snapshot.current)].events.size();
+    const std::vector<MacroEvent>& events = snapshot.profiles[size_t(snapshot.current)].events;
+    appendEventLines(cache.lines, events.data(), events.size());
+    cache.events += events.size();
     cache.edits = snapshot.edits;
     cache.current = snapshot.current;
 }
@@ -236,14 +301,15 @@ void markFileCurrent() {
     writtenSettingsHash = settingsHash;
 }
 
-// The session's text; with currentLines, the current profile's event lines
-// are those, already formatted.
-std::string formatSessionWith(const std::string& settingsLine, int32_t current,
-                              const std::vector<Profile>& profiles, const std::string* currentLines) {
-    size_t eventCount = 0;
+// The session's text; a list whose entry in formatted is not null has its
+// event lines in it, already formatted.
+std::string formatSessionWith(const std::string& settingsLine, int32_t current, const std::vector<Profile>& profiles,
+                              const std::vector<const std::string*>& formatted) {
+    size_t eventCount = 0, formattedSize = 0;
     for (const Profile& p : profiles) eventCount += p.events.size();
+    for (const std::string* lines : formatted) formattedSize += lines ? lines->size() : 0;
     std::string out;
-    out.reserve(256 + eventCount * 32 + profiles.size() * 128 + (currentLines ? currentLines->size() : 0));
+    out.reserve(256 + eventCount * 32 + profiles.size() * 128 + formattedSize);
     // The extra settings line follows CURRENT: a reader that does not know
     // it takes the line after SETTINGS as CURRENT, and skips what stands
     // before the first PROFILE.
@@ -267,14 +333,11 @@ std::string formatSessionWith(const std::string& settingsLine, int32_t current,
                 out += "\r\n";
             }
         }
-        if (currentLines && int32_t(i) == current) {
-            out += *currentLines;
+        if (i < formatted.size() && formatted[i]) {
+            out += *formatted[i];
             continue;
         }
-        for (const MacroEvent& e : p.events) {
-            appendEventLine(out, e);
-            out += "\r\n";
-        }
+        appendEventLines(out, p.events.data(), p.events.size());
     }
     return out;
 }
@@ -293,13 +356,15 @@ std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report,
     // The list is never empty once start-up has run; an empty one means the
     // load has not finished, and writing it would wipe the user's profiles.
     if (snapshot.profiles.empty()) return "";
-    std::string text;
+    std::vector<const std::string*> formatted(snapshot.profiles.size(), nullptr);
+    for (size_t i = 0; i < snapshot.formattedLines.size() && i < formatted.size(); ++i)
+        if (int32_t(i) != snapshot.current) formatted[i] = &snapshot.formattedLines[i];
     if (use.cache) {
         updateLinesCache(*use.cache, snapshot);
-        text = formatSessionWith(settings, snapshot.current, snapshot.profiles, &use.cache->lines);
-    } else {
-        text = formatSession(settings, snapshot.current, snapshot.profiles);
+        if (snapshot.current >= 0 && size_t(snapshot.current) < formatted.size())
+            formatted[size_t(snapshot.current)] = &use.cache->lines;
     }
+    const std::string text = formatSessionWith(settings, snapshot.current, snapshot.profiles, formatted);
     std::string failure = "not written";
     writeSnapshotText(text, snapshot, settingsHash, waitMs, writeAfterWait, report ? &failure : nullptr);
     if (failure == "not written") return "";  // a newer snapshot got there first
@@ -307,7 +372,7 @@ std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report,
     return failure;
 }
 
-bool startsWith(const std::string& line, const char* keyword, size_t length) {
+bool startsWith(std::string_view line, const char* keyword, size_t length) {
     return line.size() >= length && line.compare(0, length, keyword) == 0;
 }
 
@@ -331,14 +396,16 @@ std::string readExtraLine(const std::string& text, size_t& position, const char*
     return line.substr(length);
 }
 
+// Each line is a view into the text and each event line is read in place:
+// at a million events, copying them was most of a load.
 std::vector<Profile> readProfiles(const std::string& text, size_t position) {
     std::vector<Profile> profiles;
     Profile* target = nullptr;
-    std::string line;
+    std::string_view line;
     MacroEvent event;
-    while (nextLine(text, position, line)) {
+    while (nextLine(std::string_view(text), position, line)) {
         if (startsWith(line, "PROFILE:", 8)) {
-            profiles.push_back(Profile{line.substr(8), "", {}});
+            profiles.push_back(Profile{std::string(line.substr(8)), "", {}});
             target = &profiles.back();
         } else if (startsWith(line, "PROFILESETTINGS:", 16)) {
             if (target) target->settings = line.substr(16);
@@ -346,7 +413,7 @@ std::vector<Profile> readProfiles(const std::string& text, size_t position) {
             // Without its profile line it has nothing to extend.
             if (target && !target->settings.empty())
                 target->settings = joinSettingsText(splitSettingsText(target->settings).line,
-                                                    line.substr(sizeof kProfileExtraKeyword - 1));
+                                                    std::string(line.substr(sizeof kProfileExtraKeyword - 1)));
         } else if (line.empty() || !target) {
             continue;
         } else if (parseEventLine(line, event, false)) {
@@ -372,7 +439,7 @@ void installProfiles(std::vector<Profile>&& loaded, int32_t current) {
 
 std::string formatSession(const std::string& settingsLine, int32_t current,
                           const std::vector<Profile>& profiles) {
-    return formatSessionWith(settingsLine, current, profiles, nullptr);
+    return formatSessionWith(settingsLine, current, profiles, {});
 }
 
 

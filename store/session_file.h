@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "model/state.h"
 
@@ -25,7 +26,7 @@ std::string formatEventLine(const MacroEvent& event);
 void appendEventLine(std::string& out, const MacroEvent& event);
 // Reads one event line; false (and event untouched) when a field is missing or
 // bad. With deltaOptional a seven-field line reads with delta 0.
-bool parseEventLine(const std::string& line, MacroEvent& event, bool deltaOptional);
+bool parseEventLine(std::string_view line, MacroEvent& event, bool deltaOptional);
 
 // Writes the whole session; skipped when profilesLock is busy. Safe from any
 // thread, including a crash handler.

@@ -110,11 +110,11 @@ void applyGroup(FieldList list, const std::vector<std::string>& values, size_t f
 }
 
 // Cuts the next field of an event line into field; false at the line's end.
-bool nextField(const std::string& line, size_t& position, std::string& field) {
+bool nextField(std::string_view line, size_t& position, std::string_view& field) {
     if (position > line.size() || (position == line.size() && position != 0)) return false;
     size_t end = line.find(',', position);
-    if (end == std::string::npos) end = line.size();
-    field.assign(line, position, end - position);
+    if (end == std::string_view::npos) end = line.size();
+    field = line.substr(position, end - position);
     position = end + 1;
     return true;
 }
@@ -205,8 +205,8 @@ std::string formatEventLine(const MacroEvent& event) {
     return out;
 }
 
-bool parseEventLine(const std::string& line, MacroEvent& event, bool deltaOptional) {
-    std::string field;
+bool parseEventLine(std::string_view line, MacroEvent& event, bool deltaOptional) {
+    std::string_view field;
     size_t position = 0;
     MacroEvent e;
     int32_t down = 0;

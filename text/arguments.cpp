@@ -36,39 +36,10 @@ std::vector<std::string> parseArgumentList(const std::string& text) {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// Skips leading blanks and an optional sign; returns where the digits start.
-size_t signedStart(const std::string& field, bool& negative) {
-    size_t i = 0;
-    while (i < field.size() && isBlank(field[i])) ++i;
-    negative = false;
-    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
-        negative = field[i] == '-';
-        ++i;
-    }
-    return i;
-}
-
-// Reads the leading digits into a magnitude; false when there is no digit or
-// the magnitude overflows 64 bits.
-bool readMagnitude(const std::string& field, size_t i, uint64_t& magnitude) {
-    if (i >= field.size() || field[i] < '0' || field[i] > '9') return false;
-    magnitude = 0;
-    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
-        uint64_t digit = uint64_t(field[i] - '0');
-        if (magnitude > (std::numeric_limits<uint64_t>::max() - digit) / 10) return false;
-        magnitude = magnitude * 10 + digit;
-    }
-    return true;
-}
-
 template <typename Real>
-bool parseReal(const std::string& field, Real& out) {
+bool parseReal(std::string_view field, Real& out) {
     size_t i = 0;
-    while (i < field.size() && isBlank(field[i])) ++i;
+    while (i < field.size() && number_text::isBlank(field[i])) ++i;
     const char* begin = field.data() + i;
     const char* end = field.data() + field.size();
     bool negative = false;
@@ -89,41 +60,8 @@ bool parseReal(const std::string& field, Real& out) {
 
 }  // namespace
 
-bool parseInt64(const std::string& field, int64_t& out) {
-    bool negative;
-    size_t i = signedStart(field, negative);
-    uint64_t magnitude;
-    if (!readMagnitude(field, i, magnitude)) return false;
-    const uint64_t limit = negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1
-                                    : uint64_t(std::numeric_limits<int64_t>::max());
-    if (magnitude > limit) return false;
-    out = negative ? int64_t(0 - magnitude) : int64_t(magnitude);
-    return true;
-}
-
-bool parseInt32(const std::string& field, int32_t& out) {
-    int64_t wide;
-    if (!parseInt64(field, wide)) return false;
-    if (wide < std::numeric_limits<int32_t>::min() || wide > std::numeric_limits<int32_t>::max())
-        return false;
-    out = int32_t(wide);
-    return true;
-}
-
-bool parseUInt32(const std::string& field, uint32_t& out) {
-    bool negative;
-    size_t i = signedStart(field, negative);
-    uint64_t magnitude;
-    if (!readMagnitude(field, i, magnitude)) return false;
-    // stoul reads an unsigned long: 32 bits on Windows, 64 on Linux. Keep the
-    // 32-bit rule on both so a file reads the same everywhere.
-    if (magnitude > std::numeric_limits<uint32_t>::max()) return false;
-    out = negative ? uint32_t(0 - uint32_t(magnitude)) : uint32_t(magnitude);
-    return true;
-}
-
-bool parseFloat(const std::string& field, float& out) { return parseReal(field, out); }
-bool parseDouble(const std::string& field, double& out) { return parseReal(field, out); }
+bool parseFloat(std::string_view field, float& out) { return parseReal(field, out); }
+bool parseDouble(std::string_view field, double& out) { return parseReal(field, out); }
 
 std::string formatGeneral6(double value) {
     char buffer[64];

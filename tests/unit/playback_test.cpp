@@ -164,6 +164,42 @@ TEST_F(Playback, HalfSpeedDoublesEveryGapIncludingTheLeadIn) {
     EXPECT_EQ(keys[1].at - t0, 1500 * kMs);
 }
 
+namespace {
+int64_t holdUpNs = 0;  // how far the clock jumps right after the first event is sent
+}
+
+// Playback that finds itself held up (the clock jumped, the machine slept)
+// resumes from where it stands; a small lateness is still made up.
+TEST_F(Playback, AHoldUpOfMoreThanAQuarterSecondMovesTheRestOfThePassOn) {
+    struct Case {
+        const char* name;
+        std::vector<double> times;
+        int64_t holdUpMs;
+        std::vector<int64_t> sentMs;  // from the pass's start
+    } const cases[] = {
+        {"an hour's jump", {0.1, 0.2, 0.3}, 3600000, {100, 3600100, 3600200}},
+        {"a fifth of a second is made up", {0.1, 0.2, 0.3, 0.6}, 200, {100, 300, 300, 600}},
+        {"an event re-timed earlier is not late", {0.5, 0.0, 0.6}, 0, {500, 500, 600}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        finish();
+        fake::reset();
+        fake::useManualClock(true);
+        holdUpNs = c.holdUpMs * kMs;
+        fake::onSend([](const fake::SentInput&) {
+            if (fake::sentCount() == 1) fake::advanceClock(holdUpNs);
+        });
+        std::vector<MacroEvent> events;
+        for (double time : c.times) events.push_back(at(time, keyStroke(65, false)));
+        play(events);
+        ASSERT_TRUE(playsToTheEnd());
+        const std::vector<fake::SentInput> keys = sentOf(fake::SentInput::Key);
+        ASSERT_EQ(keys.size(), c.sentMs.size());
+        for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(keys[i].at - t0, c.sentMs[i] * kMs) << "event " << i;
+    }
+}
+
 TEST_F(Playback, TheCursorGlidesFromWhereItStandsAndLandsOnThePoint) {
     fake::setCursor(100, 50);
     appState().tracker.tspd = 2.0f;

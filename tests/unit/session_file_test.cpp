@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
-
 #include <thread>
 
 #include "bridge/page_calls.h"
@@ -313,6 +313,41 @@ TEST_F(SessionFile, SavesAfterAppendsEditsAndSwitchesWriteTheWholeSessionExactly
         const std::string expected = formatSession(formatSettingsLine(), currentIndex(), profilesCopy());
         ASSERT_EQ(readBytes(sessionFile()), expected) << "after round " << round;
     }
+}
+
+// Long lists are copied a slice per hold: an edit landing between two slices
+// must never leave a file that mixes the list before it with the list after.
+TEST_F(SessionFile, AnEditBetweenTheSlicesOfALongListNeverTearsTheFile) {
+    // The edit changes the list's first and last events, far apart in the copy.
+    const std::vector<MacroEvent> before(200000, event(0, 0.5, 1, 2, 0, 0, false, 0));
+    std::vector<MacroEvent> after = before;
+    after.front().x = after.back().x = 7;
+    const Profile recorded{"recorded", "", {event(3, 0.25, 0, 0, 0, 65, true, 0)}};
+    setProfiles({Profile{"long", "", before}, recorded}, 1);
+    const std::string settings = formatSettingsLine();
+    const std::string textBefore = formatSession(settings, 1, {Profile{"long", "", before}, recorded});
+    const std::string textAfter = formatSession(settings, 1, {Profile{"long", "", after}, recorded});
+    std::atomic<bool> saving{true};
+    std::thread editor([&saving] {
+        for (int32_t x = 7; saving; x = x == 7 ? 1 : 7) {
+            {
+                std::lock_guard<std::mutex> lock(appState().profilesLock);
+                std::vector<MacroEvent>& events = appState().profiles[0].events;
+                events.front().x = events.back().x = x;
+                noteEventListEdited();
+            }
+            std::this_thread::yield();
+        }
+    });
+    size_t torn = 0;
+    for (int i = 0; i < 20; ++i) {
+        saveSessionAtExit();
+        const std::string saved = readBytes(sessionFile());
+        torn += saved != textBefore && saved != textAfter;
+    }
+    saving = false;
+    editor.join();
+    EXPECT_EQ(torn, 0u);
 }
 
 TEST_F(SessionFile, ExitSaveWaitsOutABriefHold) {
