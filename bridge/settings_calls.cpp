@@ -115,6 +115,7 @@ std::string callGetSharedTheme(const std::string&) { return jsonString(currentTh
 
 std::string callResetEverything(const std::string&) {
     stopEverything();
+    const std::string liveBefore = formatSettingsLine();
     resetProfileDefaults();
     resetTrackerDefaults();
     resetHotkeyDefaults();
@@ -123,7 +124,7 @@ std::string callResetEverything(const std::string&) {
     writeThemeFile();
     resetMainWindow();
     writeAppSettings();
-    emptyCurrentProfile(formatProfileSettings());
+    emptyCurrentProfile(formatProfileSettings(), liveBefore, "the full reset of");
     announceStateChange();  // hotkeys back to their defaults and switched on
     return "";
 }
