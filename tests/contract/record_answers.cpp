@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/panel_process.h"
 #include "bridge/call_table.h"
 #include "model/version.h"
 #include "tests/fake/fake_platform.h"
@@ -22,29 +23,37 @@ struct Call {
     std::string name, args;
 };
 
-// Sequences of calls; each starts from a fresh start.
-std::vector<std::vector<Call>> readSequences(std::istream& in) {
-    std::vector<std::vector<Call>> sequences(1);
+struct Sequence {
+    bool panel = false;  // a pop-out window's calls rather than the main window's
+    std::vector<Call> calls;
+};
+
+// Sequences of calls; each starts from a fresh start. A line "@panel" makes
+// its sequence a pop-out window's.
+std::vector<Sequence> readSequences(std::istream& in) {
+    std::vector<Sequence> sequences(1);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        Sequence& current = sequences.back();
         if (line.empty()) {
-            if (!sequences.back().empty()) sequences.emplace_back();
-            continue;
+            if (!current.calls.empty()) sequences.emplace_back();
+        } else if (line == "@panel") {
+            current.panel = true;
+        } else if (line[0] != '#') {
+            const size_t tab = line.find('\t');
+            current.calls.push_back(tab == std::string::npos ? Call{line, "[]"}
+                                                             : Call{line.substr(0, tab), line.substr(tab + 1)});
         }
-        if (line[0] == '#') continue;
-        const size_t tab = line.find('\t');
-        sequences.back().push_back(tab == std::string::npos ? Call{line, "[]"}
-                                                            : Call{line.substr(0, tab), line.substr(tab + 1)});
     }
-    if (sequences.back().empty()) sequences.pop_back();
+    if (sequences.back().calls.empty()) sequences.pop_back();
     return sequences;
 }
 
-// The answer of the main window's table, or null for a name it lacks.
-std::string answerOf(const Call& call) {
+// The answer of the window's table, or null for a name it lacks.
+std::string answerOf(const Call& call, bool panel) {
     size_t count = 0;
-    const PageCall* calls = mainPageCalls(count);
+    const PageCall* calls = panel ? panelPageCalls(count) : mainPageCalls(count);
     for (size_t i = 0; i < count; ++i) {
         if (call.name == calls[i].name) return jsonString(calls[i].handler(call.args));
     }
@@ -67,21 +76,21 @@ int main(int argc, char** argv) {
     std::ostringstream out;
     out << "{\"version\":" << jsonString(varnetVersion()) << ",\"sequences\":[";
     bool firstSequence = true;
-    for (const std::vector<Call>& sequence : readSequences(in)) {
+    for (const Sequence& sequence : readSequences(in)) {
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         fake::setPlaces(folder, folder, folder);
         resetAppStateForTest();
         addFirstStartProfile();  // as the program starts without a session
-        out << (firstSequence ? "" : ",") << "\n[";
+        out << (firstSequence ? "" : ",") << "\n{\"panel\":" << (sequence.panel ? "true" : "false") << ",\"calls\":[";
         firstSequence = false;
         bool firstCall = true;
-        for (const Call& call : sequence) {
+        for (const Call& call : sequence.calls) {
             out << (firstCall ? "" : ",") << "\n [" << jsonString(call.name) << "," << jsonString(call.args) << ","
-                << answerOf(call) << "]";
+                << answerOf(call, sequence.panel) << "]";
             firstCall = false;
         }
-        out << "]";
+        out << "]}";
     }
     out << "]}\n";
     std::filesystem::remove_all(folder);

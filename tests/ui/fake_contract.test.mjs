@@ -16,8 +16,8 @@ const missing = !existsSync(ANSWERS) && `${ANSWERS} is not built (the target var
 const skip = !process.env.VARNET_BUILD_DIR && missing;
 if (skip) console.log(`# fake contract skipped: ${skip}`);
 
-function freshFake(version) {
-  const window = { __fakeOptions: { events: 0 } };
+function freshFake(version, panel) {
+  const window = { __fakeOptions: { events: 0, panel } };
   vm.runInNewContext(FAKE_SOURCE, { window, performance, setTimeout });
   window.__fake.state.version = version;
   return window.__fake;
@@ -28,8 +28,8 @@ test('the fake answers every recorded call as the program did', { skip }, () => 
   const recorded = JSON.parse(readFileSync(ANSWERS, 'utf8'));
   assert.ok(recorded.sequences.length > 0);
   for (const [n, sequence] of recorded.sequences.entries()) {
-    const fake = freshFake(recorded.version);
-    for (const [step, [name, args, expected]] of sequence.entries()) {
+    const fake = freshFake(recorded.version, sequence.panel);
+    for (const [step, [name, args, expected]] of sequence.calls.entries()) {
       assert.notEqual(expected, null, `the program has no call ${name}`);
       assert.equal(fake.answer(name, args), expected, `sequence ${n + 1}, call ${step + 1}: ${name} ${args}`);
     }
