@@ -41,12 +41,7 @@ struct Workers {
 void prepareState() {
     initDataDir();
     platform::installCrashHandler(saveOnCrash);
-    if (!loadSessionKeepingUnreadable()) {
-        AppState& s = appState();
-        std::lock_guard<std::mutex> lock(s.profilesLock);
-        s.profiles.push_back(Profile{"Default Tracking Profile", "", {}});
-        noteEventListEdited();
-    }
+    if (!loadSessionKeepingUnreadable()) addFirstStartProfile();
     platform::beginTimerResolution();
     appState().perfFrequency = platform::perfCounterFrequency();
     readAppSettings();

@@ -52,3 +52,10 @@ void replaceTheme(const std::string& name) {
     std::lock_guard<std::mutex> lock(s.profilesLock);
     s.theme = name;
 }
+
+void addFirstStartProfile() {
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    s.profiles.push_back(Profile{"Default Tracking Profile", "", {}});
+    noteEventListEdited();
+}

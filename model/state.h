@@ -251,6 +251,10 @@ void resetTrackerDefaults();
 void noteProfilesChanged();
 void noteEventListEdited();
 
+// A start without a session begins with this one empty profile (takes
+// profilesLock itself).
+void addFirstStartProfile();
+
 // The theme name, read and replaced under profilesLock so the UI thread and
 // the pipe server never see half a string.
 std::string currentTheme();
