@@ -98,7 +98,7 @@ HotkeyOutcome buttonOutcome(const InputEvent& event) {
         if (event.down && s.app.hotkeysEnabled && isHotkeyCode(event.code)) buttonPressSwallowed(event.code);
         return {true, false};
     }
-    const int32_t modifiers = modifiersHeldBesides(0);
+    const int32_t modifiers = event.down ? confirmedModifiersBesides(0) : modifiersHeldBesides(0);
     if (event.down && reassignmentTakesButton(s.reassignSlot, event.code)) {
         buttonPressSwallowed(event.code);
         captureNewBinding(event.code, modifiers);
@@ -154,7 +154,9 @@ void forgetHeldEscapeFromRecording() {
 bool handleKeyboardInput(const InputEvent& event) {
     AppState& s = appState();
     if (event.injected) return false;
-    const int32_t modifiers = modifiersHeldBesides(event.code);
+    // A press is matched against the hotkeys: its modifiers are confirmed.
+    const int32_t modifiers =
+        event.down ? confirmedModifiersBesides(event.code) : modifiersHeldBesides(event.code);
     noteModifierKey(event.code, event.down);
     noteEscape(event);
     if (pickKeyStep(event) == PickOutcome::Swallow) return true;
@@ -171,6 +173,7 @@ bool handleKeyboardInput(const InputEvent& event) {
         MacroEvent key;
         key.kind = KeyStroke;
         key.vk = event.code;
+        key.scan = event.scan;
         key.down = event.down;
         appendEvent(key, event.counter);
     }
@@ -209,4 +212,10 @@ void handleRawMotion(const InputEvent& event) {
     move.x = event.x;
     move.y = event.y;
     appendEvent(move, event.counter);
+}
+
+void noteSessionAway(bool away) {
+    AppState& s = appState();
+    if (!away) forgetHeldModifiers();
+    if (s.sessionAway.exchange(away) != away) announceStateChange();
 }

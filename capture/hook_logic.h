@@ -21,3 +21,9 @@ bool escapeHoldPending();
 // Takes the person's Escape presses of the hold that fired out of the
 // recording, after the recording has stopped.
 void forgetHeldEscapeFromRecording();
+
+// The backend's word that the session went away (locked, going to sleep) or
+// came back (unlocked, resumed, back from another desktop): on the way back
+// the modifier keys are forgotten, whose releases the hooks could not see.
+// Capture thread only.
+void noteSessionAway(bool away);

@@ -8,6 +8,7 @@
 #include "model/mouse_buttons.h"
 #include "model/state.h"
 #include "model/state_changes.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -106,6 +107,18 @@ int32_t modifiersHeldBesides(int32_t vk) {
         if ((keys >> i & 1) && kModifierKeys[i].vk != vk) modifiers |= kModifierKeys[i].modifier;
     return modifiers;
 }
+
+int32_t confirmedModifiersBesides(int32_t vk) {
+    uint16_t& keys = appState().modifierKeysDown;
+    for (size_t i = 0; keys != 0 && i < std::size(kModifierKeys); ++i) {
+        const int32_t key = kModifierKeys[i].vk;
+        if ((keys >> i & 1) && key != vk && platform::keyStateNow(key) == platform::KeyState::Up)
+            keys = uint16_t(keys & ~(1u << i));
+    }
+    return modifiersHeldBesides(vk);
+}
+
+void forgetHeldModifiers() { appState().modifierKeysDown = 0; }
 
 HotkeyOutcome keyboardHotkeyStep(int32_t vk, bool down, int32_t modifiers) {
     if (vk < 0 || vk > 255) return {};

@@ -32,12 +32,21 @@ constexpr size_t kButtonCount = sizeof kButtons / sizeof kButtons[0];
 // nothing stays held down. The playback thread's own.
 struct HeldInput {
     std::bitset<256> keys;
+    uint16_t scans[256] = {};  // the scan code each held key went down with
     std::bitset<kButtonCount> buttons;
 };
 HeldInput held;
 
-void noteKey(int32_t vk, bool down) {
-    if (vk >= 0 && vk < 256) held.keys.set(size_t(vk), down);
+void noteKey(int32_t vk, uint32_t scan, bool down) {
+    if (vk < 0 || vk >= 256) return;
+    held.keys.set(size_t(vk), down);
+    held.scans[vk] = uint16_t(down ? scan : 0);
+}
+
+// A key recorded with its scan code goes as that key: the numeric pad's 7
+// with NumLock off is not the Home key beside it, though both are VK_HOME.
+uint32_t sendKey(uint32_t vk, uint32_t scan, bool down) {
+    return scan != 0 ? platform::sendKeyWithScan(vk, scan, down) : platform::sendKeyEvent(vk, down);
 }
 
 void noteButtons(uint32_t flags) {
@@ -136,8 +145,8 @@ void sendEvent(const MacroEvent& e, PassState& p) {
         p.glideY = e.y;
         break;
     case KeyStroke:
-        platform::sendKeyEvent(uint32_t(e.vk), e.down);
-        noteKey(e.vk, e.down);
+        sendKey(uint32_t(e.vk), e.scan, e.down);
+        noteKey(e.vk, e.scan, e.down);
         break;
     case Scroll:
         sendScroll(e.delta);
@@ -177,7 +186,7 @@ std::vector<MacroEvent> copyCurrentEvents() {
 
 void releaseHeldPlaybackInput() {
     for (size_t vk = 0; vk < held.keys.size(); ++vk)
-        if (held.keys.test(vk)) platform::sendKeyEvent(uint32_t(vk), false);
+        if (held.keys.test(vk)) sendKey(uint32_t(vk), held.scans[vk], false);
     for (size_t i = 0; i < kButtonCount; ++i)
         if (held.buttons.test(i)) platform::sendMouseInput(0, 0, kButtons[i].side, kButtons[i].up);
     held = HeldInput{};

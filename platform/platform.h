@@ -118,12 +118,22 @@ bool chooseProfileFileToOpen(std::string& path);
 // ---- Synthetic input (allocation-free, one record per call) ------------------
 
 void moveCursorAbsolute(int32_t x, int32_t y);
+// The number of records the system took: 0 when it refused the input (a
+// locked session, a secure desktop, a prompt of a higher integrity level).
 uint32_t sendKeyEvent(uint32_t vk, bool down);
+// A recorded key by its scan code (MacroEvent::scan, not 0), the virtual key
+// going with it for systems that need it; where scan codes mean nothing, as
+// sendKeyEvent.
+uint32_t sendKeyWithScan(uint32_t vk, uint32_t scan, bool down);
 void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
 // The system's name of a key by virtual-key code, "Key[code]" when it has
 // none; mouse buttons are named by the core (bindingName, model/mouse_buttons.h).
 std::string keyDisplayName(int32_t code);
 bool cursorPosition(int32_t& x, int32_t& y);
+// Whether the system holds a key down now, by virtual-key code; Unknown
+// where it cannot say, and the hooks' own tracking stands.
+enum class KeyState { Unknown, Up, Down };
+KeyState keyStateNow(int32_t vk);
 
 // ---- Input capture -------------------------------------------------------
 

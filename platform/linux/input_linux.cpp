@@ -239,6 +239,13 @@ uint32_t sendKeyEvent(uint32_t vk, bool down) {
     return 1;
 }
 
+// Scan codes are a Windows keyboard's; here the virtual key names the key.
+uint32_t sendKeyWithScan(uint32_t vk, uint32_t, bool down) { return sendKeyEvent(vk, down); }
+
+// The X server's own record sees every release the watch sees, and none it
+// misses; the watch's tracking stands.
+KeyState keyStateNow(int32_t) { return KeyState::Unknown; }
+
 void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
     namespace mf = mouse_flags;
     if (wayland_output::active()) return sendMouseInputToCompositor(dx, dy, mouseData, flags);

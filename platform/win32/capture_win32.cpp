@@ -3,10 +3,12 @@
 // native event becomes an InputEvent for the hook logic, whose answer decides
 // whether the event is swallowed.
 #include <windows.h>
+#include <wtsapi32.h>
 
 #include <atomic>
 
 #include "capture/hook_logic.h"
+#include "capture/hotkeys.h"
 #include "model/state.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
@@ -14,12 +16,15 @@
 namespace platform {
 namespace win32 {
 
-InputEvent keyboardEvent(WPARAM message, const KBDLLHOOKSTRUCT& data, int64_t counter) {
+InputEvent keyboardEvent(WPARAM message, const KBDLLHOOKSTRUCT& data, uint32_t scanOfCode,
+                         int64_t counter) {
     InputEvent event;
     event.kind = InputEvent::Key;
     event.injected = (data.flags & LLKHF_INJECTED) != 0;
     event.down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
     event.code = int32_t(data.vkCode);
+    const uint32_t scan = hookScanCode(data);
+    event.scan = scan == scanOfCode ? 0 : scan;
     event.counter = counter;
     return event;
 }
@@ -93,7 +98,11 @@ bool decide(Handler handler, const InputEvent& event) {
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code >= 0) {
         const auto& data = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        InputEvent event = win32::keyboardEvent(wParam, data, perfCounter());
+        const int64_t counter = perfCounter();
+        // Our own keys are never recorded: no need to ask the layout for them.
+        const bool injected = (data.flags & LLKHF_INJECTED) != 0;
+        const uint32_t scanOfCode = injected ? 0 : win32::scanForVirtualKey(data.vkCode);
+        InputEvent event = win32::keyboardEvent(wParam, data, scanOfCode, counter);
         if (decide(handleKeyboardInput, event)) return 1;
     }
     return CallNextHookEx(keyboardHook.load(), code, wParam, lParam);
@@ -146,6 +155,62 @@ HWND createRawInputWindow(HINSTANCE instance) {
     return window;
 }
 
+// A hidden top-level window (a message-only one gets no broadcasts) that
+// hears of the session's lock and unlock and of sleep and resume, and a
+// desktop-switch event hook: key releases on the secure desktop never reach
+// the hooks, so the way back forgets the modifiers held before.
+const wchar_t kSessionWatchClass[] = L"VarnetSessionWatch";
+
+LRESULT CALLBACK SessionWatchProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_WTSSESSION_CHANGE) {
+        if (wParam == WTS_SESSION_LOCK) noteSessionAway(true);
+        if (wParam == WTS_SESSION_UNLOCK) noteSessionAway(false);
+        return 0;
+    }
+    if (message == WM_POWERBROADCAST) {
+        if (wParam == PBT_APMSUSPEND) noteSessionAway(true);
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) noteSessionAway(false);
+        return TRUE;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void CALLBACK DesktopSwitched(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {
+    // Either way round: to the secure desktop the releases go unseen, and
+    // back from it the session may still be locked (its own message says).
+    forgetHeldModifiers();
+}
+
+struct SessionWatch {
+    HWND window = nullptr;
+    HWINEVENTHOOK desktopHook = nullptr;
+};
+
+SessionWatch watchSession(HINSTANCE instance) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = SessionWatchProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kSessionWatchClass;
+    RegisterClassExW(&windowClass);
+    SessionWatch watch;
+    watch.window = CreateWindowExW(WS_EX_TOOLWINDOW, kSessionWatchClass, L"", WS_POPUP, 0, 0, 0, 0,
+                                   nullptr, nullptr, instance, nullptr);
+    if (watch.window) WTSRegisterSessionNotification(watch.window, NOTIFY_FOR_THIS_SESSION);
+    watch.desktopHook = SetWinEventHook(EVENT_SYSTEM_DESKTOPSWITCH, EVENT_SYSTEM_DESKTOPSWITCH, nullptr,
+                                        DesktopSwitched, 0, 0, WINEVENT_OUTOFCONTEXT);
+    return watch;
+}
+
+void endSessionWatch(const SessionWatch& watch, HINSTANCE instance) {
+    if (watch.desktopHook) UnhookWinEvent(watch.desktopHook);
+    if (watch.window) {
+        WTSUnRegisterSessionNotification(watch.window);
+        DestroyWindow(watch.window);
+    }
+    UnregisterClassW(kSessionWatchClass, instance);
+}
+
 void runMessageLoop() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -160,6 +225,7 @@ void captureThreadMain() {
     captureThreadId = GetCurrentThreadId();
     HINSTANCE instance = GetModuleHandleW(nullptr);
     HWND window = createRawInputWindow(instance);
+    const SessionWatch sessionWatch = watchSession(instance);
     mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
     keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
     // Ready even when a hook failed: start-up must not wait for what never comes.
@@ -172,6 +238,7 @@ void captureThreadMain() {
     if (HHOOK hook = mouseHook.exchange(nullptr)) UnhookWindowsHookEx(hook);
     if (HHOOK hook = keyboardHook.exchange(nullptr)) UnhookWindowsHookEx(hook);
     if (window) DestroyWindow(window);
+    endSessionWatch(sessionWatch, instance);
     UnregisterClassW(kRawInputClass, instance);
     captureThreadId = 0;
     captureStopRequested = false;

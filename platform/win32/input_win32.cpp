@@ -9,15 +9,52 @@
 namespace platform {
 namespace win32 {
 
+// Keys whose scan code carries the 0xE0 prefix on every layout. The system's
+// mapping leaves it off for some (NumLock, the pad's /, Right Ctrl), and a key
+// sent without it is another key: NumLock plays as Pause, Right Ctrl as Left.
 bool isExtendedKey(uint32_t vk) {
-    return (vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT || vk == VK_DELETE;
+    switch (vk) {
+    case VK_PRIOR: case VK_NEXT: case VK_END: case VK_HOME:
+    case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN:
+    case VK_INSERT: case VK_DELETE:
+    case VK_RCONTROL: case VK_RMENU: case VK_NUMLOCK: case VK_DIVIDE:
+    case VK_LWIN: case VK_RWIN: case VK_APPS:
+        return true;
+    default:
+        // The browser, volume, media and launch keys.
+        return vk >= VK_BROWSER_BACK && vk <= VK_LAUNCH_APP2;
+    }
 }
 
-DWORD keyEventFlags(uint32_t vk, bool down) {
-    DWORD flags = KEYEVENTF_SCANCODE;
-    if (!down) flags |= KEYEVENTF_KEYUP;
-    if (isExtendedKey(vk)) flags |= KEYEVENTF_EXTENDEDKEY;
-    return flags;
+uint32_t scanForVirtualKey(uint32_t vk, uint32_t mapped) {
+    const uint32_t code = mapped & 0xFF;
+    // A key the layout has no code for, and the one 0xE1 key (Pause), whose
+    // scan-code form SendInput cannot express: sent by virtual key.
+    if (code == 0 || (mapped >> 8) == 0xE1) return 0;
+    return (isExtendedKey(vk) || (mapped >> 8) == 0xE0) ? 0xE000 | code : code;
+}
+
+uint32_t hookScanCode(const KBDLLHOOKSTRUCT& data) {
+    const uint32_t code = data.scanCode & 0xFF;
+    if (code == 0) return 0;
+    return (data.flags & LLKHF_EXTENDED) ? 0xE000 | code : code;
+}
+
+INPUT keyRecord(uint32_t vk, uint32_t scan, WORD vkHint, bool down) {
+    INPUT record{};
+    record.type = INPUT_KEYBOARD;
+    DWORD flags = down ? 0 : KEYEVENTF_KEYUP;
+    if ((scan & 0xFF) == 0) {
+        record.ki.wVk = WORD(vk);
+        if (isExtendedKey(vk)) flags |= KEYEVENTF_EXTENDEDKEY;
+    } else {
+        record.ki.wVk = vkHint;
+        record.ki.wScan = WORD(scan & 0xFF);
+        flags |= KEYEVENTF_SCANCODE;
+        if ((scan >> 8) == 0xE0) flags |= KEYEVENTF_EXTENDEDKEY;
+    }
+    record.ki.dwFlags = flags;
+    return record;
 }
 
 // Wide arithmetic: a point far right of a large primary screen must not
@@ -29,15 +66,6 @@ bool absoluteMoveRecord(int32_t x, int32_t y, int32_t screenWidth, int32_t scree
     int64_t dy = int64_t(y) * 65536 / screenHeight;
     record = mouseRecord(int32_t(dx), int32_t(dy), 0, MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE);
     return true;
-}
-
-INPUT keyRecord(uint32_t vk, WORD scan, WORD vkHint, bool down) {
-    INPUT record{};
-    record.type = INPUT_KEYBOARD;
-    record.ki.wVk = vkHint;
-    record.ki.wScan = scan;
-    record.ki.dwFlags = keyEventFlags(vk, down);
-    return record;
 }
 
 INPUT mouseRecord(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
@@ -59,14 +87,41 @@ void moveCursorAbsolute(int32_t x, int32_t y) {
         SendInput(1, &record, sizeof(INPUT));
 }
 
-uint32_t sendKeyEvent(uint32_t vk, bool down) {
-    WORD scan = WORD(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    // Windows identifies the key by its scan code alone; the virtual-key hint
-    // only helps systems that would otherwise deliver vk 0 to windows.
-    UINT extendedScan = scan | (win32::isExtendedKey(vk) ? 0xE000u : 0u);
-    WORD hint = scan ? WORD(MapVirtualKeyW(extendedScan, MAPVK_VSC_TO_VK_EX)) : 0;
-    INPUT record = win32::keyRecord(vk, scan, hint, down);
+namespace {
+
+// The layout of the window that gets the keys: a key known by its virtual key
+// alone is the key that layout gives it.
+HKL foregroundLayout() {
+    HWND window = GetForegroundWindow();
+    return GetKeyboardLayout(window ? GetWindowThreadProcessId(window, nullptr) : 0);
+}
+
+uint32_t sendKeyRecord(uint32_t vk, uint32_t scan, WORD vkHint, bool down) {
+    INPUT record = win32::keyRecord(vk, scan, vkHint, down);
     return SendInput(1, &record, sizeof(INPUT));
+}
+
+}  // namespace
+
+namespace win32 {
+
+uint32_t scanForVirtualKey(uint32_t vk) {
+    return scanForVirtualKey(vk, MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC_EX, foregroundLayout()));
+}
+
+}  // namespace win32
+
+// Windows reads only the scan code and the extended flag of a scan-code
+// record; the virtual-key hint is for systems that would otherwise deliver
+// vk 0 to windows, and names the left or right key of a generic modifier.
+uint32_t sendKeyEvent(uint32_t vk, bool down) {
+    const uint32_t scan = win32::scanForVirtualKey(vk);
+    const WORD hint = scan ? WORD(MapVirtualKeyW(scan, MAPVK_VSC_TO_VK_EX)) : 0;
+    return sendKeyRecord(vk, scan, hint ? hint : WORD(vk), down);
+}
+
+uint32_t sendKeyWithScan(uint32_t vk, uint32_t scan, bool down) {
+    return sendKeyRecord(vk, scan, WORD(vk), down);
 }
 
 void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
@@ -76,12 +131,20 @@ void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) 
 
 std::string keyDisplayName(int32_t code) {
     if (code == 0xC0) return "`";
-    LONG lParam = LONG(MapVirtualKeyW(UINT(code), MAPVK_VK_TO_VSC) << 16);
-    if (win32::isExtendedKey(uint32_t(code))) lParam |= 1 << 24;
+    const uint32_t scan = win32::scanForVirtualKey(uint32_t(code));
+    LONG lParam = LONG((scan & 0xFF) << 16);
+    if ((scan >> 8) == 0xE0) lParam |= 1 << 24;
     wchar_t buffer[128];
     int length = GetKeyNameTextW(lParam, buffer, 128);
     if (length > 0) return win32::narrow(std::wstring(buffer, size_t(length)));
     return "Key[" + std::to_string(code) + "]";
+}
+
+// The high bit: down now. A secure desktop's key releases reach this state
+// when the session returns, though the hooks never saw them.
+KeyState keyStateNow(int32_t vk) {
+    if (vk <= 0 || vk > 255) return KeyState::Unknown;
+    return (GetAsyncKeyState(vk) & 0x8000) ? KeyState::Down : KeyState::Up;
 }
 
 bool cursorPosition(int32_t& x, int32_t& y) {

@@ -14,22 +14,31 @@ namespace platform::win32 {
 
 // ---- Synthetic input records ---------------------------------------------------
 
-// The ten navigation keys sent and named as extended keys; no others.
+// Keys that are extended (0xE0-prefixed) keys whatever the layout says.
 bool isExtendedKey(uint32_t vk);
-// KEYEVENTF_SCANCODE, plus KEYUP for a release and EXTENDEDKEY for the set above.
-DWORD keyEventFlags(uint32_t vk, bool down);
+// The scan code to send a key known only by its virtual key, from what
+// MapVirtualKeyExW(MAPVK_VK_TO_VSC_EX) gave for it (mapped): 0xE0 in the high
+// byte for an extended key, 0 where a virtual-key record must do.
+uint32_t scanForVirtualKey(uint32_t vk, uint32_t mapped);
+// The same for the layout of the foreground window.
+uint32_t scanForVirtualKey(uint32_t vk);
+// The scan code the keyboard hook saw, in the same form.
+uint32_t hookScanCode(const KBDLLHOOKSTRUCT& data);
 // One absolute move normalised to the primary screen: coordinate × 65536 ÷
 // screen size, truncated towards zero. False when the screen size is unusable.
 bool absoluteMoveRecord(int32_t x, int32_t y, int32_t screenWidth, int32_t screenHeight,
                         INPUT& record);
-// One scan-code keyboard record. wVk carries a hint that Windows ignores when
-// KEYEVENTF_SCANCODE is set but that other implementations need.
-INPUT keyRecord(uint32_t vk, WORD scan, WORD vkHint, bool down);
+// One keyboard record: by scan code (plus EXTENDEDKEY for 0xE0 codes, with
+// vkHint in wVk, which Windows ignores then), or by virtual key when scan is 0.
+INPUT keyRecord(uint32_t vk, uint32_t scan, WORD vkHint, bool down);
 INPUT mouseRecord(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
 
 // ---- Observed input --------------------------------------------------------------
 
-InputEvent keyboardEvent(WPARAM message, const KBDLLHOOKSTRUCT& data, int64_t counter);
+// scanOfCode is what scanForVirtualKey gives the key's virtual key; the event
+// carries the hook's own scan code only where it differs.
+InputEvent keyboardEvent(WPARAM message, const KBDLLHOOKSTRUCT& data, uint32_t scanOfCode,
+                         int64_t counter);
 // False for messages the hook logic does not take (the horizontal wheel and
 // anything unknown); those are passed on untouched.
 bool mouseEvent(WPARAM message, const MSLLHOOKSTRUCT& data, int64_t counter, InputEvent& event);

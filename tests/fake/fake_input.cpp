@@ -30,6 +30,7 @@ void reset() {
         sent.clear();
     }
     sendCallback = nullptr;
+    for (platform::KeyState& state : keyStates) state = platform::KeyState::Unknown;
     useManualClock(false);
 }
 
@@ -63,9 +64,12 @@ void moveCursorAbsolute(int32_t x, int32_t y) {
     record(input);
 }
 
-uint32_t sendKeyEvent(uint32_t vk, bool down) {
+uint32_t sendKeyEvent(uint32_t vk, bool down) { return sendKeyWithScan(vk, 0, down); }
+
+uint32_t sendKeyWithScan(uint32_t vk, uint32_t scan, bool down) {
     fake::SentInput input{fake::SentInput::Key};
     input.vk = vk;
+    input.scan = scan;
     input.down = down;
     record(input);
     return 1;
@@ -94,6 +98,8 @@ std::string keyDisplayName(int32_t code) {
     if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) return std::string(1, char(code));
     return "Key[" + std::to_string(code) + "]";
 }
+
+KeyState keyStateNow(int32_t vk) { return vk >= 0 && vk < 256 ? fake::keyStates[vk] : KeyState::Unknown; }
 
 bool cursorPosition(int32_t& x, int32_t& y) {
     x = cursorX;

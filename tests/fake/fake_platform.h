@@ -18,6 +18,7 @@ struct SentInput {
     enum Kind { Move, Key, Mouse } kind;
     int32_t x = 0, y = 0;          // Move: absolute target
     uint32_t vk = 0;               // Key
+    uint32_t scan = 0;             // Key: as sendKeyWithScan got it, 0 from sendKeyEvent
     bool down = false;             // Key
     int32_t dx = 0, dy = 0;        // Mouse
     uint32_t mouseData = 0, flags = 0;
@@ -62,6 +63,9 @@ void callPage(const std::string& name, const std::string& id, const std::string&
 std::vector<std::pair<std::string, std::string>> takePageAnswers();
 size_t runDispatched(void* webview);
 size_t dispatchedCount();
+
+// What keyStateNow answers for each virtual key; reset() makes them Unknown.
+inline platform::KeyState keyStates[256] = {};
 
 // What isWaylandSession() answers.
 inline bool waylandSession = false;

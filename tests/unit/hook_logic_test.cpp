@@ -6,6 +6,7 @@
 #include "capture/hotkeys.h"
 #include "capture/swallow_plan.h"
 #include "model/state.h"
+#include "tests/fake/fake_platform.h"
 #include "tests/unit/capture_state.h"
 
 namespace {
@@ -233,6 +234,39 @@ TEST_F(HookLogic, HotkeysMatchExactlyTheirModifiersAndAReassignmentTakesThem) {
             recorded += isKey ? e.kind == KeyStroke && e.vk == c.pressed.code : e.kind == MouseButton;
         EXPECT_EQ(recorded, c.swallowed ? 0u : 2u) << "press and release recorded only when passed on";
     }
+}
+
+// Ctrl went down, and up on a desktop the hooks do not watch (Win+L,
+// Ctrl+Alt+Del, an elevation prompt): F6 alone must fire its hotkey, whether
+// the system says Ctrl is up or the session's return clears what was held.
+TEST_F(HookLogic, AModifierReleasedOutOfSightHoldsNoHotkeyBack) {
+    constexpr int32_t kF6 = 0x75, kLCtrl = 0xA2;
+    struct Case {
+        const char* name;
+        platform::KeyState ctrlNow;
+        bool sessionCameBack;
+    };
+    for (const Case& c : {Case{"the system holds Ctrl up", platform::KeyState::Up, false},
+                          Case{"the session came back", platform::KeyState::Unknown, true}}) {
+        SCOPED_TRACE(c.name);
+        resetCaptureState();
+        fake::reset();
+        AppState& s = appState();
+        s.hotkeys.hkAuto = kF6;
+        s.hotkeys.hkAutoMods = 0;
+        EXPECT_FALSE(handleKeyboardInput(key(kLCtrl, true)));
+        fake::keyStates[kLCtrl] = c.ctrlNow;
+        if (c.sessionCameBack) {
+            noteSessionAway(true);
+            EXPECT_TRUE(s.sessionAway);
+            noteSessionAway(false);
+        }
+        EXPECT_FALSE(s.sessionAway);
+        EXPECT_TRUE(handleKeyboardInput(key(kF6, true)));
+        EXPECT_TRUE(s.toggleSpammerRequested.exchange(false));
+        EXPECT_TRUE(handleKeyboardInput(key(kF6, false)));
+    }
+    fake::reset();
 }
 
 TEST_F(HookLogic, MovesToOnePointRecordOnceAndTheFirstMustDifferFromTheLastSeen) {
