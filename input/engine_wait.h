@@ -52,6 +52,17 @@ void waitInterval(int64_t start, int64_t ticks, const std::atomic<bool>& active)
 // first release to the second press. Mostly asleep, exact at the end.
 void waitDoubleClickGap();
 
+// While the session is away (locked, asleep) an engine sends nothing: this
+// sleeps until its return is announced or the program ends. When the
+// session is here but refused input (a secure desktop's prompt), it sleeps
+// kRefusedRetryMs instead, after which a refused release is sent again.
+void waitForSessionReturn();
+constexpr int kRefusedRetryMs = 50;
+// Sends a release until the system takes it, waiting for the session between
+// tries, so that a refused release leaves nothing held; false when the
+// program ends first.
+bool sendReleaseUntilTaken(uint32_t (*send)(uint32_t what), uint32_t what);
+
 // An engine that is off (auto-clicker, key spammer, playback) sleeps here
 // until the control thread switches an engine on or the program ends
 // (wakeIdleEngines), instead of waking every few ms to look. Every switch-on

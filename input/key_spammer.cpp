@@ -12,6 +12,8 @@ namespace {
 // The key spammer thread's own.
 RandomSource keySpamRandom;
 RateWindow keySpamRate;
+
+uint32_t sendKeyRelease(uint32_t vk) { return platform::sendKeyEvent(vk, false); }
 }
 
 void keySpamStep() {
@@ -30,11 +32,17 @@ void keySpamStep() {
         s.keySpamming = false;
         return;
     }
+    if (s.sessionAway) {
+        waitForSessionReturn();
+        return;
+    }
     // Read once: a target changed mid-press must still get its own release.
+    // A refused press is not counted; a refused release is sent again.
     uint32_t target = uint32_t(k.keySpamTarget.load());
-    platform::sendKeyEvent(target, true);
-    platform::sendKeyEvent(target, false);
-    s.keySpamCount.fetch_add(1);
+    if (platform::sendKeyEvent(target, true) != 0) {
+        sendReleaseUntilTaken(sendKeyRelease, target);
+        s.keySpamCount.fetch_add(1);
+    }
     const double intervalMs = humanisedIntervalMs(intervalMilliseconds(k.ksh, k.ksm, k.kss, k.ksms), k.ksRndMs, keySpamRandom);
     int64_t ticks = intervalTicks(intervalMs, engineFrequency());
     int64_t pressEnd = platform::perfCounter();

@@ -138,15 +138,16 @@ void sendEvent(const MacroEvent& e, PassState& p) {
     case MouseButton:
         platform::moveCursorAbsolute(e.x, e.y);
         if (namesItsButton(e.flags) && keepPlaying()) {
-            platform::sendMouseInput(0, 0, sideButtonOf(e.flags), buttonActionOf(e.flags));
-            noteButtons(e.flags);
+            if (platform::sendMouseInput(0, 0, sideButtonOf(e.flags), buttonActionOf(e.flags)) != 0)
+                noteButtons(e.flags);
         }
         p.glideX = e.x;
         p.glideY = e.y;
         break;
     case KeyStroke:
-        sendKey(uint32_t(e.vk), e.scan, e.down);
-        noteKey(e.vk, e.scan, e.down);
+        // What the system refused changes nothing held: a refused release
+        // is sent again when playback ends.
+        if (sendKey(uint32_t(e.vk), e.scan, e.down) != 0) noteKey(e.vk, e.scan, e.down);
         break;
     case Scroll:
         sendScroll(e.delta);
@@ -184,11 +185,18 @@ std::vector<MacroEvent> copyCurrentEvents() {
 
 }  // namespace
 
+// Each release is sent until the system takes it (or the program ends).
 void releaseHeldPlaybackInput() {
-    for (size_t vk = 0; vk < held.keys.size(); ++vk)
-        if (held.keys.test(vk)) sendKey(uint32_t(vk), held.scans[vk], false);
-    for (size_t i = 0; i < kButtonCount; ++i)
-        if (held.buttons.test(i)) platform::sendMouseInput(0, 0, kButtons[i].side, kButtons[i].up);
+    for (size_t vk = 0; vk < held.keys.size(); ++vk) {
+        while (held.keys.test(vk) && sendKey(uint32_t(vk), held.scans[vk], false) == 0 &&
+               appState().running)
+            waitForSessionReturn();
+    }
+    for (size_t i = 0; i < kButtonCount; ++i) {
+        while (held.buttons.test(i) && platform::sendMouseInput(0, 0, kButtons[i].side, kButtons[i].up) == 0 &&
+               appState().running)
+            waitForSessionReturn();
+    }
     held = HeldInput{};
 }
 

@@ -125,7 +125,8 @@ uint32_t sendKeyEvent(uint32_t vk, bool down);
 // going with it for systems that need it; where scan codes mean nothing, as
 // sendKeyEvent.
 uint32_t sendKeyWithScan(uint32_t vk, uint32_t scan, bool down);
-void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
+// The number of records taken, as sendKeyEvent's.
+uint32_t sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
 // The system's name of a key by virtual-key code, "Key[code]" when it has
 // none; mouse buttons are named by the core (bindingName, model/mouse_buttons.h).
 std::string keyDisplayName(int32_t code);

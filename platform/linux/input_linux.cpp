@@ -246,11 +246,14 @@ uint32_t sendKeyWithScan(uint32_t vk, uint32_t, bool down) { return sendKeyEvent
 // misses; the watch's tracking stands.
 KeyState keyStateNow(int32_t) { return KeyState::Unknown; }
 
-void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
+uint32_t sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
     namespace mf = mouse_flags;
-    if (wayland_output::active()) return sendMouseInputToCompositor(dx, dy, mouseData, flags);
+    if (wayland_output::active()) {
+        sendMouseInputToCompositor(dx, dy, mouseData, flags);
+        return 1;
+    }
     Display* display = sender();
-    if (!display) return;
+    if (!display) return 0;
     followMappingChanges(display);
     if (flags & mf::Move) sendMove(display, dx, dy, flags);
     if (flags & mf::LeftDown) sendButton(display, 1, true);
@@ -264,6 +267,7 @@ void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) 
     if (flags & mf::Wheel) sendWheel(display, wheelRest, int32_t(mouseData), 4, 5);
     if (flags & mf::HWheel) sendWheel(display, horizontalWheelRest, int32_t(mouseData), 7, 6);
     XFlush(display);
+    return 1;
 }
 
 std::string keyDisplayName(int32_t code) {

@@ -124,9 +124,9 @@ uint32_t sendKeyWithScan(uint32_t vk, uint32_t scan, bool down) {
     return sendKeyRecord(vk, scan, WORD(vk), down);
 }
 
-void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
+uint32_t sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
     INPUT record = win32::mouseRecord(dx, dy, mouseData, flags);
-    SendInput(1, &record, sizeof(INPUT));
+    return SendInput(1, &record, sizeof(INPUT));
 }
 
 std::string keyDisplayName(int32_t code) {

@@ -11,13 +11,16 @@ std::vector<fake::SentInput> sent;
 void (*sendCallback)(const fake::SentInput&) = nullptr;
 int32_t cursorX = 0, cursorY = 0;
 
-void record(fake::SentInput input) {
+// Records the input, taken unless a refusal is pending; returns whether it was.
+uint32_t record(fake::SentInput input) {
     input.at = platform::perfCounter();
+    input.taken = fake::refuseSends.load() <= 0 || fake::refuseSends.fetch_sub(1) <= 0;
     {
         std::lock_guard<std::mutex> lock(sentLock);
         sent.push_back(input);
     }
     if (sendCallback) sendCallback(input);
+    return input.taken ? 1 : 0;
 }
 
 }  // namespace
@@ -30,6 +33,7 @@ void reset() {
         sent.clear();
     }
     sendCallback = nullptr;
+    refuseSends = 0;
     for (platform::KeyState& state : keyStates) state = platform::KeyState::Unknown;
     useManualClock(false);
 }
@@ -71,17 +75,16 @@ uint32_t sendKeyWithScan(uint32_t vk, uint32_t scan, bool down) {
     input.vk = vk;
     input.scan = scan;
     input.down = down;
-    record(input);
-    return 1;
+    return record(input);
 }
 
-void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
+uint32_t sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
     fake::SentInput input{fake::SentInput::Mouse};
     input.dx = dx;
     input.dy = dy;
     input.mouseData = mouseData;
     input.flags = flags;
-    record(input);
+    return record(input);
 }
 
 // The names Windows gives the standard keys, enough for the core's reports.

@@ -2,6 +2,7 @@
 // clock, and points the file places at a folder of its own.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -23,6 +24,7 @@ struct SentInput {
     int32_t dx = 0, dy = 0;        // Mouse
     uint32_t mouseData = 0, flags = 0;
     int64_t at = 0;                // perfCounter() when sent
+    bool taken = true;             // false: refused, as a locked session refuses input
 };
 
 // Forgets every sent input and returns the clock to real time.
@@ -63,6 +65,10 @@ void callPage(const std::string& name, const std::string& id, const std::string&
 std::vector<std::pair<std::string, std::string>> takePageAnswers();
 size_t runDispatched(void* webview);
 size_t dispatchedCount();
+
+// The next this many sent inputs of any kind are refused (recorded, not
+// taken, and 0 returned), as a locked session or a secure desktop does.
+inline std::atomic<int> refuseSends{0};
 
 // What keyStateNow answers for each virtual key; reset() makes them Unknown.
 inline platform::KeyState keyStates[256] = {};
