@@ -155,11 +155,12 @@ HWND createRawInputWindow(HINSTANCE instance) {
     return window;
 }
 
-// A hidden top-level window (a message-only one gets no broadcasts) that
+// A hidden top-level window (a message-only one gets no broadcasts; the UI
+// thread has a window of its own for the end of the session) that
 // hears of the session's lock and unlock and of sleep and resume, and a
 // desktop-switch event hook: key releases on the secure desktop never reach
 // the hooks, so the way back forgets the modifiers held before.
-const wchar_t kSessionWatchClass[] = L"VarnetSessionWatch";
+const wchar_t kSessionWatchClass[] = L"VarnetInputSessionWatch";
 
 LRESULT CALLBACK SessionWatchProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_WTSSESSION_CHANGE) {
