@@ -47,7 +47,6 @@ void prepareState() {
         s.profiles.push_back(Profile{"Default Tracking Profile", "", {}});
         noteEventListEdited();
     }
-    platform::beginTimerResolution();
     appState().perfFrequency = platform::perfCounterFrequency();
     readAppSettings();
     platform::setLaunchOnStartup(appState().app.launchOnStartup);
@@ -196,7 +195,6 @@ int runMainProcess() {
     saveAtExitTellingFailure();
     stopWorkers(workers);
     endAllPanelProcesses();
-    platform::endTimerResolution();
     appState().mainWindow = nullptr;
     appState().mainWebview = nullptr;
     if (w) webview_destroy(w);

@@ -32,6 +32,7 @@ ButtonFlags clickerButtonFlags(int32_t button) {
 // The clicker thread's own; tests step the engine from one thread too.
 RandomSource clickerRandom;
 RateWindow clickerRate;
+bool clickerHoldsResolution = false;
 
 uint32_t sendButtonRelease(uint32_t flags) { return platform::sendMouseInput(0, 0, 0, flags); }
 
@@ -81,6 +82,7 @@ bool doClickAction(const ClickerSettings& c) {
 void autoClickerStep() {
     AppState& s = appState();
     const ClickerSettings& c = s.clicker;
+    holdTimerResolutionWhile(s.autoClicking, clickerHoldsResolution);
     if (!s.autoClicking) {
         s.clickCount = 0;
         forgetRate(clickerRate, s.clickRate);
@@ -110,5 +112,7 @@ void autoClickerStep() {
 }
 
 void autoClickerThread() {
+    platform::raiseEngineThreadPriority();
     while (appState().running) autoClickerStep();
+    holdTimerResolutionWhile(false, clickerHoldsResolution);
 }

@@ -98,6 +98,13 @@ void waitWhileIdle(const std::atomic<bool>& active) {
     platform::waitWhileEqual(idleWake, seen, kIdleCheckMs);
 }
 
+void holdTimerResolutionWhile(bool active, bool& held) {
+    if (active == held) return;
+    if (active) platform::beginTimerResolution();
+    else platform::endTimerResolution();
+    held = active;
+}
+
 void waitForSessionReturn() {
     AppState& s = appState();
     const uint32_t seen = stateChangeMark();

@@ -63,6 +63,12 @@ constexpr int kRefusedRetryMs = 50;
 // program ends first.
 bool sendReleaseUntilTaken(uint32_t (*send)(uint32_t what), uint32_t what);
 
+// Holds the system's 1 ms timer resolution while an engine is active and
+// gives it back when it is not, so an idle program costs the machine no
+// power; held is the engine's own record of its hold. Call with false when
+// the engine's thread ends.
+void holdTimerResolutionWhile(bool active, bool& held);
+
 // An engine that is off (auto-clicker, key spammer, playback) sleeps here
 // until the control thread switches an engine on or the program ends
 // (wakeIdleEngines), instead of waking every few ms to look. Every switch-on

@@ -12,6 +12,7 @@ namespace {
 // The key spammer thread's own.
 RandomSource keySpamRandom;
 RateWindow keySpamRate;
+bool keySpamHoldsResolution = false;
 
 uint32_t sendKeyRelease(uint32_t vk) { return platform::sendKeyEvent(vk, false); }
 }
@@ -19,6 +20,7 @@ uint32_t sendKeyRelease(uint32_t vk) { return platform::sendKeyEvent(vk, false);
 void keySpamStep() {
     AppState& s = appState();
     const KeySpamSettings& k = s.keySpam;
+    holdTimerResolutionWhile(s.keySpamming, keySpamHoldsResolution);
     if (!s.keySpamming) {
         s.keySpamCount = 0;
         forgetRate(keySpamRate, s.keySpamRate);
@@ -51,5 +53,7 @@ void keySpamStep() {
 }
 
 void keySpamThread() {
+    platform::raiseEngineThreadPriority();
     while (appState().running) keySpamStep();
+    holdTimerResolutionWhile(false, keySpamHoldsResolution);
 }

@@ -36,6 +36,7 @@ struct HeldInput {
     std::bitset<kButtonCount> buttons;
 };
 HeldInput held;
+bool playbackHoldsResolution = false;  // the 1 ms timer resolution
 
 void noteKey(int32_t vk, uint32_t scan, bool down) {
     if (vk < 0 || vk >= 256) return;
@@ -244,7 +245,9 @@ bool anotherPassFollows(int32_t passesPlayed, const TrackerSettings& t) {
 void playbackThread() {
     AppState& s = appState();
     int32_t passesPlayed = 0;  // of the current playback
+    platform::raiseEngineThreadPriority();
     while (s.running) {
+        holdTimerResolutionWhile(s.playing, playbackHoldsResolution);
         if (!s.playing) {
             passesPlayed = 0;
             waitWhileIdle(s.playing);
@@ -266,4 +269,5 @@ void playbackThread() {
         // Stopped, finished or shut down: whatever is still pressed goes up now.
         if (!keepPlaying()) releaseHeldPlaybackInput();
     }
+    holdTimerResolutionWhile(false, playbackHoldsResolution);
 }

@@ -30,9 +30,13 @@ namespace platform {
 void prepareProcess();
 void finishProcess();
 
-// Asks for 1 ms timer resolution for the life of the main run, and gives it back.
+// Asks for 1 ms timer resolution, and gives it back; each begin needs its end.
+// An engine holds it while it runs.
 void beginTimerResolution();
 void endTimerResolution();
+// Raises the calling thread's scheduling priority: for the engine threads,
+// whose waits must end on time while the program's windows are hidden.
+void raiseEngineThreadPriority();
 
 // Calls onSignal on the UI thread when the session asks the program to end
 // (SIGINT/SIGTERM, a console close or a logout), so shutdown runs in order.

@@ -45,6 +45,16 @@ bool mouseEvent(WPARAM message, const MSLLHOOKSTRUCT& data, int64_t counter, Inp
 // False for raw input that is not from a mouse.
 bool rawMotionEvent(const RAWINPUT& input, int64_t counter, InputEvent& event);
 
+// ---- Timing when hidden -------------------------------------------------------
+
+// CREATE_WAITABLE_TIMER_HIGH_RESOLUTION (Windows 10 1803), which the MinGW
+// headers lack.
+constexpr DWORD kHighResolutionTimerFlag = 0x00000002;
+// Asks Windows not to slow the process down nor to ignore its timer
+// resolution while its windows are hidden or covered (power throttling,
+// Windows 10 1709 and 11); false where the system refuses.
+bool optOutOfPowerThrottling();
+
 // ---- Shared helpers ----------------------------------------------------------------
 
 // UTF-8 inside the program, UTF-16 at the system's wide-character calls.

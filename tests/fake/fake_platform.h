@@ -70,6 +70,9 @@ size_t dispatchedCount();
 // taken, and 0 returned), as a locked session or a secure desktop does.
 inline std::atomic<int> refuseSends{0};
 
+// Timer-resolution requests not given back yet.
+inline std::atomic<int> timerResolutionHolds{0};
+
 // What keyStateNow answers for each virtual key; reset() makes them Unknown.
 inline platform::KeyState keyStates[256] = {};
 

@@ -480,3 +480,25 @@ TEST_F(AutoClicker, BothEnginesCountOnlyWhatWasTakenAndSendARefusedReleaseAgain)
         }
     }
 }
+
+// The 1 ms timer resolution is held while an engine runs and only then.
+TEST_F(AutoClicker, EachEngineHoldsTheTimerResolutionOnlyWhileItRuns) {
+    AppState& s = appState();
+    autoClickerStep();  // idle: whatever an earlier run held is given back
+    keySpamStep();
+    const int base = fake::timerResolutionHolds;
+    s.autoClicking = true;
+    autoClickerStep();
+    EXPECT_EQ(fake::timerResolutionHolds, base + 1);
+    s.keySpamming = true;
+    keySpamStep();
+    keySpamStep();
+    EXPECT_EQ(fake::timerResolutionHolds, base + 2);
+    s.autoClicking = false;
+    autoClickerStep();
+    EXPECT_EQ(fake::timerResolutionHolds, base + 1);
+    s.keySpamming = false;
+    keySpamStep();
+    keySpamStep();
+    EXPECT_EQ(fake::timerResolutionHolds, base);
+}
