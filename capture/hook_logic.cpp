@@ -34,6 +34,20 @@ void appendEvent(MacroEvent event, int64_t seenAt, const uint64_t* movedTo = nul
     if (movedTo) s.lastMousePoint = *movedTo;
 }
 
+// A virtual key that no layout assigns: typed between a held Alt or Windows
+// key and its release, it keeps that release from opening the window's menu
+// bar or the Start menu. Where no key has this code, nothing is sent.
+constexpr uint32_t kMaskingKey = 0xE8;
+
+// The hotkey's own key was swallowed, so Alt or Windows would go up with
+// nothing pressed in between; the masking key comes in between now, before
+// the release the hooks pass on.
+void maskMenuModifiers(int32_t modifiers) {
+    if ((modifiers & (modifier_bit::Alt | modifier_bit::Super)) == 0) return;
+    platform::sendKeyEvent(kMaskingKey, true);
+    platform::sendKeyEvent(kMaskingKey, false);
+}
+
 // The modifiers go first: the control thread takes them once it sees the key.
 bool captureNewBinding(int32_t code, int32_t modifiers) {
     AppState& s = appState();
@@ -104,7 +118,9 @@ HotkeyOutcome buttonOutcome(const InputEvent& event) {
         captureNewBinding(event.code, modifiers);
         return {true, false};
     }
-    return mouseHotkeyStep(event.code, event.down, modifiers);
+    const HotkeyOutcome outcome = mouseHotkeyStep(event.code, event.down, modifiers);
+    if (outcome.swallow && event.down) maskMenuModifiers(modifiers);
+    return outcome;
 }
 
 // The first press of a hold starts it (auto-repeats do not restart it); the
@@ -168,7 +184,10 @@ bool handleKeyboardInput(const InputEvent& event) {
         return captureNewBinding(event.code, modifiers);
     }
     const HotkeyOutcome hotkey = keyboardHotkeyStep(event.code, event.down, modifiers);
-    if (hotkey.swallow) return true;
+    if (hotkey.swallow) {
+        if (event.down) maskMenuModifiers(modifiers);
+        return true;
+    }
     if (s.recording && s.tracker.tkey && hotkey.recordable) {
         MacroEvent key;
         key.kind = KeyStroke;
