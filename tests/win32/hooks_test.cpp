@@ -3,6 +3,7 @@
 // of ours has the focus, and Wine hands that to the hooks unmarked.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <wtsapi32.h>
 
 #include <mutex>
 #include <string>
@@ -240,4 +241,30 @@ TEST_F(UserInput, EscapeCancelsAPickAndNeverReachesTheWindow) {
     xdotool("key F3");
     EXPECT_TRUE(waitFor([] { return keyDownsSeen[VK_F3] == 1; }));
     EXPECT_EQ(keyDownsSeen[VK_ESCAPE], 0);
+}
+
+// The capture thread hears of a lock and of sleep through its hidden window,
+// and the way back forgets the modifiers whose releases it could not see.
+TEST_F(UserInput, LockAndSleepSetTheSessionAwayAndTheReturnForgetsModifiers) {
+    HWND watch = FindWindowW(L"VarnetInputSessionWatch", nullptr);
+    ASSERT_NE(watch, nullptr);
+    struct Row {
+        UINT message;
+        WPARAM what;
+        bool away;
+    } const rows[] = {
+        {WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, true},
+        {WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, false},
+        {WM_POWERBROADCAST, PBT_APMSUSPEND, true},
+        {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, false},
+    };
+    AppState& s = appState();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        // Left Ctrl's bit, set while the capture thread waits in its loop.
+        if (row.away) s.modifierKeysDown = 1u << 7;
+        SendMessageW(watch, row.message, row.what, 0);
+        EXPECT_EQ(s.sessionAway.load(), row.away);
+        EXPECT_EQ(s.modifierKeysDown != 0, row.away);
+    }
 }
