@@ -55,6 +55,17 @@ constexpr DWORD kHighResolutionTimerFlag = 0x00000002;
 // Windows 10 1709 and 11); false where the system refuses.
 bool optOutOfPowerThrottling();
 
+// ---- Start at logon -------------------------------------------------------------
+
+// The scheduler task of this user: its name, made or replaced (the
+// executable's path, logon trigger, highest run level), removed (true also when
+// there was none), and the executable it starts read back (false when there
+// is no such task or the scheduler does not answer).
+std::wstring logonTaskName();
+bool registerLogonTask(const std::wstring& executable);
+bool removeLogonTask();
+bool readLogonTask(std::wstring& executable);
+
 // ---- Shared helpers ----------------------------------------------------------------
 
 // UTF-8 inside the program, UTF-16 at the system's wide-character calls.
