@@ -3,6 +3,7 @@
 // taken; the lock covers the append alone, so the hook never waits long.
 #include "capture/hook_logic.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "capture/button_flags.h"
@@ -232,6 +233,16 @@ void handleRawMotion(const InputEvent& event) {
     move.y = event.y;
     appendEvent(move, event.counter);
 }
+
+namespace {
+std::atomic<bool> hooksAreMissing{false};
+std::atomic<uint32_t> hooksReinstalled{0};
+}  // namespace
+
+void noteHooksMissing(bool missing) { hooksAreMissing = missing; }
+void noteHooksReinstalled() { hooksReinstalled.fetch_add(1); }
+bool hooksMissing() { return hooksAreMissing; }
+uint32_t hookReinstalls() { return hooksReinstalled; }
 
 void noteSessionAway(bool away) {
     AppState& s = appState();

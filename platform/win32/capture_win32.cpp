@@ -83,6 +83,9 @@ std::atomic<DWORD> captureThreadId{0};
 std::atomic<bool> captureStopRequested{false};
 std::atomic<HHOOK> keyboardHook{nullptr};
 std::atomic<HHOOK> mouseHook{nullptr};
+// Calls of either hook and raw mouse reports, for the watchdog.
+std::atomic<uint32_t> hookCalls{0};
+std::atomic<uint32_t> rawReports{0};
 
 // The hook logic is allocation-free but not declared noexcept; an exception
 // must never unwind into the system's hook dispatcher.
@@ -96,6 +99,7 @@ bool decide(Handler handler, const InputEvent& event) {
 }
 
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    hookCalls.fetch_add(1, std::memory_order_relaxed);
     if (code >= 0) {
         const auto& data = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
         const int64_t counter = perfCounter();
@@ -109,6 +113,7 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    hookCalls.fetch_add(1, std::memory_order_relaxed);
     if (code >= 0) {
         const auto& data = *reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
         InputEvent event;
@@ -119,22 +124,66 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(mouseHook.load(), code, wParam, lParam);
 }
 
+// Installs both hooks, or puts them back: a hook the system removed is
+// unhooked again harmlessly. Says so when either cannot be installed.
+void installHooks() {
+    if (HHOOK hook = mouseHook.exchange(nullptr)) UnhookWindowsHookEx(hook);
+    if (HHOOK hook = keyboardHook.exchange(nullptr)) UnhookWindowsHookEx(hook);
+    mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
+    keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
+    noteHooksMissing(!mouseHook.load() || !keyboardHook.load());
+}
+
+// Windows removes a low-level hook whose call takes longer than its time-out
+// and tells nobody. Every input the system takes passes the hooks, so input
+// that our own SendInput sent or raw input reported while the hooks saw
+// nothing, over two ticks in a row (an input on its way at a tick is not
+// seen yet), means they are gone: they are put back.
+constexpr UINT_PTR kWatchdogTimer = 1;
+constexpr UINT kWatchdogTickMs = 1000;
+
+struct WatchdogMarks {
+    uint32_t hookCalls = 0, evidence = 0;
+    int silentTicks = 0;
+};
+WatchdogMarks watchdog;
+
+void watchHooks() {
+    const uint32_t calls = hookCalls.load(std::memory_order_relaxed);
+    const uint32_t evidence = win32::inputsSent.load(std::memory_order_relaxed) +
+                              rawReports.load(std::memory_order_relaxed);
+    const bool silent = calls == watchdog.hookCalls && evidence != watchdog.evidence;
+    watchdog.silentTicks = silent ? watchdog.silentTicks + 1 : 0;
+    watchdog.hookCalls = calls;
+    watchdog.evidence = evidence;
+    if (watchdog.silentTicks < 2) return;
+    watchdog.silentTicks = 0;
+    installHooks();
+    noteHooksReinstalled();
+}
+
+// WM_INPUT goes on to DefWindowProcW as well, which frees the system's
+// copy of the input.
 LRESULT CALLBACK RawInputWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && wParam == kWatchdogTimer) {
+        watchHooks();
+        return 0;
+    }
     if (message != WM_INPUT) return DefWindowProcW(hwnd, message, wParam, lParam);
+    rawReports.fetch_add(1, std::memory_order_relaxed);
     int64_t counter = perfCounter();
     RAWINPUT input;
     UINT size = sizeof input;
-    if (GetRawInputData(reinterpret_cast<HRAWINPUT>(lParam), RID_INPUT, &input, &size,
-                        sizeof(RAWINPUTHEADER)) == UINT(-1))
-        return 0;
     InputEvent event;
-    if (win32::rawMotionEvent(input, counter, event)) {
+    if (GetRawInputData(reinterpret_cast<HRAWINPUT>(lParam), RID_INPUT, &input, &size,
+                        sizeof(RAWINPUTHEADER)) != UINT(-1) &&
+        win32::rawMotionEvent(input, counter, event)) {
         try {
             handleRawMotion(event);
         } catch (...) {
         }
     }
-    return 0;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 HWND createRawInputWindow(HINSTANCE instance) {
@@ -165,12 +214,18 @@ const wchar_t kSessionWatchClass[] = L"VarnetInputSessionWatch";
 LRESULT CALLBACK SessionWatchProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_WTSSESSION_CHANGE) {
         if (wParam == WTS_SESSION_LOCK) noteSessionAway(true);
-        if (wParam == WTS_SESSION_UNLOCK) noteSessionAway(false);
+        if (wParam == WTS_SESSION_UNLOCK) {
+            noteSessionAway(false);
+            installHooks();  // a hook can be lost while the session is away
+        }
         return 0;
     }
     if (message == WM_POWERBROADCAST) {
         if (wParam == PBT_APMSUSPEND) noteSessionAway(true);
-        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) noteSessionAway(false);
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
+            noteSessionAway(false);
+            installHooks();
+        }
         return TRUE;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -227,8 +282,8 @@ void captureThreadMain() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     HWND window = createRawInputWindow(instance);
     const SessionWatch sessionWatch = watchSession(instance);
-    mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
-    keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
+    installHooks();
+    if (window) SetTimer(window, kWatchdogTimer, kWatchdogTickMs, nullptr);
     // Ready even when a hook failed: start-up must not wait for what never comes.
     appState().captureReady = true;
 
@@ -238,12 +293,20 @@ void captureThreadMain() {
 
     if (HHOOK hook = mouseHook.exchange(nullptr)) UnhookWindowsHookEx(hook);
     if (HHOOK hook = keyboardHook.exchange(nullptr)) UnhookWindowsHookEx(hook);
-    if (window) DestroyWindow(window);
+    if (window) {
+        KillTimer(window, kWatchdogTimer);
+        DestroyWindow(window);
+    }
     endSessionWatch(sessionWatch, instance);
     UnregisterClassW(kRawInputClass, instance);
     captureThreadId = 0;
     captureStopRequested = false;
 }
+
+namespace win32 {
+HHOOK installedKeyboardHook() { return keyboardHook; }
+HHOOK installedMouseHook() { return mouseHook; }
+}  // namespace win32
 
 // The hooks decide on each event as it comes, so nothing waits for a change.
 void captureThreadWake() {}

@@ -9,6 +9,8 @@
 namespace platform {
 namespace win32 {
 
+std::atomic<uint32_t> inputsSent{0};
+
 // Keys whose scan code carries the 0xE0 prefix on every layout. The system's
 // mapping leaves it off for some (NumLock, the pad's /, Right Ctrl), and a key
 // sent without it is another key: NumLock plays as Pause, Right Ctrl as Left.
@@ -98,7 +100,9 @@ HKL foregroundLayout() {
 
 uint32_t sendKeyRecord(uint32_t vk, uint32_t scan, WORD vkHint, bool down) {
     INPUT record = win32::keyRecord(vk, scan, vkHint, down);
-    return SendInput(1, &record, sizeof(INPUT));
+    const UINT taken = SendInput(1, &record, sizeof(INPUT));
+    win32::inputsSent.fetch_add(taken, std::memory_order_relaxed);
+    return taken;
 }
 
 }  // namespace
@@ -126,7 +130,9 @@ uint32_t sendKeyWithScan(uint32_t vk, uint32_t scan, bool down) {
 
 uint32_t sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
     INPUT record = win32::mouseRecord(dx, dy, mouseData, flags);
-    return SendInput(1, &record, sizeof(INPUT));
+    const UINT taken = SendInput(1, &record, sizeof(INPUT));
+    win32::inputsSent.fetch_add(taken, std::memory_order_relaxed);
+    return taken;
 }
 
 std::string keyDisplayName(int32_t code) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -33,6 +34,9 @@ bool absoluteMoveRecord(int32_t x, int32_t y, int32_t screenWidth, int32_t scree
 INPUT keyRecord(uint32_t vk, uint32_t scan, WORD vkHint, bool down);
 INPUT mouseRecord(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
 
+// Synthetic input records the system took, counted for the hooks' watchdog.
+extern std::atomic<uint32_t> inputsSent;
+
 // ---- Observed input --------------------------------------------------------------
 
 // scanOfCode is what scanForVirtualKey gives the key's virtual key; the event
@@ -54,6 +58,11 @@ constexpr DWORD kHighResolutionTimerFlag = 0x00000002;
 // resolution while its windows are hidden or covered (power throttling,
 // Windows 10 1709 and 11); false where the system refuses.
 bool optOutOfPowerThrottling();
+
+// The hooks the capture thread has in place (nullptr when none), so that a
+// test can remove them as the system would.
+HHOOK installedKeyboardHook();
+HHOOK installedMouseHook();
 
 // ---- Start at logon -------------------------------------------------------------
 

@@ -11,9 +11,12 @@
 #include <tuple>
 #include <vector>
 
+#include "capture/hook_logic.h"
+#include "capture/status_report.h"
 #include "input/engines.h"
 #include "model/state.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_backend.h"
 #include "tests/win32/person_input.h"
 
 namespace {
@@ -267,4 +270,27 @@ TEST_F(UserInput, LockAndSleepSetTheSessionAwayAndTheReturnForgetsModifiers) {
         EXPECT_EQ(s.sessionAway.load(), row.away);
         EXPECT_EQ(s.modifierKeysDown != 0, row.away);
     }
+}
+
+// Windows removes a hook that keeps it waiting and tells nobody: with both
+// removed as the system would, our own input goes by unseen, and the
+// watchdog puts the hooks back, says so in the status report, and the user's
+// keys are recorded again.
+TEST_F(UserInput, TheWatchdogPutsBackHooksTheSystemRemoved) {
+    using namespace platform::win32;
+    ASSERT_NE(installedKeyboardHook(), nullptr);
+    ASSERT_NE(installedMouseHook(), nullptr);
+    const uint32_t reinstallsBefore = hookReinstalls();
+    UnhookWindowsHookEx(installedKeyboardHook());
+    UnhookWindowsHookEx(installedMouseHook());
+    ASSERT_TRUE(waitFor([&] {
+        platform::sendKeyEvent(VK_SHIFT, true);  // input the hooks would have seen
+        platform::sendKeyEvent(VK_SHIFT, false);
+        return hookReinstalls() > reinstallsBefore;
+    }));
+    EXPECT_FALSE(hooksMissing());
+    EXPECT_NE(gatherStatus().hookProblem.find("put back"), std::string::npos);
+    startRecording();
+    xdotool("key a");
+    EXPECT_TRUE(waitFor([] { return keyStrokes(recorded()).size() >= 2; }));
 }
