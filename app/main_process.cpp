@@ -42,7 +42,6 @@ void prepareState() {
     initDataDir();
     platform::installCrashHandler(saveOnCrash);
     if (!loadSessionKeepingUnreadable()) addFirstStartProfile();
-    platform::beginTimerResolution();
     appState().perfFrequency = platform::perfCounterFrequency();
     readAppSettings();
     platform::setLaunchOnStartup(appState().app.launchOnStartup);
@@ -191,7 +190,6 @@ int runMainProcess() {
     saveAtExitTellingFailure();
     stopWorkers(workers);
     endAllPanelProcesses();
-    platform::endTimerResolution();
     appState().mainWindow = nullptr;
     appState().mainWebview = nullptr;
     if (w) webview_destroy(w);

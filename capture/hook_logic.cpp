@@ -3,6 +3,7 @@
 // taken; the lock covers the append alone, so the hook never waits long.
 #include "capture/hook_logic.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "capture/button_flags.h"
@@ -32,6 +33,20 @@ void appendEvent(MacroEvent event, int64_t seenAt, const uint64_t* movedTo = nul
     s.profiles[size_t(s.currentProfile)].events.push_back(event);
     noteProfilesChanged();
     if (movedTo) s.lastMousePoint = *movedTo;
+}
+
+// A virtual key that no layout assigns: typed between a held Alt or Windows
+// key and its release, it keeps that release from opening the window's menu
+// bar or the Start menu. Where no key has this code, nothing is sent.
+constexpr uint32_t kMaskingKey = 0xE8;
+
+// The hotkey's own key was swallowed, so Alt or Windows would go up with
+// nothing pressed in between; the masking key comes in between now, before
+// the release the hooks pass on.
+void maskMenuModifiers(int32_t modifiers) {
+    if ((modifiers & (modifier_bit::Alt | modifier_bit::Super)) == 0) return;
+    platform::sendKeyEvent(kMaskingKey, true);
+    platform::sendKeyEvent(kMaskingKey, false);
 }
 
 // The modifiers go first: the control thread takes them once it sees the key.
@@ -98,13 +113,15 @@ HotkeyOutcome buttonOutcome(const InputEvent& event) {
         if (event.down && s.app.hotkeysEnabled && isHotkeyCode(event.code)) buttonPressSwallowed(event.code);
         return {true, false};
     }
-    const int32_t modifiers = modifiersHeldBesides(0);
+    const int32_t modifiers = event.down ? confirmedModifiersBesides(0) : modifiersHeldBesides(0);
     if (event.down && reassignmentTakesButton(s.reassignSlot, event.code)) {
         buttonPressSwallowed(event.code);
         captureNewBinding(event.code, modifiers);
         return {true, false};
     }
-    return mouseHotkeyStep(event.code, event.down, modifiers);
+    const HotkeyOutcome outcome = mouseHotkeyStep(event.code, event.down, modifiers);
+    if (outcome.swallow && event.down) maskMenuModifiers(modifiers);
+    return outcome;
 }
 
 // The first press of a hold starts it (auto-repeats do not restart it); the
@@ -154,7 +171,9 @@ void forgetHeldEscapeFromRecording() {
 bool handleKeyboardInput(const InputEvent& event) {
     AppState& s = appState();
     if (event.injected) return false;
-    const int32_t modifiers = modifiersHeldBesides(event.code);
+    // A press is matched against the hotkeys: its modifiers are confirmed.
+    const int32_t modifiers =
+        event.down ? confirmedModifiersBesides(event.code) : modifiersHeldBesides(event.code);
     noteModifierKey(event.code, event.down);
     noteEscape(event);
     if (pickKeyStep(event) == PickOutcome::Swallow) return true;
@@ -167,11 +186,15 @@ bool handleKeyboardInput(const InputEvent& event) {
         return captureNewBinding(event.code, target ? modifiersHeldBesides(event.code, true) : modifiers);
     }
     const HotkeyOutcome hotkey = keyboardHotkeyStep(event.code, event.down, modifiers);
-    if (hotkey.swallow) return true;
+    if (hotkey.swallow) {
+        if (event.down) maskMenuModifiers(modifiers);
+        return true;
+    }
     if (s.recording && s.tracker.tkey && hotkey.recordable) {
         MacroEvent key;
         key.kind = KeyStroke;
         key.vk = event.code;
+        key.scan = event.scan;
         key.down = event.down;
         appendEvent(key, event.counter);
     }
@@ -210,4 +233,20 @@ void handleRawMotion(const InputEvent& event) {
     move.x = event.x;
     move.y = event.y;
     appendEvent(move, event.counter);
+}
+
+namespace {
+std::atomic<bool> hooksAreMissing{false};
+std::atomic<uint32_t> hooksReinstalled{0};
+}  // namespace
+
+void noteHooksMissing(bool missing) { hooksAreMissing = missing; }
+void noteHooksReinstalled() { hooksReinstalled.fetch_add(1); }
+bool hooksMissing() { return hooksAreMissing; }
+uint32_t hookReinstalls() { return hooksReinstalled; }
+
+void noteSessionAway(bool away) {
+    AppState& s = appState();
+    if (!away) forgetHeldModifiers();
+    if (s.sessionAway.exchange(away) != away) announceStateChange();
 }

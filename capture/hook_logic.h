@@ -3,6 +3,8 @@
 // input-capture thread only; allocation-free apart from the event list's growth.
 #pragma once
 
+#include <cstdint>
+
 #include "capture/input_event.h"
 
 // Each returns true when the event is to be swallowed (never reach any window).
@@ -21,3 +23,17 @@ bool escapeHoldPending();
 // Takes the person's Escape presses of the hold that fired out of the
 // recording, after the recording has stopped.
 void forgetHeldEscapeFromRecording();
+
+// The backend's word on its watch of the input: the hooks could not be
+// installed (missing), or the system removed them and they were put back
+// (once more for each call). The status report tells the page.
+void noteHooksMissing(bool missing);
+void noteHooksReinstalled();
+bool hooksMissing();
+uint32_t hookReinstalls();
+
+// The backend's word that the session went away (locked, going to sleep) or
+// came back (unlocked, resumed, back from another desktop): on the way back
+// the modifier keys are forgotten, whose releases the hooks could not see.
+// Capture thread only.
+void noteSessionAway(bool away);

@@ -113,6 +113,18 @@ int32_t modifiersHeldBesides(int32_t vk, bool rightAltIsAltGr) {
     return modifiers;
 }
 
+int32_t confirmedModifiersBesides(int32_t vk) {
+    uint16_t& keys = appState().modifierKeysDown;
+    for (size_t i = 0; keys != 0 && i < std::size(kModifierKeys); ++i) {
+        const int32_t key = kModifierKeys[i].vk;
+        if ((keys >> i & 1) && key != vk && platform::keyStateNow(key) == platform::KeyState::Up)
+            keys = uint16_t(keys & ~(1u << i));
+    }
+    return modifiersHeldBesides(vk);
+}
+
+void forgetHeldModifiers() { appState().modifierKeysDown = 0; }
+
 HotkeyOutcome keyboardHotkeyStep(int32_t vk, bool down, int32_t modifiers) {
     if (vk < 0 || vk > 255) return {};
     AppState& s = appState();

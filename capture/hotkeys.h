@@ -26,6 +26,13 @@ void noteModifierKey(int32_t vk, bool down);
 // none), so that a modifier key bound alone still fires. Right Alt counts
 // as Alt, or as AltGr where asked (for the key spammer's target).
 int32_t modifiersHeldBesides(int32_t vk, bool rightAltIsAltGr = false);
+// The same after asking the system about each modifier key tracked as down
+// and forgetting those it holds up: their releases can happen where the
+// hooks do not see them (a locked session, a secure desktop, a prompt).
+int32_t confirmedModifiersBesides(int32_t vk);
+// Forgets every modifier key tracked as down; for a return from where the
+// hooks were blind (unlock, a desktop switch, a resume).
+void forgetHeldModifiers();
 
 // True when the code is the key or button of one of the four hotkeys,
 // whatever its modifiers (the key-spam target is no hotkey).

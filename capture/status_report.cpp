@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "capture/event_list.h"
+#include "capture/hook_logic.h"
 #include "capture/hotkeys.h"
 #include "model/mouse_buttons.h"
 #include "model/state.h"
@@ -45,6 +46,16 @@ void copyLockedFields(StatusFields& f) {
 
 }  // namespace
 
+std::string hookProblemText(bool missing, uint32_t reinstalls) {
+    if (missing)
+        return "The input hooks could not be installed: hotkeys, recording, picking and the Escape hold "
+               "do not work. Starting Varnet again may mend it.";
+    if (reinstalls == 0) return "";
+    return "The system removed the input hooks " + std::to_string(reinstalls) +
+           (reinstalls == 1 ? " time" : " times") +
+           " (it was too busy to wait for them); they were put back.";
+}
+
 // The names and flags are single atomic values, so profilesLock is taken for
 // the event count and the pipe's problem alone.
 StatusFields gatherStatus() {
@@ -65,6 +76,7 @@ StatusFields gatherStatus() {
     f.picking = s.pickingLocation;
     f.clickRate = s.clickRate;
     f.keySpamRate = s.keySpamRate;
+    f.hookProblem = hookProblemText(hooksMissing(), hookReinstalls());
     return f;
 }
 
@@ -76,5 +88,6 @@ std::string statusReportJson(const StatusFields& f) {
            ",\"reassigning\":" + quoted(f.reassigning) + ",\"panelHover\":" + truth(f.panelHover) +
            ",\"autoClicking\":" + truth(f.autoClicking) + ",\"keySpamming\":" + truth(f.keySpamming) +
            ",\"saveError\":" + jsonString(f.saveError) + ",\"picking\":" + truth(f.picking) + ",\"pipeProblem\":" + jsonString(f.pipeProblem) +
-           ",\"clickRate\":" + rateNumber(f.clickRate) + ",\"keySpamRate\":" + rateNumber(f.keySpamRate) + "}";
+           ",\"clickRate\":" + rateNumber(f.clickRate) + ",\"keySpamRate\":" + rateNumber(f.keySpamRate) +
+           (f.hookProblem.empty() ? "" : ",\"hookProblem\":" + jsonString(f.hookProblem)) + "}";
 }

@@ -2,6 +2,7 @@
 // status.txt.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,13 @@ struct StatusFields {
     bool picking = false;   // a pick of the fixed point is pending
     std::string pipeProblem;  // why pop-out panels cannot reach the main window
     double clickRate = 0.0, keySpamRate = 0.0;  // actions per second achieved, 0 while off
+    // What went wrong with the input hooks, for the person; "" while they
+    // work, and then the report leaves the key out.
+    std::string hookProblem;
 };
+
+// The hook problem's words: missing hooks, or how often they were put back.
+std::string hookProblemText(bool missing, uint32_t reinstalls);
 
 // One line of JSON without spaces, keys in their fixed order. Names are
 // escaped so that a key named by a quote or a backslash keeps it valid JSON.

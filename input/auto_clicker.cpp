@@ -35,23 +35,29 @@ ButtonFlags clickerButtonFlags(int32_t button) {
 RandomSource clickerRandom;
 RateWindow clickerRate;
 ActionSchedule clickerSchedule;
+bool clickerHoldsResolution = false;
+
+uint32_t sendButtonRelease(uint32_t flags) { return platform::sendMouseInput(0, 0, 0, flags); }
 
 // The press is held up to holdMs; a stop cuts the hold short, and the
-// release still follows.
-void clickOnce(ButtonFlags flags, int32_t holdMs) {
-    platform::sendMouseInput(0, 0, 0, flags.press);
+// release still follows, sent again until taken. False when the system
+// refused the press: no click happened.
+bool clickOnce(ButtonFlags flags, int32_t holdMs) {
+    if (platform::sendMouseInput(0, 0, 0, flags.press) == 0) return false;
     if (holdMs > 0) {
         const double hold = uniformBetween(clickerRandom, 0.0, double(holdMs));
         waitInterval(platform::perfCounter(), intervalTicks(hold, engineFrequency()), appState().autoClicking);
     }
-    platform::sendMouseInput(0, 0, 0, flags.release);
+    sendReleaseUntilTaken(sendButtonRelease, flags.release);
+    return true;
 }
 
 int32_t clampedCoordinate(int64_t value) {
     return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-void doClickAction(const ClickerSettings& c) {
+// Whether the click (or the double click's first) happened.
+bool doClickAction(const ClickerSettings& c) {
     const int32_t area = std::clamp<int32_t>(c.areaPx, 0, kMaxAreaPx);
     const int32_t dx = area > 0 ? uniformInteger(clickerRandom, -area, area) : 0;
     const int32_t dy = area > 0 ? uniformInteger(clickerRandom, -area, area) : 0;
@@ -65,12 +71,13 @@ void doClickAction(const ClickerSettings& c) {
         platform::moveCursorAbsolute(clampedCoordinate(int64_t(pointerX) + dx), clampedCoordinate(int64_t(pointerY) + dy));
     }
     const ButtonFlags flags = clickerButtonFlags(c.sbtn);
-    clickOnce(flags, c.holdMs);
-    if (c.stype == 1) {
+    const bool clicked = clickOnce(flags, c.holdMs);
+    if (clicked && c.stype == 1) {
         waitDoubleClickGap();
         clickOnce(flags, c.holdMs);
     }
     if (aroundPointer) platform::moveCursorAbsolute(pointerX, pointerY);
+    return clicked;
 }
 
 }  // namespace
@@ -83,6 +90,7 @@ void forgetAutoClickerThreadState() {
 void autoClickerStep() {
     AppState& s = appState();
     const ClickerSettings& c = s.clicker;
+    holdTimerResolutionWhile(s.autoClicking, clickerHoldsResolution);
     if (!s.autoClicking) {
         s.clickCount = 0;
         forgetRate(clickerRate, s.clickRate);
@@ -97,9 +105,14 @@ void autoClickerStep() {
         s.autoClicking = false;
         return;
     }
+    if (s.sessionAway) {
+        waitForSessionReturn();
+        return;
+    }
     if (s.clickCount == 0) startSchedule(clickerSchedule, s.clickerRunStart);
-    doClickAction(c);
-    s.clickCount.fetch_add(1);
+    // A click the system refused is not counted: a counted run still makes
+    // its number of clicks.
+    if (doClickAction(c)) s.clickCount.fetch_add(1);
     const int64_t frequency = engineFrequency();
     const double intervalMs = intervalMilliseconds(c.sh, c.sm, c.ss, c.sms);
     const int64_t clickEnd = platform::perfCounter();
@@ -110,5 +123,7 @@ void autoClickerStep() {
 }
 
 void autoClickerThread() {
+    platform::raiseEngineThreadPriority();
     while (appState().running) autoClickerStep();
+    holdTimerResolutionWhile(false, clickerHoldsResolution);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/state.h"
+#include "model/state_changes.h"
 #include "platform/platform.h"
 
 int64_t engineFrequency() {
@@ -107,6 +108,28 @@ void waitWhileIdle(const std::atomic<bool>& active) {
     uint32_t seen = idleWake.load();
     if (active || !appState().running) return;
     platform::waitWhileEqual(idleWake, seen, kIdleCheckMs);
+}
+
+void holdTimerResolutionWhile(bool active, bool& held) {
+    if (active == held) return;
+    if (active) platform::beginTimerResolution();
+    else platform::endTimerResolution();
+    held = active;
+}
+
+void waitForSessionReturn() {
+    AppState& s = appState();
+    const uint32_t seen = stateChangeMark();
+    if (!s.running) return;
+    waitForStateChange(seen, s.sessionAway ? kStateBackstopMs : kRefusedRetryMs);
+}
+
+bool sendReleaseUntilTaken(uint32_t (*send)(uint32_t what), uint32_t what) {
+    while (send(what) == 0) {
+        if (!appState().running) return false;
+        waitForSessionReturn();
+    }
+    return true;
 }
 
 void wakeIdleEngines() {

@@ -69,6 +69,23 @@ void waitUntilCounter(int64_t deadline, const std::atomic<bool>& active);
 // first release to the second press. Mostly asleep, exact at the end.
 void waitDoubleClickGap();
 
+// While the session is away (locked, asleep) an engine sends nothing: this
+// sleeps until its return is announced or the program ends. When the
+// session is here but refused input (a secure desktop's prompt), it sleeps
+// kRefusedRetryMs instead, after which a refused release is sent again.
+void waitForSessionReturn();
+constexpr int kRefusedRetryMs = 50;
+// Sends a release until the system takes it, waiting for the session between
+// tries, so that a refused release leaves nothing held; false when the
+// program ends first.
+bool sendReleaseUntilTaken(uint32_t (*send)(uint32_t what), uint32_t what);
+
+// Holds the system's 1 ms timer resolution while an engine is active and
+// gives it back when it is not, so an idle program costs the machine no
+// power; held is the engine's own record of its hold. Call with false when
+// the engine's thread ends.
+void holdTimerResolutionWhile(bool active, bool& held);
+
 // An engine that is off (auto-clicker, key spammer, playback) sleeps here
 // until the control thread switches an engine on or the program ends
 // (wakeIdleEngines), instead of waking every few ms to look. Every switch-on

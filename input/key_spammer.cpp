@@ -15,15 +15,21 @@ namespace {
 RandomSource keySpamRandom;
 RateWindow keySpamRate;
 ActionSchedule keySpamSchedule;
+bool keySpamHoldsResolution = false;
 
-// The target between its modifiers: Shift, AltGr... go down first and up last.
-void pressKeySpamTarget(uint32_t target, int32_t modifiers) {
+uint32_t sendKeyRelease(uint32_t vk) { return platform::sendKeyEvent(vk, false); }
+
+// The target between its modifiers: Shift, AltGr... go down first and up
+// last, each release sent again until taken. False when the system refused
+// the target's press: no press happened.
+bool pressKeySpamTarget(uint32_t target, int32_t modifiers) {
     uint32_t modifierKeys[5];
     const int count = modifierKeysOf(modifiers, modifierKeys);
     for (int i = 0; i < count; ++i) platform::sendKeyEvent(modifierKeys[i], true);
-    platform::sendKeyEvent(target, true);
-    platform::sendKeyEvent(target, false);
-    for (int i = count - 1; i >= 0; --i) platform::sendKeyEvent(modifierKeys[i], false);
+    const bool pressed = platform::sendKeyEvent(target, true) != 0;
+    if (pressed) sendReleaseUntilTaken(sendKeyRelease, target);
+    for (int i = count - 1; i >= 0; --i) sendReleaseUntilTaken(sendKeyRelease, modifierKeys[i]);
+    return pressed;
 }
 
 }  // namespace
@@ -36,6 +42,7 @@ void forgetKeySpamThreadState() {
 void keySpamStep() {
     AppState& s = appState();
     const KeySpamSettings& k = s.keySpam;
+    holdTimerResolutionWhile(s.keySpamming, keySpamHoldsResolution);
     if (!s.keySpamming) {
         s.keySpamCount = 0;
         forgetRate(keySpamRate, s.keySpamRate);
@@ -49,10 +56,14 @@ void keySpamStep() {
         s.keySpamming = false;
         return;
     }
+    if (s.sessionAway) {
+        waitForSessionReturn();
+        return;
+    }
     if (s.keySpamCount == 0) startSchedule(keySpamSchedule, s.keySpamRunStart);
     // Read once: a target changed mid-press must still get its own release.
-    pressKeySpamTarget(uint32_t(k.keySpamTarget.load()), k.keySpamTargetMods.load());
-    s.keySpamCount.fetch_add(1);
+    // A refused press is not counted.
+    if (pressKeySpamTarget(uint32_t(k.keySpamTarget.load()), k.keySpamTargetMods.load())) s.keySpamCount.fetch_add(1);
     const int64_t frequency = engineFrequency();
     const double intervalMs = intervalMilliseconds(k.ksh, k.ksm, k.kss, k.ksms);
     const int64_t pressEnd = platform::perfCounter();
@@ -71,5 +82,7 @@ void releaseKeySpamTarget() {
 }
 
 void keySpamThread() {
+    platform::raiseEngineThreadPriority();
     while (appState().running) keySpamStep();
+    holdTimerResolutionWhile(false, keySpamHoldsResolution);
 }

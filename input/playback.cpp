@@ -37,12 +37,22 @@ constexpr size_t kButtonCount = sizeof kButtons / sizeof kButtons[0];
 // nothing stays held down. The playback thread's own.
 struct HeldInput {
     std::bitset<256> keys;
+    uint16_t scans[256] = {};  // the scan code each held key went down with
     std::bitset<kButtonCount> buttons;
 };
 HeldInput held;
+bool playbackHoldsResolution = false;  // the 1 ms timer resolution
 
-void noteKey(int32_t vk, bool down) {
-    if (vk >= 0 && vk < 256) held.keys.set(size_t(vk), down);
+void noteKey(int32_t vk, uint32_t scan, bool down) {
+    if (vk < 0 || vk >= 256) return;
+    held.keys.set(size_t(vk), down);
+    held.scans[vk] = uint16_t(down ? scan : 0);
+}
+
+// A key recorded with its scan code goes as that key: the numeric pad's 7
+// with NumLock off is not the Home key beside it, though both are VK_HOME.
+uint32_t sendKey(uint32_t vk, uint32_t scan, bool down) {
+    return scan != 0 ? platform::sendKeyWithScan(vk, scan, down) : platform::sendKeyEvent(vk, down);
 }
 
 void noteButtons(uint32_t flags) {
@@ -137,15 +147,16 @@ void sendEvent(const MacroEvent& e, PassState& p) {
     case MouseButton:
         platform::moveCursorAbsolute(e.x, e.y);
         if (namesItsButton(e.flags) && keepPlaying()) {
-            platform::sendMouseInput(0, 0, sideButtonOf(e.flags), buttonActionOf(e.flags));
-            noteButtons(e.flags);
+            if (platform::sendMouseInput(0, 0, sideButtonOf(e.flags), buttonActionOf(e.flags)) != 0)
+                noteButtons(e.flags);
         }
         p.glideX = e.x;
         p.glideY = e.y;
         break;
     case KeyStroke:
-        platform::sendKeyEvent(uint32_t(e.vk), e.down);
-        noteKey(e.vk, e.down);
+        // What the system refused changes nothing held: a refused release
+        // is sent again when playback ends.
+        if (sendKey(uint32_t(e.vk), e.scan, e.down) != 0) noteKey(e.vk, e.scan, e.down);
         break;
     case Scroll:
         sendScroll(e.delta);
@@ -183,11 +194,18 @@ std::vector<MacroEvent> copyCurrentEvents() {
 
 }  // namespace
 
+// Each release is sent until the system takes it (or the program ends).
 void releaseHeldPlaybackInput() {
-    for (size_t vk = 0; vk < held.keys.size(); ++vk)
-        if (held.keys.test(vk)) platform::sendKeyEvent(uint32_t(vk), false);
-    for (size_t i = 0; i < kButtonCount; ++i)
-        if (held.buttons.test(i)) platform::sendMouseInput(0, 0, kButtons[i].side, kButtons[i].up);
+    for (size_t vk = 0; vk < held.keys.size(); ++vk) {
+        while (held.keys.test(vk) && sendKey(uint32_t(vk), held.scans[vk], false) == 0 &&
+               appState().running)
+            waitForSessionReturn();
+    }
+    for (size_t i = 0; i < kButtonCount; ++i) {
+        while (held.buttons.test(i) && platform::sendMouseInput(0, 0, kButtons[i].side, kButtons[i].up) == 0 &&
+               appState().running)
+            waitForSessionReturn();
+    }
     held = HeldInput{};
 }
 
@@ -236,7 +254,9 @@ bool anotherPassFollows(int32_t passesPlayed, const TrackerSettings& t) {
 void playbackThread() {
     AppState& s = appState();
     int32_t passesPlayed = 0;  // of the current playback
+    platform::raiseEngineThreadPriority();
     while (s.running) {
+        holdTimerResolutionWhile(s.playing, playbackHoldsResolution);
         if (!s.playing) {
             passesPlayed = 0;
             waitWhileIdle(s.playing);
@@ -258,4 +278,5 @@ void playbackThread() {
         // Stopped, finished or shut down: whatever is still pressed goes up now.
         if (!keepPlaying()) releaseHeldPlaybackInput();
     }
+    holdTimerResolutionWhile(false, playbackHoldsResolution);
 }

@@ -29,6 +29,11 @@ struct MacroEvent {
     int32_t vk = 0;     // KeyStroke: virtual-key code
     bool down = false;  // KeyStroke: press or release
     int32_t delta = 0;  // Scroll: signed wheel delta, 120 a notch
+    // KeyStroke: the keyboard's own scan code, 0xE0 in the high byte for an
+    // extended key, where it is not the one vk gives on the layout of the
+    // moment (the numeric pad's keys with NumLock off, a remapped key); 0
+    // where vk says it all.
+    uint32_t scan = 0;
 };
 
 struct Profile {
@@ -190,6 +195,9 @@ struct AppState {
     std::atomic<int64_t> recordStart{0};
     std::atomic<uint64_t> lastMousePoint{0};  // packPoint(x, y)
     std::atomic<bool> captureReady{false};    // the capture thread has installed its watch
+    // The session is locked or the machine goes to sleep: sent input reaches
+    // no window, so the engines wait for its return.
+    std::atomic<bool> sessionAway{false};
     // A person's Escape held down: since when (perfCounter), and whether this
     // hold has stopped everything already.
     std::atomic<bool> escapeHeld{false}, escapeHoldSpent{false};

@@ -31,9 +31,13 @@ namespace platform {
 void prepareProcess();
 void finishProcess();
 
-// Asks for 1 ms timer resolution for the life of the main run, and gives it back.
+// Asks for 1 ms timer resolution, and gives it back; each begin needs its end.
+// An engine holds it while it runs.
 void beginTimerResolution();
 void endTimerResolution();
+// Raises the calling thread's scheduling priority: for the engine threads,
+// whose waits must end on time while the program's windows are hidden.
+void raiseEngineThreadPriority();
 
 // Calls onSignal on the UI thread when the session asks the program to end
 // (SIGINT/SIGTERM, a console close or a logout), so shutdown runs in order.
@@ -119,8 +123,15 @@ bool chooseProfileFileToOpen(std::string& path);
 // ---- Synthetic input (allocation-free, one record per call) ------------------
 
 void moveCursorAbsolute(int32_t x, int32_t y);
+// The number of records the system took: 0 when it refused the input (a
+// locked session, a secure desktop, a prompt of a higher integrity level).
 uint32_t sendKeyEvent(uint32_t vk, bool down);
-void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
+// A recorded key by its scan code (MacroEvent::scan, not 0), the virtual key
+// going with it for systems that need it; where scan codes mean nothing, as
+// sendKeyEvent.
+uint32_t sendKeyWithScan(uint32_t vk, uint32_t scan, bool down);
+// The number of records taken, as sendKeyEvent's.
+uint32_t sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
 // The system's name of a key by virtual-key code, "Key[code]" when it has
 // none; mouse buttons are named by the core (bindingName, model/mouse_buttons.h).
 std::string keyDisplayName(int32_t code);
@@ -129,6 +140,10 @@ std::string keyDisplayName(int32_t code);
 // is no printable text (Ctrl, Alt or Super among them, a dead key, nothing).
 std::string keyTypedText(int32_t code, int32_t modifiers);
 bool cursorPosition(int32_t& x, int32_t& y);
+// Whether the system holds a key down now, by virtual-key code; Unknown
+// where it cannot say, and the hooks' own tracking stands.
+enum class KeyState { Unknown, Up, Down };
+KeyState keyStateNow(int32_t vk);
 
 // ---- Input capture -------------------------------------------------------
 

@@ -25,7 +25,9 @@ inline constexpr char kProfileExtraKeyword[] = "PROFILESETTINGS2:";
 std::string formatEventLine(const MacroEvent& event);
 void appendEventLine(std::string& out, const MacroEvent& event);
 // Reads one event line; false (and event untouched) when a field is missing or
-// bad. With deltaOptional a seven-field line reads with delta 0.
+// bad. With deltaOptional a seven-field line reads with delta 0. A key's
+// ninth field is its scan code (MacroEvent::scan); one that is not a scan
+// code reads as 0, and further fields are skipped.
 bool parseEventLine(std::string_view line, MacroEvent& event, bool deltaOptional);
 
 // Writes the whole session; skipped when profilesLock is busy. Safe from any

@@ -198,6 +198,12 @@ void appendEventLine(std::string& out, const MacroEvent& e) {
     line.put(e.down ? '1' : '0');
     line.put(',');
     line.number(e.delta);
+    // A ninth field, which earlier readers skip, and only where it says more
+    // than the virtual key: files of keys without it stay as they were.
+    if (e.kind == KeyStroke && e.scan != 0) {
+        line.put(',');
+        line.number(e.scan);
+    }
     out.append(line.text, line.used);
 }
 
@@ -225,6 +231,12 @@ bool parseEventLine(std::string_view line, MacroEvent& event, bool deltaOptional
     } else if (!deltaOptional) {
         return false;
     }
+    // A scan code that cannot be one leaves the key to its virtual key: the
+    // event still plays.
+    uint32_t scan = 0;
+    if (e.kind == KeyStroke && nextField(line, position, field) && parseUInt32(field, scan) &&
+        scan <= 0xFFFF)
+        e.scan = scan;
     event = e;
     return true;
 }

@@ -22,6 +22,7 @@
  * @property {string} pipeProblem  why pop-outs cannot reach the main window
  * @property {number} clickRate  clicks per second the auto-clicker achieves, 0 while off or measuring
  * @property {number} keySpamRate  presses per second the key spammer achieves, as clickRate
+ * @property {string} hookProblem  what went wrong with the input hooks; '' while they work (the report leaves it out)
  *
  * @typedef {object} AppSettings
  * @property {boolean} alwaysOnTop
@@ -52,6 +53,7 @@ Varnet.model = (function () {
     pipeProblem: '',
     clickRate: 0,
     keySpamRate: 0,
+    hookProblem: '',
   });
   // Status numbers that may have a fraction; the others are counts.
   const REAL_STATUS_KEYS = ['clickRate', 'keySpamRate'];

@@ -110,6 +110,7 @@ Varnet.status = (function () {
     if (st.count !== before.count || model.fetchedCount < 0) Varnet.events.showEventCount(st.count);
     Varnet.profiles.updateProfileLock();
     Varnet.notices.showStatusWarning('save-error', st.saveError);
+    Varnet.notices.showStatusWarning('hook-problem', st.hookProblem);
     Varnet.panels.showPipeProblem(st.pipeProblem);
   }
 

@@ -160,10 +160,11 @@ void moveCursorAbsolute(int32_t x, int32_t y) {
     route.endPointerFrame();
 }
 
-void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
+uint32_t sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
     namespace mf = mouse_flags;
     const RouteId now = routeNow();
     const Route& route = kRoutes[now];
+    if (!route.ready()) return 0;
     if (flags & mf::Move) {
         if (flags & mf::AbsolutePosition) route.moveNormalised(dx, dy);
         else route.moveRelative(dx, dy);
@@ -172,6 +173,7 @@ void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) 
     if (flags & mf::Wheel) route.wheel(false, wheelNotches(wheelRest, int32_t(mouseData)));
     if (flags & mf::HWheel) route.wheel(true, wheelNotches(horizontalWheelRest, int32_t(mouseData)));
     route.endPointerFrame();
+    return 1;
 }
 
 uint32_t sendKeyEvent(uint32_t vk, bool down) {
@@ -179,6 +181,13 @@ uint32_t sendKeyEvent(uint32_t vk, bool down) {
     if (vk > 255 || !routeOfEdge(keyPressedBy[vk], down, routeNow(), route)) return 0;
     return kRoutes[route].key(vk, down) ? 1 : 0;
 }
+
+// Scan codes are a Windows keyboard's; here the virtual key names the key.
+uint32_t sendKeyWithScan(uint32_t vk, uint32_t, bool down) { return sendKeyEvent(vk, down); }
+
+// The X server's own record sees every release the watch sees, and none it
+// misses; the watch's tracking stands.
+KeyState keyStateNow(int32_t) { return KeyState::Unknown; }
 
 bool inputGoesThroughCompositor() { return routeNow() != kXTest; }
 

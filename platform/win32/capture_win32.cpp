@@ -3,10 +3,12 @@
 // native event becomes an InputEvent for the hook logic, whose answer decides
 // whether the event is swallowed.
 #include <windows.h>
+#include <wtsapi32.h>
 
 #include <atomic>
 
 #include "capture/hook_logic.h"
+#include "capture/hotkeys.h"
 #include "model/state.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
@@ -14,12 +16,15 @@
 namespace platform {
 namespace win32 {
 
-InputEvent keyboardEvent(WPARAM message, const KBDLLHOOKSTRUCT& data, int64_t counter) {
+InputEvent keyboardEvent(WPARAM message, const KBDLLHOOKSTRUCT& data, uint32_t scanOfCode,
+                         int64_t counter) {
     InputEvent event;
     event.kind = InputEvent::Key;
     event.injected = (data.flags & LLKHF_INJECTED) != 0;
     event.down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
     event.code = int32_t(data.vkCode);
+    const uint32_t scan = hookScanCode(data);
+    event.scan = scan == scanOfCode ? 0 : scan;
     event.counter = counter;
     return event;
 }
@@ -78,6 +83,9 @@ std::atomic<DWORD> captureThreadId{0};
 std::atomic<bool> captureStopRequested{false};
 std::atomic<HHOOK> keyboardHook{nullptr};
 std::atomic<HHOOK> mouseHook{nullptr};
+// Calls of either hook and raw mouse reports, for the watchdog.
+std::atomic<uint32_t> hookCalls{0};
+std::atomic<uint32_t> rawReports{0};
 
 // The hook logic is allocation-free but not declared noexcept; an exception
 // must never unwind into the system's hook dispatcher.
@@ -91,15 +99,21 @@ bool decide(Handler handler, const InputEvent& event) {
 }
 
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    hookCalls.fetch_add(1, std::memory_order_relaxed);
     if (code >= 0) {
         const auto& data = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        InputEvent event = win32::keyboardEvent(wParam, data, perfCounter());
+        const int64_t counter = perfCounter();
+        // Our own keys are never recorded: no need to ask the layout for them.
+        const bool injected = (data.flags & LLKHF_INJECTED) != 0;
+        const uint32_t scanOfCode = injected ? 0 : win32::scanForVirtualKey(data.vkCode);
+        InputEvent event = win32::keyboardEvent(wParam, data, scanOfCode, counter);
         if (decide(handleKeyboardInput, event)) return 1;
     }
     return CallNextHookEx(keyboardHook.load(), code, wParam, lParam);
 }
 
 LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    hookCalls.fetch_add(1, std::memory_order_relaxed);
     if (code >= 0) {
         const auto& data = *reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
         InputEvent event;
@@ -110,22 +124,66 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(mouseHook.load(), code, wParam, lParam);
 }
 
+// Installs both hooks, or puts them back: a hook the system removed is
+// unhooked again harmlessly. Says so when either cannot be installed.
+void installHooks() {
+    if (HHOOK hook = mouseHook.exchange(nullptr)) UnhookWindowsHookEx(hook);
+    if (HHOOK hook = keyboardHook.exchange(nullptr)) UnhookWindowsHookEx(hook);
+    mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
+    keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
+    noteHooksMissing(!mouseHook.load() || !keyboardHook.load());
+}
+
+// Windows removes a low-level hook whose call takes longer than its time-out
+// and tells nobody. Every input the system takes passes the hooks, so input
+// that our own SendInput sent or raw input reported while the hooks saw
+// nothing, over two ticks in a row (an input on its way at a tick is not
+// seen yet), means they are gone: they are put back.
+constexpr UINT_PTR kWatchdogTimer = 1;
+constexpr UINT kWatchdogTickMs = 1000;
+
+struct WatchdogMarks {
+    uint32_t hookCalls = 0, evidence = 0;
+    int silentTicks = 0;
+};
+WatchdogMarks watchdog;
+
+void watchHooks() {
+    const uint32_t calls = hookCalls.load(std::memory_order_relaxed);
+    const uint32_t evidence = win32::inputsSent.load(std::memory_order_relaxed) +
+                              rawReports.load(std::memory_order_relaxed);
+    const bool silent = calls == watchdog.hookCalls && evidence != watchdog.evidence;
+    watchdog.silentTicks = silent ? watchdog.silentTicks + 1 : 0;
+    watchdog.hookCalls = calls;
+    watchdog.evidence = evidence;
+    if (watchdog.silentTicks < 2) return;
+    watchdog.silentTicks = 0;
+    installHooks();
+    noteHooksReinstalled();
+}
+
+// WM_INPUT goes on to DefWindowProcW as well, which frees the system's
+// copy of the input.
 LRESULT CALLBACK RawInputWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && wParam == kWatchdogTimer) {
+        watchHooks();
+        return 0;
+    }
     if (message != WM_INPUT) return DefWindowProcW(hwnd, message, wParam, lParam);
+    rawReports.fetch_add(1, std::memory_order_relaxed);
     int64_t counter = perfCounter();
     RAWINPUT input;
     UINT size = sizeof input;
-    if (GetRawInputData(reinterpret_cast<HRAWINPUT>(lParam), RID_INPUT, &input, &size,
-                        sizeof(RAWINPUTHEADER)) == UINT(-1))
-        return 0;
     InputEvent event;
-    if (win32::rawMotionEvent(input, counter, event)) {
+    if (GetRawInputData(reinterpret_cast<HRAWINPUT>(lParam), RID_INPUT, &input, &size,
+                        sizeof(RAWINPUTHEADER)) != UINT(-1) &&
+        win32::rawMotionEvent(input, counter, event)) {
         try {
             handleRawMotion(event);
         } catch (...) {
         }
     }
-    return 0;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 HWND createRawInputWindow(HINSTANCE instance) {
@@ -146,6 +204,69 @@ HWND createRawInputWindow(HINSTANCE instance) {
     return window;
 }
 
+// A hidden top-level window (a message-only one gets no broadcasts; the UI
+// thread has a window of its own for the end of the session) that
+// hears of the session's lock and unlock and of sleep and resume, and a
+// desktop-switch event hook: key releases on the secure desktop never reach
+// the hooks, so the way back forgets the modifiers held before.
+const wchar_t kSessionWatchClass[] = L"VarnetInputSessionWatch";
+
+LRESULT CALLBACK SessionWatchProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_WTSSESSION_CHANGE) {
+        if (wParam == WTS_SESSION_LOCK) noteSessionAway(true);
+        if (wParam == WTS_SESSION_UNLOCK) {
+            noteSessionAway(false);
+            installHooks();  // a hook can be lost while the session is away
+        }
+        return 0;
+    }
+    if (message == WM_POWERBROADCAST) {
+        if (wParam == PBT_APMSUSPEND) noteSessionAway(true);
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
+            noteSessionAway(false);
+            installHooks();
+        }
+        return TRUE;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void CALLBACK DesktopSwitched(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {
+    // Either way round: to the secure desktop the releases go unseen, and
+    // back from it the session may still be locked (its own message says).
+    forgetHeldModifiers();
+}
+
+struct SessionWatch {
+    HWND window = nullptr;
+    HWINEVENTHOOK desktopHook = nullptr;
+};
+
+SessionWatch watchSession(HINSTANCE instance) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = SessionWatchProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kSessionWatchClass;
+    RegisterClassExW(&windowClass);
+    SessionWatch watch;
+    watch.window = CreateWindowExW(WS_EX_TOOLWINDOW, kSessionWatchClass, L"", WS_POPUP, 0, 0, 0, 0,
+                                   nullptr, nullptr, instance, nullptr);
+    if (watch.window) WTSRegisterSessionNotification(watch.window, NOTIFY_FOR_THIS_SESSION);
+    watch.desktopHook = SetWinEventHook(EVENT_SYSTEM_DESKTOPSWITCH, EVENT_SYSTEM_DESKTOPSWITCH, nullptr,
+                                        DesktopSwitched, 0, 0, WINEVENT_OUTOFCONTEXT);
+    return watch;
+}
+
+void endSessionWatch(const SessionWatch& watch, HINSTANCE instance) {
+    if (watch.desktopHook) UnhookWinEvent(watch.desktopHook);
+    if (watch.window) {
+        WTSUnRegisterSessionNotification(watch.window);
+        DestroyWindow(watch.window);
+    }
+    UnregisterClassW(kSessionWatchClass, instance);
+}
+
 void runMessageLoop() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -160,8 +281,9 @@ void captureThreadMain() {
     captureThreadId = GetCurrentThreadId();
     HINSTANCE instance = GetModuleHandleW(nullptr);
     HWND window = createRawInputWindow(instance);
-    mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
-    keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
+    const SessionWatch sessionWatch = watchSession(instance);
+    installHooks();
+    if (window) SetTimer(window, kWatchdogTimer, kWatchdogTickMs, nullptr);
     // Ready even when a hook failed: start-up must not wait for what never comes.
     appState().captureReady = true;
 
@@ -171,11 +293,20 @@ void captureThreadMain() {
 
     if (HHOOK hook = mouseHook.exchange(nullptr)) UnhookWindowsHookEx(hook);
     if (HHOOK hook = keyboardHook.exchange(nullptr)) UnhookWindowsHookEx(hook);
-    if (window) DestroyWindow(window);
+    if (window) {
+        KillTimer(window, kWatchdogTimer);
+        DestroyWindow(window);
+    }
+    endSessionWatch(sessionWatch, instance);
     UnregisterClassW(kRawInputClass, instance);
     captureThreadId = 0;
     captureStopRequested = false;
 }
+
+namespace win32 {
+HHOOK installedKeyboardHook() { return keyboardHook; }
+HHOOK installedMouseHook() { return mouseHook; }
+}  // namespace win32
 
 // The hooks decide on each event as it comes, so nothing waits for a change.
 void captureThreadWake() {}

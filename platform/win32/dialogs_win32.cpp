@@ -1,10 +1,13 @@
-// The modal message box and the profile file dialogs, owned by no window.
+// The modal message box and the profile file dialogs, owned by the main
+// window where it exists: an always-on-top main window would cover them
+// otherwise.
 #include <windows.h>
 #include <commdlg.h>
 
 #include <algorithm>
 #include <string>
 
+#include "model/state.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
 
@@ -15,10 +18,18 @@ const wchar_t kProfileFilter[] = L"Macro Profile (*.mcr)\0*.mcr\0All Files\0*.*\
 // Long enough for any path the wide calls take.
 const DWORD kPathCapacity = 32768;
 
+// The main window, when the calling thread is its own: a dialog owned by
+// another thread's window would tie the two threads' input together.
+HWND dialogOwner() {
+    HWND main = static_cast<HWND>(appState().mainWindow);
+    return main && GetWindowThreadProcessId(main, nullptr) == GetCurrentThreadId() ? main : nullptr;
+}
+
 OPENFILENAMEW profileDialog(std::wstring& file, DWORD flags) {
     file.assign(kPathCapacity, L'\0');
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = dialogOwner();
     dialog.lpstrFilter = kProfileFilter;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
@@ -34,7 +45,7 @@ std::string chosenPath(const std::wstring& file) { return win32::narrow(file.c_s
 }  // namespace
 
 void showErrorBox(const std::string& title, const std::string& text) {
-    MessageBoxW(nullptr, win32::widen(text).c_str(), win32::widen(title).c_str(), MB_OK);
+    MessageBoxW(dialogOwner(), win32::widen(text).c_str(), win32::widen(title).c_str(), MB_OK);
 }
 
 bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path) {

@@ -12,15 +12,54 @@
 namespace platform {
 namespace win32 {
 
+std::atomic<uint32_t> inputsSent{0};
+
+// Keys whose scan code carries the 0xE0 prefix on every layout. The system's
+// mapping leaves it off for some (NumLock, the pad's /, Right Ctrl), and a key
+// sent without it is another key: NumLock plays as Pause, Right Ctrl as Left.
 bool isExtendedKey(uint32_t vk) {
-    return (vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT || vk == VK_DELETE;
+    switch (vk) {
+    case VK_PRIOR: case VK_NEXT: case VK_END: case VK_HOME:
+    case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN:
+    case VK_INSERT: case VK_DELETE:
+    case VK_RCONTROL: case VK_RMENU: case VK_NUMLOCK: case VK_DIVIDE:
+    case VK_LWIN: case VK_RWIN: case VK_APPS:
+        return true;
+    default:
+        // The browser, volume, media and launch keys.
+        return vk >= VK_BROWSER_BACK && vk <= VK_LAUNCH_APP2;
+    }
 }
 
-DWORD keyEventFlags(uint32_t vk, bool down) {
-    DWORD flags = KEYEVENTF_SCANCODE;
-    if (!down) flags |= KEYEVENTF_KEYUP;
-    if (isExtendedKey(vk)) flags |= KEYEVENTF_EXTENDEDKEY;
-    return flags;
+uint32_t scanForVirtualKey(uint32_t vk, uint32_t mapped) {
+    const uint32_t code = mapped & 0xFF;
+    // A key the layout has no code for, and the one 0xE1 key (Pause), whose
+    // scan-code form SendInput cannot express: sent by virtual key.
+    if (code == 0 || (mapped >> 8) == 0xE1) return 0;
+    return (isExtendedKey(vk) || (mapped >> 8) == 0xE0) ? 0xE000 | code : code;
+}
+
+uint32_t hookScanCode(const KBDLLHOOKSTRUCT& data) {
+    const uint32_t code = data.scanCode & 0xFF;
+    if (code == 0) return 0;
+    return (data.flags & LLKHF_EXTENDED) ? 0xE000 | code : code;
+}
+
+INPUT keyRecord(uint32_t vk, uint32_t scan, WORD vkHint, bool down) {
+    INPUT record{};
+    record.type = INPUT_KEYBOARD;
+    DWORD flags = down ? 0 : KEYEVENTF_KEYUP;
+    if ((scan & 0xFF) == 0) {
+        record.ki.wVk = WORD(vk);
+        if (isExtendedKey(vk)) flags |= KEYEVENTF_EXTENDEDKEY;
+    } else {
+        record.ki.wVk = vkHint;
+        record.ki.wScan = WORD(scan & 0xFF);
+        flags |= KEYEVENTF_SCANCODE;
+        if ((scan >> 8) == 0xE0) flags |= KEYEVENTF_EXTENDEDKEY;
+    }
+    record.ki.dwFlags = flags;
+    return record;
 }
 
 VirtualDesktop virtualDesktop() {
@@ -37,15 +76,6 @@ bool absoluteMoveRecord(int32_t x, int32_t y, const VirtualDesktop& desktop, INP
     record = mouseRecord(int32_t(inX * 65536 / desktop.width), int32_t(inY * 65536 / desktop.height), 0,
                          MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK);
     return true;
-}
-
-INPUT keyRecord(uint32_t vk, WORD scan, WORD vkHint, bool down) {
-    INPUT record{};
-    record.type = INPUT_KEYBOARD;
-    record.ki.wVk = vkHint;
-    record.ki.wScan = scan;
-    record.ki.dwFlags = keyEventFlags(vk, down);
-    return record;
 }
 
 INPUT mouseRecord(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
@@ -66,25 +96,57 @@ void moveCursorAbsolute(int32_t x, int32_t y) {
         SendInput(1, &record, sizeof(INPUT));
 }
 
-uint32_t sendKeyEvent(uint32_t vk, bool down) {
-    WORD scan = WORD(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    // Windows identifies the key by its scan code alone; the virtual-key hint
-    // only helps systems that would otherwise deliver vk 0 to windows.
-    UINT extendedScan = scan | (win32::isExtendedKey(vk) ? 0xE000u : 0u);
-    WORD hint = scan ? WORD(MapVirtualKeyW(extendedScan, MAPVK_VSC_TO_VK_EX)) : 0;
-    INPUT record = win32::keyRecord(vk, scan, hint, down);
-    return SendInput(1, &record, sizeof(INPUT));
+namespace {
+
+// The layout of the window that gets the keys: a key known by its virtual key
+// alone is the key that layout gives it.
+HKL foregroundLayout() {
+    HWND window = GetForegroundWindow();
+    return GetKeyboardLayout(window ? GetWindowThreadProcessId(window, nullptr) : 0);
 }
 
-void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
+uint32_t sendKeyRecord(uint32_t vk, uint32_t scan, WORD vkHint, bool down) {
+    INPUT record = win32::keyRecord(vk, scan, vkHint, down);
+    const UINT taken = SendInput(1, &record, sizeof(INPUT));
+    win32::inputsSent.fetch_add(taken, std::memory_order_relaxed);
+    return taken;
+}
+
+}  // namespace
+
+namespace win32 {
+
+uint32_t scanForVirtualKey(uint32_t vk) {
+    return scanForVirtualKey(vk, MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC_EX, foregroundLayout()));
+}
+
+}  // namespace win32
+
+// Windows reads only the scan code and the extended flag of a scan-code
+// record; the virtual-key hint is for systems that would otherwise deliver
+// vk 0 to windows, and names the left or right key of a generic modifier.
+uint32_t sendKeyEvent(uint32_t vk, bool down) {
+    const uint32_t scan = win32::scanForVirtualKey(vk);
+    const WORD hint = scan ? WORD(MapVirtualKeyW(scan, MAPVK_VSC_TO_VK_EX)) : 0;
+    return sendKeyRecord(vk, scan, hint ? hint : WORD(vk), down);
+}
+
+uint32_t sendKeyWithScan(uint32_t vk, uint32_t scan, bool down) {
+    return sendKeyRecord(vk, scan, WORD(vk), down);
+}
+
+uint32_t sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
     INPUT record = win32::mouseRecord(dx, dy, mouseData, flags);
-    SendInput(1, &record, sizeof(INPUT));
+    const UINT taken = SendInput(1, &record, sizeof(INPUT));
+    win32::inputsSent.fetch_add(taken, std::memory_order_relaxed);
+    return taken;
 }
 
 std::string keyDisplayName(int32_t code) {
     if (code == 0xC0) return "`";
-    LONG lParam = LONG(MapVirtualKeyW(UINT(code), MAPVK_VK_TO_VSC) << 16);
-    if (win32::isExtendedKey(uint32_t(code))) lParam |= 1 << 24;
+    const uint32_t scan = win32::scanForVirtualKey(uint32_t(code));
+    LONG lParam = LONG((scan & 0xFF) << 16);
+    if ((scan >> 8) == 0xE0) lParam |= 1 << 24;
     wchar_t buffer[128];
     int length = GetKeyNameTextW(lParam, buffer, 128);
     if (length > 0) return win32::narrow(std::wstring(buffer, size_t(length)));
@@ -105,6 +167,13 @@ std::string keyTypedText(int32_t code, int32_t modifiers) {
                                    4, layout);
     if (length <= 0 || text[0] <= L' ') return "";
     return win32::narrow(std::wstring(text, size_t(length)));
+}
+
+// The high bit: down now. A secure desktop's key releases reach this state
+// when the session returns, though the hooks never saw them.
+KeyState keyStateNow(int32_t vk) {
+    if (vk <= 0 || vk > 255) return KeyState::Unknown;
+    return (GetAsyncKeyState(vk) & 0x8000) ? KeyState::Down : KeyState::Up;
 }
 
 bool cursorPosition(int32_t& x, int32_t& y) {

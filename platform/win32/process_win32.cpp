@@ -95,6 +95,17 @@ bool postTerminationRequest(DWORD processId) {
     return posted;
 }
 
+// A bit in the control mask with its bit clear in the state mask switches
+// that throttling off for the process.
+bool optOutOfPowerThrottling() {
+    PROCESS_POWER_THROTTLING_STATE state{};
+    state.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
+    state.ControlMask =
+        PROCESS_POWER_THROTTLING_EXECUTION_SPEED | PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION;
+    state.StateMask = 0;
+    return SetProcessInformation(GetCurrentProcess(), ProcessPowerThrottling, &state, sizeof state) != 0;
+}
+
 }  // namespace win32
 
 void prepareProcess() {
@@ -103,6 +114,7 @@ void prepareProcess() {
     // hooks report them and absolute moves take them. Older systems (and
     // Wine) refuse the context; they get system-wide awareness.
     if (!SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) SetProcessDPIAware();
+    win32::optOutOfPowerThrottling();
 }
 
 void finishProcess() {

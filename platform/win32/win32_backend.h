@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -14,10 +15,16 @@ namespace platform::win32 {
 
 // ---- Synthetic input records ---------------------------------------------------
 
-// The ten navigation keys sent and named as extended keys; no others.
+// Keys that are extended (0xE0-prefixed) keys whatever the layout says.
 bool isExtendedKey(uint32_t vk);
-// KEYEVENTF_SCANCODE, plus KEYUP for a release and EXTENDEDKEY for the set above.
-DWORD keyEventFlags(uint32_t vk, bool down);
+// The scan code to send a key known only by its virtual key, from what
+// MapVirtualKeyExW(MAPVK_VK_TO_VSC_EX) gave for it (mapped): 0xE0 in the high
+// byte for an extended key, 0 where a virtual-key record must do.
+uint32_t scanForVirtualKey(uint32_t vk, uint32_t mapped);
+// The same for the layout of the foreground window.
+uint32_t scanForVirtualKey(uint32_t vk);
+// The scan code the keyboard hook saw, in the same form.
+uint32_t hookScanCode(const KBDLLHOOKSTRUCT& data);
 // The bounding box of every monitor, in the physical pixels a per-monitor
 // aware process sees; monitors left of or above the primary have negative
 // coordinates.
@@ -30,19 +37,51 @@ VirtualDesktop virtualDesktop();
 // towards zero, a point beyond it taken to its edge. On one monitor this is
 // the primary screen's normalisation. False when the size is unusable.
 bool absoluteMoveRecord(int32_t x, int32_t y, const VirtualDesktop& desktop, INPUT& record);
-// One scan-code keyboard record. wVk carries a hint that Windows ignores when
-// KEYEVENTF_SCANCODE is set but that other implementations need.
-INPUT keyRecord(uint32_t vk, WORD scan, WORD vkHint, bool down);
+// One keyboard record: by scan code (plus EXTENDEDKEY for 0xE0 codes, with
+// vkHint in wVk, which Windows ignores then), or by virtual key when scan is 0.
+INPUT keyRecord(uint32_t vk, uint32_t scan, WORD vkHint, bool down);
 INPUT mouseRecord(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
+
+// Synthetic input records the system took, counted for the hooks' watchdog.
+extern std::atomic<uint32_t> inputsSent;
 
 // ---- Observed input --------------------------------------------------------------
 
-InputEvent keyboardEvent(WPARAM message, const KBDLLHOOKSTRUCT& data, int64_t counter);
+// scanOfCode is what scanForVirtualKey gives the key's virtual key; the event
+// carries the hook's own scan code only where it differs.
+InputEvent keyboardEvent(WPARAM message, const KBDLLHOOKSTRUCT& data, uint32_t scanOfCode,
+                         int64_t counter);
 // False for messages the hook logic does not take (the horizontal wheel and
 // anything unknown); those are passed on untouched.
 bool mouseEvent(WPARAM message, const MSLLHOOKSTRUCT& data, int64_t counter, InputEvent& event);
 // False for raw input that is not from a mouse.
 bool rawMotionEvent(const RAWINPUT& input, int64_t counter, InputEvent& event);
+
+// ---- Timing when hidden -------------------------------------------------------
+
+// CREATE_WAITABLE_TIMER_HIGH_RESOLUTION (Windows 10 1803), which the MinGW
+// headers lack.
+constexpr DWORD kHighResolutionTimerFlag = 0x00000002;
+// Asks Windows not to slow the process down nor to ignore its timer
+// resolution while its windows are hidden or covered (power throttling,
+// Windows 10 1709 and 11); false where the system refuses.
+bool optOutOfPowerThrottling();
+
+// The hooks the capture thread has in place (nullptr when none), so that a
+// test can remove them as the system would.
+HHOOK installedKeyboardHook();
+HHOOK installedMouseHook();
+
+// ---- Start at logon -------------------------------------------------------------
+
+// The scheduler task of this user: its name, made or replaced (the
+// executable's path, logon trigger, highest run level), removed (true also when
+// there was none), and the executable it starts read back (false when there
+// is no such task or the scheduler does not answer).
+std::wstring logonTaskName();
+bool registerLogonTask(const std::wstring& executable);
+bool removeLogonTask();
+bool readLogonTask(std::wstring& executable);
 
 // ---- Shared helpers ----------------------------------------------------------------
 

@@ -52,7 +52,9 @@ void forceForegroundWindow(HWND window) {
     }
     DWORD other = GetWindowThreadProcessId(foreground, nullptr);
     DWORD own = GetCurrentThreadId();
-    bool attached = other != 0 && other != own && AttachThreadInput(own, other, TRUE);
+    // Attaching to a hung program's thread would hang this one with it.
+    bool attached = other != 0 && other != own && !IsHungAppWindow(foreground) &&
+                    AttachThreadInput(own, other, TRUE);
     BringWindowToTop(window);
     SetForegroundWindow(window);
     SetFocus(window);

@@ -63,8 +63,9 @@ namespace platform {
 
 void prepareProcess() {}
 void finishProcess() {}
-void beginTimerResolution() {}
-void endTimerResolution() {}
+void beginTimerResolution() { ++fake::timerResolutionHolds; }
+void endTimerResolution() { --fake::timerResolutionHolds; }
+void raiseEngineThreadPriority() {}
 void onTerminationRequest(void (*)(void*), void*) {}
 void installCrashHandler(void (*)()) {}
 void showErrorBox(const std::string&, const std::string&) {}

@@ -11,13 +11,16 @@ std::vector<fake::SentInput> sent;
 void (*sendCallback)(const fake::SentInput&) = nullptr;
 int32_t cursorX = 0, cursorY = 0;
 
-void record(fake::SentInput input) {
+// Records the input, taken unless a refusal is pending; returns whether it was.
+uint32_t record(fake::SentInput input) {
     input.at = platform::perfCounter();
+    input.taken = fake::refuseSends.load() <= 0 || fake::refuseSends.fetch_sub(1) <= 0;
     {
         std::lock_guard<std::mutex> lock(sentLock);
         sent.push_back(input);
     }
     if (sendCallback) sendCallback(input);
+    return input.taken ? 1 : 0;
 }
 
 }  // namespace
@@ -30,6 +33,8 @@ void reset() {
         sent.clear();
     }
     sendCallback = nullptr;
+    refuseSends = 0;
+    for (platform::KeyState& state : keyStates) state = platform::KeyState::Unknown;
     useManualClock(false);
 }
 
@@ -63,21 +68,23 @@ void moveCursorAbsolute(int32_t x, int32_t y) {
     record(input);
 }
 
-uint32_t sendKeyEvent(uint32_t vk, bool down) {
+uint32_t sendKeyEvent(uint32_t vk, bool down) { return sendKeyWithScan(vk, 0, down); }
+
+uint32_t sendKeyWithScan(uint32_t vk, uint32_t scan, bool down) {
     fake::SentInput input{fake::SentInput::Key};
     input.vk = vk;
+    input.scan = scan;
     input.down = down;
-    record(input);
-    return 1;
+    return record(input);
 }
 
-void sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
+uint32_t sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags) {
     fake::SentInput input{fake::SentInput::Mouse};
     input.dx = dx;
     input.dy = dy;
     input.mouseData = mouseData;
     input.flags = flags;
-    record(input);
+    return record(input);
 }
 
 // No layout types anything here.
@@ -97,6 +104,8 @@ std::string keyDisplayName(int32_t code) {
     if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) return std::string(1, char(code));
     return "Key[" + std::to_string(code) + "]";
 }
+
+KeyState keyStateNow(int32_t vk) { return vk >= 0 && vk < 256 ? fake::keyStates[vk] : KeyState::Unknown; }
 
 bool cursorPosition(int32_t& x, int32_t& y) {
     x = cursorX;

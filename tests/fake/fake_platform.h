@@ -2,6 +2,7 @@
 // clock, and points the file places at a folder of its own.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -18,10 +19,12 @@ struct SentInput {
     enum Kind { Move, Key, Mouse } kind;
     int32_t x = 0, y = 0;          // Move: absolute target
     uint32_t vk = 0;               // Key
+    uint32_t scan = 0;             // Key: as sendKeyWithScan got it, 0 from sendKeyEvent
     bool down = false;             // Key
     int32_t dx = 0, dy = 0;        // Mouse
     uint32_t mouseData = 0, flags = 0;
     int64_t at = 0;                // perfCounter() when sent
+    bool taken = true;             // false: refused, as a locked session refuses input
 };
 
 // Forgets every sent input and returns the clock to real time.
@@ -70,6 +73,16 @@ inline bool webviewLibraryLoads = false;
 inline void (*whileRunning)() = nullptr;
 int terminateCount();
 void forgetPage();
+
+// The next this many sent inputs of any kind are refused (recorded, not
+// taken, and 0 returned), as a locked session or a secure desktop does.
+inline std::atomic<int> refuseSends{0};
+
+// Timer-resolution requests not given back yet.
+inline std::atomic<int> timerResolutionHolds{0};
+
+// What keyStateNow answers for each virtual key; reset() makes them Unknown.
+inline platform::KeyState keyStates[256] = {};
 
 // What isWaylandSession() answers.
 inline bool waylandSession = false;

@@ -15,7 +15,8 @@ namespace {
 
 bool sameEvent(const MacroEvent& a, const MacroEvent& b) {
     return a.kind == b.kind && std::memcmp(&a.time, &b.time, sizeof a.time) == 0 && a.x == b.x &&
-           a.y == b.y && a.flags == b.flags && a.vk == b.vk && a.down == b.down && a.delta == b.delta;
+           a.y == b.y && a.flags == b.flags && a.vk == b.vk && a.down == b.down && a.delta == b.delta &&
+           a.scan == b.scan;
 }
 
 void eventLine(const std::string& line, bool deltaOptional) {

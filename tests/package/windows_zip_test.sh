@@ -22,7 +22,8 @@ expected="$top/README.txt $top/libwebview.dll $top/ui/index.html $top/varnet.exe
 
 # Only DLLs that every Windows 10 and 11 has; no MinGW runtime.
 system_dlls=' kernel32.dll user32.dll gdi32.dll comdlg32.dll advapi32.dll ole32.dll winmm.dll
-  shell32.dll msvcrt.dll api-ms-win-core-synch-l1-2-0.dll '
+  shell32.dll msvcrt.dll api-ms-win-core-synch-l1-2-0.dll wtsapi32.dll
+  oleaut32.dll '
 unzip -q "$zip" -d "$work/x"
 imports=$(x86_64-w64-mingw32-objdump -p "$work/x/$top/varnet.exe" | sed -n 's/^\s*DLL Name: //p' |
   tr 'A-Z' 'a-z')

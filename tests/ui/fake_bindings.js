@@ -77,6 +77,7 @@
     pipeProblem: '',                   // why pop-outs cannot reach the main window; set by a test
     clickRate: 0,                      // actions per second the engines achieve; set by a test
     keySpamRate: 0,
+    hookProblem: '',                   // what went wrong with the input hooks; set by a test
     notices: options.notices || [],    // start-up notices
     eventsFile: '',
     themeFile: '',
@@ -136,7 +137,8 @@
       '","keySpamTarget":"' + keyName(state.clicker.keySpamTarget) + '","reassigning":"' + state.reassigning +
       '","panelHover":' + state.panelHover + ',"autoClicking":' + state.autoClicking + ',"keySpamming":' + state.keySpamming +
       ',"saveError":' + JSON.stringify(state.saveError) + ',"picking":' + state.pickingLocation + ',"pipeProblem":' + JSON.stringify(state.pipeProblem) +
-      ',"clickRate":' + state.clickRate + ',"keySpamRate":' + state.keySpamRate + '}';
+      ',"clickRate":' + state.clickRate + ',"keySpamRate":' + state.keySpamRate +
+      (state.hookProblem ? ',"hookProblem":' + JSON.stringify(state.hookProblem) : '') + '}';
   }
   function describe(ev) {
     switch (ev.kind) {

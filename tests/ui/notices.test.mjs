@@ -13,11 +13,14 @@ const kept = 'Your session file could not be read, so Varnet started with a new 
 const failed = 'Could not save /home/u/.local/share/Varnet/session.mcr ' +
   '(cannot create a temporary file: Read-only file system)';
 
+const removed = 'The system removed the input hooks 2 times (it was too busy to wait for them); they were put back.';
+
 const refused = 'the folder /tmp/varnet-1000 is a link, not a folder of its own';
 
 // Each warning stays, undismissable, for as long as the status reports it.
 for (const { key, id, problem, shown } of [
   { key: 'saveError', id: 'save-error', problem: failed, shown: failed },
+  { key: 'hookProblem', id: 'hook-problem', problem: removed, shown: removed },
   { key: 'pipeProblem', id: 'pipe-problem', problem: refused,
     shown: 'Panels cannot pop out: ' + refused + '. They stay in this window until that is fixed.' },
 ]) {

@@ -421,3 +421,86 @@ TEST_F(AutoClicker, HumanisedDeadlinesHoldsAndPointsStayWithinTheirSpreadsAndVar
         }
     }
 }
+
+// The system refuses input while the session is locked or a secure desktop
+// shows: a refused press is no action and needs no release; a refused
+// release is sent again until taken, and the action counts once. A session
+// away sends nothing at all until it returns.
+TEST_F(AutoClicker, BothEnginesCountOnlyWhatWasTakenAndSendARefusedReleaseAgain) {
+    AppState& s = appState();
+    struct Engine {
+        const char* name;
+        std::atomic<bool>& active;
+        std::atomic<int32_t>& count;
+        void (*step)();
+    } const engines[] = {
+        {"auto-clicker", s.autoClicking, s.clickCount, autoClickerStep},
+        {"key spammer", s.keySpamming, s.keySpamCount, keySpamStep},
+    };
+    struct Case {
+        const char* name;
+        bool pressRefused, away;
+        int releaseRefusals;
+        size_t sends;  // attempts, refused ones included
+        int32_t counted;
+    } const cases[] = {
+        {"all taken", false, false, 0, 2, 1},
+        {"press refused", true, false, 0, 1, 0},
+        {"release refused twice", false, false, 2, 4, 1},
+        {"session away", false, true, 0, 0, 0},
+    };
+    static int releaseRefusals = 0;
+    for (const Engine& engine : engines) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(engine.name) + ": " + c.name);
+            resetEverythingForTest();
+            s.sessionAway = c.away;
+            engine.active = true;
+            engine.count = 1;  // mid-run, so the step does not time the run's start
+            fake::refuseSends = c.pressRefused ? 1 : 0;
+            releaseRefusals = c.releaseRefusals;
+            fake::onSend([](const SentInput&) {
+                if (releaseRefusals == 0) return;
+                fake::refuseSends = releaseRefusals;  // after the press, for the releases
+                releaseRefusals = 0;
+            });
+            engine.step();
+            fake::onSend(nullptr);
+            const std::vector<SentInput> sent = fake::sentInputs();
+            ASSERT_EQ(sent.size(), c.sends);
+            if (c.sends >= 2) {
+                EXPECT_TRUE(sent.back().taken);
+                for (size_t i = 2; i < sent.size(); ++i) {
+                    EXPECT_EQ(sent[i].flags, sent[1].flags);
+                    EXPECT_EQ(sent[i].vk, sent[1].vk);
+                    EXPECT_FALSE(sent[i].down);
+                }
+            }
+            EXPECT_EQ(engine.count, 1 + c.counted);
+            s.sessionAway = false;
+            engine.active = false;
+        }
+    }
+}
+
+// The 1 ms timer resolution is held while an engine runs and only then.
+TEST_F(AutoClicker, EachEngineHoldsTheTimerResolutionOnlyWhileItRuns) {
+    AppState& s = appState();
+    autoClickerStep();  // idle: whatever an earlier run held is given back
+    keySpamStep();
+    const int base = fake::timerResolutionHolds;
+    s.autoClicking = true;
+    autoClickerStep();
+    EXPECT_EQ(fake::timerResolutionHolds, base + 1);
+    s.keySpamming = true;
+    keySpamStep();
+    keySpamStep();
+    EXPECT_EQ(fake::timerResolutionHolds, base + 2);
+    s.autoClicking = false;
+    autoClickerStep();
+    EXPECT_EQ(fake::timerResolutionHolds, base + 1);
+    s.keySpamming = false;
+    keySpamStep();
+    keySpamStep();
+    EXPECT_EQ(fake::timerResolutionHolds, base);
+}

@@ -44,6 +44,7 @@ inline void resetCaptureState() {
     for (PressFate& fate : s.keyPressFates) fate = PressFate::Passed;
     for (PressFate& fate : s.buttonPressFates) fate = PressFate::Passed;
     s.modifierKeysDown = 0;
+    s.sessionAway = false;
 }
 
 inline std::vector<MacroEvent> currentEvents() {

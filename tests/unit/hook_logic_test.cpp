@@ -6,6 +6,7 @@
 #include "capture/hotkeys.h"
 #include "capture/swallow_plan.h"
 #include "model/state.h"
+#include "tests/fake/fake_platform.h"
 #include "tests/unit/capture_state.h"
 
 namespace {
@@ -235,6 +236,77 @@ TEST_F(HookLogic, HotkeysMatchExactlyTheirModifiersAndAReassignmentTakesThem) {
             recorded += isKey ? e.kind == KeyStroke && e.vk == c.pressed.code : e.kind == MouseButton;
         EXPECT_EQ(recorded, c.swallowed ? 0u : 2u) << "press and release recorded only when passed on";
     }
+}
+
+// Ctrl went down, and up on a desktop the hooks do not watch (Win+L,
+// Ctrl+Alt+Del, an elevation prompt): F6 alone must fire its hotkey, whether
+// the system says Ctrl is up or the session's return clears what was held.
+TEST_F(HookLogic, AModifierReleasedOutOfSightHoldsNoHotkeyBack) {
+    constexpr int32_t kF6 = 0x75, kLCtrl = 0xA2;
+    struct Case {
+        const char* name;
+        platform::KeyState ctrlNow;
+        bool sessionCameBack;
+    };
+    for (const Case& c : {Case{"the system holds Ctrl up", platform::KeyState::Up, false},
+                          Case{"the session came back", platform::KeyState::Unknown, true}}) {
+        SCOPED_TRACE(c.name);
+        resetCaptureState();
+        fake::reset();
+        AppState& s = appState();
+        s.hotkeys.hkAuto = kF6;
+        s.hotkeys.hkAutoMods = 0;
+        EXPECT_FALSE(handleKeyboardInput(key(kLCtrl, true)));
+        fake::keyStates[kLCtrl] = c.ctrlNow;
+        if (c.sessionCameBack) {
+            noteSessionAway(true);
+            EXPECT_TRUE(s.sessionAway);
+            noteSessionAway(false);
+        }
+        EXPECT_FALSE(s.sessionAway);
+        EXPECT_TRUE(handleKeyboardInput(key(kF6, true)));
+        EXPECT_TRUE(s.toggleSpammerRequested.exchange(false));
+        EXPECT_TRUE(handleKeyboardInput(key(kF6, false)));
+    }
+    fake::reset();
+}
+
+// A swallowed hotkey leaves Alt or Windows to go up with nothing in between,
+// which opens the menu bar or Start: the masking key goes in between, once
+// per press, and only for those two modifiers.
+TEST_F(HookLogic, AnAltOrWindowsHotkeyIsMaskedBeforeItsModifierGoesUp) {
+    constexpr int32_t kF6 = 0x75, kLAlt = 0xA4, kLWin = 0x5B, kLCtrl = 0xA2, kMiddle = 4;
+    constexpr int32_t A = modifier_bit::Alt, W = modifier_bit::Super, C = modifier_bit::Ctrl;
+    struct Case {
+        const char* name;
+        int32_t code, modifiers, heldKey;
+        bool hotkeysOn, masked;
+    } const cases[] = {
+        {"Alt+F6", kF6, A, kLAlt, true, true},
+        {"Win+F6", kF6, W, kLWin, true, true},
+        {"Ctrl+F6", kF6, C, kLCtrl, true, false},
+        {"Alt+F6 with hotkeys off", kF6, A, kLAlt, false, false},
+        {"Alt+middle button", kMiddle, A, kLAlt, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetCaptureState();
+        fake::reset();
+        AppState& s = appState();
+        s.app.hotkeysEnabled = c.hotkeysOn;
+        s.hotkeys.hkAuto = c.code;
+        s.hotkeys.hkAutoMods = c.modifiers;
+        handleKeyboardInput(key(c.heldKey, true));
+        const bool isKey = c.code != kMiddle;
+        auto press = [&] { return isKey ? handleKeyboardInput(key(c.code, true)) : handleMouseInput(button(c.code, true)); };
+        EXPECT_EQ(press(), c.hotkeysOn);
+        if (isKey) press();  // an auto-repeat masks nothing more
+        std::vector<uint32_t> sent;
+        for (const fake::SentInput& input : fake::sentInputs()) sent.push_back(input.vk * 2 + input.down);
+        const std::vector<uint32_t> mask = {0xE8 * 2 + 1, 0xE8 * 2};  // down, then up
+        EXPECT_EQ(sent, c.masked ? mask : std::vector<uint32_t>());
+    }
+    fake::reset();
 }
 
 TEST_F(HookLogic, MovesToOnePointRecordOnceAndTheFirstMustDifferFromTheLastSeen) {

@@ -317,7 +317,10 @@ TEST_F(Playback, WhateverTheMacroStillHoldsIsReleasedWhenPlaybackEnds) {
         fake::useManualClock(true);
         appState().running = true;
         // Shift and the second side button stay down; B and the left button come up again.
-        std::vector<MacroEvent> events = {at(0.0, keyStroke(kShift, true)), at(0.0, keyStroke(kB, true)),
+        // Shift went down as the keyboard's scan code 0x36 and comes up as it.
+        MacroEvent shiftDown = keyStroke(kShift, true);
+        shiftDown.scan = 0x36;
+        std::vector<MacroEvent> events = {at(0.0, shiftDown),                at(0.0, keyStroke(kB, true)),
                                           at(0.0, keyStroke(kB, false)),     at(0.0, buttonAction(6, true)),
                                           at(0.0, buttonAction(1, true)),    at(0.0, buttonAction(1, false))};
         if (end != End::Finished) events.push_back(at(100000.0, keyStroke(kShift, false)));
@@ -332,7 +335,10 @@ TEST_F(Playback, WhateverTheMacroStillHoldsIsReleasedWhenPlaybackEnds) {
         std::vector<fake::SentInput> sent = fake::sentInputs();
         ASSERT_EQ(sent.size(), 11u);
         EXPECT_EQ(sent[9].kind, fake::SentInput::Key);
+        EXPECT_EQ(sent[0].scan, 0x36u);
+        EXPECT_EQ(sent[1].scan, 0u);
         EXPECT_EQ(sent[9].vk, uint32_t(kShift));
+        EXPECT_EQ(sent[9].scan, 0x36u);
         EXPECT_FALSE(sent[9].down);
         EXPECT_EQ(sent[10].flags, mouse_flags::XUp);
         EXPECT_EQ(sent[10].mouseData, 2u);

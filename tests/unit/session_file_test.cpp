@@ -233,6 +233,39 @@ TEST_F(SessionFile, FlagsReadUnsignedAndWrap) {
     EXPECT_FALSE(parseEventLine("2,0.5,,2,0,0,0,0", e, false));
 }
 
+// A key's scan code is a ninth field, written only where it is not 0; an
+// earlier reader stops after the eighth, so the line still loads there.
+TEST_F(SessionFile, AKeysScanCodeRidesInANinthFieldOnlyWhereItIsSet) {
+    struct Row {
+        const char* line;
+        bool reads;
+        uint32_t scan;
+        const char* written;
+    };
+    const Row rows[] = {
+        {"3,0.5,0,0,0,36,1,0", true, 0, "3,0.5,0,0,0,36,1,0"},
+        {"3,0.5,0,0,0,36,1,0,71", true, 71, "3,0.5,0,0,0,36,1,0,71"},
+        {"3,0.5,0,0,0,163,0,0,57373", true, 0xE01D, "3,0.5,0,0,0,163,0,0,57373"},
+        {"3,0.5,0,0,0,36,1,0,0", true, 0, "3,0.5,0,0,0,36,1,0"},
+        // Not a scan code: the key still plays, by its virtual key.
+        {"3,0.5,0,0,0,36,1,0,x", true, 0, "3,0.5,0,0,0,36,1,0"},
+        {"3,0.5,0,0,0,36,1,0,65536", true, 0, "3,0.5,0,0,0,36,1,0"},
+        {"3,0.5,0,0,0,36,1,0,-1", true, 0, "3,0.5,0,0,0,36,1,0"},
+        {"3,0.5,0,0,0,36,1,0,71,later", true, 71, "3,0.5,0,0,0,36,1,0,71"},
+        // Only keys have one.
+        {"2,0.5,1,2,2,0,1,0,71", true, 0, "2,0.5,1,2,2,0,1,0"},
+        {"3,0.5,0,0,0,36,1,x,71", false, 0, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        MacroEvent e;
+        ASSERT_EQ(parseEventLine(row.line, e, false), row.reads);
+        if (!row.reads) continue;
+        EXPECT_EQ(e.scan, row.scan);
+        EXPECT_EQ(formatEventLine(e), row.written);
+    }
+}
+
 TEST_F(SessionFile, SaveSkipsWhileTheLockIsHeldAndNeverWritesAnEmptyList) {
     setProfiles({Profile{"p", "", {}}}, 0);
     {

@@ -159,3 +159,32 @@ TEST_F(StatusReport, AHeldPollIsAnsweredWhenTheStatusOrThemeMovesOnOrSomethingRu
     s.autoClicking = false;
     replaceTheme("modern-blue");
 }
+
+// The hooks' trouble rides at the end of the report, and only while there
+// is some: a report without it is the one earlier pages read.
+TEST_F(StatusReport, AHookProblemIsTheLastKeyAndOnlyWhileThereIsOne) {
+    struct Case {
+        bool missing;
+        uint32_t reinstalls;
+        const char* words;  // what the text must hold; nullptr for no key
+    } const cases[] = {
+        {false, 0, nullptr},
+        {false, 1, "removed the input hooks 1 time "},
+        {false, 3, "removed the input hooks 3 times "},
+        {true, 3, "could not be installed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reinstalls);
+        StatusFields fields;
+        fields.hookProblem = hookProblemText(c.missing, c.reinstalls);
+        const std::string report = statusReportJson(fields);
+        const std::string plain = kDefaultStatusReport;
+        if (!c.words) {
+            EXPECT_EQ(report, plain);
+            continue;
+        }
+        ASSERT_EQ(report.compare(0, plain.size() - 1, plain, 0, plain.size() - 1), 0) << report;
+        EXPECT_EQ(report.find(",\"hookProblem\":\"", plain.size() - 1), plain.size() - 1);
+        EXPECT_NE(report.find(c.words), std::string::npos) << report;
+    }
+}

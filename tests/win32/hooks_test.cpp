@@ -3,6 +3,7 @@
 // of ours has the focus, and Wine hands that to the hooks unmarked.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <wtsapi32.h>
 
 #include <mutex>
 #include <string>
@@ -10,9 +11,12 @@
 #include <tuple>
 #include <vector>
 
+#include "capture/hook_logic.h"
+#include "capture/status_report.h"
 #include "input/engines.h"
 #include "model/state.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_backend.h"
 #include "tests/win32/person_input.h"
 
 namespace {
@@ -240,4 +244,53 @@ TEST_F(UserInput, EscapeCancelsAPickAndNeverReachesTheWindow) {
     xdotool("key F3");
     EXPECT_TRUE(waitFor([] { return keyDownsSeen[VK_F3] == 1; }));
     EXPECT_EQ(keyDownsSeen[VK_ESCAPE], 0);
+}
+
+// The capture thread hears of a lock and of sleep through its hidden window,
+// and the way back forgets the modifiers whose releases it could not see.
+TEST_F(UserInput, LockAndSleepSetTheSessionAwayAndTheReturnForgetsModifiers) {
+    HWND watch = FindWindowW(L"VarnetInputSessionWatch", nullptr);
+    ASSERT_NE(watch, nullptr);
+    struct Row {
+        UINT message;
+        WPARAM what;
+        bool away;
+    } const rows[] = {
+        {WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, true},
+        {WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, false},
+        {WM_POWERBROADCAST, PBT_APMSUSPEND, true},
+        {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, false},
+    };
+    AppState& s = appState();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        // Left Ctrl's bit, set while the capture thread waits in its loop.
+        if (row.away) s.modifierKeysDown = 1u << 7;
+        SendMessageW(watch, row.message, row.what, 0);
+        EXPECT_EQ(s.sessionAway.load(), row.away);
+        EXPECT_EQ(s.modifierKeysDown != 0, row.away);
+    }
+}
+
+// Windows removes a hook that keeps it waiting and tells nobody: with both
+// removed as the system would, our own input goes by unseen, and the
+// watchdog puts the hooks back, says so in the status report, and the user's
+// keys are recorded again.
+TEST_F(UserInput, TheWatchdogPutsBackHooksTheSystemRemoved) {
+    using namespace platform::win32;
+    ASSERT_NE(installedKeyboardHook(), nullptr);
+    ASSERT_NE(installedMouseHook(), nullptr);
+    const uint32_t reinstallsBefore = hookReinstalls();
+    UnhookWindowsHookEx(installedKeyboardHook());
+    UnhookWindowsHookEx(installedMouseHook());
+    ASSERT_TRUE(waitFor([&] {
+        platform::sendKeyEvent(VK_SHIFT, true);  // input the hooks would have seen
+        platform::sendKeyEvent(VK_SHIFT, false);
+        return hookReinstalls() > reinstallsBefore;
+    }));
+    EXPECT_FALSE(hooksMissing());
+    EXPECT_NE(gatherStatus().hookProblem.find("put back"), std::string::npos);
+    startRecording();
+    xdotool("key a");
+    EXPECT_TRUE(waitFor([] { return keyStrokes(recorded()).size() >= 2; }));
 }

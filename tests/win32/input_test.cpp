@@ -40,22 +40,56 @@ TEST(AbsoluteMove, NormalisedOverTheVirtualDesktop) {
     EXPECT_FALSE(absoluteMoveRecord(10, 10, {0, 0, 0, 1080}, record));
 }
 
-TEST(KeyRecord, ScanCodeFlagsAndTheExtendedSet) {
-    EXPECT_EQ(keyEventFlags(0x25, true), DWORD(0x9));
-    EXPECT_EQ(keyEventFlags(0x25, false), DWORD(0xB));
-    EXPECT_EQ(keyEventFlags(0x41, false), DWORD(0xA));
-    EXPECT_EQ(keyEventFlags(0x41, true), DWORD(0x8));
-    for (uint32_t vk : {0x21u, 0x22u, 0x23u, 0x24u, 0x25u, 0x26u, 0x27u, 0x28u, 0x2Du, 0x2Eu})
-        EXPECT_TRUE(isExtendedKey(vk)) << vk;
-    // Right Ctrl, numeric-pad Enter's key, the Windows key and Divide are not.
-    for (uint32_t vk : {0xA3u, 0x0Du, 0x5Bu, 0x6Fu, 0x20u, 0x2Cu, 0x2Fu})
-        EXPECT_FALSE(isExtendedKey(vk)) << vk;
-    INPUT record = keyRecord(0x25, 0x4B, 0x25, false);
-    EXPECT_EQ(record.type, DWORD(INPUT_KEYBOARD));
-    EXPECT_EQ(record.ki.wScan, 0x4B);
-    EXPECT_EQ(record.ki.dwFlags, DWORD(0xB));
-    EXPECT_EQ(record.ki.time, DWORD(0));
-    EXPECT_EQ(record.ki.dwExtraInfo, ULONG_PTR(0));
+// Each key as the hook sees it, what the layout maps its virtual key to (as
+// Windows answers MAPVK_VK_TO_VSC_EX), what is recorded, and the record that
+// plays it: Windows reads only wScan and EXTENDEDKEY of a scan-code record.
+TEST(KeyRecord, RecordedAndReplayedAsTheSameKey) {
+    constexpr DWORD kScan = KEYEVENTF_SCANCODE, kExt = KEYEVENTF_EXTENDEDKEY;
+    struct Row {
+        const char* key;
+        uint32_t vk, hookScan;
+        bool hookExtended;
+        uint32_t mapped;   // MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC_EX)
+        uint32_t stored;   // MacroEvent::scan, 0 when the virtual key says it all
+        WORD wVk, wScan;   // the press record
+        DWORD flags;
+    };
+    const Row rows[] = {
+        {"A", 'A', 0x1E, false, 0x1E, 0, 'A', 0x1E, kScan},
+        {"Right Ctrl", VK_RCONTROL, 0x1D, true, 0x1D, 0, VK_RCONTROL, 0x1D, kScan | kExt},
+        {"Right Alt (AltGr)", VK_RMENU, 0x38, true, 0xE038, 0, VK_RMENU, 0x38, kScan | kExt},
+        {"NumLock, not Pause", VK_NUMLOCK, 0x45, true, 0x45, 0, VK_NUMLOCK, 0x45, kScan | kExt},
+        {"pad /", VK_DIVIDE, 0x35, true, 0x35, 0, VK_DIVIDE, 0x35, kScan | kExt},
+        {"Left Win", VK_LWIN, 0x5B, true, 0xE05B, 0, VK_LWIN, 0x5B, kScan | kExt},
+        {"Apps", VK_APPS, 0x5D, true, 0x5D, 0, VK_APPS, 0x5D, kScan | kExt},
+        {"Volume Up", VK_VOLUME_UP, 0x30, true, 0xE030, 0, VK_VOLUME_UP, 0x30, kScan | kExt},
+        {"pad 7 with NumLock off", VK_HOME, 0x47, false, 0x47, 0x47, VK_HOME, 0x47, kScan},
+        {"Home beside it", VK_HOME, 0x47, true, 0x47, 0, VK_HOME, 0x47, kScan | kExt},
+        // Scan 0: what the layout cannot map, and Pause (0xE1), go by virtual key.
+        {"Mail, unmapped", VK_LAUNCH_MAIL, 0x6C, true, 0, 0xE06C, VK_LAUNCH_MAIL, 0x6C, kScan | kExt},
+        {"Mail, sent by vk", VK_LAUNCH_MAIL, 0, false, 0, 0, VK_LAUNCH_MAIL, 0, kExt},
+        {"Pause", VK_PAUSE, 0, false, 0xE11D, 0, VK_PAUSE, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key);
+        KBDLLHOOKSTRUCT data{};
+        data.vkCode = row.vk;
+        data.scanCode = row.hookScan;
+        data.flags = row.hookExtended ? LLKHF_EXTENDED : 0;
+        const uint32_t scanOfCode = scanForVirtualKey(row.vk, row.mapped);
+        const InputEvent seen = keyboardEvent(WM_KEYDOWN, data, scanOfCode, 1);
+        EXPECT_EQ(seen.scan, row.stored);
+
+        const uint32_t sent = seen.scan ? seen.scan : scanOfCode;
+        const INPUT press = keyRecord(row.vk, sent, WORD(row.vk), true);
+        EXPECT_EQ(press.type, DWORD(INPUT_KEYBOARD));
+        EXPECT_EQ(press.ki.wVk, row.wVk);
+        EXPECT_EQ(press.ki.wScan, row.wScan);
+        EXPECT_EQ(press.ki.dwFlags, row.flags);
+        const INPUT release = keyRecord(row.vk, sent, WORD(row.vk), false);
+        EXPECT_EQ(release.ki.wScan, row.wScan);
+        EXPECT_EQ(release.ki.dwFlags, row.flags | KEYEVENTF_KEYUP);
+    }
 }
 
 TEST(KeyNames, FixedNamesAndTheFallback) {
@@ -72,14 +106,14 @@ TEST(KeyNames, FixedNamesAndTheFallback) {
 TEST(HookTranslation, KeysCarryTheirCodeDirectionAndInjectedMark) {
     KBDLLHOOKSTRUCT data{};
     data.vkCode = 0x77;
-    InputEvent press = keyboardEvent(WM_SYSKEYDOWN, data, 42);
+    InputEvent press = keyboardEvent(WM_SYSKEYDOWN, data, 0, 42);
     EXPECT_EQ(press.kind, InputEvent::Key);
     EXPECT_EQ(press.code, 0x77);
     EXPECT_TRUE(press.down);
     EXPECT_FALSE(press.injected);
     EXPECT_EQ(press.counter, 42);
     data.flags = LLKHF_INJECTED;
-    InputEvent release = keyboardEvent(WM_KEYUP, data, 43);
+    InputEvent release = keyboardEvent(WM_KEYUP, data, 0, 43);
     EXPECT_FALSE(release.down);
     EXPECT_TRUE(release.injected);
 }
@@ -149,4 +183,6 @@ TEST(SyntheticInput, AnAbsoluteMoveReachesTheCursorAtOnce) {
     EXPECT_NEAR(y, 160, 1);
     EXPECT_EQ(platform::sendKeyEvent(VK_SHIFT, true), 1u);
     EXPECT_EQ(platform::sendKeyEvent(VK_SHIFT, false), 1u);
+    EXPECT_EQ(platform::sendKeyWithScan(VK_RCONTROL, 0xE01D, true), 1u);
+    EXPECT_EQ(platform::sendKeyWithScan(VK_RCONTROL, 0xE01D, false), 1u);
 }

@@ -1,6 +1,7 @@
 // The start-up registration in the registry and the command pipe, for real.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <objbase.h>
 
 #include <atomic>
 #include <string>
@@ -11,6 +12,7 @@
 #include "model/state.h"
 #include "panels/pipe_client.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_backend.h"
 
 namespace {
 
@@ -26,6 +28,11 @@ bool readRunValue(std::string& value) {
     EXPECT_EQ(type, DWORD(REG_SZ));
     value.assign(buffer, size ? size - 1 : 0);
     return true;
+}
+
+void plantRunValue() {
+    const char old[] = "\"C:\\Old\\varnet.exe\"";
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kRunKey, "Varnet", REG_SZ, old, sizeof old), ERROR_SUCCESS);
 }
 
 // Sends until a pipe instance takes the message: a client never waits, so the
@@ -104,15 +111,29 @@ void waitUntilEnded(const PipeServer& pipe) {
 
 }  // namespace
 
-TEST(StartupRegistration, SetReadBackAndDelete) {
-    platform::setLaunchOnStartup(true);
+// Start at logon is a scheduler task of this user; the Run value of earlier
+// versions goes whichever way the setting is set. The task is read back
+// where the scheduler answers.
+TEST(StartupRegistration, ALogonTaskIsMadeReadBackAndRemovedAndTheOldRunValueGoes) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     std::string value;
-    ASSERT_TRUE(readRunValue(value));
-    EXPECT_EQ(value, "\"" + platform::executablePath() + "\"");
-    platform::setLaunchOnStartup(false);
+    std::wstring executable;
+    plantRunValue();
+    platform::setLaunchOnStartup(true);
     EXPECT_FALSE(readRunValue(value));
-    platform::setLaunchOnStartup(false);  // deleting twice is harmless
-    EXPECT_FALSE(readRunValue(value));
+    const bool answers = platform::win32::readLogonTask(executable);
+    if (answers) {
+        EXPECT_EQ(platform::win32::narrow(executable), platform::executablePath());
+    }
+    for (int i = 0; i < 2; ++i) {  // removing twice is harmless
+        plantRunValue();
+        platform::setLaunchOnStartup(false);
+        EXPECT_FALSE(readRunValue(value));
+        EXPECT_FALSE(platform::win32::readLogonTask(executable));
+        EXPECT_TRUE(!answers || platform::win32::removeLogonTask());
+    }
+    CoUninitialize();
+    if (!answers) GTEST_SKIP() << "the task scheduler does not answer here";
 }
 
 TEST(CommandPipe, MessagesArriveWholeAndAnOversizedOneIsDropped) {

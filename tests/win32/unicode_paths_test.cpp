@@ -3,6 +3,7 @@
 // start-up registration all work through them.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <objbase.h>
 
 #include <filesystem>
 #include <string>
@@ -86,6 +87,7 @@ TEST_F(UnicodeFolders, FilesAndProfilesRoundTrip) {
 // loads and saves the session there, the second run loads what the first
 // saved, and the Run key names its executable exactly.
 TEST_F(UnicodeFolders, ProgramStartsSavesAndStartsAgain) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // to read the scheduler's task
     const std::string bin = root + "\\bin dir";
     const std::string data = root + "\\data " + kFolderName;
     std::filesystem::create_directories(utf8Path(bin));
@@ -115,10 +117,18 @@ TEST_F(UnicodeFolders, ProgramStartsSavesAndStartsAgain) {
         EXPECT_TRUE(shown.boxShown);
         EXPECT_EQ(shown.exitCode, 0u);
         EXPECT_EQ(readAll(data + "\\Varnet\\session.mcr"), saved);
-        EXPECT_EQ(runKeyValue(), L"\"" + widen(program) + L"\"");
+        // Start at logon is the scheduler's task, where the scheduler answers.
+        EXPECT_EQ(runKeyValue(), L"");
+        std::wstring started;
+        if (platform::win32::readLogonTask(started)) {
+            EXPECT_EQ(started, widen(program));
+        }
     }
     platform::setLaunchOnStartup(false);
     EXPECT_EQ(runKeyValue(), L"");
+    std::wstring started;
+    EXPECT_FALSE(platform::win32::readLogonTask(started));
+    CoUninitialize();
 }
 
 // While one main process runs (its box is up), a second start ends at once

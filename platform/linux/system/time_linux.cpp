@@ -47,5 +47,7 @@ void sleepUntilCounter(int64_t deadline) {
 // Linux timers already have fine resolution.
 void beginTimerResolution() {}
 void endTimerResolution() {}
+// The engines' sleeps end on time here at normal priority.
+void raiseEngineThreadPriority() {}
 
 }  // namespace platform
