@@ -80,9 +80,29 @@
     notices: options.notices || [],    // start-up notices
     eventsFile: '',
     themeFile: '',
+    undo: [],                          // {label, profiles, current}: what Undo brings back, newest last
+    redo: [],
   };
   state.profiles[0].events = sampleEvents(options.events === undefined ? 6 : options.events);
   if (options.theme) state.theme = state.themeFile = options.theme;
+
+  // The profiles as they are now, kept for Undo under a label.
+  function snapshot(label) {
+    return { label, profiles: JSON.parse(JSON.stringify(state.profiles)), current: state.current };
+  }
+  function remember(label) {
+    state.undo.push(snapshot(label));
+    state.redo = [];
+  }
+  function takeBack(from, to) {
+    if (state.recording || from.length === 0) return '';
+    const step = from.pop();
+    to.push(snapshot(step.label));
+    state.profiles = step.profiles;
+    state.current = step.current;
+    applyProfileSettings(currentProfile());
+    return '';
+  }
 
   // ------------------------------------------------------------ argument text
 
@@ -261,7 +281,10 @@
     },
     toggleRecording() {
       if (state.recording) state.recording = false;
-      else { state.playing = false; state.recording = true; currentProfile().events = []; }
+      else {
+        remember('recording replaced ' + currentProfile().events.length + ' events');
+        state.playing = false; state.recording = true; currentProfile().events = [];
+      }
       return '';
     },
     togglePlayback() {
@@ -280,7 +303,10 @@
     deleteEvent(arg) {
       const id = toInt(strip(arg));
       const events = currentProfile().events;
-      if (id >= 0 && id < events.length) events.splice(id, 1);
+      if (id >= 0 && id < events.length) {
+        remember('deleting event ' + id);
+        events.splice(id, 1);
+      }
       state.eventsFile = eventsText();
       return '';
     },
@@ -307,6 +333,7 @@
     },
     clearProfile() {
       if (state.recording) return '';
+      remember('clearing “' + currentProfile().name + '” (' + currentProfile().events.length + ' events)');
       state.clicker = clickerDefaults();
       currentProfile().events = [];
       storeProfileSettings();
@@ -345,6 +372,12 @@
       return JSON.stringify({ path: '/home/u/shared.mcr', error: '', name: 'Imported' });
     },
     getSettings() { return settingsText(); },
+    undoChange() { return takeBack(state.undo, state.redo); },
+    redoChange() { return takeBack(state.redo, state.undo); },
+    getUndoState() {
+      const last = (/** @type {any[]} */ list) => (list.length ? list[list.length - 1].label : '');
+      return JSON.stringify({ undo: last(state.undo), redo: last(state.redo) });
+    },
     reassignKey(arg) {
       const name = strip(arg);
       if (name in SLOTS) state.reassigning = name;
