@@ -77,6 +77,8 @@
     pipeProblem: '',                   // why pop-outs cannot reach the main window; set by a test
     clickRate: 0,                      // actions per second the engines achieve; set by a test
     keySpamRate: 0,
+    clickerRefused: '',                // why the program refused the last start; set by a test
+    keySpamRefused: '',
     notices: options.notices || [],    // start-up notices
     eventsFile: '',
     themeFile: '',
@@ -156,7 +158,8 @@
       '","keySpamTarget":"' + keyName(state.clicker.keySpamTarget) + '","reassigning":"' + state.reassigning +
       '","panelHover":' + state.panelHover + ',"autoClicking":' + state.autoClicking + ',"keySpamming":' + state.keySpamming +
       ',"saveError":' + JSON.stringify(state.saveError) + ',"picking":' + state.pickingLocation + ',"pipeProblem":' + JSON.stringify(state.pipeProblem) +
-      ',"clickRate":' + state.clickRate + ',"keySpamRate":' + state.keySpamRate + '}';
+      ',"clickRate":' + state.clickRate + ',"keySpamRate":' + state.keySpamRate +
+      ',"clickerRefused":' + JSON.stringify(state.clickerRefused) + ',"keySpamRefused":' + JSON.stringify(state.keySpamRefused) + '}';
   }
   function describe(ev) {
     switch (ev.kind) {
@@ -389,7 +392,7 @@
   const panelHandlers = {
     getSharedTheme() { return '"' + (state.themeFile || 'modern-blue') + '"'; },
     getTrackerStatus() {
-      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":"","clickRate":0,"keySpamRate":0}';
+      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":"","clickRate":0,"keySpamRate":0,"clickerRefused":"","keySpamRefused":""}';
     },
     getMacroEvents() { return (state.eventsFile === null ? eventsText() : state.eventsFile) || '[]'; },
     beginWindowDrag() { return ''; },
