@@ -7,6 +7,7 @@
 #include "capture/hook_logic.h"
 #include "capture/hotkeys.h"
 #include "model/mouse_buttons.h"
+#include "model/start_rule.h"
 #include "model/state.h"
 #include "platform/platform.h"
 #include "store/save_outcome.h"
@@ -16,7 +17,7 @@ const char kDefaultStatusReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"",)"
     R"("hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,)"
     R"("autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":"",)"
-    R"("clickRate":0,"keySpamRate":0})";
+    R"("clickRate":0,"keySpamRate":0,"clickerRefused":"","keySpamRefused":""})";
 
 namespace {
 
@@ -76,6 +77,8 @@ StatusFields gatherStatus() {
     f.picking = s.pickingLocation;
     f.clickRate = s.clickRate;
     f.keySpamRate = s.keySpamRate;
+    f.clickerRefused = startRefusalText(StartRefusal(s.clickerRefused.load()));
+    f.keySpamRefused = startRefusalText(StartRefusal(s.keySpamRefused.load()));
     f.hookProblem = hookProblemText(hooksMissing(), hookReinstalls());
     return f;
 }
@@ -89,5 +92,6 @@ std::string statusReportJson(const StatusFields& f) {
            ",\"autoClicking\":" + truth(f.autoClicking) + ",\"keySpamming\":" + truth(f.keySpamming) +
            ",\"saveError\":" + jsonString(f.saveError) + ",\"picking\":" + truth(f.picking) + ",\"pipeProblem\":" + jsonString(f.pipeProblem) +
            ",\"clickRate\":" + rateNumber(f.clickRate) + ",\"keySpamRate\":" + rateNumber(f.keySpamRate) +
+           ",\"clickerRefused\":" + jsonString(f.clickerRefused) + ",\"keySpamRefused\":" + jsonString(f.keySpamRefused) +
            (f.hookProblem.empty() ? "" : ",\"hookProblem\":" + jsonString(f.hookProblem)) + "}";
 }

@@ -22,6 +22,8 @@
  * @property {string} pipeProblem  why pop-outs cannot reach the main window
  * @property {number} clickRate  clicks per second the auto-clicker achieves, 0 while off or measuring
  * @property {number} keySpamRate  presses per second the key spammer achieves, as clickRate
+ * @property {string} clickerRefused  why the program refused the auto-clicker's last start, '' once one starts
+ * @property {string} keySpamRefused  the same for the key spammer
  * @property {string} hookProblem  what went wrong with the input hooks; '' while they work (the report leaves it out)
  *
  * @typedef {object} AppSettings
@@ -53,6 +55,8 @@ Varnet.model = (function () {
     pipeProblem: '',
     clickRate: 0,
     keySpamRate: 0,
+    clickerRefused: '',
+    keySpamRefused: '',
     hookProblem: '',
   });
   // Status numbers that may have a fraction; the others are counts.
