@@ -63,6 +63,10 @@ std::vector<std::pair<std::string, std::string>> takePageAnswers();
 size_t runDispatched(void* webview);
 size_t dispatchedCount();
 
+// Called by replaceFileDurably once the temporary file is written, before
+// its rename, on the saving thread: a test holds a save there.
+inline void (*beforeRename)() = nullptr;
+
 // What isWaylandSession() answers.
 inline bool waylandSession = false;
 inline bool inputThroughCompositor = false;
