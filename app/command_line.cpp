@@ -24,6 +24,10 @@ bool isCommandCommandLine(const std::string& commandLine, std::string& message) 
     if (commandLine.rfind(kCommandOption, 0) != 0) return false;
     if (commandLine.size() > length && commandLine[length] != ' ') return false;
     message = commandLine.size() > length ? commandLine.substr(length + 1) : "";
+    // cmd.exe needs '|' quoted and hands the quotes on with the line: one
+    // surrounding pair is taken off (no command name begins with a quote).
+    if (message.size() >= 2 && message.front() == '"' && message.back() == '"')
+        message = message.substr(1, message.size() - 2);
     return true;
 }
 

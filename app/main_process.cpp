@@ -153,7 +153,14 @@ int handOverToRunningProcess() {
 }
 
 int runMainProcess() {
-    if (!platform::claimMainInstance()) return handOverToRunningProcess();
+    std::string lockProblem;
+    switch (platform::claimMainInstance(lockProblem)) {
+    case platform::InstanceClaim::Won: break;
+    case platform::InstanceClaim::HeldByAnother: return handOverToRunningProcess();
+    case platform::InstanceClaim::Failed:
+        std::cerr << "Varnet: cannot make sure only one Varnet runs: " << lockProblem << std::endl;
+        return 1;
+    }
     prepareState();
     Workers workers;
     startWorkers(workers);

@@ -37,7 +37,9 @@ bool alreadyBound(const DesktopHotkeys& hotkeys, HotkeyCombination hotkey) {
 
 DesktopHotkeys desktopHotkeysFromState() {
     DesktopHotkeys hotkeys;
-    if (!appState().app.hotkeysEnabled) return hotkeys;
+    // While a reassignment waits, the next press is the new binding, not a
+    // command: the desktop must let it through to us.
+    if (!appState().app.hotkeysEnabled || appState().reassignSlot != ReassignSlot::NoSlot) return hotkeys;
     for (ReassignSlot slot : kHotkeySlots) {
         const HotkeyCombination hotkey = hotkeyOfSlot(slot);
         if (hotkey.code <= 0 || alreadyBound(hotkeys, hotkey)) continue;

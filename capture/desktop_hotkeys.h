@@ -23,7 +23,8 @@ struct DesktopHotkeys {
     bool operator==(const DesktopHotkeys&) const = default;
 };
 
-// The four hotkeys now, none while hotkeys are switched off. A code bound to
+// The four hotkeys now, none while hotkeys are switched off or a
+// reassignment waits for its key. A code bound to
 // two hotkeys fires the first of them, as the program's own hotkeys do.
 DesktopHotkeys desktopHotkeysFromState();
 

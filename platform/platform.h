@@ -96,8 +96,17 @@ bool writeFile(const std::string& path, const std::string& bytes);
 // The temporary file is path + ".tmp" + process id + "-" + a number, created
 // exclusively so that a name planted in the folder is never written through.
 // On failure, failure (when given) says which step failed and why.
+// A gate, when given, is entered once the new text is on disk, just before
+// the rename: when enter says no, the temporary file goes, the file stays as
+// it is and the call returns false with failure untouched. Otherwise leave
+// follows the rename, told whether it succeeded.
+struct RenameGate {
+    bool (*enter)(void* context);
+    void (*leave)(void* context, bool renamed);
+    void* context;
+};
 bool replaceFileDurably(const std::string& path, const std::string& bytes,
-                        std::string* failure = nullptr);
+                        std::string* failure = nullptr, const RenameGate* gate = nullptr);
 // The names of the plain files in a folder (no "." or "..").
 std::vector<std::string> filesInFolder(const std::string& folder);
 bool removeFile(const std::string& path);
@@ -105,10 +114,11 @@ bool removeFile(const std::string& path);
 bool processRunning(uint64_t processId);
 
 // Takes this user session's one-main-process lock for the life of the process
-// (a lock file beside the command socket, or a named mutex); false when
-// another main process holds it. A lock that cannot be set up at all does not
-// stop the program: true then.
-bool claimMainInstance();
+// (a lock file beside the command socket, or a named mutex). A lock that
+// cannot be set up is Failed, with the reason in problem: the program does
+// not know whether it would be the only one.
+enum class InstanceClaim { Won, HeldByAnother, Failed };
+InstanceClaim claimMainInstance(std::string& problem);
 
 // Start-at-logon registration of the quoted executable path; silent on failure.
 void setLaunchOnStartup(bool enable);

@@ -248,6 +248,32 @@ void updateLinesCache(CurrentLinesCache& cache, const SessionSnapshot& snapshot)
     cache.current = snapshot.current;
 }
 
+// The renames take turns, and each is the last look at the order: a slow
+// save that finishes its write after a newer snapshot (the crash save's, which
+// does not wait long for it) took the file's place keeps its older text off.
+std::atomic<bool> renaming{false};
+const int kRenameTurnMs = 2000;  // a rename takes far less; a writer stuck longer is passed
+
+bool enterRename(void* context) {
+    const uint64_t sequence = *static_cast<const uint64_t*>(context);
+    for (int waited = 0;; ++waited) {
+        bool expected = false;
+        if (renaming.compare_exchange_strong(expected, true) || waited >= kRenameTurnMs) break;
+        platform::sleepMs(1);
+    }
+    if (writtenSequence.load() < sequence) return true;
+    renaming = false;
+    return false;
+}
+
+void leaveRename(void* context, bool renamed) {
+    const uint64_t sequence = *static_cast<const uint64_t*>(context);
+    uint64_t seen = writtenSequence.load();
+    while (renamed && seen < sequence && !writtenSequence.compare_exchange_weak(seen, sequence)) {
+    }
+    renaming = false;
+}
+
 // One writer at a time; a snapshot older than the one on disk is dropped. A
 // writer that waited too long writes anyway when told to: the rename keeps
 // the file whole even then.
@@ -266,10 +292,9 @@ void writeSnapshotText(const std::string& text, const SessionSnapshot& snapshot,
     }
     if (!owner && !writeAfterWait) return;
     if (writtenSequence.load() < sequence) {
-        if (platform::replaceFileDurably(appState().sessionPath, text, failure)) {
-            uint64_t seen = writtenSequence.load();
-            while (seen < sequence && !writtenSequence.compare_exchange_weak(seen, sequence)) {
-            }
+        uint64_t gateSequence = sequence;
+        const platform::RenameGate gate{enterRename, leaveRename, &gateSequence};
+        if (platform::replaceFileDurably(appState().sessionPath, text, failure, &gate)) {
             if (failure) failure->clear();
             if (writtenSequence == sequence) {
                 writtenChanges = snapshot.changes;

@@ -54,16 +54,46 @@ bool keyByPlace(uint32_t vk, bool down) {
     return keysym != 0 && keyOfKeysym(uint32_t(keysym), down);
 }
 
-bool portalKey(uint32_t keysym, bool down) {
-    portal::key(keysym, down);
-    return true;
-}
-
 template <void (*moveAbsolute)(int32_t, int32_t)>
 void moveNormalisedOverLayout(int32_t x, int32_t y) {
     int32_t layoutX = 0, layoutY = 0;
     wayland_input::normalisedToLayout(x, y, layoutX, layoutY);
     moveAbsolute(layoutX, layoutY);
+}
+
+std::atomic<output_route::PortalStandIn*> portalStandIn{nullptr};
+
+bool portalReady() {
+    const output_route::PortalStandIn* standIn = portalStandIn.load(std::memory_order_relaxed);
+    return standIn ? standIn->granted.load() : portal::granted();
+}
+
+template <void (*send)(int32_t, int32_t)>
+void portalOnly(int32_t x, int32_t y) {
+    if (!portalStandIn.load(std::memory_order_relaxed)) send(x, y);
+}
+
+void portalWheel(bool horizontal, int32_t steps) {
+    if (!portalStandIn.load(std::memory_order_relaxed)) portal::wheel(horizontal, steps);
+}
+
+void portalButton(uint32_t code, bool down) {
+    output_route::PortalStandIn* standIn = portalStandIn.load(std::memory_order_relaxed);
+    if (!standIn) return portal::button(code, down);
+    ++(down ? standIn->buttonsDown : standIn->buttonsUp);
+}
+
+bool portalKey(uint32_t keysym, bool down) {
+    output_route::PortalStandIn* standIn = portalStandIn.load(std::memory_order_relaxed);
+    if (!standIn) portal::key(keysym, down);
+    else ++(down ? standIn->keysDown : standIn->keysUp);
+    return true;
+}
+
+void portalKeyAtPlace(uint32_t evdevCode, bool down) {
+    output_route::PortalStandIn* standIn = portalStandIn.load(std::memory_order_relaxed);
+    if (!standIn) portal::keyAtPlace(evdevCode, down);
+    else ++(down ? standIn->keysDown : standIn->keysUp);
 }
 
 const Route kRoutes[kRouteCount] = {
@@ -75,8 +105,8 @@ const Route kRoutes[kRouteCount] = {
     {kde_output::ready, kde_output::moveAbsolute, moveNormalisedOverLayout<kde_output::moveAbsolute>,
      kde_output::moveRelative, kde_output::button, kde_output::wheel, kde_output::endPointerFrame,
      keyByPlace<kde_output::keyAtPlace, kde_output::key>},
-    {portal::granted, portal::moveAbsolute, portal::moveNormalised, portal::moveRelative, portal::button,
-     portal::wheel, [] {}, keyByPlace<portal::keyAtPlace, portalKey>},
+    {portalReady, portalOnly<portal::moveAbsolute>, portalOnly<portal::moveNormalised>,
+     portalOnly<portal::moveRelative>, portalButton, portalWheel, [] {}, keyByPlace<portalKeyAtPlace, portalKey>},
 };
 
 const int32_t kWheelNotch = 120;
@@ -91,7 +121,7 @@ RouteId routeNow() {
     (void)started;
     if (wlroots_devices::ready()) return kWlroots;
     if (kde_output::ready()) return kKde;
-    if (portal::granted()) return kPortal;
+    if (portalReady()) return kPortal;
     return kXTest;
 }
 
@@ -153,6 +183,8 @@ void output_route::start() {
     // input goes through XTest.
     if (!offered) portal::ask();
 }
+
+void output_route::standInForPortal(PortalStandIn* standIn) { portalStandIn = standIn; }
 
 void moveCursorAbsolute(int32_t x, int32_t y) {
     const Route& route = kRoutes[routeNow()];

@@ -140,7 +140,8 @@ bool writeFile(const std::string& path, const std::string& bytes) {
     return CloseHandle(file) && ok;
 }
 
-bool replaceFileDurably(const std::string& path, const std::string& bytes, std::string* failure) {
+bool replaceFileDurably(const std::string& path, const std::string& bytes, std::string* failure,
+                        const RenameGate* gate) {
     static std::atomic<unsigned> sequence{0};
     std::wstring temporary;
     HANDLE file = INVALID_HANDLE_VALUE;
@@ -162,9 +163,15 @@ bool replaceFileDurably(const std::string& path, const std::string& bytes, std::
         SetLastError(error);
         return failed(failure, "cannot write the temporary file");
     }
-    if (!MoveFileExW(temporary.c_str(), widen(path).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
+    if (gate && !gate->enter(gate->context)) {
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    const bool renamed = MoveFileExW(temporary.c_str(), widen(path).c_str(),
+                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    error = GetLastError();
+    if (gate) gate->leave(gate->context, renamed);
+    if (!renamed) {
         DeleteFileW(temporary.c_str());
         SetLastError(error);
         return failed(failure, "cannot rename the temporary file over it");
@@ -200,12 +207,15 @@ bool processRunning(uint64_t processId) {
 // "Local\" is the namespace of this logon session, so another user's program
 // on the same machine does not count. The handle stays open for the life of
 // the process; the system closes it when the process ends, however it ends.
-bool claimMainInstance() {
+InstanceClaim claimMainInstance(std::string& problem) {
     HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\VarnetMainProcess");
-    if (!mutex) return true;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return true;
+    if (!mutex) {
+        problem = "cannot create the one-instance mutex (error " + std::to_string(GetLastError()) + ")";
+        return InstanceClaim::Failed;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return InstanceClaim::Won;
     CloseHandle(mutex);
-    return false;
+    return InstanceClaim::HeldByAnother;
 }
 
 }  // namespace platform

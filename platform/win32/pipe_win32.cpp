@@ -1,5 +1,5 @@
-// The command pipe "\\.\pipe\VarnetIPC": message mode, local clients only,
-// open to the current user alone. The server holds the name from its first
+// The command pipe "\\.\pipe\VarnetIPC-<user's SID>-<session>": message
+// mode, local clients only, open to the current user alone. The server holds the name from its first
 // instance to its close: it keeps two instances listening, so while one
 // client is served the other instance already waits for the next, and no
 // other program can slip in between two messages and receive the panels'
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_backend.h"
 
 namespace platform {
 
@@ -37,7 +38,6 @@ struct IpcConnection {
 
 namespace {
 
-const char kPipeName[] = "\\\\.\\pipe\\VarnetIPC";
 // Two instances listen: while one client is served, the other waits for the next.
 const DWORD kInstances = 2;  // the size of IpcServer::instances
 // A panel writes its single message right after connecting; a client that
@@ -60,6 +60,24 @@ PSID tokenUser(HANDLE process, std::vector<BYTE>& buffer) {
     return ok ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid : nullptr;
 }
 
+// Another user's Varnet (fast user switching, both started at logon), or any
+// program that took a machine-wide name first, would leave this user's
+// panels and commands without a server: the name is this user's and this
+// logon session's own, as the one-instance mutex is.
+std::string pipeNameNow() {
+    std::string name = "\\\\.\\pipe\\VarnetIPC";
+    std::vector<BYTE> buffer;
+    PSID user = tokenUser(GetCurrentProcess(), buffer);
+    char* sid = nullptr;
+    if (user && ConvertSidToStringSidA(user, &sid)) {
+        name += std::string("-") + sid;
+        LocalFree(sid);
+    }
+    DWORD session = 0;
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &session)) name += "-" + std::to_string(session);
+    return name;
+}
+
 // Full access for the current user and nobody else (no inherited entries).
 PSECURITY_DESCRIPTOR currentUserOnly() {
     std::vector<BYTE> buffer;
@@ -80,7 +98,7 @@ HANDLE createInstance(IpcServer& server, bool first) {
     DWORD openMode = PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED;
     if (first) openMode |= FILE_FLAG_FIRST_PIPE_INSTANCE;
     return CreateNamedPipeA(
-        kPipeName, openMode,
+        win32::commandPipeName().c_str(), openMode,
         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
         kInstances, 512, 512, 0, &attributes);
 }
@@ -169,6 +187,11 @@ bool serverIsCurrentUser(HANDLE pipe) {
 
 }  // namespace
 
+std::string win32::commandPipeName() {
+    static const std::string name = pipeNameNow();
+    return name;
+}
+
 StopSignal* stopSignalCreate() {
     return reinterpret_cast<StopSignal*>(CreateEventA(nullptr, TRUE, FALSE, nullptr));
 }
@@ -196,7 +219,7 @@ IpcServer* ipcServerOpen() {
         server->instances[i].pipe = createInstance(*server, i == 0);
         if (server->instances[i].pipe != INVALID_HANDLE_VALUE) continue;
         if (heldByAnother(GetLastError()))
-            lastProblem = std::string(kPipeName) + " is held by another program";
+            lastProblem = win32::commandPipeName() + " is held by another program";
         ipcServerClose(server);
         return nullptr;
     }
@@ -280,8 +303,8 @@ void ipcCloseConnection(IpcConnection* connection) {
 bool ipcSendMessage(const std::string& message) {
     // Identification only: a server of another user learns who we are but
     // cannot act as us. Reading attributes lets us ask for the server's process.
-    HANDLE pipe = CreateFileA(kPipeName, GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                              SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+    HANDLE pipe = CreateFileA(win32::commandPipeName().c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr,
+                              OPEN_EXISTING, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (pipe == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     bool ok = serverIsCurrentUser(pipe) &&

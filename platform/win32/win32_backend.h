@@ -98,5 +98,8 @@ void forceForegroundWindow(HWND window);
 // Posts the termination request (onTerminationRequest) to every window of
 // the process that listens for it; false when it has none.
 bool postTerminationRequest(DWORD processId);
+// The command pipe's name, this user's and this logon session's own:
+// "\\.\pipe\VarnetIPC-<SID>-<session id>".
+std::string commandPipeName();
 
 }  // namespace platform::win32

@@ -12,6 +12,7 @@
 
 #include "model/mouse_buttons.h"
 #include "model/mouse_flags.h"
+#include "platform/linux/output_route_linux.h"
 #include "platform/linux/x11/xtest_output_linux.h"
 #include "platform/platform.h"
 #include "tests/e2e/harness.h"
@@ -183,6 +184,44 @@ TEST_F(LinuxInput, KeysTheLayoutLacksGetASpareKeycode) {
     auto again = details(seen(), XI_RawKeyPress);
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(firstLevelKeysym(again[0]), KeySym(XK_Execute));
+}
+
+// The desktop's grant may come or end between a press and its release (the
+// person answers the dialog, or stops sharing). The release goes the way the
+// press went, or nowhere when that way has ended and let go of what it held.
+TEST_F(LinuxInput, AReleaseGoesTheWayItsPressWentWhenTheGrantFlips) {
+    struct Case {
+        const char* what;
+        bool grantedAtPress, grantedAtRelease;
+        size_t x11Presses, x11Releases;
+        int32_t portalPresses, portalReleases;
+    };
+    const Case cases[] = {
+        {"granted after the press", false, true, 1, 1, 0, 0},
+        {"grant ended after the press", true, false, 0, 0, 1, 0},
+        {"granted throughout", true, true, 0, 0, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        platform::output_route::PortalStandIn portal;
+        platform::output_route::standInForPortal(&portal);
+        portal.granted = c.grantedAtPress;
+        platform::sendKeyEvent('A', true);
+        platform::sendMouseInput(0, 0, 0, mf::LeftDown);
+        portal.granted = c.grantedAtRelease;
+        platform::sendKeyEvent('A', false);
+        platform::sendMouseInput(0, 0, 0, mf::LeftUp);
+        const auto events = seen();
+        platform::output_route::standInForPortal(nullptr);
+        EXPECT_EQ(details(events, XI_RawKeyPress).size(), c.x11Presses);
+        EXPECT_EQ(details(events, XI_RawKeyRelease).size(), c.x11Releases);
+        EXPECT_EQ(details(events, XI_RawButtonPress).size(), c.x11Presses);
+        EXPECT_EQ(details(events, XI_RawButtonRelease).size(), c.x11Releases);
+        EXPECT_EQ(portal.keysDown.load(), c.portalPresses);
+        EXPECT_EQ(portal.keysUp.load(), c.portalReleases);
+        EXPECT_EQ(portal.buttonsDown.load(), c.portalPresses);
+        EXPECT_EQ(portal.buttonsUp.load(), c.portalReleases);
+    }
 }
 
 TEST_F(LinuxInput, CodesWithoutAKeySendNothing) {

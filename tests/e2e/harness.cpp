@@ -148,12 +148,18 @@ void removeFolders(const Folders& folders) {
 }
 
 pid_t startVarnet(const XServer& server, const Folders& folders, const std::vector<std::string>& args,
-                  const std::string& binary) {
+                  const std::string& binary, const std::vector<std::string>& extraEnv) {
     std::vector<std::string> argv{binary.empty() ? std::string(VARNET_BINARY) : binary};
     argv.insert(argv.end(), args.begin(), args.end());
-    return spawn(argv, {"DISPLAY=" + server.display, "XDG_CONFIG_HOME=" + folders.config,
-                        "XDG_DATA_HOME=" + folders.data, "XDG_RUNTIME_DIR=" + folders.runtime,
-                        "HOME=" + folders.root, "NO_AT_BRIDGE=1", "GDK_BACKEND=x11"});
+    std::vector<std::string> env{"DISPLAY=" + server.display, "XDG_CONFIG_HOME=" + folders.config,
+                                 "XDG_DATA_HOME=" + folders.data, "XDG_RUNTIME_DIR=" + folders.runtime,
+                                 "HOME=" + folders.root, "NO_AT_BRIDGE=1", "GDK_BACKEND=x11"};
+    for (const std::string& extra : extraEnv) {
+        const std::string name = extra.substr(0, extra.find('=') + 1);
+        std::erase_if(env, [&](const std::string& entry) { return entry.rfind(name, 0) == 0; });
+        env.push_back(extra);
+    }
+    return spawn(argv, env);
 }
 
 Finished runVarnetToEnd(const Folders& folders, const std::vector<std::string>& args, int timeoutMs,

@@ -35,7 +35,8 @@ void removeFolders(const Folders& folders);
 
 // Starts the program (VARNET_BINARY unless another is given) on the display.
 pid_t startVarnet(const XServer& server, const Folders& folders,
-                  const std::vector<std::string>& args = {}, const std::string& binary = "");
+                  const std::vector<std::string>& args = {}, const std::string& binary = "",
+                  const std::vector<std::string>& extraEnv = {});
 
 // Runs the program with these arguments and the folders' environment (and
 // extraEnv) to its end; code is its exit code (-1 on a signal or time-out).

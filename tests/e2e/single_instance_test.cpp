@@ -6,8 +6,11 @@
 #include <X11/Xutil.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/harness.h"
 
@@ -89,21 +92,42 @@ TEST_F(SingleInstance, SecondStartBringsTheFirstWindowToTheFrontAndEnds) {
     EXPECT_EQ(e2e::waitForExit(first, 0), -1) << "the first process must still run";
 }
 
+// Also without a runtime folder, before anything made the fallback folder the
+// lock lives in: the lock is taken there, never skipped.
 TEST_F(SingleInstance, TwoStartsAtOnceLeaveOneMainProcess) {
-    first = e2e::startVarnet(x, folders);
-    second = e2e::startVarnet(x, folders);
-    // Whichever lost the race ends with 0; the other runs on with its window.
-    pid_t ended = -1;
-    int status = 0;
-    for (int i = 0; i < 750 && ended <= 0; ++i) {
-        for (pid_t pid : {first, second})
-            if (ended <= 0 && waitpid(pid, &status, WNOHANG) == pid) ended = pid;
-        if (ended <= 0) usleep(20000);
+    const std::string temporary = folders.root + "/tmp";
+    std::filesystem::create_directories(temporary);
+    const std::string fallback = temporary + "/varnet-" + std::to_string(getuid());
+    struct Case {
+        const char* what;
+        std::vector<std::string> env;
+    };
+    const Case cases[] = {
+        {"in the runtime folder", {}},
+        {"without XDG_RUNTIME_DIR", {"XDG_RUNTIME_DIR=", "TMPDIR=" + temporary}},
+        {"with XDG_RUNTIME_DIR naming no folder", {"XDG_RUNTIME_DIR=" + folders.root + "/gone", "TMPDIR=" + temporary}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(fallback);
+        first = e2e::startVarnet(x, folders, {}, "", c.env);
+        second = e2e::startVarnet(x, folders, {}, "", c.env);
+        // Whichever lost the race ends with 0; the other runs on with its window.
+        pid_t ended = -1;
+        int status = 0;
+        for (int i = 0; i < 750 && ended <= 0; ++i) {
+            for (pid_t pid : {first, second})
+                if (ended <= 0 && waitpid(pid, &status, WNOHANG) == pid) ended = pid;
+            if (ended <= 0) usleep(20000);
+        }
+        ASSERT_TRUE(ended == first || ended == second) << ended;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        pid_t& survivor = ended == first ? second : first;
+        (ended == first ? first : second) = -1;
+        ASSERT_TRUE(e2e::waitForWindow(x, kTitle, 20000));
+        EXPECT_EQ(waitpid(survivor, &status, WNOHANG), 0) << "the other process must still run";
+        EXPECT_EQ(e2e::terminateAndWait(survivor, 10000), 0);
+        survivor = -1;
+        EXPECT_EQ(std::filesystem::is_directory(fallback), !c.env.empty());
     }
-    ASSERT_TRUE(ended == first || ended == second) << ended;
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    pid_t& survivor = ended == first ? second : first;
-    (ended == first ? first : second) = -1;
-    ASSERT_TRUE(e2e::waitForWindow(x, kTitle, 20000));
-    EXPECT_EQ(waitpid(survivor, &status, WNOHANG), 0) << "the other process must still run";
 }

@@ -113,12 +113,13 @@ void giveToCompositorUser(const std::string& path) {
 }
 
 bool startSway(SwaySession& session, const std::string& root, const std::string& loggerBinary,
-               std::string& failure, const std::vector<std::string>& extraEnv) {
+               std::string& failure, const std::vector<std::string>& extraEnv, const std::string& extraConfig) {
     session.root = root;
     const std::string runtime = root + "/runtime";
     fs::create_directories(runtime);
     chmod(runtime.c_str(), 0700);
-    writeFile(root + "/sway.config", "output HEADLESS-1 resolution 1280x800\ndefault_border none\nxwayland disable\n");
+    writeFile(root + "/sway.config",
+              "output HEADLESS-1 resolution 1280x800\ndefault_border none\nxwayland disable\n" + extraConfig);
     giveToCompositorUser(root);
     std::vector<std::string> env{"WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
                                  "XDG_RUNTIME_DIR=" + runtime, "HOME=" + root};

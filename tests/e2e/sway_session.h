@@ -58,9 +58,11 @@ struct SwaySession {
 // Starts sway on a 1280x800 headless output with its runtime folder in
 // root/runtime (root must exist and be the compositor user's), then the
 // logging window, full-screen; false with a reason when either fails.
-// extraEnv reaches sway, and so the commands its bindings run.
+// extraEnv reaches sway, and so the commands its bindings run; extraConfig
+// ends its configuration (the person's own bindings).
 bool startSway(SwaySession& session, const std::string& root, const std::string& loggerBinary,
-               std::string& failure, const std::vector<std::string>& extraEnv = {});
+               std::string& failure, const std::vector<std::string>& extraEnv = {},
+               const std::string& extraConfig = "");
 void stopSway(SwaySession& session);
 
 }  // namespace e2e

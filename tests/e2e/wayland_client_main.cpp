@@ -15,6 +15,8 @@
 //                               compositor has no virtual keyboard, through
 //                               kwin's fake input (which this program must be
 //                               granted), Control as a key of its own
+//   wayland_client hold NAME MS as press, with the key held MS milliseconds
+//                               (long enough for the compositor to repeat it)
 //   wayland_client click X Y [right]
 //                               moves the pointer to (X, Y) of the outputs'
 //                               layout and clicks the left (or right) button
@@ -297,7 +299,7 @@ bool canFakeInput() {
 #endif
 }
 
-int pressKey(const char* combination) {
+int pressKey(const char* combination, int holdMs = 0) {
     if ((!client.keyboardManager && !canFakeInput()) || !client.seat) return 1;
     xkb_keymap* keymap = xkb_keymap_new_from_names(client.xkb, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (!keymap) return 1;
@@ -328,6 +330,10 @@ int pressKey(const char* combination) {
     close(fd);
     if (control) zwp_virtual_keyboard_v1_modifiers(keyboard, control, 0, 0, 0);
     zwp_virtual_keyboard_v1_key(keyboard, 0, found - 8, WL_KEYBOARD_KEY_STATE_PRESSED);
+    if (holdMs > 0) {
+        wl_display_roundtrip(client.display);
+        usleep(useconds_t(holdMs) * 1000);
+    }
     zwp_virtual_keyboard_v1_key(keyboard, 1, found - 8, WL_KEYBOARD_KEY_STATE_RELEASED);
     if (control) zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
     wl_display_roundtrip(client.display);
@@ -412,8 +418,10 @@ int main(int argc, char** argv) {
     wl_display_roundtrip(client.display);
     if (mode == "log") return logInput();
     if (mode == "press" && argc > 2) return pressKey(argv[2]);
+    if (mode == "hold" && argc > 3) return pressKey(argv[2], std::atoi(argv[3]));
     if (mode == "click" && argc > 3)
         return click(std::atoi(argv[2]), std::atoi(argv[3]), argc > 4 && std::string(argv[4]) == "right");
-    std::fprintf(stderr, "usage: wayland_client log | press [Ctrl+]KEYSYM-NAME | click X Y [right]\n");
+    std::fprintf(stderr, "usage: wayland_client log | press [Ctrl+]KEYSYM-NAME | hold KEYSYM-NAME MS\n"
+                         "                      | click X Y [right]\n");
     return 2;
 }

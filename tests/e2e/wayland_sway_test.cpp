@@ -43,9 +43,17 @@ protected:
         copyProgram();
         e2e::giveToCompositorUser(folders.root);
         // folders.runtime is the compositor's runtime folder too.
-        const bool started = e2e::startSway(sway, folders.root, VARNET_WAYLAND_CLIENT, setupFailure, {libraryPath});
+        const bool started = e2e::startSway(sway, folders.root, VARNET_WAYLAND_CLIENT, setupFailure, {libraryPath},
+                                            personsOwnBinding());
         log = sway.log;
         if (started) startProgram();
+    }
+
+    // The person's configuration binds F7, the Play hotkey's key, through a
+    // variable, as configurations do with $mod.
+    static std::string ownBindingMark() { return folders.root + "/own-binding-ran"; }
+    static std::string personsOwnBinding() {
+        return "set $playKey F7\nbindsym $playKey exec touch " + ownBindingMark() + "\n";
     }
 
     // The program runs as the compositor's user, who may not reach the build
@@ -167,8 +175,20 @@ TEST_F(OnSway, AHotkeyWithAModifierIsBoundWithIt) {
     e2e::expectAHotkeyWithAModifierTakesOnlyThatCombination(*log, sender(), presser());
 }
 
+// A held key repeats; a repeat of a toggle would stop what the press
+// started and start it again (a recording anew, its events cleared).
+TEST_F(OnSway, AHeldHotkeyTogglesOnce) {
+    command("updateSpammer|0,0,0,20,0,0,0,3,0");
+    const size_t from = log->size();
+    const pid_t holder = e2e::spawnProcess({VARNET_WAYLAND_CLIENT, "hold", "F6", "1500"}, sway.env);
+    ASSERT_EQ(e2e::waitForExit(holder, 10000), 0);
+    const auto lines = linesAfter(from, "button 272 1");
+    EXPECT_EQ(e2e::countOf(lines, "button 272 1"), 3u);
+}
+
 // Last of the cases on sway: the program's end takes its bindings with it,
-// so sway has no F6 binding left to remove.
+// so sway has no F6 binding left to remove, and the person's own binding on
+// F7, which the Play hotkey took while the program ran, works again.
 TEST_F(OnSway, EndingTheProgramRemovesItsBindings) {
     const auto unbind = [] {
         return e2e::waitForExit(e2e::spawnProcess({"/usr/bin/swaymsg", "unbindsym", "F5"}, sway.env), 10000);
@@ -177,6 +197,8 @@ TEST_F(OnSway, EndingTheProgramRemovesItsBindings) {
     ASSERT_EQ(e2e::terminateAndWait(varnet, 10000), 0);
     varnet = -1;
     EXPECT_NE(e2e::waitForExit(e2e::spawnProcess({"/usr/bin/swaymsg", "unbindsym", "F6"}, sway.env), 10000), 0);
+    presser()("F7");
+    EXPECT_TRUE(e2e::waitForFile(ownBindingMark(), 10000)) << "the person's F7 binding is gone";
 }
 
 // Its windows need XWayland; a session without it is told so, and the program ends.

@@ -136,7 +136,8 @@ bool writeFile(const std::string& path, const std::string& bytes) {
 
 // The real backends' steps, on the standard library, so a test sees the same
 // failures for a missing folder or a rename the file system refuses.
-bool replaceFileDurably(const std::string& path, const std::string& bytes, std::string* failure) {
+bool replaceFileDurably(const std::string& path, const std::string& bytes, std::string* failure,
+                        const RenameGate* gate) {
     static std::atomic<unsigned> sequence{0};
     const std::string temporary = path + ".tmp" + std::to_string(fake::processId()) + "-" +
                                   std::to_string(sequence++);
@@ -145,8 +146,14 @@ bool replaceFileDurably(const std::string& path, const std::string& bytes, std::
             *failure = "cannot create a temporary file: " + std::generic_category().message(errno);
         return false;
     }
+    if (fake::beforeRename) fake::beforeRename();
+    if (gate && !gate->enter(gate->context)) {
+        std::filesystem::remove(temporary);
+        return false;
+    }
     std::error_code error;
     std::filesystem::rename(temporary, path, error);
+    if (gate) gate->leave(gate->context, !error);
     if (error) {
         std::filesystem::remove(temporary);
         if (failure) *failure = "cannot rename the temporary file over it: " + error.message();
@@ -171,7 +178,7 @@ bool removeFile(const std::string& path) {
 
 bool processRunning(uint64_t processId) { return fake::runningProcesses().count(processId) != 0; }
 
-bool claimMainInstance() { return true; }
+InstanceClaim claimMainInstance(std::string&) { return InstanceClaim::Won; }
 
 void setLaunchOnStartup(bool enable) { launchRegistered = enable; }
 bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path) {

@@ -84,6 +84,10 @@ inline std::atomic<int> timerResolutionHolds{0};
 // What keyStateNow answers for each virtual key; reset() makes them Unknown.
 inline platform::KeyState keyStates[256] = {};
 
+// Called by replaceFileDurably once the temporary file is written, before
+// its rename, on the saving thread: a test holds a save there.
+inline void (*beforeRename)() = nullptr;
+
 // What isWaylandSession() answers.
 inline bool waylandSession = false;
 inline bool inputThroughCompositor = false;

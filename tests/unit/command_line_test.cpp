@@ -15,6 +15,12 @@ TEST(CommandLine, CommandOptionTakesTheRestOfTheLineAsItsMessage) {
         // The arguments arrive joined by spaces; a message may hold them.
         {"--command updateTracker|a b", true, "updateTracker|a b"},
         {"--command", true, ""},
+        // From cmd.exe, where '|' must be quoted, the quotes come along: one pair goes.
+        {"--command \"toggleSpammer|\"", true, "toggleSpammer|"},
+        {"--command \"updateTracker|a b\"", true, "updateTracker|a b"},
+        {"--command \"\"toggleSpammer|\"\"", true, "\"toggleSpammer|\""},
+        {"--command \"toggleSpammer|", true, "\"toggleSpammer|"},
+        {"--command \"", true, "\""},
         {"--commands toggleSpammer|", false, ""},
         {"toggleSpammer|", false, ""},
         {"--child x --command toggleSpammer|", false, ""},

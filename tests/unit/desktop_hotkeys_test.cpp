@@ -61,3 +61,14 @@ TEST_F(DesktopHotkeysTest, ASharedCodeFiresTheFirstHotkeyAndOffMeansNone) {
     s.app.hotkeysEnabled = false;
     EXPECT_EQ(desktopHotkeysFromState().count, 0u);
 }
+
+// A reassignment catches the next press itself; a desktop binding would run
+// its hotkey's command instead (pressing F6 to move Record there starts the clicker).
+TEST_F(DesktopHotkeysTest, NoneWhileAReassignmentWaits) {
+    for (ReassignSlot slot : {ReassignSlot::Record, ReassignSlot::KeySpamTarget}) {
+        appState().reassignSlot = slot;
+        EXPECT_EQ(desktopHotkeysFromState().count, 0u) << int(slot);
+    }
+    appState().reassignSlot = ReassignSlot::NoSlot;
+    EXPECT_EQ(desktopHotkeysFromState().count, 4u);
+}

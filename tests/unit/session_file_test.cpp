@@ -429,3 +429,30 @@ TEST_F(SessionFile, AutosaveWritesWithoutBeingAskedAndEndsWithRunning) {
     fake::useManualClock(false);
     EXPECT_TRUE(written);
 }
+
+// The crash save waits only a moment for a save in progress, then writes its
+// newer snapshot anyway; the slow save, renaming after it, must not put its
+// older text back.
+TEST_F(SessionFile, ASlowSaveThatRenamesAfterTheCrashSaveKeepsItsOlderTextOff) {
+    static std::atomic<bool> holding{false}, released{false};
+    holding = false;
+    released = false;
+    fake::beforeRename = [] {
+        bool first = false;
+        if (!holding.compare_exchange_strong(first, true)) return;  // only the slow save is held
+        while (!released) std::this_thread::yield();
+    };
+    setProfiles({Profile{"older", "", {}}}, 0);
+    std::thread slow([] { saveSession(); });
+    while (!holding) std::this_thread::yield();
+    setProfiles({Profile{"newer", "", {}}}, 0);
+    fake::useManualClock(true);  // the crash save's wait for the busy file passes at once
+    saveSessionAfterCrash();
+    released = true;
+    slow.join();
+    fake::useManualClock(false);
+    fake::beforeRename = nullptr;
+    const std::string text = readBytes(sessionFile());
+    EXPECT_NE(text.find("PROFILE:newer"), std::string::npos) << text;
+    EXPECT_EQ(text.find("PROFILE:older"), std::string::npos) << text;
+}

@@ -47,7 +47,7 @@ HANDLE connectWhenListening() {
     HANDLE client = INVALID_HANDLE_VALUE;
     for (ULONGLONG deadline = GetTickCount64() + 10000;
          client == INVALID_HANDLE_VALUE && GetTickCount64() < deadline; Sleep(2))
-        client = CreateFileA("\\\\.\\pipe\\VarnetIPC", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+        client = CreateFileA(platform::win32::commandPipeName().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                              nullptr);
     return client;
 }
@@ -221,7 +221,7 @@ TEST(CommandPipe, ASecondServerOnTheNameIsRefusedWithAReason) {
     EXPECT_EQ(platform::ipcServerOpen(), nullptr);
     EXPECT_NE(platform::ipcServerProblem().find("VarnetIPC"), std::string::npos);
     // Nor can anyone make the first instance of the name while we hold it.
-    HANDLE other = CreateNamedPipeA("\\\\.\\pipe\\VarnetIPC", PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE,
+    HANDLE other = CreateNamedPipeA(platform::win32::commandPipeName().c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE,
                                     PIPE_TYPE_MESSAGE, PIPE_UNLIMITED_INSTANCES, 512, 512, 0, nullptr);
     EXPECT_EQ(other, INVALID_HANDLE_VALUE);
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
@@ -229,6 +229,31 @@ TEST(CommandPipe, ASecondServerOnTheNameIsRefusedWithAReason) {
     platform::IpcServer* again = platform::ipcServerOpen();
     EXPECT_NE(again, nullptr);
     platform::ipcServerClose(again);
+}
+
+// Another user's Varnet, one in another logon session, or a program that took
+// the machine-wide name first holds a name that is not ours.
+TEST(CommandPipe, TheNameIsThisUsersAndThisSessionsOwn) {
+    const std::string name = platform::win32::commandPipeName();
+    DWORD session = 0;
+    ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
+    const std::string sessionSuffix = "-" + std::to_string(session);
+    ASSERT_EQ(name.rfind("\\\\.\\pipe\\VarnetIPC-S-1-", 0), 0u) << name;
+    ASSERT_TRUE(name.ends_with(sessionSuffix)) << name;
+    const std::string others[] = {
+        "\\\\.\\pipe\\VarnetIPC",
+        name.substr(0, name.size() - sessionSuffix.size()) + "-" + std::to_string(session + 1),
+        "\\\\.\\pipe\\VarnetIPC-S-1-5-21-1-2-3-4242" + sessionSuffix,
+    };
+    for (const std::string& other : others) {
+        HANDLE taken = CreateNamedPipeA(other.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                        PIPE_TYPE_MESSAGE, 1, 512, 512, 0, nullptr);
+        ASSERT_NE(taken, INVALID_HANDLE_VALUE) << other;
+        platform::IpcServer* server = platform::ipcServerOpen();
+        EXPECT_NE(server, nullptr) << other << ": " << platform::ipcServerProblem();
+        platform::ipcServerClose(server);
+        CloseHandle(taken);
+    }
 }
 
 // Each message finds an instance at once, with no retry: the next instance

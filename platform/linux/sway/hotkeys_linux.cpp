@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,8 @@
 #include "model/mouse_buttons.h"
 #include "model/state.h"
 #include "platform/linux/keys/keymap_linux.h"
+#include "platform/linux/sway/user_bindings_linux.h"
+#include "platform/linux/system/ipc_linux.h"
 #include "platform/platform.h"
 
 namespace platform::sway_hotkeys {
@@ -23,8 +26,12 @@ namespace {
 const char kMagic[] = "i3-ipc";  // the header of every message, both ways
 const size_t kMagicLength = 6;
 const uint32_t kRunCommand = 0;
+const uint32_t kGetConfig = 9;
 
 DesktopHotkeys applied;
+// The person's own binding that each of ours took the keys of, to give back
+// when ours goes: the arguments of its bindsym line, or "".
+std::array<std::string, 4> displaced;
 
 const char* swaySocket() {
     const char* path = std::getenv("SWAYSOCK");
@@ -57,11 +64,11 @@ bool readExactly(int fd, char* buffer, size_t length) {
     return true;
 }
 
-// Runs one command and returns sway's reply, a JSON list of results; empty
-// when the socket failed.
-std::string runCommand(int fd, const std::string& command) {
+// Sends one message and returns sway's reply (JSON); empty when the socket
+// failed. RUN_COMMAND answers with a list of results.
+std::string request(int fd, uint32_t type, const std::string& command) {
     std::string message(kMagic, kMagicLength);
-    const uint32_t header[2] = {uint32_t(command.size()), kRunCommand};
+    const uint32_t header[2] = {uint32_t(command.size()), type};
     message.append(reinterpret_cast<const char*>(header), sizeof header);
     message += command;
     if (write(fd, message.data(), message.size()) != ssize_t(message.size())) return "";
@@ -90,37 +97,37 @@ std::string modifierPrefix(int32_t modifiers) {
 }
 
 // sway's name of what sets off a binding: a key by its keysym name, a button
-// anywhere on the screen by its X11 number, each with its modifiers.
+// anywhere on the screen by its X11 number, each with its modifiers. A held
+// key runs its command once: a repeat would toggle again (a recording stopped
+// and started anew, its events cleared).
 std::string triggerOf(const DesktopHotkey& hotkey) {
     const std::string modifiers = modifierPrefix(hotkey.modifiers);
     switch (hotkey.code) {
-    case button_code::Right: return "--whole-window " + modifiers + "button3";
-    case button_code::Middle: return "--whole-window " + modifiers + "button2";
-    case button_code::Side1: return "--whole-window " + modifiers + "button8";
-    case button_code::Side2: return "--whole-window " + modifiers + "button9";
+    case button_code::Right: return "--no-repeat --whole-window " + modifiers + "button3";
+    case button_code::Middle: return "--no-repeat --whole-window " + modifiers + "button2";
+    case button_code::Side1: return "--no-repeat --whole-window " + modifiers + "button8";
+    case button_code::Side2: return "--no-repeat --whole-window " + modifiers + "button9";
     default: break;
     }
     char name[64] = "";
     const keymap::Keysym keysym = keymap::keysymForVirtualKey(uint32_t(hotkey.code));
     if (keysym == 0 || xkb_keysym_get_name(xkb_keysym_t(keysym), name, sizeof name) <= 0) return "";
-    return modifiers + name;
+    return "--no-repeat " + modifiers + name;
 }
 
-bool quotable(const std::string& text) { return text.find_first_of("'\"\\") == std::string::npos; }
+// sway expands $name (and $$) in a binding's arguments before sh sees them.
+bool quotable(const std::string& text) { return text.find_first_of("'\"\\$") == std::string::npos; }
 
 // The command line a binding runs. sway takes off one level of double
 // quotes and hands the rest to sh, which takes the single quotes; a path
-// holding a quote or a backslash cannot pass both, and is left unbound.
+// holding a quote, a backslash or a dollar cannot pass both, and is left
+// unbound. The command finds the socket in the folder this process uses,
+// which need not be the runtime folder sway was started with.
 std::string commandLineFor(const char* message) {
-    std::string line = "env";
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime) {
-        if (!quotable(runtime)) return "";
-        line += std::string(" XDG_RUNTIME_DIR='") + runtime + "'";
-    }
+    const std::string folder = command_socket::folder();
     const std::string program = executablePath();
-    if (!quotable(program)) return "";
-    return line + " '" + program + "' --command '" + message + "'";
+    if (!quotable(folder) || !quotable(program)) return "";
+    return "env XDG_RUNTIME_DIR='" + folder + "' '" + program + "' --command '" + message + "'";
 }
 
 void reportFailure(const std::string& command, const std::string& reply) {
@@ -129,10 +136,40 @@ void reportFailure(const std::string& command, const std::string& reply) {
 }
 
 void run(int fd, const std::string& command, bool mustSucceed) {
-    const std::string reply = runCommand(fd, command);
+    const std::string reply = request(fd, kRunCommand, command);
     if (mustSucceed && reply.find("\"success\": true") == std::string::npos &&
         reply.find("\"success\":true") == std::string::npos)
         reportFailure(command, reply);
+}
+
+// What a binding's trigger names without its flags ("Mod4+Return").
+std::string combinationOf(const std::string& trigger) { return trigger.substr(trigger.rfind(' ') + 1); }
+
+// Ours go; where one had taken the keys of the person's own binding, that
+// binding is made again, or the keys would do nothing until sway reloads.
+void unbindApplied(int fd) {
+    for (size_t i = 0; i < applied.count; ++i) {
+        const std::string trigger = triggerOf(applied.bindings[i]);
+        if (trigger.empty()) continue;
+        if (displaced[i].empty()) run(fd, "unbindsym " + trigger, false);
+        else run(fd, "bindsym " + displaced[i], true);
+        displaced[i].clear();
+    }
+}
+
+void bindWanted(int fd, const DesktopHotkeys& wanted) {
+    if (wanted.count == 0) return;
+    const std::string configuration = request(fd, kGetConfig, "");
+    for (size_t i = 0; i < wanted.count; ++i) {
+        const std::string trigger = triggerOf(wanted.bindings[i]);
+        const std::string line = commandLineFor(wanted.bindings[i].message);
+        if (trigger.empty() || line.empty()) continue;
+        displaced[i] = userBindingOn(configuration, combinationOf(trigger));
+        if (!displaced[i].empty())
+            std::fprintf(stderr, "varnet: the hotkey \"%s\" takes sway's binding \"%s\" while Varnet runs\n",
+                         wanted.bindings[i].name, displaced[i].c_str());
+        run(fd, "bindsym " + trigger + " exec \"" + line + "\"", true);
+    }
 }
 
 }  // namespace
@@ -146,15 +183,8 @@ void follow(const DesktopHotkeys& wanted) {
         std::fprintf(stderr, "varnet: sway's command socket %s cannot be reached; hotkeys reach X11 windows only\n",
                      path);
     } else {
-        for (size_t i = 0; i < applied.count; ++i) {
-            const std::string trigger = triggerOf(applied.bindings[i]);
-            if (!trigger.empty()) run(fd, "unbindsym " + trigger, false);
-        }
-        for (size_t i = 0; i < wanted.count; ++i) {
-            const std::string trigger = triggerOf(wanted.bindings[i]);
-            const std::string line = commandLineFor(wanted.bindings[i].message);
-            if (!trigger.empty() && !line.empty()) run(fd, "bindsym " + trigger + " exec \"" + line + "\"", true);
-        }
+        unbindApplied(fd);
+        bindWanted(fd, wanted);
         close(fd);
     }
     // A socket that failed is not tried again until the hotkeys change.

@@ -69,7 +69,13 @@ std::string executablePath() {
     char buffer[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (n <= 0) return "";
-    return std::string(buffer, size_t(n));
+    std::string path(buffer, size_t(n));
+    // An upgrade that replaced the binary leaves the link naming the old
+    // file as "<path> (deleted)"; the installed program is at <path>.
+    const std::string replaced = " (deleted)";
+    if (path.size() > replaced.size() && path.ends_with(replaced) && access(path.c_str(), F_OK) != 0)
+        path.resize(path.size() - replaced.size());
+    return path;
 }
 
 std::string executableDir() { return parentOf(executablePath()); }
@@ -129,7 +135,8 @@ bool writeFile(const std::string& path, const std::string& bytes) {
     return close(fd) == 0 && ok;
 }
 
-bool replaceFileDurably(const std::string& path, const std::string& bytes, std::string* failure) {
+bool replaceFileDurably(const std::string& path, const std::string& bytes, std::string* failure,
+                        const RenameGate* gate) {
     static std::atomic<unsigned> sequence{0};
     std::string temporary;
     int fd = -1;
@@ -149,8 +156,14 @@ bool replaceFileDurably(const std::string& path, const std::string& bytes, std::
         errno = error;
         return failed(failure, "cannot write the temporary file");
     }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
-        error = errno;
+    if (gate && !gate->enter(gate->context)) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    const bool renamed = rename(temporary.c_str(), path.c_str()) == 0;
+    error = errno;
+    if (gate) gate->leave(gate->context, renamed);
+    if (!renamed) {
         unlink(temporary.c_str());
         errno = error;
         return failed(failure, "cannot rename the temporary file over it");

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/linux/system/ipc_linux.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -44,27 +45,30 @@ const int kSilentClientMs = 1000;
 std::string lastProblem;  // pipe server thread only
 
 // Without a runtime folder the socket lives in a folder of our own under
-// the temporary folder ($TMPDIR when it is an absolute path, else /tmp): any
-// user may create names in /tmp, so the socket's own name there could be
-// taken first, while a folder that is ours and closed to others cannot be
-// entered.
+// the temporary folder ($TMPDIR, else /tmp): any user may create names in
+// /tmp, so the socket's own name there could be taken first, while a folder
+// that is ours and closed to others cannot be entered.
 std::string fallbackFolder() {
     const char* temporary = std::getenv("TMPDIR");
-    const std::string base = temporary && *temporary == '/' ? temporary : "/tmp";
-    return base + "/varnet-" + std::to_string(getuid());
+    const std::string parent = temporary && temporary[0] == '/' ? temporary : "/tmp";
+    return parent + "/varnet-" + std::to_string(getuid());
 }
 
-std::string socketPath() {
+// A runtime folder that is named but missing (after su or sudo -u, which
+// keep the caller's) is as good as none.
+const char* usableRuntimeFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime) return std::string(runtime) + "/VarnetIPC";
-    return fallbackFolder() + "/VarnetIPC";
+    struct stat info;
+    if (!runtime || !*runtime || stat(runtime, &info) != 0 || !S_ISDIR(info.st_mode)) return nullptr;
+    return runtime;
 }
+
+std::string socketPath() { return command_socket::folder() + "/VarnetIPC"; }
 
 // Creates the fallback folder 0700, or accepts it when it is a real folder
 // (not a link) of this user, closing it to others; otherwise says why not.
 bool privateFallbackFolder(std::string& problem) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime) return true;
+    if (usableRuntimeFolder()) return true;
     const std::string folder = fallbackFolder();
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
         problem = "cannot create " + folder + ": " + std::strerror(errno);
@@ -173,11 +177,18 @@ IpcServer* ipcServerOpen() {
         lastProblem = "the socket path " + path + " is too long";
         return nullptr;
     }
-    if (!clearStaleSocket(path, address)) return nullptr;
+    if (!clearStaleSocket(path, address)) {
+        lastProblem = path + " is taken by another program's file or a server still running";
+        return nullptr;
+    }
     int fd = newSocket(false);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        lastProblem = std::string("cannot make a socket: ") + std::strerror(errno);
+        return nullptr;
+    }
     struct stat info;
     if (!bindPrivately(fd, path, address) || lstat(path.c_str(), &info) != 0) {
+        lastProblem = "cannot listen at " + path + ": " + std::strerror(errno);
         close(fd);
         return nullptr;
     }
@@ -237,24 +248,38 @@ void ipcCloseConnection(IpcConnection* connection) {
 }
 
 // The kernel drops a flock with the process, so a run that crashed never
-// keeps the next one out. A lock file that is not ours (planted in /tmp by
-// someone else) is not trusted: the program then runs without the lock.
-bool claimMainInstance() {
+// keeps the next one out. A lock that cannot be taken (no folder for it, a
+// file planted by someone else) is no win: two main processes would both
+// autosave the same session.
+InstanceClaim claimMainInstance(std::string& problem) {
+    if (!privateFallbackFolder(problem)) return InstanceClaim::Failed;
     const std::string path = socketPath() + ".lock";
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return true;
+    if (fd < 0) {
+        problem = "cannot open the lock " + path + ": " + std::strerror(errno);
+        return InstanceClaim::Failed;
+    }
     struct stat info;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != getuid()) {
         close(fd);
-        return true;
+        problem = "the lock " + path + " is not a file of this user; remove it";
+        return InstanceClaim::Failed;
     }
     int result;
     do {
         result = flock(fd, LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
-    if (result == 0) return true;  // held until the process ends; fd stays open
+    if (result == 0) return InstanceClaim::Won;  // held until the process ends; fd stays open
+    const int error = errno;
     close(fd);
-    return errno != EWOULDBLOCK;
+    if (error == EWOULDBLOCK) return InstanceClaim::HeldByAnother;
+    problem = "cannot lock " + path + ": " + std::strerror(error);
+    return InstanceClaim::Failed;
+}
+
+std::string command_socket::folder() {
+    const char* runtime = usableRuntimeFolder();
+    return runtime ? runtime : fallbackFolder();
 }
 
 bool ipcSendMessage(const std::string& message) {
