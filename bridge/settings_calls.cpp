@@ -8,6 +8,7 @@
 #include "model/state.h"
 #include "model/state_changes.h"
 #include "model/version.h"
+#include "panels/panel_processes.h"
 #include "platform/platform.h"
 #include "store/app_settings.h"
 #include "store/profiles.h"
@@ -45,6 +46,7 @@ void resetMainWindow() {
     void* window = appState().mainWindow;
     if (!window) return;
     platform::setAlwaysOnTop(window, false);
+    keepPanelsAbove(false);
     platform::restoreIfMaximized(window);
     fitWindowToWorkArea(appState().mainWebview, kDefaultWindowWidth, kDefaultWindowHeight);
     centreWindowInWorkArea(window);
@@ -87,6 +89,7 @@ std::string callSetAppSetting(const std::string& args) {
     if (name == "alwaysOnTop") {
         a.alwaysOnTop = on;
         platform::setAlwaysOnTop(appState().mainWindow, on);
+        keepPanelsAbove(on);
     } else if (name == "launchOnStartup") {
         a.launchOnStartup = on;
         platform::setLaunchOnStartup(on);

@@ -1,4 +1,5 @@
-// The modal message box and the profile file dialogs, owned by no window.
+// The modal message box, owned by no window, and the profile file dialogs,
+// owned by the window whose page opened them.
 #include <windows.h>
 #include <commdlg.h>
 
@@ -15,10 +16,13 @@ const wchar_t kProfileFilter[] = L"Macro Profile (*.mcr)\0*.mcr\0All Files\0*.*\
 // Long enough for any path the wide calls take.
 const DWORD kPathCapacity = 32768;
 
-OPENFILENAMEW profileDialog(std::wstring& file, DWORD flags) {
+OPENFILENAMEW profileDialog(void* owner, const wchar_t* title, std::wstring& file, DWORD flags) {
     file.assign(kPathCapacity, L'\0');
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
+    // Owned, the dialog stays in front of its window, which takes no input meanwhile.
+    dialog.hwndOwner = static_cast<HWND>(owner);
+    dialog.lpstrTitle = title;
     dialog.lpstrFilter = kProfileFilter;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
@@ -37,9 +41,9 @@ void showErrorBox(const std::string& title, const std::string& text) {
     MessageBoxW(nullptr, win32::widen(text).c_str(), win32::widen(title).c_str(), MB_OK);
 }
 
-bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path) {
+bool chooseProfileFileToSave(void* owner, const std::string& suggestedName, std::string& path) {
     std::wstring file;
-    OPENFILENAMEW dialog = profileDialog(file, OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST);
+    OPENFILENAMEW dialog = profileDialog(owner, L"Export profile", file, OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST);
     // The buffer starts as the name the dialog offers.
     const std::wstring suggested = win32::widen(suggestedName);
     std::copy_n(suggested.begin(), std::min(suggested.size(), size_t(kPathCapacity - 1)), file.begin());
@@ -49,9 +53,9 @@ bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path
     return true;
 }
 
-bool chooseProfileFileToOpen(std::string& path) {
+bool chooseProfileFileToOpen(void* owner, std::string& path) {
     std::wstring file;
-    OPENFILENAMEW dialog = profileDialog(file, OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
+    OPENFILENAMEW dialog = profileDialog(owner, L"Import profile", file, OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
     if (!GetOpenFileNameW(&dialog)) return false;
     path = chosenPath(file);
     return true;

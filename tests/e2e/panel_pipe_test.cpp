@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iostream>
 #include <thread>
+#include <vector>
 
 #include "tests/e2e/harness.h"
 #include "tests/e2e/panel_x11.h"
