@@ -111,6 +111,7 @@ Varnet.status = (function () {
     Varnet.profiles.updateProfileLock();
     Varnet.notices.showStatusWarning('save-error', st.saveError);
     Varnet.panels.showPipeProblem(st.pipeProblem);
+    Varnet.runBar.showRunBar();
   }
 
   /**

@@ -120,6 +120,10 @@
       return '"' + f.key + '":' + (f.type === 'real' ? general6(value) : String(value));
     }).join(',') + '}';
   }
+  // What a test chose the file dialogs to end in: '' for a cancelled one.
+  function fileAnswerText() {
+    return state.fileAnswer ? JSON.stringify(state.fileAnswer) : '';
+  }
   function keyName(code) {
     return KEY_NAMES[code] || 'Key[' + code + ']';
   }
@@ -336,9 +340,11 @@
     },
     getProfiles() { return profilesText(); },
     exportProfile() {
+      if (state.fileAnswer !== undefined) return fileAnswerText();
       return JSON.stringify({ path: '/home/u/' + currentProfile().name + '.mcr', error: '', name: currentProfile().name });
     },
     importProfile() {
+      if (state.fileAnswer !== undefined) return fileAnswerText();
       state.profiles.push({ name: 'Imported', settings: null, events: sampleEvents(3) });
       state.current = state.profiles.length - 1;
       applyProfileSettings(currentProfile());
