@@ -42,6 +42,9 @@ const PageCall kMainCalls[] = {
     {"reassignKey", callReassignKey},
     {"getNotices", callGetNotices},
     {"getEventWindow", callGetEventWindow},
+    {"undoChange", callUndoChange},
+    {"redoChange", callRedoChange},
+    {"getUndoState", callGetUndoState},
 };
 
 struct Binding {

@@ -15,6 +15,7 @@
 #include "model/state_changes.h"
 #include "panels/panel_processes.h"
 #include "platform/platform.h"
+#include "store/change_history.h"
 #include "store/data_dir.h"
 #include "text/arguments.h"
 
@@ -46,6 +47,18 @@ std::string callOptimizeMacro(const std::string&) {
     thinCurrentMoves();
     return "";
 }
+
+std::string callUndoChange(const std::string&) {
+    undoChange();
+    return "";
+}
+
+std::string callRedoChange(const std::string&) {
+    redoChange();
+    return "";
+}
+
+std::string callGetUndoState(const std::string&) { return changeHistoryJson(); }
 
 std::string callUpdateTracker(const std::string& args) {
     storeUpdateArguments(FieldList::TrackerCall, args);

@@ -35,6 +35,11 @@ std::string callGetMacroEvents(const std::string& args);
 std::string callGetEventWindow(const std::string& args);
 std::string callDeleteEvent(const std::string& args);
 std::string callUpdateEventTime(const std::string& args);
+// Undo and Redo of the changes to the profiles and their events, and what
+// the next of each would bring back: {"undo":"...","redo":"..."}.
+std::string callUndoChange(const std::string& args);
+std::string callRedoChange(const std::string& args);
+std::string callGetUndoState(const std::string& args);
 
 // Settings snapshot, theme and application settings.
 std::string callGetSettings(const std::string& args);

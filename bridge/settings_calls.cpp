@@ -118,6 +118,7 @@ std::string callGetSharedTheme(const std::string&) { return jsonString(currentTh
 
 std::string callResetEverything(const std::string&) {
     stopEverything();
+    const std::string liveBefore = formatSettingsLine();
     resetProfileDefaults();
     resetTrackerDefaults();
     resetHotkeyDefaults();
@@ -126,7 +127,7 @@ std::string callResetEverything(const std::string&) {
     writeThemeFile();
     resetMainWindow();
     writeAppSettings();
-    emptyCurrentProfile(formatProfileSettings());
+    emptyCurrentProfile(formatProfileSettings(), liveBefore, "the full reset of");
     announceStateChange();  // hotkeys back to their defaults and switched on
     return "";
 }

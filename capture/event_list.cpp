@@ -5,9 +5,11 @@
 #include <chrono>
 #include <fstream>
 #include <mutex>
+#include <utility>
 
 #include "capture/button_flags.h"
 #include "model/mouse_buttons.h"
+#include "store/change_history.h"
 #include "store/data_dir.h"
 #include "text/arguments.h"
 
@@ -310,41 +312,60 @@ void deleteEvent(int32_t id) {
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
     std::vector<MacroEvent>* events = currentEventListLocked(s);
-    if (events && id >= 0 && size_t(id) < events->size()) {
-        events->erase(events->begin() + id);
-        noteEventListEdited();
-    }
+    if (!events || id < 0 || size_t(id) >= events->size()) return;
+    ChangeStep step = changeStep(ChangeKind::InsertEvent, size_t(s.currentProfile), s.currentProfile);
+    step.eventIndex = size_t(id);
+    step.event = (*events)[size_t(id)];
+    events->erase(events->begin() + id);
+    noteEventListEdited();
+    step.label = "deleting event " + std::to_string(id);
+    keepChangeLocked(s, std::move(step));
 }
 
 void setEventTime(int32_t id, double time) {
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
     std::vector<MacroEvent>* events = currentEventListLocked(s);
-    if (events && id >= 0 && size_t(id) < events->size()) {
-        (*events)[size_t(id)].time = time;
-        noteEventListEdited();
-    }
+    if (!events || id < 0 || size_t(id) >= events->size() || (*events)[size_t(id)].time == time) return;
+    ChangeStep step = changeStep(ChangeKind::SwapEventTime, size_t(s.currentProfile), s.currentProfile);
+    step.eventIndex = size_t(id);
+    step.event.time = std::exchange((*events)[size_t(id)].time, time);
+    noteEventListEdited();
+    step.label = "editing the time of event " + std::to_string(id);
+    keepChangeLocked(s, std::move(step));
 }
 
 void thinCurrentMoves() {
-    std::vector<MacroEvent> copy;
+    std::vector<MacroEvent> thinned;
+    size_t copied = 0;
     uint64_t editsSeen = 0;
     AppState& s = appState();
     {
-        std::lock_guard<std::mutex> lock(s.profilesLock);
-        std::vector<MacroEvent>* events = currentEventListLocked(s);
-        if (!events || events->empty()) return;
-        copy = *events;
-        editsSeen = s.eventListEdits;
+        std::vector<MacroEvent> copy;
+        {
+            std::lock_guard<std::mutex> lock(s.profilesLock);
+            std::vector<MacroEvent>* events = currentEventListLocked(s);
+            if (!events || events->empty()) return;
+            copy = *events;
+            editsSeen = s.eventListEdits;
+        }
+        thinned = thinMoves(copy);
+        copied = copy.size();
     }
-    std::vector<MacroEvent> thinned = thinMoves(copy);
-    if (thinned.size() == copy.size()) return;
+    if (thinned.size() == copied) return;
+    ChangeStep step = changeStep(ChangeKind::SwapEvents, 0, 0,
+                                 "optimising away " + std::to_string(copied - thinned.size()) + " moves");
     std::lock_guard<std::mutex> lock(s.profilesLock);
     std::vector<MacroEvent>* events = currentEventListLocked(s);
     // Events appended meanwhile follow the thinned ones as they came; an
     // edit meanwhile leaves the list as the edit made it.
-    if (!events || s.eventListEdits != editsSeen || events->size() < copy.size()) return;
-    thinned.insert(thinned.end(), events->begin() + std::ptrdiff_t(copy.size()), events->end());
+    if (!events || s.eventListEdits != editsSeen || events->size() < copied) return;
+    thinned.insert(thinned.end(), events->begin() + std::ptrdiff_t(copied), events->end());
     events->swap(thinned);
     noteEventListEdited();
+    // The list it replaced, kept for Undo without a copy.
+    step.held.events = std::move(thinned);
+    step.profile = size_t(s.currentProfile);
+    step.current = s.currentProfile;
+    keepChangeLocked(s, std::move(step));
 }

@@ -10,6 +10,7 @@
 #include "model/state.h"
 #include "model/state_changes.h"
 #include "platform/platform.h"
+#include "store/change_history.h"
 
 namespace {
 
@@ -106,10 +107,16 @@ void applyRecordingRequest() {
         return;
     }
     // Emptied and stamped under the lock the hooks append under, so no event
-    // of the old list survives into the new recording.
+    // of the old list survives into the new recording. The old list is set
+    // aside whole, for Undo, before the first event arrives: the hooks only
+    // ever append.
     std::lock_guard<std::mutex> lock(s.profilesLock);
-    if (s.currentProfile >= 0 && size_t(s.currentProfile) < s.profiles.size())
-        s.profiles[size_t(s.currentProfile)].events.clear();
+    if (s.currentProfile >= 0 && size_t(s.currentProfile) < s.profiles.size()) {
+        ChangeStep step = changeStep(ChangeKind::SwapEvents, size_t(s.currentProfile), s.currentProfile);
+        step.held.events.swap(s.profiles[size_t(s.currentProfile)].events);
+        step.label = "recording replaced " + countOfEvents(step.held.events.size());
+        keepChangeLocked(s, std::move(step));
+    }
     noteEventListEdited();
     s.recordStart = platform::perfCounter();
     s.recording = true;

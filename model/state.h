@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -34,6 +35,39 @@ struct Profile {
     std::string name;
     std::string settings;  // profile settings line, or empty
     std::vector<MacroEvent> events;
+};
+
+// One change of the profiles, kept so it can be taken back: carrying it out
+// on the profiles turns it into the change that takes that back again.
+enum class ChangeKind : uint8_t {
+    SwapEvents,     // the events of profile `profile` and `held.events` trade places
+    SwapProfile,    // profile `profile` and `held` trade places
+    InsertProfile,  // `held` goes in at `profile`
+    RemoveProfile,  // the profile at `profile` goes (into `held`)
+    InsertEvent,    // `event` goes in at `eventIndex` of profile `profile`
+    RemoveEvent,    // the event at `eventIndex` goes (into `event`)
+    SwapEventTime,  // that event's time and `event.time` trade places
+};
+
+struct ChangeStep {
+    ChangeKind kind = ChangeKind::SwapEvents;
+    size_t profile = 0;
+    size_t eventIndex = 0;
+    Profile held;
+    MacroEvent event;
+    int32_t current = 0;       // the current index it brings back
+    std::string settingsLine;  // the live settings it brings back; "" leaves them
+    std::string label;         // the change in words: "recording replaced 45 events"
+};
+
+// The changes that Undo and Redo take back, newest last, guarded by
+// profilesLock. Both lists together hold at most `budget` events (a step
+// costs its events and one more); the oldest go first, and the newest step
+// stays even when it alone is larger.
+struct ChangeHistory {
+    std::deque<ChangeStep> undo, redo;
+    size_t heldEvents = 0;
+    size_t budget = 1000000;  // about 40 MB of events
 };
 
 // How a run of the auto-clicker or the key spammer ends (rptMode, ksRptMode).
@@ -177,6 +211,7 @@ struct AppState {
     // events at one value of it still holds them while it keeps that value.
     uint64_t sessionChanges = 0;
     uint64_t eventListEdits = 0;
+    ChangeHistory history;
     // Why pop-out panels cannot reach this window (the command pipe cannot
     // be opened), "" while they can.
     std::string pipeProblem;

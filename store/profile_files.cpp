@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "store/change_history.h"
 #include "store/data_dir.h"
 #include "store/session_file.h"
 #include "text/lines.h"
@@ -73,15 +74,21 @@ bool importProfileText(const std::string& text, std::string* importedName) {
     size_t position = 0;
     std::string name;
     if (!nextLine(text, position, name) || name.empty()) return false;
+    const std::string liveBefore = formatSettingsLine();
     Profile imported{name + " (Imported)", "", {}};
     if (importedName) *importedName = imported.name;
     readSettingsLine(text, position, imported);
     readEvents(text, position, imported);
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
+    const int32_t before = s.currentProfile;
+    const std::string label = "importing " + quotedName(imported.name);
     s.profiles.push_back(std::move(imported));
     s.currentProfile = int32_t(s.profiles.size() - 1);
     noteEventListEdited();
+    ChangeStep step = changeStep(ChangeKind::RemoveProfile, s.profiles.size() - 1, before, label);
+    step.settingsLine = liveBefore;
+    keepChangeLocked(s, std::move(step));
     return true;
 }
 

@@ -3,14 +3,14 @@
 // the list only.
 #include "store/profiles.h"
 
+#include <utility>
+
 #include "model/state.h"
 #include "model/state_changes.h"
 #include "platform/platform.h"
+#include "store/change_history.h"
 #include "store/session_file.h"
 
-namespace {
-
-// The settings a profile carries, or the defaults when it carries none.
 void applySettingsOfProfile(const std::string& settings) {
     if (settings.empty()) {
         resetProfileDefaults();
@@ -19,16 +19,19 @@ void applySettingsOfProfile(const std::string& settings) {
     }
 }
 
-}  // namespace
-
-void emptyCurrentProfile(const std::string& settings) {
+void emptyCurrentProfile(const std::string& settings, const std::string& liveBefore, const std::string& what) {
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
     if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return;
-    Profile& p = s.profiles[size_t(s.currentProfile)];
-    p.events.clear();
-    p.settings = settings;
+    const size_t index = size_t(s.currentProfile);
+    Profile& p = s.profiles[index];
+    ChangeStep step = changeStep(ChangeKind::SwapProfile, index, s.currentProfile);
+    step.held = Profile{p.name, std::exchange(p.settings, settings), {}};
+    step.held.events.swap(p.events);
+    step.settingsLine = liveBefore;
+    step.label = what + " " + quotedName(p.name) + " (" + countOfEvents(step.held.events.size()) + ")";
     noteEventListEdited();
+    keepChangeLocked(s, std::move(step));
 }
 
 void storeProfileSettings() {
@@ -42,8 +45,9 @@ void storeProfileSettings() {
 
 void clearCurrentProfile() {
     if (appState().recording) return;
+    const std::string liveBefore = formatSettingsLine();
     resetProfileDefaults();
-    emptyCurrentProfile(formatProfileSettings());
+    emptyCurrentProfile(formatProfileSettings(), liveBefore, "clearing");
 }
 
 void addProfile(const std::string& name) {
@@ -51,25 +55,34 @@ void addProfile(const std::string& name) {
     const std::string settings = formatProfileSettings();
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
+    const int32_t before = s.currentProfile;
     s.profiles.push_back(Profile{name, settings, {}});
     s.currentProfile = int32_t(s.profiles.size() - 1);
     noteEventListEdited();
+    keepChangeLocked(s, changeStep(ChangeKind::RemoveProfile, s.profiles.size() - 1, before,
+                                   "adding " + quotedName(name)));
 }
 
 void deleteCurrentProfile() {
     AppState& s = appState();
     if (s.recording) return;
+    const std::string liveBefore = formatSettingsLine();
     std::string settings;
     {
         std::lock_guard<std::mutex> lock(s.profilesLock);
         if (s.profiles.size() <= 1) return;
         size_t index = size_t(std::max<int32_t>(s.currentProfile, 0));
         if (index >= s.profiles.size()) index = s.profiles.size() - 1;
+        ChangeStep step = changeStep(ChangeKind::InsertProfile, index, int32_t(index));
+        step.held = std::move(s.profiles[index]);
+        step.settingsLine = liveBefore;
+        step.label = "deleting " + quotedName(step.held.name) + " (" + countOfEvents(step.held.events.size()) + ")";
         s.profiles.erase(s.profiles.begin() + std::ptrdiff_t(index));
         if (index >= s.profiles.size()) index = s.profiles.size() - 1;
         s.currentProfile = int32_t(index);
         settings = s.profiles[index].settings;
         noteEventListEdited();
+        keepChangeLocked(s, std::move(step));
     }
     applySettingsOfProfile(settings);
 }

@@ -7,8 +7,18 @@
 // Copies the live clicker and key-spam settings into the current profile.
 void storeProfileSettings();
 
-// Empties the current profile's events and gives it these settings.
-void emptyCurrentProfile(const std::string& settings);
+// The settings a profile carries, or the defaults when it carries none,
+// made live.
+void applySettingsOfProfile(const std::string& settings);
+
+// Empties the current profile's events and gives it these settings; Undo
+// brings back the profile and the live settings line liveBefore. what names
+// the change for the page: "clearing".
+void emptyCurrentProfile(const std::string& settings, const std::string& liveBefore, const std::string& what);
+// The settings a profile carries, or the defaults when it carries none,
+// made live.
+void applySettingsOfProfile(const std::string& settings);
+
 // Empties the current profile's events and puts the defaults back into its
 // settings and the live ones.
 void clearCurrentProfile();

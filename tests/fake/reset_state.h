@@ -13,6 +13,7 @@ inline void resetAppStateForTest() {
         s.profiles.clear();
         s.currentProfile = 0;
         s.pipeProblem.clear();
+        s.history = ChangeHistory{};
         noteEventListEdited();
     }
     resetProfileDefaults();

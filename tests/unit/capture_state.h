@@ -12,6 +12,7 @@ inline void resetCaptureState() {
         std::lock_guard<std::mutex> lock(s.profilesLock);
         s.profiles.assign(1, Profile{"Default Tracking Profile", "", {}});
         s.currentProfile = 0;
+        s.history = ChangeHistory{};
         noteEventListEdited();
     }
     resetProfileDefaults();
