@@ -77,7 +77,8 @@ std::string callGetAppSettings(const std::string&) {
            ",\"waylandNoticeDismissed\":" + word(a.waylandNoticeDismissed) +
            ",\"inputThroughCompositor\":" + word(platform::inputGoesThroughCompositor()) +
            ",\"inputPermission\":\"" + permissionWord(platform::inputPermission()) + "\"" +
-           ",\"gnomeDesktop\":" + word(platform::isGnomeDesktop()) + "}";
+           ",\"gnomeDesktop\":" + word(platform::isGnomeDesktop()) +
+           ",\"welcomeDismissed\":" + word(a.welcomeDismissed) + "}";
 }
 
 std::string callSetAppSetting(const std::string& args) {
@@ -102,6 +103,8 @@ std::string callSetAppSetting(const std::string& args) {
         a.disableAnimations = on;
     } else if (name == "waylandNoticeDismissed") {
         a.waylandNoticeDismissed = on;
+    } else if (name == "welcomeDismissed") {
+        a.welcomeDismissed = on;
     }
     writeAppSettings();
     return "";

@@ -42,7 +42,7 @@
     return { alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
       waylandSession: !!options.wayland, waylandNoticeDismissed: false,
       inputThroughCompositor: !!options.throughCompositor, inputPermission: options.inputPermission || '',
-      gnomeDesktop: !!options.gnome };
+      gnomeDesktop: !!options.gnome, welcomeDismissed: false };
   }
 
   function sampleEvents(n) {
@@ -198,7 +198,7 @@
       ',"version":"' + state.version + '"' +
       ',"waylandSession":' + a.waylandSession + ',"waylandNoticeDismissed":' + a.waylandNoticeDismissed +
       ',"inputThroughCompositor":' + a.inputThroughCompositor +
-      ',"inputPermission":"' + a.inputPermission + '","gnomeDesktop":' + a.gnomeDesktop + '}';
+      ',"inputPermission":"' + a.inputPermission + '","gnomeDesktop":' + a.gnomeDesktop + ',"welcomeDismissed":' + a.welcomeDismissed + '}';
   }
 
   function currentProfile() {

@@ -21,7 +21,7 @@ test('default answers are the program\'s texts, byte for byte', () => {
   assert.equal(fake.answer('getAppSettings'),
     '{"alwaysOnTop":false,"launchOnStartup":false,"startMinimized":false,"hotkeysEnabled":true,"disableAnimations":false,' +
     '"version":"1.2.3","waylandSession":false,"waylandNoticeDismissed":false,"inputThroughCompositor":false,' +
-    '"inputPermission":"","gnomeDesktop":false}');
+    '"inputPermission":"","gnomeDesktop":false,"welcomeDismissed":false}');
   assert.equal(fake.answer('getProfiles'), '{"current":0,"names":["Default Tracking Profile"],"cap":-1}');
   assert.equal(fake.answer('getSharedTheme'), '"modern-blue"');
   assert.equal(fake.answer('getMacroEvents'), '[]');
