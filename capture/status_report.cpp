@@ -6,6 +6,7 @@
 #include "capture/event_list.h"
 #include "capture/hotkeys.h"
 #include "model/mouse_buttons.h"
+#include "model/start_rule.h"
 #include "model/state.h"
 #include "platform/platform.h"
 #include "store/save_outcome.h"
@@ -15,7 +16,7 @@ const char kDefaultStatusReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"",)"
     R"("hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,)"
     R"("autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":"",)"
-    R"("clickRate":0,"keySpamRate":0})";
+    R"("clickRate":0,"keySpamRate":0,"clickerRefused":"","keySpamRefused":""})";
 
 namespace {
 
@@ -65,6 +66,8 @@ StatusFields gatherStatus() {
     f.picking = s.pickingLocation;
     f.clickRate = s.clickRate;
     f.keySpamRate = s.keySpamRate;
+    f.clickerRefused = startRefusalText(StartRefusal(s.clickerRefused.load()));
+    f.keySpamRefused = startRefusalText(StartRefusal(s.keySpamRefused.load()));
     return f;
 }
 
@@ -76,5 +79,6 @@ std::string statusReportJson(const StatusFields& f) {
            ",\"reassigning\":" + quoted(f.reassigning) + ",\"panelHover\":" + truth(f.panelHover) +
            ",\"autoClicking\":" + truth(f.autoClicking) + ",\"keySpamming\":" + truth(f.keySpamming) +
            ",\"saveError\":" + jsonString(f.saveError) + ",\"picking\":" + truth(f.picking) + ",\"pipeProblem\":" + jsonString(f.pipeProblem) +
-           ",\"clickRate\":" + rateNumber(f.clickRate) + ",\"keySpamRate\":" + rateNumber(f.keySpamRate) + "}";
+           ",\"clickRate\":" + rateNumber(f.clickRate) + ",\"keySpamRate\":" + rateNumber(f.keySpamRate) +
+           ",\"clickerRefused\":" + jsonString(f.clickerRefused) + ",\"keySpamRefused\":" + jsonString(f.keySpamRefused) + "}";
 }

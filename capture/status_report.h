@@ -19,6 +19,8 @@ struct StatusFields {
     bool picking = false;   // a pick of the fixed point is pending
     std::string pipeProblem;  // why pop-out panels cannot reach the main window
     double clickRate = 0.0, keySpamRate = 0.0;  // actions per second achieved, 0 while off
+    // Why the last start of each engine was refused, "" once one starts.
+    std::string clickerRefused, keySpamRefused;
 };
 
 // One line of JSON without spaces, keys in their fixed order. Names are

@@ -8,6 +8,7 @@
 #include "input/engines.h"
 #include "model/mouse_flags.h"
 #include "model/state.h"
+#include "model/start_rule.h"
 #include "model/state_changes.h"
 #include "platform/platform.h"
 #include "store/change_history.h"
@@ -69,9 +70,17 @@ bool wantedState(bool on, std::atomic<bool>& toggle, std::atomic<int32_t>& engin
     }
 }
 
+// A start the rule refuses leaves the engine off and says why; any start
+// that goes ahead clears the reason.
+bool startAllowed(std::atomic<int32_t>& refused, StartRefusal refusal) {
+    refused = int32_t(refusal);
+    return refusal == StartRefusal::None;
+}
+
 // Whichever button was in use, none may stay down.
 void switchClicker(bool on) {
     AppState& s = appState();
+    if (on && !s.autoClicking && !startAllowed(s.clickerRefused, clickerStartRefusal(s.clicker))) return;
     if (s.autoClicking.exchange(on) == on) return;
     if (on) {
         wakeIdleEngines();
@@ -84,6 +93,7 @@ void switchClicker(bool on) {
 
 void switchKeySpam(bool on) {
     AppState& s = appState();
+    if (on && !s.keySpamming && !startAllowed(s.keySpamRefused, keySpamStartRefusal(s.keySpam))) return;
     if (s.keySpamming.exchange(on) == on) return;
     if (on) {
         wakeIdleEngines();

@@ -175,6 +175,9 @@ struct AppState {
     // When the current run's first action was sent (perfCounter); a timed
     // run ends its length after it. Only the engine's own thread uses it.
     std::atomic<int64_t> clickerRunStart{0}, keySpamRunStart{0};
+    // Why the last start of each engine was refused (a StartRefusal), 0
+    // once one starts.
+    std::atomic<int32_t> clickerRefused{0}, keySpamRefused{0};
     std::atomic<bool> pickingLocation{false};
     std::atomic<ReassignSlot> reassignSlot{ReassignSlot::NoSlot};
     std::atomic<int32_t> capturedKey{0};

@@ -16,6 +16,7 @@
  * @property {string} stopCall
  * @property {string} toggleCall
  * @property {'autoClicking' | 'keySpamming'} running
+ * @property {'clickerRefused' | 'keySpamRefused'} refused
  * @property {string} rate  where the achieved rate is shown
  * @property {'clickRate' | 'keySpamRate'} achieved
  * @property {[string, string, string, string]} interval  the settings keys of h, m, s, ms
@@ -34,10 +35,10 @@ Varnet.engines = (function () {
   const ENGINES = Object.freeze({
     clicker: { name: 'clicker', panel: 'clicker-panel', start: 'clk-start', stop: 'clk-stop', hint: 'clk-hint',
       delay: 'clk-delay', startCall: 'startSpammer', stopCall: 'stopSpammer', toggleCall: 'toggleSpammer',
-      running: 'autoClicking', rate: 'clk-rate', achieved: 'clickRate', interval: ['sh', 'sm', 'ss', 'sms'] },
+      running: 'autoClicking', refused: 'clickerRefused', rate: 'clk-rate', achieved: 'clickRate', interval: ['sh', 'sm', 'ss', 'sms'] },
     keySpam: { name: 'keySpam', panel: 'keyspam-panel', start: 'ks-start', stop: 'ks-stop', hint: 'ks-hint',
       delay: 'ks-delay', startCall: 'startKeySpam', stopCall: 'stopKeySpam', toggleCall: 'toggleKeySpam',
-      running: 'keySpamming', rate: 'ks-rate', achieved: 'keySpamRate', interval: ['ksh', 'ksm', 'kss', 'ksms'] },
+      running: 'keySpamming', refused: 'keySpamRefused', rate: 'ks-rate', achieved: 'keySpamRate', interval: ['ksh', 'ksm', 'kss', 'ksms'] },
   });
 
   /**
@@ -151,11 +152,12 @@ Varnet.engines = (function () {
     const delayMs = Varnet.bridge.has(engine.startCall) ? Number(inputById(engine.delay).value) || 0 : 0;
     if (delayMs > 0) {
       beginCountdown(engine, delayMs);
-    } else {
-      model.status[engine.running] = true;
+      showEngineRunning(engine, true);
     }
-    showEngineRunning(engine, true);
     await switchEngine(engine, true, knownOn, delayMs);
+    // Whether it runs is the program's to say: its next report is shown
+    // even when it reads as the last one did (a start it refused).
+    model.statusText = '';
     Varnet.app.pollSoon();
   }
 

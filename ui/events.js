@@ -257,6 +257,45 @@ Varnet.events = (function () {
     return Array.isArray(list) ? { total: list.length, offset: 0, rows: list } : null;
   }
 
+  // What the next Undo and Redo bring back, as the program says; both
+  // buttons go where the program has no such calls (a pop-out window).
+  async function readUndoState() {
+    const hasUndo = has('getUndoState');
+    $('ev-undo').hidden = $('ev-redo').hidden = !hasUndo;
+    if (!hasUndo) return;
+    const got = await call('getUndoState');
+    const undo = got && typeof got.undo === 'string' ? got.undo : '';
+    const redo = got && typeof got.redo === 'string' ? got.redo : '';
+    const undoButton = /** @type {HTMLButtonElement} */ ($('ev-undo'));
+    const redoButton = /** @type {HTMLButtonElement} */ ($('ev-redo'));
+    undoButton.disabled = !undo;
+    redoButton.disabled = !redo;
+    undoButton.title = undo ? 'Undo: ' + undo + ' (Ctrl+Z)' : 'Nothing to undo';
+    redoButton.title = redo ? 'Redo: ' + redo + ' (Ctrl+Shift+Z)' : 'Nothing to redo';
+    $('ev-undo-what').textContent = undo ? 'Undo: ' + undo : (redo ? 'Redo: ' + redo : '');
+  }
+
+  // Undo and Redo may bring back another profile, its settings and the
+  // live ones, so everything is read again.
+  /** @param {'undoChange' | 'redoChange'} name */
+  async function takeBack(name) {
+    await call(name);
+    await Varnet.profiles.rereadAfterProfileChange();
+  }
+
+  // Ctrl+Z in a field that is being typed in undoes the typing, as
+  // anywhere; elsewhere on the page it undoes the last change of the events
+  // or the profiles.
+  /** @param {KeyboardEvent} event */
+  function onUndoKey(event) {
+    if (!(event.ctrlKey || event.metaKey) || event.altKey || event.key.toLowerCase() !== 'z') return;
+    const el = /** @type {HTMLElement | null} */ (document.activeElement);
+    const typing = el && (el.tagName === 'TEXTAREA' || (el.tagName === 'INPUT' && !['checkbox', 'radio', 'button'].includes(/** @type {HTMLInputElement} */ (el).type)));
+    if (typing || !has('undoChange')) return;
+    event.preventDefault();
+    takeBack(event.shiftKey ? 'redoChange' : 'undoChange');
+  }
+
   async function fetchEvents() {
     model.fetchingEvents = true;
     const started = performance.now();
@@ -269,6 +308,7 @@ Varnet.events = (function () {
       renderEvents(true);
       showEventCount(got.total);
     } finally {
+      readUndoState();
       model.fetchingEvents = false;
       model.lastFetchAt = Date.now();
       model.lastFetchMs = performance.now() - started;
@@ -405,6 +445,9 @@ Varnet.events = (function () {
       await call('optimizeMacro');
       await fetchEvents();
     });
+    $('ev-undo').addEventListener('click', () => takeBack('undoChange'));
+    $('ev-redo').addEventListener('click', () => takeBack('redoChange'));
+    document.addEventListener('keydown', onUndoKey);
     if (typeof ResizeObserver === 'function') new ResizeObserver(queueRender).observe($('ev-scroll'));
   }
 

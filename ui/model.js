@@ -22,6 +22,8 @@
  * @property {string} pipeProblem  why pop-outs cannot reach the main window
  * @property {number} clickRate  clicks per second the auto-clicker achieves, 0 while off or measuring
  * @property {number} keySpamRate  presses per second the key spammer achieves, as clickRate
+ * @property {string} clickerRefused  why the program refused the auto-clicker's last start, '' once one starts
+ * @property {string} keySpamRefused  the same for the key spammer
  *
  * @typedef {object} AppSettings
  * @property {boolean} alwaysOnTop
@@ -53,6 +55,8 @@ Varnet.model = (function () {
     pipeProblem: '',
     clickRate: 0,
     keySpamRate: 0,
+    clickerRefused: '',
+    keySpamRefused: '',
   });
   // Status numbers that may have a fraction; the others are counts.
   const REAL_STATUS_KEYS = ['clickRate', 'keySpamRate'];

@@ -90,6 +90,11 @@ Varnet.status = (function () {
     showEngineRunning(ENGINES.keySpam, st.keySpamming);
     showHotkey('ks-hotkey', st.hkKeySpam);
     showRate(ENGINES.keySpam, st);
+    for (const engine of [ENGINES.clicker, ENGINES.keySpam]) {
+      // The program's reason for refusing a start, however it was asked for.
+      const reason = st[engine.refused];
+      if (reason && reason !== before[engine.refused]) setText($(engine.hint), reason);
+    }
 
     if (st.state !== before.state) showRecordingReach(st.state === 'Recording');
     $('rec-state').dataset.state = st.state;

@@ -197,7 +197,7 @@ bool bothRatesMeasured(const void* path) {
 
 bool ratesCleared(const void* path) {
     const std::string status = e2e::readFile(*static_cast<const std::string*>(path));
-    return status.find(R"("clickRate":0,"keySpamRate":0})") != std::string::npos;
+    return status.find(R"("clickRate":0,"keySpamRate":0,)") != std::string::npos;
 }
 
 // Per second, from the server's own stamps of the first and last press.

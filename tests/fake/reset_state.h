@@ -25,6 +25,7 @@ inline void resetAppStateForTest() {
     s.keySpamming = false;
     s.clickRate = 0.0;
     s.keySpamRate = 0.0;
+    s.clickerRefused = s.keySpamRefused = 0;
     AppSettings& a = s.app;
     a.alwaysOnTop = false;
     a.launchOnStartup = false;

@@ -77,12 +77,34 @@
     pipeProblem: '',                   // why pop-outs cannot reach the main window; set by a test
     clickRate: 0,                      // actions per second the engines achieve; set by a test
     keySpamRate: 0,
+    clickerRefused: '',                // why the program refused the last start; set by a test
+    keySpamRefused: '',
     notices: options.notices || [],    // start-up notices
     eventsFile: '',
     themeFile: '',
+    undo: [],                          // {label, profiles, current}: what Undo brings back, newest last
+    redo: [],
   };
   state.profiles[0].events = sampleEvents(options.events === undefined ? 6 : options.events);
   if (options.theme) state.theme = state.themeFile = options.theme;
+
+  // The profiles as they are now, kept for Undo under a label.
+  function snapshot(label) {
+    return { label, profiles: JSON.parse(JSON.stringify(state.profiles)), current: state.current };
+  }
+  function remember(label) {
+    state.undo.push(snapshot(label));
+    state.redo = [];
+  }
+  function takeBack(from, to) {
+    if (state.recording || from.length === 0) return '';
+    const step = from.pop();
+    to.push(snapshot(step.label));
+    state.profiles = step.profiles;
+    state.current = step.current;
+    applyProfileSettings(currentProfile());
+    return '';
+  }
 
   // ------------------------------------------------------------ argument text
 
@@ -140,7 +162,8 @@
       '","keySpamTarget":"' + keyName(state.clicker.keySpamTarget) + '","reassigning":"' + state.reassigning +
       '","panelHover":' + state.panelHover + ',"autoClicking":' + state.autoClicking + ',"keySpamming":' + state.keySpamming +
       ',"saveError":' + JSON.stringify(state.saveError) + ',"picking":' + state.pickingLocation + ',"pipeProblem":' + JSON.stringify(state.pipeProblem) +
-      ',"clickRate":' + state.clickRate + ',"keySpamRate":' + state.keySpamRate + '}';
+      ',"clickRate":' + state.clickRate + ',"keySpamRate":' + state.keySpamRate +
+      ',"clickerRefused":' + JSON.stringify(state.clickerRefused) + ',"keySpamRefused":' + JSON.stringify(state.keySpamRefused) + '}';
   }
   function describe(ev) {
     switch (ev.kind) {
@@ -265,7 +288,10 @@
     },
     toggleRecording() {
       if (state.recording) state.recording = false;
-      else { state.playing = false; state.recording = true; currentProfile().events = []; }
+      else {
+        remember('recording replaced ' + currentProfile().events.length + ' events');
+        state.playing = false; state.recording = true; currentProfile().events = [];
+      }
       return '';
     },
     togglePlayback() {
@@ -284,7 +310,10 @@
     deleteEvent(arg) {
       const id = toInt(strip(arg));
       const events = currentProfile().events;
-      if (id >= 0 && id < events.length) events.splice(id, 1);
+      if (id >= 0 && id < events.length) {
+        remember('deleting event ' + id);
+        events.splice(id, 1);
+      }
       state.eventsFile = eventsText();
       return '';
     },
@@ -311,6 +340,7 @@
     },
     clearProfile() {
       if (state.recording) return '';
+      remember('clearing “' + currentProfile().name + '” (' + currentProfile().events.length + ' events)');
       state.clicker = clickerDefaults();
       currentProfile().events = [];
       storeProfileSettings();
@@ -351,6 +381,12 @@
       return JSON.stringify({ path: '/home/u/shared.mcr', error: '', name: 'Imported' });
     },
     getSettings() { return settingsText(); },
+    undoChange() { return takeBack(state.undo, state.redo); },
+    redoChange() { return takeBack(state.redo, state.undo); },
+    getUndoState() {
+      const last = (/** @type {any[]} */ list) => (list.length ? list[list.length - 1].label : '');
+      return JSON.stringify({ undo: last(state.undo), redo: last(state.redo) });
+    },
     reassignKey(arg) {
       const name = strip(arg);
       if (name in SLOTS) state.reassigning = name;
@@ -362,7 +398,7 @@
   const panelHandlers = {
     getSharedTheme() { return '"' + (state.themeFile || 'modern-blue') + '"'; },
     getTrackerStatus() {
-      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":"","clickRate":0,"keySpamRate":0}';
+      return state.statusFile || '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":"","clickRate":0,"keySpamRate":0,"clickerRefused":"","keySpamRefused":""}';
     },
     getMacroEvents() { return (state.eventsFile === null ? eventsText() : state.eventsFile) || '[]'; },
     beginWindowDrag() { return ''; },

@@ -28,12 +28,12 @@ test('default answers are the program\'s texts, byte for byte', () => {
   assert.equal(fake.answer('getTrackerStatus'),
     '{"state":"Idle","count":0,"restore":[],"hkRec":"F8","hkPlay":"F7","hkAuto":"F6","hkKeySpam":"F9",' +
     '"keySpamTarget":"Space","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,' +
-    '"saveError":"","picking":false,"pipeProblem":"","clickRate":0,"keySpamRate":0}');
+    '"saveError":"","picking":false,"pipeProblem":"","clickRate":0,"keySpamRate":0,"clickerRefused":"","keySpamRefused":""}');
   const panel = loadFake({ panel: true });
   assert.equal(panel.answer('getTrackerStatus'),
     '{"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"","keySpamTarget":"",' +
     '"reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":"",' +
-    '"clickRate":0,"keySpamRate":0}');
+    '"clickRate":0,"keySpamRate":0,"clickerRefused":"","keySpamRefused":""}');
   assert.equal(panel.answer('getMacroEvents'), '[]');
 });
 

@@ -76,10 +76,11 @@ export async function clearCalls(page) {
   await page.evaluate(() => window.__fake.clear());
 }
 
-// The calls other than the status poll's, which arrive in between at any time.
+// The calls other than the status poll's, which arrive in between at any
+// time, and the read of the Undo state that goes with every read of the list.
 export async function commandCalls(page) {
   const all = await calls(page);
-  return all.filter((c) => c.name !== 'getTrackerStatus' && c.name !== 'getSharedTheme');
+  return all.filter((c) => !['getTrackerStatus', 'getSharedTheme', 'getUndoState'].includes(c.name));
 }
 
 // Waits until a call of that name has been made, and returns the last one.

@@ -29,6 +29,7 @@ protected:
         s.toggleSpammerRequested = s.toggleKeySpamRequested = false;
         s.toggleRecordingRequested = s.togglePlaybackRequested = false;
         s.clickerSwitch = s.keySpamSwitch = NoSwitch;
+        s.clickerRefused = s.keySpamRefused = 0;
         s.clickerStartAt = s.keySpamStartAt = 0;
         s.escapeHeld = s.escapeHoldSpent = false;
         s.pickingLocation = false;

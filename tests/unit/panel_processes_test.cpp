@@ -55,7 +55,7 @@ protected:
 const char kDefaultReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"","hkPlay":"","hkAuto":"","hkKeySpam":"",)"
     R"("keySpamTarget":"","reassigning":"","panelHover":false,"autoClicking":false,"keySpamming":false,)"
-    R"("saveError":"","picking":false,"pipeProblem":"","clickRate":0,"keySpamRate":0})";
+    R"("saveError":"","picking":false,"pipeProblem":"","clickRate":0,"keySpamRate":0,"clickerRefused":"","keySpamRefused":""})";
 
 }  // namespace
 

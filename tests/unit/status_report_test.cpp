@@ -17,7 +17,7 @@ const char kIdleReport[] =
     R"({"state":"Idle","count":0,"restore":[],"hkRec":"F8","hkPlay":"F7","hkAuto":"F6",)"
     R"("hkKeySpam":"F9","keySpamTarget":"Space","reassigning":"","panelHover":false,)"
     R"("autoClicking":false,"keySpamming":false,"saveError":"","picking":false,"pipeProblem":"",)"
-    R"("clickRate":0,"keySpamRate":0})";
+    R"("clickRate":0,"keySpamRate":0,"clickerRefused":"","keySpamRefused":""})";
 
 ChildProcess* madeUpChild(uintptr_t n) { return reinterpret_cast<ChildProcess*>(n); }
 
@@ -74,7 +74,7 @@ TEST_F(StatusReport, ShowsStateCountReassignmentAndFlags) {
               R"({"state":"Recording","count":3,"restore":[],"hkRec":"F8","hkPlay":"Alt+Middle Mouse",)"
               R"("hkAuto":"Ctrl+Alt+Shift+Super+F6","hkKeySpam":"F9","keySpamTarget":"A","reassigning":"keyspamtarget",)"
               R"("panelHover":true,"autoClicking":true,"keySpamming":true,"saveError":"","picking":true,"pipeProblem":"no \"pipe\"\u0009",)"
-              R"("clickRate":100,"keySpamRate":2.4})");
+              R"("clickRate":100,"keySpamRate":2.4,"clickerRefused":"","keySpamRefused":""})");
     s.recording = false;
     EXPECT_EQ(callGetTrackerStatus("").rfind(R"({"state":"Playing")", 0), 0u);
 }

@@ -1,0 +1,35 @@
+#include "model/start_rule.h"
+
+namespace {
+
+double totalMs(int32_t hours, int32_t minutes, int32_t seconds, int32_t milliseconds) {
+    return double(hours) * 3600000.0 + double(minutes) * 60000.0 + double(seconds) * 1000.0 + double(milliseconds);
+}
+
+StartRefusal refusalFor(int32_t mode, int32_t times, double runMs, double intervalMs) {
+    if (mode == RunCounted && times <= 0) return StartRefusal::NoTimes;
+    if (mode == RunTimed && runMs <= 0.0) return StartRefusal::NoLength;
+    if (mode != RunCounted && intervalMs <= 0.0) return StartRefusal::NoInterval;
+    return StartRefusal::None;
+}
+
+}  // namespace
+
+StartRefusal clickerStartRefusal(const ClickerSettings& c) {
+    return refusalFor(c.rptMode, c.rptTimes, totalMs(c.runH, c.runM, c.runS, 0), totalMs(c.sh, c.sm, c.ss, c.sms));
+}
+
+StartRefusal keySpamStartRefusal(const KeySpamSettings& k) {
+    return refusalFor(k.ksRptMode, k.ksRptTimes, totalMs(k.ksRunH, k.ksRunM, k.ksRunS, 0),
+                      totalMs(k.ksh, k.ksm, k.kss, k.ksms));
+}
+
+const char* startRefusalText(StartRefusal refusal) {
+    switch (refusal) {
+    case StartRefusal::None: return "";
+    case StartRefusal::NoTimes: return "Not started: the number of times must be 1 or more.";
+    case StartRefusal::NoLength: return "Not started: a timed run needs a length above 0 h 0 m 0 s.";
+    case StartRefusal::NoInterval: return "Not started: the interval must be above 0 ms.";
+    }
+    return "";
+}

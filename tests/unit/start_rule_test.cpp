@@ -1,0 +1,109 @@
+// One rule refuses a start that could only end at once or spin, whichever
+// way it is asked for: the page's Start, the hotkey, a panel's toggle over
+// the pipe (as `varnet --command` sends it). The engine stays off and the
+// status report says why, until a start goes ahead.
+#include <functional>
+#include <string>
+
+#include "bridge/page_calls.h"
+#include "bridge/pipe_server.h"
+#include "capture/hook_logic.h"
+#include "capture/status_report.h"
+#include "input/engines.h"
+#include "model/start_rule.h"
+#include "tests/unit/engine_fixture.h"
+
+namespace {
+
+struct Engine {
+    const char* name;
+    std::atomic<bool>& running;
+    std::atomic<int32_t>& refused;
+    std::string StatusFields::*reason;
+    std::function<void(int32_t mode, int32_t times, int32_t run, int32_t interval)> set;
+    std::function<void()> pageStart, hotkey, pipeToggle, pipeStart;
+};
+
+void pressKey(int32_t code) {
+    for (bool down : {true, false}) {
+        InputEvent e;
+        e.code = code;
+        e.down = down;
+        handleKeyboardInput(e);
+    }
+}
+
+std::vector<Engine> engines() {
+    AppState& s = appState();
+    ClickerSettings& c = s.clicker;
+    KeySpamSettings& k = s.keySpam;
+    return {
+        {"clicker", s.autoClicking, s.clickerRefused, &StatusFields::clickerRefused,
+         [&c](int32_t mode, int32_t times, int32_t run, int32_t interval) {
+             c.rptMode = mode, c.rptTimes = times, c.runS = run, c.sh = c.sm = c.ss = 0, c.sms = interval;
+         },
+         [] { callStartSpammer("[0]"); }, [] { pressKey(117); }, [] { dispatchPanelCommand("toggleSpammer|"); },
+         [] { dispatchPanelCommand("startSpammer|0"); }},
+        {"key spammer", s.keySpamming, s.keySpamRefused, &StatusFields::keySpamRefused,
+         [&k](int32_t mode, int32_t times, int32_t run, int32_t interval) {
+             k.ksRptMode = mode, k.ksRptTimes = times, k.ksRunS = run, k.ksh = k.ksm = k.kss = 0, k.ksms = interval;
+         },
+         [] { callStartKeySpam("[0]"); }, [] { pressKey(120); }, [] { dispatchPanelCommand("toggleKeySpam|"); },
+         [] { dispatchPanelCommand("startKeySpam|0"); }},
+    };
+}
+
+struct Case {
+    const char* what;
+    int32_t mode, times, run, interval;
+    StartRefusal expected;
+};
+
+const Case kCases[] = {
+    {"times 0", RunCounted, 0, 0, 100, StartRefusal::NoTimes},
+    {"times -3", RunCounted, -3, 0, 100, StartRefusal::NoTimes},
+    {"for 0:0:0", RunTimed, 10, 0, 100, StartRefusal::NoLength},
+    {"until stopped every 0 ms", RunUntilStopped, 10, 0, 0, StartRefusal::NoInterval},
+    {"for 2 s every 0 ms", RunTimed, 10, 2, 0, StartRefusal::NoInterval},
+    {"10 times every 0 ms: ends by itself", RunCounted, 10, 0, 0, StartRefusal::None},
+    {"until stopped every 100 ms", RunUntilStopped, 0, 0, 100, StartRefusal::None},
+    {"for 2 s every 100 ms", RunTimed, 0, 2, 100, StartRefusal::None},
+};
+
+}  // namespace
+
+TEST_F(EngineTest, EveryWayOfStartingFollowsTheOneRule) {
+    for (const Engine& engine : engines()) {
+        const std::pair<const char*, std::function<void()>> ways[] = {
+            {"page Start", engine.pageStart}, {"hotkey", engine.hotkey},
+            {"pipe toggle", engine.pipeToggle}, {"pipe start", engine.pipeStart}};
+        for (const Case& c : kCases) {
+            for (const auto& [way, start] : ways) {
+                SCOPED_TRACE(std::string(engine.name) + ", " + c.what + ", by " + way);
+                engine.set(c.mode, c.times, c.run, c.interval);
+                start();
+                controlPass();
+                const bool started = c.expected == StartRefusal::None;
+                EXPECT_EQ(engine.running.load(), started);
+                EXPECT_EQ(gatherStatus().*engine.reason, startRefusalText(c.expected));
+                if (started) {
+                    callStopSpammer("[]");
+                    callStopKeySpam("[]");
+                    controlPass();
+                    EXPECT_FALSE(engine.running.load());
+                } else {
+                    // A start that is refused leaves nothing pending: the next
+                    // valid start goes ahead and clears the reason.
+                    engine.set(RunUntilStopped, 1, 0, 100);
+                    start();
+                    controlPass();
+                    EXPECT_TRUE(engine.running.load());
+                    EXPECT_EQ(gatherStatus().*engine.reason, "");
+                    callStopSpammer("[]");
+                    callStopKeySpam("[]");
+                    controlPass();
+                }
+            }
+        }
+    }
+}
