@@ -10,11 +10,13 @@
 #include "bridge/webview_api.h"
 #include "bridge/window_helpers.h"
 #include "capture/status_report.h"
+#include "model/state.h"
 #include "panels/panel_command_line.h"
 #include "panels/panel_placement.h"
 #include "panels/panel_script.h"
 #include "panels/pipe_client.h"
 #include "platform/platform.h"
+#include "store/app_settings.h"
 #include "store/data_dir.h"
 #include "store/theme_file.h"
 #include "text/arguments.h"
@@ -173,6 +175,10 @@ void setUpWindow(const PanelStartValues& start) {
     if (!panel.window) return;
     platform::makeWindowFrameless(panel.window);
     if (start.placed) platform::moveWindowTo(panel.window, start.x, start.y);
+    // "Always on top" holds for every window of the program; the main
+    // process keeps this one in step when it changes.
+    readAppSettings();
+    if (appState().app.alwaysOnTop) platform::setAlwaysOnTop(panel.window, true);
 }
 
 void loadPanelPage(const PanelStartValues& start) {

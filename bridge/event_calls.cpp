@@ -14,6 +14,7 @@
 #include "model/state.h"
 #include "model/state_changes.h"
 #include "panels/panel_processes.h"
+#include "platform/platform.h"
 #include "store/change_history.h"
 #include "store/data_dir.h"
 #include "text/arguments.h"
@@ -88,6 +89,19 @@ std::string callPickLocation(const std::string&) {
     return "";
 }
 
+namespace {
+
+// Only a change reaches the window: the poll runs every few hundred ms.
+void markTaskbarWhileRunning(const StatusFields& fields) {
+    static bool shownRunning = false;  // UI thread only
+    const bool running = fields.autoClicking || fields.keySpamming || fields.state == "Playing";
+    if (running == shownRunning) return;
+    shownRunning = running;
+    platform::showRunningInTaskbar(appState().mainWindow, running);
+}
+
+}  // namespace
+
 // The panels that have ended are collected first, so the hover they may
 // have left behind is already cleared in the same report. Each side file is
 // written only when what it holds has changed.
@@ -97,6 +111,7 @@ std::string callGetTrackerStatus(const std::string&) {
     StatusFields fields = gatherStatus();
     fields.restore = endedPanels;
     const std::string report = statusReportJson(fields);
+    markTaskbarWhileRunning(fields);
     const std::string path = sideFilePath("status.txt");
     if ((report != writtenReport || path != writtenPath) && writeWholeFile(path, report)) {
         writtenPath = path;

@@ -69,7 +69,7 @@ std::string callExportProfile(const std::string&) {
     Profile copy;
     if (!copyCurrentProfile(copy)) return "";
     std::string path;
-    if (!platform::chooseProfileFileToSave(exportFileName(copy.name), path)) return "";
+    if (!platform::chooseProfileFileToSave(appState().mainWindow, exportFileName(copy.name), path)) return "";
     std::string failure;
     if (!exportProfileToFile(copy, path, &failure)) return fileOutcome(path, failure, copy.name);
     return fileOutcome(path, "", copy.name);
@@ -77,7 +77,7 @@ std::string callExportProfile(const std::string&) {
 
 std::string callImportProfile(const std::string&) {
     std::string path, text, name;
-    if (!platform::chooseProfileFileToOpen(path)) return "";
+    if (!platform::chooseProfileFileToOpen(appState().mainWindow, path)) return "";
     if (!readWholeFile(path, text)) return fileOutcome(path, "the file cannot be read", "");
     if (!importProfileText(text, &name)) return fileOutcome(path, "it is not a profile file: its first line, the profile's name, is empty", "");
     return fileOutcome(path, "", name);

@@ -8,6 +8,7 @@
 #include "model/state.h"
 #include "model/state_changes.h"
 #include "model/version.h"
+#include "panels/panel_processes.h"
 #include "platform/platform.h"
 #include "store/app_settings.h"
 #include "store/profiles.h"
@@ -45,6 +46,7 @@ void resetMainWindow() {
     void* window = appState().mainWindow;
     if (!window) return;
     platform::setAlwaysOnTop(window, false);
+    keepPanelsAbove(false);
     platform::restoreIfMaximized(window);
     fitWindowToWorkArea(appState().mainWebview, kDefaultWindowWidth, kDefaultWindowHeight);
     centreWindowInWorkArea(window);
@@ -75,7 +77,8 @@ std::string callGetAppSettings(const std::string&) {
            ",\"waylandNoticeDismissed\":" + word(a.waylandNoticeDismissed) +
            ",\"inputThroughCompositor\":" + word(platform::inputGoesThroughCompositor()) +
            ",\"inputPermission\":\"" + permissionWord(platform::inputPermission()) + "\"" +
-           ",\"gnomeDesktop\":" + word(platform::isGnomeDesktop()) + "}";
+           ",\"gnomeDesktop\":" + word(platform::isGnomeDesktop()) +
+           ",\"welcomeDismissed\":" + word(a.welcomeDismissed) + "}";
 }
 
 std::string callSetAppSetting(const std::string& args) {
@@ -87,6 +90,7 @@ std::string callSetAppSetting(const std::string& args) {
     if (name == "alwaysOnTop") {
         a.alwaysOnTop = on;
         platform::setAlwaysOnTop(appState().mainWindow, on);
+        keepPanelsAbove(on);
     } else if (name == "launchOnStartup") {
         a.launchOnStartup = on;
         platform::setLaunchOnStartup(on);
@@ -99,6 +103,8 @@ std::string callSetAppSetting(const std::string& args) {
         a.disableAnimations = on;
     } else if (name == "waylandNoticeDismissed") {
         a.waylandNoticeDismissed = on;
+    } else if (name == "welcomeDismissed") {
+        a.welcomeDismissed = on;
     }
     writeAppSettings();
     return "";

@@ -29,8 +29,11 @@ install(CODE "
   set(VARNET_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
   configure_file(\"${VARNET_PACKAGING}/${VARNET_APP_ID}.desktop.in\" \"${VARNET_DESKTOP_ENTRY}\" @ONLY)")
 install(FILES ${VARNET_DESKTOP_ENTRY} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${VARNET_PACKAGING}/${VARNET_APP_ID}.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# The window's icon and its variant while something runs; a program run from
+# the build folder finds them in icons/ beside itself.
+set(VARNET_ICONS ${VARNET_PACKAGING}/${VARNET_APP_ID}.svg ${VARNET_PACKAGING}/${VARNET_APP_ID}-running.svg)
+install(FILES ${VARNET_ICONS} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+file(COPY ${VARNET_ICONS} DESTINATION ${CMAKE_BINARY_DIR}/icons)
 configure_file(${VARNET_PACKAGING}/${VARNET_APP_ID}.metainfo.xml.in
                ${CMAKE_BINARY_DIR}/install/${VARNET_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/install/${VARNET_APP_ID}.metainfo.xml

@@ -137,6 +137,7 @@ struct AppSettings {
         windowHeight{kDefaultWindowHeight};
     std::atomic<bool> windowMaximized{false}, windowPlacementKnown{false};
     std::atomic<bool> waylandNoticeDismissed{false};
+    std::atomic<bool> welcomeDismissed{false};  // the first-start notice was read
 };
 
 enum EngineSwitch : int32_t { NoSwitch = 0, SwitchOn = 1, SwitchOff = 2 };

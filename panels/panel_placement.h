@@ -1,8 +1,9 @@
 // Where a new pop-out panel window opens: beside the main window, on the
-// same monitor, never over it.
+// same monitor, over neither the main window nor the panels already out.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -14,12 +15,15 @@ struct PanelPoint {
     int32_t x = 0, y = 0;
 };
 
-// The panel's top-left corner for a panel of the given size beside the main
-// window: to its right when that fits the work area, else to its left, else
-// wherever on the monitor covers the main window least. The n-th panel still
-// open (0 for the first) steps down so that panels do not hide each other.
 // Whether a panel window at this point would cover part of the main window.
 bool panelPointCovers(const platform::ScreenRect& mainWindow, PanelPoint at, int32_t width, int32_t height);
 
+// The panel's top-left corner for a panel of the given size: in a column to
+// the right of the main window, else to its left, else in the next columns
+// out, each filled from the main window's top down, at the first spot of the
+// work area that covers neither the main window nor a rectangle of `taken`
+// (the panels already out). Where no such spot exists, the spot beside the
+// main window that covers the least of them all.
 PanelPoint panelPlacementBeside(const platform::ScreenRect& mainWindow, const platform::ScreenRect& workArea,
-                                int32_t width, int32_t height, int openPanels);
+                                int32_t width, int32_t height,
+                                const std::vector<platform::ScreenRect>& taken);

@@ -3,6 +3,7 @@
 // still open when the main window closes. UI thread only, like the table.
 #include "panels/panel_processes.h"
 
+#include <map>
 #include <vector>
 
 #include "model/state.h"
@@ -37,9 +38,34 @@ bool raiseIfAlreadyOut(const std::vector<std::string>& fields) {
     return false;
 }
 
+// Where each panel still out was opened and under which title, by panel id:
+// a panel whose window has not shown yet still holds the place it was given.
+struct PanelOpened {
+    std::string title;
+    platform::ScreenRect placedAt;
+};
+
+std::map<std::string, PanelOpened>& panelsOpened() {
+    static std::map<std::string, PanelOpened> opened;
+    return opened;
+}
+
+std::vector<platform::ScreenRect> panelsOnScreen() {
+    std::vector<platform::ScreenRect> taken;
+    for (const auto& [id, child] : appState().panelProcesses) {
+        auto known = panelsOpened().find(id);
+        if (known == panelsOpened().end()) continue;
+        platform::ScreenRect rect;
+        if (!platform::findWindowRectByTitle(panelWindowTitle(known->second.title), rect))
+            rect = known->second.placedAt;
+        taken.push_back(rect);
+    }
+    return taken;
+}
+
 // The page names the point it was popped out at, which lies on the main
 // window's own pop-out button: a window opened there would cover the main
-// window, so it opens beside it instead.
+// window, so it opens beside it, clear of the panels already out.
 std::string besideTheMainWindow(const std::vector<std::string>& fields, const std::string& argument) {
     void* main = appState().mainWindow;
     platform::ScreenRect frame;
@@ -48,8 +74,9 @@ std::string besideTheMainWindow(const std::vector<std::string>& fields, const st
     PanelPoint asked;
     const bool given = fields.size() >= 4 && parseInt32(fields[2], asked.x) && parseInt32(fields[3], asked.y);
     if (given && !panelPointCovers(frame, asked, kPanelWindowWidth, kPanelWindowHeight)) return argument;
-    const PanelPoint at = panelPlacementBeside(frame, area, kPanelWindowWidth, kPanelWindowHeight,
-                                               int(appState().panelProcesses.size()));
+    const PanelPoint at = panelPlacementBeside(frame, area, kPanelWindowWidth, kPanelWindowHeight, panelsOnScreen());
+    panelsOpened()[fields[1]] = PanelOpened{
+        fields[0], platform::ScreenRect{at.x, at.y, at.x + kPanelWindowWidth, at.y + kPanelWindowHeight}};
     return fields[0] + "|" + fields[1] + "|" + std::to_string(at.x) + "|" + std::to_string(at.y);
 }
 
@@ -62,6 +89,10 @@ void endPanelProcess(ChildProcess* child) {
 
 }  // namespace
 
+void keepPanelsAbove(bool on) {
+    for (const auto& [id, opened] : panelsOpened()) platform::setAlwaysOnTopByTitle(panelWindowTitle(opened.title), on);
+}
+
 void endAllPanelProcesses() {
     auto& table = appState().panelProcesses;
     for (auto& [id, child] : table) {
@@ -69,6 +100,7 @@ void endAllPanelProcesses() {
         platform::releaseChildProcess(child);
     }
     table.clear();
+    panelsOpened().clear();
 }
 
 std::vector<std::string> collectEndedPanels() {
@@ -77,6 +109,7 @@ std::vector<std::string> collectEndedPanels() {
     for (auto it = s.panelProcesses.begin(); it != s.panelProcesses.end();) {
         if (platform::childProcessState(it->second) == platform::ProcessState::Ended) {
             ended.push_back(it->first);
+            panelsOpened().erase(it->first);
             platform::releaseChildProcess(it->second);
             it = s.panelProcesses.erase(it);
         } else {

@@ -126,9 +126,10 @@ void setLaunchOnStartup(bool enable);
 // Modal file dialogs filtered to "Macro Profile (*.mcr)" and "All Files".
 // Saving offers suggestedName (a plain file name), adds ".mcr" to a name
 // without extension and confirms overwriting; opening requires an existing
-// file. False when cancelled.
-bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path);
-bool chooseProfileFileToOpen(std::string& path);
+// file. False when cancelled. Each is modal to owner (the window whose page
+// asked; nullptr: none) and titled for what it does.
+bool chooseProfileFileToSave(void* owner, const std::string& suggestedName, std::string& path);
+bool chooseProfileFileToOpen(void* owner, std::string& path);
 
 // ---- Synthetic input (allocation-free, one record per call) ------------------
 
@@ -181,6 +182,8 @@ bool windowFrameRect(void* window, ScreenRect& rect);  // outer rectangle
 void moveWindowTo(void* window, int32_t x, int32_t y);
 void placeWindow(void* window, int32_t x, int32_t y, int32_t width, int32_t height);
 void setAlwaysOnTop(void* window, bool on);
+// Marks the window's taskbar entry while an engine or playback runs.
+void showRunningInTaskbar(void* window, bool running);
 void forceForeground(void* window);
 void showMaximized(void* window);
 void showMinimized(void* window);
@@ -214,6 +217,9 @@ void makeWindowFrameless(void* window);
 bool findWindowRectByTitle(const std::string& title, ScreenRect& rect);
 // Brings the top-level window with exactly this title to the front.
 bool raiseWindowByTitle(const std::string& title);
+// Keeps the top-level window with exactly this title, in any process, above
+// other windows or no longer; false when there is no such window.
+bool setAlwaysOnTopByTitle(const std::string& title, bool on);
 // Moves the window with the pointer until the primary button is released.
 // onHover is called when the pointer enters or leaves hoverTargetTitle's
 // window, onDrop once at the end with whether it ended over that window.

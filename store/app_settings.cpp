@@ -24,6 +24,7 @@ bool applyBoolKey(const std::string& key, bool on) {
     else if (key == "disableAnimations") a.disableAnimations = on;
     else if (key == "windowMaximized") a.windowMaximized = on;
     else if (key == "waylandNoticeDismissed") a.waylandNoticeDismissed = on;
+    else if (key == "welcomeDismissed") a.welcomeDismissed = on;
     else return false;
     return true;
 }
@@ -82,6 +83,7 @@ void writeAppSettings() {
     // Written only once set, so a file of a user who never saw the notice
     // stays as it always was.
     if (a.waylandNoticeDismissed) text += "waylandNoticeDismissed=1\r\n";
+    if (a.welcomeDismissed) text += "welcomeDismissed=1\r\n";
     // Rewritten at every move: a crash mid-write must not cost the preferences.
     std::string failure;
     platform::replaceFileDurably(settingsPath(), text, &failure);

@@ -52,6 +52,7 @@ Varnet.engines = (function () {
     const stop = /** @type {HTMLButtonElement} */ ($(engine.stop));
     stop.disabled = !busy;
     stop.dataset.on = String(busy);
+    Varnet.runBar.showRunBar();
   }
 
   /** @param {number} perSecond */
@@ -87,6 +88,7 @@ Varnet.engines = (function () {
     const c = model.countdowns[engine.name];
     const left = c ? Math.ceil((c.due - Date.now()) / 1000) : 0;
     setText(/** @type {Element} */ ($(engine.start).querySelector('.run-label')), left > 0 ? 'In ' + left + ' s' : 'Start');
+    Varnet.runBar.showRunBar();
     if (c && left <= 0) endCountdown(engine, true);
   }
 

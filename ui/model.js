@@ -34,6 +34,7 @@
  * @property {boolean} disableAnimations
  * @property {boolean} waylandSession
  * @property {boolean} waylandNoticeDismissed
+ * @property {boolean} welcomeDismissed
  * @property {boolean} inputThroughCompositor
  * @property {string} inputPermission  '', 'asking', 'granted' or 'refused': the desktop's answer, where it asks
  * @property {boolean} gnomeDesktop
@@ -64,7 +65,7 @@ Varnet.model = (function () {
   /** @type {Readonly<AppSettings>} */
   const DEFAULT_APP_SETTINGS = Object.freeze({
     alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
-    waylandSession: false, waylandNoticeDismissed: false, inputThroughCompositor: false,
+    waylandSession: false, waylandNoticeDismissed: false, welcomeDismissed: true, inputThroughCompositor: false,
     inputPermission: '', gnomeDesktop: false,
   });
   const INPUT_PERMISSIONS = ['', 'asking', 'granted', 'refused'];

@@ -95,6 +95,7 @@ Varnet.profiles = (function () {
   /** @param {Event} event */
   async function onAddProfile(event) {
     event.preventDefault();
+    $('profile-hint').classList.remove('hint-ok');
     const input = inputById('profile-name');
     const typed = input.value;
     const name = cleanProfileName(typed);
@@ -113,6 +114,8 @@ Varnet.profiles = (function () {
   async function onProfileClick(event) {
     const button = /** @type {HTMLButtonElement | null} */ ((/** @type {Element} */ (event.target)).closest('.profile-item'));
     if (!button || button.disabled) return;
+    // What was said about the profile left behind no longer applies.
+    showProfileMessage('', false);
     await call('switchProfile', Number(button.dataset.index));
     await rereadAfterProfileChange();
     const again = /** @type {HTMLElement | null} */ (document.querySelector('.profile-item[aria-current="true"]'));
@@ -146,16 +149,29 @@ Varnet.profiles = (function () {
   }
 
   /**
-   * What an export or import did, under the profile buttons; nothing after a
-   * cancelled dialog.
+   * Under the profile buttons: a success in the success colour, a failure
+   * in red.
+   * @param {string} text
+   * @param {boolean} ok
+   */
+  function showProfileMessage(text, ok) {
+    setText($('profile-hint'), text);
+    $('profile-hint').classList.toggle('hint-ok', ok);
+  }
+
+  /**
+   * What an export or import did; a cancelled dialog clears the last message.
    * @param {any} outcome
    * @param {string} done
    * @param {string} failed
    */
   function showFileOutcome(outcome, done, failed) {
-    if (!outcome || typeof outcome.path !== 'string') return;
+    if (!outcome || typeof outcome.path !== 'string') {
+      showProfileMessage('', false);
+      return;
+    }
     const text = outcome.error ? failed + outcome.path + ': ' + outcome.error + '.' : done + outcome.path + '.';
-    setText($('profile-hint'), text);
+    showProfileMessage(text, !outcome.error);
     announce(text);
   }
 

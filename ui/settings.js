@@ -106,6 +106,17 @@ Varnet.settings = (function () {
     }
   }
 
+  // Said once: an older program that reports no such flag never shows it.
+  function showWelcomeNotice() {
+    $('welcome-notice').hidden = inPanel() || model.app.welcomeDismissed !== false;
+  }
+
+  function dismissWelcomeNotice() {
+    model.app.welcomeDismissed = true;
+    showWelcomeNotice();
+    call('setAppSetting', 'welcomeDismissed', '1');
+  }
+
   function dismissWaylandNotice() {
     model.app.waylandNoticeDismissed = true;
     showWaylandNotice();
@@ -114,6 +125,7 @@ Varnet.settings = (function () {
 
   function fillAppSettings() {
     showWaylandNotice();
+    showWelcomeNotice();
     // The badges follow the hotkeys switch at once, not at the next change of status.
     Varnet.status.showHotkeyBadges();
     const app = /** @type {Record<string, boolean>} */ (/** @type {unknown} */ (model.app));
@@ -197,6 +209,7 @@ Varnet.settings = (function () {
 
   function wireSettings() {
     $('wayland-dismiss').addEventListener('click', dismissWaylandNotice);
+    $('welcome-dismiss').addEventListener('click', dismissWelcomeNotice);
     $('window-size').addEventListener('click', onWindowSize);
     $('window-size').hidden = inPanel() || !has('resizeWindow');
     $('settings-panel').addEventListener('click', onReassign);

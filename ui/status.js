@@ -117,6 +117,7 @@ Varnet.status = (function () {
     Varnet.notices.showStatusWarning('save-error', st.saveError);
     Varnet.notices.showStatusWarning('hook-problem', st.hookProblem);
     Varnet.panels.showPipeProblem(st.pipeProblem);
+    Varnet.runBar.showRunBar();
   }
 
   /**

@@ -1,6 +1,6 @@
-// The modal message box and the profile file dialogs, owned by the main
-// window where it exists: an always-on-top main window would cover them
-// otherwise.
+// The modal message box, owned by the main window where it exists (an
+// always-on-top main window would cover it otherwise), and the profile file
+// dialogs, owned by the window whose page opened them.
 #include <windows.h>
 #include <commdlg.h>
 
@@ -25,11 +25,13 @@ HWND dialogOwner() {
     return main && GetWindowThreadProcessId(main, nullptr) == GetCurrentThreadId() ? main : nullptr;
 }
 
-OPENFILENAMEW profileDialog(std::wstring& file, DWORD flags) {
+OPENFILENAMEW profileDialog(void* owner, const wchar_t* title, std::wstring& file, DWORD flags) {
     file.assign(kPathCapacity, L'\0');
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = dialogOwner();
+    // Owned, the dialog stays in front of its window, which takes no input meanwhile.
+    dialog.hwndOwner = static_cast<HWND>(owner);
+    dialog.lpstrTitle = title;
     dialog.lpstrFilter = kProfileFilter;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
@@ -48,9 +50,9 @@ void showErrorBox(const std::string& title, const std::string& text) {
     MessageBoxW(dialogOwner(), win32::widen(text).c_str(), win32::widen(title).c_str(), MB_OK);
 }
 
-bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path) {
+bool chooseProfileFileToSave(void* owner, const std::string& suggestedName, std::string& path) {
     std::wstring file;
-    OPENFILENAMEW dialog = profileDialog(file, OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST);
+    OPENFILENAMEW dialog = profileDialog(owner, L"Export profile", file, OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST);
     // The buffer starts as the name the dialog offers.
     const std::wstring suggested = win32::widen(suggestedName);
     std::copy_n(suggested.begin(), std::min(suggested.size(), size_t(kPathCapacity - 1)), file.begin());
@@ -60,9 +62,9 @@ bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path
     return true;
 }
 
-bool chooseProfileFileToOpen(std::string& path) {
+bool chooseProfileFileToOpen(void* owner, std::string& path) {
     std::wstring file;
-    OPENFILENAMEW dialog = profileDialog(file, OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
+    OPENFILENAMEW dialog = profileDialog(owner, L"Import profile", file, OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
     if (!GetOpenFileNameW(&dialog)) return false;
     path = chosenPath(file);
     return true;

@@ -104,6 +104,13 @@ bool findWindowRectByTitle(const std::string& title, ScreenRect& rect) {
     return true;
 }
 
+bool setAlwaysOnTopByTitle(const std::string& title, bool on) {
+    HWND window = FindWindowA(nullptr, title.c_str());
+    if (!window) return false;
+    setAlwaysOnTop(window, on);
+    return true;
+}
+
 bool raiseWindowByTitle(const std::string& title) {
     HWND window = FindWindowA(nullptr, title.c_str());
     if (!window) return false;

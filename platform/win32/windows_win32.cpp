@@ -2,6 +2,7 @@
 // show state, foreground switching, and the main window's subclass that
 // reports finished moves and resizes.
 #include <windows.h>
+#include <shobjidl.h>
 
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
@@ -94,6 +95,19 @@ void setAlwaysOnTop(void* window, bool on) {
     if (window)
         SetWindowPos(asWindow(window), on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE);
+}
+
+// An overlay on the taskbar button: the system's own "running" sign, so no
+// icon of ours has to ship. COM is up on the UI thread for the web view.
+void showRunningInTaskbar(void* window, bool running) {
+    ITaskbarList3* taskbar = nullptr;
+    if (!window || FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                           reinterpret_cast<void**>(&taskbar))))
+        return;
+    if (SUCCEEDED(taskbar->HrInit()))
+        taskbar->SetOverlayIcon(asWindow(window), running ? LoadIconW(nullptr, IDI_INFORMATION) : nullptr,
+                                running ? L"Running" : L"");
+    taskbar->Release();
 }
 
 void forceForeground(void* window) { win32::forceForegroundWindow(asWindow(window)); }

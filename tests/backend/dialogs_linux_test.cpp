@@ -2,6 +2,9 @@
 // would: a name is typed (set on the chooser) and accepted.
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <gdk/x11/gdkx.h>
 #include <gtk/gtk.h>
 #include <stdlib.h>
 
@@ -25,6 +28,8 @@ struct Answer {
     std::vector<std::string> filters;        // seen on the chooser
     std::string offered;                     // the name a save chooser offered
     bool askedToReplace = false;
+    std::string title;        // of the chooser
+    unsigned long transientFor = 0;  // the X window WM_TRANSIENT_FOR names
 };
 Answer answer;
 
@@ -54,6 +59,13 @@ gboolean answerDialogs(gpointer) {
     GtkWindow* chooser = findToplevel(isChooser);
     if (!chooser) return G_SOURCE_CONTINUE;
     GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
+    if (const char* title = gtk_window_get_title(chooser)) answer.title = title;
+    if (GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(chooser))) {
+        Window owner = 0;
+        if (XGetTransientForHint(gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface)),
+                                 gdk_x11_surface_get_xid(surface), &owner))
+            answer.transientFor = owner;
+    }
     GListModel* filters = gtk_file_chooser_get_filters(fc);
     answer.filters.clear();
     for (guint i = 0; i < g_list_model_get_n_items(filters); ++i) {
@@ -109,13 +121,13 @@ protected:
 TEST_F(LinuxDialogs, SaveOffersTheNameAddsTheExtensionAndOffersTheFilters) {
     answer.name = "work";
     std::string path;
-    ASSERT_TRUE(platform::chooseProfileFileToSave("Daily run.mcr", path));
+    ASSERT_TRUE(platform::chooseProfileFileToSave(nullptr, "Daily run.mcr", path));
     EXPECT_EQ(answer.offered, "Daily run.mcr");
     EXPECT_EQ(path, folder + "/work.mcr");
     EXPECT_EQ(answer.filters, (std::vector<std::string>{"Macro Profile (*.mcr)", "All Files"}));
     EXPECT_FALSE(answer.askedToReplace);
     answer.name = "notes.txt";
-    ASSERT_TRUE(platform::chooseProfileFileToSave("", path));
+    ASSERT_TRUE(platform::chooseProfileFileToSave(nullptr, "", path));
     EXPECT_EQ(path, folder + "/notes.txt");
 }
 
@@ -124,10 +136,10 @@ TEST_F(LinuxDialogs, SaveOverAFileThatOnlyNowGetsItsExtensionAsksFirst) {
     answer.name = "old";
     answer.replaceResponse = GTK_RESPONSE_NO;
     std::string path;
-    EXPECT_FALSE(platform::chooseProfileFileToSave("", path));
+    EXPECT_FALSE(platform::chooseProfileFileToSave(nullptr, "", path));
     EXPECT_TRUE(answer.askedToReplace);
     answer.replaceResponse = GTK_RESPONSE_YES;
-    EXPECT_TRUE(platform::chooseProfileFileToSave("", path));
+    EXPECT_TRUE(platform::chooseProfileFileToSave(nullptr, "", path));
     EXPECT_EQ(path, folder + "/old.mcr");
 }
 
@@ -135,9 +147,39 @@ TEST_F(LinuxDialogs, OpenNeedsAnExistingFileAndCancelChoosesNothing) {
     e2e::writeFile(folder + "/there.mcr", "x");
     answer.name = "there.mcr";
     std::string path;
-    ASSERT_TRUE(platform::chooseProfileFileToOpen(path));
+    ASSERT_TRUE(platform::chooseProfileFileToOpen(nullptr, path));
     EXPECT_EQ(path, folder + "/there.mcr");
     answer.acceptChooser = false;
-    EXPECT_FALSE(platform::chooseProfileFileToOpen(path));
-    EXPECT_FALSE(platform::chooseProfileFileToSave("", path));
+    EXPECT_FALSE(platform::chooseProfileFileToOpen(nullptr, path));
+    EXPECT_FALSE(platform::chooseProfileFileToSave(nullptr, "", path));
+}
+
+// A person sees which dialog is which, and a window manager keeps it over the
+// window that opened it, which takes no input meanwhile.
+TEST_F(LinuxDialogs, EachDialogIsTitledAndTransientForTheWindowThatOpenedIt) {
+    e2e::writeFile(folder + "/there.mcr", "x");
+    GtkWidget* owner = gtk_window_new();
+    gtk_window_set_title(GTK_WINDOW(owner), "Owner");
+    gtk_window_present(GTK_WINDOW(owner));
+    while (!gtk_widget_get_mapped(owner)) g_main_context_iteration(nullptr, TRUE);
+    const unsigned long ownerXid = gdk_x11_surface_get_xid(gtk_native_get_surface(GTK_NATIVE(owner)));
+    struct Case {
+        const char* title;
+        const char* name;
+        bool (*choose)(void* owner, std::string& path);
+    };
+    const Case cases[] = {
+        {"Export profile", "new.mcr",
+         [](void* w, std::string& p) { return platform::chooseProfileFileToSave(w, "a.mcr", p); }},
+        {"Import profile", "there.mcr", [](void* w, std::string& p) { return platform::chooseProfileFileToOpen(w, p); }},
+    };
+    for (const Case& c : cases) {
+        answer = Answer{};
+        answer.name = c.name;
+        std::string path;
+        EXPECT_TRUE(c.choose(owner, path)) << c.title;
+        EXPECT_EQ(answer.title, c.title);
+        EXPECT_EQ(answer.transientFor, ownerXid) << c.title;
+    }
+    gtk_window_destroy(GTK_WINDOW(owner));
 }

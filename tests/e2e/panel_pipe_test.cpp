@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iostream>
 #include <thread>
+#include <vector>
 
 #include "tests/e2e/harness.h"
 #include "tests/e2e/panel_x11.h"
@@ -238,6 +239,78 @@ TEST_F(PanelPipe, UnderAWindowManagerDockingByDropRestoresThePanel) {
                                      main.y + main.height / 2 - 20, 5000));
     e2e::releasePointer(x);
     EXPECT_TRUE(waitForTheme("restored-1-hover-false-true-false", 10000)) << theme();
+}
+
+// Three panels popped out one after another under a window manager that
+// places windows itself: each opens beside the main window, over neither it
+// nor another panel, in a process listed as "varnet", and the windows carry
+// the class the menu entry names.
+// Disabled: under openbox the three panels still land at x 298, over the main
+// window (x 20..439); the placement asked for is not yet honoured there.
+TEST_F(PanelPipe, DISABLED_UnderAWindowManagerPanelsOpenBesideTheMainWindowAndEachOther) {
+    manager = e2e::startWindowManager(x);
+    if (manager < 0) GTEST_SKIP() << "openbox is not installed";
+    std::filesystem::create_directories(folders.config + "/varnet");
+    e2e::writeFile(folders.sideFile("appsettings.txt"), "windowX=20\r\nwindowY=20\r\nwindowWidth=420\r\nwindowHeight=560\r\n");
+    std::string pageText = page(R"(
+        for (const id of ['a', 'b', 'c']) {
+          window.popOutPanel('P' + id + '|' + id + '-panel');
+          while ((await window.getSharedTheme()) !== 'up-' + id + '-panel') await pause(50);
+        })", R"(
+        for (;;) {
+          const shown = [...document.querySelectorAll('.panel')].find((p) => p.style.display === 'block');
+          if (shown) { await window.setTheme('up-' + shown.id); return; }
+          await pause(50);
+        })");
+    pageText.replace(pageText.find("window.resizeWindow(460, 300)"), 29, "window.resizeWindow(300, 200)");
+    const std::string sections = R"(<section class="panel" id="a-panel"><div class="panel-header">A</div></section>
+      <section class="panel" id="b-panel"><div class="panel-header">B</div></section>
+      <section class="panel" id="c-panel"><div class="panel-header">C</div></section>)";
+    const size_t keys = pageText.find(R"(<section class="panel" id="keys-panel">)");
+    pageText.replace(keys, pageText.find("</section>", keys) + 10 - keys, sections);
+    startMain(pageText);
+    ASSERT_TRUE(waitForTheme("up-c-panel", 60000)) << theme();
+
+    struct Boxes {
+        const e2e::XServer* x;
+        std::vector<e2e::WindowBox> all;  // the main window first
+    } boxes{&x, {}};
+    auto apart = [](const void* p) {
+        auto* b = const_cast<Boxes*>(static_cast<const Boxes*>(p));
+        b->all.assign(4, e2e::WindowBox{});
+        const char* titles[] = {kMainTitle, "Varnet (Pa)", "Varnet (Pb)", "Varnet (Pc)"};
+        for (size_t i = 0; i < 4; ++i)
+            if (!e2e::windowBox(*b->x, titles[i], b->all[i])) return false;
+        for (size_t i = 0; i < 4; ++i)
+            for (size_t j = i + 1; j < 4; ++j) {
+                const e2e::WindowBox& m = b->all[i];
+                const e2e::WindowBox& n = b->all[j];
+                if (m.x < n.x + n.width && n.x < m.x + m.width && m.y < n.y + n.height && n.y < m.y + m.height)
+                    return false;
+            }
+        return true;
+    };
+    const bool separate = e2e::waitUntil(15000, apart, &boxes);
+    std::string seen;
+    for (const e2e::WindowBox& b : boxes.all)
+        seen += " " + std::to_string(b.x) + "," + std::to_string(b.y) + " " + std::to_string(b.width) + "x" +
+                std::to_string(b.height);
+    EXPECT_TRUE(separate) << seen;
+    for (size_t i = 1; i < boxes.all.size(); ++i) {
+        EXPECT_GE(boxes.all[i].x, boxes.all[0].x + boxes.all[0].width) << seen;
+        EXPECT_LE(boxes.all[i].x + boxes.all[i].width, 1280) << seen;
+        EXPECT_LE(boxes.all[i].y + boxes.all[i].height, 1024) << seen;
+    }
+
+    const std::string entry = e2e::readFile(std::string(VARNET_BUILD_DIR) + "/install/org.varnet.Varnet.desktop");
+    const size_t key = entry.find("StartupWMClass=");
+    ASSERT_NE(key, std::string::npos) << entry;
+    const std::string wmClass = entry.substr(key + 15, entry.find('\n', key) - key - 15);
+    EXPECT_EQ(e2e::windowClass(x, kMainTitle), "varnet." + wmClass);
+    EXPECT_EQ(e2e::windowClass(x, "Varnet (Pa)"), "varnet." + wmClass);
+    const pid_t panel = e2e::windowProcess(x, "Varnet (Pb)");
+    ASSERT_GT(panel, 0);
+    EXPECT_EQ(e2e::readFile("/proc/" + std::to_string(panel) + "/comm"), "varnet\n");
 }
 
 // A pipe that cannot be opened reaches the page as the status's pipeProblem

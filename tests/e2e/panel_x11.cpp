@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -110,6 +111,21 @@ bool waitForWindowAt(const XServer& server, const std::string& title, int x, int
         pause(20);
     }
     return true;
+}
+
+std::string windowClass(const XServer& server, const std::string& title) {
+    Display* d = connect(server);
+    if (!d) return "";
+    std::vector<Window> found = viewableTitled(d, title);
+    XClassHint hint{};
+    std::string text;
+    if (!found.empty() && XGetClassHint(d, found[0], &hint)) {
+        text = std::string(hint.res_name ? hint.res_name : "") + "." + (hint.res_class ? hint.res_class : "");
+        if (hint.res_name) XFree(hint.res_name);
+        if (hint.res_class) XFree(hint.res_class);
+    }
+    XCloseDisplay(d);
+    return text;
 }
 
 int countWindows(const XServer& server, const std::string& title) {

@@ -20,6 +20,8 @@ bool waitForWindowBox(const XServer& server, const std::string& title, int width
                       int timeoutMs, WindowBox& box);
 bool waitForWindowAt(const XServer& server, const std::string& title, int x, int y, int timeoutMs);
 int countWindows(const XServer& server, const std::string& title);
+// The window's WM_CLASS as "name.class", "" when it has none.
+std::string windowClass(const XServer& server, const std::string& title);
 // The process that owns the window (_NET_WM_PID), or -1.
 pid_t windowProcess(const XServer& server, const std::string& title);
 bool waitForNoWindow(const XServer& server, const std::string& title, int timeoutMs);

@@ -181,12 +181,12 @@ bool processRunning(uint64_t processId) { return fake::runningProcesses().count(
 InstanceClaim claimMainInstance(std::string&) { return InstanceClaim::Won; }
 
 void setLaunchOnStartup(bool enable) { launchRegistered = enable; }
-bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path) {
+bool chooseProfileFileToSave(void*, const std::string& suggestedName, std::string& path) {
     fake::offeredFileName = suggestedName;
     path = fake::chosenProfileFile;
     return !path.empty();
 }
-bool chooseProfileFileToOpen(std::string& path) {
+bool chooseProfileFileToOpen(void*, std::string& path) {
     path = fake::chosenProfileFile;
     return !path.empty();
 }

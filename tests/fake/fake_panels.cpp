@@ -76,6 +76,11 @@ namespace platform {
 void makeWindowFrameless(void*) {}
 bool findWindowRectByTitle(const std::string&, ScreenRect&) { return false; }
 
+bool setAlwaysOnTopByTitle(const std::string& title, bool on) {
+    log.push_back(std::string(on ? "above " : "not above ") + title);
+    return true;
+}
+
 bool raiseWindowByTitle(const std::string& title) {
     log.push_back("raise " + title);
     return true;

@@ -55,7 +55,7 @@ bool childReleased(ChildProcess* child);
 struct FakeWindow {
     int32_t left = 0, top = 0, width = 0, height = 0;  // client size
     int32_t titleBar = 40;
-    bool topmost = false, maximized = false, foreground = false;
+    bool topmost = false, maximized = false, foreground = false, showsRunning = false;
 };
 
 // The page's side of the web view: calls a bound function, takes the answers

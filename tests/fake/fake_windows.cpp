@@ -38,6 +38,9 @@ void placeWindow(void* window, int32_t x, int32_t y, int32_t width, int32_t heig
 void setAlwaysOnTop(void* window, bool on) {
     if (fake::FakeWindow* w = asWindow(window)) w->topmost = on;
 }
+void showRunningInTaskbar(void* window, bool running) {
+    if (fake::FakeWindow* w = asWindow(window)) w->showsRunning = running;
+}
 void forceForeground(void* window) {
     if (fake::FakeWindow* w = asWindow(window)) w->foreground = true;
 }

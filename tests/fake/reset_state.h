@@ -39,6 +39,7 @@ inline void resetAppStateForTest() {
     a.windowMaximized = false;
     a.windowPlacementKnown = false;
     a.waylandNoticeDismissed = false;
+    a.welcomeDismissed = false;
     s.mainWindow = nullptr;
     s.mainWebview = nullptr;
     replaceTheme(kDefaultTheme);

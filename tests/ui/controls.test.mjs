@@ -52,8 +52,14 @@ describe('start-up', () => {
 describe('keyboard', () => {
   test('Tab reaches the controls in order and shows a focus ring', async () => {
     const { page } = await openPage(browser);
-    await page.keyboard.press('Tab');
-    assert.equal(await page.evaluate(() => document.activeElement.getAttribute('aria-label')), 'Pop out Auto Clicker');
+    // The run bar first (Stop is disabled while nothing runs), then the
+    // first-start notice, then the panels.
+    const order = [];
+    for (let i = 0; i < 5; ++i) {
+      await page.keyboard.press('Tab');
+      order.push(await page.evaluate(() => document.activeElement.getAttribute('aria-label') || document.activeElement.id));
+    }
+    assert.deepEqual(order, ['Start clicking', 'Start pressing keys', 'Play or stop the macro', 'welcome-dismiss', 'Pop out Auto Clicker']);
     const outline = await page.evaluate(() => getComputedStyle(document.activeElement).outlineStyle);
     assert.equal(outline, 'solid');
     await page.keyboard.press('Tab');
@@ -511,7 +517,7 @@ describe('hotkeys and settings', () => {
     assert.deepEqual(await page.evaluate(() => window.__fake.state.app), {
       alwaysOnTop: true, launchOnStartup: true, startMinimized: true, hotkeysEnabled: false, disableAnimations: true,
       waylandSession: false, waylandNoticeDismissed: false, inputThroughCompositor: false,
-      inputPermission: '', gnomeDesktop: false,
+      inputPermission: '', gnomeDesktop: false, welcomeDismissed: false,
     });
     const duration = await page.$eval('.switch .track', (el) => getComputedStyle(el).transitionDuration);
     assert.equal(duration, '0s');

@@ -42,7 +42,7 @@
     return { alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
       waylandSession: !!options.wayland, waylandNoticeDismissed: false,
       inputThroughCompositor: !!options.throughCompositor, inputPermission: options.inputPermission || '',
-      gnomeDesktop: !!options.gnome };
+      gnomeDesktop: !!options.gnome, welcomeDismissed: false };
   }
 
   function sampleEvents(n) {
@@ -143,6 +143,10 @@
       return '"' + f.key + '":' + (f.type === 'real' ? general6(value) : String(value));
     }).join(',') + '}';
   }
+  // What a test chose the file dialogs to end in: '' for a cancelled one.
+  function fileAnswerText() {
+    return state.fileAnswer ? JSON.stringify(state.fileAnswer) : '';
+  }
   function keyName(code) {
     return KEY_NAMES[code] || 'Key[' + code + ']';
   }
@@ -219,7 +223,7 @@
       ',"version":"' + state.version + '"' +
       ',"waylandSession":' + a.waylandSession + ',"waylandNoticeDismissed":' + a.waylandNoticeDismissed +
       ',"inputThroughCompositor":' + a.inputThroughCompositor +
-      ',"inputPermission":"' + a.inputPermission + '","gnomeDesktop":' + a.gnomeDesktop + '}';
+      ',"inputPermission":"' + a.inputPermission + '","gnomeDesktop":' + a.gnomeDesktop + ',"welcomeDismissed":' + a.welcomeDismissed + '}';
   }
 
   function currentProfile() {
@@ -368,9 +372,11 @@
     },
     getProfiles() { return profilesText(); },
     exportProfile() {
+      if (state.fileAnswer !== undefined) return fileAnswerText();
       return JSON.stringify({ path: '/home/u/' + currentProfile().name + '.mcr', error: '', name: currentProfile().name });
     },
     importProfile() {
+      if (state.fileAnswer !== undefined) return fileAnswerText();
       state.profiles.push({ name: 'Imported', settings: null, events: sampleEvents(3) });
       state.current = state.profiles.length - 1;
       applyProfileSettings(currentProfile());

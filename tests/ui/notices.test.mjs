@@ -98,3 +98,16 @@ test('a pop-out tells of its status file only once it stays unreadable', async (
   assert.deepEqual(errors, []);
   await page.close();
 });
+
+test('the first start explains the edition and the default profile once', async () => {
+  const { page } = await openPage(browser);
+  await page.waitForSelector('#welcome-notice', { state: 'visible' });
+  const text = await page.textContent('#welcome-notice p');
+  assert.match(text, /Kestrine Edition/);
+  assert.match(text, /Default Tracking Profile/);
+  assert.equal(text.trim().split(/\.\s/).length, 1, 'one sentence');
+  await page.click('#welcome-dismiss');
+  await page.waitForSelector('#welcome-notice', { state: 'hidden' });
+  assert.equal(await page.evaluate(() => window.__fake.state.app.welcomeDismissed), true);
+  await page.close();
+});

@@ -46,7 +46,7 @@ TEST_F(AppSettingsFile, WritesTheTenLinesAndReportsTheFlags) {
               R"({"alwaysOnTop":false,"launchOnStartup":false,"startMinimized":false,)"
               R"("hotkeysEnabled":true,"disableAnimations":false,"version":")" +
                   std::string(varnetVersion()) + R"(","waylandSession":false,"waylandNoticeDismissed":false,)"
-                  R"("inputThroughCompositor":false,"inputPermission":"","gnomeDesktop":false})");
+                  R"("inputThroughCompositor":false,"inputPermission":"","gnomeDesktop":false,"welcomeDismissed":false})");
 }
 
 TEST_F(AppSettingsFile, ReportsTheDesktopsAnswerToTheInputRequest) {
@@ -61,20 +61,31 @@ TEST_F(AppSettingsFile, ReportsTheDesktopsAnswerToTheInputRequest) {
     for (const auto& [permission, expected] : cases) {
         fake::inputPermission = permission;
         const std::string settings = callGetAppSettings("[]");
-        EXPECT_NE(settings.find(std::string(expected) + R"(,"gnomeDesktop":true})"), std::string::npos) << settings;
+        EXPECT_NE(settings.find(std::string(expected) + R"(,"gnomeDesktop":true,)"), std::string::npos) << settings;
     }
     fake::inputPermission = InputPermission::NotAsked;
     fake::gnomeDesktop = false;
 }
 
-TEST_F(AppSettingsFile, TheWaylandNoticeIsRememberedOnceDismissed) {
+TEST_F(AppSettingsFile, ADismissedNoticeIsRememberedInALineWrittenOnlyOnceSet) {
     fake::waylandSession = true;
-    callSetAppSetting(R"(["waylandNoticeDismissed","1"])");
-    EXPECT_EQ(readBytes(side + "/appsettings.txt"), std::string(kDefaultsFile) + "waylandNoticeDismissed=1\r\n");
-    resetAppStateForTest();
-    readAppSettings();
-    EXPECT_NE(callGetAppSettings("[]").find(R"("waylandSession":true,"waylandNoticeDismissed":true,)"),
-              std::string::npos);
+    const struct {
+        const char* name;
+        const char* line;
+        const char* reported;
+    } notices[] = {
+        {"waylandNoticeDismissed", "waylandNoticeDismissed=1\r\n", R"("waylandSession":true,"waylandNoticeDismissed":true,)"},
+        {"welcomeDismissed", "welcomeDismissed=1\r\n", R"("welcomeDismissed":true})"},
+    };
+    for (const auto& notice : notices) {
+        resetAppStateForTest();
+        writeAppSettings();
+        callSetAppSetting(std::string("[\"") + notice.name + "\",\"1\"]");
+        EXPECT_EQ(readBytes(side + "/appsettings.txt"), std::string(kDefaultsFile) + notice.line);
+        resetAppStateForTest();
+        readAppSettings();
+        EXPECT_NE(callGetAppSettings("[]").find(notice.reported), std::string::npos) << notice.name;
+    }
     fake::waylandSession = false;
 }
 

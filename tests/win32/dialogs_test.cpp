@@ -43,7 +43,7 @@ TEST(SaveDialog, OffersTheSuggestedNameAndReturnsTheTypedPathWhole) {
     for (const auto& run : runs) {
         auto chosen = std::async(std::launch::async, [] {
             std::string path;
-            const bool ok = platform::chooseProfileFileToSave("T\xC3\xA2" "che du matin.mcr", path);
+            const bool ok = platform::chooseProfileFileToSave(nullptr, "T\xC3\xA2" "che du matin.mcr", path);
             return ok ? path : std::string("(cancelled)");
         });
         HWND dialog = waitForSaveDialog();

@@ -1,6 +1,8 @@
 // The file dialogs for exporting and importing a profile: GTK's native file
 // chooser, run modally in a nested main loop so the page call that opened it
-// returns only once the user has chosen.
+// returns only once the user has chosen. Each is transient for the window
+// that opened it, so a window manager keeps it in front of that window and
+// places it over it.
 #include <gtk/gtk.h>
 
 #include <string>
@@ -36,9 +38,11 @@ void addFilter(GtkFileChooser* chooser, const char* name, const char* pattern) {
     g_object_unref(filter);
 }
 
-bool runChooser(GtkFileChooserAction action, const std::string& suggestedName, std::string& path) {
-    GtkFileChooserNative* native =
-        gtk_file_chooser_native_new(nullptr, nullptr, action, nullptr, nullptr);
+GtkWindow* asOwner(void* owner) { return owner && GTK_IS_WINDOW(owner) ? GTK_WINDOW(owner) : nullptr; }
+
+bool runChooser(GtkWindow* owner, const char* title, GtkFileChooserAction action,
+                const std::string& suggestedName, std::string& path) {
+    GtkFileChooserNative* native = gtk_file_chooser_native_new(title, owner, action, nullptr, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(native);
     addFilter(chooser, "Macro Profile (*.mcr)", "*.mcr");
     addFilter(chooser, "All Files", "*");
@@ -80,10 +84,10 @@ bool hasExtension(const std::string& path) {
 
 // The chooser confirmed the name the user typed; a name that only now gets
 // its ".mcr" has to be confirmed here if it exists.
-bool confirmReplace(const std::string& path) {
+bool confirmReplace(GtkWindow* owner, const std::string& path) {
     std::string name = path.substr(path.find_last_of('/') + 1);
     GtkWidget* dialog = gtk_message_dialog_new(
-        nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO,
+        owner, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO,
         "%s already exists.\nDo you want to replace it?", name.c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), "Confirm Save As");
     DialogRun run;
@@ -97,20 +101,21 @@ bool confirmReplace(const std::string& path) {
 
 }  // namespace
 
-bool chooseProfileFileToSave(const std::string& suggestedName, std::string& path) {
+bool chooseProfileFileToSave(void* owner, const std::string& suggestedName, std::string& path) {
     std::string chosen;
-    if (!runChooser(GTK_FILE_CHOOSER_ACTION_SAVE, suggestedName, chosen)) return false;
+    if (!runChooser(asOwner(owner), "Export profile", GTK_FILE_CHOOSER_ACTION_SAVE, suggestedName, chosen))
+        return false;
     if (!hasExtension(chosen)) {
         chosen += ".mcr";
-        if (pathExists(chosen) && !confirmReplace(chosen)) return false;
+        if (pathExists(chosen) && !confirmReplace(asOwner(owner), chosen)) return false;
     }
     path = chosen;
     return true;
 }
 
-bool chooseProfileFileToOpen(std::string& path) {
+bool chooseProfileFileToOpen(void* owner, std::string& path) {
     // The open chooser only accepts a file that exists.
-    if (!runChooser(GTK_FILE_CHOOSER_ACTION_OPEN, "", path)) return false;
+    if (!runChooser(asOwner(owner), "Import profile", GTK_FILE_CHOOSER_ACTION_OPEN, "", path)) return false;
     return pathExists(path);
 }
 

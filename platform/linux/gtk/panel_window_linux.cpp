@@ -278,6 +278,28 @@ bool raiseWindowByTitle(const std::string& title) {
     return ok;
 }
 
+// The window manager changes the state of a window of any client on request.
+bool setAlwaysOnTopByTitle(const std::string& title, bool on) {
+    XSession s = openSession();
+    FoundWindow found;
+    bool ok = s.x && findTitled(s.x, title, 0, false, found);
+    if (ok) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = found.client;
+        event.xclient.message_type = XInternAtom(s.x, "_NET_WM_STATE", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = on ? 1 : 0;  // add or remove
+        event.xclient.data.l[1] = long(XInternAtom(s.x, "_NET_WM_STATE_ABOVE", False));
+        event.xclient.data.l[3] = 1;  // from a normal application
+        XSendEvent(s.x, DefaultRootWindow(s.x), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XFlush(s.x);
+    }
+    closeSession(s);
+    return ok;
+}
+
 void beginPanelDrag(void* window, const std::string& hoverTargetTitle,
                     void (*onHover)(bool over, void* context),
                     void (*onDrop)(bool overTarget, void* context), void* context) {

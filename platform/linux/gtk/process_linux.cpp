@@ -1,8 +1,10 @@
 // Process set-up on Linux: GTK on X11, the termination signals routed into the
 // UI loop, the error box and the web view's lock-down.
 #include <X11/Xlib.h>
+#include <gdk/x11/gdkx.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
+#include <sys/prctl.h>
 
 #include <atomic>
 #include <clocale>
@@ -36,6 +38,22 @@ gboolean deliverPendingTermination(gpointer) {
 
 gboolean refuseContextMenu(gpointer, gpointer, gpointer, gpointer) { return TRUE; }
 
+// The menu entry's name for the program: its icon's name and the window
+// class its StartupWMClass names, so a taskbar ties the windows to it.
+constexpr char kApplicationId[] = "org.varnet.Varnet";
+constexpr char kRunningIcon[] = "org.varnet.Varnet-running";
+
+// Where the icons are when the program runs from its build folder; an
+// installed program finds them in the icon theme.
+void identifyWindows() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display) return;
+    if (GDK_IS_X11_DISPLAY(display)) gdk_x11_display_set_program_class(display, kApplicationId);
+    const std::string icons = executableDir() + "/icons";
+    gtk_icon_theme_add_search_path(gtk_icon_theme_get_for_display(display), icons.c_str());
+    gtk_window_set_default_icon_name(kApplicationId);
+}
+
 void onErrorBoxResponse(GtkDialog* dialog, int, gpointer loop) {
     gtk_window_destroy(GTK_WINDOW(dialog));
     g_main_loop_quit(static_cast<GMainLoop*>(loop));
@@ -44,6 +62,11 @@ void onErrorBoxResponse(GtkDialog* dialog, int, gpointer loop) {
 }  // namespace
 
 void prepareProcess() {
+    // A panel is this program started again through /proc/self/exe, which
+    // the system would list as "exe"; every process of it is "varnet". The
+    // name is also the first half of the windows' class.
+    prctl(PR_SET_NAME, "varnet", 0, 0, 0);
+    g_set_prgname("varnet");
     // The engines, the capture thread and the UI all talk to the X server from
     // their own threads; Xlib must know before its first call.
     XInitThreads();
@@ -96,7 +119,10 @@ void showErrorBox(const std::string& title, const std::string& text) {
 // The library is linked at build time; what can be missing is the X display
 // its windows need, which a Wayland session provides only through XWayland.
 bool loadWebviewLibrary(std::string& error) {
-    if (displayReachable()) return true;
+    if (displayReachable()) {
+        identifyWindows();
+        return true;
+    }
     if (isWaylandSession()) {
         error = "This Wayland session has no XWayland (DISPLAY is not set or cannot be reached), "
                 "and Varnet's windows need it: they place themselves, stay on top and dock, which "
@@ -113,6 +139,12 @@ std::string webViewEngineMissingText() {
     return "The web view could not be created, so Varnet cannot show its window.\n\n"
            "Varnet needs WebKitGTK 6.0 with GTK 4 (on Debian and Ubuntu the package "
            "libwebkitgtk-6.0-4) and a graphical session it can reach through DISPLAY.";
+}
+
+// The window's icon, which a taskbar shows also while it is minimised.
+void showRunningInTaskbar(void* window, bool running) {
+    if (window && GTK_IS_WINDOW(window))
+        gtk_window_set_icon_name(GTK_WINDOW(window), running ? kRunningIcon : kApplicationId);
 }
 
 void lockDownWebView(void* webview) {

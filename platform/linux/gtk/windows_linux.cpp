@@ -9,6 +9,7 @@
 #include <gdk/x11/gdkx.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -273,24 +274,82 @@ void onWindowGoing(GtkWidget* widget, gpointer data) {
     w->timer = 0;
 }
 
+// Asks for the frame's corner at (x, y). A window manager that places
+// windows itself may ignore a plain move of a window it manages; the EWMH
+// request, from a pager (source 2), is the one it honours. With north-west
+// gravity it puts the frame's corner where asked, and without a manager the
+// X window goes there itself: only GTK's shadow margin has to be allowed for.
+void askForPosition(const XTarget& t, int32_t x, int32_t y) {
+    long gtk[4] = {0, 0, 0, 0};
+    readExtents(t, "_GTK_FRAME_EXTENTS", gtk);
+    const long clientX = x - gtk[0], clientY = y - gtk[2];
+    if (windowManagerSupports(t, "_NET_MOVERESIZE_WINDOW")) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = t.window;
+        event.xclient.message_type = XInternAtom(t.display, "_NET_MOVERESIZE_WINDOW", False);
+        event.xclient.format = 32;
+        const long northWest = 1, xGiven = 1 << 8, yGiven = 1 << 9, fromPager = 2 << 12;
+        event.xclient.data.l[0] = northWest | xGiven | yGiven | fromPager;
+        event.xclient.data.l[1] = clientX;
+        event.xclient.data.l[2] = clientY;
+        XSendEvent(t.display, DefaultRootWindow(t.display), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    }
+    gdk_x11_display_error_trap_push(t.gdk);
+    XMoveWindow(t.display, t.window, int(clientX), int(clientY));
+    XFlush(t.display);
+    gdk_x11_display_error_trap_pop_ignored(t.gdk);
+}
+
 // A window manager places a window when it maps it, whatever position the
-// window had before; a position set earlier is applied again once it is mapped.
+// window had before, and may take a moment to honour a request: the position
+// is asked for again until the window stands there or the tries run out.
 struct PendingMove {
     GtkWindow* window;
     int32_t x, y;
     int triesLeft;
 };
 
+std::vector<PendingMove*>& pendingMoves() {
+    static std::vector<PendingMove*> all;
+    return all;
+}
+
+bool standsAt(const XTarget& t, int32_t x, int32_t y) {
+    ScreenRect rect;
+    return frameRectOf(t, rect) && rect.left == x && rect.top == y;
+}
+
 gboolean applyPendingMove(gpointer data) {
     PendingMove* move = static_cast<PendingMove*>(data);
-    const bool mapped = gtk_widget_get_mapped(GTK_WIDGET(move->window));
-    if (mapped) moveWindowTo(move->window, move->x, move->y);
-    if (mapped || --move->triesLeft <= 0) {
+    XTarget t;
+    const bool mapped = gtk_widget_get_mapped(GTK_WIDGET(move->window)) && xTarget(move->window, t);
+    const bool there = mapped && standsAt(t, move->x, move->y);
+    if (mapped && !there) askForPosition(t, move->x, move->y);
+    if (there || --move->triesLeft <= 0) {
+        auto& all = pendingMoves();
+        all.erase(std::remove(all.begin(), all.end(), move), all.end());
         g_object_unref(move->window);
         delete move;
         return G_SOURCE_REMOVE;
     }
     return G_SOURCE_CONTINUE;
+}
+
+// A later move replaces one still pending for the same window.
+void keepAskingForPosition(GtkWindow* window, int32_t x, int32_t y) {
+    for (PendingMove* move : pendingMoves()) {
+        if (move->window != window) continue;
+        move->x = x;
+        move->y = y;
+        move->triesLeft = 40;
+        return;
+    }
+    g_object_ref(window);
+    PendingMove* move = new PendingMove{window, x, y, 40};
+    pendingMoves().push_back(move);
+    g_timeout_add(50, applyPendingMove, move);
 }
 
 }  // namespace
@@ -335,18 +394,11 @@ bool windowFrameRect(void* window, ScreenRect& rect) {
     return true;
 }
 
-// With the default north-west gravity a window manager puts its frame's corner
-// where the client asks, and with none the X window goes there itself; in
-// both cases only GTK's shadow margin has to be allowed for.
 void moveWindowTo(void* window, int32_t x, int32_t y) {
     XTarget t;
     if (!xTarget(window, t)) return;
-    long gtk[4] = {0, 0, 0, 0};
-    readExtents(t, "_GTK_FRAME_EXTENTS", gtk);
-    gdk_x11_display_error_trap_push(t.gdk);
-    XMoveWindow(t.display, t.window, int(x - gtk[0]), int(y - gtk[2]));
-    XFlush(t.display);
-    gdk_x11_display_error_trap_pop_ignored(t.gdk);
+    askForPosition(t, x, y);
+    keepAskingForPosition(GTK_WINDOW(window), x, y);
 }
 
 // The size goes through GTK, which owns the client area and would undo a
@@ -362,13 +414,24 @@ void placeWindow(void* window, int32_t x, int32_t y, int32_t width, int32_t heig
     if (clientWidth > 0 && clientHeight > 0)
         gtk_window_set_default_size(GTK_WINDOW(window), int(clientWidth), int(clientHeight));
     moveWindowTo(window, x, y);
-    if (!gtk_widget_get_mapped(GTK_WIDGET(window))) {
-        g_object_ref(window);
-        g_timeout_add(50, applyPendingMove, new PendingMove{GTK_WINDOW(window), x, y, 40});
-    }
 }
 
+namespace {
+
+void applyAboveOnMap(GtkWidget* window, gpointer on) {
+    g_signal_handlers_disconnect_by_func(window, reinterpret_cast<gpointer>(applyAboveOnMap), on);
+    setAlwaysOnTop(window, on != nullptr);
+}
+
+}  // namespace
+
+// A window manager changes the state of a mapped window on request only, so
+// a window not shown yet is kept above once it is.
 void setAlwaysOnTop(void* window, bool on) {
+    if (window && GTK_IS_WIDGET(window) && !gtk_widget_get_mapped(GTK_WIDGET(window))) {
+        g_signal_connect(window, "map", G_CALLBACK(applyAboveOnMap), on ? window : nullptr);
+        return;
+    }
     XTarget t;
     if (!xTarget(window, t) || !windowManagerSupports(t, "_NET_WM_STATE_ABOVE")) return;
     const long add = 1, remove = 0;
