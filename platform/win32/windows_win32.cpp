@@ -105,7 +105,7 @@ void showRunningInTaskbar(void* window, bool running) {
                                            reinterpret_cast<void**>(&taskbar))))
         return;
     if (SUCCEEDED(taskbar->HrInit()))
-        taskbar->SetOverlayIcon(asWindow(window), running ? LoadIconW(nullptr, IDI_INFORMATION) : nullptr,
+        taskbar->SetOverlayIcon(asWindow(window), running ? LoadIconW(nullptr, MAKEINTRESOURCEW(32516)) : nullptr,  // IDI_INFORMATION
                                 running ? L"Running" : L"");
     taskbar->Release();
 }
