@@ -84,6 +84,7 @@ bool doClickAction(const ClickerSettings& c) {
 
 void forgetAutoClickerThreadState() {
     clickerRandom = RandomSource{};
+    clickerSchedule = ActionSchedule{};
     forgetRate(clickerRate, appState().clickRate);
 }
 

@@ -36,6 +36,7 @@ bool pressKeySpamTarget(uint32_t target, int32_t modifiers) {
 
 void forgetKeySpamThreadState() {
     keySpamRandom = RandomSource{};
+    keySpamSchedule = ActionSchedule{};
     forgetRate(keySpamRate, appState().keySpamRate);
 }
 
