@@ -16,12 +16,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/process_tree.h"
 #include "model/state.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/raw_observer.h"
@@ -31,36 +31,6 @@ namespace {
 const char kVarnetTitle[] = "Varnet (Kestrine Edition)";
 
 // ---- Memory ---------------------------------------------------------------
-
-std::map<pid_t, pid_t> parentsOfAll() {
-    std::map<pid_t, pid_t> parents;
-    DIR* proc = opendir("/proc");
-    if (!proc) return parents;
-    while (dirent* entry = readdir(proc)) {
-        const pid_t pid = pid_t(std::atoi(entry->d_name));
-        if (pid <= 0) continue;
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string text;
-        std::getline(stat, text);
-        // The name in parentheses may hold spaces; the parent follows the state.
-        const size_t close = text.rfind(')');
-        if (close == std::string::npos) continue;
-        char state = 0;
-        int parent = 0;
-        if (std::sscanf(text.c_str() + close + 1, " %c %d", &state, &parent) == 2) parents[pid] = parent;
-    }
-    closedir(proc);
-    return parents;
-}
-
-std::vector<pid_t> processTree(pid_t root) {
-    const std::map<pid_t, pid_t> parents = parentsOfAll();
-    std::vector<pid_t> tree{root};
-    for (size_t i = 0; i < tree.size(); ++i)
-        for (const auto& [pid, parent] : parents)
-            if (parent == tree[i]) tree.push_back(pid);
-    return tree;
-}
 
 double pssMegabytes(pid_t pid) {
     std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
