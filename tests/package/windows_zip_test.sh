@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows zip as a user gets it: exactly the program, the web view DLL,
-# the page and the read-me in one folder; a program that imports nothing but
-# Windows' own DLLs; and, unpacked where the path has spaces and letters
-# beyond ASCII, a program that starts under Wine and says what is missing.
+# the page, the read-me and the licences in one folder; a program that
+# imports nothing but Windows' own DLLs; and, unpacked where the path has
+# spaces and letters beyond ASCII, a program that starts under Wine and says
+# what is missing.
 #   tests/package/windows_zip_test.sh BUILD_WIN_DIR WINE_RUN PROBE_EXE
 set -euo pipefail
 build=$(realpath "$1")
@@ -17,8 +18,9 @@ zip=$(ls "$work"/varnet-*-win64.zip)
 top=$(basename "$zip" .zip)
 
 contents=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
-expected="$top/README.txt $top/libwebview.dll $top/ui/index.html $top/varnet.exe "
+expected="$top/LICENSE.txt $top/README.txt $top/libwebview.dll $top/ui/index.html $top/varnet.exe "
 [ "$contents" = "$expected" ] || fail "the zip holds: $contents"
+unzip -p "$zip" "$top/LICENSE.txt" | grep -q "webview authors" || fail "LICENSE.txt lacks the web view's"
 
 # Only DLLs that every Windows 10 and 11 has; no MinGW runtime.
 system_dlls=' kernel32.dll user32.dll gdi32.dll comdlg32.dll advapi32.dll ole32.dll winmm.dll
