@@ -233,6 +233,21 @@ bool startDrag(XSession& s, void* window, const std::string& hoverTargetTitle) {
     return true;
 }
 
+// Asks the window manager, through the root window, to change a client's
+// window (EWMH client messages).
+void askWindowManager(Display* x, Window client, const char* message, long l0, long l1, long l3) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = client;
+    event.xclient.message_type = XInternAtom(x, message, False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = l0;
+    event.xclient.data.l[1] = l1;
+    event.xclient.data.l[3] = l3;
+    XSendEvent(x, DefaultRootWindow(x), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+}
+
 }  // namespace
 
 // A frameless window is moved by its content, so its presses are watched
@@ -261,15 +276,8 @@ bool raiseWindowByTitle(const std::string& title) {
     FoundWindow found;
     bool ok = s.x && findTitled(s.x, title, 0, false, found);
     if (ok) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = found.client;
-        event.xclient.message_type = XInternAtom(s.x, "_NET_ACTIVE_WINDOW", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = 2;  // asked for by the user's action, through another program
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(s.x, DefaultRootWindow(s.x), False,
-                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        // Source 2: asked for by the user's action, through another program.
+        askWindowManager(s.x, found.client, "_NET_ACTIVE_WINDOW", 2, CurrentTime, 0);
         XMapRaised(s.x, found.client);
         if (found.frame != found.client) XRaiseWindow(s.x, found.frame);
         XFlush(s.x);
@@ -284,16 +292,9 @@ bool setAlwaysOnTopByTitle(const std::string& title, bool on) {
     FoundWindow found;
     bool ok = s.x && findTitled(s.x, title, 0, false, found);
     if (ok) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = found.client;
-        event.xclient.message_type = XInternAtom(s.x, "_NET_WM_STATE", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = on ? 1 : 0;  // add or remove
-        event.xclient.data.l[1] = long(XInternAtom(s.x, "_NET_WM_STATE_ABOVE", False));
-        event.xclient.data.l[3] = 1;  // from a normal application
-        XSendEvent(s.x, DefaultRootWindow(s.x), False,
-                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        // Action 1 adds, 0 removes; source 1 is a normal application.
+        askWindowManager(s.x, found.client, "_NET_WM_STATE", on ? 1 : 0,
+                         long(XInternAtom(s.x, "_NET_WM_STATE_ABOVE", False)), 1);
         XFlush(s.x);
     }
     closeSession(s);
