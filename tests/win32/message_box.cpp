@@ -81,8 +81,13 @@ MessageBoxRun runUntilMessageBox(const std::wstring& program) {
     }
     run.ended = WaitForSingleObject(process.hProcess, 15000) == WAIT_OBJECT_0;
     run.exitCode = exitCodeOf(process);
+    // Only what is there: a helper the program started (Wine's desktop
+    // process) may hold the write end long after the program ended.
     char chunk[512];
-    for (DWORD got = 0; ReadFile(errorsRead, chunk, sizeof chunk, &got, nullptr) && got > 0;)
+    DWORD available = 0, got = 0;
+    while (PeekNamedPipe(errorsRead, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+           ReadFile(errorsRead, chunk, available < sizeof chunk ? available : DWORD(sizeof chunk), &got,
+                    nullptr) && got > 0)
         run.errors.append(chunk, got);
     CloseHandle(errorsRead);
     return run;
