@@ -51,6 +51,11 @@ CommandResult sendCommandMessage(const std::string& message) {
     }
     const auto deadline = std::chrono::steady_clock::now() + kWaitForRoom;
     while (!platform::ipcSendMessage(message)) {
+        const std::string refusal = platform::ipcSendRefusal();
+        if (!refusal.empty()) {
+            std::fprintf(stderr, "varnet: not sent: %s\n", refusal.c_str());
+            return CommandResult::Refused;
+        }
         if (std::chrono::steady_clock::now() >= deadline) {
             std::fprintf(stderr, "varnet: not sent: Varnet is not running in this session\n");
             return CommandResult::NotRunning;
@@ -72,7 +77,9 @@ const char* helpText() {
            "\n"
            "  --command MESSAGE  sends one message to the running Varnet and ends:\n"
            "                     exit code 0 when delivered, 1 when Varnet is not\n"
-           "                     running, 2 when the message is not understood.\n"
+           "                     running, 2 when the message is not understood,\n"
+           "                     3 when Varnet runs as administrator and this\n"
+           "                     program does not (Windows).\n"
            "                     A message is a command, '|' and its argument:\n"
            "                       toggleSpammer|   toggleKeySpam|\n"
            "                       toggleRecording| togglePlayback|\n"

@@ -5,7 +5,7 @@
 #include <string>
 
 // Exit codes of --command.
-enum class CommandResult { Delivered = 0, NotRunning = 1, Malformed = 2 };
+enum class CommandResult { Delivered = 0, NotRunning = 1, Malformed = 2, Refused = 3 };
 
 // True when the command line asks to send one message to the running
 // program; message is then what follows "--command ".

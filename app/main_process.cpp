@@ -167,11 +167,15 @@ int runMainProcess() {
 
     std::string webviewError;
     webview_t w = platform::loadWebviewLibrary(webviewError) ? webview_create(0, nullptr) : nullptr;
+    int exitCode = 0;
     if (!w) {
         // Without a web view there is no window to run; still save and stop in order.
-        // A library that loaded but made no browser lacks its engine.
-        platform::showErrorBox("Varnet", webviewError.empty() ? platform::webViewEngineMissingText()
-                                                              : webviewError);
+        // A library that loaded but made no browser lacks its engine. A launcher
+        // or a script sees the failure by the exit code and standard error.
+        const std::string reason = webviewError.empty() ? platform::webViewEngineMissingText() : webviewError;
+        std::cerr << "Varnet: the window cannot be shown: " << reason << std::endl;
+        platform::showErrorBox("Varnet", reason);
+        exitCode = 1;
     } else {
         webview_set_title(w, kMainTitle);
         platform::lockDownWebView(w);
@@ -200,7 +204,7 @@ int runMainProcess() {
     appState().mainWindow = nullptr;
     appState().mainWebview = nullptr;
     if (w) webview_destroy(w);
-    return 0;
+    return exitCode;
 }
 
 }  // namespace

@@ -269,5 +269,9 @@ void ipcCloseConnection(IpcConnection* connection);
 // Client side: connects, writes the message in one write, closes. No wait and
 // no retry; false when the server could not be reached.
 bool ipcSendMessage(const std::string& message);
+// Why the last ipcSendMessage of this thread was refused by the server's
+// access rules (a Varnet at a higher integrity level than the sender, on
+// Windows), in words for the user; empty when it was not refused.
+std::string ipcSendRefusal();
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 // The command pipe "\\.\pipe\VarnetIPC-<user's SID>-<session>": message
-// mode, local clients only, open to the current user alone. The server holds the name from its first
+// mode, local clients only, open to the current user alone, and to programs
+// at the server's integrity level or above (an elevated Varnet takes no
+// orders from unelevated programs; such a sender is told why). The server holds the name from its first
 // instance to its close: it keeps two instances listening, so while one
 // client is served the other instance already waits for the next, and no
 // other program can slip in between two messages and receive the panels'
@@ -45,6 +47,7 @@ const DWORD kInstances = 2;  // the size of IpcServer::instances
 const DWORD kSilentClientMs = 1000;
 
 std::string lastProblem;  // pipe server thread only
+thread_local std::string lastRefusal;  // of this thread's last send
 
 HANDLE asEvent(StopSignal* signal) { return reinterpret_cast<HANDLE>(signal); }
 
@@ -78,14 +81,51 @@ std::string pipeNameNow() {
     return name;
 }
 
-// Full access for the current user and nobody else (no inherited entries).
+// The integrity level of a token (its mandatory label's SID), as SDDL text
+// and as the level's number (SECURITY_MANDATORY_*_RID); "" and 0 when unknown.
+std::string integrityLevel(HANDLE token, DWORD& rid) {
+    rid = 0;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size))
+        return "";
+    PSID level = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+    char* text = nullptr;
+    if (!IsValidSid(level) || !ConvertSidToStringSidA(level, &text)) return "";
+    rid = *GetSidSubAuthority(level, DWORD(*GetSidSubAuthorityCount(level)) - 1);
+    std::string sddl = text;
+    LocalFree(text);
+    return sddl;
+}
+
+// The level this thread acts at: its impersonation token's, else the process's.
+std::string ownIntegrityLevel(DWORD& rid) {
+    HANDLE token = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) &&
+        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        rid = 0;
+        return "";
+    }
+    std::string level = integrityLevel(token, rid);
+    CloseHandle(token);
+    return level;
+}
+
+// Full access for the current user and nobody else (no inherited entries),
+// labelled with the server's own integrity level: an elevated Varnet clicks
+// and types into elevated windows, so a program below its level (the same
+// user's unelevated programs) must not write orders to it (no write up).
 PSECURITY_DESCRIPTOR currentUserOnly() {
     std::vector<BYTE> buffer;
     PSID user = tokenUser(GetCurrentProcess(), buffer);
     char* sid = nullptr;
     if (!user || !ConvertSidToStringSidA(user, &sid)) return nullptr;
-    const std::string sddl = std::string("D:P(A;;GA;;;") + sid + ")";
+    std::string sddl = std::string("D:P(A;;GA;;;") + sid + ")";
     LocalFree(sid);
+    DWORD rid = 0;
+    const std::string level = ownIntegrityLevel(rid);
+    if (!level.empty()) sddl += "S:(ML;;NW;;;" + level + ")";
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
                                                               &descriptor, nullptr))
@@ -183,6 +223,16 @@ bool serverIsCurrentUser(HANDLE pipe) {
     PSID ownUser = tokenUser(GetCurrentProcess(), ownBuffer);
     CloseHandle(server);
     return serverUser && ownUser && EqualSid(serverUser, ownUser);
+}
+
+std::string refusalText() {
+    DWORD rid = 0;
+    ownIntegrityLevel(rid);
+    if (rid != 0 && rid < SECURITY_MANDATORY_HIGH_RID)
+        return "the running Varnet runs as administrator, at a higher integrity level than this "
+               "program, and takes no commands from below its level; send it from an elevated "
+               "prompt";
+    return "the running Varnet refused this program access to " + win32::commandPipeName();
 }
 
 }  // namespace
@@ -300,12 +350,20 @@ void ipcCloseConnection(IpcConnection* connection) {
     delete connection;
 }
 
+std::string ipcSendRefusal() { return lastRefusal; }
+
 bool ipcSendMessage(const std::string& message) {
     // Identification only: a server of another user learns who we are but
     // cannot act as us. Reading attributes lets us ask for the server's process.
+    lastRefusal.clear();
     HANDLE pipe = CreateFileA(win32::commandPipeName().c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr,
                               OPEN_EXISTING, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-    if (pipe == INVALID_HANDLE_VALUE) return false;
+    if (pipe == INVALID_HANDLE_VALUE) {
+        // The name is this user's own, so a refusal comes from the label of a
+        // Varnet that runs at a higher level than this program.
+        if (GetLastError() == ERROR_ACCESS_DENIED) lastRefusal = refusalText();
+        return false;
+    }
     DWORD written = 0;
     bool ok = serverIsCurrentUser(pipe) &&
               WriteFile(pipe, message.data(), DWORD(message.size()), &written, nullptr) &&

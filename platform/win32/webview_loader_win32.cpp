@@ -98,6 +98,7 @@ bool loadWebviewLibrary(std::string& error) {
         return false;
     }
     loaded = functions;
+    win32::useUsableWebViewData();
     return true;
 }
 

@@ -83,6 +83,17 @@ bool registerLogonTask(const std::wstring& executable);
 bool removeLogonTask();
 bool readLogonTask(std::wstring& executable);
 
+// ---- The web view's user data ------------------------------------------------
+// Empty when the folder is, or can be made, a folder this process can write
+// in; else why not.
+std::string dataFolderProblem(const std::wstring& folder);
+// Where the library's WebView2 user data folder (libraryFolder; without an
+// argument, the one the library takes) cannot be used and the user set none,
+// points WebView2 at a folder in the user's temporary folder, says so on
+// standard error and returns that folder; else changes nothing and returns "".
+std::wstring useUsableWebViewData(const std::wstring& libraryFolder);
+std::wstring useUsableWebViewData();
+
 // ---- Shared helpers ----------------------------------------------------------------
 
 // UTF-8 inside the program, UTF-16 at the system's wide-character calls.

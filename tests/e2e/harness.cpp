@@ -148,7 +148,7 @@ void removeFolders(const Folders& folders) {
 }
 
 pid_t startVarnet(const XServer& server, const Folders& folders, const std::vector<std::string>& args,
-                  const std::string& binary, const std::vector<std::string>& extraEnv) {
+                  const std::string& binary, const std::vector<std::string>& extraEnv, int stderrFd) {
     std::vector<std::string> argv{binary.empty() ? std::string(VARNET_BINARY) : binary};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> env{"DISPLAY=" + server.display, "XDG_CONFIG_HOME=" + folders.config,
@@ -159,7 +159,7 @@ pid_t startVarnet(const XServer& server, const Folders& folders, const std::vect
         std::erase_if(env, [&](const std::string& entry) { return entry.rfind(name, 0) == 0; });
         env.push_back(extra);
     }
-    return spawn(argv, env);
+    return spawn(argv, env, -1, stderrFd);
 }
 
 Finished runVarnetToEnd(const Folders& folders, const std::vector<std::string>& args, int timeoutMs,

@@ -33,10 +33,11 @@ struct Folders {
 Folders makeFolders();
 void removeFolders(const Folders& folders);
 
-// Starts the program (VARNET_BINARY unless another is given) on the display.
+// Starts the program (VARNET_BINARY unless another is given) on the display;
+// its standard error goes to stderrFd (-1: nowhere).
 pid_t startVarnet(const XServer& server, const Folders& folders,
                   const std::vector<std::string>& args = {}, const std::string& binary = "",
-                  const std::vector<std::string>& extraEnv = {});
+                  const std::vector<std::string>& extraEnv = {}, int stderrFd = -1);
 
 // Runs the program with these arguments and the folders' environment (and
 // extraEnv) to its end; code is its exit code (-1 on a signal or time-out).

@@ -2,9 +2,13 @@
 // and it shuts down in order.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <string>
 
 #include "tests/e2e/harness.h"
 
@@ -87,4 +91,39 @@ TEST_F(MainWindow, StartUpCreatesItsFoldersUnderTheXdgPlaces) {
     ASSERT_TRUE(e2e::waitForWindow(x, kTitle, 20000));
     EXPECT_TRUE(e2e::waitForFile(folders.config + "/varnet", 1000));
     EXPECT_TRUE(e2e::waitForFile(folders.data + "/Varnet", 1000));
+}
+
+// A data or cache home the web engine cannot use (here a plain file) would
+// kill its web process before any window: the engine gets a temporary home,
+// the page runs, standard error says so, and the folder goes at exit.
+TEST_F(MainWindow, AnUnusableDataOrCacheHomeStillShowsThePage) {
+    struct Case {
+        const char* variable;
+        const char* name;
+    };
+    for (const Case& home : {Case{"XDG_DATA_HOME", "data"}, Case{"XDG_CACHE_HOME", "cache"}}) {
+        SCOPED_TRACE(home.variable);
+        const std::string plainFile = folders.root + "/plain-" + home.name;
+        e2e::writeFile(plainFile, "not a folder");
+        std::filesystem::remove(folders.sideFile("theme.txt"));
+        int errors[2];
+        ASSERT_EQ(pipe2(errors, O_CLOEXEC), 0);
+        pid = e2e::startVarnet(x, folders, {}, e2e::binaryWithPage(folders, kEchoPage),
+                               {std::string(home.variable) + "=" + plainFile}, errors[1]);
+        close(errors[1]);
+        EXPECT_TRUE(e2e::waitForFileContent(folders.sideFile("theme.txt"), "sms=100;tspd=1", 30000));
+        EXPECT_EQ(e2e::terminateAndWait(pid, 10000), 0);
+        pid = -1;
+        std::string said;
+        char buffer[512];
+        for (ssize_t n; (n = read(errors[0], buffer, sizeof buffer)) > 0;) said.append(buffer, size_t(n));
+        close(errors[0]);
+        const std::string told = std::string("the web view cannot keep its ") + home.name + " in " +
+                                 plainFile + "/webkitgtk (Not a directory); it uses ";
+        const size_t at = said.find(told);
+        ASSERT_NE(at, std::string::npos) << said;
+        const size_t start = at + told.size();
+        const std::string temporary = said.substr(start, said.find(' ', start) - start);
+        EXPECT_FALSE(std::filesystem::exists(temporary)) << temporary << " left behind";
+    }
 }

@@ -201,12 +201,13 @@ TEST_F(OnSway, EndingTheProgramRemovesItsBindings) {
     EXPECT_TRUE(e2e::waitForFile(ownBindingMark(), 10000)) << "the person's F7 binding is gone";
 }
 
-// Its windows need XWayland; a session without it is told so, and the program ends.
+// Its windows need XWayland; a session without it is told so, and the program
+// ends with 1, as every start whose window cannot be shown.
 TEST(WithoutXWayland, StartUpSaysWhatIsMissingAndEnds) {
     const e2e::Folders folders = e2e::makeFolders();
     const e2e::Finished finished =
         e2e::runVarnetToEnd(folders, {}, 30000, {"DISPLAY=", "WAYLAND_DISPLAY=wayland-none", "GDK_BACKEND=x11"});
     e2e::removeFolders(folders);
-    EXPECT_EQ(finished.code, 0);
+    EXPECT_EQ(finished.code, 1);
     EXPECT_NE(finished.errors.find("no XWayland"), std::string::npos) << finished.errors;
 }

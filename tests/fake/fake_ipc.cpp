@@ -14,5 +14,6 @@ IpcConnection* ipcAcceptClient(IpcServer*, StopSignal*) { return nullptr; }
 int ipcReadMessage(IpcConnection*, char*, int) { return -1; }
 void ipcCloseConnection(IpcConnection*) {}
 bool ipcSendMessage(const std::string&) { return false; }
+std::string ipcSendRefusal() { return ""; }
 
 }  // namespace platform

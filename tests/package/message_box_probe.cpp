@@ -1,5 +1,6 @@
 // message_box_probe PROGRAM: starts the Windows program, prints the text of
-// the message box it shows (UTF-8), closes the box and prints the exit code.
+// the message box it shows (UTF-8), closes the box and prints the exit code
+// and what the program wrote on standard error.
 // Exit status 0 when a box was shown and the program ended after it.
 #include <windows.h>
 
@@ -28,6 +29,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     MessageBoxRun run = runUntilMessageBox(argv[1]);
     if (!run.started) std::printf("cannot start %s\n", utf8(argv[1]).c_str());
-    std::printf("%s\nexit code %lu\n", utf8(run.text).c_str(), run.exitCode);
+    std::printf("%s\nexit code %lu\n%s", utf8(run.text).c_str(), run.exitCode, run.errors.c_str());
     return run.boxShown && run.ended ? 0 : 1;
 }

@@ -4,8 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_backend.h"
 
 namespace {
 
@@ -92,4 +94,41 @@ TEST(Time, CounterSleepsReachTheirDeadline) {
     platform::sleepMs(2);
     EXPECT_GE(platform::perfCounter() - start, frequency * 7 / 1000);
     platform::endTimerResolution();
+}
+
+// WebView2's user data folder: one the library's place cannot hold (under a
+// plain file) sends WebView2 to the temporary folder, through its variable;
+// a usable one, or a folder the user set, is left as it is.
+TEST(WebViewData, AnUnusableFolderIsReplacedByATemporaryOne) {
+    const std::string root = tempFolder();
+    std::ofstream(root + "\\taken") << "a file, not a folder";
+    std::filesystem::create_directories(root + "\\usable");
+    struct Case {
+        const char* folder;
+        const wchar_t* userSet;
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"\\taken\\varnet.exe", nullptr, true},
+        {"\\usable\\varnet.exe", nullptr, false},
+        {"\\taken\\varnet.exe", L"C:\\chosen by the user", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        SetEnvironmentVariableW(L"WEBVIEW2_USER_DATA_FOLDER", c.userSet);
+        const std::wstring folder = std::filesystem::path(root + c.folder).wstring();
+        const std::wstring chosen = platform::win32::useUsableWebViewData(folder);
+        wchar_t variable[MAX_PATH] = L"";
+        GetEnvironmentVariableW(L"WEBVIEW2_USER_DATA_FOLDER", variable, MAX_PATH);
+        if (c.replaced) {
+            EXPECT_NE(chosen.find(L"Varnet WebView2"), std::wstring::npos);
+            EXPECT_EQ(std::wstring(variable), chosen);
+            EXPECT_EQ(platform::win32::dataFolderProblem(chosen), "");
+        } else {
+            EXPECT_EQ(chosen, L"");
+            EXPECT_EQ(std::wstring(variable), c.userSet ? c.userSet : L"");
+        }
+    }
+    SetEnvironmentVariableW(L"WEBVIEW2_USER_DATA_FOLDER", nullptr);
+    std::filesystem::remove_all(root);
 }

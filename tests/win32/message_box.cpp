@@ -22,14 +22,27 @@ BOOL CALLBACK findDialogOfProcess(HWND window, LPARAM context) {
 
 }  // namespace
 
-PROCESS_INFORMATION startProgram(const std::wstring& program) {
+PROCESS_INFORMATION startProgram(const std::wstring& program, HANDLE* errorsRead) {
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    HANDLE errorsWrite = nullptr;
+    if (errorsRead) {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        if (!CreatePipe(errorsRead, &errorsWrite, &inheritable, 0)) return PROCESS_INFORMATION{};
+        SetHandleInformation(*errorsRead, HANDLE_FLAG_INHERIT, 0);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdError = errorsWrite;
+    }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
+    const bool started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
+                                        errorsRead != nullptr, 0, nullptr, nullptr, &startup, &process);
+    // The child holds its own copy: the read end sees the end of the text when the child ends.
+    if (errorsWrite) CloseHandle(errorsWrite);
+    if (!started) {
+        if (errorsRead) CloseHandle(*errorsRead);
         return PROCESS_INFORMATION{};
+    }
     return process;
 }
 
@@ -53,7 +66,8 @@ DWORD exitCodeOf(PROCESS_INFORMATION& process) {
 
 MessageBoxRun runUntilMessageBox(const std::wstring& program) {
     MessageBoxRun run;
-    PROCESS_INFORMATION process = startProgram(program);
+    HANDLE errorsRead = nullptr;
+    PROCESS_INFORMATION process = startProgram(program, &errorsRead);
     if (!process.hProcess) return run;
     run.started = true;
     if (HWND box = waitForMessageBox(process)) {
@@ -67,5 +81,14 @@ MessageBoxRun runUntilMessageBox(const std::wstring& program) {
     }
     run.ended = WaitForSingleObject(process.hProcess, 15000) == WAIT_OBJECT_0;
     run.exitCode = exitCodeOf(process);
+    // Only what is there: a helper the program started (Wine's desktop
+    // process) may hold the write end long after the program ended.
+    char chunk[512];
+    DWORD available = 0, got = 0;
+    while (PeekNamedPipe(errorsRead, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+           ReadFile(errorsRead, chunk, available < sizeof chunk ? available : DWORD(sizeof chunk), &got,
+                    nullptr) && got > 0)
+        run.errors.append(chunk, got);
+    CloseHandle(errorsRead);
     return run;
 }

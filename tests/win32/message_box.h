@@ -13,13 +13,15 @@ struct MessageBoxRun {
     bool ended = false;
     std::wstring text;
     DWORD exitCode = 0;
+    std::string errors;  // what the program wrote on standard error
 };
 
 MessageBoxRun runUntilMessageBox(const std::wstring& program);
 
 // The steps of such a run, for tests that run two programs side by side.
-// Starts the program; hProcess is null on failure.
-PROCESS_INFORMATION startProgram(const std::wstring& program);
+// Starts the program; hProcess is null on failure. With errorsRead, its
+// standard error goes to a pipe whose read end that is.
+PROCESS_INFORMATION startProgram(const std::wstring& program, HANDLE* errorsRead = nullptr);
 // The process's message box once it is shown; null when none came.
 HWND waitForMessageBox(const PROCESS_INFORMATION& process);
 // The exit code once the process has ended (99 when it would not end, and it

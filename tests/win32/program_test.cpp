@@ -1,6 +1,6 @@
 // The whole program under Wine, which has no WebView2 runtime: start-up runs,
 // the one message box explains what is missing, and closing it ends the
-// process in order with exit code 0.
+// process in order with exit code 1 and the same reason on standard error.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -18,14 +18,19 @@ std::string builtProgram() {
     return (std::filesystem::path(platform::executableDir()).parent_path() / "varnet.exe").string();
 }
 
-// The box's text (ASCII here) after closing it, and the exit code.
+// The box's text (ASCII here) after closing it, and the exit code; the
+// reason must also be on standard error, for a launcher or a script.
 std::string messageBoxText(const std::string& program, DWORD& exitCode) {
     MessageBoxRun run = runUntilMessageBox(std::filesystem::path(program).wstring());
     EXPECT_TRUE(run.started) << "cannot start " << program;
     EXPECT_TRUE(run.boxShown) << "no message box";
     EXPECT_TRUE(run.ended);
     exitCode = run.exitCode;
-    return std::string(run.text.begin(), run.text.end());
+    const std::string text(run.text.begin(), run.text.end());
+    const std::string firstLine = text.substr(0, text.find('\n'));
+    EXPECT_NE(run.errors.find("Varnet: the window cannot be shown: " + firstLine), std::string::npos)
+        << run.errors;
+    return text;
 }
 
 class WholeProgram : public ::testing::Test {
@@ -54,7 +59,7 @@ TEST_F(WholeProgram, WithoutTheWebView2RuntimeSaysSoAndEndsCleanly) {
               std::string::npos)
         << text;
     EXPECT_EQ(text.find("Linux"), std::string::npos) << text;
-    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(exitCode, 1u);
     // Shutdown still saved the session, with the default profile of a first start.
     std::ifstream session(folder / "Varnet" / "session.mcr", std::ios::binary);
     std::string saved((std::istreambuf_iterator<char>(session)), std::istreambuf_iterator<char>());
@@ -68,7 +73,7 @@ TEST_F(WholeProgram, WithoutTheWebviewLibraryNamesIt) {
     DWORD exitCode = 12345;
     std::string text = messageBoxText((lonely / "varnet.exe").string(), exitCode);
     EXPECT_NE(text.find("libwebview.dll could not be loaded"), std::string::npos) << text;
-    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(exitCode, 1u);
 }
 
 TEST(ProgramImage, ManifestAsksForAdministratorAndTheSegmentHeap) {

@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/command_line.h"
 #include "bridge/pipe_server.h"
 #include "model/state.h"
 #include "panels/pipe_client.h"
@@ -285,4 +288,114 @@ TEST(CommandPipe, ASilentClientHoldsTheServerForASecondAtMost) {
     EXPECT_EQ(pipe.received[0], "-1");
     EXPECT_EQ(pipe.received[1], "toggleSpammer|");
     EXPECT_LT(served, 2000u);
+}
+
+namespace {
+
+// This thread acts at the low integrity level until Revert ends it, as an
+// unelevated program would act below an elevated Varnet.
+struct LowIntegrityThread {
+    bool acting = false;
+    LowIntegrityThread() {
+        HANDLE process = nullptr, low = nullptr;
+        PSID lowLevel = nullptr;
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process) &&
+            DuplicateTokenEx(process, TOKEN_IMPERSONATE | TOKEN_QUERY | TOKEN_ADJUST_DEFAULT, nullptr,
+                             SecurityImpersonation, TokenImpersonation, &low) &&
+            ConvertStringSidToSidA("S-1-16-4096", &lowLevel)) {
+            TOKEN_MANDATORY_LABEL label{{lowLevel, SE_GROUP_INTEGRITY}};
+            acting = SetTokenInformation(low, TokenIntegrityLevel, &label,
+                                         sizeof label + GetLengthSid(lowLevel)) &&
+                     SetThreadToken(nullptr, low);
+        }
+        if (lowLevel) LocalFree(lowLevel);
+        if (low) CloseHandle(low);
+        if (process) CloseHandle(process);
+    }
+    ~LowIntegrityThread() { RevertToSelf(); }
+};
+
+// The mandatory label the pipe's client end reads, and whether it has one.
+bool pipeLabel(HANDLE client, std::string& level, DWORD& mask) {
+    PACL sacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(client, SE_KERNEL_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                        &sacl, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool found = false;
+    for (DWORD i = 0; sacl && i < sacl->AceCount && !found; ++i) {
+        ACE_HEADER* ace = nullptr;
+        if (!GetAce(sacl, i, reinterpret_cast<void**>(&ace)) || ace->AceType != SYSTEM_MANDATORY_LABEL_ACE_TYPE)
+            continue;
+        auto* labelAce = reinterpret_cast<SYSTEM_MANDATORY_LABEL_ACE*>(ace);
+        char* text = nullptr;
+        if (ConvertSidToStringSidA(&labelAce->SidStart, &text)) {
+            level = text;
+            LocalFree(text);
+        }
+        mask = labelAce->Mask;
+        found = true;
+    }
+    LocalFree(descriptor);
+    return found;
+}
+
+std::string processLevel() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    std::string level;
+    char* text = nullptr;
+    if (size && GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size) &&
+        ConvertSidToStringSidA(reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid, &text)) {
+        level = text;
+        LocalFree(text);
+    }
+    CloseHandle(token);
+    return level;
+}
+
+}  // namespace
+
+// An elevated Varnet clicks into elevated windows: its pipe is labelled with
+// its own level (no write up), and a sender below that level is refused with
+// the reason and --command's exit code 3, where the system enforces labels.
+TEST(CommandPipe, TakesNoOrdersFromBelowItsIntegrityLevel) {
+    PipeServer pipe;
+    ASSERT_NE(pipe.server, nullptr) << platform::ipcServerProblem();
+    pipe.start();
+    HANDLE client = INVALID_HANDLE_VALUE;
+    for (ULONGLONG deadline = GetTickCount64() + 10000;
+         client == INVALID_HANDLE_VALUE && GetTickCount64() < deadline; Sleep(2))
+        client = CreateFileA(platform::win32::commandPipeName().c_str(), GENERIC_WRITE | READ_CONTROL, 0,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(client, INVALID_HANDLE_VALUE);
+    std::string level;
+    DWORD mask = 0;
+    const bool labelled = pipeLabel(client, level, mask);
+    CloseHandle(client);
+    ASSERT_TRUE(waitForCount(pipe, 1, 5000));  // the silent client is dropped
+
+    CommandResult result = CommandResult::NotRunning;
+    std::string refusal;
+    bool actedLow = false;
+    {
+        LowIntegrityThread low;
+        actedLow = low.acting;
+        if (actedLow) {
+            result = sendCommandMessage("toggleSpammer|");
+            refusal = platform::ipcSendRefusal();
+        }
+    }
+    pipe.finish();
+    ASSERT_TRUE(labelled) << "the pipe has no mandatory label";
+    EXPECT_EQ(level, processLevel());
+    EXPECT_EQ(mask, DWORD(SYSTEM_MANDATORY_LABEL_NO_WRITE_UP));
+    if (!actedLow) GTEST_SKIP() << "this system cannot lower a thread's integrity level (Wine)";
+    if (result == CommandResult::Delivered)
+        GTEST_SKIP() << "this system does not enforce a pipe's mandatory label (Wine); label " << level;
+    EXPECT_EQ(result, CommandResult::Refused);
+    EXPECT_NE(refusal.find("higher integrity level than this program"), std::string::npos) << refusal;
 }

@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "bridge/webview_api.h"
+#include "platform/linux/gtk/web_data_linux.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -62,6 +63,8 @@ void onErrorBoxResponse(GtkDialog* dialog, int, gpointer loop) {
 }  // namespace
 
 void prepareProcess() {
+    // GLib keeps the homes it reads first, so this comes before any GLib call.
+    web_data::useUsableHomes();
     // A panel is this program started again through /proc/self/exe, which
     // the system would list as "exe"; every process of it is "varnet". The
     // name is also the first half of the windows' class.

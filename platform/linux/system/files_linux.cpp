@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "platform/linux/system/files_linux.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -65,17 +66,18 @@ void syncDirectory(const std::string& dir) {
 
 char pathSeparator() { return '/'; }
 
+std::string installedPath(const std::string& link) {
+    const std::string replaced = " (deleted)";
+    if (link.size() <= replaced.size() || !link.ends_with(replaced) || access(link.c_str(), F_OK) == 0)
+        return link;
+    return link.substr(0, link.size() - replaced.size());
+}
+
 std::string executablePath() {
     char buffer[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (n <= 0) return "";
-    std::string path(buffer, size_t(n));
-    // An upgrade that replaced the binary leaves the link naming the old
-    // file as "<path> (deleted)"; the installed program is at <path>.
-    const std::string replaced = " (deleted)";
-    if (path.size() > replaced.size() && path.ends_with(replaced) && access(path.c_str(), F_OK) != 0)
-        path.resize(path.size() - replaced.size());
-    return path;
+    return installedPath(std::string(buffer, size_t(n)));
 }
 
 std::string executableDir() { return parentOf(executablePath()); }

@@ -282,6 +282,9 @@ std::string command_socket::folder() {
     return runtime ? runtime : fallbackFolder();
 }
 
+// Only this user's processes reach the socket, and all of them may send.
+std::string ipcSendRefusal() { return ""; }
+
 bool ipcSendMessage(const std::string& message) {
     sockaddr_un address;
     if (!fillAddress(address, socketPath())) return false;
