@@ -186,3 +186,21 @@ TEST(SyntheticInput, AnAbsoluteMoveReachesTheCursorAtOnce) {
     EXPECT_EQ(platform::sendKeyWithScan(VK_RCONTROL, 0xE01D, true), 1u);
     EXPECT_EQ(platform::sendKeyWithScan(VK_RCONTROL, 0xE01D, false), 1u);
 }
+
+// A character the layout lacks goes as Unicode records: a press and a
+// release of its UTF-16 unit, or of both halves beyond the first plane.
+TEST(UnicodeRecord, OneUnitOrASurrogatePair) {
+    INPUT records[4];
+    ASSERT_EQ(unicodeRecords(U'\u0436', records), 2);
+    EXPECT_EQ(records[0].ki.wScan, 0x0436);
+    EXPECT_EQ(records[0].ki.dwFlags, DWORD(KEYEVENTF_UNICODE));
+    EXPECT_EQ(records[1].ki.dwFlags, DWORD(KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
+    ASSERT_EQ(unicodeRecords(U'\U0001F600', records), 4);
+    const WORD units[] = {0xD83D, 0xDE00, 0xD83D, 0xDE00};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(records[i].type, DWORD(INPUT_KEYBOARD));
+        EXPECT_EQ(records[i].ki.wVk, 0);
+        EXPECT_EQ(records[i].ki.wScan, units[i]);
+        EXPECT_EQ((records[i].ki.dwFlags & KEYEVENTF_KEYUP) != 0, i >= 2) << "both presses, then both releases";
+    }
+}
