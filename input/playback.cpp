@@ -143,6 +143,8 @@ void typeText(int32_t id) {
     thread_local std::u32string characters;
     const std::string* text = typedTextOf(id);
     if (!text) return;
+    // Room for the longest text at the first row, so later rows allocate nothing.
+    if (characters.capacity() < kMaxTypedCharacters) characters.reserve(kMaxTypedCharacters);
     decodeCharacters(*text, characters);
     typeCharacters(characters, 0, false, appState().playing);
 }
