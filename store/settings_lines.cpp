@@ -14,8 +14,8 @@
 #include "model/settings_fields.h"
 #include "model/state.h"
 #include "model/state_changes.h"
-#include "store/session_file.h"
 #include "model/typed_texts.h"
+#include "store/session_file.h"
 #include "text/arguments.h"
 #include "text/typed_text.h"
 

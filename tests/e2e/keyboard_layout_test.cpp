@@ -162,12 +162,16 @@ TEST_F(OnALayout, TheKeySpammerTypesAnAltGrCharacter) {
 // with Shift and AltGr as it needs them, and a character the layout lacks
 // through a spare keycode lent to it.
 struct TypedCase {
+    const char* name;
     const char* layout;
     const char* text;  // UTF-8, with characters off the layout (ж, and ü and € on us)
 };
 const TypedCase kTypedCases[] = {
-    {"us", "Hello, World! @{}|~\\ \xC3\xBC\xE2\x82\xAC\xD0\xB6 \"q\" 1+1=2"},
-    {"de", "Gr\xC3\xBC\xC3\x9F" "e, World! @{}|~\\ \xE2\x82\xAC\xD0\xB6^\xC2\xB2 \"y\" z"},
+    // More characters off the layout than it has spare keycodes to lend.
+    {"us_twelve_lent", "us", "\xCE\xB1\xCE\xB2\xCE\xB3\xCE\xB4\xCE\xB5\xCE\xB6\xCE\xB7\xCE\xB8"
+                             "\xCE\xB9\xCE\xBA\xCE\xBB\xCE\xBC \xCE\xB1\xCE\xB2"},
+    {"us", "us", "Hello, World! @{}|~\\ \xC3\xBC\xE2\x82\xAC\xD0\xB6 \"q\" 1+1=2"},
+    {"de", "de", "Gr\xC3\xBC\xC3\x9F" "e, World! @{}|~\\ \xE2\x82\xAC\xD0\xB6^\xC2\xB2 \"y\" z"},
 };
 
 class TypedText : public OnALayout, public ::testing::WithParamInterface<TypedCase> {};
@@ -224,7 +228,7 @@ TEST_P(TypedText, AMacrosTextRowPlaysAsItsText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(UsAndGerman, TypedText, ::testing::ValuesIn(kTypedCases),
-                         [](const auto& info) { return std::string(info.param.layout); });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(EveryCase, KeyboardLayouts, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.startLayout) + "_" +

@@ -30,7 +30,12 @@ const int kSpareSlots = 8;
 struct SpareKey {
     KeyCode keycode = 0;
     KeySym boundTo = NoSymbol;
+    int64_t lentAt = 0;  // perfCounter() when last handed out
 };
+// A receiver reads a key's keysym when it gets to the key's event, perhaps
+// after a change of the keymap sent later: a slot handed out this recently
+// is not bound to another keysym until the time has passed.
+const int64_t kSpareSettleDivisor = 10;  // a tenth of a second
 
 // Physical button number to send for each logical button, from the pointer
 // map: with a left-handed map the left button is still the left button.
@@ -244,14 +249,25 @@ KeyCode keycodeAtFirstLevel(KeySym keysym) {
 // own. The binding stays until the slot is needed again (or the program
 // ends), so a receiver that looks the keysym up late still finds it.
 KeyCode lendSpareKeycode(Display* display, KeySym keysym) {
-    for (const SpareKey& spare : spareKeys) {
-        if (spare.keycode && spare.boundTo == keysym) return spare.keycode;
+    const int64_t now = perfCounter();
+    for (SpareKey& spare : spareKeys) {
+        if (!spare.keycode || spare.boundTo != keysym) continue;
+        spare.lentAt = now;
+        return spare.keycode;
     }
     SpareKey& slot = spareKeys[nextSpare++ % kSpareSlots];
     if (!slot.keycode) return 0;
+    // More keysyms than slots in a quick run: the oldest waits out its settling.
+    const int64_t settled = slot.lentAt + perfCounterFrequency() / kSpareSettleDivisor;
+    if (slot.boundTo != NoSymbol && now < settled) sleepUntilCounter(settled);
+    slot.lentAt = perfCounter();
     // Twice: a letter bound alone would type its lower case without Shift.
     KeySym symbols[2] = {keysym, keysym};
     XChangeKeyboardMapping(display, slot.keycode, 2, symbols, 1);
+    // The character the slot typed before is no longer there, though the
+    // keymap's change has not come back yet.
+    for (int i = 0; i < characterKeyCount; ++i)
+        if (characterKeys[i].keycode == slot.keycode) characterKeys[i].keycode = 0;
     XSync(display, False);
     slot.boundTo = keysym;
     firstLevelKeysym[slot.keycode] = keysym;
@@ -391,7 +407,13 @@ bool typeCharacter(char32_t character) {
     followMappingChanges(display);
     XLockDisplay(display);
     KeyCode keycode = 0, shift = 0, altGr = 0;
-    if (const CharacterKey* key = characterKeyOf(character)) {
+    const CharacterKey* key = characterKeyOf(character);
+    // A key the keymap now holds may be a lent one: it is handed out again.
+    if (key && key->keycode && isSpare(spareKeys, key->keycode)) {
+        for (SpareKey& spare : spareKeys)
+            if (spare.keycode == key->keycode) spare.lentAt = perfCounter();
+    }
+    if (key && key->keycode) {
         keycode = key->keycode;
         if (key->modifiers & kWithShift) shift = keycodeAtFirstLevel(XK_Shift_L);
         if (key->modifiers & kWithAltGr) altGr = keycodeAtFirstLevel(XK_ISO_Level3_Shift);
