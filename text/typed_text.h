@@ -12,7 +12,8 @@ inline constexpr size_t kMaxTypedCharacters = 10000;
 
 // The code points of UTF-8 text into characters (cleared first; its
 // capacity kept, so a reused buffer allocates nothing once it is large
-// enough). A byte that starts no valid character reads as U+FFFD. At most
+// enough). A byte that starts no character, and a whole sequence that
+// encodes none (overlong, a surrogate, past U+10FFFF), read as U+FFFD. At most
 // `limit` characters are taken; returns false when the text held more.
 bool decodeCharacters(std::string_view utf8, std::u32string& characters, size_t limit = kMaxTypedCharacters);
 
