@@ -45,6 +45,9 @@ const PageCall kMainCalls[] = {
     {"undoChange", callUndoChange},
     {"redoChange", callRedoChange},
     {"getUndoState", callGetUndoState},
+    {"insertPause", callInsertPause},
+    {"insertText", callInsertText},
+    {"setKeyTyper", callSetKeyTyper},
 };
 
 struct Binding {

@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "store/profiles.h"
 #include "text/arguments.h"
+#include "text/typed_text.h"
 
 namespace {
 
@@ -80,6 +81,15 @@ std::string callStopKeySpam(const std::string&) {
 
 std::string callUpdateKeySpam(const std::string& args) {
     if (storeUpdateArguments(FieldList::KeySpamCall, args)) storeProfileSettings();
+    return "";
+}
+
+std::string callSetKeyTyper(const std::string& args) {
+    std::vector<std::string> values;
+    int32_t mode = 0, delay = 0;
+    if (parseJsonArguments(args, values) && values.size() == 4 && parseInt32(values[0], mode) &&
+        parseInt32(values[2], delay) && setKeyTyper(mode, values[1] == "true" || values[1] == "1", delay, values[3]))
+        storeProfileSettings();
     return "";
 }
 

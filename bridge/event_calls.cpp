@@ -18,6 +18,7 @@
 #include "store/change_history.h"
 #include "store/data_dir.h"
 #include "text/arguments.h"
+#include "text/typed_text.h"
 
 std::string callGetMacroEvents(const std::string&) { return eventListTextNow(); }
 
@@ -40,6 +41,22 @@ std::string callUpdateEventTime(const std::string& args) {
     int32_t id = 0;
     double time = 0.0;
     if (parseInt32(fields[0], id) && parseDouble(fields[1], time)) setEventTime(id, time);
+    return "";
+}
+
+std::string callInsertPause(const std::string& args) {
+    const std::vector<std::string> fields = parseArgumentList(args);
+    int32_t id = 0;
+    double seconds = 0.0;
+    if (fields.size() == 2 && parseInt32(fields[0], id) && parseDouble(fields[1], seconds)) insertPause(id, seconds);
+    return "";
+}
+
+std::string callInsertText(const std::string& args) {
+    std::vector<std::string> values;
+    int32_t id = 0;
+    if (parseJsonArguments(args, values) && values.size() == 2 && parseInt32(values[0], id))
+        insertTypedText(id, values[1]);
     return "";
 }
 

@@ -35,6 +35,13 @@ std::string callGetMacroEvents(const std::string& args);
 std::string callGetEventWindow(const std::string& args);
 std::string callDeleteEvent(const std::string& args);
 std::string callUpdateEventTime(const std::string& args);
+// [id, seconds]: a pause before event id; [id, "text"]: a row typing the text
+// before it (id one past the last event: at the end).
+std::string callInsertPause(const std::string& args);
+std::string callInsertText(const std::string& args);
+// [mode, enter, delayMs, "text"]: the key spammer's text typer (mode 1 types
+// the text, 0 the key); all four are taken, or none.
+std::string callSetKeyTyper(const std::string& args);
 // Undo and Redo of the changes to the profiles and their events, and what
 // the next of each would bring back: {"undo":"...","redo":"..."}.
 std::string callUndoChange(const std::string& args);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "bridge/page_calls.h"
+#include "model/key_typer.h"
 #include "model/settings_fields.h"
 #include "model/state.h"
 #include "store/data_dir.h"
@@ -39,6 +40,14 @@ std::string callGetSettings(const std::string&) {
         out += field->key;
         out += "\":";
         out += jsonValue(*field);
+    }
+    // Only where the typer is in use: a snapshot without it is as it was.
+    if (keyTyperInUse()) {
+        const KeyTyperSettings& t = appState().keyTyper;
+        out += ",\"ksMode\":" + std::to_string(t.mode.load());
+        out += t.enter ? ",\"ksEnter\":true" : ",\"ksEnter\":false";
+        out += ",\"ksCharMs\":" + std::to_string(t.characterDelayMs.load());
+        out += ",\"ksText\":" + jsonString(keyTyperText());
     }
     out.push_back('}');
     return out;

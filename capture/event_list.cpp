@@ -9,9 +9,11 @@
 
 #include "capture/button_flags.h"
 #include "model/mouse_buttons.h"
+#include "model/typed_texts.h"
 #include "store/change_history.h"
 #include "store/data_dir.h"
 #include "text/arguments.h"
+#include "text/typed_text.h"
 
 namespace {
 
@@ -34,6 +36,27 @@ void appendTime(std::string& out, double seconds) {
     }
 }
 
+// A JSON string's inside, without its quotes.
+void appendJsonInside(std::string& out, const std::string& text) {
+    const std::string quoted = jsonString(text);
+    out.append(quoted, 1, quoted.size() - 2);
+}
+
+// Type "Hello, world", a long text cut after kShownCharacters characters.
+constexpr size_t kShownCharacters = 60;
+void appendTypedTextDescription(std::string& out, int32_t id) {
+    const std::string* text = typedTextOf(id);
+    std::string shown = text ? *text : "";
+    size_t characters = 0, cut = 0;
+    for (; cut < shown.size(); ++cut) {
+        if ((static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) continue;  // within a character
+        if (characters == kShownCharacters) break;
+        ++characters;
+    }
+    if (cut < shown.size()) shown = shown.substr(0, cut) + "…";
+    appendJsonInside(out, "Type \"" + shown + "\"");
+}
+
 void appendDescription(std::string& out, const MacroEvent& e) {
     switch (e.kind) {
     case AbsMove: out += "Abs Move to X:", appendNumber(out, e.x), out += " Y:", appendNumber(out, e.y); break;
@@ -43,6 +66,7 @@ void appendDescription(std::string& out, const MacroEvent& e) {
         break;
     case KeyStroke: out += "Keyboard VK: ", appendNumber(out, e.vk), out += e.down ? " (DOWN)" : " (UP)"; break;
     case Scroll: out += "Mouse Scroll Delta: ", appendNumber(out, e.delta); break;
+    case TypedText: appendTypedTextDescription(out, e.x); break;
     default: break;
     }
 }
@@ -104,6 +128,11 @@ void appendEventDetails(std::string& out, const MacroEvent& e) {
         out += e.down ? ",\"down\":true" : ",\"down\":false";
         break;
     case Scroll: out += ",\"delta\":", appendNumber(out, e.delta); break;
+    case TypedText: {
+        const std::string* text = typedTextOf(e.x);
+        out += ",\"text\":", out += jsonString(text ? *text : "");
+        break;
+    }
     default: break;
     }
 }
@@ -333,6 +362,58 @@ void setEventTime(int32_t id, double time) {
     noteEventListEdited();
     step.label = "editing the time of event " + std::to_string(id);
     keepChangeLocked(s, std::move(step));
+}
+
+namespace {
+
+// Where a row inserted before event id goes, and the time it takes: that
+// event's, or after the last one at the list's end.
+bool insertionPlace(const std::vector<MacroEvent>& events, int32_t id, double& time) {
+    if (id < 0 || size_t(id) > events.size()) return false;
+    time = size_t(id) < events.size() ? events[size_t(id)].time : events.empty() ? 0.0 : events.back().time;
+    return true;
+}
+
+}  // namespace
+
+bool insertPause(int32_t id, double seconds) {
+    if (!(seconds > 0.0) || seconds > kMaxPauseSeconds) return false;
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    std::vector<MacroEvent>* events = currentEventListLocked(s);
+    double time = 0.0;
+    if (!events || !insertionPlace(*events, id, time) || size_t(id) == events->size()) return false;
+    ChangeStep step = changeStep(ChangeKind::SwapTailTimes, size_t(s.currentProfile), s.currentProfile);
+    step.eventIndex = size_t(id);
+    // The times as they were, kept for Undo: adding and then taking away
+    // the pause would not always give them back exactly.
+    step.held.events.assign(events->begin() + id, events->end());
+    for (auto e = events->begin() + id; e != events->end(); ++e) e->time += seconds;
+    noteEventListEdited();
+    step.label = "inserting a pause before event " + std::to_string(id);
+    keepChangeLocked(s, std::move(step));
+    return true;
+}
+
+bool insertTypedText(int32_t id, const std::string& text) {
+    std::u32string characters;
+    if (text.empty() || !decodeCharacters(text, characters)) return false;
+    const int32_t textId = keepTypedText(text);
+    if (textId < 0) return false;
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    std::vector<MacroEvent>* events = currentEventListLocked(s);
+    MacroEvent row;
+    row.kind = TypedText;
+    row.x = textId;
+    if (!events || !insertionPlace(*events, id, row.time)) return false;
+    events->insert(events->begin() + id, row);
+    ChangeStep step = changeStep(ChangeKind::RemoveEvent, size_t(s.currentProfile), s.currentProfile);
+    step.eventIndex = size_t(id);
+    noteEventListEdited();
+    step.label = "inserting a text before event " + std::to_string(id);
+    keepChangeLocked(s, std::move(step));
+    return true;
 }
 
 void thinCurrentMoves() {

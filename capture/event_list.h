@@ -53,6 +53,14 @@ std::string eventWindowJson(int32_t offset, int32_t count);
 // that names no event changes nothing.
 void deleteEvent(int32_t id);
 void setEventTime(int32_t id, double time);
+// Before event id: a pause, which moves that event and every later one by
+// seconds (more than 0, at most a day), or a row that types the text (UTF-8,
+// 1 to 10,000 characters) at that event's time; at the list's end for an id
+// one past its last event (a text only). False, changing nothing, for
+// anything else. Undo takes either back.
+inline constexpr double kMaxPauseSeconds = 86400.0;
+bool insertPause(int32_t id, double seconds);
+bool insertTypedText(int32_t id, const std::string& text);
 // Thins the current list's moves (thinMoves). Events a recording appends
 // meanwhile follow the thinned ones; an edit meanwhile wins.
 void thinCurrentMoves();

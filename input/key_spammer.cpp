@@ -5,10 +5,12 @@
 #include "input/action_rate.h"
 #include "input/engine_wait.h"
 #include "input/engines.h"
+#include "input/typing.h"
 #include "model/settings_fields.h"
 #include "model/state.h"
 #include "model/state_changes.h"
 #include "platform/platform.h"
+#include "text/typed_text.h"
 
 namespace {
 // The key spammer thread's own.
@@ -16,6 +18,9 @@ RandomSource keySpamRandom;
 RateWindow keySpamRate;
 ActionSchedule keySpamSchedule;
 bool keySpamHoldsResolution = false;
+// The typer's text as characters, decoded again only when it changes.
+std::u32string typerCharacters;
+uint64_t typerTextSeen = UINT64_MAX;
 
 uint32_t sendKeyRelease(uint32_t vk) { return platform::sendKeyEvent(vk, false); }
 
@@ -32,11 +37,24 @@ bool pressKeySpamTarget(uint32_t target, int32_t modifiers) {
     return pressed;
 }
 
+// The text, then Enter when asked for; one typed text is one action, and a
+// text of which the system took nothing is none.
+bool typeKeySpamText() {
+    const KeyTyperSettings& t = appState().keyTyper;
+    const uint64_t changes = t.textChanges.load();
+    if (changes != typerTextSeen) {
+        typerTextSeen = changes;
+        decodeCharacters(keyTyperText(), typerCharacters);
+    }
+    return typeCharacters(typerCharacters, t.characterDelayMs, t.enter, appState().keySpamming) > 0;
+}
+
 }  // namespace
 
 void forgetKeySpamThreadState() {
     keySpamRandom = RandomSource{};
     keySpamSchedule = ActionSchedule{};
+    typerTextSeen = UINT64_MAX;
     forgetRate(keySpamRate, appState().keySpamRate);
 }
 
@@ -64,7 +82,10 @@ void keySpamStep() {
     if (s.keySpamCount == 0) startSchedule(keySpamSchedule, s.keySpamRunStart);
     // Read once: a target changed mid-press must still get its own release.
     // A refused press is not counted.
-    if (pressKeySpamTarget(uint32_t(k.keySpamTarget.load()), k.keySpamTargetMods.load())) s.keySpamCount.fetch_add(1);
+    const bool acted = s.keyTyper.mode == SpamText
+                           ? typeKeySpamText()
+                           : pressKeySpamTarget(uint32_t(k.keySpamTarget.load()), k.keySpamTargetMods.load());
+    if (acted) s.keySpamCount.fetch_add(1);
     const int64_t frequency = engineFrequency();
     const double intervalMs = intervalMilliseconds(k.ksh, k.ksm, k.kss, k.ksms);
     const int64_t pressEnd = platform::perfCounter();

@@ -11,7 +11,10 @@
 
 #include "capture/button_flags.h"
 #include "input/engine_wait.h"
+#include "input/typing.h"
+#include "model/typed_texts.h"
 #include "platform/platform.h"
+#include "text/typed_text.h"
 
 namespace {
 
@@ -134,6 +137,18 @@ void sendScroll(int32_t delta) {
     }
 }
 
+// A text row types its characters back to back; the events after it are
+// due at their own times, which the typing may have passed.
+void typeText(int32_t id) {
+    thread_local std::u32string characters;
+    const std::string* text = typedTextOf(id);
+    if (!text) return;
+    // Room for the longest text at the first row, so later rows allocate nothing.
+    if (characters.capacity() < kMaxTypedCharacters) characters.reserve(kMaxTypedCharacters);
+    decodeCharacters(*text, characters);
+    typeCharacters(characters, 0, false, appState().playing);
+}
+
 void sendEvent(const MacroEvent& e, PassState& p) {
     switch (e.kind) {
     case AbsMove:
@@ -160,6 +175,9 @@ void sendEvent(const MacroEvent& e, PassState& p) {
         break;
     case Scroll:
         sendScroll(e.delta);
+        break;
+    case TypedText:
+        typeText(e.x);
         break;
     default:
         break;

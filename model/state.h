@@ -12,12 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "model/key_typer.h"
+
 enum MacroEventKind : int32_t {
     AbsMove = 0,
     RelMove = 1,
     MouseButton = 2,
     KeyStroke = 3,
     Scroll = 4,
+    // A text typed character by character when played; x names it
+    // (model/typed_texts.h). Its own line in a file: older readers skip it.
+    TypedText = 5,
 };
 
 struct MacroEvent {
@@ -52,6 +57,7 @@ enum class ChangeKind : uint8_t {
     InsertEvent,    // `event` goes in at `eventIndex` of profile `profile`
     RemoveEvent,    // the event at `eventIndex` goes (into `event`)
     SwapEventTime,  // that event's time and `event.time` trade places
+    SwapTailTimes,  // the times of the events from `eventIndex` on and those of `held.events` trade places
 };
 
 struct ChangeStep {
@@ -166,6 +172,7 @@ namespace platform { struct StopSignal; }
 struct AppState {
     ClickerSettings clicker;
     KeySpamSettings keySpam;
+    KeyTyperSettings keyTyper;
     TrackerSettings tracker;
     HotkeySet hotkeys;
     AppSettings app;

@@ -150,6 +150,13 @@ std::string keyDisplayName(int32_t code);
 // active layout ("@" for Q with AltGr on a German keyboard); empty when that
 // is no printable text (Ctrl, Alt or Super among them, a dead key, nothing).
 std::string keyTypedText(int32_t code, int32_t modifiers);
+// Types one character (a Unicode code point): a press and release of the
+// key that types it on the active layout, with Shift or AltGr held around it
+// as the layout needs, else through the system's own way of typing any
+// character (a spare key lent that character, a Unicode record). The number
+// of records the system took: 0 when it refused the input or the character
+// cannot be typed at all. Control characters are the core's to turn into keys.
+uint32_t typeCharacter(char32_t character);
 bool cursorPosition(int32_t& x, int32_t& y);
 // Whether the system holds a key down now, by virtual-key code; Unknown
 // where it cannot say, and the hooks' own tracking stands.

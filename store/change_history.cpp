@@ -30,6 +30,9 @@ bool fits(const AppState& s, const ChangeStep& step) {
     case ChangeKind::InsertEvent: return eventIn(s, step.profile, step.eventIndex, true);
     case ChangeKind::RemoveEvent:
     case ChangeKind::SwapEventTime: return eventIn(s, step.profile, step.eventIndex, false);
+    case ChangeKind::SwapTailTimes:
+        return eventIn(s, step.profile, step.eventIndex, false) &&
+               s.profiles[step.profile].events.size() - step.eventIndex == step.held.events.size();
     }
     return false;
 }
@@ -60,6 +63,10 @@ void carryOutLocked(AppState& s, ChangeStep& step) {
         step.kind = ChangeKind::InsertEvent;
         break;
     case ChangeKind::SwapEventTime: std::swap(at->events[step.eventIndex].time, step.event.time); break;
+    case ChangeKind::SwapTailTimes:
+        for (size_t i = 0; i < step.held.events.size(); ++i)
+            std::swap(at->events[step.eventIndex + i].time, step.held.events[i].time);
+        break;
     }
     if (step.current < 0 || size_t(step.current) >= profiles.size()) step.current = 0;
     std::swap(s.currentProfile, step.current);

@@ -12,11 +12,11 @@ namespace {
 
 // The values of the next line when it is the extra settings line;
 // otherwise "", and position stays.
-std::string readExtraLine(const std::string& text, size_t& position) {
+std::string readExtraLine(const std::string& text, size_t& position, const char* keyword) {
     size_t next = position;
     std::string line;
-    const size_t length = sizeof kSettingsExtraKeyword - 1;
-    if (!nextLine(text, next, line) || line.compare(0, length, kSettingsExtraKeyword) != 0) return "";
+    const size_t length = std::strlen(keyword);
+    if (!nextLine(text, next, line) || line.compare(0, length, keyword) != 0) return "";
     position = next;
     return line.substr(length);
 }
@@ -27,7 +27,9 @@ void readSettingsLine(const std::string& text, size_t& position, Profile& profil
     std::string line;
     if (!nextLine(text, position, line)) return;
     if (line.size() >= 9 && line.compare(0, 9, "SETTINGS:") == 0) {
-        applySettingsLine(joinSettingsText(line.substr(9), readExtraLine(text, position)));
+        const std::string extra = readExtraLine(text, position, kSettingsExtraKeyword);
+        applySettingsLine(
+            withTyperLine(joinSettingsText(line.substr(9), extra), readExtraLine(text, position, kTyperKeyword)));
         profile.settings = formatProfileSettings();
     } else {
         position = afterName;
@@ -52,6 +54,7 @@ std::string formatProfileFile(const Profile& profile) {
     const SettingsText settings = splitSettingsText(formatSettingsLine());
     out += "SETTINGS:" + settings.line + "\r\n";
     if (!settings.extra.empty()) out += kSettingsExtraKeyword + settings.extra + "\r\n";
+    if (!settings.typer.empty()) out += kTyperKeyword + settings.typer + "\r\n";
     for (const MacroEvent& e : profile.events) {
         appendEventLine(out, e);
         out += "\r\n";

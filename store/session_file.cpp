@@ -342,6 +342,7 @@ std::string formatSessionWith(const std::string& settingsLine, int32_t current, 
     out += "SETTINGS:" + settings.line + "\r\n";
     out += "CURRENT:" + std::to_string(current) + "\r\n";
     if (!settings.extra.empty()) out += kSettingsExtraKeyword + settings.extra + "\r\n";
+    if (!settings.typer.empty()) out += kTyperKeyword + settings.typer + "\r\n";
     for (size_t i = 0; i < profiles.size(); ++i) {
         const Profile& p = profiles[i];
         out += "PROFILE:";
@@ -355,6 +356,11 @@ std::string formatSessionWith(const std::string& settingsLine, int32_t current, 
             if (!own.extra.empty()) {
                 out += kProfileExtraKeyword;
                 out += own.extra;
+                out += "\r\n";
+            }
+            if (!own.typer.empty()) {
+                out += kTyperKeyword;
+                out += own.typer;
                 out += "\r\n";
             }
         }
@@ -439,6 +445,10 @@ std::vector<Profile> readProfiles(const std::string& text, size_t position) {
             if (target && !target->settings.empty())
                 target->settings = joinSettingsText(splitSettingsText(target->settings).line,
                                                     std::string(line.substr(sizeof kProfileExtraKeyword - 1)));
+        } else if (startsWith(line, kTyperKeyword, sizeof kTyperKeyword - 1)) {
+            if (target && !target->settings.empty())
+                target->settings =
+                    withTyperLine(target->settings, std::string(line.substr(sizeof kTyperKeyword - 1)));
         } else if (line.empty() || !target) {
             continue;
         } else if (parseEventLine(line, event, false)) {
@@ -495,7 +505,9 @@ bool loadSessionText(const std::string& text) {
     std::string first;
     if (!nextLine(text, position, first) || !startsWith(first, "SETTINGS:", 9)) return false;
     const int32_t current = readCurrentLine(text, position);
-    applySettingsLine(joinSettingsText(first.substr(9), readExtraLine(text, position, kSettingsExtraKeyword)));
+    const std::string extra = readExtraLine(text, position, kSettingsExtraKeyword);
+    applySettingsLine(withTyperLine(joinSettingsText(first.substr(9), extra),
+                                    readExtraLine(text, position, kTyperKeyword)));
     std::vector<Profile> loaded = readProfiles(text, position);
     if (loaded.empty()) return false;
     installProfiles(std::move(loaded), current);

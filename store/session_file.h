@@ -14,20 +14,31 @@ std::string formatSettingsLine();
 void applySettingsLine(const std::string& text);
 std::string formatProfileSettings();
 void applyProfileSettings(const std::string& text);
+// The text typer's values, when any differs from its defaults, follow as a
+// last line of their own after kTyperKeyword: mode, Enter, the delay
+// between characters, and the text (escapeLineText), which may hold commas.
 struct SettingsText {
     std::string line, extra;  // extra is "" when there is none
+    std::string typer;        // the typer's values, "" when there are none
 };
 SettingsText splitSettingsText(const std::string& text);
 std::string joinSettingsText(const std::string& line, const std::string& extra);
+// The text with its typer line replaced by this one ("": none).
+std::string withTyperLine(const std::string& text, const std::string& typer);
 // The keywords of the extra lines in a file.
 inline constexpr char kSettingsExtraKeyword[] = "SETTINGS2:";
 inline constexpr char kProfileExtraKeyword[] = "PROFILESETTINGS2:";
+// The typer's line, after the extra line of the settings or of a profile.
+inline constexpr char kTyperKeyword[] = "KEYTEXT:";
+// A macro's typed-text row: its time, a comma and the text (escapeLineText).
+inline constexpr char kTypedTextKeyword[] = "TYPE:";
 std::string formatEventLine(const MacroEvent& event);
 void appendEventLine(std::string& out, const MacroEvent& event);
 // Reads one event line; false (and event untouched) when a field is missing or
 // bad. With deltaOptional a seven-field line reads with delta 0. A key's
 // ninth field is its scan code (MacroEvent::scan); one that is not a scan
-// code reads as 0, and further fields are skipped.
+// code reads as 0, and further fields are skipped. A typed-text row is its
+// own line (kTypedTextKeyword), which keeps its text (keepTypedText).
 bool parseEventLine(std::string_view line, MacroEvent& event, bool deltaOptional);
 
 // Writes the whole session; skipped when profilesLock is busy. Safe from any

@@ -10,11 +10,14 @@
 #include <string>
 
 #include "model/bindings.h"
+#include "model/key_typer.h"
 #include "model/settings_fields.h"
 #include "model/state.h"
 #include "model/state_changes.h"
+#include "model/typed_texts.h"
 #include "store/session_file.h"
 #include "text/arguments.h"
+#include "text/typed_text.h"
 
 namespace {
 
@@ -77,8 +80,35 @@ bool anyNotDefault(FieldList list) {
     return false;
 }
 
-// The line, and its extra line after a line break when one of the extra
-// line's values is not its default.
+std::string formatTyperValues() {
+    if (!keyTyperInUse()) return "";
+    const KeyTyperSettings& t = appState().keyTyper;
+    return std::to_string(t.mode.load()) + ',' + (t.enter ? '1' : '0') + ',' +
+           std::to_string(t.characterDelayMs.load()) + ',' + escapeLineText(keyTyperText());
+}
+
+// Each value that reads well is taken, the others keep their defaults.
+void applyTyperValues(const std::string& values) {
+    int32_t mode = SpamKey, delay = 0;
+    bool enter = false;
+    std::string text;
+    const size_t first = values.find(','), second = values.find(',', first + 1);
+    const size_t third = second == std::string::npos ? second : values.find(',', second + 1);
+    if (third != std::string::npos) {
+        const std::string_view all(values);
+        int32_t number = 0;
+        if (parseInt32(all.substr(0, first), number) && (number == SpamKey || number == SpamText)) mode = number;
+        enter = all.substr(first + 1, second - first - 1) == "1";
+        if (parseInt32(all.substr(second + 1, third - second - 1), number) && number >= 0 &&
+            number <= kMaxCharacterDelayMs)
+            delay = number;
+        if (!unescapeLineText(all.substr(third + 1), text)) text.clear();
+    }
+    if (!setKeyTyper(mode, enter, delay, text)) setKeyTyper(mode, enter, delay, "");
+}
+
+// The line, its extra line after a line break when one of the extra line's
+// values is not its default, and the typer's line when it is in use.
 std::string formatText(FieldList list, FieldList more) {
     std::string out;
     out.reserve(192);
@@ -87,7 +117,7 @@ std::string formatText(FieldList list, FieldList more) {
         out.push_back('\n');
         appendLine(out, more);
     }
-    return out;
+    return withTyperLine(out, formatTyperValues());
 }
 
 // Every field of the extra line takes its value from it, or its default
@@ -124,9 +154,19 @@ bool nextField(std::string_view line, size_t& position, std::string_view& field)
 }  // namespace
 
 SettingsText splitSettingsText(const std::string& text) {
-    const size_t lineBreak = text.find('\n');
-    if (lineBreak == std::string::npos) return {text, ""};
-    return {text.substr(0, lineBreak), text.substr(lineBreak + 1)};
+    const std::string typerStart = std::string("\n") + kTyperKeyword;
+    const size_t typerAt = text.find(typerStart);
+    const std::string typer = typerAt == std::string::npos ? "" : text.substr(typerAt + typerStart.size());
+    const std::string rest = text.substr(0, typerAt);
+    const size_t lineBreak = rest.find('\n');
+    if (lineBreak == std::string::npos) return {rest, "", typer};
+    return {rest.substr(0, lineBreak), rest.substr(lineBreak + 1), typer};
+}
+
+std::string withTyperLine(const std::string& text, const std::string& typer) {
+    const SettingsText parts = splitSettingsText(text);
+    const std::string rest = joinSettingsText(parts.line, parts.extra);
+    return typer.empty() ? rest : rest + '\n' + kTyperKeyword + typer;
 }
 
 std::string joinSettingsText(const std::string& line, const std::string& extra) {
@@ -136,11 +176,12 @@ std::string joinSettingsText(const std::string& line, const std::string& extra) 
 std::string formatSettingsLine() { return formatText(FieldList::SettingsLine, FieldList::SettingsMore); }
 
 void applySettingsLine(const std::string& text) {
-    const auto [line, extra] = splitSettingsText(text);
+    const auto [line, extra, typer] = splitSettingsText(text);
     const std::vector<std::string> values = splitFields(line, ',');
     const size_t length = fieldsIn(FieldList::SettingsLine).size();
     if (values.size() < kFirstGroupLength) return;
     applyExtraLine(FieldList::SettingsMore, extra);
+    applyTyperValues(typer);
     applyGroup(FieldList::SettingsLine, values, 0, kFirstGroupLength);
     // An older line of 23 values has no key-spammer group; a bad first group
     // does not hold back a good second one.
@@ -154,12 +195,13 @@ void applySettingsLine(const std::string& text) {
 std::string formatProfileSettings() { return formatText(FieldList::ProfileLine, FieldList::ProfileMore); }
 
 void applyProfileSettings(const std::string& text) {
-    const auto [line, extra] = splitSettingsText(text);
+    const auto [line, extra, typer] = splitSettingsText(text);
     const std::vector<std::string> values = splitFields(line, ',');
     const size_t length = fieldsIn(FieldList::ProfileLine).size();
     if (values.size() < length) return;
     applyGroup(FieldList::ProfileLine, values, 0, length);
     applyExtraLine(FieldList::ProfileMore, extra);
+    applyTyperValues(typer);
     replaceRefusedBindings();
 }
 
@@ -180,6 +222,14 @@ struct LineBuffer {
 };
 
 void appendEventLine(std::string& out, const MacroEvent& e) {
+    if (e.kind == TypedText) {
+        const std::string* text = typedTextOf(e.x);
+        out += kTypedTextKeyword;
+        out += formatRoundTrip(e.time);
+        out += ',';
+        if (text) out += escapeLineText(*text);
+        return;
+    }
     LineBuffer line;
     line.number(e.kind);
     line.put(',');
@@ -213,7 +263,28 @@ std::string formatEventLine(const MacroEvent& event) {
     return out;
 }
 
+namespace {
+
+bool parseTypedTextLine(std::string_view line, MacroEvent& event) {
+    line.remove_prefix(sizeof kTypedTextKeyword - 1);
+    const size_t comma = line.find(',');
+    MacroEvent e;
+    e.kind = TypedText;
+    std::string text;
+    std::u32string characters;
+    if (comma == std::string_view::npos || !parseDouble(line.substr(0, comma), e.time) ||
+        !unescapeLineText(line.substr(comma + 1), text) || !decodeCharacters(text, characters))
+        return false;
+    e.x = keepTypedText(text);
+    if (e.x < 0) return false;
+    event = e;
+    return true;
+}
+
+}  // namespace
+
 bool parseEventLine(std::string_view line, MacroEvent& event, bool deltaOptional) {
+    if (line.substr(0, sizeof kTypedTextKeyword - 1) == kTypedTextKeyword) return parseTypedTextLine(line, event);
     std::string_view field;
     size_t position = 0;
     MacroEvent e;

@@ -112,6 +112,7 @@ Varnet.app = (function () {
     Varnet.engines.wireRunButtons();
     Varnet.runBar.wireRunBar();
     Varnet.events.wireEvents();
+    Varnet.typer.wireTyper();
     Varnet.profiles.wireProfiles();
     Varnet.settings.wireSettings();
     followVisibility();

@@ -105,6 +105,7 @@ Varnet.forms = (function () {
     model.settingsSeen = JSON.stringify(raw);
     Varnet.model.mergeSettings(raw);
     fillForms();
+    Varnet.typer.fill(raw);
   }
 
   // A pop-out window follows what the user changes elsewhere (the main window,
@@ -119,6 +120,7 @@ Varnet.forms = (function () {
     model.settingsSeen = seen;
     Varnet.model.mergeSettings(raw);
     fillForms();
+    Varnet.typer.fill(raw);
   }
 
   /**

@@ -38,6 +38,8 @@ struct Route {
     void (*wheel)(bool horizontal, int32_t steps);
     void (*endPointerFrame)();
     bool (*key)(uint32_t vk, bool down);
+    // The key that types a keysym, with the modifiers its level needs.
+    bool (*keysym)(uint32_t keysym, bool down);
 };
 
 // The compositors' devices press a key by its place on the person's
@@ -98,15 +100,18 @@ void portalKeyAtPlace(uint32_t evdevCode, bool down) {
 
 const Route kRoutes[kRouteCount] = {
     {xtest_output::ready, xtest_output::moveAbsolute, xtest_output::moveNormalised, xtest_output::moveRelative,
-     xtest_output::button, xtest_output::wheel, xtest_output::endPointerFrame, xtest_output::key},
+     xtest_output::button, xtest_output::wheel, xtest_output::endPointerFrame, xtest_output::key,
+     [](uint32_t, bool) { return false; }},
     {wlroots_devices::ready, wlroots_devices::moveAbsolute, moveNormalisedOverLayout<wlroots_devices::moveAbsolute>,
      wlroots_devices::moveRelative, wlroots_devices::button, wlroots_devices::wheel,
-     wlroots_devices::endPointerFrame, keyByPlace<wlroots_devices::keyAtPlace, wlroots_devices::key>},
+     wlroots_devices::endPointerFrame, keyByPlace<wlroots_devices::keyAtPlace, wlroots_devices::key>,
+     wlroots_devices::key},
     {kde_output::ready, kde_output::moveAbsolute, moveNormalisedOverLayout<kde_output::moveAbsolute>,
      kde_output::moveRelative, kde_output::button, kde_output::wheel, kde_output::endPointerFrame,
-     keyByPlace<kde_output::keyAtPlace, kde_output::key>},
+     keyByPlace<kde_output::keyAtPlace, kde_output::key>, kde_output::key},
     {portalReady, portalOnly<portal::moveAbsolute>, portalOnly<portal::moveNormalised>,
-     portalOnly<portal::moveRelative>, portalButton, portalWheel, [] {}, keyByPlace<portalKeyAtPlace, portalKey>},
+     portalOnly<portal::moveRelative>, portalButton, portalWheel, [] {}, keyByPlace<portalKeyAtPlace, portalKey>,
+     portalKey},
 };
 
 const int32_t kWheelNotch = 120;
@@ -212,6 +217,18 @@ uint32_t sendKeyEvent(uint32_t vk, bool down) {
     RouteId route;
     if (vk > 255 || !routeOfEdge(keyPressedBy[vk], down, routeNow(), route)) return 0;
     return kRoutes[route].key(vk, down) ? 1 : 0;
+}
+
+// XTest finds the key and level itself and lends a spare keycode to the
+// rest; the compositors' devices and the portal are handed the keysym,
+// which they type with the person's layout where it has that keysym.
+uint32_t typeCharacter(char32_t character) {
+    const RouteId now = routeNow();
+    if (now == kXTest) return xtest_output::typeCharacter(character) ? 1 : 0;
+    const uint32_t keysym = uint32_t(xtest_output::keysymOfCharacter(character));
+    if (keysym == 0 || !kRoutes[now].keysym(keysym, true)) return 0;
+    kRoutes[now].keysym(keysym, false);
+    return 1;
 }
 
 // Scan codes are a Windows keyboard's; here the virtual key names the key.

@@ -142,6 +142,90 @@ uint32_t sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t fla
     return taken;
 }
 
+namespace {
+
+// A key the layout types the character with, and its Shift and AltGr
+// (Ctrl+Alt); false for a character it has no key for, or only a dead key
+// (which would wait for the next character) or a Ctrl or Alt combination.
+bool layoutKeyOf(char32_t character, HKL layout, UINT& vk, bool& shift, bool& altGr) {
+    if (character > 0xFFFF || (character >= 0xD800 && character <= 0xDFFF)) return false;
+    const SHORT found = VkKeyScanExW(wchar_t(character), layout);
+    if (found == -1) return false;
+    vk = UINT(found & 0xFF);
+    const int state = (found >> 8) & 0xFF;
+    shift = (state & 1) != 0;
+    altGr = (state & 6) == 6;
+    if ((state & ~7) != 0 || ((state & 6) != 0 && !altGr)) return false;
+    return (MapVirtualKeyExW(vk, MAPVK_VK_TO_CHAR, layout) & 0x80000000u) == 0;
+}
+
+UINT sendRecords(INPUT* records, UINT count) {
+    const UINT taken = SendInput(count, records, sizeof(INPUT));
+    win32::inputsSent.fetch_add(taken, std::memory_order_relaxed);
+    return taken;
+}
+
+INPUT layoutKeyRecord(UINT vk, bool down) {
+    const uint32_t scan = win32::scanForVirtualKey(vk);
+    const WORD hint = scan ? WORD(MapVirtualKeyW(scan, MAPVK_VSC_TO_VK_EX)) : 0;
+    return win32::keyRecord(vk, scan, hint ? hint : WORD(vk), down);
+}
+
+}  // namespace
+
+namespace win32 {
+
+// As UTF-16: a character beyond the first plane is two records a press.
+int unicodeRecords(char32_t character, INPUT (&records)[4]) {
+    wchar_t units[2];
+    int count = 1;
+    if (character > 0xFFFF) {
+        const char32_t rest = character - 0x10000;
+        units[0] = wchar_t(0xD800 + (rest >> 10));
+        units[1] = wchar_t(0xDC00 + (rest & 0x3FF));
+        count = 2;
+    } else {
+        units[0] = wchar_t(character);
+    }
+    for (int i = 0; i < count; ++i) {
+        for (int up = 0; up < 2; ++up) {
+            INPUT& record = records[up * count + i];
+            record = INPUT{};
+            record.type = INPUT_KEYBOARD;
+            record.ki.wScan = WORD(units[i]);
+            record.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
+        }
+    }
+    return 2 * count;
+}
+
+}  // namespace win32
+
+// One SendInput for the whole character, so nothing the person types lands
+// between its modifiers and its key.
+uint32_t typeCharacter(char32_t character) {
+    if (character == 0 || character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF)) return 0;
+    UINT vk = 0;
+    bool shift = false, altGr = false;
+    INPUT records[8];
+    UINT count = 0;
+    if (layoutKeyOf(character, foregroundLayout(), vk, shift, altGr)) {
+        if (shift) records[count++] = layoutKeyRecord(VK_LSHIFT, true);
+        if (altGr) records[count++] = layoutKeyRecord(VK_LCONTROL, true);
+        if (altGr) records[count++] = layoutKeyRecord(VK_LMENU, true);
+        records[count++] = layoutKeyRecord(vk, true);
+        records[count++] = layoutKeyRecord(vk, false);
+        if (altGr) records[count++] = layoutKeyRecord(VK_LMENU, false);
+        if (altGr) records[count++] = layoutKeyRecord(VK_LCONTROL, false);
+        if (shift) records[count++] = layoutKeyRecord(VK_LSHIFT, false);
+    } else {
+        INPUT unicode[4];
+        count = UINT(win32::unicodeRecords(character, unicode));
+        std::copy(unicode, unicode + count, records);
+    }
+    return sendRecords(records, count) == count ? 1 : 0;
+}
+
 std::string keyDisplayName(int32_t code) {
     if (code == 0xC0) return "`";
     const uint32_t scan = win32::scanForVirtualKey(uint32_t(code));

@@ -41,6 +41,10 @@ bool absoluteMoveRecord(int32_t x, int32_t y, const VirtualDesktop& desktop, INP
 // vkHint in wVk, which Windows ignores then), or by virtual key when scan is 0.
 INPUT keyRecord(uint32_t vk, uint32_t scan, WORD vkHint, bool down);
 INPUT mouseRecord(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t flags);
+// The Unicode records (press, then release) that type one character: a
+// character beyond the first plane goes as its two UTF-16 halves. Returns
+// how many were filled in, 2 or 4.
+int unicodeRecords(char32_t character, INPUT (&records)[4]);
 
 // Synthetic input records the system took, counted for the hooks' watchdog.
 extern std::atomic<uint32_t> inputsSent;

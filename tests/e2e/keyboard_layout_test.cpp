@@ -8,6 +8,8 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -79,9 +81,9 @@ protected:
         ASSERT_GT(pid, 0);
         ASSERT_TRUE(e2e::waitForFile(folders.sideFile("status.txt"), 30000));
     }
-    bool statusHas(const std::string& wanted) {
+    bool statusHas(const std::string& wanted, const char* file = "status.txt") {
         for (int waited = 0; waited < 10000; waited += 10, pause(10))
-            if (e2e::readFile(folders.sideFile("status.txt")).find(wanted) != std::string::npos) return true;
+            if (e2e::readFile(folders.sideFile(file)).find(wanted) != std::string::npos) return true;
         return false;
     }
     bool waitForState(const std::string& state) { return statusHas("{\"state\":\"" + state + "\""); }
@@ -155,6 +157,78 @@ TEST_F(OnALayout, TheKeySpammerTypesAnAltGrCharacter) {
     ASSERT_GE(text.size(), 4u);
     EXPECT_EQ(text, " " + std::string(text.size() - 1, '@'));
 }
+
+// The text typer and a macro's text row type through the layout's own keys,
+// with Shift and AltGr as it needs them, and a character the layout lacks
+// through a spare keycode lent to it.
+struct TypedCase {
+    const char* name;
+    const char* layout;
+    const char* text;  // UTF-8, with characters off the layout (ж, and ü and € on us)
+};
+const TypedCase kTypedCases[] = {
+    // More characters off the layout than it has spare keycodes to lend.
+    {"us_twelve_lent", "us", "\xCE\xB1\xCE\xB2\xCE\xB3\xCE\xB4\xCE\xB5\xCE\xB6\xCE\xB7\xCE\xB8"
+                             "\xCE\xB9\xCE\xBA\xCE\xBB\xCE\xBC \xCE\xB1\xCE\xB2"},
+    {"us", "us", "Hello, World! @{}|~\\ \xC3\xBC\xE2\x82\xAC\xD0\xB6 \"q\" 1+1=2"},
+    {"de", "de", "Gr\xC3\xBC\xC3\x9F" "e, World! @{}|~\\ \xE2\x82\xAC\xD0\xB6^\xC2\xB2 \"y\" z"},
+};
+
+class TypedText : public OnALayout, public ::testing::WithParamInterface<TypedCase> {};
+
+// The text as a JavaScript string literal: every character past ASCII as \uXXXX.
+std::string jsLiteral(const std::string& utf8) {
+    std::string out = "\"";
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        uint32_t value = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; k < length; ++k) value = (value << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += size_t(length);
+        char escaped[16];
+        if (value == '"' || value == '\\') out += '\\', out += char(value);
+        else if (value < 0x80) out += char(value);
+        else std::snprintf(escaped, sizeof escaped, "\\u%04x", value), out += escaped;
+    }
+    return out + "\"";
+}
+
+TEST_P(TypedText, TheTyperTypesItsTextThenEnter) {
+    const TypedCase& c = GetParam();
+    setLayout(c.layout);
+    // One text, then the run ends.
+    const std::string page = std::string("<!doctype html><html><body><script>") +
+                             "window.updateKeySpam(0,0,0,100,0,1);" + "window.setKeyTyper(1,true,0," + jsLiteral(c.text) + ");" +
+                             "setInterval(function(){ if (window.getTrackerStatus) window.getTrackerStatus(); }, 30);" +
+                             "</script></body></html>";
+    start(page.c_str());
+    ASSERT_TRUE(statusHas("\"ksMode\":1", "settings.txt"));
+    const std::string typed = folders.root + "/typed.txt";
+    openTerminal(typed);
+    ASSERT_TRUE(e2e::sendToPipe(e2e::pipePath(folders), "startKeySpam|"));
+    const std::string expected = std::string(" ") + c.text + "\n";
+    EXPECT_TRUE(e2e::waitForFileContent(typed, expected, 15000)) << "typed " << e2e::readFile(typed);
+}
+
+TEST_P(TypedText, AMacrosTextRowPlaysAsItsText) {
+    const TypedCase& c = GetParam();
+    setLayout(c.layout);
+    std::string row;
+    for (const char* at = c.text; *at; ++at) row += *at == '%' ? std::string("%25") : std::string(1, *at);
+    std::filesystem::create_directories(folders.data + "/Varnet");
+    e2e::writeFile(folders.sessionFile(),
+                   "SETTINGS:0,0,0,100,0,0,1,10,0,0,0,1,1,1,1,0,1,0,500,119,118,0,117,0,0,0,100,1,10,120,32\r\n"
+                   "CURRENT:0\r\nPROFILE:typed\r\nTYPE:0.1," + row + "%0A\r\n");
+    start(kPollingPage);
+    const std::string played = folders.root + "/played.txt";
+    openTerminal(played);
+    e2e::personTap(person, XK_F7);
+    const std::string expected = std::string(" ") + c.text + "\n";
+    EXPECT_TRUE(e2e::waitForFileContent(played, expected, 15000)) << "played " << e2e::readFile(played);
+}
+
+INSTANTIATE_TEST_SUITE_P(UsAndGerman, TypedText, ::testing::ValuesIn(kTypedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(EveryCase, KeyboardLayouts, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.startLayout) + "_" +

@@ -87,6 +87,12 @@ uint32_t sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t fla
     return record(input);
 }
 
+uint32_t typeCharacter(char32_t character) {
+    fake::SentInput input{fake::SentInput::Character};
+    input.character = character;
+    return record(input);
+}
+
 // No layout types anything here.
 std::string keyTypedText(int32_t, int32_t) { return ""; }
 

@@ -16,13 +16,14 @@ struct ChildProcess;
 namespace fake {
 
 struct SentInput {
-    enum Kind { Move, Key, Mouse } kind;
+    enum Kind { Move, Key, Mouse, Character } kind;
     int32_t x = 0, y = 0;          // Move: absolute target
     uint32_t vk = 0;               // Key
     uint32_t scan = 0;             // Key: as sendKeyWithScan got it, 0 from sendKeyEvent
     bool down = false;             // Key
     int32_t dx = 0, dy = 0;        // Mouse
     uint32_t mouseData = 0, flags = 0;
+    char32_t character = 0;        // Character: as typeCharacter got it
     int64_t at = 0;                // perfCounter() when sent
     bool taken = true;             // false: refused, as a locked session refuses input
 };

@@ -2,7 +2,8 @@
 // that reads back to the same event and formats the same again; a settings
 // line (or a profile's own line) applied, formatted and applied again gives
 // the same text, with a finite speed, bindings a person could choose and
-// hotkey modifiers that name a set of them.
+// hotkey modifiers that name a set of them. A typed-text row and the text
+// typer's line do the same.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -40,6 +41,14 @@ void settingsLines(const std::string& line) {
     const std::string own = formatProfileSettings();
     applyProfileSettings(own);
     FUZZ_CHECK(formatProfileSettings() == own);
+    // The same with the line as the text typer's values.
+    applyProfileSettings(withTyperLine(own, line));
+    const std::string typed = formatProfileSettings();
+    applyProfileSettings(typed);
+    FUZZ_CHECK(formatProfileSettings() == typed);
+    const KeyTyperSettings& typer = appState().keyTyper;
+    FUZZ_CHECK(typer.mode == SpamKey || typer.mode == SpamText);
+    FUZZ_CHECK(typer.characterDelayMs >= 0 && typer.characterDelayMs <= kMaxCharacterDelayMs);
     for (ReassignSlot slot : kReassignSlots) FUZZ_CHECK(bindingAcceptable(slot, *bindingOfSlot(slot)));
     for (ReassignSlot slot : kHotkeySlots) {
         const int32_t modifiers = *modifiersOfSlot(slot);

@@ -26,7 +26,7 @@
 
   const KEY_NAMES = { 27: 'Esc', 32: 'Space', 65: 'A', 117: 'F6', 118: 'F7', 119: 'F8', 120: 'F9', 121: 'F10', 4: 'Middle Mouse' };
   const SLOTS = { rec: 'hkRec', play: 'hkPlay', auto: 'hkAuto', keyspamhotkey: 'hkKeySpam', keyspamtarget: 'keySpamTarget' };
-  const KIND = { AbsMove: 0, RelMove: 1, MouseButton: 2, KeyStroke: 3, Scroll: 4 };
+  const KIND = { AbsMove: 0, RelMove: 1, MouseButton: 2, KeyStroke: 3, Scroll: 4, TypedText: 5 };
 
   // The profile's fields (and the key spammer's key), and the recorder's.
   function clickerDefaults() {
@@ -137,11 +137,22 @@
   function general6(v) {
     return String(Number(v.toPrecision(6)));
   }
+  // The text typer's values follow the fields only while it is in use.
+  function typerText() {
+    const t = state.clicker.typer;
+    if (!t || (t.mode === 0 && !t.enter && t.delay === 0 && t.text === '')) return '';
+    return ',"ksMode":' + t.mode + ',"ksEnter":' + t.enter + ',"ksCharMs":' + t.delay + ',"ksText":' + jsonText(t.text);
+  }
+  // As the program escapes a string: only quotes, backslashes and control characters.
+  function jsonText(text) {
+    return '"' + text.replace(/["\\\u0000-\u001f]/g, (c) => (c === '"' || c === '\\' ? '\\' + c
+      : '\\u00' + c.charCodeAt(0).toString(16).padStart(2, '0'))) + '"';
+  }
   function settingsText() {
     return '{' + schema.FIELDS.map((f) => {
       const value = settingsOf(f)[f.key];
       return '"' + f.key + '":' + (f.type === 'real' ? general6(value) : String(value));
-    }).join(',') + '}';
+    }).join(',') + typerText() + '}';
   }
   // What a test chose the file dialogs to end in: '' for a cancelled one.
   function fileAnswerText() {
@@ -174,6 +185,10 @@
       case KIND.MouseButton: return 'Mouse Click at X:' + ev.x + ' Y:' + ev.y;
       case KIND.KeyStroke: return 'Keyboard VK: ' + ev.vk + (ev.down ? ' (DOWN)' : ' (UP)');
       case KIND.Scroll: return 'Mouse Scroll Delta: ' + ev.delta;
+      case KIND.TypedText: {
+        const characters = Array.from(ev.text);
+        return jsonText('Type "' + (characters.length > 60 ? characters.slice(0, 60).join('') + '\u2026' : ev.text) + '"').slice(1, -1);
+      }
       default: return '';
     }
   }
@@ -194,6 +209,7 @@
         return point + ',"button":"' + buttonOf(ev.flags) + '","down":' + (((ev.flags || 2) & 0xAA) !== 0);
       case KIND.KeyStroke: return ',"key":' + JSON.stringify(keyName(ev.vk)) + ',"down":' + ev.down;
       case KIND.Scroll: return ',"delta":' + ev.delta;
+      case KIND.TypedText: return ',"text":' + jsonText(ev.text);
       default: return '';
     }
   }
@@ -301,6 +317,39 @@
       return '';
     },
     optimizeMacro() { optimise(); state.eventsFile = eventsText(); return ''; },
+    insertPause(arg) {
+      const list = fields(arg);
+      const events = currentProfile().events;
+      if (list.length !== 2) return '';
+      const id = toInt(list[0]);
+      const seconds = toReal(list[1]);
+      if (!(seconds > 0) || seconds > 86400 || id < 0 || id >= events.length) return '';
+      remember('inserting a pause before event ' + id);
+      for (const ev of events.slice(id)) ev.time += seconds;
+      state.eventsFile = eventsText();
+      return '';
+    },
+    insertText(arg) {
+      const [id, text] = JSON.parse(arg);
+      const events = currentProfile().events;
+      if (!Number.isInteger(id) || typeof text !== 'string' || text === '' || Array.from(text).length > 10000 ||
+          id < 0 || id > events.length) return '';
+      remember('inserting a text before event ' + id);
+      const time = id < events.length ? events[id].time : (events.length ? events[events.length - 1].time : 0);
+      events.splice(id, 0, { kind: KIND.TypedText, text, time, x: 0, y: 0 });
+      state.eventsFile = eventsText();
+      return '';
+    },
+    setKeyTyper(arg) {
+      const list = JSON.parse(arg);
+      if (!Array.isArray(list) || list.length !== 4) return '';
+      const [mode, enter, delay, text] = list;
+      if ((mode !== 0 && mode !== 1) || !Number.isInteger(delay) || delay < 0 || delay > 1000 ||
+          typeof text !== 'string' || Array.from(text).length > 10000) return '';
+      state.clicker.typer = { mode, enter: enter === true || enter === 1, delay, text };
+      storeProfileSettings();
+      return '';
+    },
     getTrackerStatus() {
       const text = statusText();
       state.statusFile = text;

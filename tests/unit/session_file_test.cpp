@@ -5,10 +5,13 @@
 #include <thread>
 
 #include "bridge/page_calls.h"
+#include "model/typed_texts.h"
 #include "platform/platform.h"
 #include "store/autosave.h"
+#include "store/profile_files.h"
 #include "store/session_file.h"
 #include "tests/unit/store_fixture.h"
+#include "text/arguments.h"
 
 namespace {
 
@@ -25,7 +28,8 @@ MacroEvent event(int32_t kind, double time, int32_t x, int32_t y, uint32_t flags
 }  // namespace
 
 TEST_F(SessionFile, GoldenFilesReadAndWriteBackByteForByte) {
-    for (const char* golden : {"example_session.mcr", "three_profiles.mcr", "extra_lines.mcr", "hotkey_modifiers.mcr"}) {
+    for (const char* golden : {"example_session.mcr", "three_profiles.mcr", "extra_lines.mcr", "hotkey_modifiers.mcr",
+                               "typed_text.mcr"}) {
         SCOPED_TRACE(golden);
         resetAppStateForTest();
         useSession(golden);
@@ -98,6 +102,52 @@ TEST_F(SessionFile, ExtraLinesCarryTheLaterFieldsAndAnEarlierReaderDropsThem) {
     EXPECT_EQ(s.clicker.runS, 0);
     applyProfileSettings(splitSettingsText(profilesCopy()[1].settings).line + "\n-1");
     EXPECT_EQ(s.clicker.runH, 0) << "a negative length is out of range";
+}
+
+// The text typer's line and a macro's text row are lines an earlier reader
+// drops: the typer's line at the top stands between CURRENT and the first
+// PROFILE, which that reader skips; within a profile neither begins with
+// the number every event line begins with. This reader takes them back,
+// also through an export and an import.
+TEST_F(SessionFile, TyperAndTextRowsRideInLinesAnEarlierReaderDrops) {
+    useSession("typed_text.mcr");
+    const std::string text = readBytes(sessionFile());
+    ASSERT_EQ(text.find("\r\nCURRENT:1\r\n"), text.find("\r\n"));
+    EXPECT_LT(text.find("KEYTEXT:"), text.find("PROFILE:"));
+    for (const char* keyword : {"\nKEYTEXT:", "\nTYPE:"}) {
+        for (size_t at = text.find(keyword); at != std::string::npos; at = text.find(keyword, at + 1)) {
+            const std::string first = text.substr(at + 1, text.find(',', at) - at - 1);
+            int32_t kind = 0;
+            EXPECT_FALSE(parseInt32(first, kind)) << first;
+        }
+    }
+
+    ASSERT_TRUE(loadSession());
+    const KeyTyperSettings& typer = appState().keyTyper;
+    EXPECT_EQ(typer.mode, SpamText);
+    EXPECT_TRUE(typer.enter);
+    EXPECT_EQ(typer.characterDelayMs, 20);
+    EXPECT_EQ(keyTyperText(), "Hi, you\n% \xC3\xA9");
+    const std::vector<MacroEvent> rows = profilesCopy()[1].events;
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].kind, TypedText);
+    EXPECT_EQ(rows[1].time, 1.5);
+    ASSERT_NE(typedTextOf(rows[1].x), nullptr);
+    EXPECT_EQ(*typedTextOf(rows[1].x), "Hello, world\n\xC3\xBC\xE2\x82\xAC\xD0\xB6");
+    callSwitchProfile("[0]");
+    EXPECT_FALSE(keyTyperInUse()) << "a profile without the line types keys";
+    callSwitchProfile("[1]");
+    EXPECT_EQ(keyTyperText(), "abc");
+
+    const std::string exported = formatProfileFile(profilesCopy()[1]);
+    EXPECT_NE(exported.find("\r\nKEYTEXT:1,0,0,abc\r\n"), std::string::npos) << exported;
+    resetProfileDefaults();
+    ASSERT_TRUE(importProfileText(exported));
+    EXPECT_EQ(keyTyperText(), "abc");
+    const std::vector<MacroEvent> imported = profilesCopy().back().events;
+    ASSERT_EQ(imported.size(), 3u);
+    EXPECT_EQ(imported[1].kind, TypedText);
+    EXPECT_EQ(imported[1].x, rows[1].x);
 }
 
 TEST_F(SessionFile, OlderLineAndBadEventLines) {

@@ -4,6 +4,9 @@
 #include "model/mouse_buttons.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
+#include "tests/win32/person_input.h"
+
+#include <string>
 
 using namespace platform::win32;
 
@@ -185,4 +188,67 @@ TEST(SyntheticInput, AnAbsoluteMoveReachesTheCursorAtOnce) {
     EXPECT_EQ(platform::sendKeyEvent(VK_SHIFT, false), 1u);
     EXPECT_EQ(platform::sendKeyWithScan(VK_RCONTROL, 0xE01D, true), 1u);
     EXPECT_EQ(platform::sendKeyWithScan(VK_RCONTROL, 0xE01D, false), 1u);
+}
+
+// A character the layout lacks goes as Unicode records: a press and a
+// release of its UTF-16 unit, or of both halves beyond the first plane.
+TEST(UnicodeRecord, OneUnitOrASurrogatePair) {
+    INPUT records[4];
+    ASSERT_EQ(unicodeRecords(U'\u0436', records), 2);
+    EXPECT_EQ(records[0].ki.wScan, 0x0436);
+    EXPECT_EQ(records[0].ki.dwFlags, DWORD(KEYEVENTF_UNICODE));
+    EXPECT_EQ(records[1].ki.dwFlags, DWORD(KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
+    ASSERT_EQ(unicodeRecords(U'\U0001F600', records), 4);
+    const WORD units[] = {0xD83D, 0xDE00, 0xD83D, 0xDE00};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(records[i].type, DWORD(INPUT_KEYBOARD));
+        EXPECT_EQ(records[i].ki.wVk, 0);
+        EXPECT_EQ(records[i].ki.wScan, units[i]);
+        EXPECT_EQ((records[i].ki.dwFlags & KEYEVENTF_KEYUP) != 0, i >= 2) << "both presses, then both releases";
+    }
+}
+
+namespace {
+
+std::wstring charactersSeen;
+
+LRESULT CALLBACK characterWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CHAR) charactersSeen += wchar_t(wParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void pumpUntil(ULONGLONG milliseconds, size_t length) {
+    for (ULONGLONG end = GetTickCount64() + milliseconds; GetTickCount64() < end && charactersSeen.size() < length;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(5);
+    }
+}
+
+}  // namespace
+
+// Typed characters reach the focused window as the characters themselves:
+// those of the layout through its keys (with Shift), the others as Unicode
+// records, a character beyond the first plane as its two halves.
+TEST(TypeCharacter, TheFocusedWindowGetsEachCharacter) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = characterWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VarnetTypeTest";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, L"VarnetTypeTest", L"Varnet Type Test", WS_OVERLAPPEDWINDOW, 200, 200, 400, 300,
+                                  nullptr, nullptr, windowClass.hInstance, nullptr);
+    ShowWindow(window, SW_SHOWNORMAL);
+    platform::forceForeground(window);
+    xdotool("search --name \"^Varnet Type Test$\" windowfocus");
+    pumpUntil(300, SIZE_MAX);
+    charactersSeen.clear();
+    for (char32_t c : std::u32string(U"aZ!\u0436\U0001F600")) EXPECT_EQ(platform::typeCharacter(c), 1u);
+    const std::wstring expected = L"aZ!\u0436\xD83D\xDE00";
+    pumpUntil(5000, expected.size());
+    EXPECT_EQ(charactersSeen, expected);
+    DestroyWindow(window);
 }

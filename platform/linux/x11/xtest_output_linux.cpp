@@ -3,13 +3,17 @@
 // becomes XTestFake* calls and one flush: no round trip on the way.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <linux/input-event-codes.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "platform/linux/keys/keymap_linux.h"
 #include "platform/linux/x11/keycode_table_linux.h"
@@ -26,7 +30,12 @@ const int kSpareSlots = 8;
 struct SpareKey {
     KeyCode keycode = 0;
     KeySym boundTo = NoSymbol;
+    int64_t lentAt = 0;  // perfCounter() when last handed out
 };
+// A receiver reads a key's keysym when it gets to the key's event, perhaps
+// after a change of the keymap sent later: a slot handed out this recently
+// is not bound to another keysym until the time has passed.
+const int64_t kSpareSettleDivisor = 10;  // a tenth of a second
 
 // Physical button number to send for each logical button, from the pointer
 // map: with a left-handed map the left button is still the left button.
@@ -48,6 +57,19 @@ std::atomic<int> activeGroup{0};
 // The XKB event type, by which the server announces a changed keyboard map
 // or group; -1 without XKB.
 int xkbEvent = -1;
+
+// Which key of the active layout and group types a character, and which of
+// Shift and AltGr it needs: one entry per character, sorted by character,
+// rebuilt with the keymap. Read and written with the display locked.
+enum LevelModifier : uint8_t { kWithShift = 1, kWithAltGr = 2 };
+struct CharacterKey {
+    char32_t character = 0;
+    uint8_t keycode = 0;
+    uint8_t modifiers = 0;  // LevelModifier bits
+};
+const int kMaxCharacterKeys = kKeycodes * 4;
+CharacterKey characterKeys[kMaxCharacterKeys];
+int characterKeyCount = 0;
 
 void loadPointerMap(Display* display) {
     unsigned char map[256];
@@ -102,10 +124,66 @@ void followSpares(const KeySym* map, int first, int last, int perKeycode) {
     }
 }
 
+// The Shift and AltGr needs of a level of a key type: the fewest of them
+// that select it, none for the first level; false when only other
+// modifiers (NumLock, Caps Lock, Ctrl) do.
+bool levelModifiers(const XkbKeyTypeRec& type, int level, unsigned altGrMask, uint8_t& modifiers) {
+    if (level == 0) {
+        modifiers = 0;
+        return true;
+    }
+    bool found = false;
+    for (int i = 0; i < type.map_count; ++i) {
+        const XkbKTMapEntryRec& entry = type.map[i];
+        const unsigned mask = entry.mods.mask;
+        if (!entry.active || entry.level != level || (mask & ~(ShiftMask | altGrMask)) != 0) continue;
+        if (altGrMask == 0 && mask != ShiftMask) continue;
+        const uint8_t needs = uint8_t(((mask & ShiftMask) ? kWithShift : 0) | ((mask & altGrMask) ? kWithAltGr : 0));
+        if (!found || needs < modifiers) modifiers = needs;
+        found = true;
+    }
+    return found;
+}
+
+// The pad's keys type digits and operators too, but a terminal in its
+// keypad mode sends them as escape sequences: the typing block goes first.
+void loadCharacterKeys(Display* display, int group) {
+    characterKeyCount = 0;
+    XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    if (!xkb) return;
+    const unsigned altGrMask = XkbKeysymToModifiers(display, XK_ISO_Level3_Shift);
+    CharacterKey found[kMaxCharacterKeys];
+    int count = 0;
+    for (int keycode = xkb->min_key_code; keycode <= xkb->max_key_code && keycode < kKeycodes; ++keycode) {
+        const int groups = XkbKeyNumGroups(xkb, keycode);
+        if (groups == 0) continue;
+        const int inGroup = group < groups ? group : 0;
+        const XkbKeyTypeRec& type = *XkbKeyKeyType(xkb, keycode, inGroup);
+        for (int level = 0; level < type.num_levels && level < 4 && count < kMaxCharacterKeys; ++level) {
+            const KeySym keysym = XkbKeySymEntry(xkb, keycode, level, inGroup);
+            const char32_t character = xkb_keysym_to_utf32(xkb_keysym_t(keysym));
+            uint8_t modifiers = 0;
+            if (character < 0x20 || IsKeypadKey(keysym) || !levelModifiers(type, level, altGrMask, modifiers)) continue;
+            found[count++] = {character, uint8_t(keycode), modifiers};
+        }
+    }
+    XkbFreeKeyboard(xkb, 0, True);
+    // Per character the fewest modifiers win, then the lowest keycode.
+    std::sort(found, found + count, [](const CharacterKey& a, const CharacterKey& b) {
+        if (a.character != b.character) return a.character < b.character;
+        if (a.modifiers != b.modifiers) return a.modifiers < b.modifiers;
+        return a.keycode < b.keycode;
+    });
+    for (int i = 0; i < count; ++i)
+        if (characterKeyCount == 0 || characterKeys[characterKeyCount - 1].character != found[i].character)
+            characterKeys[characterKeyCount++] = found[i];
+}
+
 void loadKeymap(Display* display) {
     KeycodeTable table;
     buildKeycodeTable(display, table);
     loadCodes(table);
+    loadCharacterKeys(display, table.group);
     int first = 0, last = 0, perKeycode = 0;
     XDisplayKeycodes(display, &first, &last);
     KeySym* map = XGetKeyboardMapping(display, KeyCode(first), last - first + 1, &perKeycode);
@@ -171,13 +249,25 @@ KeyCode keycodeAtFirstLevel(KeySym keysym) {
 // own. The binding stays until the slot is needed again (or the program
 // ends), so a receiver that looks the keysym up late still finds it.
 KeyCode lendSpareKeycode(Display* display, KeySym keysym) {
-    for (const SpareKey& spare : spareKeys) {
-        if (spare.keycode && spare.boundTo == keysym) return spare.keycode;
+    const int64_t now = perfCounter();
+    for (SpareKey& spare : spareKeys) {
+        if (!spare.keycode || spare.boundTo != keysym) continue;
+        spare.lentAt = now;
+        return spare.keycode;
     }
     SpareKey& slot = spareKeys[nextSpare++ % kSpareSlots];
     if (!slot.keycode) return 0;
-    KeySym symbol = keysym;
-    XChangeKeyboardMapping(display, slot.keycode, 1, &symbol, 1);
+    // More keysyms than slots in a quick run: the oldest waits out its settling.
+    const int64_t settled = slot.lentAt + perfCounterFrequency() / kSpareSettleDivisor;
+    if (slot.boundTo != NoSymbol && now < settled) sleepUntilCounter(settled);
+    slot.lentAt = perfCounter();
+    // Twice: a letter bound alone would type its lower case without Shift.
+    KeySym symbols[2] = {keysym, keysym};
+    XChangeKeyboardMapping(display, slot.keycode, 2, symbols, 1);
+    // The character the slot typed before is no longer there, though the
+    // keymap's change has not come back yet.
+    for (int i = 0; i < characterKeyCount; ++i)
+        if (characterKeys[i].keycode == slot.keycode) characterKeys[i].keycode = 0;
     XSync(display, False);
     slot.boundTo = keysym;
     firstLevelKeysym[slot.keycode] = keysym;
@@ -286,6 +376,58 @@ bool key(uint32_t vk, bool down) {
     XTestFakeKeyEvent(display, keycode, down ? True : False, CurrentTime);
     XFlush(display);
     return true;
+}
+
+namespace {
+
+const CharacterKey* characterKeyOf(char32_t character) {
+    const CharacterKey* begin = characterKeys;
+    const CharacterKey* end = begin + characterKeyCount;
+    const CharacterKey* at = std::lower_bound(begin, end, character,
+                                              [](const CharacterKey& key, char32_t c) { return key.character < c; });
+    return at != end && at->character == character ? at : nullptr;
+}
+
+void tapKeycode(Display* display, KeyCode keycode, KeyCode shift, KeyCode altGr) {
+    if (shift) XTestFakeKeyEvent(display, shift, True, CurrentTime);
+    if (altGr) XTestFakeKeyEvent(display, altGr, True, CurrentTime);
+    XTestFakeKeyEvent(display, keycode, True, CurrentTime);
+    XTestFakeKeyEvent(display, keycode, False, CurrentTime);
+    if (altGr) XTestFakeKeyEvent(display, altGr, False, CurrentTime);
+    if (shift) XTestFakeKeyEvent(display, shift, False, CurrentTime);
+}
+
+}  // namespace
+
+unsigned long keysymOfCharacter(char32_t character) { return xkb_utf32_to_keysym(uint32_t(character)); }
+
+bool typeCharacter(char32_t character) {
+    Display* display = sender();
+    if (!display) return false;
+    followMappingChanges(display);
+    XLockDisplay(display);
+    KeyCode keycode = 0, shift = 0, altGr = 0;
+    const CharacterKey* key = characterKeyOf(character);
+    // A key the keymap now holds may be a lent one: it is handed out again.
+    if (key && key->keycode && isSpare(spareKeys, key->keycode)) {
+        for (SpareKey& spare : spareKeys)
+            if (spare.keycode == key->keycode) spare.lentAt = perfCounter();
+    }
+    if (key && key->keycode) {
+        keycode = key->keycode;
+        if (key->modifiers & kWithShift) shift = keycodeAtFirstLevel(XK_Shift_L);
+        if (key->modifiers & kWithAltGr) altGr = keycodeAtFirstLevel(XK_ISO_Level3_Shift);
+        if ((key->modifiers & kWithShift && !shift) || (key->modifiers & kWithAltGr && !altGr)) keycode = 0;
+    }
+    const KeySym keysym = keycode ? NoSymbol : keysymOfCharacter(character);
+    if (!keycode && keysym != NoSymbol) {
+        shift = altGr = 0;
+        keycode = lendSpareKeycode(display, keysym);
+    }
+    if (keycode) tapKeycode(display, keycode, shift, altGr);
+    XUnlockDisplay(display);
+    if (keycode) XFlush(display);
+    return keycode != 0;
 }
 
 uint32_t keyPlaceOf(uint32_t vk) {

@@ -25,6 +25,14 @@ void endPointerFrame();
 // when there is no display or no keycode to be had.
 bool key(uint32_t vk, bool down);
 
+// Types one character: the key of the active layout that types it, with
+// Shift and AltGr as its level needs, else a spare keycode lent its keysym;
+// false when there is no display or no way to type it.
+bool typeCharacter(char32_t character);
+// The keysym of a character (0 for none): its own where X names it, else the
+// Unicode keysym.
+unsigned long keysymOfCharacter(char32_t character);
+
 // The place of the key of a virtual-key code on the active layout, as a
 // Linux input event code (the X keycode less 8); 0 when the keyboard has no
 // such key, and for the pad's digits, which go by their keysyms.
