@@ -98,9 +98,17 @@ bool decide(Handler handler, const InputEvent& event) {
     }
 }
 
+// On a layout with AltGr, Windows presses and releases a Left Ctrl of its own
+// with Right Alt, marked by scan code 0x21D. It is passed on unseen: the
+// hotkeys and the key spammer take Right Alt as AltGr, not as Ctrl+AltGr,
+// and a recorded Right Alt brings the system's Ctrl again when it plays.
+bool isAltGrsOwnControl(const KBDLLHOOKSTRUCT& data) {
+    return data.vkCode == VK_LCONTROL && data.scanCode == 0x21D;
+}
+
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
     hookCalls.fetch_add(1, std::memory_order_relaxed);
-    if (code >= 0) {
+    if (code >= 0 && !isAltGrsOwnControl(*reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam))) {
         const auto& data = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
         const int64_t counter = perfCounter();
         // Our own keys are never recorded: no need to ask the layout for them.
