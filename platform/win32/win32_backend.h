@@ -83,6 +83,12 @@ bool registerLogonTask(const std::wstring& executable);
 bool removeLogonTask();
 bool readLogonTask(std::wstring& executable);
 
+// ---- Elevated as another account -------------------------------------------------
+
+// The first of the folders that can be made (one level) and written to,
+// "" when none can.
+std::string firstWritableFolder(const std::string* folders, size_t count);
+
 // ---- Shared helpers ----------------------------------------------------------------
 
 // UTF-8 inside the program, UTF-16 at the system's wide-character calls.
