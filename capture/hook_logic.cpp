@@ -193,14 +193,24 @@ HookVerdict decideKeyboardInput(const InputEvent& event) {
     return {false, hotkey.recordable};
 }
 
+// Outside a recording the last point is kept here, a store the hook can
+// afford, so that pointer motion wakes no other thread.
 HookVerdict decideMouseInput(const InputEvent& event) {
-    if (event.injected || event.kind != InputEvent::Button || event.code == 0) return {false, true};
-    const HotkeyOutcome outcome = buttonOutcome(event);
-    return {outcome.swallow, !outcome.swallow && outcome.recordable};
+    AppState& s = appState();
+    const bool isMove = event.kind == InputEvent::PointerMove;
+    HookVerdict verdict{false, !event.injected};
+    if (!event.injected && event.kind == InputEvent::Button && event.code != 0) {
+        const HotkeyOutcome outcome = buttonOutcome(event);
+        if (outcome.swallow) return {true, false};
+        verdict.recordable = outcome.recordable;
+    }
+    if (isMove && (event.injected || !s.recording)) s.lastMousePoint = packPoint(event.x, event.y);
+    return verdict;
 }
 
 bool needsRecordingStep(const InputEvent& event, HookVerdict verdict) {
-    return !verdict.swallow && (event.kind != InputEvent::Key || (verdict.recordable && !event.injected));
+    if (verdict.swallow || event.injected) return false;
+    return event.kind == InputEvent::Key ? verdict.recordable : appState().recording.load();
 }
 
 void recordInput(const InputEvent& event, HookVerdict verdict) {
@@ -215,13 +225,11 @@ void recordInput(const InputEvent& event, HookVerdict verdict) {
         appendEvent(key, event.counter);
         return;
     }
-    const bool isMove = event.kind == InputEvent::PointerMove;
-    if (event.injected) {
-        if (isMove) s.lastMousePoint = packPoint(event.x, event.y);
-    } else if (s.recording) {
+    if (event.injected) return;
+    if (s.recording) {
         recordMouse(event, verdict.recordable);
-    } else if (isMove) {
-        s.lastMousePoint = packPoint(event.x, event.y);
+    } else if (event.kind == InputEvent::PointerMove) {
+        s.lastMousePoint = packPoint(event.x, event.y);  // the recording stopped meanwhile
     }
 }
 

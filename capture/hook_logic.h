@@ -22,7 +22,7 @@ struct HookVerdict {
 HookVerdict decideKeyboardInput(const InputEvent& event);
 HookVerdict decideMouseInput(const InputEvent& event);
 // Whether recordInput has anything to do with an event that passed: a key
-// only when it may be recorded, pointer input always (the last point moves).
+// when it may be recorded, pointer input while a recording runs.
 bool needsRecordingStep(const InputEvent& event, HookVerdict verdict);
 void recordInput(const InputEvent& event, HookVerdict verdict);
 // Raw relative motion: recorded as RelMove while relative recording is on.
