@@ -38,10 +38,23 @@ struct Workers {
     std::thread autoClicker, keySpam, capture, playback, autosave, control, pipeServer, statusWatch;
 };
 
+// Started with another account's administrator credentials, the program
+// keeps that account's session and settings, not the person's own.
+void noteOtherAccount() {
+    const std::string account = platform::otherAccountThanDesktops();
+    if (account.empty()) return;
+    appState().notices.push_back("Varnet runs as " + account +
+                                 ", not as the account signed in to this desktop, because it was started with "
+                                 "that account's administrator rights. Its profiles, settings and page data are " +
+                                 account + "'s, kept in " + platform::dataDir() +
+                                 "; started without those rights, Varnet shows your own.");
+}
+
 void prepareState() {
     initDataDir();
     platform::installCrashHandler(saveOnCrash);
     if (!loadSessionKeepingUnreadable()) addFirstStartProfile();
+    noteOtherAccount();
     appState().perfFrequency = platform::perfCounterFrequency();
     readAppSettings();
     platform::setLaunchOnStartup(appState().app.launchOnStartup);

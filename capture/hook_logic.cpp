@@ -168,58 +168,81 @@ void forgetHeldEscapeFromRecording() {
     if (removed > 0) noteEventListEdited();
 }
 
-bool handleKeyboardInput(const InputEvent& event) {
+HookVerdict decideKeyboardInput(const InputEvent& event) {
     AppState& s = appState();
-    if (event.injected) return false;
+    if (event.injected) return {};
     // A press is matched against the hotkeys: its modifiers are confirmed.
     const int32_t modifiers =
         event.down ? confirmedModifiersBesides(event.code) : modifiersHeldBesides(event.code);
     noteModifierKey(event.code, event.down);
     noteEscape(event);
-    if (pickKeyStep(event) == PickOutcome::Swallow) return true;
+    if (pickKeyStep(event) == PickOutcome::Swallow) return {true, false};
     // A hotkey's modifier keys pass on while its key is awaited, to be held
     // with the key that follows: a swallowed one's auto-repeats would reach
     // the window without its press, and its release not at all.
     if (event.down && reassignmentEndsWithKey(s.reassignSlot, event.code)) {
         keyPressSwallowed(event.code);
         const bool target = s.reassignSlot == ReassignSlot::KeySpamTarget;
-        return captureNewBinding(event.code, target ? modifiersHeldBesides(event.code, true) : modifiers);
+        return {captureNewBinding(event.code, target ? modifiersHeldBesides(event.code, true) : modifiers), false};
     }
     const HotkeyOutcome hotkey = keyboardHotkeyStep(event.code, event.down, modifiers);
     if (hotkey.swallow) {
         if (event.down) maskMenuModifiers(modifiers);
-        return true;
+        return {true, false};
     }
-    if (s.recording && s.tracker.tkey && hotkey.recordable) {
+    return {false, hotkey.recordable};
+}
+
+// Outside a recording the last point is kept here, a store the hook can
+// afford, so that pointer motion wakes no other thread.
+HookVerdict decideMouseInput(const InputEvent& event) {
+    AppState& s = appState();
+    const bool isMove = event.kind == InputEvent::PointerMove;
+    HookVerdict verdict{false, !event.injected};
+    if (!event.injected && event.kind == InputEvent::Button && event.code != 0) {
+        const HotkeyOutcome outcome = buttonOutcome(event);
+        if (outcome.swallow) return {true, false};
+        verdict.recordable = outcome.recordable;
+    }
+    if (isMove && (event.injected || !s.recording)) s.lastMousePoint = packPoint(event.x, event.y);
+    return verdict;
+}
+
+bool needsRecordingStep(const InputEvent& event, HookVerdict verdict) {
+    if (verdict.swallow || event.injected) return false;
+    return event.kind == InputEvent::Key ? verdict.recordable : appState().recording.load();
+}
+
+void recordInput(const InputEvent& event, HookVerdict verdict) {
+    AppState& s = appState();
+    if (event.kind == InputEvent::Key) {
+        if (!verdict.recordable || event.injected || !s.recording || !s.tracker.tkey) return;
         MacroEvent key;
         key.kind = KeyStroke;
         key.vk = event.code;
         key.scan = event.scan;
         key.down = event.down;
         appendEvent(key, event.counter);
+        return;
     }
-    return false;
+    if (event.injected) return;
+    if (s.recording) {
+        recordMouse(event, verdict.recordable);
+    } else if (event.kind == InputEvent::PointerMove) {
+        s.lastMousePoint = packPoint(event.x, event.y);  // the recording stopped meanwhile
+    }
+}
+
+bool handleKeyboardInput(const InputEvent& event) {
+    const HookVerdict verdict = decideKeyboardInput(event);
+    if (needsRecordingStep(event, verdict)) recordInput(event, verdict);
+    return verdict.swallow;
 }
 
 bool handleMouseInput(const InputEvent& event) {
-    AppState& s = appState();
-    const bool isMove = event.kind == InputEvent::PointerMove;
-    if (event.injected) {
-        if (isMove) s.lastMousePoint = packPoint(event.x, event.y);
-        return false;
-    }
-    bool buttonRecordable = true;
-    if (event.kind == InputEvent::Button && event.code != 0) {
-        const HotkeyOutcome outcome = buttonOutcome(event);
-        if (outcome.swallow) return true;
-        buttonRecordable = outcome.recordable;
-    }
-    if (s.recording) {
-        recordMouse(event, buttonRecordable);
-    } else if (isMove) {
-        s.lastMousePoint = packPoint(event.x, event.y);
-    }
-    return false;
+    const HookVerdict verdict = decideMouseInput(event);
+    if (needsRecordingStep(event, verdict)) recordInput(event, verdict);
+    return verdict.swallow;
 }
 
 // Raw motion from our own or anyone's synthetic input is left out as well:
@@ -238,7 +261,11 @@ void handleRawMotion(const InputEvent& event) {
 namespace {
 std::atomic<bool> hooksAreMissing{false};
 std::atomic<uint32_t> hooksReinstalled{0};
+std::atomic<uint64_t> droppedInput{0};
 }  // namespace
+
+void noteInputDropped(uint64_t total) { droppedInput = total; }
+uint64_t inputDropped() { return droppedInput; }
 
 void noteHooksMissing(bool missing) { hooksAreMissing = missing; }
 void noteHooksReinstalled() { hooksReinstalled.fetch_add(1); }

@@ -10,6 +10,21 @@
 // Each returns true when the event is to be swallowed (never reach any window).
 bool handleKeyboardInput(const InputEvent& event);
 bool handleMouseInput(const InputEvent& event);
+
+// The same in two steps, for hooks that must answer the system at once and
+// leave the recording to another thread: the decision inside the hook (fast,
+// allocation-free, no lock), then recordInput on the recording thread, for
+// every event that was not swallowed, in the order the hooks saw them.
+struct HookVerdict {
+    bool swallow = false;
+    bool recordable = false;  // a key or button the hotkeys leave to the recording
+};
+HookVerdict decideKeyboardInput(const InputEvent& event);
+HookVerdict decideMouseInput(const InputEvent& event);
+// Whether recordInput has anything to do with an event that passed: a key
+// when it may be recorded, pointer input while a recording runs.
+bool needsRecordingStep(const InputEvent& event, HookVerdict verdict);
+void recordInput(const InputEvent& event, HookVerdict verdict);
 // Raw relative motion: recorded as RelMove while relative recording is on.
 void handleRawMotion(const InputEvent& event);
 
@@ -31,6 +46,10 @@ void noteHooksMissing(bool missing);
 void noteHooksReinstalled();
 bool hooksMissing();
 uint32_t hookReinstalls();
+// Input that came faster than it could be recorded and was left out of the
+// recording, in all (the backend's running count).
+void noteInputDropped(uint64_t total);
+uint64_t inputDropped();
 
 // The backend's word that the session went away (locked, going to sleep) or
 // came back (unlocked, resumed, back from another desktop): on the way back

@@ -97,8 +97,11 @@ void noteModifierKey(int32_t vk, bool down) {
     for (size_t i = 0; i < std::size(kModifierKeys); ++i) {
         if (kModifierKeys[i].vk != vk) continue;
         const uint16_t bit = uint16_t(1u << i);
-        uint16_t& keys = appState().modifierKeysDown;
-        keys = down ? uint16_t(keys | bit) : uint16_t(keys & ~bit);
+        if (down) {
+            appState().modifierKeysDown.fetch_or(bit);
+        } else {
+            appState().modifierKeysDown.fetch_and(uint16_t(~bit));
+        }
     }
 }
 
@@ -114,11 +117,11 @@ int32_t modifiersHeldBesides(int32_t vk, bool rightAltIsAltGr) {
 }
 
 int32_t confirmedModifiersBesides(int32_t vk) {
-    uint16_t& keys = appState().modifierKeysDown;
+    std::atomic<uint16_t>& keys = appState().modifierKeysDown;
     for (size_t i = 0; keys != 0 && i < std::size(kModifierKeys); ++i) {
         const int32_t key = kModifierKeys[i].vk;
         if ((keys >> i & 1) && key != vk && platform::keyStateNow(key) == platform::KeyState::Up)
-            keys = uint16_t(keys & ~(1u << i));
+            keys.fetch_and(uint16_t(~(1u << i)));
     }
     return modifiersHeldBesides(vk);
 }

@@ -47,14 +47,19 @@ void copyLockedFields(StatusFields& f) {
 
 }  // namespace
 
-std::string hookProblemText(bool missing, uint32_t reinstalls) {
+std::string hookProblemText(bool missing, uint32_t reinstalls, uint64_t dropped) {
     if (missing)
         return "The input hooks could not be installed: hotkeys, recording, picking and the Escape hold "
                "do not work. Starting Varnet again may mend it.";
-    if (reinstalls == 0) return "";
-    return "The system removed the input hooks " + std::to_string(reinstalls) +
-           (reinstalls == 1 ? " time" : " times") +
-           " (it was too busy to wait for them); they were put back.";
+    std::string text;
+    if (reinstalls != 0)
+        text = "The system removed the input hooks " + std::to_string(reinstalls) +
+               (reinstalls == 1 ? " time" : " times") + " (it was too busy to wait for them); they were put back.";
+    if (dropped != 0)
+        text += std::string(text.empty() ? "" : " ") + std::to_string(dropped) +
+                (dropped == 1 ? " input event" : " input events") +
+                " came faster than they could be recorded and are missing from the recording.";
+    return text;
 }
 
 // The names and flags are single atomic values, so profilesLock is taken for
@@ -79,7 +84,7 @@ StatusFields gatherStatus() {
     f.keySpamRate = s.keySpamRate;
     f.clickerRefused = startRefusalText(StartRefusal(s.clickerRefused.load()));
     f.keySpamRefused = startRefusalText(StartRefusal(s.keySpamRefused.load()));
-    f.hookProblem = hookProblemText(hooksMissing(), hookReinstalls());
+    f.hookProblem = hookProblemText(hooksMissing(), hookReinstalls(), inputDropped());
     return f;
 }
 

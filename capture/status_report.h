@@ -28,7 +28,7 @@ struct StatusFields {
 };
 
 // The hook problem's words: missing hooks, or how often they were put back.
-std::string hookProblemText(bool missing, uint32_t reinstalls);
+std::string hookProblemText(bool missing, uint32_t reinstalls, uint64_t dropped = 0);
 
 // One line of JSON without spaces, keys in their fixed order. Names are
 // escaped so that a key named by a quote or a backslash keeps it valid JSON.

@@ -114,6 +114,7 @@ void applyRecordingRequest() {
     if (!s.toggleRecordingRequested.exchange(false) || s.playing) return;
     if (s.recording) {
         s.recording = false;
+        platform::captureThreadWake();  // raw input is let go
         return;
     }
     // Emptied and stamped under the lock the hooks append under, so no event
@@ -130,6 +131,7 @@ void applyRecordingRequest() {
     noteEventListEdited();
     s.recordStart = platform::perfCounter();
     s.recording = true;
+    platform::captureThreadWake();  // raw input is taken while relative motion is recorded
 }
 
 void applyPlaybackRequest() {

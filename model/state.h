@@ -221,7 +221,9 @@ struct AppState {
     // auto-repeats and its release follow it.
     PressFate keyPressFates[256] = {};
     PressFate buttonPressFates[7] = {};
-    uint16_t modifierKeysDown = 0;  // a person's modifier keys that are down, a bit each
+    // A person's modifier keys that are down, a bit each; the hooks set them,
+    // the session watch forgets them from another thread.
+    std::atomic<uint16_t> modifierKeysDown{0};
 
     // Profile store and theme, guarded by profilesLock.
     std::mutex profilesLock;

@@ -216,6 +216,10 @@ enum class InputPermission { NotAsked, Asking, Granted, Refused };
 InputPermission inputPermission();
 // A GNOME session, whose hotkeys the person binds as custom shortcuts.
 bool isGnomeDesktop();
+// The account the program runs as when it is not the one signed in to the
+// desktop (started with another account's administrator credentials), as
+// DOMAIN\name; empty otherwise, and where that cannot be told.
+std::string otherAccountThanDesktops();
 
 // ---- Pop-out panel windows (UI thread of a panel process) ------------------
 

@@ -171,6 +171,45 @@ INPUT layoutKeyRecord(UINT vk, bool down) {
     return win32::keyRecord(vk, scan, hint ? hint : WORD(vk), down);
 }
 
+// The keys a layout puts characters on, whose names follow the layout: the
+// letters and the punctuation keys (the digit row keeps its digits).
+bool namedByLayout(int32_t code) {
+    return (code >= 'A' && code <= 'Z') || (code >= 0xBA && code <= 0xC0) || (code >= 0xDB && code <= 0xDE) ||
+           code == 0xE2;
+}
+
+// What the key types with this keyboard state on the layout: its length, or
+// -1 for a dead key, whose spacing accent ("´", "^") is then in text. Flag 4
+// leaves the keyboard's dead-key buffer alone (Windows 10 1607 on); a system
+// that ignores it keeps the dead key there, and the same key once more
+// combines with it and empties the buffer again, where on a later system it
+// changes nothing.
+int typedByKey(UINT vk, const BYTE (&state)[256], HKL layout, wchar_t (&text)[8]) {
+    const UINT scan = MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC, layout);
+    const int length = ToUnicodeEx(vk, scan, state, text, 8, 4, layout);
+    if (length < 0) {
+        wchar_t again[8];
+        ToUnicodeEx(vk, scan, state, again, 8, 4, layout);
+    }
+    return length;
+}
+
+bool printable(const wchar_t* text, int length) {
+    return length != 0 && text[0] > L' ' && text[0] != 0xFFFD;
+}
+
+// The character the key types alone, in capitals ("Ü", "É", "+"), or the
+// accent of a dead key; "" when it types neither.
+std::string layoutCharacterName(int32_t code) {
+    const BYTE noModifiers[256] = {};
+    wchar_t text[8] = {};
+    int length = typedByKey(UINT(code), noModifiers, foregroundLayout(), text);
+    if (length < 0) length = 1;
+    if (!printable(text, length)) return "";
+    CharUpperBuffW(text, DWORD(length));
+    return win32::narrow(std::wstring(text, size_t(length)));
+}
+
 }  // namespace
 
 namespace win32 {
@@ -227,29 +266,29 @@ uint32_t typeCharacter(char32_t character) {
 }
 
 std::string keyDisplayName(int32_t code) {
-    if (code == 0xC0) return "`";
-    const uint32_t scan = win32::scanForVirtualKey(uint32_t(code));
+    if (namedByLayout(code)) {
+        std::string name = layoutCharacterName(code);
+        if (!name.empty()) return name;
+    }
+    const uint32_t scan = code > 0 ? win32::scanForVirtualKey(uint32_t(code)) : 0;
     LONG lParam = LONG((scan & 0xFF) << 16);
     if ((scan >> 8) == 0xE0) lParam |= 1 << 24;
     wchar_t buffer[128];
-    int length = GetKeyNameTextW(lParam, buffer, 128);
+    int length = scan ? GetKeyNameTextW(lParam, buffer, 128) : 0;
     if (length > 0) return win32::narrow(std::wstring(buffer, size_t(length)));
     return "Key[" + std::to_string(code) + "]";
 }
 
-// By the layout of the window in front, which the keys are sent to; flag 4
-// keeps a dead key from changing the keyboard's state.
+// By the layout of the window in front, which the keys are sent to.
 std::string keyTypedText(int32_t code, int32_t modifiers) {
     constexpr int32_t kNoText = modifier_bit::Ctrl | modifier_bit::Alt | modifier_bit::Super;
     if (code <= 0 || code > 255 || (modifiers & kNoText)) return "";
     BYTE state[256] = {};
     if (modifiers & modifier_bit::Shift) state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
     if (modifiers & modifier_bit::AltGr) state[VK_CONTROL] = state[VK_LCONTROL] = state[VK_MENU] = state[VK_RMENU] = 0x80;
-    const HKL layout = GetKeyboardLayout(GetWindowThreadProcessId(GetForegroundWindow(), nullptr));
     wchar_t text[8] = {};
-    const int length = ToUnicodeEx(UINT(code), MapVirtualKeyExW(UINT(code), MAPVK_VK_TO_VSC, layout), state, text, 8,
-                                   4, layout);
-    if (length <= 0 || text[0] <= L' ') return "";
+    const int length = typedByKey(UINT(code), state, foregroundLayout(), text);
+    if (length <= 0 || !printable(text, length)) return "";
     return win32::narrow(std::wstring(text, size_t(length)));
 }
 

@@ -72,12 +72,30 @@ bool resolveAll(HMODULE library, WebviewFunctions& f, std::string& missing) {
     return ok;
 }
 
+// Started with another account's administrator credentials, the web view
+// would keep its data where that account may not be able to write, and then
+// create no browser, which looks like a missing runtime. WebView2 takes its
+// data folder from this variable, unless the person set one.
+void giveWebViewAWritableDataFolder() {
+    if (GetEnvironmentVariableW(L"WEBVIEW2_USER_DATA_FOLDER", nullptr, 0) != 0) return;
+    if (platform::otherAccountThanDesktops().empty()) return;
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    platform::createDirectory(platform::dataDir());
+    const std::string folders[] = {platform::dataDir() + "\\WebView2",
+                                   platform::win32::narrow(std::wstring(temp, length)) + "Varnet-WebView2"};
+    const std::string folder = platform::win32::firstWritableFolder(folders, length ? 2 : 1);
+    if (!folder.empty())
+        SetEnvironmentVariableW(L"WEBVIEW2_USER_DATA_FOLDER", platform::win32::widen(folder).c_str());
+}
+
 }  // namespace
 
 namespace platform {
 
 bool loadWebviewLibrary(std::string& error) {
     if (loaded.create) return true;
+    giveWebViewAWritableDataFolder();
     std::wstring path = executableFolderW() + L"\\libwebview.dll";
     HMODULE library = LoadLibraryW(path.c_str());
     if (!library) {

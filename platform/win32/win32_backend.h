@@ -98,6 +98,12 @@ std::string dataFolderProblem(const std::wstring& folder);
 std::wstring useUsableWebViewData(const std::wstring& libraryFolder);
 std::wstring useUsableWebViewData();
 
+// ---- Elevated as another account -------------------------------------------------
+
+// The first of the folders that can be made (one level) and written to,
+// "" when none can.
+std::string firstWritableFolder(const std::string* folders, size_t count);
+
 // ---- Shared helpers ----------------------------------------------------------------
 
 // UTF-8 inside the program, UTF-16 at the system's wide-character calls.

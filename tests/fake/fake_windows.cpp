@@ -64,5 +64,6 @@ bool isWaylandSession() { return fake::waylandSession; }
 bool inputGoesThroughCompositor() { return fake::inputThroughCompositor; }
 InputPermission inputPermission() { return fake::inputPermission; }
 bool isGnomeDesktop() { return fake::gnomeDesktop; }
+std::string otherAccountThanDesktops() { return ""; }
 
 }  // namespace platform

@@ -166,17 +166,20 @@ TEST_F(StatusReport, AHookProblemIsTheLastKeyAndOnlyWhileThereIsOne) {
     struct Case {
         bool missing;
         uint32_t reinstalls;
+        uint64_t dropped;
         const char* words;  // what the text must hold; nullptr for no key
     } const cases[] = {
-        {false, 0, nullptr},
-        {false, 1, "removed the input hooks 1 time "},
-        {false, 3, "removed the input hooks 3 times "},
-        {true, 3, "could not be installed"},
+        {false, 0, 0, nullptr},
+        {false, 1, 0, "removed the input hooks 1 time "},
+        {false, 3, 0, "removed the input hooks 3 times "},
+        {true, 3, 0, "could not be installed"},
+        {false, 0, 5, "5 input events came faster"},
+        {false, 1, 1, "put back. 1 input event came faster"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reinstalls);
         StatusFields fields;
-        fields.hookProblem = hookProblemText(c.missing, c.reinstalls);
+        fields.hookProblem = hookProblemText(c.missing, c.reinstalls, c.dropped);
         const std::string report = statusReportJson(fields);
         const std::string plain = kDefaultStatusReport;
         if (!c.words) {

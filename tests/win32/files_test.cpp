@@ -83,6 +83,19 @@ TEST(Files, ReplaceDurablyOverwritesWholeAndLeavesNoTemporary) {
     std::filesystem::remove_all(dir);
 }
 
+// The web view's data folder for a program run as another account: a
+// folder that cannot be made (its parent is a file) is passed over, the
+// next one made, and the probe that tried it is gone again.
+TEST(Files, TheFirstWritableFolderIsChosenAndLeftWithoutItsProbe) {
+    const std::string base = tempFolder();
+    std::ofstream(base + "\\a-file") << "x";
+    const std::string folders[] = {base + "\\a-file\\WebView2", base + "\\WebView2"};
+    EXPECT_EQ(platform::win32::firstWritableFolder(folders, 2), folders[1]);
+    EXPECT_TRUE(std::filesystem::is_empty(folders[1]));
+    EXPECT_EQ(platform::win32::firstWritableFolder(folders, 1), "");
+    std::filesystem::remove_all(base);
+}
+
 TEST(Time, CounterSleepsReachTheirDeadline) {
     int64_t frequency = platform::perfCounterFrequency();
     ASSERT_GT(frequency, 0);

@@ -84,6 +84,7 @@ protected:
         AppState& s = appState();
         s.recordStart = platform::perfCounter();
         s.recording = true;
+        platform::captureThreadWake();  // as the control thread does
     }
 
     static std::vector<MacroEvent> recorded() {
@@ -126,6 +127,24 @@ TEST_F(UserInput, TypedKeysAreRecordedAndOurOwnAreNot) {
     EXPECT_FALSE(keys[1].down);
     EXPECT_LE(keys[0].time, keys[1].time);
     EXPECT_EQ(keyDownsSeen['A'], 1);  // recording passes keys on
+}
+
+// The hooks only decide and hand on: with the recording held up (its lock
+// taken), a burst of typing still reaches the window at once, and is
+// recorded whole and in order once the lock is free.
+TEST_F(UserInput, ABurstWhileTheRecordingIsHeldUpPassesAtOnceAndIsRecordedInOrder) {
+    startRecording();
+    const std::string typed = "qwertzuiop";
+    std::unique_lock<std::mutex> held(appState().profilesLock);
+    xdotool("type --delay 5 " + typed);
+    EXPECT_TRUE(waitFor([] { return keyDownsSeen['P'] == 1; }));
+    held.unlock();
+    ASSERT_TRUE(waitFor([&] { return keyStrokes(recorded()).size() >= 2 * typed.size(); }));
+    std::string downs;
+    for (const MacroEvent& key : keyStrokes(recorded()))
+        if (key.down) downs += char(key.vk - 'A' + 'a');
+    EXPECT_EQ(downs, typed);
+    EXPECT_EQ(inputDropped(), 0u);
 }
 
 TEST_F(UserInput, AClickIsRecordedWhereItHappened) {

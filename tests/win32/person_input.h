@@ -7,15 +7,22 @@
 
 #include <string>
 
-// xdotool is a Linux program; Wine starts it but cannot wait for it, so the
-// tests wait for its effect instead.
-inline void xdotool(const std::string& arguments) {
-    std::string commandLine = "/usr/bin/xdotool " + arguments;
+// xdotool and setxkbmap are Linux programs; Wine starts them but cannot
+// wait for them, so the tests wait for their effect instead.
+inline void startLinuxProgram(const std::string& program, const std::string& arguments) {
+    std::string commandLine = program + " " + arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA("/usr/bin/xdotool", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
+    ASSERT_TRUE(CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 }
+
+inline void xdotool(const std::string& arguments) { startLinuxProgram("/usr/bin/xdotool", arguments); }
+
+// The X display's keyboard layout, which Wine follows (its keys' virtual
+// codes, scan codes and characters) once a window of the process has
+// pumped the change.
+inline void setxkbmap(const std::string& layout) { startLinuxProgram("/usr/bin/setxkbmap", layout); }

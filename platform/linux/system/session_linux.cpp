@@ -21,4 +21,8 @@ bool isGnomeDesktop() {
     return list.find(":GNOME:") != std::string::npos;
 }
 
+// The X11 and Wayland desktops hand their display to the signed-in user's
+// own programs; one run as another account has its own folders by design.
+std::string otherAccountThanDesktops() { return ""; }
+
 }  // namespace platform
