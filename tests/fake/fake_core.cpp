@@ -51,10 +51,17 @@ void setPlaces(const std::string& dataDir, const std::string& sideFileDir,
 }
 
 std::string makeTempDir() {
-    static std::mt19937_64 random{std::random_device{}()};
-    auto dir = std::filesystem::temp_directory_path() / ("varnet-test-" + std::to_string(random()));
-    std::filesystem::create_directories(dir);
-    return dir.string();
+    // A random_device may give every process the same numbers (older
+    // MinGW's did) while test processes run side by side: the clock and a
+    // stack address join the seed, and a folder that exists is never shared.
+    int onTheStack = 0;
+    static std::mt19937_64 random{std::random_device{}() ^
+                                  uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                                  uint64_t(reinterpret_cast<uintptr_t>(&onTheStack))};
+    for (;;) {
+        auto dir = std::filesystem::temp_directory_path() / ("varnet-test-" + std::to_string(random()));
+        if (std::filesystem::create_directories(dir)) return dir.string();
+    }
 }
 
 }  // namespace fake
