@@ -45,6 +45,7 @@ const PageCall kMainCalls[] = {
     {"undoChange", callUndoChange},
     {"redoChange", callRedoChange},
     {"getUndoState", callGetUndoState},
+    {"editClickSteps", callEditClickSteps},
 };
 
 struct Binding {

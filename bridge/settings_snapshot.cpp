@@ -1,7 +1,9 @@
 #include "bridge/settings_snapshot.h"
 
 #include <cmath>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "bridge/page_calls.h"
 #include "model/settings_fields.h"
@@ -29,6 +31,26 @@ std::string jsonValue(const SettingsField& field) {
     return "null";
 }
 
+// The click sequence as [[x,y,button,type,waitMs],...], after the fields
+// and only when it has steps.
+void appendClickSteps(std::string& out) {
+    std::vector<ClickStep> steps;
+    {
+        AppState& s = appState();
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        steps = s.clickSteps;
+    }
+    if (steps.empty()) return;
+    out += ",\"clickSteps\":[";
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const ClickStep& step = steps[i];
+        if (i > 0) out.push_back(',');
+        out += '[' + std::to_string(step.x) + ',' + std::to_string(step.y) + ',' + std::to_string(step.button) +
+               ',' + std::to_string(step.type) + ',' + std::to_string(step.waitMs) + ']';
+    }
+    out.push_back(']');
+}
+
 }  // namespace
 
 std::string callGetSettings(const std::string&) {
@@ -40,6 +62,7 @@ std::string callGetSettings(const std::string&) {
         out += "\":";
         out += jsonValue(*field);
     }
+    appendClickSteps(out);
     out.push_back('}');
     return out;
 }

@@ -27,6 +27,9 @@ int32_t pointY(uint64_t packed) { return int32_t(uint32_t(packed & 0xffffffffu))
 void resetProfileDefaults() {
     restoreDefaults(FieldRecord::Clicker);
     restoreDefaults(FieldRecord::KeySpam);
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    s.clickSteps.clear();
 }
 
 void resetHotkeyDefaults() { restoreDefaults(FieldRecord::Hotkeys); }

@@ -3,11 +3,14 @@
 // model/settings_fields.h places, and the event line (8). Values are joined by
 // ',' with no quoting; a reader takes what it can and keeps the previous
 // value where a field is bad. Each settings line may have an extra line of
-// later fields; the settings text of the two carries it after a line break.
+// later fields; the settings text of the two carries it after a line break,
+// and after it the step lines of the click sequence.
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "model/bindings.h"
 #include "model/settings_fields.h"
@@ -77,9 +80,23 @@ bool anyNotDefault(FieldList list) {
     return false;
 }
 
-// The line, and its extra line after a line break when one of the extra
-// line's values is not its default.
-std::string formatText(FieldList list, FieldList more) {
+// The live steps are copied under the lock and formatted after it.
+void appendStepLines(std::string& out) {
+    std::vector<ClickStep> steps;
+    {
+        AppState& s = appState();
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        steps = s.clickSteps;
+    }
+    for (const ClickStep& step : steps) {
+        out.push_back('\n');
+        out += formatClickStepLine(step);
+    }
+}
+
+// The line, its extra line after a line break when one of the extra line's
+// values is not its default, then (withSteps) the click sequence's lines.
+std::string formatText(FieldList list, FieldList more, bool withSteps) {
     std::string out;
     out.reserve(192);
     appendLine(out, list);
@@ -87,7 +104,15 @@ std::string formatText(FieldList list, FieldList more) {
         out.push_back('\n');
         appendLine(out, more);
     }
+    if (withSteps) appendStepLines(out);
     return out;
+}
+
+bool parseWithin(std::string_view text, int32_t lowest, int32_t highest, int32_t& out) {
+    int32_t value = 0;
+    if (!parseInt32(text, value) || value < lowest || value > highest) return false;
+    out = value;
+    return true;
 }
 
 // Every field of the extra line takes its value from it, or its default
@@ -123,20 +148,59 @@ bool nextField(std::string_view line, size_t& position, std::string_view& field)
 
 }  // namespace
 
+// Everything from the first step line on is the steps' part.
 SettingsText splitSettingsText(const std::string& text) {
     const size_t lineBreak = text.find('\n');
-    if (lineBreak == std::string::npos) return {text, ""};
-    return {text.substr(0, lineBreak), text.substr(lineBreak + 1)};
+    if (lineBreak == std::string::npos) return {text, "", ""};
+    SettingsText out{text.substr(0, lineBreak), "", ""};
+    const size_t steps = text.find(std::string("\n") + kClickStepKeyword, lineBreak);
+    if (steps != lineBreak) out.extra = text.substr(lineBreak + 1, steps == std::string::npos ? steps : steps - lineBreak - 1);
+    if (steps != std::string::npos) out.steps = text.substr(steps + 1);
+    return out;
 }
 
-std::string joinSettingsText(const std::string& line, const std::string& extra) {
-    return extra.empty() ? line : line + '\n' + extra;
+std::string joinSettingsText(const std::string& line, const std::string& extra, const std::string& steps) {
+    std::string out = line;
+    if (!extra.empty()) out += '\n' + extra;
+    if (!steps.empty()) out += '\n' + steps;
+    return out;
 }
 
-std::string formatSettingsLine() { return formatText(FieldList::SettingsLine, FieldList::SettingsMore); }
+std::string formatClickStepLine(const ClickStep& step) {
+    return kClickStepKeyword + std::to_string(step.x) + ',' + std::to_string(step.y) + ',' +
+           std::to_string(step.button) + ',' + std::to_string(step.type) + ',' + std::to_string(step.waitMs);
+}
+
+bool parseClickStepLine(std::string_view line, ClickStep& step) {
+    const size_t keyword = sizeof kClickStepKeyword - 1;
+    if (line.size() < keyword || line.compare(0, keyword, kClickStepKeyword) != 0) return false;
+    const std::vector<std::string> values = splitFields(std::string(line.substr(keyword)), ',');
+    ClickStep read;
+    if (values.size() < 5 || !parseInt32(values[0], read.x) || !parseInt32(values[1], read.y) ||
+        !parseWithin(values[2], 0, 2, read.button) || !parseWithin(values[3], 0, 1, read.type) ||
+        !parseWithin(values[4], 0, kMaxStepWaitMs, read.waitMs))
+        return false;
+    step = read;
+    return true;
+}
+
+void applyClickSteps(const std::string& stepLines) {
+    std::vector<ClickStep> steps;
+    ClickStep step;
+    for (const std::string& line : splitFields(stepLines, '\n')) {
+        if (steps.size() < kMaxClickSteps && parseClickStepLine(line, step)) steps.push_back(step);
+    }
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    s.clickSteps.swap(steps);
+}
+
+std::string formatSettingsLine() { return formatText(FieldList::SettingsLine, FieldList::SettingsMore, false); }
+
+std::string formatLiveSettings() { return formatText(FieldList::SettingsLine, FieldList::SettingsMore, true); }
 
 void applySettingsLine(const std::string& text) {
-    const auto [line, extra] = splitSettingsText(text);
+    const auto [line, extra, steps] = splitSettingsText(text);
     const std::vector<std::string> values = splitFields(line, ',');
     const size_t length = fieldsIn(FieldList::SettingsLine).size();
     if (values.size() < kFirstGroupLength) return;
@@ -145,21 +209,23 @@ void applySettingsLine(const std::string& text) {
     // An older line of 23 values has no key-spammer group; a bad first group
     // does not hold back a good second one.
     if (values.size() >= length) applyGroup(FieldList::SettingsLine, values, kFirstGroupLength, length);
+    applyClickSteps(steps);
     // A file may name a binding no person could choose, such as the left
     // button as a hotkey, which would swallow every click on the desktop.
     replaceRefusedBindings();
     announceStateChange();  // it may bind other hotkeys
 }
 
-std::string formatProfileSettings() { return formatText(FieldList::ProfileLine, FieldList::ProfileMore); }
+std::string formatProfileSettings() { return formatText(FieldList::ProfileLine, FieldList::ProfileMore, true); }
 
 void applyProfileSettings(const std::string& text) {
-    const auto [line, extra] = splitSettingsText(text);
+    const auto [line, extra, steps] = splitSettingsText(text);
     const std::vector<std::string> values = splitFields(line, ',');
     const size_t length = fieldsIn(FieldList::ProfileLine).size();
     if (values.size() < length) return;
     applyGroup(FieldList::ProfileLine, values, 0, length);
     applyExtraLine(FieldList::ProfileMore, extra);
+    applyClickSteps(steps);
     replaceRefusedBindings();
 }
 
