@@ -1,5 +1,5 @@
 // The page as the program loads it (one file, set as HTML text), in the main
-// window and in a pop-out window, where only the twenty-three panel calls exist
+// window and in a pop-out window, where only the twenty-four panel calls exist
 // and the process's own script hides the other panels.
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
