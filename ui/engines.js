@@ -149,6 +149,11 @@ Varnet.engines = (function () {
       if (bad) bad.focus();
       return;
     }
+    // The program would end such a run at once, with nothing to say why.
+    if (engine.name === 'clicker' && Varnet.model.setting('locMode') === 2 && model.clickSteps.length === 0) {
+      $(engine.hint).textContent = 'Not started: the sequence has no steps yet.';
+      return;
+    }
     // Nothing the engine types or clicks may press a control of this page.
     const focused = /** @type {HTMLElement | null} */ (document.activeElement);
     if (focused && focused.blur) focused.blur();

@@ -205,6 +205,10 @@ describe('click sequence', () => {
     await page.check('input[name="clk-loc"][value="2"]');
     await page.waitForFunction(() => window.__fake.state.clicker.locMode === 2);
     assert.ok(await page.isVisible('#clk-seq'));
+    await clearCalls(page);
+    await page.click('#clk-start');
+    assert.match(await page.textContent('#clk-hint'), /no steps/);
+    assert.ok(!(await calls(page)).some((c) => c.name === 'startSpammer'), 'an empty sequence is not started');
     await typeInto(page, '#clk-seq-x', '100');
     await typeInto(page, '#clk-seq-y', '-20');
     await page.click('#clk-seq-add');
