@@ -16,6 +16,7 @@
 #include "model/settings_fields.h"
 #include "model/state.h"
 #include "model/state_changes.h"
+#include "store/click_steps.h"
 #include "store/session_file.h"
 #include "text/arguments.h"
 
@@ -108,13 +109,6 @@ std::string formatText(FieldList list, FieldList more, bool withSteps) {
     return out;
 }
 
-bool parseWithin(std::string_view text, int32_t lowest, int32_t highest, int32_t& out) {
-    int32_t value = 0;
-    if (!parseInt32(text, value) || value < lowest || value > highest) return false;
-    out = value;
-    return true;
-}
-
 // Every field of the extra line takes its value from it, or its default
 // where the line is missing or short.
 void applyExtraLine(FieldList more, const std::string& line) {
@@ -177,8 +171,8 @@ bool parseClickStepLine(std::string_view line, ClickStep& step) {
     const std::vector<std::string> values = splitFields(std::string(line.substr(keyword)), ',');
     ClickStep read;
     if (values.size() < 5 || !parseInt32(values[0], read.x) || !parseInt32(values[1], read.y) ||
-        !parseWithin(values[2], 0, 2, read.button) || !parseWithin(values[3], 0, 1, read.type) ||
-        !parseWithin(values[4], 0, kMaxStepWaitMs, read.waitMs))
+        !parseInt32(values[2], read.button) || !parseInt32(values[3], read.type) ||
+        !parseInt32(values[4], read.waitMs) || !clickStepValid(read))
         return false;
     step = read;
     return true;
