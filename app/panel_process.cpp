@@ -91,6 +91,7 @@ std::string panelDeleteEvent(const std::string& a) { return forwardCleaned("dele
 std::string panelUpdateEventTime(const std::string& a) { return forwardCleaned("updateEventTime", a); }
 std::string panelOptimizeMacro(const std::string&) { return forwardBare("optimizeMacro"); }
 std::string panelReassignKey(const std::string& a) { return forwardCleaned("reassignKey", a); }
+std::string panelEditClickSteps(const std::string& a) { return forwardCleaned("editClickSteps", a); }
 
 // A complete JSON string whatever the file holds, so a backslash in a theme
 // name cannot make the page's call fail.
@@ -163,6 +164,7 @@ const PageCall kPanelCalls[] = {
     {"startKeySpam", panelStartKeySpam},
     {"stopKeySpam", panelStopKeySpam},
     {"getSettings", panelGetSettings},
+    {"editClickSteps", panelEditClickSteps},
 };
 
 bool readPage(std::string& html) { return platform::readFile(pageFilePath(), html); }

@@ -48,6 +48,7 @@ const PageCall kMainCalls[] = {
     {"insertPause", callInsertPause},
     {"insertText", callInsertText},
     {"setKeyTyper", callSetKeyTyper},
+    {"editClickSteps", callEditClickSteps},
 };
 
 struct Binding {

@@ -12,6 +12,7 @@
 #include "model/state.h"
 #include "model/state_changes.h"
 #include "platform/platform.h"
+#include "store/click_steps.h"
 #include "store/profiles.h"
 #include "text/arguments.h"
 #include "text/typed_text.h"
@@ -30,6 +31,20 @@ void requestStart(std::atomic<int32_t>& engineSwitch, std::atomic<int64_t>& star
     startAt = delayMs == 0 ? 0 : platform::perfCounter() + int64_t(delayMs) * frequency / 1000;
     engineSwitch = SwitchOn;
     announceStateChange();
+}
+
+// Fields [first, first + 5) as a step; false when one is no number.
+bool readStep(const std::vector<std::string>& fields, size_t first, ClickStep& step) {
+    return fields.size() >= first + 5 && parseInt32(fields[first], step.x) && parseInt32(fields[first + 1], step.y) &&
+           parseInt32(fields[first + 2], step.button) && parseInt32(fields[first + 3], step.type) &&
+           parseInt32(fields[first + 4], step.waitMs);
+}
+
+bool readIndex(const std::vector<std::string>& fields, size_t at, size_t& index) {
+    int32_t value = 0;
+    if (fields.size() <= at || !parseInt32(fields[at], value) || value < 0) return false;
+    index = size_t(value);
+    return true;
 }
 
 void requestStop(std::atomic<int32_t>& engineSwitch) {
@@ -95,5 +110,27 @@ std::string callSetKeyTyper(const std::string& args) {
 
 std::string callToggleKeySpam(const std::string&) {
     raiseRequest(appState().toggleKeySpamRequested);
+    return "";
+}
+
+std::string callEditClickSteps(const std::string& args) {
+    const std::vector<std::string> fields = parseArgumentList(args);
+    if (fields.empty()) return "";
+    const std::string& what = fields[0];
+    ClickStep step;
+    size_t index = 0, to = 0;
+    if (what == "add" && readStep(fields, 1, step)) {
+        appendClickStep(step);
+    } else if (what == "set" && readIndex(fields, 1, index) && readStep(fields, 2, step)) {
+        replaceClickStep(index, step);
+    } else if (what == "move" && readIndex(fields, 1, index) && readIndex(fields, 2, to)) {
+        moveClickStep(index, to);
+    } else if (what == "delete" && readIndex(fields, 1, index)) {
+        removeClickStep(index);
+    } else if (what == "pick") {
+        appState().pickAddsStep = true;
+        appState().pickingLocation.exchange(true);
+        announceStateChange();
+    }
     return "";
 }

@@ -101,6 +101,7 @@ std::string callResetHotkeys(const std::string&) {
 }
 
 std::string callPickLocation(const std::string&) {
+    appState().pickAddsStep = false;
     appState().pickingLocation.exchange(true);
     announceStateChange();
     return "";

@@ -20,6 +20,13 @@ std::string callStopSpammer(const std::string& args);
 std::string callStartKeySpam(const std::string& args);
 std::string callStopKeySpam(const std::string& args);
 
+// The click sequence: ["add",x,y,button,type,waitMs], ["set",index,x,y,
+// button,type,waitMs], ["move",from,to], ["delete",index], or ["pick"],
+// which adds a step at the next left click as picking the fixed point does.
+// A step with a value out of its range, or an index that names none, changes
+// nothing.
+std::string callEditClickSteps(const std::string& args);
+
 // Location picking and the main window's size.
 std::string callPickLocation(const std::string& args);
 std::string callResizeWindow(const std::string& args);

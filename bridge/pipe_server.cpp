@@ -53,6 +53,7 @@ const PanelCommand kPanelCommands[] = {
     {"updateEventTime", asPageCall<callUpdateEventTime>},
     {"optimizeMacro", asPageCall<callOptimizeMacro>},
     {"showMainWindow", showMainWindow},
+    {"editClickSteps", asPageCall<callEditClickSteps>},
 };
 
 const PanelCommand* findPanelCommand(const char* name, size_t length) {

@@ -121,7 +121,7 @@ std::string callGetSharedTheme(const std::string&) { return jsonString(currentTh
 
 std::string callResetEverything(const std::string&) {
     stopEverything();
-    const std::string liveBefore = formatSettingsLine();
+    const std::string liveBefore = formatLiveSettings();
     resetProfileDefaults();
     resetTrackerDefaults();
     resetHotkeyDefaults();

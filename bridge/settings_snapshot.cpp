@@ -1,7 +1,9 @@
 #include "bridge/settings_snapshot.h"
 
 #include <cmath>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "bridge/page_calls.h"
 #include "model/key_typer.h"
@@ -30,6 +32,26 @@ std::string jsonValue(const SettingsField& field) {
     return "null";
 }
 
+// The click sequence as [[x,y,button,type,waitMs],...], after the fields
+// and only when it has steps.
+void appendClickSteps(std::string& out) {
+    std::vector<ClickStep> steps;
+    {
+        AppState& s = appState();
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        steps = s.clickSteps;
+    }
+    if (steps.empty()) return;
+    out += ",\"clickSteps\":[";
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const ClickStep& step = steps[i];
+        if (i > 0) out.push_back(',');
+        out += '[' + std::to_string(step.x) + ',' + std::to_string(step.y) + ',' + std::to_string(step.button) +
+               ',' + std::to_string(step.type) + ',' + std::to_string(step.waitMs) + ']';
+    }
+    out.push_back(']');
+}
+
 }  // namespace
 
 std::string callGetSettings(const std::string&) {
@@ -49,6 +71,7 @@ std::string callGetSettings(const std::string&) {
         out += ",\"ksCharMs\":" + std::to_string(t.characterDelayMs.load());
         out += ",\"ksText\":" + jsonString(keyTyperText());
     }
+    appendClickSteps(out);
     out.push_back('}');
     return out;
 }

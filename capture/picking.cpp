@@ -3,19 +3,41 @@
 #include "model/mouse_buttons.h"
 #include "model/state.h"
 #include "model/state_changes.h"
+#include "store/click_steps.h"
 #include "store/profiles.h"
 
 bool pickTakesButton(int32_t button) {
     return button == button_code::Left || button == button_code::Right || button == button_code::Middle;
 }
 
+namespace {
+
+// A picked step clicks as the clicker does now, after the usual wait.
+ClickStep pickedStep(int32_t x, int32_t y) {
+    const ClickerSettings& c = appState().clicker;
+    ClickStep step;
+    step.x = x;
+    step.y = y;
+    if (c.sbtn >= 0 && c.sbtn <= 2) step.button = c.sbtn;
+    if (c.stype == 1) step.type = 1;
+    return step;
+}
+
+}  // namespace
+
 PickOutcome pickStep(const InputEvent& event) {
     AppState& s = appState();
     if (!event.down || !s.pickingLocation || !pickTakesButton(event.code)) return PickOutcome::NotHandled;
+    if (event.code == button_code::Left && s.pickAddsStep) {
+        s.pickingLocation.exchange(false);
+        s.pickAddsStep = false;
+        appendClickStep(pickedStep(event.x, event.y));
+        return PickOutcome::Swallow;
+    }
     if (event.code == button_code::Left) {
         s.clicker.fixedX = event.x;
         s.clicker.fixedY = event.y;
-        s.clicker.locMode = 1;
+        s.clicker.locMode = AtFixedPoint;
         s.pickingLocation.exchange(false);
         storeProfileSettings();
         return PickOutcome::Swallow;
@@ -31,4 +53,7 @@ PickOutcome pickKeyStep(const InputEvent& event) {
     return PickOutcome::Swallow;
 }
 
-void cancelPick() { appState().pickingLocation.exchange(false); }
+void cancelPick() {
+    appState().pickingLocation.exchange(false);
+    appState().pickAddsStep = false;
+}

@@ -1,4 +1,5 @@
-// Choosing the auto-clicker's fixed point with the next left click.
+// Choosing the auto-clicker's fixed point, or a new step of its click
+// sequence (pickAddsStep), with the next left click.
 #pragma once
 
 #include "capture/input_event.h"

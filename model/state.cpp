@@ -28,6 +28,11 @@ void resetProfileDefaults() {
     restoreDefaults(FieldRecord::Clicker);
     restoreDefaults(FieldRecord::KeySpam);
     resetKeyTyper();
+    {
+        AppState& s = appState();
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        s.clickSteps.clear();
+    }
 }
 
 void resetHotkeyDefaults() { restoreDefaults(FieldRecord::Hotkeys); }

@@ -81,6 +81,22 @@ struct ChangeHistory {
     size_t budget = 1000000;  // about 40 MB of events
 };
 
+// Where the auto-clicker clicks (locMode): under the pointer, at the fixed
+// point, or at each step of the profile's sequence in turn.
+enum LocationMode : int32_t { AtPointer = 0, AtFixedPoint = 1, InSequence = 2 };
+
+// One step of a click sequence: a click (button and type as sbtn and stype)
+// at a point, then a wait before the next step.
+struct ClickStep {
+    int32_t x = 0, y = 0;
+    int32_t button = 0;  // 0 left, 1 right, 2 middle
+    int32_t type = 0;    // 0 single, 1 double
+    int32_t waitMs = 100;
+};
+// A sequence holds at most this many steps, each wait at most an hour.
+constexpr size_t kMaxClickSteps = 1000;
+constexpr int32_t kMaxStepWaitMs = 3600000;
+
 // How a run of the auto-clicker or the key spammer ends (rptMode, ksRptMode).
 enum RunMode : int32_t { RunCounted = 0, RunUntilStopped = 1, RunTimed = 2 };
 
@@ -197,6 +213,9 @@ struct AppState {
     // once one starts.
     std::atomic<int32_t> clickerRefused{0}, keySpamRefused{0};
     std::atomic<bool> pickingLocation{false};
+    // The pending pick adds a step to the click sequence rather than moving
+    // the fixed point.
+    std::atomic<bool> pickAddsStep{false};
     std::atomic<ReassignSlot> reassignSlot{ReassignSlot::NoSlot};
     std::atomic<int32_t> capturedKey{0};
     // The modifiers held with it, stored before it for a hotkey's slot.
@@ -230,6 +249,9 @@ struct AppState {
     std::vector<Profile> profiles;
     int32_t currentProfile = 0;
     std::string theme = kDefaultTheme;
+    // The live click sequence, which the current profile's settings text
+    // carries; the auto-clicker copies it when a run starts.
+    std::vector<ClickStep> clickSteps;
     // Change counters, also under profilesLock, so that a reader can tell at
     // a glance that nothing changed. sessionChanges counts every change the
     // session file would show, appended events included; eventListEdits
@@ -261,7 +283,8 @@ uint64_t packPoint(int32_t x, int32_t y);
 int32_t pointX(uint64_t packed);
 int32_t pointY(uint64_t packed);
 
-// Defaults restored as units by the reset operations.
+// Defaults restored as units by the reset operations; the profile's also
+// empty the click sequence (taking profilesLock).
 void resetProfileDefaults();
 void resetHotkeyDefaults();
 void resetTrackerDefaults();

@@ -99,7 +99,7 @@ struct SettingsToApply {
 bool takeBack(std::deque<ChangeStep>& from, std::deque<ChangeStep>& to) {
     AppState& s = appState();
     if (s.recording) return false;
-    const std::string liveNow = formatSettingsLine();
+    const std::string liveNow = formatLiveSettings();
     SettingsToApply settings;
     {
         std::lock_guard<std::mutex> lock(s.profilesLock);

@@ -6,6 +6,7 @@
 #include "store/change_history.h"
 #include "store/data_dir.h"
 #include "store/session_file.h"
+#include "text/arguments.h"
 #include "text/lines.h"
 
 namespace {
@@ -21,6 +22,19 @@ std::string readExtraLine(const std::string& text, size_t& position, const char*
     return line.substr(length);
 }
 
+// The click sequence's lines that follow the settings lines, joined as a
+// settings text holds them; position moves past them.
+std::string readStepLines(const std::string& text, size_t& position) {
+    std::string steps, line;
+    const size_t length = sizeof kClickStepKeyword - 1;
+    for (size_t next = position; nextLine(text, next, line) && line.compare(0, length, kClickStepKeyword) == 0;
+         position = next) {
+        if (!steps.empty()) steps += '\n';
+        steps += line;
+    }
+    return steps;
+}
+
 // A second line that is not a settings line is read again as an event line.
 void readSettingsLine(const std::string& text, size_t& position, Profile& profile) {
     size_t afterName = position;
@@ -28,8 +42,8 @@ void readSettingsLine(const std::string& text, size_t& position, Profile& profil
     if (!nextLine(text, position, line)) return;
     if (line.size() >= 9 && line.compare(0, 9, "SETTINGS:") == 0) {
         const std::string extra = readExtraLine(text, position, kSettingsExtraKeyword);
-        applySettingsLine(
-            withTyperLine(joinSettingsText(line.substr(9), extra), readExtraLine(text, position, kTyperKeyword)));
+        const std::string typer = readExtraLine(text, position, kTyperKeyword);
+        applySettingsLine(withTyperLine(joinSettingsText(line.substr(9), extra, readStepLines(text, position)), typer));
         profile.settings = formatProfileSettings();
     } else {
         position = afterName;
@@ -51,10 +65,11 @@ std::string formatProfileFile(const Profile& profile) {
     std::string out;
     out.reserve(256 + profile.events.size() * 32);
     out += profile.name + "\r\n";
-    const SettingsText settings = splitSettingsText(formatSettingsLine());
+    const SettingsText settings = splitSettingsText(formatLiveSettings());
     out += "SETTINGS:" + settings.line + "\r\n";
     if (!settings.extra.empty()) out += kSettingsExtraKeyword + settings.extra + "\r\n";
     if (!settings.typer.empty()) out += kTyperKeyword + settings.typer + "\r\n";
+    for (const std::string& step : splitFields(settings.steps, '\n')) out += step + "\r\n";
     for (const MacroEvent& e : profile.events) {
         appendEventLine(out, e);
         out += "\r\n";
@@ -77,7 +92,7 @@ bool importProfileText(const std::string& text, std::string* importedName) {
     size_t position = 0;
     std::string name;
     if (!nextLine(text, position, name) || name.empty()) return false;
-    const std::string liveBefore = formatSettingsLine();
+    const std::string liveBefore = formatLiveSettings();
     Profile imported{name + " (Imported)", "", {}};
     if (importedName) *importedName = imported.name;
     readSettingsLine(text, position, imported);

@@ -45,7 +45,7 @@ void storeProfileSettings() {
 
 void clearCurrentProfile() {
     if (appState().recording) return;
-    const std::string liveBefore = formatSettingsLine();
+    const std::string liveBefore = formatLiveSettings();
     resetProfileDefaults();
     emptyCurrentProfile(formatProfileSettings(), liveBefore, "clearing");
 }
@@ -66,7 +66,7 @@ void addProfile(const std::string& name) {
 void deleteCurrentProfile() {
     AppState& s = appState();
     if (s.recording) return;
-    const std::string liveBefore = formatSettingsLine();
+    const std::string liveBefore = formatLiveSettings();
     std::string settings;
     {
         std::lock_guard<std::mutex> lock(s.profilesLock);

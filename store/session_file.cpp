@@ -326,6 +326,18 @@ void markFileCurrent() {
     writtenSettingsHash = settingsHash;
 }
 
+// The step lines of a settings text, each ended as a file line. The
+// session's own settings line leaves them out: they are the current
+// profile's, and its lines carry them.
+void appendStepLines(std::string& out, const std::string& steps) {
+    for (size_t start = 0; start < steps.size();) {
+        const size_t end = std::min(steps.find('\n', start), steps.size());
+        out.append(steps, start, end - start);
+        out += "\r\n";
+        start = end + 1;
+    }
+}
+
 // The session's text; a list whose entry in formatted is not null has its
 // event lines in it, already formatted.
 std::string formatSessionWith(const std::string& settingsLine, int32_t current, const std::vector<Profile>& profiles,
@@ -363,6 +375,7 @@ std::string formatSessionWith(const std::string& settingsLine, int32_t current, 
                 out += own.typer;
                 out += "\r\n";
             }
+            appendStepLines(out, own.steps);
         }
         if (i < formatted.size() && formatted[i]) {
             out += *formatted[i];
@@ -442,13 +455,22 @@ std::vector<Profile> readProfiles(const std::string& text, size_t position) {
             if (target) target->settings = line.substr(16);
         } else if (startsWith(line, kProfileExtraKeyword, sizeof kProfileExtraKeyword - 1)) {
             // Without its profile line it has nothing to extend.
-            if (target && !target->settings.empty())
-                target->settings = joinSettingsText(splitSettingsText(target->settings).line,
-                                                    std::string(line.substr(sizeof kProfileExtraKeyword - 1)));
+            if (target && !target->settings.empty()) {
+                const SettingsText own = splitSettingsText(target->settings);
+                target->settings = withTyperLine(
+                    joinSettingsText(own.line, std::string(line.substr(sizeof kProfileExtraKeyword - 1)), own.steps),
+                    own.typer);
+            }
         } else if (startsWith(line, kTyperKeyword, sizeof kTyperKeyword - 1)) {
             if (target && !target->settings.empty())
                 target->settings =
                     withTyperLine(target->settings, std::string(line.substr(sizeof kTyperKeyword - 1)));
+        } else if (startsWith(line, kClickStepKeyword, sizeof kClickStepKeyword - 1)) {
+            // Kept as written; applying the profile's text checks each value.
+            if (target && !target->settings.empty()) {
+                target->settings += '\n';
+                target->settings += line;
+            }
         } else if (line.empty() || !target) {
             continue;
         } else if (parseEventLine(line, event, false)) {
@@ -458,16 +480,23 @@ std::vector<Profile> readProfiles(const std::string& text, size_t position) {
     return profiles;
 }
 
+// The session's settings line holds the live settings but not the click
+// sequence, which comes from the current profile's lines.
 void installProfiles(std::vector<Profile>&& loaded, int32_t current) {
     const std::string liveSettings = formatProfileSettings();
     AppState& s = appState();
-    std::lock_guard<std::mutex> lock(s.profilesLock);
-    s.profiles = std::move(loaded);
-    if (current < 0 || size_t(current) >= s.profiles.size()) current = 0;
-    s.currentProfile = current;
-    if (s.profiles[size_t(current)].settings.empty())
-        s.profiles[size_t(current)].settings = liveSettings;
-    noteEventListEdited();
+    std::string steps;
+    {
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        s.profiles = std::move(loaded);
+        if (current < 0 || size_t(current) >= s.profiles.size()) current = 0;
+        s.currentProfile = current;
+        if (s.profiles[size_t(current)].settings.empty())
+            s.profiles[size_t(current)].settings = liveSettings;
+        steps = splitSettingsText(s.profiles[size_t(current)].settings).steps;
+        noteEventListEdited();
+    }
+    applyClickSteps(steps);
 }
 
 }  // namespace

@@ -10,19 +10,28 @@
 // value of its extra line is not its default, a line break and that extra
 // line; reading one without the extra line gives that line's fields their
 // defaults. A Profile's settings hold such a text.
+// formatSettingsLine never waits for profilesLock (a save formats it from
+// any thread, a crash handler's too) and leaves the click sequence out, as
+// the session's settings line does; formatLiveSettings, the live settings
+// that Undo and an export carry, holds it, as a profile's text does.
 std::string formatSettingsLine();
+std::string formatLiveSettings();
 void applySettingsLine(const std::string& text);
 std::string formatProfileSettings();
 void applyProfileSettings(const std::string& text);
 // The text typer's values, when any differs from its defaults, follow as a
-// last line of their own after kTyperKeyword: mode, Enter, the delay
-// between characters, and the text (escapeLineText), which may hold commas.
+// line of their own after kTyperKeyword: mode, Enter, the delay between
+// characters, and the text (escapeLineText), which may hold commas. After
+// those lines a text may carry the live click sequence, a line per step with
+// its keyword, as a profile's file lines do; applying a text makes its steps
+// (or none) the live sequence.
 struct SettingsText {
     std::string line, extra;  // extra is "" when there is none
     std::string typer;        // the typer's values, "" when there are none
+    std::string steps;        // the step lines, keyword and all, joined by '\n'; "" for none
 };
 SettingsText splitSettingsText(const std::string& text);
-std::string joinSettingsText(const std::string& line, const std::string& extra);
+std::string joinSettingsText(const std::string& line, const std::string& extra, const std::string& steps = "");
 // The text with its typer line replaced by this one ("": none).
 std::string withTyperLine(const std::string& text, const std::string& typer);
 // The keywords of the extra lines in a file.
@@ -32,6 +41,16 @@ inline constexpr char kProfileExtraKeyword[] = "PROFILESETTINGS2:";
 inline constexpr char kTyperKeyword[] = "KEYTEXT:";
 // A macro's typed-text row: its time, a comma and the text (escapeLineText).
 inline constexpr char kTypedTextKeyword[] = "TYPE:";
+// A step of a profile's click sequence, one line each after the profile's
+// settings lines (and its typer's line), written only when it has steps:
+// CLICKSTEP:x,y,button,type,waitMs. A reader drops a line with a value
+// missing, not a number or out of its range, and the steps past
+// kMaxClickSteps; values after the fifth are ignored.
+inline constexpr char kClickStepKeyword[] = "CLICKSTEP:";
+std::string formatClickStepLine(const ClickStep& step);
+bool parseClickStepLine(std::string_view line, ClickStep& step);
+// The step lines of a settings text as the live sequence, replacing it.
+void applyClickSteps(const std::string& stepLines);
 std::string formatEventLine(const MacroEvent& event);
 void appendEventLine(std::string& out, const MacroEvent& event);
 // Reads one event line; false (and event untouched) when a field is missing or

@@ -3,11 +3,14 @@
 // model/settings_fields.h places, and the event line (8). Values are joined by
 // ',' with no quoting; a reader takes what it can and keeps the previous
 // value where a field is bad. Each settings line may have an extra line of
-// later fields; the settings text of the two carries it after a line break.
+// later fields; the settings text of the two carries it after a line break,
+// and after it the step lines of the click sequence.
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "model/bindings.h"
 #include "model/key_typer.h"
@@ -15,6 +18,7 @@
 #include "model/state.h"
 #include "model/state_changes.h"
 #include "model/typed_texts.h"
+#include "store/click_steps.h"
 #include "store/session_file.h"
 #include "text/arguments.h"
 #include "text/typed_text.h"
@@ -107,9 +111,24 @@ void applyTyperValues(const std::string& values) {
     if (!setKeyTyper(mode, enter, delay, text)) setKeyTyper(mode, enter, delay, "");
 }
 
+// The live steps are copied under the lock and formatted after it.
+void appendStepLines(std::string& out) {
+    std::vector<ClickStep> steps;
+    {
+        AppState& s = appState();
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        steps = s.clickSteps;
+    }
+    for (const ClickStep& step : steps) {
+        out.push_back('\n');
+        out += formatClickStepLine(step);
+    }
+}
+
 // The line, its extra line after a line break when one of the extra line's
-// values is not its default, and the typer's line when it is in use.
-std::string formatText(FieldList list, FieldList more) {
+// values is not its default, the typer's line when it is in use, then
+// (withSteps) the click sequence's lines.
+std::string formatText(FieldList list, FieldList more, bool withSteps) {
     std::string out;
     out.reserve(192);
     appendLine(out, list);
@@ -117,7 +136,9 @@ std::string formatText(FieldList list, FieldList more) {
         out.push_back('\n');
         appendLine(out, more);
     }
-    return withTyperLine(out, formatTyperValues());
+    out = withTyperLine(out, formatTyperValues());
+    if (withSteps) appendStepLines(out);
+    return out;
 }
 
 // Every field of the extra line takes its value from it, or its default
@@ -153,30 +174,70 @@ bool nextField(std::string_view line, size_t& position, std::string_view& field)
 
 }  // namespace
 
+// From the first step line on, the steps; before them, the typer's line.
 SettingsText splitSettingsText(const std::string& text) {
+    const size_t stepsAt = text.find(std::string("\n") + kClickStepKeyword);
+    const std::string steps = stepsAt == std::string::npos ? "" : text.substr(stepsAt + 1);
+    const std::string beforeSteps = text.substr(0, stepsAt);
     const std::string typerStart = std::string("\n") + kTyperKeyword;
-    const size_t typerAt = text.find(typerStart);
-    const std::string typer = typerAt == std::string::npos ? "" : text.substr(typerAt + typerStart.size());
-    const std::string rest = text.substr(0, typerAt);
+    const size_t typerAt = beforeSteps.find(typerStart);
+    const std::string typer = typerAt == std::string::npos ? "" : beforeSteps.substr(typerAt + typerStart.size());
+    const std::string rest = beforeSteps.substr(0, typerAt);
     const size_t lineBreak = rest.find('\n');
-    if (lineBreak == std::string::npos) return {rest, "", typer};
-    return {rest.substr(0, lineBreak), rest.substr(lineBreak + 1), typer};
+    if (lineBreak == std::string::npos) return {rest, "", typer, steps};
+    return {rest.substr(0, lineBreak), rest.substr(lineBreak + 1), typer, steps};
 }
 
 std::string withTyperLine(const std::string& text, const std::string& typer) {
     const SettingsText parts = splitSettingsText(text);
-    const std::string rest = joinSettingsText(parts.line, parts.extra);
-    return typer.empty() ? rest : rest + '\n' + kTyperKeyword + typer;
+    std::string out = joinSettingsText(parts.line, parts.extra);
+    if (!typer.empty()) out += '\n' + std::string(kTyperKeyword) + typer;
+    if (!parts.steps.empty()) out += '\n' + parts.steps;
+    return out;
 }
 
-std::string joinSettingsText(const std::string& line, const std::string& extra) {
-    return extra.empty() ? line : line + '\n' + extra;
+std::string joinSettingsText(const std::string& line, const std::string& extra, const std::string& steps) {
+    std::string out = line;
+    if (!extra.empty()) out += '\n' + extra;
+    if (!steps.empty()) out += '\n' + steps;
+    return out;
 }
 
-std::string formatSettingsLine() { return formatText(FieldList::SettingsLine, FieldList::SettingsMore); }
+std::string formatClickStepLine(const ClickStep& step) {
+    return kClickStepKeyword + std::to_string(step.x) + ',' + std::to_string(step.y) + ',' +
+           std::to_string(step.button) + ',' + std::to_string(step.type) + ',' + std::to_string(step.waitMs);
+}
+
+bool parseClickStepLine(std::string_view line, ClickStep& step) {
+    const size_t keyword = sizeof kClickStepKeyword - 1;
+    if (line.size() < keyword || line.compare(0, keyword, kClickStepKeyword) != 0) return false;
+    const std::vector<std::string> values = splitFields(std::string(line.substr(keyword)), ',');
+    ClickStep read;
+    if (values.size() < 5 || !parseInt32(values[0], read.x) || !parseInt32(values[1], read.y) ||
+        !parseInt32(values[2], read.button) || !parseInt32(values[3], read.type) ||
+        !parseInt32(values[4], read.waitMs) || !clickStepValid(read))
+        return false;
+    step = read;
+    return true;
+}
+
+void applyClickSteps(const std::string& stepLines) {
+    std::vector<ClickStep> steps;
+    ClickStep step;
+    for (const std::string& line : splitFields(stepLines, '\n')) {
+        if (steps.size() < kMaxClickSteps && parseClickStepLine(line, step)) steps.push_back(step);
+    }
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    s.clickSteps.swap(steps);
+}
+
+std::string formatSettingsLine() { return formatText(FieldList::SettingsLine, FieldList::SettingsMore, false); }
+
+std::string formatLiveSettings() { return formatText(FieldList::SettingsLine, FieldList::SettingsMore, true); }
 
 void applySettingsLine(const std::string& text) {
-    const auto [line, extra, typer] = splitSettingsText(text);
+    const auto [line, extra, typer, steps] = splitSettingsText(text);
     const std::vector<std::string> values = splitFields(line, ',');
     const size_t length = fieldsIn(FieldList::SettingsLine).size();
     if (values.size() < kFirstGroupLength) return;
@@ -186,22 +247,24 @@ void applySettingsLine(const std::string& text) {
     // An older line of 23 values has no key-spammer group; a bad first group
     // does not hold back a good second one.
     if (values.size() >= length) applyGroup(FieldList::SettingsLine, values, kFirstGroupLength, length);
+    applyClickSteps(steps);
     // A file may name a binding no person could choose, such as the left
     // button as a hotkey, which would swallow every click on the desktop.
     replaceRefusedBindings();
     announceStateChange();  // it may bind other hotkeys
 }
 
-std::string formatProfileSettings() { return formatText(FieldList::ProfileLine, FieldList::ProfileMore); }
+std::string formatProfileSettings() { return formatText(FieldList::ProfileLine, FieldList::ProfileMore, true); }
 
 void applyProfileSettings(const std::string& text) {
-    const auto [line, extra, typer] = splitSettingsText(text);
+    const auto [line, extra, typer, steps] = splitSettingsText(text);
     const std::vector<std::string> values = splitFields(line, ',');
     const size_t length = fieldsIn(FieldList::ProfileLine).size();
     if (values.size() < length) return;
     applyGroup(FieldList::ProfileLine, values, 0, length);
     applyExtraLine(FieldList::ProfileMore, extra);
     applyTyperValues(typer);
+    applyClickSteps(steps);
     replaceRefusedBindings();
 }
 

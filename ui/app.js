@@ -110,6 +110,7 @@ Varnet.app = (function () {
     Varnet.events.renderEvents(true);
     Varnet.forms.wireForms();
     Varnet.engines.wireRunButtons();
+    Varnet.sequence.wireSequence();
     Varnet.runBar.wireRunBar();
     Varnet.events.wireEvents();
     Varnet.typer.wireTyper();

@@ -77,7 +77,11 @@ Varnet.engines = (function () {
     line.hidden = !on;
     if (!on) return;
     const [h, m, s, ms] = engine.interval.map(Varnet.model.setting);
-    const target = 1000 / Math.max(1, h * 3600000 + m * 60000 + s * 1000 + ms);
+    // In a sequence the steps' waits take the interval's place, and a pass is the action.
+    const inSequence = engine.name === 'clicker' && Varnet.model.setting('locMode') === 2;
+    const periodMs = inSequence ? model.clickSteps.reduce((sum, step) => sum + Math.max(1, step.waitMs), 0)
+      : h * 3600000 + m * 60000 + s * 1000 + ms;
+    const target = 1000 / Math.max(1, periodMs);
     const achieved = st[engine.achieved];
     setText(line, rateText(target) + ' asked · ' + (achieved > 0 ? rateText(achieved) + ' achieved' : 'measuring…'));
     setAttr(line, 'data-behind', String(achieved > 0 && achieved < target * BEHIND_SHARE));
@@ -145,6 +149,11 @@ Varnet.engines = (function () {
       if (bad) bad.focus();
       return;
     }
+    // The program would end such a run at once, with nothing to say why.
+    if (engine.name === 'clicker' && Varnet.model.setting('locMode') === 2 && model.clickSteps.length === 0) {
+      $(engine.hint).textContent = 'Not started: the sequence has no steps yet.';
+      return;
+    }
     // Nothing the engine types or clicks may press a control of this page.
     const focused = /** @type {HTMLElement | null} */ (document.activeElement);
     if (focused && focused.blur) focused.blur();
@@ -200,24 +209,50 @@ Varnet.engines = (function () {
 
   // ------------------------------------------------------------ location
 
-  async function startPick() {
-    if (!Varnet.bridge.has('pickLocation')) return;
+  /**
+   * forStep: the pick adds a step to the click sequence rather than moving
+   * the fixed point.
+   * @param {boolean} [forStep]
+   */
+  async function startPick(forStep = false) {
+    if (!Varnet.bridge.has(forStep ? 'editClickSteps' : 'pickLocation')) return;
     model.pickStartedAt = Date.now();
     model.pickAsked = false;
-    model.pickFrom = { x: Varnet.model.setting('fixedX'), y: Varnet.model.setting('fixedY'), mode: Varnet.model.setting('locMode') };
-    $('clk-pick-text').textContent = 'Click anywhere…';
-    $('clk-pick').setAttribute('aria-pressed', 'true');
+    model.pickForStep = forStep;
+    model.pickFrom = { x: Varnet.model.setting('fixedX'), y: Varnet.model.setting('fixedY'), mode: Varnet.model.setting('locMode'),
+      steps: JSON.stringify(model.clickSteps) };
+    if (!forStep) $('clk-pick-text').textContent = 'Click anywhere…';
+    $(forStep ? 'clk-seq-pick' : 'clk-pick').setAttribute('aria-pressed', 'true');
     $('clk-pick-note').hidden = false;
-    await Varnet.bridge.call('pickLocation');
+    if (forStep) await Varnet.bridge.call('editClickSteps', 'pick');
+    else await Varnet.bridge.call('pickLocation');
     model.pickAsked = true;
   }
 
   function endPick() {
     model.pickStartedAt = 0;
     model.pickAsked = false;
+    model.pickForStep = false;
     $('clk-pick-text').textContent = 'Pick on screen';
     setAttr($('clk-pick'), 'aria-pressed', 'false');
+    setAttr($('clk-seq-pick'), 'aria-pressed', 'false');
     $('clk-pick-note').hidden = true;
+  }
+
+  /**
+   * A pick for the sequence has ended once the program's list differs from
+   * the one before it.
+   * @param {unknown} rawSteps
+   */
+  function stepPicked(rawSteps) {
+    const steps = Varnet.sequence.stepsOf(rawSteps);
+    if (JSON.stringify(steps) === model.pickFrom.steps) return false;
+    model.clickSteps = steps;
+    Varnet.sequence.showSteps();
+    endPick();
+    const last = steps[steps.length - 1];
+    if (last) announce('Step ' + steps.length + ' added at X ' + last.x + ', Y ' + last.y + '.');
+    return true;
   }
 
   /**
@@ -230,7 +265,9 @@ Varnet.engines = (function () {
   async function checkPickedLocation(ended) {
     if (!model.pickStartedAt || !Varnet.bridge.has('getSettings')) return;
     const raw = await Varnet.bridge.call('getSettings');
-    if (raw && typeof raw === 'object') {
+    if (raw && typeof raw === 'object' && model.pickForStep) {
+      if (stepPicked(raw.clickSteps)) return;
+    } else if (raw && typeof raw === 'object') {
       const s = model.settings;
       const from = model.pickFrom;
       const x = asInt(raw.fixedX, Varnet.model.setting('fixedX'));
@@ -238,7 +275,7 @@ Varnet.engines = (function () {
       const mode = asInt(raw.locMode, Varnet.model.setting('locMode'));
       if (x !== from.x || y !== from.y || mode !== from.mode) {
         s.fixedX = x; s.fixedY = y; s.locMode = mode;
-        Varnet.page.setRadio('clk-loc', mode === 1 ? 1 : 0);
+        Varnet.page.setRadio('clk-loc', [0, 1, 2].includes(mode) ? mode : 0);
         Varnet.forms.showPoint();
         endPick();
         announce('Fixed point set to X ' + x + ', Y ' + y + '.');
@@ -246,8 +283,9 @@ Varnet.engines = (function () {
       }
     }
     if (ended) {
+      const forStep = model.pickForStep;
       endPick();
-      announce('Fixed point unchanged.');
+      announce(forStep ? 'No step added.' : 'Fixed point unchanged.');
     } else if (Date.now() - model.pickStartedAt > PICK_TIMEOUT_MS) {
       endPick();
     }
@@ -262,9 +300,9 @@ Varnet.engines = (function () {
     }
     $('rec-toggle').addEventListener('click', onRecord);
     $('play-toggle').addEventListener('click', onPlay);
-    $('clk-pick').addEventListener('click', startPick);
+    $('clk-pick').addEventListener('click', () => startPick(false));
     $('clk-pick').hidden = !has('pickLocation');
   }
 
-  return { ENGINES, showEngineRunning, showRate, showRecordingReach, checkPickedLocation, wireRunButtons };
+  return { ENGINES, showEngineRunning, showRate, showRecordingReach, checkPickedLocation, startPick, wireRunButtons };
 })();

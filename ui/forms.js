@@ -23,6 +23,7 @@ Varnet.forms = (function () {
       else if (c.radio && !setRadio(c.radio, Number(s[f.key])) && c.fallback !== undefined) setRadio(c.radio, c.fallback);
     }
     showPoint();
+    Varnet.sequence.showSteps();
     for (const form of FORMS) clearInvalid(textInputs(fieldsOf(form.call)), form.hint);
     syncRepeatFields();
   }
@@ -104,6 +105,7 @@ Varnet.forms = (function () {
     const raw = await Varnet.bridge.call('getSettings');
     model.settingsSeen = JSON.stringify(raw);
     Varnet.model.mergeSettings(raw);
+    if (raw && typeof raw === 'object') model.clickSteps = Varnet.sequence.stepsOf(raw.clickSteps);
     fillForms();
     Varnet.typer.fill(raw);
   }
@@ -119,6 +121,7 @@ Varnet.forms = (function () {
     if (document.activeElement && document.activeElement.matches('.panel input')) return;
     model.settingsSeen = seen;
     Varnet.model.mergeSettings(raw);
+    model.clickSteps = Varnet.sequence.stepsOf(raw.clickSteps);
     fillForms();
     Varnet.typer.fill(raw);
   }
@@ -147,8 +150,8 @@ Varnet.forms = (function () {
       const panel = $(form.panel);
       panel.addEventListener('change', (event) => {
         const target = /** @type {Element} */ (event.target);
-        // The event table's time fields commit on their own.
-        if (target.matches('input') && !target.classList.contains('ev-time')) sendForm(form);
+        // The event table's time fields and the sequence's commit on their own.
+        if (target.matches('input') && !target.classList.contains('ev-time') && !target.closest('#clk-seq')) sendForm(form);
       });
       for (const input of panel.querySelectorAll('input[inputmode]')) {
         input.addEventListener('keydown', (event) => onNumberKey(/** @type {KeyboardEvent} */ (event)));

@@ -44,6 +44,9 @@
  *
  * A delayed start counting down on its Start button.
  * @typedef {{ due: number, timer: number }} Countdown
+ *
+ * A step of the auto-clicker's click sequence.
+ * @typedef {{ x: number, y: number, button: number, type: number, waitMs: number }} ClickStep
  */
 
 Varnet.model = (function () {
@@ -74,6 +77,8 @@ Varnet.model = (function () {
 
   const model = {
     settings: Varnet.schema.defaults(),
+    // The auto-clicker's click sequence, as getSettings last gave it.
+    clickSteps: /** @type {ClickStep[]} */ ([]),
     status: /** @type {Status} */ (Object.assign({}, DEFAULT_STATUS)),
     app: /** @type {AppSettings} */ (Object.assign({}, DEFAULT_APP_SETTINGS)),
     profiles: { current: 0, names: /** @type {string[]} */ ([]) },
@@ -100,7 +105,8 @@ Varnet.model = (function () {
     lastFetchMs: 0,
     pickStartedAt: 0,
     pickAsked: false,
-    pickFrom: { x: 0, y: 0, mode: 0 },
+    pickFrom: { x: 0, y: 0, mode: 0, steps: '[]' },
+    pickForStep: false,
     reassignAsked: /** @type {ReassignAsked | null} */ (null),
     hotkeyNote: '',
     themeChangedAt: 0,

@@ -186,6 +186,34 @@ TEST_F(EnginesThroughPipe, HumanisedSpreadsSeenByTheServerStayWithinWhatWasAsked
     EXPECT_EQ(rootY, kY);
 }
 
+// A sequence of three steps, run for two passes: the server sees each
+// step's button pressed at its point, in order, after the waits before it.
+TEST_F(EnginesThroughPipe, SequenceClicksEachStepAtItsPointInOrder) {
+    struct Step {
+        int x, y, button, xButton, waitMs;
+    };
+    const Step steps[] = {{100, 200, 0, 1, 40}, {640, 480, 2, 2, 40}, {1000, 50, 1, 3, 40}};
+    for (const Step& step : steps)
+        command("editClickSteps|add," + std::to_string(step.x) + "," + std::to_string(step.y) + "," +
+                std::to_string(step.button) + ",0," + std::to_string(step.waitMs));
+    command("updateSpammer|0,0,0,100,0,0,0,2,2");  // two passes over the sequence
+    command("toggleSpammer|");
+    const auto events = eventsUntilQuiet();
+    const auto presses = e2e::ofType(events, XI_ButtonPress);
+    ASSERT_EQ(presses.size(), 6u);
+    EXPECT_EQ(e2e::ofType(events, XI_RawButtonRelease).size(), 6u);
+    for (size_t i = 0; i < presses.size(); ++i) {
+        const Step& step = steps[i % 3];
+        EXPECT_EQ(presses[i].x, step.x) << "click " << i;
+        EXPECT_EQ(presses[i].y, step.y) << "click " << i;
+        EXPECT_EQ(presses[i].detail, step.xButton) << "click " << i;
+    }
+    // Each step is due its waits after the first, and a late one makes the
+    // next gap shorter rather than the run longer: only the whole run's
+    // length says the waits were kept (a busy machine's stamps jitter).
+    EXPECT_GE(long(presses[5].serverTime) - long(presses[0].serverTime), 5 * steps[0].waitMs - 20);
+}
+
 namespace {
 
 double reportedRate(const std::string& status, const char* key) {

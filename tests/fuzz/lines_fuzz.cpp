@@ -1,14 +1,16 @@
 // One line of the session format. An event line that reads formats to a line
 // that reads back to the same event and formats the same again; a settings
 // line (or a profile's own line) applied, formatted and applied again gives
-// the same text, with a finite speed, bindings a person could choose and
-// hotkey modifiers that name a set of them. A typed-text row and the text
-// typer's line do the same.
+// the same text, with a finite speed, bindings a person could choose,
+// hotkey modifiers that name a set of them and click steps in their ranges.
+// A typed-text row and the text typer's line do the same.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 
 #include "capture/hotkeys.h"
+#include "store/click_steps.h"
 #include "store/session_file.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -41,6 +43,12 @@ void settingsLines(const std::string& line) {
     const std::string own = formatProfileSettings();
     applyProfileSettings(own);
     FUZZ_CHECK(formatProfileSettings() == own);
+    {
+        // Every step that was read is one a person could make.
+        std::lock_guard<std::mutex> lock(appState().profilesLock);
+        FUZZ_CHECK(appState().clickSteps.size() <= kMaxClickSteps);
+        for (const ClickStep& step : appState().clickSteps) FUZZ_CHECK(clickStepValid(step));
+    }
     // The same with the line as the text typer's values.
     applyProfileSettings(withTyperLine(own, line));
     const std::string typed = formatProfileSettings();

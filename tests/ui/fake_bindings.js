@@ -8,7 +8,7 @@
 // come from the page's own schema, ui/schema.js, loaded before this file.
 //
 // Options come from window.__fakeOptions, set by an earlier init script:
-//   panel: true       bind only the twenty-three calls of a pop-out window
+//   panel: true       bind only the twenty-four calls of a pop-out window
 //   events: N         start with N recorded events
 //   eventWindow: true also bind getEventWindow, the table's windowed read
 //   profiles: [...]   start with these profile names
@@ -30,7 +30,7 @@
 
   // The profile's fields (and the key spammer's key), and the recorder's.
   function clickerDefaults() {
-    return Object.assign(schema.defaults(true), { keySpamTarget: 32 });
+    return Object.assign(schema.defaults(true), { keySpamTarget: 32, clickSteps: [] });
   }
   function trackerDefaults() {
     return schema.defaults(false);
@@ -67,6 +67,7 @@
     keySpamming: false,
     reassigning: '',
     pickingLocation: false,
+    pickAddsStep: false,
     panelHover: false,
     openPanels: [],
     endedPanels: [],
@@ -149,10 +150,36 @@
       : '\\u00' + c.charCodeAt(0).toString(16).padStart(2, '0'))) + '"';
   }
   function settingsText() {
+    const steps = state.clicker.clickSteps;
     return '{' + schema.FIELDS.map((f) => {
       const value = settingsOf(f)[f.key];
       return '"' + f.key + '":' + (f.type === 'real' ? general6(value) : String(value));
-    }).join(',') + typerText() + '}';
+    }).join(',') + typerText() + (steps.length ? ',"clickSteps":' + JSON.stringify(steps) : '') + '}';
+  }
+  // A step's five values, or null when one is no number or out of its range.
+  function stepOf(list) {
+    if (list.length < 5) return null;
+    let step;
+    try { step = list.slice(0, 5).map(toInt); } catch { return null; }
+    const [, , button, type, waitMs] = step;
+    return button >= 0 && button <= 2 && type >= 0 && type <= 1 && waitMs >= 0 && waitMs <= 3600000 ? step : null;
+  }
+  function indexOf(text, steps) {
+    try { const i = toInt(text); return i >= 0 && i < steps.length ? i : -1; } catch { return -1; }
+  }
+  // Each edit gives the clicker a new list, so a profile's copy keeps its own.
+  function editSteps(list) {
+    const steps = state.clicker.clickSteps.slice();
+    const step = stepOf(list.slice(list[0] === 'set' ? 2 : 1));
+    const at = indexOf(list[1], steps);
+    if (list[0] === 'add' && step && steps.length < 1000) steps.push(step);
+    else if (list[0] === 'set' && step && at >= 0) steps[at] = step;
+    else if (list[0] === 'move' && at >= 0 && indexOf(list[2], steps) >= 0) steps.splice(toInt(list[2]), 0, steps.splice(at, 1)[0]);
+    else if (list[0] === 'delete' && at >= 0) steps.splice(at, 1);
+    else if (list[0] === 'pick') { state.pickAddsStep = true; state.pickingLocation = true; return; }
+    else return;
+    state.clicker.clickSteps = steps;
+    storeProfileSettings();
   }
   // What a test chose the file dialogs to end in: '' for a cancelled one.
   function fileAnswerText() {
@@ -289,7 +316,8 @@
     toggleKeySpam() { state.keySpamming = !state.keySpamming; return ''; },
     startKeySpam(arg) { startAfter(arg, 'keySpamming'); return ''; },
     stopKeySpam() { stopPending('keySpamming'); state.keySpamming = false; return ''; },
-    pickLocation() { state.pickingLocation = true; return ''; },
+    pickLocation() { state.pickAddsStep = false; state.pickingLocation = true; return ''; },
+    editClickSteps(arg) { editSteps(fields(arg)); return ''; },
     setTheme(arg) { state.theme = strip(arg); state.themeFile = state.theme; return ''; },
     getSharedTheme() { return '"' + state.theme + '"'; },
     getAppSettings() { return appSettingsText(); },
@@ -458,7 +486,7 @@
   const PANEL_CALLS = ['updateSpammer', 'toggleSpammer', 'updateKeySpam', 'toggleKeySpam', 'updateTracker', 'setTheme',
     'getSharedTheme', 'toggleRecording', 'togglePlayback', 'getTrackerStatus', 'getMacroEvents', 'deleteEvent',
     'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow',
-    'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam', 'getSettings'];
+    'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam', 'getSettings', 'editClickSteps'];
 
   // A Start may name a delay in milliseconds; a Stop cancels it.
   const pendingStarts = {};
@@ -568,7 +596,7 @@
     // The user presses a key while a reassignment or a pick waits (Esc
     // cancels either). A hotkey taking another hotkey's key swaps the two.
     pressKey(code) {
-      if (code === 27) state.pickingLocation = false;
+      if (code === 27) state.pickingLocation = state.pickAddsStep = false;
       const slot = state.reassigning;
       if (!slot) return;
       if (code !== 27) {
@@ -587,6 +615,11 @@
     clickScreen(x, y) {
       if (!state.pickingLocation) return;
       state.pickingLocation = false;
+      if (state.pickAddsStep) {
+        state.pickAddsStep = false;
+        editSteps(['add', String(x), String(y), String(state.clicker.sbtn), String(state.clicker.stype === 1 ? 1 : 0), '100']);
+        return;
+      }
       state.clicker.fixedX = x;
       state.clicker.fixedY = y;
       state.clicker.locMode = 1;

@@ -17,7 +17,7 @@ export const FAKE_SOURCE = readFileSync(path.join(ROOT, 'ui', 'schema.js'), 'utf
 export const PANEL_CALLS = ['updateSpammer', 'toggleSpammer', 'updateKeySpam', 'toggleKeySpam', 'updateTracker',
   'setTheme', 'getSharedTheme', 'toggleRecording', 'togglePlayback', 'getTrackerStatus', 'getMacroEvents',
   'deleteEvent', 'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow',
-  'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam', 'getSettings'];
+  'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam', 'getSettings', 'editClickSteps'];
 
 const CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync'];

@@ -1,5 +1,5 @@
 // The page as the program loads it (one file, set as HTML text), in the main
-// window and in a pop-out window, where only the twenty-three panel calls exist
+// window and in a pop-out window, where only the twenty-four panel calls exist
 // and the process's own script hides the other panels.
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
@@ -189,6 +189,58 @@ describe('in a pop-out window', () => {
     assert.equal(await page.textContent('#rec-state'), 'Idle');
     assert.equal(await page.textContent('#ev-count'), '6');
     assert.equal(await page.$$eval('#ev-body tr:not(.spacer)', (l) => l.length), 6);
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+});
+
+describe('click sequence', () => {
+  // Until the program's list (the fake's) reads as want, steps joined by ';'.
+  const waitForSteps = (page, want) => page.waitForFunction(
+    (w) => window.__fake.state.clicker.clickSteps.map((s) => s.join(',')).join(';') === w, want);
+
+  test('the list is built by typing and picking, then reordered, re-timed and trimmed', async () => {
+    const { page, errors } = await openPage(browser, {}, { html: builtPage });
+    assert.ok(await page.isHidden('#clk-seq'));
+    await page.check('input[name="clk-loc"][value="2"]');
+    await page.waitForFunction(() => window.__fake.state.clicker.locMode === 2);
+    assert.ok(await page.isVisible('#clk-seq'));
+    await clearCalls(page);
+    await page.click('#clk-start');
+    assert.match(await page.textContent('#clk-hint'), /no steps/);
+    assert.ok(!(await calls(page)).some((c) => c.name === 'startSpammer'), 'an empty sequence is not started');
+    await typeInto(page, '#clk-seq-x', '100');
+    await typeInto(page, '#clk-seq-y', '-20');
+    await page.click('#clk-seq-add');
+    await waitForSteps(page, '100,-20,0,0,100');
+    await page.click('#clk-seq-pick');
+    await page.waitForFunction(() => window.__fake.state.pickingLocation);
+    await page.evaluate(() => window.__fake.clickScreen(300, 400));
+    await page.waitForFunction(() => document.querySelectorAll('#clk-steps li').length === 2);
+    assert.match(await page.textContent('#clk-steps li:nth-child(2)'), /X 300 · Y 400 · Left/);
+    await page.click('#clk-steps li:nth-child(2) .step-up');
+    await waitForSteps(page, '300,400,0,0,100;100,-20,0,0,100');
+    await clearCalls(page);
+    await typeInto(page, '#clk-steps li:nth-child(1) .step-wait', '250');
+    await waitForSteps(page, '300,400,0,0,250;100,-20,0,0,100');
+    assert.ok(!(await calls(page)).some((c) => c.name === 'updateSpammer'), 'a wait is no clicker setting');
+    await page.click('#clk-steps li:nth-child(2) .step-delete');
+    await waitForSteps(page, '300,400,0,0,250');
+    assert.equal(await page.locator('#clk-steps li').count(), 1);
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+
+  test('a pop-out shows the sequence and edits it through the program', async () => {
+    const { page, errors } = await openPanel('clicker-panel');
+    await page.evaluate(() => {
+      const f = window.__fake;
+      f.state.clicker = Object.assign({}, f.state.clicker, { locMode: 2, clickSteps: [[1, 2, 0, 0, 10], [3, 4, 1, 1, 20]] });
+    });
+    await page.waitForFunction(() => document.querySelectorAll('#clk-steps li').length === 2);
+    assert.match(await page.textContent('#clk-steps li:nth-child(2)'), /X 3 · Y 4 · Right double/);
+    await page.click('#clk-steps li:nth-child(1) .step-down');
+    await waitForSteps(page, '3,4,1,1,20;1,2,0,0,10');
     assert.deepEqual(errors, []);
     await page.close();
   });

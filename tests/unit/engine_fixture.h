@@ -38,6 +38,7 @@ protected:
         s.clickerStartAt = s.keySpamStartAt = 0;
         s.escapeHeld = s.escapeHoldSpent = false;
         s.pickingLocation = false;
+        s.pickAddsStep = false;
         s.clickCount = s.keySpamCount = 0;
         s.reassignSlot = ReassignSlot::NoSlot;
         s.capturedKey = 0;

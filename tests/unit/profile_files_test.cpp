@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <mutex>
+
 #include "bridge/page_calls.h"
 #include "store/profile_files.h"
 #include "store/session_file.h"
@@ -46,13 +48,23 @@ TEST_F(ProfileFiles, ExportAndImportCarryTheExtraSettingsLine) {
     s.clicker.runS = 30;
     s.keySpam.ksRunM = 2;
     s.hotkeys.hkPlayMods = modifier_bit::Alt;
+    callEditClickSteps(R"(["add",-3,4,1,1,75])");
+    callEditClickSteps(R"(["add",5,6,0,0,0])");
     const Profile profile{"Timed", formatProfileSettings(), {}};
     const std::string text = formatProfileFile(profile);
     const std::string line = splitSettingsText(formatSettingsLine()).line;
-    EXPECT_EQ(text, "Timed\r\nSETTINGS:" + line + "\r\nSETTINGS2:0,0,30,0,2,0,1,0,0,0,0,0,2\r\n");
+    const std::string steps = "CLICKSTEP:-3,4,1,1,75\r\nCLICKSTEP:5,6,0,0,0\r\n";
+    EXPECT_EQ(text, "Timed\r\nSETTINGS:" + line + "\r\nSETTINGS2:0,0,30,0,2,0,1,0,0,0,0,0,2\r\n" + steps);
     resetProfileDefaults();
     resetHotkeyDefaults();
-    ASSERT_TRUE(importProfileText(text));
+    ASSERT_TRUE(importProfileText(text + "0,0.5,1,2,0,0,0,0\r\n"));
+    EXPECT_EQ(profilesCopy().back().events.size(), 1u) << "the steps are no events";
+    EXPECT_NE(profilesCopy().back().settings.find(steps.substr(0, 21)), std::string::npos);
+    {
+        std::lock_guard<std::mutex> lock(s.profilesLock);
+        ASSERT_EQ(s.clickSteps.size(), 2u);
+        EXPECT_EQ(s.clickSteps[0].waitMs, 75);
+    }
     EXPECT_EQ(s.clicker.runS, 30);
     EXPECT_EQ(s.keySpam.ksRunM, 2);
     EXPECT_EQ(s.hotkeys.hkPlayMods, modifier_bit::Alt);
@@ -62,6 +74,8 @@ TEST_F(ProfileFiles, ExportAndImportCarryTheExtraSettingsLine) {
     EXPECT_EQ(s.keySpam.ksRunM, 0);
     EXPECT_EQ(s.hotkeys.hkPlayMods, 0);
     EXPECT_TRUE(profilesCopy().back().events.empty());
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    EXPECT_TRUE(s.clickSteps.empty());
 }
 
 TEST_F(ProfileFiles, SevenFieldLinesGetNoDeltaAndKeywordLinesAreDropped) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <future>
+#include <mutex>
 #include <thread>
 
 #include "bridge/page_calls.h"
@@ -29,7 +30,7 @@ MacroEvent event(int32_t kind, double time, int32_t x, int32_t y, uint32_t flags
 
 TEST_F(SessionFile, GoldenFilesReadAndWriteBackByteForByte) {
     for (const char* golden : {"example_session.mcr", "three_profiles.mcr", "extra_lines.mcr", "hotkey_modifiers.mcr",
-                               "typed_text.mcr"}) {
+                               "typed_text.mcr", "click_sequence.mcr"}) {
         SCOPED_TRACE(golden);
         resetAppStateForTest();
         useSession(golden);
@@ -148,6 +149,48 @@ TEST_F(SessionFile, TyperAndTextRowsRideInLinesAnEarlierReaderDrops) {
     ASSERT_EQ(imported.size(), 3u);
     EXPECT_EQ(imported[1].kind, TypedText);
     EXPECT_EQ(imported[1].x, rows[1].x);
+}
+
+// A profile's click sequence rides in lines of its own that an earlier
+// reader drops as it drops any line that is no event; the current
+// profile's steps are live after a load, and each profile keeps its own.
+TEST_F(SessionFile, ClickStepLinesCarryAProfilesSequenceAndAnEarlierReaderDropsThem) {
+    useSession("click_sequence.mcr");
+    const std::string text = readBytes(sessionFile());
+    size_t lines = 0;
+    for (size_t at = 0; (at = text.find(kClickStepKeyword, at)) != std::string::npos; ++at, ++lines) {
+        const std::string line = text.substr(at, text.find('\r', at) - at);
+        MacroEvent e;
+        EXPECT_FALSE(parseEventLine(line, e, false)) << line;
+        EXPECT_FALSE(parseEventLine(line, e, true)) << line;
+    }
+    EXPECT_EQ(lines, 3u);
+
+    ASSERT_TRUE(loadSession());
+    const auto live = [] {
+        std::lock_guard<std::mutex> lock(appState().profilesLock);
+        std::string out;
+        for (const ClickStep& s : appState().clickSteps)
+            out += std::to_string(s.x) + ',' + std::to_string(s.y) + ',' + std::to_string(s.button) + ',' +
+                   std::to_string(s.type) + ',' + std::to_string(s.waitMs) + ';';
+        return out;
+    };
+    EXPECT_EQ(appState().clicker.locMode, InSequence);
+    EXPECT_EQ(live(), "100,200,0,0,250;-30,1079,1,1,0;640,360,2,0,3600000;");
+    EXPECT_EQ(profilesCopy()[1].events.size(), 1u) << "the steps are no events";
+    callSwitchProfile("[0]");
+    EXPECT_EQ(live(), "");
+    callSwitchProfile("[1]");
+    EXPECT_EQ(live(), "100,200,0,0,250;-30,1079,1,1,0;640,360,2,0,3600000;");
+    // A step with a value missing, out of range or not a number is dropped;
+    // values after the fifth are ignored.
+    const std::string line = splitSettingsText(profilesCopy()[1].settings).line;
+    applyProfileSettings(line + "\n0,0,0,0,0,0,20,0,3,0\nCLICKSTEP:1,2,3,0,0\nCLICKSTEP:1,2,0,0\nCLICKSTEP:1,2,0,2,0\nCLICKSTEP:1,2,0,0,-1"
+                                "\nCLICKSTEP:1,2,0,0,3600001\nCLICKSTEP:x,2,0,0,0\nCLICKSTEP:4,5,2,1,6,later");
+    EXPECT_EQ(live(), "4,5,2,1,6;");
+    // Without step lines a profile's text is what it always was.
+    callEditClickSteps(R"(["delete",0])");
+    EXPECT_EQ(profilesCopy()[1].settings, line + "\n0,0,0,0,0,0,20,0,3,0");
 }
 
 TEST_F(SessionFile, OlderLineAndBadEventLines) {
