@@ -45,6 +45,9 @@ const PageCall kMainCalls[] = {
     {"undoChange", callUndoChange},
     {"redoChange", callRedoChange},
     {"getUndoState", callGetUndoState},
+    {"cancelPick", callCancelPick},
+    {"setFixedPoint", callSetFixedPoint},
+    {"cancelReassign", callCancelReassign},
 };
 
 struct Binding {

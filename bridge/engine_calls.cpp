@@ -40,6 +40,7 @@ void requestStop(std::atomic<int32_t>& engineSwitch) {
 
 std::string callUpdateSpammer(const std::string& args) {
     if (storeUpdateArguments(FieldList::SpammerCall, args)) storeProfileSettings();
+    announceStateChange();  // a held poll of the main page sees settings sent from elsewhere
     return "";
 }
 
@@ -80,6 +81,7 @@ std::string callStopKeySpam(const std::string&) {
 
 std::string callUpdateKeySpam(const std::string& args) {
     if (storeUpdateArguments(FieldList::KeySpamCall, args)) storeProfileSettings();
+    announceStateChange();
     return "";
 }
 

@@ -7,8 +7,10 @@
 
 #include "bridge/page_calls.h"
 #include "bridge/settings_snapshot.h"
+#include "bridge/window_helpers.h"
 #include "capture/event_list.h"
 #include "capture/hotkeys.h"
+#include "capture/picking.h"
 #include "capture/status_report.h"
 #include "model/settings_fields.h"
 #include "model/state.h"
@@ -62,6 +64,7 @@ std::string callGetUndoState(const std::string&) { return changeHistoryJson(); }
 
 std::string callUpdateTracker(const std::string& args) {
     storeUpdateArguments(FieldList::TrackerCall, args);
+    announceStateChange();
     return "";
 }
 
@@ -89,6 +92,27 @@ std::string callPickLocation(const std::string&) {
     return "";
 }
 
+std::string callCancelPick(const std::string&) {
+    cancelPick();
+    announceStateChange();  // an X11 grab for the pick goes at once
+    return "";
+}
+
+std::string callSetFixedPoint(const std::string& args) {
+    int32_t x = 0, y = 0;
+    std::string refusal;
+    if (!readScreenPoint(args, x, y, refusal) || !refusal.empty()) return jsonString(refusal);
+    takeFixedPoint(x, y);
+    announceStateChange();
+    return "";
+}
+
+std::string callCancelReassign(const std::string&) {
+    appState().reassignSlot.exchange(ReassignSlot::NoSlot);
+    announceStateChange();
+    return "";
+}
+
 namespace {
 
 // Only a change reaches the window: the poll runs every few hundred ms.
@@ -100,6 +124,14 @@ void markTaskbarWhileRunning(const StatusFields& fields) {
     platform::showRunningInTaskbar(appState().mainWindow, running);
 }
 
+// The clicker's pop-out window that asked for a pick is gone: nobody waits
+// for the point any more, and the next click must reach its window.
+void endPickOfClosedPanel(const std::vector<std::string>& endedPanels) {
+    for (const std::string& id : endedPanels) {
+        if (id == "clicker-panel" && appState().pickingLocation) callCancelPick("");
+    }
+}
+
 }  // namespace
 
 // The panels that have ended are collected first, so the hover they may
@@ -108,6 +140,7 @@ void markTaskbarWhileRunning(const StatusFields& fields) {
 std::string callGetTrackerStatus(const std::string&) {
     static std::string writtenPath, writtenReport;  // UI thread only
     const std::vector<std::string> endedPanels = collectEndedPanels();
+    endPickOfClosedPanel(endedPanels);
     StatusFields fields = gatherStatus();
     fields.restore = endedPanels;
     const std::string report = statusReportJson(fields);

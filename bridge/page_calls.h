@@ -22,6 +22,14 @@ std::string callStopKeySpam(const std::string& args);
 
 // Location picking and the main window's size.
 std::string callPickLocation(const std::string& args);
+// Ends a pending pick without a point, as Esc does; the page calls it when it
+// gives up waiting.
+std::string callCancelPick(const std::string& args);
+// [x, y]: the fixed point typed by hand. Answers "" once taken, or the
+// reason it was not as a JSON string: no whole numbers, or no screen there.
+std::string callSetFixedPoint(const std::string& args);
+// Ends a pending reassignment, the bindings as they were.
+std::string callCancelReassign(const std::string& args);
 std::string callResizeWindow(const std::string& args);
 
 // Hotkeys, the event list, the tracker options and the status report.

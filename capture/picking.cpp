@@ -13,11 +13,8 @@ PickOutcome pickStep(const InputEvent& event) {
     AppState& s = appState();
     if (!event.down || !s.pickingLocation || !pickTakesButton(event.code)) return PickOutcome::NotHandled;
     if (event.code == button_code::Left) {
-        s.clicker.fixedX = event.x;
-        s.clicker.fixedY = event.y;
-        s.clicker.locMode = 1;
+        takeFixedPoint(event.x, event.y);  // before the pick ends: whoever sees it end finds the point
         s.pickingLocation.exchange(false);
-        storeProfileSettings();
         return PickOutcome::Swallow;
     }
     cancelPick();  // the right or middle button
@@ -32,3 +29,12 @@ PickOutcome pickKeyStep(const InputEvent& event) {
 }
 
 void cancelPick() { appState().pickingLocation.exchange(false); }
+
+void takeFixedPoint(int32_t x, int32_t y) {
+    ClickerSettings& c = appState().clicker;
+    c.fixedX = x;
+    c.fixedY = y;
+    c.fixedPointChosen = true;
+    c.locMode = 1;
+    storeProfileSettings();
+}

@@ -15,8 +15,13 @@ StartRefusal refusalFor(int32_t mode, int32_t times, double runMs, double interv
 
 }  // namespace
 
+bool fixedPointIsSet(const ClickerSettings& c) { return c.fixedPointChosen || c.fixedX != 0 || c.fixedY != 0; }
+
 StartRefusal clickerStartRefusal(const ClickerSettings& c) {
-    return refusalFor(c.rptMode, c.rptTimes, totalMs(c.runH, c.runM, c.runS, 0), totalMs(c.sh, c.sm, c.ss, c.sms));
+    const StartRefusal run =
+        refusalFor(c.rptMode, c.rptTimes, totalMs(c.runH, c.runM, c.runS, 0), totalMs(c.sh, c.sm, c.ss, c.sms));
+    if (run != StartRefusal::None) return run;
+    return c.locMode == 1 && !fixedPointIsSet(c) ? StartRefusal::NoPoint : StartRefusal::None;
 }
 
 StartRefusal keySpamStartRefusal(const KeySpamSettings& k) {
@@ -24,12 +29,21 @@ StartRefusal keySpamStartRefusal(const KeySpamSettings& k) {
                       totalMs(k.ksh, k.ksm, k.kss, k.ksms));
 }
 
+namespace {
+double perSecond(double intervalMs) { return intervalMs > 0.0 ? 1000.0 / intervalMs : 0.0; }
+}  // namespace
+
+double clickerAskedRate(const ClickerSettings& c) { return perSecond(totalMs(c.sh, c.sm, c.ss, c.sms)); }
+
+double keySpamAskedRate(const KeySpamSettings& k) { return perSecond(totalMs(k.ksh, k.ksm, k.kss, k.ksms)); }
+
 const char* startRefusalText(StartRefusal refusal) {
     switch (refusal) {
     case StartRefusal::None: return "";
     case StartRefusal::NoTimes: return "Not started: the number of times must be 1 or more.";
     case StartRefusal::NoLength: return "Not started: a timed run needs a length above 0 h 0 m 0 s.";
     case StartRefusal::NoInterval: return "Not started: the interval must be above 0 ms.";
+    case StartRefusal::NoPoint: return "Not started: pick or type a point first.";
     }
     return "";
 }

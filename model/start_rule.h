@@ -13,9 +13,19 @@ enum class StartRefusal : int32_t {
     NoTimes,     // a counted run of 0 actions or fewer
     NoLength,    // a timed run of 0:0:0 or less
     NoInterval,  // an interval of 0 in a run that ends only when stopped or timed out: it would spin
+    NoPoint,     // clicks at the fixed point, which was never picked or typed
 };
+
+// Whether the clicker's fixed point was ever set: picked or typed in this
+// run, or read from a file as anything but the default 0,0.
+bool fixedPointIsSet(const ClickerSettings& c);
 
 StartRefusal clickerStartRefusal(const ClickerSettings& c);
 StartRefusal keySpamStartRefusal(const KeySpamSettings& k);
+// The actions per second each engine's interval asks for; 0 for an
+// interval of 0 (as fast as it goes).
+double clickerAskedRate(const ClickerSettings& c);
+double keySpamAskedRate(const KeySpamSettings& k);
+
 // The reason in words, for the page: "" for None.
 const char* startRefusalText(StartRefusal refusal);

@@ -27,6 +27,7 @@ int32_t pointY(uint64_t packed) { return int32_t(uint32_t(packed & 0xffffffffu))
 void resetProfileDefaults() {
     restoreDefaults(FieldRecord::Clicker);
     restoreDefaults(FieldRecord::KeySpam);
+    appState().clicker.fixedPointChosen = false;
 }
 
 void resetHotkeyDefaults() { restoreDefaults(FieldRecord::Hotkeys); }

@@ -86,6 +86,9 @@ struct ClickerSettings {
     std::atomic<int32_t> sbtn, stype;
     std::atomic<int32_t> rptMode, rptTimes;
     std::atomic<int32_t> locMode, fixedX, fixedY;
+    // A point was picked or typed in this run. No file carries it: a point
+    // read from a file counts as set when it is not the default 0,0.
+    std::atomic<bool> fixedPointChosen{false};
     std::atomic<int32_t> runH, runM, runS;  // the length of a timed run
     std::atomic<int32_t> rndMs, holdMs, areaPx;  // humanising spreads, 0 for none
 };

@@ -16,6 +16,7 @@ void applySettingsOfProfile(const std::string& settings) {
         resetProfileDefaults();
     } else {
         applyProfileSettings(settings);
+        appState().clicker.fixedPointChosen = false;
     }
 }
 

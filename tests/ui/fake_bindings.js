@@ -8,7 +8,7 @@
 // come from the page's own schema, ui/schema.js, loaded before this file.
 //
 // Options come from window.__fakeOptions, set by an earlier init script:
-//   panel: true       bind only the twenty-three calls of a pop-out window
+//   panel: true       bind only the twenty-seven calls of a pop-out window
 //   events: N         start with N recorded events
 //   eventWindow: true also bind getEventWindow, the table's windowed read
 //   profiles: [...]   start with these profile names
@@ -165,7 +165,13 @@
       ',"saveError":' + JSON.stringify(state.saveError) + ',"picking":' + state.pickingLocation + ',"pipeProblem":' + JSON.stringify(state.pipeProblem) +
       ',"clickRate":' + state.clickRate + ',"keySpamRate":' + state.keySpamRate +
       ',"clickerRefused":' + JSON.stringify(state.clickerRefused) + ',"keySpamRefused":' + JSON.stringify(state.keySpamRefused) +
-      (state.hookProblem ? ',"hookProblem":' + JSON.stringify(state.hookProblem) : '') + '}';
+      (state.hookProblem ? ',"hookProblem":' + JSON.stringify(state.hookProblem) : '') +
+      (state.autoClicking ? ',"clickAsked":' + general6(askedRate(state.clicker.sh, state.clicker.sm, state.clicker.ss, state.clicker.sms)) : '') +
+      (state.keySpamming ? ',"keySpamAsked":' + general6(askedRate(state.clicker.ksh, state.clicker.ksm, state.clicker.kss, state.clicker.ksms)) : '') + '}';
+  }
+  function askedRate(h, m, s, ms) {
+    const interval = h * 3600000 + m * 60000 + s * 1000 + ms;
+    return interval > 0 ? 1000 / interval : 0;
   }
   function describe(ev) {
     switch (ev.kind) {
@@ -274,6 +280,18 @@
     startKeySpam(arg) { startAfter(arg, 'keySpamming'); return ''; },
     stopKeySpam() { stopPending('keySpamming'); state.keySpamming = false; return ''; },
     pickLocation() { state.pickingLocation = true; return ''; },
+    cancelPick() { state.pickingLocation = false; return ''; },
+    // The fake backend's one monitor is 1920 x 1080.
+    setFixedPoint(arg) {
+      const list = fields(arg);
+      if (list.length !== 2 || !list.every((f) => /^\s*[+-]?\d+$/.test(f))) return JSON.stringify('X and Y must be whole numbers.');
+      const [x, y] = list.map(toInt);
+      if (x < 0 || y < 0 || x >= 1920 || y >= 1080) return JSON.stringify('X ' + x + ', Y ' + y + ' is on no screen.');
+      Object.assign(state.clicker, { fixedX: x, fixedY: y, locMode: 1 });
+      storeProfileSettings();
+      return '';
+    },
+    cancelReassign() { state.reassigning = ''; return ''; },
     setTheme(arg) { state.theme = strip(arg); state.themeFile = state.theme; return ''; },
     getSharedTheme() { return '"' + state.theme + '"'; },
     getAppSettings() { return appSettingsText(); },
@@ -409,7 +427,8 @@
   const PANEL_CALLS = ['updateSpammer', 'toggleSpammer', 'updateKeySpam', 'toggleKeySpam', 'updateTracker', 'setTheme',
     'getSharedTheme', 'toggleRecording', 'togglePlayback', 'getTrackerStatus', 'getMacroEvents', 'deleteEvent',
     'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow',
-    'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam', 'getSettings'];
+    'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam', 'getSettings', 'pickLocation', 'cancelPick',
+    'setFixedPoint', 'cancelReassign'];
 
   // A Start may name a delay in milliseconds; a Stop cancels it.
   const pendingStarts = {};
@@ -471,13 +490,15 @@
   // The main window's held poll: answered once the status or the theme has
   // moved on from the version the page holds, or after HOLD_MS.
   const HOLD_MS = 5000;
-  let statusVersion = 0, shownStatus = '', shownTheme = '';
+  let statusVersion = 0, shownStatus = '', shownTheme = '', shownSettings = '';
   function statusAnswer() {
     const text = handlers.getTrackerStatus();
-    if (statusVersion === 0 || text !== shownStatus || state.theme !== shownTheme) {
+    const settings = settingsText();
+    if (statusVersion === 0 || text !== shownStatus || state.theme !== shownTheme || settings !== shownSettings) {
       statusVersion++;
       shownStatus = text;
       shownTheme = state.theme;
+      shownSettings = settings;
     }
     return JSON.stringify({ version: statusVersion, status: JSON.parse(text), theme: state.theme });
   }

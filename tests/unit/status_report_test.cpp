@@ -70,11 +70,14 @@ TEST_F(StatusReport, ShowsStateCountReassignmentAndFlags) {
     s.pipeProblem = "no \"pipe\"\t";
     s.clickRate = 99.96;
     s.keySpamRate = 2.449;
+    s.clicker.sms = 300;  // the rates the intervals ask for come last, while the engines run
     EXPECT_EQ(callGetTrackerStatus(""),
               R"({"state":"Recording","count":3,"restore":[],"hkRec":"F8","hkPlay":"Alt+Middle Mouse",)"
               R"("hkAuto":"Ctrl+Alt+Shift+Super+F6","hkKeySpam":"F9","keySpamTarget":"A","reassigning":"keyspamtarget",)"
               R"("panelHover":true,"autoClicking":true,"keySpamming":true,"saveError":"","picking":true,"pipeProblem":"no \"pipe\"\u0009",)"
-              R"("clickRate":100,"keySpamRate":2.4,"clickerRefused":"","keySpamRefused":""})");
+              R"("clickRate":100,"keySpamRate":2.4,"clickerRefused":"","keySpamRefused":"","clickAsked":3.33333,)"
+              R"("keySpamAsked":10})");
+    s.clicker.sms = 100;
     s.recording = false;
     EXPECT_EQ(callGetTrackerStatus("").rfind(R"({"state":"Playing")", 0), 0u);
 }
@@ -95,6 +98,21 @@ TEST_F(StatusReport, EndedPanelsAreNamedOnceInIdOrderAndReleased) {
     s.panelHover = true;
     EXPECT_NE(callGetTrackerStatus("").find(R"("restore":[],)"), std::string::npos);
     EXPECT_TRUE(s.panelHover);
+    fake::setChildEnded(madeUpChild(16), false);
+    fake::setChildEnded(madeUpChild(32), false);
+}
+
+// The clicker's pop-out window that asked for a pick has closed: nobody
+// waits for the point, so the program stops picking; other panels leave it.
+TEST_F(StatusReport, APickEndsWithTheClickerWindowThatWaitedForIt) {
+    AppState& s = appState();
+    s.panelProcesses = {{"keyspam-panel", madeUpChild(16)}, {"clicker-panel", madeUpChild(32)}};
+    callPickLocation("");
+    fake::setChildEnded(madeUpChild(16), true);
+    callGetTrackerStatus("");
+    EXPECT_TRUE(s.pickingLocation);
+    fake::setChildEnded(madeUpChild(32), true);
+    EXPECT_NE(callGetTrackerStatus("").find(R"("picking":false)"), std::string::npos);
     fake::setChildEnded(madeUpChild(16), false);
     fake::setChildEnded(madeUpChild(32), false);
 }
