@@ -48,6 +48,8 @@ const PageCall kMainCalls[] = {
     {"cancelPick", callCancelPick},
     {"setFixedPoint", callSetFixedPoint},
     {"cancelReassign", callCancelReassign},
+    {"renameProfile", callRenameProfile},
+    {"duplicateProfile", callDuplicateProfile},
 };
 
 struct Binding {

@@ -65,6 +65,10 @@ std::string callSwitchProfile(const std::string& args);
 std::string callGetProfiles(const std::string& args);
 std::string callExportProfile(const std::string& args);
 std::string callImportProfile(const std::string& args);
+// [name]: the current profile renamed, or a copy of it under that name made
+// current. {"done":bool,"message":"..."}: what was changed, or why not.
+std::string callRenameProfile(const std::string& args);
+std::string callDuplicateProfile(const std::string& args);
 // What start-up has to tell the user (an unreadable session kept aside).
 std::string callGetNotices(const std::string& args);
 

@@ -52,6 +52,7 @@ enum class ChangeKind : uint8_t {
     InsertEvent,    // `event` goes in at `eventIndex` of profile `profile`
     RemoveEvent,    // the event at `eventIndex` goes (into `event`)
     SwapEventTime,  // that event's time and `event.time` trade places
+    SwapName,       // the name of profile `profile` and `held.name` trade places
 };
 
 struct ChangeStep {

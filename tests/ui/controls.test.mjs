@@ -477,19 +477,49 @@ describe('profiles', () => {
     await page.close();
   });
 
+  test('rename and duplicate check the name like a new one and say what they changed', async () => {
+    const { page } = await openPage(browser, { profiles: ['Work', 'Play'] });
+    await page.waitForSelector('.profile-item[data-index="1"]');
+    const attempt = async (button, typed, hint) => {
+      await page.fill('#profile-name', typed);
+      await page.click(button);
+      await page.waitForFunction((want) => document.getElementById('profile-hint').textContent === want, hint);
+    };
+    await clearCalls(page);
+    await attempt('#profile-rename', '  ', 'Type the profile\'s new name.');
+    await attempt('#profile-rename', 'Play', 'There is a profile named \u201cPlay\u201d already.');
+    await attempt('#profile-duplicate', 'Work', 'There is a profile named \u201cWork\u201d already.');
+    assert.deepEqual(names(await commandCalls(page)).filter((n) => n.endsWith('Profile')), [], 'refused on the page');
+    await attempt('#profile-rename', 'Jobs "A"', 'Renamed \u201cWork\u201d to \u201cJobs A\u201d.');
+    assert.deepEqual(await page.$$eval('.profile-item .name', (l) => l.map((e) => e.textContent)), ['Jobs A', 'Play']);
+    await attempt('#profile-duplicate', 'Jobs B', 'Duplicated \u201cJobs A\u201d as \u201cJobs B\u201d.');
+    await page.waitForSelector('.profile-item[data-index="2"][aria-current="true"]');
+    assert.equal(await page.textContent('#ev-count'), '6');
+    // The program's own refusal shows as the page's would.
+    await page.evaluate(() => window.__fake.state.profiles.push({ name: 'Late', settings: null, events: [] }));
+    await attempt('#profile-rename', 'Late', 'There is a profile named \u201cLate\u201d already.');
+    assert.equal(await page.getAttribute('#profile-name', 'aria-invalid'), 'true');
+    await page.close();
+  });
+
   test('import and export reach the program; import re-reads everything', async () => {
     const { page } = await openPage(browser);
     await clearCalls(page);
     await page.click('#profile-export');
     await page.waitForSelector('#profile-hint >> text=Exported "Default Tracking Profile" to /home/u/Default Tracking Profile.mcr.');
     await page.click('#profile-import');
-    await page.waitForSelector('.profile-item[aria-current="true"] >> text=Imported');
-    assert.equal(await page.textContent('#profile-hint'), 'Imported "Imported" from /home/u/shared.mcr.');
+    await page.waitForSelector('.profile-item[aria-current="true"] >> text=Shared');
+    assert.equal(await page.textContent('#profile-hint'), 'Imported "Shared" from /home/u/shared.mcr.');
     const list = names(await commandCalls(page));
     assert.deepEqual(list.slice(0, 3), ['exportProfile', 'importProfile', 'getProfiles']);
     // A status poll may fetch the grown list before the import's own reads.
     for (const read of ['getSettings', 'getMacroEvents']) assert.ok(list.slice(3).includes(read), read);
     assert.equal(await page.textContent('#ev-count'), '3');
+    // The name is marked only while it is taken.
+    for (const name of ['Shared (Imported)', 'Shared (Imported 2)']) {
+      await page.click('#profile-import');
+      await page.waitForSelector(`#profile-hint >> text=Imported "${name}" from`);
+    }
     await page.close();
   });
 

@@ -232,6 +232,27 @@
       ',"inputPermission":"' + a.inputPermission + '","gnomeDesktop":' + a.gnomeDesktop + ',"welcomeDismissed":' + a.welcomeDismissed + '}';
   }
 
+  function quoted(name) {
+    return '\u201c' + name + '\u201d';
+  }
+  function nameOutcome(done, message) {
+    return '{"done":' + done + ',"message":' + JSON.stringify(message) + '}';
+  }
+  function nameRefusal(name, renamed) {
+    if (name === '') return 'Type a name for the profile.';
+    if ([...name].length > 64) return 'A profile\'s name has at most 64 characters.';
+    if (state.profiles.some((p, i) => p.name === name && i !== renamed)) return 'There is a profile named ' + quoted(name) + ' already.';
+    return '';
+  }
+  // The file's own name while free, else marked as imported and numbered.
+  function importName(name) {
+    const taken = (n) => state.profiles.some((p) => p.name === n);
+    if (!taken(name)) return name;
+    let candidate = name + ' (Imported)';
+    for (let n = 2; taken(candidate); n++) candidate = name + ' (Imported ' + n + ')';
+    return candidate;
+  }
+
   function currentProfile() {
     return state.profiles[state.current];
   }
@@ -389,16 +410,41 @@
       return '';
     },
     getProfiles() { return profilesText(); },
+    renameProfile(arg) {
+      const name = strip(arg);
+      const p = currentProfile();
+      if (state.recording) return nameOutcome(false, 'Stop recording first.');
+      if (p.name === name) return nameOutcome(false, quoted(name) + ' keeps its name.');
+      const refusal = nameRefusal(name, state.current);
+      if (refusal) return nameOutcome(false, refusal);
+      const message = 'Renamed ' + quoted(p.name) + ' to ' + quoted(name) + '.';
+      remember('renaming ' + quoted(p.name) + ' to ' + quoted(name));
+      p.name = name;
+      return nameOutcome(true, message);
+    },
+    duplicateProfile(arg) {
+      const name = strip(arg);
+      if (state.recording) return nameOutcome(false, 'Stop recording first.');
+      const refusal = nameRefusal(name, -1);
+      if (refusal) return nameOutcome(false, refusal);
+      const p = currentProfile();
+      const message = 'Duplicated ' + quoted(p.name) + ' as ' + quoted(name) + '.';
+      remember('duplicating as ' + quoted(name));
+      state.profiles.push({ name, settings: p.settings && Object.assign({}, p.settings), events: JSON.parse(JSON.stringify(p.events)) });
+      state.current = state.profiles.length - 1;
+      return nameOutcome(true, message);
+    },
     exportProfile() {
       if (state.fileAnswer !== undefined) return fileAnswerText();
       return JSON.stringify({ path: '/home/u/' + currentProfile().name + '.mcr', error: '', name: currentProfile().name });
     },
     importProfile() {
       if (state.fileAnswer !== undefined) return fileAnswerText();
-      state.profiles.push({ name: 'Imported', settings: null, events: sampleEvents(3) });
+      const name = importName(state.importedName || 'Shared');
+      state.profiles.push({ name, settings: null, events: sampleEvents(3) });
       state.current = state.profiles.length - 1;
       applyProfileSettings(currentProfile());
-      return JSON.stringify({ path: '/home/u/shared.mcr', error: '', name: 'Imported' });
+      return JSON.stringify({ path: '/home/u/shared.mcr', error: '', name });
     },
     getSettings() { return settingsText(); },
     undoChange() { return takeBack(state.undo, state.redo); },
