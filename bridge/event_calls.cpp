@@ -124,11 +124,14 @@ void markTaskbarWhileRunning(const StatusFields& fields) {
     platform::showRunningInTaskbar(appState().mainWindow, running);
 }
 
-// The clicker's pop-out window that asked for a pick is gone: nobody waits
-// for the point any more, and the next click must reach its window.
-void endPickOfClosedPanel(const std::vector<std::string>& endedPanels) {
+// The pop-out window that waited for a pick or the key spammer's key is
+// gone: nobody waits any more, and the next click or key must reach its
+// window.
+void endWaitsOfClosedPanels(const std::vector<std::string>& endedPanels) {
+    const AppState& s = appState();
     for (const std::string& id : endedPanels) {
-        if (id == "clicker-panel" && appState().pickingLocation) callCancelPick("");
+        if (id == "clicker-panel" && s.pickingLocation) callCancelPick("");
+        if (id == "keyspam-panel" && s.reassignSlot == ReassignSlot::KeySpamTarget) callCancelReassign("");
     }
 }
 
@@ -140,7 +143,7 @@ void endPickOfClosedPanel(const std::vector<std::string>& endedPanels) {
 std::string callGetTrackerStatus(const std::string&) {
     static std::string writtenPath, writtenReport;  // UI thread only
     const std::vector<std::string> endedPanels = collectEndedPanels();
-    endPickOfClosedPanel(endedPanels);
+    endWaitsOfClosedPanels(endedPanels);
     StatusFields fields = gatherStatus();
     fields.restore = endedPanels;
     const std::string report = statusReportJson(fields);

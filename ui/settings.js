@@ -223,6 +223,8 @@ Varnet.settings = (function () {
     $('settings-panel').addEventListener('click', onReassign);
     $('ks-settarget').addEventListener('click', onReassign);
     for (const id of ['hk-cancel', 'ks-target-cancel']) $(id).addEventListener('click', onCancelReassign);
+    // A page that goes away (a reload) no longer waits for the key.
+    window.addEventListener('pagehide', () => { if (model.reassignAsked) call('cancelReassign'); });
     $('app-switches').addEventListener('change', onAppSetting);
     $('theme-select').addEventListener('change', onThemeChosen);
     $('hk-reset').addEventListener('click', async () => {

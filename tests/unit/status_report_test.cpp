@@ -104,17 +104,24 @@ TEST_F(StatusReport, EndedPanelsAreNamedOnceInIdOrderAndReleased) {
 
 // The clicker's pop-out window that asked for a pick has closed: nobody
 // waits for the point, so the program stops picking; other panels leave it.
-TEST_F(StatusReport, APickEndsWithTheClickerWindowThatWaitedForIt) {
+TEST_F(StatusReport, APickOrKeyCaptureEndsWithThePopOutThatWaitedForIt) {
     AppState& s = appState();
-    s.panelProcesses = {{"keyspam-panel", madeUpChild(16)}, {"clicker-panel", madeUpChild(32)}};
+    s.panelProcesses = {{"keyspam-panel", madeUpChild(80)}, {"clicker-panel", madeUpChild(96)}};
     callPickLocation("");
-    fake::setChildEnded(madeUpChild(16), true);
+    fake::setChildEnded(madeUpChild(80), true);
     callGetTrackerStatus("");
     EXPECT_TRUE(s.pickingLocation);
-    fake::setChildEnded(madeUpChild(32), true);
+    fake::setChildEnded(madeUpChild(96), true);
     EXPECT_NE(callGetTrackerStatus("").find(R"("picking":false)"), std::string::npos);
-    fake::setChildEnded(madeUpChild(16), false);
-    fake::setChildEnded(madeUpChild(32), false);
+    // The same for the key spammer's window waiting for its key. (Children
+    // of their own: which the core released outlives the test.)
+    s.panelProcesses = {{"keyspam-panel", madeUpChild(112)}};
+    callReassignKey("keyspamtarget");
+    fake::setChildEnded(madeUpChild(112), true);
+    EXPECT_NE(callGetTrackerStatus("").find(R"("reassigning":"")"), std::string::npos);
+    fake::setChildEnded(madeUpChild(112), false);
+    fake::setChildEnded(madeUpChild(80), false);
+    fake::setChildEnded(madeUpChild(96), false);
 }
 
 TEST_F(StatusReport, NamesWithQuotesOrBackslashesStayValidJson) {
