@@ -93,6 +93,20 @@ std::string panelOptimizeMacro(const std::string&) { return forwardBare("optimiz
 std::string panelReassignKey(const std::string& a) { return forwardCleaned("reassignKey", a); }
 std::string panelEditClickSteps(const std::string& a) { return forwardCleaned("editClickSteps", a); }
 
+std::string panelPickLocation(const std::string&) { return forwardBare("pickLocation"); }
+std::string panelCancelPick(const std::string&) { return forwardBare("cancelPick"); }
+std::string panelCancelReassign(const std::string&) { return forwardBare("cancelReassign"); }
+
+// The screens are checked here, on this window's own thread, as the main
+// window checks them for its page.
+std::string panelSetFixedPoint(const std::string& args) {
+    int32_t x = 0, y = 0;
+    std::string refusal;
+    if (!readScreenPoint(args, x, y, refusal) || !refusal.empty()) return jsonString(refusal);
+    sendPanelCommand("setFixedPoint", std::to_string(x) + "," + std::to_string(y));
+    return "";
+}
+
 // A complete JSON string whatever the file holds, so a backslash in a theme
 // name cannot make the page's call fail.
 std::string panelGetSharedTheme(const std::string&) { return jsonString(readThemeFile()); }
@@ -165,6 +179,10 @@ const PageCall kPanelCalls[] = {
     {"stopKeySpam", panelStopKeySpam},
     {"getSettings", panelGetSettings},
     {"editClickSteps", panelEditClickSteps},
+    {"pickLocation", panelPickLocation},
+    {"cancelPick", panelCancelPick},
+    {"setFixedPoint", panelSetFixedPoint},
+    {"cancelReassign", panelCancelReassign},
 };
 
 bool readPage(std::string& html) { return platform::readFile(pageFilePath(), html); }

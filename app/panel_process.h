@@ -8,5 +8,5 @@ struct PageCall;
 // The whole run of a pop-out panel process; returns the exit code.
 int runPanelProcess(const std::string& commandLine);
 
-// The twenty-four calls bound into a panel's page, in binding order.
+// The twenty-eight calls bound into a panel's page, in binding order.
 const PageCall* panelPageCalls(size_t& count);

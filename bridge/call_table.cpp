@@ -49,6 +49,11 @@ const PageCall kMainCalls[] = {
     {"insertText", callInsertText},
     {"setKeyTyper", callSetKeyTyper},
     {"editClickSteps", callEditClickSteps},
+    {"cancelPick", callCancelPick},
+    {"setFixedPoint", callSetFixedPoint},
+    {"cancelReassign", callCancelReassign},
+    {"renameProfile", callRenameProfile},
+    {"duplicateProfile", callDuplicateProfile},
 };
 
 struct Binding {

@@ -56,6 +56,7 @@ void requestStop(std::atomic<int32_t>& engineSwitch) {
 
 std::string callUpdateSpammer(const std::string& args) {
     if (storeUpdateArguments(FieldList::SpammerCall, args)) storeProfileSettings();
+    announceStateChange();  // a held poll of the main page sees settings sent from elsewhere
     return "";
 }
 
@@ -96,6 +97,7 @@ std::string callStopKeySpam(const std::string&) {
 
 std::string callUpdateKeySpam(const std::string& args) {
     if (storeUpdateArguments(FieldList::KeySpamCall, args)) storeProfileSettings();
+    announceStateChange();
     return "";
 }
 

@@ -7,8 +7,10 @@
 
 #include "bridge/page_calls.h"
 #include "bridge/settings_snapshot.h"
+#include "bridge/window_helpers.h"
 #include "capture/event_list.h"
 #include "capture/hotkeys.h"
+#include "capture/picking.h"
 #include "capture/status_report.h"
 #include "model/settings_fields.h"
 #include "model/state.h"
@@ -79,6 +81,7 @@ std::string callGetUndoState(const std::string&) { return changeHistoryJson(); }
 
 std::string callUpdateTracker(const std::string& args) {
     storeUpdateArguments(FieldList::TrackerCall, args);
+    announceStateChange();
     return "";
 }
 
@@ -107,6 +110,27 @@ std::string callPickLocation(const std::string&) {
     return "";
 }
 
+std::string callCancelPick(const std::string&) {
+    cancelPick();
+    announceStateChange();  // an X11 grab for the pick goes at once
+    return "";
+}
+
+std::string callSetFixedPoint(const std::string& args) {
+    int32_t x = 0, y = 0;
+    std::string refusal;
+    if (!readScreenPoint(args, x, y, refusal) || !refusal.empty()) return jsonString(refusal);
+    takeFixedPoint(x, y);
+    announceStateChange();
+    return "";
+}
+
+std::string callCancelReassign(const std::string&) {
+    appState().reassignSlot.exchange(ReassignSlot::NoSlot);
+    announceStateChange();
+    return "";
+}
+
 namespace {
 
 // Only a change reaches the window: the poll runs every few hundred ms.
@@ -118,6 +142,17 @@ void markTaskbarWhileRunning(const StatusFields& fields) {
     platform::showRunningInTaskbar(appState().mainWindow, running);
 }
 
+// The pop-out window that waited for a pick or the key spammer's key is
+// gone: nobody waits any more, and the next click or key must reach its
+// window.
+void endWaitsOfClosedPanels(const std::vector<std::string>& endedPanels) {
+    const AppState& s = appState();
+    for (const std::string& id : endedPanels) {
+        if (id == "clicker-panel" && s.pickingLocation) callCancelPick("");
+        if (id == "keyspam-panel" && s.reassignSlot == ReassignSlot::KeySpamTarget) callCancelReassign("");
+    }
+}
+
 }  // namespace
 
 // The panels that have ended are collected first, so the hover they may
@@ -126,6 +161,7 @@ void markTaskbarWhileRunning(const StatusFields& fields) {
 std::string callGetTrackerStatus(const std::string&) {
     static std::string writtenPath, writtenReport;  // UI thread only
     const std::vector<std::string> endedPanels = collectEndedPanels();
+    endWaitsOfClosedPanels(endedPanels);
     StatusFields fields = gatherStatus();
     fields.restore = endedPanels;
     const std::string report = statusReportJson(fields);

@@ -29,6 +29,14 @@ std::string callEditClickSteps(const std::string& args);
 
 // Location picking and the main window's size.
 std::string callPickLocation(const std::string& args);
+// Ends a pending pick without a point, as Esc does; the page calls it when it
+// gives up waiting.
+std::string callCancelPick(const std::string& args);
+// [x, y]: the fixed point typed by hand. Answers "" once taken, or the
+// reason it was not as a JSON string: no whole numbers, or no screen there.
+std::string callSetFixedPoint(const std::string& args);
+// Ends a pending reassignment, the bindings as they were.
+std::string callCancelReassign(const std::string& args);
 std::string callResizeWindow(const std::string& args);
 
 // Hotkeys, the event list, the tracker options and the status report.
@@ -71,6 +79,10 @@ std::string callSwitchProfile(const std::string& args);
 std::string callGetProfiles(const std::string& args);
 std::string callExportProfile(const std::string& args);
 std::string callImportProfile(const std::string& args);
+// [name]: the current profile renamed, or a copy of it under that name made
+// current. {"done":bool,"message":"..."}: what was changed, or why not.
+std::string callRenameProfile(const std::string& args);
+std::string callDuplicateProfile(const std::string& args);
 // What start-up has to tell the user (an unreadable session kept aside).
 std::string callGetNotices(const std::string& args);
 

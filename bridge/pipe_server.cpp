@@ -6,13 +6,16 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "bridge/page_calls.h"
 #include "bridge/window_helpers.h"
+#include "capture/picking.h"
 #include "model/state.h"
 #include "model/state_changes.h"
 #include "platform/platform.h"
 #include "store/theme_file.h"
+#include "text/arguments.h"
 
 namespace {
 
@@ -22,6 +25,15 @@ void setThemeFromPanel(const std::string& argument) { applyThemeFromPanel(argume
 
 // Sent by a second start of the program, which then ends.
 void showMainWindow(const std::string&) { bringMainWindowToFront(); }
+
+// A pop-out window checked the point against the screens before sending it.
+void setFixedPointFromPanel(const std::string& argument) {
+    const std::vector<std::string> fields = splitFields(argument, ',');
+    int32_t x = 0, y = 0;
+    if (fields.size() != 2 || !parseInt32(fields[0], x) || !parseInt32(fields[1], y)) return;
+    takeFixedPoint(x, y);
+    announceStateChange();
+}
 
 // Adapts a page-call handler, whose result a panel never sees.
 template <std::string (*handler)(const std::string&)>
@@ -54,6 +66,10 @@ const PanelCommand kPanelCommands[] = {
     {"optimizeMacro", asPageCall<callOptimizeMacro>},
     {"showMainWindow", showMainWindow},
     {"editClickSteps", asPageCall<callEditClickSteps>},
+    {"pickLocation", asPageCall<callPickLocation>},
+    {"cancelPick", asPageCall<callCancelPick>},
+    {"setFixedPoint", setFixedPointFromPanel},
+    {"cancelReassign", asPageCall<callCancelReassign>},
 };
 
 const PanelCommand* findPanelCommand(const char* name, size_t length) {

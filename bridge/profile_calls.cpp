@@ -20,7 +20,21 @@ std::string fileOutcome(const std::string& path, const std::string& error, const
     return "{\"path\":" + jsonString(path) + ",\"error\":" + jsonString(error) + ",\"name\":" + jsonString(name) + "}";
 }
 
+std::string nameOutcome(const ProfileNameOutcome& outcome) {
+    return std::string("{\"done\":") + (outcome.done ? "true" : "false") + ",\"message\":" + jsonString(outcome.message) +
+           "}";
+}
+
 }  // namespace
+
+std::string callRenameProfile(const std::string& args) {
+    return nameOutcome(renameCurrentProfile(stripArgumentText(args)));
+}
+
+// The copy carries the live settings already: nothing to apply.
+std::string callDuplicateProfile(const std::string& args) {
+    return nameOutcome(duplicateCurrentProfile(stripArgumentText(args)));
+}
 
 std::string callClearProfile(const std::string&) {
     clearCurrentProfile();

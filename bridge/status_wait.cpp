@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bridge/page_calls.h"
@@ -24,7 +25,7 @@ struct HeldPoll {
 };
 HeldPoll held;
 uint64_t version = 0;
-std::string shownReport, shownTheme;
+std::string shownReport, shownTheme, shownSettings;
 
 std::atomic<webview_t> target{nullptr};
 std::atomic<bool> holding{false};
@@ -38,14 +39,18 @@ bool somethingRuns() {
            s.reassignSlot != ReassignSlot::NoSlot || s.clickerSwitch != 0 || s.keySpamSwitch != 0;
 }
 
-// The answer as of now; the version moves whenever the report or the theme does.
+// The answer as of now; the version moves whenever the report or the theme
+// does, or the settings (a pop-out window or a command changed them), which
+// the page then reads.
 std::string currentAnswer() {
     const std::string report = callGetTrackerStatus("");
     const std::string theme = currentTheme();
-    if (report != shownReport || theme != shownTheme || version == 0) {
+    std::string settings = callGetSettings("");
+    if (report != shownReport || theme != shownTheme || settings != shownSettings || version == 0) {
         ++version;
         shownReport = report;
         shownTheme = theme;
+        shownSettings = std::move(settings);
     }
     return "{\"version\":" + std::to_string(version) + ",\"status\":" + report + ",\"theme\":" + jsonString(theme) +
            "}";

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "bridge/page_calls.h"
 #include "bridge/webview_api.h"
@@ -75,4 +77,17 @@ void setFrontWindowTarget(void* webview) { frontTarget = webview; }
 
 void bringMainWindowToFront() {
     if (void* w = frontTarget.load()) webview_dispatch(static_cast<webview_t>(w), showInFront, nullptr);
+}
+
+bool readScreenPoint(const std::string& args, int32_t& x, int32_t& y, std::string& refusal) {
+    const std::vector<std::string> fields = parseArgumentList(args);
+    if (fields.size() != 2 || !parseInt32(fields[0], x) || !parseInt32(fields[1], y)) {
+        refusal = "X and Y must be whole numbers.";
+        return false;
+    }
+    platform::ScreenRect monitor;
+    refusal = platform::monitorWorkAreaAt(x, y, monitor)
+                  ? ""
+                  : "X " + std::to_string(x) + ", Y " + std::to_string(y) + " is on no screen.";
+    return true;
 }

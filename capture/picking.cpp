@@ -35,11 +35,8 @@ PickOutcome pickStep(const InputEvent& event) {
         return PickOutcome::Swallow;
     }
     if (event.code == button_code::Left) {
-        s.clicker.fixedX = event.x;
-        s.clicker.fixedY = event.y;
-        s.clicker.locMode = AtFixedPoint;
+        takeFixedPoint(event.x, event.y);  // before the pick ends: whoever sees it end finds the point
         s.pickingLocation.exchange(false);
-        storeProfileSettings();
         return PickOutcome::Swallow;
     }
     cancelPick();  // the right or middle button
@@ -56,4 +53,13 @@ PickOutcome pickKeyStep(const InputEvent& event) {
 void cancelPick() {
     appState().pickingLocation.exchange(false);
     appState().pickAddsStep = false;
+}
+
+void takeFixedPoint(int32_t x, int32_t y) {
+    ClickerSettings& c = appState().clicker;
+    c.fixedX = x;
+    c.fixedY = y;
+    c.fixedPointChosen = true;
+    c.locMode = AtFixedPoint;
+    storeProfileSettings();
 }

@@ -15,6 +15,9 @@ PickOutcome pickKeyStep(const InputEvent& event);
 // The surface a backend shows for the pick was closed by the desktop: the
 // pick ends without a point, as a cancelling press ends it.
 void cancelPick();
+// The fixed point set by a pick or typed by hand: the clicker clicks there
+// from now on, and it counts as set (model/start_rule.h).
+void takeFixedPoint(int32_t x, int32_t y);
 
 // The presses a pending pick takes, whatever else is bound to them: the
 // buttons that pick or cancel, and the key that cancels.

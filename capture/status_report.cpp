@@ -85,6 +85,8 @@ StatusFields gatherStatus() {
     f.clickerRefused = startRefusalText(StartRefusal(s.clickerRefused.load()));
     f.keySpamRefused = startRefusalText(StartRefusal(s.keySpamRefused.load()));
     f.hookProblem = hookProblemText(hooksMissing(), hookReinstalls(), inputDropped());
+    if (f.autoClicking) f.clickAsked = clickerAskedRate(s.clicker, liveSequencePassMs());
+    if (f.keySpamming) f.keySpamAsked = keySpamAskedRate(s.keySpam);
     return f;
 }
 
@@ -98,5 +100,7 @@ std::string statusReportJson(const StatusFields& f) {
            ",\"saveError\":" + jsonString(f.saveError) + ",\"picking\":" + truth(f.picking) + ",\"pipeProblem\":" + jsonString(f.pipeProblem) +
            ",\"clickRate\":" + rateNumber(f.clickRate) + ",\"keySpamRate\":" + rateNumber(f.keySpamRate) +
            ",\"clickerRefused\":" + jsonString(f.clickerRefused) + ",\"keySpamRefused\":" + jsonString(f.keySpamRefused) +
-           (f.hookProblem.empty() ? "" : ",\"hookProblem\":" + jsonString(f.hookProblem)) + "}";
+           (f.hookProblem.empty() ? "" : ",\"hookProblem\":" + jsonString(f.hookProblem)) +
+           (f.autoClicking ? ",\"clickAsked\":" + formatGeneral6(f.clickAsked) : "") +
+           (f.keySpamming ? ",\"keySpamAsked\":" + formatGeneral6(f.keySpamAsked) : "") + "}";
 }

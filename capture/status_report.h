@@ -25,6 +25,9 @@ struct StatusFields {
     // What went wrong with the input hooks, for the person; "" while they
     // work, and then the report leaves the key out.
     std::string hookProblem;
+    // The actions per second each engine's interval asks for, while it
+    // runs; the report leaves the key out while it is off.
+    double clickAsked = 0.0, keySpamAsked = 0.0;
 };
 
 // The hook problem's words: missing hooks, or how often they were put back.

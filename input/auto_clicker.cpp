@@ -13,6 +13,7 @@
 #include "input/engines.h"
 #include "model/mouse_flags.h"
 #include "model/settings_fields.h"
+#include "model/start_rule.h"
 #include "model/state.h"
 #include "model/state_changes.h"
 #include "platform/platform.h"
@@ -126,7 +127,7 @@ void sequenceStep(AppState& s, const ClickerSettings& c, bool timed, double runM
         s.clickCount.fetch_add(1);
         countAction(clickerRate, s.clickRate, clickEnd, frequency);
     }
-    const double waitMs = std::max(1.0, double(step.waitMs));
+    const double waitMs = stepWaitMs(step);
     const int64_t due = nextDeadline(clickerSchedule, intervalTicks(waitMs, frequency),
                                      humanisedOffsetTicks(waitMs, c.rndMs, clickerRandom, frequency), clickEnd);
     waitUntilCounter(deadlineWithinRun(due, timed, runMs, s.clickerRunStart), s.autoClicking);

@@ -80,7 +80,7 @@ bool startAllowed(std::atomic<int32_t>& refused, StartRefusal refusal) {
 // Whichever button was in use, none may stay down.
 void switchClicker(bool on) {
     AppState& s = appState();
-    if (on && !s.autoClicking && !startAllowed(s.clickerRefused, clickerStartRefusal(s.clicker))) return;
+    if (on && !s.autoClicking && !startAllowed(s.clickerRefused, clickerStartRefusal(s.clicker, liveSequencePassMs()))) return;
     if (s.autoClicking.exchange(on) == on) return;
     if (on) {
         wakeIdleEngines();

@@ -33,6 +33,7 @@ void resetProfileDefaults() {
         std::lock_guard<std::mutex> lock(s.profilesLock);
         s.clickSteps.clear();
     }
+    appState().clicker.fixedPointChosen = false;
 }
 
 void resetHotkeyDefaults() { restoreDefaults(FieldRecord::Hotkeys); }

@@ -58,6 +58,7 @@ enum class ChangeKind : uint8_t {
     RemoveEvent,    // the event at `eventIndex` goes (into `event`)
     SwapEventTime,  // that event's time and `event.time` trade places
     SwapTailTimes,  // the times of the events from `eventIndex` on and those of `held.events` trade places
+    SwapName,       // the name of profile `profile` and `held.name` trade places
 };
 
 struct ChangeStep {
@@ -108,6 +109,9 @@ struct ClickerSettings {
     std::atomic<int32_t> sbtn, stype;
     std::atomic<int32_t> rptMode, rptTimes;
     std::atomic<int32_t> locMode, fixedX, fixedY;
+    // A point was picked or typed in this run. No file carries it: a point
+    // read from a file counts as set when it is not the default 0,0.
+    std::atomic<bool> fixedPointChosen{false};
     std::atomic<int32_t> runH, runM, runS;  // the length of a timed run
     std::atomic<int32_t> rndMs, holdMs, areaPx;  // humanising spreads, 0 for none
 };

@@ -24,7 +24,8 @@ bool eventIn(const AppState& s, size_t profile, size_t index, bool orAtEnd) {
 bool fits(const AppState& s, const ChangeStep& step) {
     switch (step.kind) {
     case ChangeKind::SwapEvents:
-    case ChangeKind::SwapProfile: return profileIn(s, step.profile);
+    case ChangeKind::SwapProfile:
+    case ChangeKind::SwapName: return profileIn(s, step.profile);
     case ChangeKind::RemoveProfile: return profileIn(s, step.profile) && s.profiles.size() > 1;
     case ChangeKind::InsertProfile: return step.profile <= s.profiles.size();
     case ChangeKind::InsertEvent: return eventIn(s, step.profile, step.eventIndex, true);
@@ -67,6 +68,7 @@ void carryOutLocked(AppState& s, ChangeStep& step) {
         for (size_t i = 0; i < step.held.events.size(); ++i)
             std::swap(at->events[step.eventIndex + i].time, step.held.events[i].time);
         break;
+    case ChangeKind::SwapName: at->name.swap(step.held.name); break;
     }
     if (step.current < 0 || size_t(step.current) >= profiles.size()) step.current = 0;
     std::swap(s.currentProfile, step.current);

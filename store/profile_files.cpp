@@ -1,6 +1,8 @@
 #include "store/profile_files.h"
 
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "platform/platform.h"
 #include "store/change_history.h"
@@ -88,17 +90,37 @@ bool importProfileFromFile(const std::string& path) {
     return readWholeFile(path, text) && importProfileText(text);
 }
 
+namespace {
+
+bool nameTakenLocked(const AppState& s, const std::string& name) {
+    for (const Profile& p : s.profiles)
+        if (p.name == name) return true;
+    return false;
+}
+
+// The file's own name while no profile has it; else marked as imported, and
+// numbered from the second such import on, so a round trip adds nothing.
+std::string freeImportNameLocked(const AppState& s, const std::string& name) {
+    if (!nameTakenLocked(s, name)) return name;
+    std::string candidate = name + " (Imported)";
+    for (uint64_t n = 2; nameTakenLocked(s, candidate); ++n) candidate = name + " (Imported " + std::to_string(n) + ")";
+    return candidate;
+}
+
+}  // namespace
+
 bool importProfileText(const std::string& text, std::string* importedName) {
     size_t position = 0;
     std::string name;
     if (!nextLine(text, position, name) || name.empty()) return false;
     const std::string liveBefore = formatLiveSettings();
-    Profile imported{name + " (Imported)", "", {}};
-    if (importedName) *importedName = imported.name;
+    Profile imported{name, "", {}};
     readSettingsLine(text, position, imported);
     readEvents(text, position, imported);
     AppState& s = appState();
     std::lock_guard<std::mutex> lock(s.profilesLock);
+    imported.name = freeImportNameLocked(s, name);
+    if (importedName) *importedName = imported.name;
     const int32_t before = s.currentProfile;
     const std::string label = "importing " + quotedName(imported.name);
     s.profiles.push_back(std::move(imported));

@@ -3,6 +3,8 @@
 // the list only.
 #include "store/profiles.h"
 
+#include <cstdint>
+#include <string>
 #include <utility>
 
 #include "model/state.h"
@@ -16,6 +18,7 @@ void applySettingsOfProfile(const std::string& settings) {
         resetProfileDefaults();
     } else {
         applyProfileSettings(settings);
+        appState().clicker.fixedPointChosen = false;
     }
 }
 
@@ -99,4 +102,71 @@ void switchToProfile(int32_t index) {
         noteEventListEdited();
     }
     applySettingsOfProfile(settings);
+}
+
+namespace {
+
+size_t characterCount(const std::string& text) {
+    size_t count = 0;
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+    return count;
+}
+
+// profilesLock held. `renamed` may keep its own name; SIZE_MAX for none.
+std::string nameRefusalLocked(const AppState& s, const std::string& name, size_t renamed) {
+    if (name.empty()) return "Type a name for the profile.";
+    if (characterCount(name) > kMaxProfileNameLength)
+        return "A profile's name has at most " + std::to_string(kMaxProfileNameLength) + " characters.";
+    for (size_t i = 0; i < s.profiles.size(); ++i) {
+        if (i != renamed && s.profiles[i].name == name) return "There is a profile named " + quotedName(name) + " already.";
+    }
+    return "";
+}
+
+bool currentIndexLocked(const AppState& s, size_t& index) {
+    if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return false;
+    index = size_t(s.currentProfile);
+    return true;
+}
+
+const char kWhileRecording[] = "Stop recording first.";
+
+}  // namespace
+
+ProfileNameOutcome renameCurrentProfile(const std::string& name) {
+    AppState& s = appState();
+    if (s.recording) return {false, kWhileRecording};
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    size_t index = 0;
+    if (!currentIndexLocked(s, index)) return {false, "There is no profile to rename."};
+    Profile& p = s.profiles[index];
+    if (p.name == name) return {false, quotedName(name) + " keeps its name."};
+    const std::string refusal = nameRefusalLocked(s, name, index);
+    if (!refusal.empty()) return {false, refusal};
+    const std::string message = "Renamed " + quotedName(p.name) + " to " + quotedName(name) + ".";
+    ChangeStep step = changeStep(ChangeKind::SwapName, index, s.currentProfile,
+                                 "renaming " + quotedName(p.name) + " to " + quotedName(name));
+    step.held.name = std::exchange(p.name, name);
+    noteProfilesChanged();
+    keepChangeLocked(s, std::move(step));
+    return {true, message};
+}
+
+ProfileNameOutcome duplicateCurrentProfile(const std::string& name) {
+    AppState& s = appState();
+    if (s.recording) return {false, kWhileRecording};
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    size_t index = 0;
+    if (!currentIndexLocked(s, index)) return {false, "There is no profile to duplicate."};
+    const std::string refusal = nameRefusalLocked(s, name, SIZE_MAX);
+    if (!refusal.empty()) return {false, refusal};
+    const std::string message = "Duplicated " + quotedName(s.profiles[index].name) + " as " + quotedName(name) + ".";
+    Profile copy{name, s.profiles[index].settings, s.profiles[index].events};
+    const int32_t before = s.currentProfile;
+    s.profiles.push_back(std::move(copy));
+    s.currentProfile = int32_t(s.profiles.size() - 1);
+    noteEventListEdited();
+    keepChangeLocked(s, changeStep(ChangeKind::RemoveProfile, s.profiles.size() - 1, before,
+                                   "duplicating as " + quotedName(name)));
+    return {true, message};
 }

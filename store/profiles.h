@@ -1,6 +1,7 @@
 // The profile list. None of these changes the list while a recording runs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -25,6 +26,18 @@ void clearCurrentProfile();
 // Appends a profile of that name with the live settings and makes it
 // current; an empty name adds nothing.
 void addProfile(const std::string& name);
+// The longest name a profile may be given, in characters.
+constexpr size_t kMaxProfileNameLength = 64;
+// The current profile takes a new name; a copy of it, events and settings,
+// goes after the list's end and becomes current. Each refuses a name that
+// is empty, longer than kMaxProfileNameLength or another profile's, answers
+// what it did or why not in words for the page, and is undoable.
+struct ProfileNameOutcome {
+    bool done = false;
+    std::string message;
+};
+ProfileNameOutcome renameCurrentProfile(const std::string& name);
+ProfileNameOutcome duplicateCurrentProfile(const std::string& name);
 // Deletes the current profile unless it is the only one; the one that takes
 // its place applies its settings.
 void deleteCurrentProfile();

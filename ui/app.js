@@ -24,6 +24,7 @@ Varnet.app = (function () {
       // reassignment can end it.
       const pickAsked = model.pickAsked;
       const reassignAsked = model.reassignAsked;
+      const versionBefore = model.statusVersion;
       const status = await nextStatus();
       const fresh = status && typeof status === 'object';
       if (fresh) {
@@ -33,8 +34,13 @@ Varnet.app = (function () {
         Varnet.status.applyStatus(status);
       }
       await Varnet.events.refreshEventsIfStale();
-      await Varnet.engines.checkPickedLocation(pickAsked && fresh && status.picking === false);
-      await Varnet.forms.followSettings();
+      // A pop-out reads a status file that the main window rewrites a poll
+      // later: there, only a pick once seen pending can be seen to end.
+      if (pickAsked && fresh && status.picking === true) model.pickSeen = true;
+      const pickEnded = pickAsked && fresh && status.picking === false && (model.pickSeen || !inPanel());
+      await Varnet.engines.checkPickedLocation(pickEnded);
+      // The main window's held poll moves on when the settings change too.
+      await Varnet.forms.followSettings(inPanel() || model.statusVersion !== versionBefore);
       if (!has('waitForStatus')) await Varnet.settings.pollTheme();
     } finally {
       model.polling = false;
@@ -78,7 +84,10 @@ Varnet.app = (function () {
       await Varnet.settings.readAppSettings();
       await Varnet.forms.readSettings();
       await Varnet.profiles.readProfiles();
-      if (has('getTrackerStatus')) Varnet.status.applyStatus(await call('getTrackerStatus'));
+      if (has('getTrackerStatus')) {
+        Varnet.status.applyStatus(await call('getTrackerStatus'));
+        Varnet.engines.endOrphanedPick(model.status);
+      }
       await Varnet.events.fetchEvents();
       await Varnet.notices.readNotices();
     } finally {

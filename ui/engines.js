@@ -19,7 +19,7 @@
  * @property {'clickerRefused' | 'keySpamRefused'} refused
  * @property {string} rate  where the achieved rate is shown
  * @property {'clickRate' | 'keySpamRate'} achieved
- * @property {[string, string, string, string]} interval  the settings keys of h, m, s, ms
+ * @property {'clickAsked' | 'keySpamAsked'} asked  the rate the program says the interval asks for
  */
 
 Varnet.engines = (function () {
@@ -35,10 +35,10 @@ Varnet.engines = (function () {
   const ENGINES = Object.freeze({
     clicker: { name: 'clicker', panel: 'clicker-panel', start: 'clk-start', stop: 'clk-stop', hint: 'clk-hint',
       delay: 'clk-delay', startCall: 'startSpammer', stopCall: 'stopSpammer', toggleCall: 'toggleSpammer',
-      running: 'autoClicking', refused: 'clickerRefused', rate: 'clk-rate', achieved: 'clickRate', interval: ['sh', 'sm', 'ss', 'sms'] },
+      running: 'autoClicking', refused: 'clickerRefused', rate: 'clk-rate', achieved: 'clickRate', asked: 'clickAsked' },
     keySpam: { name: 'keySpam', panel: 'keyspam-panel', start: 'ks-start', stop: 'ks-stop', hint: 'ks-hint',
       delay: 'ks-delay', startCall: 'startKeySpam', stopCall: 'stopKeySpam', toggleCall: 'toggleKeySpam',
-      running: 'keySpamming', refused: 'keySpamRefused', rate: 'ks-rate', achieved: 'keySpamRate', interval: ['ksh', 'ksm', 'kss', 'ksms'] },
+      running: 'keySpamming', refused: 'keySpamRefused', rate: 'ks-rate', achieved: 'keySpamRate', asked: 'keySpamAsked' },
   });
 
   /**
@@ -66,8 +66,8 @@ Varnet.engines = (function () {
 
   /**
    * While the engine runs: the rate its interval asks for beside the rate it
-   * achieves (actions per second over the last second, as the program
-   * measures it), marked when it falls behind.
+   * achieves (actions per second over the last second), both as the program
+   * reports them, marked when it falls behind.
    * @param {Engine} engine
    * @param {Status} st
    */
@@ -76,15 +76,11 @@ Varnet.engines = (function () {
     const on = st[engine.running];
     line.hidden = !on;
     if (!on) return;
-    const [h, m, s, ms] = engine.interval.map(Varnet.model.setting);
-    // In a sequence the steps' waits take the interval's place, and a pass is the action.
-    const inSequence = engine.name === 'clicker' && Varnet.model.setting('locMode') === 2;
-    const periodMs = inSequence ? model.clickSteps.reduce((sum, step) => sum + Math.max(1, step.waitMs), 0)
-      : h * 3600000 + m * 60000 + s * 1000 + ms;
-    const target = 1000 / Math.max(1, periodMs);
+    const target = st[engine.asked];
     const achieved = st[engine.achieved];
-    setText(line, rateText(target) + ' asked · ' + (achieved > 0 ? rateText(achieved) + ' achieved' : 'measuring…'));
-    setAttr(line, 'data-behind', String(achieved > 0 && achieved < target * BEHIND_SHARE));
+    const asked = target > 0 ? rateText(target) + ' asked · ' : '';
+    setText(line, asked + (achieved > 0 ? rateText(achieved) + ' achieved' : 'measuring…'));
+    setAttr(line, 'data-behind', String(target > 0 && achieved > 0 && achieved < target * BEHIND_SHARE));
   }
 
   /** @param {Engine} engine */
@@ -142,6 +138,13 @@ Varnet.engines = (function () {
    * @param {Engine} engine
    */
   async function onStart(engine) {
+    // A point typed wrong would leave the clicker at the last one taken.
+    const badPoint = /** @type {HTMLElement | null} */ ($(engine.panel).querySelector('.point-field[aria-invalid="true"]'));
+    if (badPoint) {
+      $(engine.hint).textContent = 'Not started: ' + $(engine.hint).textContent.replace(/^Not started: /, '');
+      badPoint.focus();
+      return;
+    }
     if (!Varnet.forms.formIsValid(Varnet.forms.formOf(engine.panel))) {
       const hint = $(engine.hint);
       hint.textContent = 'Not started: ' + hint.textContent;
@@ -218,12 +221,14 @@ Varnet.engines = (function () {
     if (!Varnet.bridge.has(forStep ? 'editClickSteps' : 'pickLocation')) return;
     model.pickStartedAt = Date.now();
     model.pickAsked = false;
+    model.pickSeen = false;
     model.pickForStep = forStep;
     model.pickFrom = { x: Varnet.model.setting('fixedX'), y: Varnet.model.setting('fixedY'), mode: Varnet.model.setting('locMode'),
       steps: JSON.stringify(model.clickSteps) };
     if (!forStep) $('clk-pick-text').textContent = 'Click anywhere…';
     $(forStep ? 'clk-seq-pick' : 'clk-pick').setAttribute('aria-pressed', 'true');
     $('clk-pick-note').hidden = false;
+    $('clk-pick-cancel').hidden = !Varnet.bridge.has('cancelPick');
     if (forStep) await Varnet.bridge.call('editClickSteps', 'pick');
     else await Varnet.bridge.call('pickLocation');
     model.pickAsked = true;
@@ -237,6 +242,29 @@ Varnet.engines = (function () {
     setAttr($('clk-pick'), 'aria-pressed', 'false');
     setAttr($('clk-seq-pick'), 'aria-pressed', 'false');
     $('clk-pick-note').hidden = true;
+    $('clk-pick-cancel').hidden = true;
+  }
+
+  /**
+   * The page stops waiting (Cancel, its time limit, a reload): so does the
+   * program, which then lets the next click through to its window.
+   * @param {string} [why]
+   */
+  function giveUpPick(why) {
+    if (!model.pickStartedAt) return;
+    endPick();
+    Varnet.bridge.call('cancelPick');
+    if (why) announce(why);
+  }
+
+  /**
+   * A page that starts waits for no pick: one still pending in the program
+   * was left by a page that went away (reloaded, or a pop-out closed).
+   * @param {Status} st
+   */
+  function endOrphanedPick(st) {
+    const showsClicker = !Varnet.model.inPanel() || model.panelId === 'clicker-panel';
+    if (st.picking && showsClicker) Varnet.bridge.call('cancelPick');
   }
 
   /**
@@ -287,12 +315,25 @@ Varnet.engines = (function () {
       endPick();
       announce(forStep ? 'No step added.' : 'Fixed point unchanged.');
     } else if (Date.now() - model.pickStartedAt > PICK_TIMEOUT_MS) {
-      endPick();
+      giveUpPick('Pick given up after 60 s; the fixed point is unchanged.');
     }
+  }
+
+  // While the key spammer or playback runs, the keys the program sends may
+  // land in this very window: they scroll, type or press nothing here. The
+  // mouse still reaches Stop, and holding Esc stops everything.
+  /** @param {KeyboardEvent} event */
+  function dropKeyWhileTyping(event) {
+    if (!model.status.keySpamming && model.status.state !== 'Playing') return;
+    event.preventDefault();
+    event.stopImmediatePropagation();
   }
 
   function wireRunButtons() {
     const { has } = Varnet.bridge;
+    for (const type of ['keydown', 'keypress', 'keyup']) {
+      window.addEventListener(type, (event) => dropKeyWhileTyping(/** @type {KeyboardEvent} */ (event)), true);
+    }
     for (const engine of Object.values(ENGINES)) {
       $(engine.start).addEventListener('click', () => onStart(engine));
       $(engine.stop).addEventListener('click', () => onStop(engine));
@@ -302,7 +343,35 @@ Varnet.engines = (function () {
     $('play-toggle').addEventListener('click', onPlay);
     $('clk-pick').addEventListener('click', () => startPick(false));
     $('clk-pick').hidden = !has('pickLocation');
+    $('clk-pick-cancel').addEventListener('click', () => giveUpPick('Pick cancelled; the fixed point is unchanged.'));
+    window.addEventListener('pagehide', () => giveUpPick());
+    for (const id of ['clk-x', 'clk-y']) $(id).addEventListener('change', onPointTyped);
+    /** @type {HTMLElement} */ ($('clk-x').closest('.point-fields')).hidden = !has('setFixedPoint');
   }
 
-  return { ENGINES, showEngineRunning, showRate, showRecordingReach, checkPickedLocation, startPick, wireRunButtons };
+  // A typed point is checked here for whole numbers and by the program
+  // against the screens; once taken, the clicker clicks there.
+  const COORDINATE_LIMIT = 1000000;
+
+  async function onPointTyped() {
+    const inputs = [inputById('clk-x'), inputById('clk-y')];
+    Varnet.page.clearInvalid(inputs, 'clk-hint');
+    const [x, y] = inputs.map((input, i) => {
+      const read = Varnet.page.readWhole(input, -COORDINATE_LIMIT, COORDINATE_LIMIT, i === 0 ? 'X' : 'Y');
+      if ('error' in read) Varnet.page.setInvalid(input, 'clk-hint', read.error);
+      return 'value' in read ? read.value : null;
+    });
+    if (x === null || y === null) return;
+    const refusal = await Varnet.bridge.call('setFixedPoint', x, y);
+    if (typeof refusal === 'string' && refusal !== '') {
+      for (const input of inputs) input.setAttribute('aria-invalid', 'true');
+      $('clk-hint').textContent = refusal;
+      return;
+    }
+    Object.assign(model.settings, { fixedX: x, fixedY: y, locMode: 1 });
+    Varnet.page.setRadio('clk-loc', 1);
+    announce('Fixed point set to X ' + x + ', Y ' + y + '.');
+  }
+
+  return { ENGINES, showEngineRunning, showRate, showRecordingReach, checkPickedLocation, startPick, endOrphanedPick, wireRunButtons };
 })();

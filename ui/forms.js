@@ -5,7 +5,7 @@
 
 Varnet.forms = (function () {
   const { $, inputById, clearInvalid, setInvalid, readWhole, readDecimal, radioValue, setRadio } = Varnet.page;
-  const { model, inPanel } = Varnet.model;
+  const { model } = Varnet.model;
   const { FIELDS, FORMS, fieldsOf } = Varnet.schema;
 
   /** @param {SettingsField[]} fields */
@@ -28,8 +28,14 @@ Varnet.forms = (function () {
     syncRepeatFields();
   }
 
+  // The point fields show the program's point, unless one is being typed in.
   function showPoint() {
-    $('clk-point').textContent = 'X ' + model.settings.fixedX + ' · Y ' + model.settings.fixedY;
+    for (const [id, key] of [['clk-x', 'fixedX'], ['clk-y', 'fixedY']]) {
+      const input = inputById(id);
+      if (document.activeElement === input) continue;
+      input.value = String(model.settings[key]);
+      input.removeAttribute('aria-invalid');
+    }
   }
 
   // A count, a length or a pause only counts with its choice, so it is off
@@ -110,15 +116,22 @@ Varnet.forms = (function () {
     Varnet.typer.fill(raw);
   }
 
-  // A pop-out window follows what the user changes elsewhere (the main window,
-  // a hotkey, another pop-out). A field being edited here keeps its text: the
-  // values are taken up at the next poll after it loses the focus.
-  async function followSettings() {
-    if (!inPanel() || !Varnet.bridge.has('getSettings')) return;
+  // Every window follows what the user changes elsewhere (another window, a
+  // pop-out, the command pipe, a hotkey). A field being edited here keeps its
+  // text: the values are taken up at the next poll after it loses the focus.
+  // A pop-out reads the settings file at each poll; the main window reads
+  // the settings when its poll says that something changed.
+  /** @param {boolean} mayHaveChanged */
+  async function followSettings(mayHaveChanged) {
+    if (!(mayHaveChanged || model.settingsHeldBack) || !Varnet.bridge.has('getSettings')) return;
     const raw = await Varnet.bridge.call('getSettings');
     const seen = JSON.stringify(raw);
+    model.settingsHeldBack = false;
     if (!raw || typeof raw !== 'object' || seen === model.settingsSeen) return;
-    if (document.activeElement && document.activeElement.matches('.panel input')) return;
+    if (document.activeElement && document.activeElement.matches('.panel input')) {
+      model.settingsHeldBack = true;
+      return;
+    }
     model.settingsSeen = seen;
     Varnet.model.mergeSettings(raw);
     model.clickSteps = Varnet.sequence.stepsOf(raw.clickSteps);
@@ -150,8 +163,9 @@ Varnet.forms = (function () {
       const panel = $(form.panel);
       panel.addEventListener('change', (event) => {
         const target = /** @type {Element} */ (event.target);
-        // The event table's time fields and the sequence's commit on their own.
-        if (target.matches('input') && !target.classList.contains('ev-time') && !target.closest('#clk-seq')) sendForm(form);
+        // The event table's time fields, the fixed point and the sequence's
+        // fields commit on their own.
+        if (target.matches('input') && !target.matches('.ev-time, .point-field') && !target.closest('#clk-seq')) sendForm(form);
       });
       for (const input of panel.querySelectorAll('input[inputmode]')) {
         input.addEventListener('keydown', (event) => onNumberKey(/** @type {KeyboardEvent} */ (event)));

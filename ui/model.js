@@ -25,6 +25,8 @@
  * @property {string} clickerRefused  why the program refused the auto-clicker's last start, '' once one starts
  * @property {string} keySpamRefused  the same for the key spammer
  * @property {string} hookProblem  what went wrong with the input hooks; '' while they work (the report leaves it out)
+ * @property {number} clickAsked  clicks per second the interval asks for, while the clicker runs (the report leaves it out otherwise)
+ * @property {number} keySpamAsked  the same for the key spammer
  *
  * @typedef {object} AppSettings
  * @property {boolean} alwaysOnTop
@@ -62,9 +64,11 @@ Varnet.model = (function () {
     clickerRefused: '',
     keySpamRefused: '',
     hookProblem: '',
+    clickAsked: 0,
+    keySpamAsked: 0,
   });
   // Status numbers that may have a fraction; the others are counts.
-  const REAL_STATUS_KEYS = ['clickRate', 'keySpamRate'];
+  const REAL_STATUS_KEYS = ['clickRate', 'keySpamRate', 'clickAsked', 'keySpamAsked'];
   /** @type {Readonly<AppSettings>} */
   const DEFAULT_APP_SETTINGS = Object.freeze({
     alwaysOnTop: false, launchOnStartup: false, startMinimized: false, hotkeysEnabled: true, disableAnimations: false,
@@ -100,11 +104,14 @@ Varnet.model = (function () {
     theme: DEFAULT_THEME,
     fetchedCount: -1,
     settingsSeen: '',
+    // Settings that changed while a field was being edited, taken up later.
+    settingsHeldBack: false,
     fetchingEvents: false,
     lastFetchAt: 0,
     lastFetchMs: 0,
     pickStartedAt: 0,
     pickAsked: false,
+    pickSeen: false,
     pickFrom: { x: 0, y: 0, mode: 0, steps: '[]' },
     pickForStep: false,
     reassignAsked: /** @type {ReassignAsked | null} */ (null),

@@ -1,6 +1,7 @@
 // @ts-check
 // The profiles panel: the list of profiles, the current one marked, and
-// adding, switching, clearing, deleting, importing and exporting them.
+// adding, switching, renaming, duplicating, clearing, deleting, importing
+// and exporting them.
 'use strict';
 
 Varnet.profiles = (function () {
@@ -52,12 +53,13 @@ Varnet.profiles = (function () {
       document.querySelectorAll('#profiles-panel .panel-body button, #profiles-panel .panel-body input'));
     for (const el of controls) {
       const importExport = el.id === 'profile-import' || el.id === 'profile-export';
-      el.disabled = !manage || (recording && !importExport);
+      const naming = el.id === 'profile-rename' || el.id === 'profile-duplicate';
+      el.disabled = !manage || (recording && !importExport) || (naming && !has('renameProfile'));
     }
     if (manage && model.profiles.names.length <= 1) /** @type {HTMLButtonElement} */ ($('profile-delete')).disabled = true;
     $('profile-note').textContent = !manage
       ? 'Profiles are managed in the main window.'
-      : (recording ? 'Stop recording to switch, add, clear or delete profiles.' : '');
+      : (recording ? 'Stop recording to switch, add, rename, duplicate, clear or delete profiles.' : '');
   }
 
   async function readProfiles() {
@@ -92,21 +94,62 @@ Varnet.profiles = (function () {
     return text.replace(/[[\]"\\]/g, '').trim();
   }
 
-  /** @param {Event} event */
-  async function onAddProfile(event) {
-    event.preventDefault();
+  const MAX_NAME_LENGTH = 64;
+
+  /**
+   * The name typed for a new, renamed or duplicated profile, cleaned, or
+   * null with the field marked when no profile may take it. The program
+   * checks the same again.
+   * @param {string} emptyText
+   * @param {number} renamed  the profile that may keep its own name; -1 for none
+   * @returns {string | null}
+   */
+  function typedProfileName(emptyText, renamed) {
     $('profile-hint').classList.remove('hint-ok');
     const input = inputById('profile-name');
     const typed = input.value;
     const name = cleanProfileName(typed);
-    if (name === '') {
-      setInvalid(input, 'profile-hint', typed.trim() === '' ? 'Type a name for the new profile.' : 'Brackets, quotes and backslashes cannot be used in a name.');
-      return;
+    const taken = model.profiles.names.some((n, i) => n === name && i !== renamed);
+    const problem = name === ''
+      ? (typed.trim() === '' ? emptyText : 'Brackets, quotes and backslashes cannot be used in a name.')
+      : [...name].length > MAX_NAME_LENGTH ? 'A profile\'s name has at most ' + MAX_NAME_LENGTH + ' characters.'
+        : taken ? 'There is a profile named \u201c' + name + '\u201d already.' : '';
+    if (problem) {
+      setInvalid(input, 'profile-hint', problem);
+      return null;
     }
     clearInvalid([input], 'profile-hint');
     if (name !== typed.trim()) $('profile-hint').textContent = 'Brackets, quotes and backslashes were left out of the name.';
+    return name;
+  }
+
+  /** @param {Event} event */
+  async function onAddProfile(event) {
+    event.preventDefault();
+    const name = typedProfileName('Type a name for the new profile.', -1);
+    if (name === null) return;
     await call('addProfile', name);
-    input.value = '';
+    inputById('profile-name').value = '';
+    await rereadAfterProfileChange();
+  }
+
+  /**
+   * Rename or Duplicate the current profile under the typed name; the
+   * program says what it changed, or why not.
+   * @param {'renameProfile' | 'duplicateProfile'} callName
+   */
+  async function onNameCurrent(callName) {
+    const renaming = callName === 'renameProfile';
+    const name = typedProfileName(renaming ? 'Type the profile\'s new name.' : 'Type a name for the copy.',
+      renaming ? model.profiles.current : -1);
+    if (name === null) return;
+    const outcome = await call(callName, name);
+    if (outcome && typeof outcome.message === 'string') {
+      if (outcome.done) inputById('profile-name').value = '';
+      else setInvalid(inputById('profile-name'), 'profile-hint', outcome.message);
+      if (outcome.done) showProfileMessage(outcome.message, true);
+      announce(outcome.message);
+    }
     await rereadAfterProfileChange();
   }
 
@@ -124,6 +167,8 @@ Varnet.profiles = (function () {
 
   function wireProfiles() {
     $('profile-form').addEventListener('submit', onAddProfile);
+    $('profile-rename').addEventListener('click', () => onNameCurrent('renameProfile'));
+    $('profile-duplicate').addEventListener('click', () => onNameCurrent('duplicateProfile'));
     $('profile-list').addEventListener('click', onProfileClick);
     $('profile-clear').addEventListener('click', async () => {
       const ok = await confirmAction('Clear profile?', 'This removes every recorded event from "' + currentProfileName() + '" and resets its clicker and key settings.', 'Clear');

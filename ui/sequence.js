@@ -69,7 +69,7 @@ Varnet.sequence = (function () {
   function showMode() {
     const inSequence = Varnet.page.radioValue('clk-loc') === 2;
     $('clk-seq').hidden = !inSequence;
-    /** @type {HTMLElement} */ ($('clk-point').closest('p')).hidden = inSequence;
+    /** @type {HTMLElement} */ ($('clk-x').closest('.point-fields')).hidden = inSequence;
     $('clk-seq-pick').hidden = !Varnet.bridge.has('editClickSteps');
   }
 

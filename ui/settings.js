@@ -185,6 +185,14 @@ Varnet.settings = (function () {
     Varnet.app.pollSoon();
   }
 
+  // The program stops waiting for the key at once and keeps the bindings.
+  async function onCancelReassign() {
+    model.reassignAsked = null;
+    model.statusText = '';
+    await call('cancelReassign');
+    Varnet.app.pollSoon();
+  }
+
   async function onResetEverything() {
     const ok = await confirmAction('Reset everything?',
       'All engines stop; settings, hotkeys, preferences, theme and window size go back to their defaults, and the current profile is emptied. Other profiles stay.',
@@ -214,6 +222,9 @@ Varnet.settings = (function () {
     $('window-size').hidden = inPanel() || !has('resizeWindow');
     $('settings-panel').addEventListener('click', onReassign);
     $('ks-settarget').addEventListener('click', onReassign);
+    for (const id of ['hk-cancel', 'ks-target-cancel']) $(id).addEventListener('click', onCancelReassign);
+    // A page that goes away (a reload) no longer waits for the key.
+    window.addEventListener('pagehide', () => { if (model.reassignAsked) call('cancelReassign'); });
     $('app-switches').addEventListener('change', onAppSetting);
     $('theme-select').addEventListener('change', onThemeChosen);
     $('hk-reset').addEventListener('click', async () => {

@@ -138,6 +138,9 @@ Varnet.status = (function () {
       setText(button, waiting ? 'Press a key…' : (button.id === 'ks-settarget' ? 'Press a key to set' : 'Reassign'));
       setAttr(button, 'aria-pressed', String(waiting));
     }
+    const cancels = Varnet.bridge.has('cancelReassign');
+    $('hk-cancel').hidden = !cancels || !(slot in HOTKEY_LABELS);
+    $('ks-target-cancel').hidden = !cancels || slot !== 'keyspamtarget';
     // A hotkey takes the modifiers held with its key; the spammed key is a key alone.
     setText($('hk-note'), slot === ''
       ? model.hotkeyNote || HOTKEY_NOTE

@@ -32,6 +32,16 @@ const char kPickingPage[] =
     "setInterval(function(){ if (window.getTrackerStatus) window.getTrackerStatus(); }, 30);"
     "</script></body></html>";
 
+// Gives up the pick it asked for once the program has reported it pending
+// for a few polls, as the page does at its time limit or on Cancel.
+const char kGivingUpPickPage[] =
+    "<!doctype html><html><body><script>"
+    "var pendingSeen = 0;"
+    "window.pickLocation();"
+    "setInterval(function(){ window.getTrackerStatus().then(function(st){"
+    "  if (st && st.picking && ++pendingSeen === 5) window.cancelPick(); }); }, 30);"
+    "</script></body></html>";
+
 const char kReassigningPage[] =
     "<!doctype html><html><body><script>"
     "window.reassignKey('keyspamtarget');"
@@ -308,6 +318,21 @@ TEST_F(Recording, HotkeysAndAPickNeverReachTheFocusedWindow) {
     const std::string session = e2e::readFile(folders.sessionFile());
     EXPECT_NE(session.find("SETTINGS:0,0,0,100,0,0,1,10,1,800,600,"), std::string::npos) << session;
     EXPECT_NE(session.find("PROFILESETTINGS:0,0,0,100,0,0,1,10,1,800,600,"), std::string::npos) << session;
+}
+
+// A pick the page gave up ends in the program at once: a person's next left
+// click reaches the window under the pointer and sets no point.
+TEST_F(Recording, APickThePageGaveUpLetsThePersonsNextClickThrough) {
+    start(kGivingUpPickPage);
+    ASSERT_TRUE(statusHas("\"picking\":true"));
+    ASSERT_TRUE(statusHas("\"picking\":false"));
+    e2e::personMoveTo(person, 800, 600);
+    e2e::personButton(person, 1, true);
+    e2e::personButton(person, 1, false);
+    EXPECT_TRUE(waitFor([&] { return focused.sawButton(1, ButtonPress); }));
+    EXPECT_TRUE(waitFor([&] { return focused.sawButton(1, ButtonRelease); }));
+    const std::string settings = e2e::readFile(folders.sideFile("settings.txt"));
+    EXPECT_NE(settings.find(R"("locMode":0,"fixedX":0,"fixedY":0,)"), std::string::npos) << settings;
 }
 
 TEST_F(Recording, RecordsAPersonsInputAndPlaysItBackAtTheRecordedTimes) {

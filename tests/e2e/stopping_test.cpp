@@ -132,6 +132,7 @@ TEST_F(Stopping, EscapeHeldASecondStopsAClickerAtAFixedPointWithHotkeysOff) {
     e2e::writeFile(folders.sideFile("appsettings.txt"), "hotkeysEnabled=0\r\n");
     start(kPollingPage);
     // A fixed point: every click takes the pointer back there.
+    command("setFixedPoint|640,512");
     command("updateSpammer|0,0,0,20,0,0,1,10,1");
     command("toggleSpammer|");
     ASSERT_TRUE(statusHas("\"autoClicking\":true"));

@@ -32,7 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string settings = formatSettingsLine();
     FUZZ_CHECK(importProfileText(formatProfileFile(first)));
     const Profile second = currentProfile();
+    // The name is marked only while it is taken, and numbered from then on.
     FUZZ_CHECK(second.name == first.name + " (Imported)");
+    FUZZ_CHECK(importProfileText(formatProfileFile(first)));
+    FUZZ_CHECK(currentProfile().name == first.name + " (Imported 2)");
     FUZZ_CHECK(second.settings == first.settings || first.settings.empty());
     FUZZ_CHECK(eventLines(second) == eventLines(first));
     FUZZ_CHECK(formatSettingsLine() == settings);

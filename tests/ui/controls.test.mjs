@@ -240,10 +240,12 @@ describe('auto clicker', () => {
     assert.equal(await page.textContent('#clk-pick-text'), 'Click anywhere…');
     assert.match(await page.textContent('#clk-pick-note'), /Esc or a right-click cancels/);
     await page.evaluate(() => window.__fake.clickScreen(640, 480));
-    await page.waitForFunction(() => document.getElementById('clk-point').textContent === 'X 640 · Y 480');
+    await page.waitForFunction(() => document.getElementById('clk-x').value === '640');
+    assert.equal(await page.inputValue('#clk-y'), '480');
     assert.ok(await page.isChecked('input[name="clk-loc"][value="1"]'));
     assert.equal(await page.textContent('#clk-pick-text'), 'Pick on screen');
     assert.ok(await page.isHidden('#clk-pick-note'));
+    assert.ok(await page.isHidden('#clk-pick-cancel'));
     await page.close();
   });
 
@@ -259,6 +261,69 @@ describe('auto clicker', () => {
       const ended = Date.now();
       await page.waitForFunction(() => document.getElementById('clk-pick-text').textContent === 'Pick on screen');
       assert.ok(Date.now() - ended < 1000, `ended after ${Date.now() - ended} ms`);
+      await clearCalls(page);
+    }
+    await page.close();
+  });
+
+  // Whichever way the page stops waiting, the program stops picking with it.
+  test('Cancel and the page\'s time limit each end the pick in the program', async () => {
+    const { page } = await openPage(browser);
+    const giveUps = [
+      () => page.click('#clk-pick-cancel'),
+      () => page.evaluate(() => {
+        const realNow = Date.now;
+        window.__realNow = realNow;
+        Date.now = () => realNow() + 61000;
+      }),
+    ];
+    for (const giveUp of giveUps) {
+      await page.click('#clk-pick');
+      await page.waitForFunction(() => window.__fake.state.pickingLocation);
+      assert.ok(await page.isVisible('#clk-pick-cancel'));
+      await giveUp();
+      await waitForCall(page, 'cancelPick');
+      assert.equal(await page.evaluate(() => window.__fake.state.pickingLocation), false);
+      await page.waitForFunction(() => document.getElementById('clk-pick-text').textContent === 'Pick on screen');
+      assert.ok(await page.isHidden('#clk-pick-cancel'));
+      await page.evaluate(() => { if (window.__realNow) Date.now = window.__realNow; });
+      await clearCalls(page);
+    }
+    await page.close();
+  });
+
+  test('a typed point is checked against the screen, then clicked at', async () => {
+    const { page } = await openPage(browser);
+    await clearCalls(page);
+    await typeInto(page, '#clk-x', '5000');
+    await waitForCall(page, 'setFixedPoint');
+    await page.waitForFunction(() => document.getElementById('clk-hint').textContent === 'X 5000, Y 0 is on no screen.');
+    assert.equal(await page.getAttribute('#clk-x', 'aria-invalid'), 'true');
+    await typeInto(page, '#clk-y', 'abc');
+    await page.waitForFunction(() => /Y needs a whole number/.test(document.getElementById('clk-hint').textContent));
+    await page.click('#clk-start');
+    assert.match(await page.textContent('#clk-hint'), /^Not started: /);
+    assert.ok(!(await page.evaluate(() => window.__fake.names().includes('startSpammer'))));
+    await typeInto(page, '#clk-x', '100');
+    await typeInto(page, '#clk-y', '200');
+    await page.waitForFunction(() => window.__fake.state.clicker.fixedY === 200);
+    assert.equal(await page.evaluate(() => window.__fake.state.clicker.fixedX), 100);
+    assert.ok(await page.isChecked('input[name="clk-loc"][value="1"]'));
+    assert.equal(await page.textContent('#clk-hint'), '');
+    assert.ok(!(await page.evaluate(() => window.__fake.names().includes('updateSpammer'))), 'the point has its own call');
+    await page.close();
+  });
+
+  test('a reassignment and the key capture each have a Cancel that ends them in the program', async () => {
+    const { page } = await openPage(browser);
+    for (const [start, cancel] of [['#settings-panel button[data-slot="auto"]', '#hk-cancel'], ['#ks-settarget', '#ks-target-cancel']]) {
+      assert.ok(await page.isHidden(cancel));
+      await page.click(start);
+      await page.waitForSelector(cancel, { state: 'visible' });
+      await page.click(cancel);
+      await waitForCall(page, 'cancelReassign');
+      await page.waitForSelector(cancel, { state: 'hidden' });
+      assert.equal(await page.evaluate(() => window.__fake.state.reassigning), '');
       await clearCalls(page);
     }
     await page.close();
@@ -412,19 +477,49 @@ describe('profiles', () => {
     await page.close();
   });
 
+  test('rename and duplicate check the name like a new one and say what they changed', async () => {
+    const { page } = await openPage(browser, { profiles: ['Work', 'Play'] });
+    await page.waitForSelector('.profile-item[data-index="1"]');
+    const attempt = async (button, typed, hint) => {
+      await page.fill('#profile-name', typed);
+      await page.click(button);
+      await page.waitForFunction((want) => document.getElementById('profile-hint').textContent === want, hint);
+    };
+    await clearCalls(page);
+    await attempt('#profile-rename', '  ', 'Type the profile\'s new name.');
+    await attempt('#profile-rename', 'Play', 'There is a profile named \u201cPlay\u201d already.');
+    await attempt('#profile-duplicate', 'Work', 'There is a profile named \u201cWork\u201d already.');
+    assert.deepEqual(names(await commandCalls(page)).filter((n) => n.endsWith('Profile')), [], 'refused on the page');
+    await attempt('#profile-rename', 'Jobs "A"', 'Renamed \u201cWork\u201d to \u201cJobs A\u201d.');
+    assert.deepEqual(await page.$$eval('.profile-item .name', (l) => l.map((e) => e.textContent)), ['Jobs A', 'Play']);
+    await attempt('#profile-duplicate', 'Jobs B', 'Duplicated \u201cJobs A\u201d as \u201cJobs B\u201d.');
+    await page.waitForSelector('.profile-item[data-index="2"][aria-current="true"]');
+    assert.equal(await page.textContent('#ev-count'), '6');
+    // The program's own refusal shows as the page's would.
+    await page.evaluate(() => window.__fake.state.profiles.push({ name: 'Late', settings: null, events: [] }));
+    await attempt('#profile-rename', 'Late', 'There is a profile named \u201cLate\u201d already.');
+    assert.equal(await page.getAttribute('#profile-name', 'aria-invalid'), 'true');
+    await page.close();
+  });
+
   test('import and export reach the program; import re-reads everything', async () => {
     const { page } = await openPage(browser);
     await clearCalls(page);
     await page.click('#profile-export');
     await page.waitForSelector('#profile-hint >> text=Exported "Default Tracking Profile" to /home/u/Default Tracking Profile.mcr.');
     await page.click('#profile-import');
-    await page.waitForSelector('.profile-item[aria-current="true"] >> text=Imported');
-    assert.equal(await page.textContent('#profile-hint'), 'Imported "Imported" from /home/u/shared.mcr.');
+    await page.waitForSelector('.profile-item[aria-current="true"] >> text=Shared');
+    assert.equal(await page.textContent('#profile-hint'), 'Imported "Shared" from /home/u/shared.mcr.');
     const list = names(await commandCalls(page));
     assert.deepEqual(list.slice(0, 3), ['exportProfile', 'importProfile', 'getProfiles']);
     // A status poll may fetch the grown list before the import's own reads.
     for (const read of ['getSettings', 'getMacroEvents']) assert.ok(list.slice(3).includes(read), read);
     assert.equal(await page.textContent('#ev-count'), '3');
+    // The name is marked only while it is taken.
+    for (const name of ['Shared (Imported)', 'Shared (Imported 2)']) {
+      await page.click('#profile-import');
+      await page.waitForSelector(`#profile-hint >> text=Imported "${name}" from`);
+    }
     await page.close();
   });
 
@@ -782,19 +877,23 @@ describe('a page that tells the truth and keeps still', () => {
 
 // While an engine runs its panel shows the rate asked for beside the rate
 // the program measures, marked when the machine falls behind; stopped, none.
-test('a running engine shows the rate it achieves beside the rate asked for', async () => {
-  const { page, errors } = await openPage(browser);
+// Both are the program's: an interval set elsewhere (a pop-out, the pipe)
+// shows in the field and in the rate asked for.
+test('a running engine shows the rate it achieves beside the rate the program asks for', async () => {
+  const { page, errors } = await openPage(browser, { heldStatus: true });
   await waitForCall(page, 'getMacroEvents');
   const line = async (id) => page.$eval(id, (el) => [el.hidden, el.textContent, el.dataset.behind]);
-  for (const { running, rateKey, id } of [
-    { running: 'autoClicking', rateKey: 'clickRate', id: '#clk-rate' },
-    { running: 'keySpamming', rateKey: 'keySpamRate', id: '#ks-rate' },
+  for (const { running, rateKey, id, msKey, field } of [
+    { running: 'autoClicking', rateKey: 'clickRate', id: '#clk-rate', msKey: 'sms', field: '#clk-ms' },
+    { running: 'keySpamming', rateKey: 'keySpamRate', id: '#ks-rate', msKey: 'ksms', field: '#ks-ms' },
   ]) {
     assert.equal((await line(id))[0], true, 'nothing while stopped');
+    await page.evaluate((key) => { window.__fake.state.clicker[key] = 200; }, msKey);
+    await page.waitForFunction((sel) => document.querySelector(sel).value === '200', field);
     for (const [rate, text, behind] of [
-      [0, '10/s asked · measuring…', 'false'],
-      [9.6, '10/s asked · 9.6/s achieved', 'false'],
-      [4.2, '10/s asked · 4.2/s achieved', 'true'],
+      [0, '5/s asked · measuring…', 'false'],
+      [4.8, '5/s asked · 4.8/s achieved', 'false'],
+      [2.1, '5/s asked · 2.1/s achieved', 'true'],
     ]) {
       await page.evaluate((values) => window.__fake.set(values), { [running]: true, [rateKey]: rate });
       await page.waitForFunction(([sel, want]) => document.querySelector(sel).textContent === want, [id, text]);
@@ -802,6 +901,39 @@ test('a running engine shows the rate it achieves beside the rate asked for', as
     }
     await page.evaluate((values) => window.__fake.set(values), { [running]: false, [rateKey]: 0 });
     await page.waitForFunction((sel) => document.querySelector(sel).hidden, id);
+  }
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+// The key spammer's keys (or a macro's) may land in Varnet's own window: while
+// either runs they scroll, type into a focused field and press nothing.
+test('while the key spammer or playback runs, keys reaching the page change nothing on it', async () => {
+  const { page, errors } = await openPage(browser);
+  await page.setViewportSize({ width: 420, height: 300 });
+  // Focus scrolls a control into view; the keys must not move it further.
+  const pressOn = async (selector) => {
+    await page.focus(selector);
+    const scrolled = await page.evaluate(() => window.scrollY);
+    for (const key of ['Space', '7', 'PageDown', 'Enter']) await page.keyboard.press(key);
+    assert.equal(await page.evaluate(() => window.scrollY), scrolled, selector);
+  };
+  for (const [running, shown] of [[{ keySpamming: true }, '#ks-stop[data-on="true"]'], [{ playing: true }, '#play-toggle[data-on="true"]']]) {
+    await page.evaluate((values) => window.__fake.set(values), running);
+    await page.waitForSelector(shown);
+    await pressOn('#clk-ms');
+    await pressOn('#clk-start');
+    assert.equal(await page.inputValue('#clk-ms'), '100');
+    assert.ok(!(await page.evaluate(() => window.__fake.names().some((n) => n === 'startSpammer' || n === 'updateSpammer'))));
+    // Stopped, the page takes keys again.
+    await page.evaluate((values) => window.__fake.set(Object.fromEntries(Object.keys(values).map((k) => [k, false]))), running);
+    await page.waitForSelector(shown, { state: 'detached' });
+    await page.focus('#clk-ms');
+    await page.keyboard.press('End');
+    await page.keyboard.type('5');
+    assert.equal(await page.inputValue('#clk-ms'), '1005');
+    await page.fill('#clk-ms', '100');
+    await clearCalls(page);
   }
   assert.deepEqual(errors, []);
   await page.close();

@@ -8,7 +8,7 @@
 // come from the page's own schema, ui/schema.js, loaded before this file.
 //
 // Options come from window.__fakeOptions, set by an earlier init script:
-//   panel: true       bind only the twenty-four calls of a pop-out window
+//   panel: true       bind only the twenty-eight calls of a pop-out window
 //   events: N         start with N recorded events
 //   eventWindow: true also bind getEventWindow, the table's windowed read
 //   profiles: [...]   start with these profile names
@@ -203,7 +203,20 @@
       ',"saveError":' + JSON.stringify(state.saveError) + ',"picking":' + state.pickingLocation + ',"pipeProblem":' + JSON.stringify(state.pipeProblem) +
       ',"clickRate":' + state.clickRate + ',"keySpamRate":' + state.keySpamRate +
       ',"clickerRefused":' + JSON.stringify(state.clickerRefused) + ',"keySpamRefused":' + JSON.stringify(state.keySpamRefused) +
-      (state.hookProblem ? ',"hookProblem":' + JSON.stringify(state.hookProblem) : '') + '}';
+      (state.hookProblem ? ',"hookProblem":' + JSON.stringify(state.hookProblem) : '') +
+      (state.autoClicking ? ',"clickAsked":' + general6(clickerAskedRate()) : '') +
+      (state.keySpamming ? ',"keySpamAsked":' + general6(askedRate(state.clicker.ksh, state.clicker.ksm, state.clicker.kss, state.clicker.ksms)) : '') + '}';
+  }
+  function askedRate(h, m, s, ms) {
+    const interval = h * 3600000 + m * 60000 + s * 1000 + ms;
+    return interval > 0 ? 1000 / interval : 0;
+  }
+  // In a sequence one pass, the steps' waits (each at least 1 ms), is the action.
+  function clickerAskedRate() {
+    const c = state.clicker;
+    if (c.locMode !== 2) return askedRate(c.sh, c.sm, c.ss, c.sms);
+    const pass = c.clickSteps.reduce((sum, step) => sum + Math.max(1, step[4]), 0);
+    return pass > 0 ? 1000 / pass : 0;
   }
   function describe(ev) {
     switch (ev.kind) {
@@ -269,6 +282,27 @@
       ',"inputPermission":"' + a.inputPermission + '","gnomeDesktop":' + a.gnomeDesktop + ',"welcomeDismissed":' + a.welcomeDismissed + '}';
   }
 
+  function quoted(name) {
+    return '\u201c' + name + '\u201d';
+  }
+  function nameOutcome(done, message) {
+    return '{"done":' + done + ',"message":' + JSON.stringify(message) + '}';
+  }
+  function nameRefusal(name, renamed) {
+    if (name === '') return 'Type a name for the profile.';
+    if ([...name].length > 64) return 'A profile\'s name has at most 64 characters.';
+    if (state.profiles.some((p, i) => p.name === name && i !== renamed)) return 'There is a profile named ' + quoted(name) + ' already.';
+    return '';
+  }
+  // The file's own name while free, else marked as imported and numbered.
+  function importName(name) {
+    const taken = (n) => state.profiles.some((p) => p.name === n);
+    if (!taken(name)) return name;
+    let candidate = name + ' (Imported)';
+    for (let n = 2; taken(candidate); n++) candidate = name + ' (Imported ' + n + ')';
+    return candidate;
+  }
+
   function currentProfile() {
     return state.profiles[state.current];
   }
@@ -318,6 +352,18 @@
     stopKeySpam() { stopPending('keySpamming'); state.keySpamming = false; return ''; },
     pickLocation() { state.pickAddsStep = false; state.pickingLocation = true; return ''; },
     editClickSteps(arg) { editSteps(fields(arg)); return ''; },
+    cancelPick() { state.pickingLocation = false; state.pickAddsStep = false; return ''; },
+    // The fake backend's one monitor is 1920 x 1080.
+    setFixedPoint(arg) {
+      const list = fields(arg);
+      if (list.length !== 2 || !list.every((f) => /^\s*[+-]?\d+$/.test(f))) return JSON.stringify('X and Y must be whole numbers.');
+      const [x, y] = list.map(toInt);
+      if (x < 0 || y < 0 || x >= 1920 || y >= 1080) return JSON.stringify('X ' + x + ', Y ' + y + ' is on no screen.');
+      Object.assign(state.clicker, { fixedX: x, fixedY: y, locMode: 1 });
+      storeProfileSettings();
+      return '';
+    },
+    cancelReassign() { state.reassigning = ''; return ''; },
     setTheme(arg) { state.theme = strip(arg); state.themeFile = state.theme; return ''; },
     getSharedTheme() { return '"' + state.theme + '"'; },
     getAppSettings() { return appSettingsText(); },
@@ -448,16 +494,41 @@
       return '';
     },
     getProfiles() { return profilesText(); },
+    renameProfile(arg) {
+      const name = strip(arg);
+      const p = currentProfile();
+      if (state.recording) return nameOutcome(false, 'Stop recording first.');
+      if (p.name === name) return nameOutcome(false, quoted(name) + ' keeps its name.');
+      const refusal = nameRefusal(name, state.current);
+      if (refusal) return nameOutcome(false, refusal);
+      const message = 'Renamed ' + quoted(p.name) + ' to ' + quoted(name) + '.';
+      remember('renaming ' + quoted(p.name) + ' to ' + quoted(name));
+      p.name = name;
+      return nameOutcome(true, message);
+    },
+    duplicateProfile(arg) {
+      const name = strip(arg);
+      if (state.recording) return nameOutcome(false, 'Stop recording first.');
+      const refusal = nameRefusal(name, -1);
+      if (refusal) return nameOutcome(false, refusal);
+      const p = currentProfile();
+      const message = 'Duplicated ' + quoted(p.name) + ' as ' + quoted(name) + '.';
+      remember('duplicating as ' + quoted(name));
+      state.profiles.push({ name, settings: p.settings && Object.assign({}, p.settings), events: JSON.parse(JSON.stringify(p.events)) });
+      state.current = state.profiles.length - 1;
+      return nameOutcome(true, message);
+    },
     exportProfile() {
       if (state.fileAnswer !== undefined) return fileAnswerText();
       return JSON.stringify({ path: '/home/u/' + currentProfile().name + '.mcr', error: '', name: currentProfile().name });
     },
     importProfile() {
       if (state.fileAnswer !== undefined) return fileAnswerText();
-      state.profiles.push({ name: 'Imported', settings: null, events: sampleEvents(3) });
+      const name = importName(state.importedName || 'Shared');
+      state.profiles.push({ name, settings: null, events: sampleEvents(3) });
       state.current = state.profiles.length - 1;
       applyProfileSettings(currentProfile());
-      return JSON.stringify({ path: '/home/u/shared.mcr', error: '', name: 'Imported' });
+      return JSON.stringify({ path: '/home/u/shared.mcr', error: '', name });
     },
     getSettings() { return settingsText(); },
     undoChange() { return takeBack(state.undo, state.redo); },
@@ -486,7 +557,8 @@
   const PANEL_CALLS = ['updateSpammer', 'toggleSpammer', 'updateKeySpam', 'toggleKeySpam', 'updateTracker', 'setTheme',
     'getSharedTheme', 'toggleRecording', 'togglePlayback', 'getTrackerStatus', 'getMacroEvents', 'deleteEvent',
     'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow',
-    'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam', 'getSettings', 'editClickSteps'];
+    'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam', 'getSettings', 'editClickSteps', 'pickLocation',
+    'cancelPick', 'setFixedPoint', 'cancelReassign'];
 
   // A Start may name a delay in milliseconds; a Stop cancels it.
   const pendingStarts = {};
@@ -548,13 +620,15 @@
   // The main window's held poll: answered once the status or the theme has
   // moved on from the version the page holds, or after HOLD_MS.
   const HOLD_MS = 5000;
-  let statusVersion = 0, shownStatus = '', shownTheme = '';
+  let statusVersion = 0, shownStatus = '', shownTheme = '', shownSettings = '';
   function statusAnswer() {
     const text = handlers.getTrackerStatus();
-    if (statusVersion === 0 || text !== shownStatus || state.theme !== shownTheme) {
+    const settings = settingsText();
+    if (statusVersion === 0 || text !== shownStatus || state.theme !== shownTheme || settings !== shownSettings) {
       statusVersion++;
       shownStatus = text;
       shownTheme = state.theme;
+      shownSettings = settings;
     }
     return JSON.stringify({ version: statusVersion, status: JSON.parse(text), theme: state.theme });
   }

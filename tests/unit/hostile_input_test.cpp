@@ -113,7 +113,7 @@ TEST_F(HostileInput, EachRowHasItsEffectAndEveryJsonOutputStillParses) {
          [&] {
              const Profile p = current();
              return s.hotkeys.hkAuto == 117 && s.keySpam.keySpamTarget == 32 && s.clicker.sms == -5 &&
-                    p.name == "mine (Imported)" && p.events.size() == 1;
+                    p.name == "mine" && p.events.size() == 1;
          }},
         {"a profile's own line naming a mouse target",
          [](const std::string&) {

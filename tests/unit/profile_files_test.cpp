@@ -29,7 +29,7 @@ TEST_F(ProfileFiles, ExportedProfileImportsAsANewCurrentProfile) {
     std::vector<Profile> p = profilesCopy();
     ASSERT_EQ(p.size(), 4u);
     EXPECT_EQ(currentIndex(), 3);
-    EXPECT_EQ(p[3].name, "Work, with commas (Imported)");
+    EXPECT_EQ(p[3].name, "Work, with commas (Imported)");  // the session has "Work, with commas"
     ASSERT_EQ(p[3].events.size(), original.events.size());
     EXPECT_EQ(p[3].events[1].delta, -120);
     EXPECT_EQ(p[3].events[0].time, 0.001);
@@ -38,6 +38,9 @@ TEST_F(ProfileFiles, ExportedProfileImportsAsANewCurrentProfile) {
     EXPECT_EQ(appState().clicker.fixedX, -20);
     EXPECT_EQ(p[3].settings, formatProfileSettings());
     EXPECT_EQ(p[0].name, "Work, with commas");
+    // Once that name is taken as well, the next import is numbered.
+    ASSERT_TRUE(importProfileFromFile(path));
+    EXPECT_EQ(profilesCopy().back().name, "Work, with commas (Imported 2)");
 }
 
 // The later fields travel in the extra line right after SETTINGS; a file
@@ -83,7 +86,7 @@ TEST_F(ProfileFiles, SevenFieldLinesGetNoDeltaAndKeywordLinesAreDropped) {
     ASSERT_TRUE(importProfileFromFile(goldenPath("seven_fields.mcr")));
     std::vector<Profile> p = profilesCopy();
     ASSERT_EQ(p.size(), 2u);
-    EXPECT_EQ(p[1].name, "Exported, name (Imported)");
+    EXPECT_EQ(p[1].name, "Exported, name");  // no profile had that name
     ASSERT_EQ(p[1].events.size(), 3u);
     EXPECT_EQ(p[1].events[0].delta, 0);
     EXPECT_EQ(p[1].events[0].x, 10);
@@ -106,7 +109,7 @@ TEST_F(ProfileFiles, SecondLineThatIsAnEventAndFilesWithOnlyAName) {
     writeBytes(root + "/name.mcr", "Just a name");
     ASSERT_TRUE(importProfileFromFile(root + "/name.mcr"));
     p = profilesCopy();
-    EXPECT_EQ(p[2].name, "Just a name (Imported)");
+    EXPECT_EQ(p[2].name, "Just a name");
     EXPECT_TRUE(p[2].events.empty());
     EXPECT_TRUE(p[2].settings.empty());
 }
@@ -118,7 +121,7 @@ TEST_F(ProfileFiles, SessionFileImportsAsOneProfileWithEveryEvent) {
     std::vector<Profile> p = profilesCopy();
     ASSERT_EQ(p.size(), 2u);
     EXPECT_EQ(p[1].name.rfind("SETTINGS:1,2,3,4,1,1,0,5,1,-20,30", 0), 0u);
-    EXPECT_EQ(p[1].name.substr(p[1].name.size() - 11), " (Imported)");
+    EXPECT_EQ(p[1].name.find("(Imported)"), std::string::npos);
     EXPECT_EQ(p[1].events.size(), 5u);
     EXPECT_TRUE(p[1].settings.empty());
     EXPECT_EQ(appState().clicker.sh, 4);  // its second line is CURRENT:, not settings

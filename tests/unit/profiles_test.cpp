@@ -2,6 +2,7 @@
 
 #include "bridge/page_calls.h"
 #include "platform/platform.h"
+#include "store/change_history.h"
 #include "store/profiles.h"
 #include "store/session_file.h"
 #include "store/theme_file.h"
@@ -78,6 +79,8 @@ TEST_F(Profiles, EveryListChangeIsRefusedWhileRecording) {
     callAddProfile(R"(["new"])");
     callDeleteProfile("[]");
     callSwitchProfile("[0]");
+    EXPECT_EQ(callRenameProfile(R"(["new"])"), R"({"done":false,"message":"Stop recording first."})");
+    EXPECT_EQ(callDuplicateProfile(R"(["new"])"), R"({"done":false,"message":"Stop recording first."})");
     EXPECT_EQ(names(), (std::vector<std::string>{"P", "Q", "R"}));
     EXPECT_EQ(currentIndex(), 1);
     EXPECT_EQ(profilesCopy()[1].events.size(), 2u);
@@ -156,4 +159,49 @@ TEST_F(Profiles, ResetEverythingStopsRecordingAndRestoresFactoryValues) {
     EXPECT_TRUE(p[1].events.empty());
     EXPECT_EQ(p[1].settings, "0,0,0,100,0,0,1,10,0,0,0,0,0,0,100,1,10,32");
     EXPECT_EQ(p[0].events.size(), 1u);
+}
+
+// Rename and duplicate refuse what a new name may not be, say exactly what
+// they changed, and are taken back by Undo like the other profile changes.
+TEST_F(Profiles, RenameAndDuplicateCheckTheNameAndCanBeUndone) {
+    callSwitchProfile("[1]");
+    const std::string tooLong(65, 'n');
+    const struct {
+        std::string (*call)(const std::string&);
+        std::string args, answer;
+    } refused[] = {
+        {callRenameProfile, R"([""])", R"({"done":false,"message":"Type a name for the profile."})"},
+        {callRenameProfile, "[\"" + tooLong + "\"]",
+         R"({"done":false,"message":"A profile's name has at most 64 characters."})"},
+        {callRenameProfile, R"(["P"])", "{\"done\":false,\"message\":\"There is a profile named \u201cP\u201d already.\"}"},
+        {callRenameProfile, R"(["Q"])", "{\"done\":false,\"message\":\"\u201cQ\u201d keeps its name.\"}"},
+        {callDuplicateProfile, R"(["Q"])", "{\"done\":false,\"message\":\"There is a profile named \u201cQ\u201d already.\"}"},
+    };
+    for (const auto& r : refused) EXPECT_EQ(r.call(r.args), r.answer) << r.args;
+    EXPECT_EQ(names(), (std::vector<std::string>{"P", "Q", "R"}));
+
+    // 64 characters of two bytes each are 64 characters.
+    std::string greek;
+    for (int i = 0; i < 64; ++i) greek += "\xCE\xA9";
+    EXPECT_EQ(callRenameProfile("[\"" + greek + "\"]"),
+              "{\"done\":true,\"message\":\"Renamed \u201cQ\u201d to \u201c" + greek + "\u201d.\"}");
+    EXPECT_EQ(callRenameProfile(R"(["Quiet"])"),
+              "{\"done\":true,\"message\":\"Renamed \u201c" + greek + "\u201d to \u201cQuiet\u201d.\"}");
+    EXPECT_EQ(callDuplicateProfile(R"(["Copy"])"),
+              "{\"done\":true,\"message\":\"Duplicated \u201cQuiet\u201d as \u201cCopy\u201d.\"}");
+    std::vector<Profile> p = profilesCopy();
+    EXPECT_EQ(names(), (std::vector<std::string>{"P", "Quiet", "R", "Copy"}));
+    EXPECT_EQ(currentIndex(), 3);
+    EXPECT_EQ(p[3].settings, p[1].settings);
+    EXPECT_EQ(p[3].events.size(), 2u);
+    EXPECT_EQ(appState().clicker.sh, 2);  // the copy's settings are Q's
+
+    EXPECT_TRUE(undoChange());
+    EXPECT_EQ(names(), (std::vector<std::string>{"P", "Quiet", "R"}));
+    EXPECT_EQ(currentIndex(), 1);
+    EXPECT_TRUE(undoChange());
+    EXPECT_TRUE(undoChange());
+    EXPECT_EQ(names(), (std::vector<std::string>{"P", "Q", "R"}));
+    EXPECT_TRUE(redoChange());
+    EXPECT_EQ(names()[1], greek);
 }

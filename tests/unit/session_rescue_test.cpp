@@ -113,7 +113,7 @@ TEST_F(SessionRescue, ByteOrderMarkIsSkippedInEveryFileWeRead) {
 
     writeBytes(root + "/shared.mcr", "\xEF\xBB\xBF" "Shared\r\n3,0.5,0,0,0,65,1,0\r\n");
     ASSERT_TRUE(importProfileFromFile(root + "/shared.mcr"));
-    EXPECT_EQ(profilesCopy().back().name, "Shared (Imported)");
+    EXPECT_EQ(profilesCopy().back().name, "Shared");
     EXPECT_EQ(profilesCopy().back().events.size(), 1u);
 }
 

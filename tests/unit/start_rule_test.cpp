@@ -8,9 +8,12 @@
 #include "bridge/page_calls.h"
 #include "bridge/pipe_server.h"
 #include "capture/hook_logic.h"
+#include "capture/picking.h"
 #include "capture/status_report.h"
 #include "input/engines.h"
 #include "model/start_rule.h"
+#include "store/profiles.h"
+#include "store/session_file.h"
 #include "tests/unit/engine_fixture.h"
 
 namespace {
@@ -106,4 +109,78 @@ TEST_F(EngineTest, EveryWayOfStartingFollowsTheOneRule) {
             }
         }
     }
+}
+
+// "Fixed" with no point ever set is refused whichever way the clicker is
+// started, rather than clicking the screen's corner; a point picked, typed
+// (in the page or a pop-out, the corner itself too) or read from a file as
+// anything but 0,0 lets it start. A typed point off every screen is not taken.
+TEST_F(EngineTest, ClickingAtAFixedPointWaitsForThePointToBeSet) {
+    AppState& s = appState();
+    const Engine clicker = engines()[0];
+    const auto startedNow = [&](const std::function<void()>& start) {
+        start();
+        controlPass();
+        const bool started = s.autoClicking;
+        callStopSpammer("[]");
+        controlPass();
+        return started;
+    };
+    s.clicker.locMode = 1;
+    for (const auto& start : {clicker.pageStart, clicker.hotkey, clicker.pipeToggle, clicker.pipeStart}) {
+        EXPECT_FALSE(startedNow(start));
+        EXPECT_EQ(gatherStatus().clickerRefused, "Not started: pick or type a point first.");
+    }
+    EXPECT_EQ(callSetFixedPoint("[1920,5]"), R"("X 1920, Y 5 is on no screen.")");
+    EXPECT_EQ(callSetFixedPoint(R"(["x",5])"), R"("X and Y must be whole numbers.")");
+    EXPECT_FALSE(startedNow(clicker.pageStart));
+
+    const std::pair<const char*, std::function<void()>> setters[] = {
+        {"typed 0,0", [] { EXPECT_EQ(callSetFixedPoint("[0,0]"), ""); }},
+        {"typed in a pop-out", [] { dispatchPanelCommand("setFixedPoint|0,0"); }},
+        {"picked", [&s] {
+             s.pickingLocation = true;
+             InputEvent press;
+             press.kind = InputEvent::Button;
+             press.down = true;
+             press.code = 1;
+             EXPECT_EQ(pickStep(press), PickOutcome::Swallow);
+         }},
+        {"read from a file", [&s] { s.clicker.fixedY = 40; }},
+    };
+    for (const auto& [how, set] : setters) {
+        SCOPED_TRACE(how);
+        resetProfileDefaults();
+        s.clicker.locMode = 1;
+        set();
+        EXPECT_TRUE(startedNow(clicker.pageStart));
+        EXPECT_EQ(s.clicker.locMode, 1);
+    }
+    // A profile's settings at 0,0 (another profile's, or this one's after a
+    // restart) bring back the wait for a point.
+    callSetFixedPoint("[0,0]");
+    applySettingsOfProfile(formatProfileSettings());
+    EXPECT_FALSE(startedNow(clicker.pageStart));
+}
+
+// In a sequence the steps' waits take the interval's place: no steps is no
+// start, and one pass over them (a wait of 0 counting 1 ms) is the action
+// the status report asks for, whatever the interval says.
+TEST_F(EngineTest, ASequenceStartsOnlyWithStepsAndAsksForOnePassAtATime) {
+    AppState& s = appState();
+    engines()[0].set(RunUntilStopped, 1, 0, 0);
+    s.clicker.locMode = InSequence;
+    callStartSpammer("[0]");
+    controlPass();
+    EXPECT_FALSE(s.autoClicking.load());
+    EXPECT_EQ(gatherStatus().clickerRefused, "Not started: add a step to the sequence first.");
+
+    callEditClickSteps(R"(["add",10,20,0,0,149])");
+    callEditClickSteps(R"(["add",30,40,1,0,0])");
+    callStartSpammer("[0]");
+    controlPass();
+    EXPECT_TRUE(s.autoClicking.load());
+    EXPECT_DOUBLE_EQ(gatherStatus().clickAsked, 1000.0 / 150.0);
+    callStopSpammer("[]");
+    controlPass();
 }

@@ -70,11 +70,14 @@ TEST_F(StatusReport, ShowsStateCountReassignmentAndFlags) {
     s.pipeProblem = "no \"pipe\"\t";
     s.clickRate = 99.96;
     s.keySpamRate = 2.449;
+    s.clicker.sms = 300;  // the rates the intervals ask for come last, while the engines run
     EXPECT_EQ(callGetTrackerStatus(""),
               R"({"state":"Recording","count":3,"restore":[],"hkRec":"F8","hkPlay":"Alt+Middle Mouse",)"
               R"("hkAuto":"Ctrl+Alt+Shift+Super+F6","hkKeySpam":"F9","keySpamTarget":"A","reassigning":"keyspamtarget",)"
               R"("panelHover":true,"autoClicking":true,"keySpamming":true,"saveError":"","picking":true,"pipeProblem":"no \"pipe\"\u0009",)"
-              R"("clickRate":100,"keySpamRate":2.4,"clickerRefused":"","keySpamRefused":""})");
+              R"("clickRate":100,"keySpamRate":2.4,"clickerRefused":"","keySpamRefused":"","clickAsked":3.33333,)"
+              R"("keySpamAsked":10})");
+    s.clicker.sms = 100;
     s.recording = false;
     EXPECT_EQ(callGetTrackerStatus("").rfind(R"({"state":"Playing")", 0), 0u);
 }
@@ -97,6 +100,28 @@ TEST_F(StatusReport, EndedPanelsAreNamedOnceInIdOrderAndReleased) {
     EXPECT_TRUE(s.panelHover);
     fake::setChildEnded(madeUpChild(16), false);
     fake::setChildEnded(madeUpChild(32), false);
+}
+
+// The clicker's pop-out window that asked for a pick has closed: nobody
+// waits for the point, so the program stops picking; other panels leave it.
+TEST_F(StatusReport, APickOrKeyCaptureEndsWithThePopOutThatWaitedForIt) {
+    AppState& s = appState();
+    s.panelProcesses = {{"keyspam-panel", madeUpChild(80)}, {"clicker-panel", madeUpChild(96)}};
+    callPickLocation("");
+    fake::setChildEnded(madeUpChild(80), true);
+    callGetTrackerStatus("");
+    EXPECT_TRUE(s.pickingLocation);
+    fake::setChildEnded(madeUpChild(96), true);
+    EXPECT_NE(callGetTrackerStatus("").find(R"("picking":false)"), std::string::npos);
+    // The same for the key spammer's window waiting for its key. (Children
+    // of their own: which the core released outlives the test.)
+    s.panelProcesses = {{"keyspam-panel", madeUpChild(112)}};
+    callReassignKey("keyspamtarget");
+    fake::setChildEnded(madeUpChild(112), true);
+    EXPECT_NE(callGetTrackerStatus("").find(R"("reassigning":"")"), std::string::npos);
+    fake::setChildEnded(madeUpChild(112), false);
+    fake::setChildEnded(madeUpChild(80), false);
+    fake::setChildEnded(madeUpChild(96), false);
 }
 
 TEST_F(StatusReport, NamesWithQuotesOrBackslashesStayValidJson) {

@@ -79,7 +79,7 @@ TEST_F(UnicodeFolders, FilesAndProfilesRoundTrip) {
     ASSERT_TRUE(exportProfileToFile(profile, exported));
     ASSERT_TRUE(importProfileFromFile(exported));
     std::lock_guard<std::mutex> lock(appState().profilesLock);
-    EXPECT_EQ(appState().profiles.back().name, std::string(kProfileName) + " (Imported)");
+    EXPECT_EQ(appState().profiles.back().name, kProfileName);
     EXPECT_EQ(appState().profiles.back().events.size(), 1u);
 }
 
