@@ -10,6 +10,7 @@
 #include "input/engines.h"
 #include "model/state.h"
 #include "platform/platform.h"
+#include "tests/win32/message_pump.h"
 
 namespace {
 
@@ -44,17 +45,6 @@ protected:
         appState().running = false;
         wakeIdleEngines();
         DestroyWindow(window);
-    }
-
-    // Pumps this thread's messages until done() holds or ten seconds pass.
-    template <typename Done>
-    static bool pumpUntil(Done done) {
-        for (ULONGLONG end = GetTickCount64() + 10000; GetTickCount64() < end; Sleep(5)) {
-            MSG message;
-            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-            if (done()) return true;
-        }
-        return done();
     }
 };
 

@@ -20,6 +20,7 @@
 #include "model/state.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_backend.h"
+#include "tests/win32/message_pump.h"
 #include "tests/win32/person_input.h"
 
 namespace {
@@ -63,16 +64,6 @@ protected:
     }
 
     void TearDown() override { DestroyWindow(window); }
-
-    template <typename Done>
-    static bool pumpUntil(Done done) {
-        for (ULONGLONG end = GetTickCount64() + 10000; GetTickCount64() < end; Sleep(5)) {
-            MSG message;
-            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-            if (done()) return true;
-        }
-        return done();
-    }
 };
 
 }  // namespace
