@@ -77,3 +77,23 @@ test('100,000 events render, scroll and edit without freezing the page', async (
   assert.deepEqual(errors, []);
   await p.close();
 });
+
+// The wheel over the list moves the list while it can, and the page once it
+// cannot (an empty list never holds the page still).
+test('the wheel over the event list scrolls the page when the list cannot', async () => {
+  const { page: p } = await openPage(browser, { events: 300, eventWindow: true });
+  await p.waitForSelector('#ev-body tr[data-index="0"]');
+  await p.evaluate(() => document.getElementById('ev-scroll').scrollIntoView({ block: 'center' }));
+  const box = await p.locator('#ev-scroll').boundingBox();
+  await p.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  const scrolled = () => p.evaluate(() => [document.getElementById('ev-scroll').scrollTop, document.scrollingElement.scrollTop]);
+  const [listBefore, pageBefore] = await scrolled();
+  await p.mouse.wheel(0, 200);
+  await p.waitForFunction((top) => document.getElementById('ev-scroll').scrollTop > top, listBefore);
+  assert.equal((await scrolled())[1], pageBefore, 'the list scrolls first');
+  // At the list's top, up moves the page.
+  await p.evaluate(() => { document.getElementById('ev-scroll').scrollTop = 0; });
+  await p.mouse.wheel(0, -200);
+  await p.waitForFunction((top) => document.scrollingElement.scrollTop < top, pageBefore);
+  await p.close();
+});
