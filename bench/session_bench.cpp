@@ -1,6 +1,8 @@
 // Saves and loads a session of 1,000,000 events in three profiles and prints
-// the times, the longest time a thread that wants profilesLock (a hook
-// appending an event) had to wait during a save, and the peak memory.
+// the times, the formatting inside each save (timed where the save formats,
+// in this benchmark's build of it), the longest time a thread that wants
+// profilesLock (as a hook appending an event does) had to wait during a
+// save, and the peak memory, each beside its target.
 //   varnet_session_bench [folder]   (default: the system's temporary folder)
 #include <algorithm>
 #include <atomic>
@@ -11,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/bench_targets.h"
 #include "model/state.h"
 #include "store/session_file.h"
 
@@ -54,7 +57,10 @@ size_t peakMemoryKb() {
     return 0;
 }
 
-// Takes the lock over and over, as the hooks do, and keeps the longest wait.
+// Takes the lock over and over, as the hooks do, and keeps the longest wait:
+// the longest hold of the save as another thread meets it (short of it by
+// at most the pause between two takes, longer by the time the save's thread
+// was not running while it held the lock).
 void probeLock(std::atomic<bool>& stop, std::atomic<double>& longestMs) {
     while (!stop) {
         Clock::time_point start = Clock::now();
@@ -77,16 +83,31 @@ int main(int argc, char** argv) {
 
     const int rounds = 5;
     double bestSave = 1e9, worstSave = 0, bestLoad = 1e9, worstLoad = 0, longestLock = 0;
-    double longestHold = 0, shortestHold = 1e9;
+    double longestHold = 0, shortestHold = 1e9, bestFormat = 1e9, worstFormat = 0;
+    int unwritten = 0;
     for (int round = 0; round < rounds; ++round) {
         std::atomic<bool> stop{false};
         std::atomic<double> longest{0};
         std::thread prober(probeLock, std::ref(stop), std::ref(longest));
+        std::filesystem::remove(appState().sessionPath);  // to see that this save wrote it
         Clock::time_point start = Clock::now();
         saveSession();
         double save = msSince(start);
         stop = true;
         prober.join();
+        // A save that found the lock taken by the prober gives up, as it
+        // gives way to a hook in the program; its round measures nothing.
+        if (!std::filesystem::exists(appState().sessionPath)) {
+            ++unwritten;
+            --round;
+            if (unwritten > 20) {
+                std::fprintf(stderr, "the saves keep giving way to the prober\n");
+                return 1;
+            }
+            continue;
+        }
+        bestFormat = std::min(bestFormat, lastSaveFormattingNanoseconds() / 1e6);
+        worstFormat = std::max(worstFormat, lastSaveFormattingNanoseconds() / 1e6);
         longestHold = std::max(longestHold, lastSaveLockHoldNanoseconds() / 1e6);
         shortestHold = std::min(shortestHold, lastSaveLockHoldNanoseconds() / 1e6);
         longestLock = std::max(longestLock, longest.load());
@@ -103,25 +124,23 @@ int main(int argc, char** argv) {
         bestLoad = std::min(bestLoad, load);
         worstLoad = std::max(worstLoad, load);
     }
-    // The share of a save that is formatting, the rest being the copy and the
-    // durable write (fsync) of the file.
-    Clock::time_point formatStart = Clock::now();
-    const std::string text = formatSession(formatSettingsLine(), 1, appState().profiles);
-    const double formatMs = msSince(formatStart);
     size_t loadedEvents = 0;
     for (const Profile& p : appState().profiles) loadedEvents += p.events.size();
     const auto bytes = std::filesystem::file_size(appState().sessionPath);
     std::printf("session: %zu events in 3 profiles, %.1f MB on disk\n", loadedEvents, bytes / 1e6);
-    std::printf("save: best %.1f ms, worst %.1f ms (target <= 300 ms)\n", bestSave, worstSave);
-    std::printf("  of which formatting the text: %.1f ms\n", formatMs);
-    std::printf("load: best %.1f ms, worst %.1f ms (target <= 500 ms)\n", bestLoad, worstLoad);
-    // On a busy machine the longest hold includes time the saving thread was
-    // not running at all; the shortest is the copy itself.
-    std::printf("hold of profilesLock by one save: longest %.2f ms, shortest %.2f ms (target <= 5 ms)\n",
-                longestHold, shortestHold);
-    std::printf("longest wait for profilesLock seen by another thread during a save: %.2f ms\n",
-                longestLock);
+    std::printf("save: best %.1f ms, worst %.1f ms (%d saves gave way to the prober and were run again)\n",
+                bestSave, worstSave, unwritten);
+    std::printf("  of which formatting, timed inside the save: best %.1f ms, worst %.1f ms\n", bestFormat,
+                worstFormat);
+    std::printf("load: best %.1f ms, worst %.1f ms\n", bestLoad, worstLoad);
+    std::printf("longest wait for profilesLock seen by another thread during a save: %.2f ms\n", longestLock);
+    // The program's own report covers its final hold only, not the slices.
+    std::printf("  the save's own report of its final hold: longest %.2f ms, shortest %.2f ms\n", longestHold,
+                shortestHold);
     std::printf("peak memory: %.1f MB\n", peakMemoryKb() / 1024.0);
+    printTarget("save, worst, ms", worstSave, Target::AtMost, 300);
+    printTarget("load, worst, ms", worstLoad, Target::AtMost, 500);
+    printTarget("profilesLock held by a save, seen from a thread, ms", longestLock, Target::AtMost, 5);
     std::filesystem::remove(appState().sessionPath);
     return 0;
 }

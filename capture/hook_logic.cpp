@@ -17,6 +17,34 @@ namespace {
 
 constexpr int32_t kEscape = 27;
 
+#ifdef VARNET_BENCH_PROBES
+// The benchmark build's count of the hook's own waits for profilesLock; the
+// capture thread alone writes it, the benchmark reads it once that is done.
+HookLockWaits lockWaits;
+
+void countLockWait(int64_t waitedNs) {
+    ++lockWaits.waits;
+    lockWaits.totalNs += waitedNs;
+    if (waitedNs > lockWaits.longestNs) lockWaits.longestNs = waitedNs;
+    size_t bucket = 0;
+    while (bucket + 1 < kHookWaitBucketsUs.size() && waitedNs > kHookWaitBucketsUs[bucket] * 1000) ++bucket;
+    ++lockWaits.byBucket[bucket];
+}
+
+// Takes the lock as the program does; a try that fails first is a wait,
+// timed from that try to the lock.
+std::unique_lock<std::mutex> lockProfilesCountingWaits(std::mutex& m) {
+    ++lockWaits.takes;
+    std::unique_lock<std::mutex> lock(m, std::try_to_lock);
+    if (lock.owns_lock()) return lock;
+    const int64_t since = platform::perfCounter();
+    lock.lock();
+    const int64_t frequency = platform::perfCounterFrequency();
+    countLockWait(frequency > 0 ? (platform::perfCounter() - since) * 1000000000 / frequency : 0);
+    return lock;
+}
+#endif
+
 // Appends to the current profile, unless the event was seen before the
 // recording it would land in started (a stale event of the old one) or the
 // recording has stopped since the hook looked (what is taken out of a stopped
@@ -24,7 +52,11 @@ constexpr int32_t kEscape = 27;
 // changes under the same lock as the append.
 void appendEvent(MacroEvent event, int64_t seenAt, const uint64_t* movedTo = nullptr) {
     AppState& s = appState();
+#ifdef VARNET_BENCH_PROBES
+    const std::unique_lock<std::mutex> lock = lockProfilesCountingWaits(s.profilesLock);
+#else
     std::lock_guard<std::mutex> lock(s.profilesLock);
+#endif
     const int64_t start = s.recordStart;
     if (seenAt < start || !s.recording) return;
     if (s.currentProfile < 0 || size_t(s.currentProfile) >= s.profiles.size()) return;
@@ -140,6 +172,10 @@ void noteEscape(const InputEvent& event) {
 }
 
 }  // namespace
+
+#ifdef VARNET_BENCH_PROBES
+HookLockWaits hookLockWaits() { return lockWaits; }
+#endif
 
 bool escapeHoldPending() {
     const AppState& s = appState();

@@ -3,6 +3,7 @@
 // input-capture thread only; allocation-free apart from the event list's growth.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "capture/input_event.h"
@@ -56,3 +57,18 @@ uint64_t inputDropped();
 // the modifier keys are forgotten, whose releases the hooks could not see.
 // Capture thread only.
 void noteSessionAway(bool away);
+
+#ifdef VARNET_BENCH_PROBES
+// In the benchmarks' build only: the recording's waits for profilesLock, as
+// the hook saw them. A take is an append's lock; a wait, a take that found
+// the lock held. byBucket[i] counts the waits of at most
+// kHookWaitBucketsUs[i] microseconds (and above the one before); the last
+// counts the longer ones.
+inline constexpr std::array<int64_t, 12> kHookWaitBucketsUs{1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 5000, 0};
+struct HookLockWaits {
+    uint64_t takes = 0, waits = 0;
+    int64_t totalNs = 0, longestNs = 0;
+    std::array<uint64_t, kHookWaitBucketsUs.size()> byBucket{};
+};
+HookLockWaits hookLockWaits();
+#endif

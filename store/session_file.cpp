@@ -98,6 +98,24 @@ constexpr size_t kCopySlice = 32768;
 // hook's append to finish before a slice.
 constexpr int kSliceLockAttempts = 10;
 
+#ifdef VARNET_BENCH_PROBES
+// In the benchmarks' build only: the time the save under way has spent
+// formatting, wherever it formats (slices, the lines cache, the text).
+thread_local int64_t formattingNs = 0;
+std::atomic<int64_t> lastFormattingNs{0};
+
+struct FormattingTime {
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    ~FormattingTime() {
+        formattingNs +=
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+    }
+};
+#define VARNET_TIME_FORMATTING const FormattingTime formattingTime
+#else
+#define VARNET_TIME_FORMATTING
+#endif
+
 void appendEventLines(std::string& out, const MacroEvent* events, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         appendEventLine(out, events[i]);
@@ -138,7 +156,10 @@ bool formatOtherListsInSlices(SessionSnapshot& snapshot, int attempts) {
                 const auto from = s.profiles[list].events.begin() + std::ptrdiff_t(done);
                 std::copy(from, from + std::ptrdiff_t(count), slice.begin());
             }
-            appendEventLines(lines, slice.data(), count);
+            {
+                VARNET_TIME_FORMATTING;
+                appendEventLines(lines, slice.data(), count);
+            }
             done += count;
         }
     }
@@ -225,7 +246,10 @@ void catchUpLinesCache(CurrentLinesCache& cache, int attempts) {
             const auto from = events.begin() + std::ptrdiff_t(cache.events);
             std::copy(from, from + std::ptrdiff_t(kCopySlice), slice.begin());
         }
-        appendEventLines(cache.lines, slice.data(), kCopySlice);
+        {
+            VARNET_TIME_FORMATTING;
+            appendEventLines(cache.lines, slice.data(), kCopySlice);
+        }
         cache.events += kCopySlice;
     }
 }
@@ -242,6 +266,7 @@ void updateLinesCache(CurrentLinesCache& cache, const SessionSnapshot& snapshot)
         cache.events = 0;
     }
     const std::vector<MacroEvent>& events = snapshot.profiles[size_t(snapshot.current)].events;
+    VARNET_TIME_FORMATTING;
     appendEventLines(cache.lines, events.data(), events.size());
     cache.events += events.size();
     cache.edits = snapshot.edits;
@@ -393,6 +418,9 @@ std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report,
     const std::string settings = formatSettingsLine();
     const size_t settingsHash = std::hash<std::string>{}(settings);
     if (skipWhenCurrent && fileIsCurrent(settingsHash, lockAttempts)) return "";
+#ifdef VARNET_BENCH_PROBES
+    formattingNs = 0;
+#endif
     LinesCacheUse use;
     if (use.cache) catchUpLinesCache(*use.cache, lockAttempts);
     SessionSnapshot snapshot;
@@ -408,10 +436,16 @@ std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report,
         if (snapshot.current >= 0 && size_t(snapshot.current) < formatted.size())
             formatted[size_t(snapshot.current)] = &use.cache->lines;
     }
-    const std::string text = formatSessionWith(settings, snapshot.current, snapshot.profiles, formatted);
+    const std::string text = [&] {
+        VARNET_TIME_FORMATTING;
+        return formatSessionWith(settings, snapshot.current, snapshot.profiles, formatted);
+    }();
     std::string failure = "not written";
     writeSnapshotText(text, snapshot, settingsHash, waitMs, writeAfterWait, report ? &failure : nullptr);
     if (failure == "not written") return "";  // a newer snapshot got there first
+#ifdef VARNET_BENCH_PROBES
+    lastFormattingNs = formattingNs;
+#endif
     if (report) noteSaveOutcome(SavedFile::Session, appState().sessionPath, failure);
     return failure;
 }
@@ -508,6 +542,10 @@ std::string formatSession(const std::string& settingsLine, int32_t current,
 
 
 int64_t lastSaveLockHoldNanoseconds() { return lastHoldNanoseconds; }
+
+#ifdef VARNET_BENCH_PROBES
+int64_t lastSaveFormattingNanoseconds() { return lastFormattingNs; }
+#endif
 
 void saveSession() { save(1, 2000, false, true); }
 

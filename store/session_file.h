@@ -90,6 +90,12 @@ bool loadSessionText(const std::string& text);
 // benchmark.
 int64_t lastSaveLockHoldNanoseconds();
 
+#ifdef VARNET_BENCH_PROBES
+// In the benchmarks' build only: how long the last save that got to write
+// spent formatting its text, event lines and the lines cache included.
+int64_t lastSaveFormattingNanoseconds();
+#endif
+
 // The complete text of a session file for these profiles; exposed for tests
 // and the benchmark.
 std::string formatSession(const std::string& settingsLine, int32_t current,
