@@ -132,11 +132,16 @@ struct HumanisedFigures {
 
 // Clicks around the pointer with every spread asked for, and what the
 // observer sees of them: the raw presses and releases, and where each press
-// landed. The pointer goes back after each click, so every offset is from
-// the same point; the middle of the seen range stands for it.
+// landed, from where the pointer stood before the run (it goes back after
+// each click), so a spread off centre shows.
 HumanisedFigures runHumanised(e2e::RawObserver& observer, const std::string& pipe, int intervalMs, int spreadMs,
                               int holdMs, int areaPx, int clicks) {
     drain(observer);
+    Display* display = static_cast<Display*>(observer.display);
+    Window root = 0, child = 0;
+    int pointerX = 0, pointerY = 0, winX = 0, winY = 0;
+    unsigned int mask = 0;
+    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &pointerX, &pointerY, &winX, &winY, &mask);
     e2e::sendToPipe(pipe, "updateSpammer|0,0,0," + std::to_string(intervalMs) + ",0,0,0," + std::to_string(clicks) +
                               ",0,0,0,0," + std::to_string(spreadMs) + "," + std::to_string(holdMs) + "," +
                               std::to_string(areaPx));
@@ -149,8 +154,8 @@ HumanisedFigures runHumanised(e2e::RawObserver& observer, const std::string& pip
     while (f.clicks < size_t(clicks) && e2e::monotonicNs() < end) {
         if (!e2e::nextEvent(observer, event, 1000) || event.detail != 1) continue;
         if (event.type == XI_ButtonPress) {
-            f.dx.add(event.x);
-            f.dy.add(event.y);
+            f.dx.add(event.x - pointerX);
+            f.dy.add(event.y - pointerY);
         } else if (event.fromXTest && event.type == XI_RawButtonPress) {
             if (lastRelease) f.wait.add(double(event.at - lastRelease) / 1e6);
             lastPress = event.at;
@@ -161,11 +166,6 @@ HumanisedFigures runHumanised(e2e::RawObserver& observer, const std::string& pip
         }
     }
     e2e::sendToPipe(pipe, "updateSpammer|0,0,0,100,0,0,1,10,0,0,0,0,0,0,0");
-    for (Range* axis : {&f.dx, &f.dy}) {
-        const double middle = (axis->low + axis->high) / 2;
-        axis->low -= middle;
-        axis->high -= middle;
-    }
     return f;
 }
 
@@ -175,8 +175,8 @@ void printHumanised(const HumanisedFigures& f, int intervalMs, int spreadMs, int
     std::printf("%-40s %12d %12d %12.3f %12.3f\n", "release to next press, ms", std::max(1, intervalMs - spreadMs),
                 intervalMs + spreadMs, f.wait.low, f.wait.high);
     std::printf("%-40s %12d %12d %12.3f %12.3f\n", "press held, ms", 0, holdMs, f.hold.low, f.hold.high);
-    std::printf("%-40s %12d %12d %12.0f %12.0f\n", "x from the middle of the presses, px", -areaPx, areaPx, f.dx.low, f.dx.high);
-    std::printf("%-40s %12d %12d %12.0f %12.0f\n", "y from the middle of the presses, px", -areaPx, areaPx, f.dy.low, f.dy.high);
+    std::printf("%-40s %12d %12d %12.0f %12.0f\n", "x from the pointer, px", -areaPx, areaPx, f.dx.low, f.dx.high);
+    std::printf("%-40s %12d %12d %12.0f %12.0f\n", "y from the pointer, px", -areaPx, areaPx, f.dy.low, f.dy.high);
     std::printf("timings are seen a little late (the observer's own wake-up); the spreads should span most of\n"
                 "what was asked and stay inside it\n");
 }
@@ -362,7 +362,8 @@ std::vector<double> requestToClick(e2e::RawObserver& observer, const std::string
 // ---- Recording into a long list while the status is polled ------------------
 
 struct RecordingFigures {
-    double lockWaitP50Us = 0, lockWaitP99Us = 0, lockWaitMaxUs = 0, cpuPercent = 0, autosavePercent = 0;
+    HookLockWaits hookWaits;  // counted in the hook itself
+    double cpuPercent = 0, autosavePercent = 0;
     double firstSaveMs = 0;  // the session's first save after the list was loaded
     size_t events = 0;
 };
@@ -409,8 +410,8 @@ void pollLikeThePage(const std::atomic<bool>& stop) {
 // The main process's own work, in this process: the portable hook path fed
 // a pointer move every millisecond (a fast mouse), the page's polls four
 // times a second and the autosave, the list holding a million events when
-// the recording starts. The hook's wait is the time it takes to get the
-// lock just before each event is handed over.
+// the recording starts. The hook's waits for the lock are counted by the
+// hook itself, in this benchmark's build of it.
 RecordingFigures recordIntoLongList(size_t existing, int seconds) {
     const e2e::Folders folders = e2e::makeFolders();  // the side files and the session go there
     setenv("XDG_CONFIG_HOME", folders.config.c_str(), 1);
@@ -430,8 +431,7 @@ RecordingFigures recordIntoLongList(size_t existing, int seconds) {
     std::atomic<bool> stop{false};
     std::thread page(pollLikeThePage, std::cref(stop));
     std::thread autosave(autosaveThread);  // its first save writes the session
-    std::vector<double> waits;
-    waits.reserve(size_t(seconds) * 1000);
+    const HookLockWaits waitsBefore = hookLockWaits();
     const int64_t cpu0 = processCpuNsSelf(), t0 = e2e::monotonicNs();
     int64_t next = t0;
     for (int i = 0; i < seconds * 1000; ++i) {
@@ -443,11 +443,6 @@ RecordingFigures recordIntoLongList(size_t existing, int seconds) {
         move.x = 100 + i % 500;
         move.y = 100 + i / 500 % 500;
         move.counter = platform::perfCounter();
-        const int64_t before = e2e::monotonicNs();
-        s.profilesLock.lock();
-        const int64_t got = e2e::monotonicNs();
-        s.profilesLock.unlock();
-        waits.push_back(double(got - before) / 1000.0);
         handleMouseInput(move);
     }
     RecordingFigures f;
@@ -464,10 +459,12 @@ RecordingFigures recordIntoLongList(size_t existing, int seconds) {
     requestShutdown();
     page.join();
     autosave.join();
-    f.lockWaitP50Us = percentile(waits, 0.50);
-    f.lockWaitP99Us = percentile(waits, 0.99);
-    f.lockWaitMaxUs = percentile(waits, 1.0);
-    f.events = existing + waits.size();
+    f.hookWaits = hookLockWaits();
+    f.hookWaits.takes -= waitsBefore.takes;
+    f.hookWaits.waits -= waitsBefore.waits;
+    f.hookWaits.totalNs -= waitsBefore.totalNs;
+    for (size_t b = 0; b < f.hookWaits.byBucket.size(); ++b) f.hookWaits.byBucket[b] -= waitsBefore.byBucket[b];
+    f.events = existing + f.hookWaits.takes;
     e2e::removeFolders(folders);
     return f;
 }
@@ -559,15 +556,35 @@ void printDelays(const char* label, const std::vector<double>& delays) {
                 percentile(delays, 0.99), percentile(delays, 1.0), delays.size());
 }
 
+// The least bucket edge that the given share of the hook's takes stays
+// within (a take that found the lock free waited 0); -1 beyond the last edge.
+double hookWaitPercentileBoundUs(const HookLockWaits& w, double share) {
+    if (w.takes == 0) return 0;
+    uint64_t within = w.takes - w.waits;
+    if (double(within) >= share * double(w.takes)) return 0;
+    for (size_t b = 0; b + 1 < w.byBucket.size(); ++b) {
+        within += w.byBucket[b];
+        if (double(within) >= share * double(w.takes)) return double(kHookWaitBucketsUs[b]);
+    }
+    return -1;
+}
+
 void printRecording(const RecordingFigures& f, int seconds) {
     std::printf("\nRecording into a list of 1,000,000 events for %d s, a move every ms, status polled 4x/s,\n"
                 "autosave running (the main process's work, run in this process)\n", seconds);
-    std::printf("%-46s p50 %7.2f   p99 %7.2f   max %9.2f\n", "hook's wait for profilesLock, us", f.lockWaitP50Us,
-                f.lockWaitP99Us, f.lockWaitMaxUs);
+    const HookLockWaits& w = f.hookWaits;
+    std::printf("%-46s %llu of %llu takes, total %.1f us, longest %.1f us\n",
+                "hook's waits for profilesLock (in the hook)", (unsigned long long)w.waits,
+                (unsigned long long)w.takes, double(w.totalNs) / 1e3, double(w.longestNs) / 1e3);
+    const double p99BoundUs = hookWaitPercentileBoundUs(w, 0.99);
     std::printf("%-46s %9.3f\n", "CPU, % of one core", f.cpuPercent);
     std::printf("%-46s %9.3f\n", "  of which the autosave, writing the session", f.autosavePercent);
     std::printf("%-46s %9.1f\n", "the first save of the loaded list (before), ms", f.firstSaveMs);
-    printTarget("hook's wait for profilesLock, p99, us", f.lockWaitP99Us, Target::AtMost, 50);
+    if (p99BoundUs < 0) {
+        std::printf("  target %-50s %10s    over 5000 us: NOT MET\n", "hook's wait for profilesLock, p99, us", "");
+    } else {
+        printTarget("hook's wait for profilesLock, p99 at most, us", p99BoundUs, Target::AtMost, 50);
+    }
     printTarget("CPU, % of one core", f.cpuPercent, Target::AtMost, 5);
 }
 
