@@ -4,7 +4,9 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "platform/linux/wayland/input_connection_linux.h"
@@ -19,8 +21,14 @@ const double kWheelStepValue = 15.0;  // what one notch of a wheel mouse reports
 
 zwlr_virtual_pointer_v1* pointer = nullptr;
 zwp_virtual_keyboard_v1* keyboard = nullptr;
-// Filled once before the devices exist, read-only after.
+// The person's layout as the virtual keyboard has it, learned before the
+// devices exist and again when the compositor hands our keyboard another.
+// Engine threads pressing keys read it under the lock, which a new layout
+// holds while it is learned and uploaded: a rare wait of a few milliseconds.
+std::mutex keymapLock;
 xkb_keys::Keymap keymap;
+std::string uploadedKeymap;
+std::atomic<uint32_t> learnedGeneration{0};
 
 template <typename Proxy>
 Proxy* bindManager(const wl_interface& interface) {
@@ -40,6 +48,22 @@ bool sendKeymap(const std::string& text) {
     return written;
 }
 
+// A layout switched on the compositor reaches the program's own keyboard as
+// a new keymap: it is learned and handed to the virtual keyboard before the
+// next key, so keys keep their meaning. Called with keymapLock held.
+void followSeatKeymap() {
+    if (wayland_input::seatKeymapGeneration() == learnedGeneration.load(std::memory_order_relaxed)) return;
+    uint32_t generation = 0;
+    std::string text = wayland_input::seatKeymap(generation);
+    learnedGeneration = generation;
+    xkb_keys::Keymap fresh;
+    // Our own keymap comes back once our keyboard types: nothing to do then.
+    if (text.empty() || !xkb_keys::learn(fresh, text) || text == uploadedKeymap) return;
+    if (!xkb_keys::followPresses(text) || !sendKeymap(text)) return;
+    keymap = std::move(fresh);
+    uploadedKeymap = std::move(text);
+}
+
 void sendModifiers(uint32_t extra) {
     zwp_virtual_keyboard_v1_modifiers(keyboard, xkb_keys::heldModifiers(keymap) | extra, 0,
                                       xkb_keys::lockedModifiers(), 0);
@@ -54,10 +78,14 @@ bool open() {
     if (!seat || !pointerManager || !keyboardManager) return false;
     // The person's own layout, as the compositor gave it to our keyboard, so
     // that a key sent by its place types what it types for the person.
-    std::string text = wayland_input::seatKeymap();
+    uint32_t generation = 0;
+    std::string text = wayland_input::seatKeymap(generation);
+    std::lock_guard<std::mutex> lock(keymapLock);
     if (!xkb_keys::learn(keymap, text) || !xkb_keys::followPresses(text)) return false;
+    learnedGeneration = generation;
     pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager, seat);
     keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager, seat);
+    uploadedKeymap = text;
     return sendKeymap(text);
 }
 
@@ -92,7 +120,10 @@ void wheel(bool horizontal, int32_t steps) {
 }
 
 bool key(uint32_t keysym, bool down) {
-    const xkb_keys::KeyEntry* entry = keyboard ? xkb_keys::keyFor(keymap, keysym) : nullptr;
+    if (!keyboard) return false;
+    std::lock_guard<std::mutex> lock(keymapLock);
+    followSeatKeymap();
+    const xkb_keys::KeyEntry* entry = xkb_keys::keyFor(keymap, keysym);
     if (!entry) return false;
     const uint32_t keycode = entry->evdevCode + xkb_keys::kEvdevOffset;
     const bool isModifier = keymap.modifiersOfKey[keycode] || keymap.lockOfKey[keycode];
@@ -112,6 +143,8 @@ bool key(uint32_t keysym, bool down) {
 
 void keyAtPlace(uint32_t evdevCode, bool down) {
     if (!keyboard) return;
+    std::lock_guard<std::mutex> lock(keymapLock);
+    followSeatKeymap();
     const xkb_keys::PlacedModifiers m = xkb_keys::notePlacedKey(evdevCode, down);
     zwp_virtual_keyboard_v1_key(keyboard, wayland_input::nowMs(), evdevCode,
                                 down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
