@@ -6,7 +6,7 @@
 
 #include <atomic>
 #include <cstring>
-#include <mutex>
+#include <memory>
 #include <string>
 
 #include "platform/linux/wayland/input_connection_linux.h"
@@ -21,13 +21,16 @@ const double kWheelStepValue = 15.0;  // what one notch of a wheel mouse reports
 
 zwlr_virtual_pointer_v1* pointer = nullptr;
 zwp_virtual_keyboard_v1* keyboard = nullptr;
-// The person's layout as the virtual keyboard has it, learned before the
-// devices exist and again when the compositor hands our keyboard another.
-// Engine threads pressing keys read it under the lock, which a new layout
-// holds while it is learned and uploaded: a rare wait of a few milliseconds.
-std::mutex keymapLock;
-xkb_keys::Keymap keymap;
-std::string uploadedKeymap;
+// The person's layout as the virtual keyboard has it, with the keymap text
+// it was learned from.
+struct Layout {
+    xkb_keys::Keymap keys;
+    std::string text;
+};
+// Learned before the devices exist and again when the compositor hands our
+// keyboard another; published whole, so each key is sent on one layout
+// however many threads send, and no thread waits for another's learning.
+std::atomic<std::shared_ptr<const Layout>> layout;
 std::atomic<uint32_t> learnedGeneration{0};
 
 template <typename Proxy>
@@ -50,21 +53,25 @@ bool sendKeymap(const std::string& text) {
 
 // A layout switched on the compositor reaches the program's own keyboard as
 // a new keymap: it is learned and handed to the virtual keyboard before the
-// next key, so keys keep their meaning. Called with keymapLock held.
-void followSeatKeymap() {
-    if (wayland_input::seatKeymapGeneration() == learnedGeneration.load(std::memory_order_relaxed)) return;
+// next key, so keys keep their meaning. The thread that first sees a new
+// generation learns it; the others go on with the layout they have.
+std::shared_ptr<const Layout> currentLayout() {
+    uint32_t learned = learnedGeneration.load();
+    const uint32_t now = wayland_input::seatKeymapGeneration();
+    if (now == learned || !learnedGeneration.compare_exchange_strong(learned, now)) return layout.load();
     uint32_t generation = 0;
-    std::string text = wayland_input::seatKeymap(generation);
-    learnedGeneration = generation;
-    xkb_keys::Keymap fresh;
+    auto fresh = std::make_shared<Layout>();
+    fresh->text = wayland_input::seatKeymap(generation);
+    const std::shared_ptr<const Layout> before = layout.load();
     // Our own keymap comes back once our keyboard types: nothing to do then.
-    if (text.empty() || !xkb_keys::learn(fresh, text) || text == uploadedKeymap) return;
-    if (!xkb_keys::followPresses(text) || !sendKeymap(text)) return;
-    keymap = std::move(fresh);
-    uploadedKeymap = std::move(text);
+    if (fresh->text.empty() || !xkb_keys::learn(fresh->keys, fresh->text) || (before && fresh->text == before->text))
+        return before;
+    if (!xkb_keys::followPresses(fresh->text) || !sendKeymap(fresh->text)) return before;
+    layout.store(fresh);
+    return fresh;
 }
 
-void sendModifiers(uint32_t extra) {
+void sendModifiers(const xkb_keys::Keymap& keymap, uint32_t extra) {
     zwp_virtual_keyboard_v1_modifiers(keyboard, xkb_keys::heldModifiers(keymap) | extra, 0,
                                       xkb_keys::lockedModifiers(), 0);
 }
@@ -79,14 +86,14 @@ bool open() {
     // The person's own layout, as the compositor gave it to our keyboard, so
     // that a key sent by its place types what it types for the person.
     uint32_t generation = 0;
-    std::string text = wayland_input::seatKeymap(generation);
-    std::lock_guard<std::mutex> lock(keymapLock);
-    if (!xkb_keys::learn(keymap, text) || !xkb_keys::followPresses(text)) return false;
+    auto first = std::make_shared<Layout>();
+    first->text = wayland_input::seatKeymap(generation);
+    if (!xkb_keys::learn(first->keys, first->text) || !xkb_keys::followPresses(first->text)) return false;
     learnedGeneration = generation;
     pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager, seat);
     keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager, seat);
-    uploadedKeymap = text;
-    return sendKeymap(text);
+    layout.store(first);
+    return sendKeymap(first->text);
 }
 
 bool ready() { return pointer && keyboard && wayland_input::connected(); }
@@ -121,8 +128,9 @@ void wheel(bool horizontal, int32_t steps) {
 
 bool key(uint32_t keysym, bool down) {
     if (!keyboard) return false;
-    std::lock_guard<std::mutex> lock(keymapLock);
-    followSeatKeymap();
+    const std::shared_ptr<const Layout> now = currentLayout();
+    if (!now) return false;
+    const xkb_keys::Keymap& keymap = now->keys;
     const xkb_keys::KeyEntry* entry = xkb_keys::keyFor(keymap, keysym);
     if (!entry) return false;
     const uint32_t keycode = entry->evdevCode + xkb_keys::kEvdevOffset;
@@ -130,21 +138,20 @@ bool key(uint32_t keysym, bool down) {
     // A key on a higher level is pressed and released with its level's
     // modifiers set just around it, so a window reads the same keysym both
     // times, as when a person holds Shift for it.
-    if (entry->levelModifiers) sendModifiers(entry->levelModifiers);
+    if (entry->levelModifiers) sendModifiers(keymap, entry->levelModifiers);
     zwp_virtual_keyboard_v1_key(keyboard, wayland_input::nowMs(), entry->evdevCode,
                                 down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
     xkb_keys::noteSent(keymap, keycode, down);
     // The compositor takes modifiers only from this request, never from
     // the modifier keys themselves.
-    if (isModifier || entry->levelModifiers) sendModifiers(0);
+    if (isModifier || entry->levelModifiers) sendModifiers(keymap, 0);
     wayland_input::flush();
     return true;
 }
 
 void keyAtPlace(uint32_t evdevCode, bool down) {
     if (!keyboard) return;
-    std::lock_guard<std::mutex> lock(keymapLock);
-    followSeatKeymap();
+    currentLayout();
     const xkb_keys::PlacedModifiers m = xkb_keys::notePlacedKey(evdevCode, down);
     zwp_virtual_keyboard_v1_key(keyboard, wayland_input::nowMs(), evdevCode,
                                 down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
