@@ -555,7 +555,9 @@
     closeThisWindow() { return ''; },
     // The command, a bar and the text go in one pipe message of at most 511 bytes.
     setKeyTyper(arg) {
-      if (new TextEncoder().encode('setKeyTyper|' + arg).length >= 512)
+      const utf8Bytes = Array.from('setKeyTyper|' + arg)
+        .reduce((n, c) => { const p = c.codePointAt(0) || 0; return n + (p < 0x80 ? 1 : p < 0x800 ? 2 : p < 0x10000 ? 3 : 4); }, 0);
+      if (utf8Bytes >= 512)
         return '"This text is too long to send from a pop-out window; set it in the main window."';
       return handlers.setKeyTyper(arg);
     },
