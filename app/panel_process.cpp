@@ -7,6 +7,7 @@
 
 #include "bridge/call_table.h"
 #include "bridge/page_calls.h"
+#include "bridge/pipe_server.h"
 #include "bridge/webview_api.h"
 #include "bridge/window_helpers.h"
 #include "capture/status_report.h"
@@ -92,6 +93,17 @@ std::string panelUpdateEventTime(const std::string& a) { return forwardCleaned("
 std::string panelOptimizeMacro(const std::string&) { return forwardBare("optimizeMacro"); }
 std::string panelReassignKey(const std::string& a) { return forwardCleaned("reassignKey", a); }
 std::string panelEditClickSteps(const std::string& a) { return forwardCleaned("editClickSteps", a); }
+
+// The typer's text goes as the page wrote it, quotes and commas kept, in one
+// pipe message. A text that does not fit is refused here with the reason
+// rather than cut short or lost on the way.
+std::string panelSetKeyTyper(const std::string& args) {
+    const std::string command = "setKeyTyper";
+    if (command.size() + 1 + args.size() >= size_t(kPipeMessageCapacity))
+        return jsonString("This text is too long to send from a pop-out window; set it in the main window.");
+    sendPanelCommand(command, args);
+    return "";
+}
 
 std::string panelPickLocation(const std::string&) { return forwardBare("pickLocation"); }
 std::string panelCancelPick(const std::string&) { return forwardBare("cancelPick"); }
@@ -183,6 +195,7 @@ const PageCall kPanelCalls[] = {
     {"cancelPick", panelCancelPick},
     {"setFixedPoint", panelSetFixedPoint},
     {"cancelReassign", panelCancelReassign},
+    {"setKeyTyper", panelSetKeyTyper},
 };
 
 bool readPage(std::string& html) { return platform::readFile(pageFilePath(), html); }

@@ -70,6 +70,7 @@ const PanelCommand kPanelCommands[] = {
     {"cancelPick", asPageCall<callCancelPick>},
     {"setFixedPoint", setFixedPointFromPanel},
     {"cancelReassign", asPageCall<callCancelReassign>},
+    {"setKeyTyper", asPageCall<callSetKeyTyper>},
 };
 
 const PanelCommand* findPanelCommand(const char* name, size_t length) {

@@ -1,7 +1,7 @@
 // @ts-check
 // The calls the program binds into the page: global functions that return
 // promises. The page never assumes one exists: a pop-out panel window binds
-// only twenty-eight of them, and the page opened straight from disk binds
+// only twenty-nine of them, and the page opened straight from disk binds
 // none. A call that fails is shown to the user until it next succeeds.
 'use strict';
 

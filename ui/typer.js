@@ -49,7 +49,9 @@ Varnet.typer = (function () {
       $('ks-hint').textContent = 'The text holds more than ' + MAX_CHARACTERS + ' characters.';
       return;
     }
-    await call('setKeyTyper', radioValue('ks-mode'), inputById('ks-enter').checked, delay.value, area.value);
+    // A pop-out window refuses a text too long for its pipe, and says so.
+    const refusal = await call('setKeyTyper', radioValue('ks-mode'), inputById('ks-enter').checked, delay.value, area.value);
+    if (typeof refusal === 'string') $('ks-hint').textContent = refusal;
   }
 
   function selectedRow() {
@@ -82,7 +84,7 @@ Varnet.typer = (function () {
       event.stopPropagation();
       send();
     });
-    // A pop-out window has neither call: it shows what the main window set.
+    // A pop-out window cannot insert into the list: it shows what the main window holds.
     $('ev-insert').hidden = !has('insertPause');
     for (const radio of document.querySelectorAll('input[name="ks-mode"], #ks-text-field input, #ks-text')) {
       /** @type {HTMLInputElement} */ (radio).disabled = !has('setKeyTyper');

@@ -216,6 +216,14 @@ bool waitForFileContent(const std::string& path, const std::string& content, int
     }, &both);
 }
 
+bool waitForFileHolding(const std::string& path, const std::string& part, int timeoutMs) {
+    std::pair<const std::string*, const std::string*> both{&path, &part};
+    return waitUntil(timeoutMs, [](const void* p) {
+        auto* pair = static_cast<const std::pair<const std::string*, const std::string*>*>(p);
+        return readFile(*pair->first).find(*pair->second) != std::string::npos;
+    }, &both);
+}
+
 int waitForExit(pid_t pid, int timeoutMs) {
     int64_t deadline = nowMs() + timeoutMs;
     for (;;) {

@@ -74,6 +74,8 @@ inline constexpr char kEnterPanelModeScript[] = R"(
 bool waitUntil(int timeoutMs, bool (*condition)(const void*), const void* context);
 bool waitForFile(const std::string& path, int timeoutMs);
 bool waitForFileContent(const std::string& path, const std::string& content, int timeoutMs);
+// Until the file holds part somewhere in it.
+bool waitForFileHolding(const std::string& path, const std::string& part, int timeoutMs);
 // Waits for the process to end; the exit code, or -1 on a signal or time-out.
 int waitForExit(pid_t pid, int timeoutMs);
 int terminateAndWait(pid_t pid, int timeoutMs);

@@ -4,6 +4,7 @@
 // on a private X server, as they would on XWayland.
 #include <gtest/gtest.h>
 
+#include <X11/keysym.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include "tests/e2e/compositor_cases.h"
 #include "tests/e2e/compositor_suite.h"
 #include "tests/e2e/harness.h"
+#include "tests/e2e/person_input.h"
 #include "tests/e2e/pipe_sender.h"
 #include "tests/e2e/sway_session.h"
 
@@ -210,6 +212,36 @@ TEST_F(OnSway, AHeldHotkeyTogglesOnce) {
     ASSERT_EQ(e2e::waitForExit(holder, 10000), 0);
     const auto lines = linesAfter(from, "button 272 1");
     EXPECT_EQ(e2e::countOf(lines, "button 272 1"), 3u);
+}
+
+// While Record waits for its key, sway's bindings are dropped, and F6, the
+// clicker's key, pressed by a person on the program's window (its X server,
+// as XWayland brings keys to a focused X window), reaches the program: the
+// two hotkeys swap, and sway's bindings follow them.
+TEST_F(OnSway, ReassigningRecordOntoTheClickersKeySwapsThem) {
+    const std::string status = folders.sideFile("status.txt");
+    ASSERT_TRUE(e2e::waitForFileHolding(status, R"("hkRec":"F8","hkPlay":"F7","hkAuto":"F6")", 10000))
+        << e2e::readFile(status);
+    command("reassignKey|rec");
+    ASSERT_TRUE(e2e::waitForFileHolding(status, R"("reassigning":"rec")", 10000)) << e2e::readFile(status);
+    e2e::PersonInput person;
+    ASSERT_TRUE(e2e::openPersonInput(person, x.display, false));
+    e2e::personTap(person, XK_F6);
+    e2e::closePersonInput(person);
+    ASSERT_TRUE(e2e::waitForFileHolding(status, R"("hkRec":"F6","hkPlay":"F7","hkAuto":"F8")", 10000))
+        << e2e::readFile(status);
+    EXPECT_TRUE(e2e::waitForFileHolding(status, R"("reassigning":"")", 10000)) << e2e::readFile(status);
+
+    command("updateSpammer|0,0,0,20,0,0,0,3,0");
+    const size_t from = log->size();
+    presser()("F8");
+    const auto lines = linesAfter(from, "button 272 1");
+    EXPECT_EQ(e2e::countOf(lines, "button 272 1"), 3u);
+    EXPECT_EQ(e2e::countOf(lines, "key F8 1"), 0u);
+    presser()("F6");
+    EXPECT_TRUE(e2e::waitForFileHolding(status, R"({"state":"Recording")", 10000)) << e2e::readFile(status);
+    presser()("F6");
+    EXPECT_TRUE(e2e::waitForFileHolding(status, R"({"state":"Idle")", 10000)) << e2e::readFile(status);
 }
 
 // Last of the cases on sway: the program's end takes its bindings with it,

@@ -8,7 +8,7 @@
 // come from the page's own schema, ui/schema.js, loaded before this file.
 //
 // Options come from window.__fakeOptions, set by an earlier init script:
-//   panel: true       bind only the twenty-eight calls of a pop-out window
+//   panel: true       bind only the twenty-nine calls of a pop-out window
 //   events: N         start with N recorded events
 //   eventWindow: true also bind getEventWindow, the table's windowed read
 //   profiles: [...]   start with these profile names
@@ -553,12 +553,20 @@
     getMacroEvents() { return (state.eventsFile === null ? eventsText() : state.eventsFile) || '[]'; },
     beginWindowDrag() { return ''; },
     closeThisWindow() { return ''; },
+    // The command, a bar and the text go in one pipe message of at most 511 bytes.
+    setKeyTyper(arg) {
+      const utf8Bytes = Array.from('setKeyTyper|' + arg)
+        .reduce((n, c) => { const p = c.codePointAt(0) || 0; return n + (p < 0x80 ? 1 : p < 0x800 ? 2 : p < 0x10000 ? 3 : 4); }, 0);
+      if (utf8Bytes >= 512)
+        return '"This text is too long to send from a pop-out window; set it in the main window."';
+      return handlers.setKeyTyper(arg);
+    },
   };
   const PANEL_CALLS = ['updateSpammer', 'toggleSpammer', 'updateKeySpam', 'toggleKeySpam', 'updateTracker', 'setTheme',
     'getSharedTheme', 'toggleRecording', 'togglePlayback', 'getTrackerStatus', 'getMacroEvents', 'deleteEvent',
     'updateEventTime', 'optimizeMacro', 'reassignKey', 'resizeWindow', 'beginWindowDrag', 'closeThisWindow',
     'startSpammer', 'stopSpammer', 'startKeySpam', 'stopKeySpam', 'getSettings', 'editClickSteps', 'pickLocation',
-    'cancelPick', 'setFixedPoint', 'cancelReassign'];
+    'cancelPick', 'setFixedPoint', 'cancelReassign', 'setKeyTyper'];
 
   // A Start may name a delay in milliseconds; a Stop cancels it.
   const pendingStarts = {};

@@ -1,5 +1,5 @@
 // The page as the program loads it (one file, set as HTML text), in the main
-// window and in a pop-out window, where only the twenty-eight panel calls exist
+// window and in a pop-out window, where only the twenty-nine panel calls exist
 // and the process's own script hides the other panels.
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
@@ -169,6 +169,21 @@ describe('in a pop-out window', () => {
     await page.check('input[name="clk-btn"][value="1"]', { force: true });
     const sent = await waitForCall(page, 'updateSpammer');
     assert.deepEqual(sent.args, [0, 0, 0, 20, 1, 0, 1, 5, 1, 0, 0, 0, 0, 0, 0]);
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+
+  test('the pop-out key spammer sends its text, and says so when a text is too long for the pipe', async () => {
+    const { page, errors } = await openPanel('keyspam-panel');
+    await page.check('input[name="ks-mode"][value="1"]', { force: true });
+    await page.fill('#ks-text', 'Hi, "you"');
+    await page.press('#ks-text', 'Tab');
+    await page.waitForFunction(() => window.__fake.state.clicker.typer && window.__fake.state.clicker.typer.text === 'Hi, "you"');
+    assert.equal(await page.evaluate(() => window.__fake.state.clicker.typer.mode), 1);
+    await page.fill('#ks-text', 'é'.repeat(300));
+    await page.press('#ks-text', 'Tab');
+    await page.waitForFunction(() => /too long to send from a pop-out/.test(document.getElementById('ks-hint').textContent));
+    assert.equal(await page.evaluate(() => window.__fake.state.clicker.typer.text), 'Hi, "you"');
     assert.deepEqual(errors, []);
     await page.close();
   });

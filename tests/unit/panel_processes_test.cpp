@@ -114,17 +114,17 @@ TEST_F(PanelTable, ShutdownKillsOnlyAPanelThatCannotBeAskedOrStaysWhenAsked) {
                                      "ask 3", "kill 3", "release 3", "release 4"}));
 }
 
-TEST_F(PanelCalls, TwentyEightCallsInBindingOrder) {
+TEST_F(PanelCalls, TwentyNineCallsInBindingOrder) {
     const char* expected[] = {"updateSpammer", "toggleSpammer", "updateKeySpam", "toggleKeySpam",
                               "updateTracker", "setTheme", "getSharedTheme", "toggleRecording",
                               "togglePlayback", "getTrackerStatus", "getMacroEvents", "deleteEvent",
                               "updateEventTime", "optimizeMacro", "reassignKey", "resizeWindow",
                               "beginWindowDrag", "closeThisWindow", "startSpammer", "stopSpammer",
                               "startKeySpam", "stopKeySpam", "getSettings", "editClickSteps", "pickLocation",
-                              "cancelPick", "setFixedPoint", "cancelReassign"};
+                              "cancelPick", "setFixedPoint", "cancelReassign", "setKeyTyper"};
     size_t count = 0;
     const PageCall* calls = panelPageCalls(count);
-    ASSERT_EQ(count, 28u);
+    ASSERT_EQ(count, 29u);
     for (size_t i = 0; i < count; ++i) EXPECT_STREQ(calls[i].name, expected[i]);
 }
 
