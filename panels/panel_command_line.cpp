@@ -6,11 +6,6 @@
 
 namespace {
 
-// The window opens a little up and to the left of where the pointer was, so
-// the pointer lands on the panel's header.
-constexpr int64_t kOffsetX = 150;
-constexpr int64_t kOffsetY = 20;
-
 std::string withoutDoubleQuotes(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -43,7 +38,8 @@ PanelStartValues parsePanelCommandLine(const std::string& commandLine) {
     if (fields.size() >= 2) start.id = fields[1];
     if (fields.size() >= 4) {
         int32_t x = 0, y = 0;
-        start.placed = readCoordinate(fields[2], kOffsetX, x) && readCoordinate(fields[3], kOffsetY, y);
+        start.placed = readCoordinate(fields[2], kPanelPointerOffsetX, x) &&
+                       readCoordinate(fields[3], kPanelPointerOffsetY, y);
         if (start.placed) {
             start.x = x;
             start.y = y;

@@ -6,6 +6,11 @@
 
 #include "model/state.h"
 
+// The window opens a little up and to the left of the pointer point it is
+// given, so that the pointer lands on the panel's header.
+constexpr int32_t kPanelPointerOffsetX = 150;
+constexpr int32_t kPanelPointerOffsetY = 20;
+
 struct PanelStartValues {
     std::string title = "Panel";
     std::string id;

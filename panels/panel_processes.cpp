@@ -3,10 +3,13 @@
 // still open when the main window closes. UI thread only, like the table.
 #include "panels/panel_processes.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <map>
 #include <vector>
 
 #include "model/state.h"
+#include "panels/panel_command_line.h"
 #include "panels/panel_placement.h"
 #include "platform/platform.h"
 #include "text/arguments.h"
@@ -73,11 +76,15 @@ std::string besideTheMainWindow(const std::vector<std::string>& fields, const st
     const platform::ScreenRect area = platform::monitorWorkArea(main);
     PanelPoint asked;
     const bool given = fields.size() >= 4 && parseInt32(fields[2], asked.x) && parseInt32(fields[3], asked.y);
-    if (given && !panelPointCovers(frame, asked, kPanelWindowWidth, kPanelWindowHeight)) return argument;
+    // The panel reads a pointer point and opens up and to the left of it.
+    const PanelPoint corner{int32_t(std::max<int64_t>(int64_t(asked.x) - kPanelPointerOffsetX, INT32_MIN)),
+                            int32_t(std::max<int64_t>(int64_t(asked.y) - kPanelPointerOffsetY, INT32_MIN))};
+    if (given && !panelPointCovers(frame, corner, kPanelWindowWidth, kPanelWindowHeight)) return argument;
     const PanelPoint at = panelPlacementBeside(frame, area, kPanelWindowWidth, kPanelWindowHeight, panelsOnScreen());
     panelsOpened()[fields[1]] = PanelOpened{
         fields[0], platform::ScreenRect{at.x, at.y, at.x + kPanelWindowWidth, at.y + kPanelWindowHeight}};
-    return fields[0] + "|" + fields[1] + "|" + std::to_string(at.x) + "|" + std::to_string(at.y);
+    return fields[0] + "|" + fields[1] + "|" + std::to_string(int64_t(at.x) + kPanelPointerOffsetX) + "|" +
+           std::to_string(int64_t(at.y) + kPanelPointerOffsetY);
 }
 
 void endPanelProcess(ChildProcess* child) {

@@ -9,6 +9,8 @@
 #include "bridge/call_table.h"
 #include "bridge/page_calls.h"
 #include "model/state.h"
+#include "panels/panel_command_line.h"
+#include "panels/panel_placement.h"
 #include "panels/panel_processes.h"
 #include "tests/fake/fake_panels.h"
 #include "tests/fake/fake_platform.h"
@@ -228,4 +230,40 @@ TEST_F(PanelCalls, WindowCallsActOnThePanelsWindowAndWithoutOneReachNothing) {
         EXPECT_EQ(effectsWhileRunning, c.withWindow);
     }
     fake::resetPanels();
+}
+
+// The main window's corner at (20, 20), its frame 420 x 560: a pop-out that
+// would open over it opens beside it instead, and what the panel process reads
+// from its command line is the corner the main process chose.
+TEST_F(PanelTable, APanelThatWouldCoverTheMainWindowOpensBesideIt) {
+    fake::FakeWindow main{20, 20, 420, 520};
+    appState().mainWindow = &main;
+    const struct {
+        const char* pointer;
+        bool beside;     // else up and left of the pointer, as asked
+        int32_t x, y;    // the corner asked for
+    } cases[] = {
+        {"200|100", true, 0, 0},       // on the main window's own pop-out button
+        {"500|100", true, 0, 0},       // right of it, yet the window would reach back over it
+        {"1200|300", false, 1050, 280},
+    };
+    for (const auto& c : cases) {
+        endAllPanelProcesses();
+        fake::resetPanels();
+        callPopOutPanel(std::string(R"(["P|p-panel|)") + c.pointer + R"("])");
+        const std::vector<std::string> log = fake::panelLog();
+        ASSERT_FALSE(log.empty()) << c.pointer;
+        const PanelStartValues start = parsePanelCommandLine("--child " + log[0].substr(6));
+        ASSERT_TRUE(start.placed) << log[0];
+        EXPECT_FALSE(panelPointCovers({20, 20, 440, 580}, {start.x, start.y}, kPanelWindowWidth, kPanelWindowHeight))
+            << log[0];
+        if (c.beside) {
+            EXPECT_GE(start.x, 440) << log[0];
+        } else {
+            EXPECT_EQ(start.x, c.x) << log[0];
+            EXPECT_EQ(start.y, c.y) << log[0];
+        }
+    }
+    endAllPanelProcesses();
+    appState().mainWindow = nullptr;
 }
