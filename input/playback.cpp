@@ -12,7 +12,6 @@
 #include "capture/button_flags.h"
 #include "input/engine_wait.h"
 #include "input/typing.h"
-#include "model/mouse_buttons.h"
 #include "model/typed_texts.h"
 #include "platform/platform.h"
 #include "text/typed_text.h"
@@ -171,9 +170,7 @@ void sendEvent(const MacroEvent& e, PassState& p) {
         break;
     case KeyStroke:
         // What the system refused changes nothing held: a refused release
-        // is sent again when playback ends. A key without a code and without
-        // a scan code names no key to press.
-        if (e.vk == kKeyWithoutCode && e.scan == 0) break;
+        // is sent again when playback ends.
         if (sendKey(uint32_t(e.vk), e.scan, e.down) != 0) noteKey(e.vk, e.scan, e.down);
         break;
     case Scroll:
