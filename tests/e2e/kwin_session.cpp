@@ -42,6 +42,10 @@ bool startKwin(KwinSession& session, const std::string& root, const std::string&
         return false;
     }
     session.log = startLoggingWindow(loggerBinary, session.env, session.logger, failure);
+    // kwin maps the window once it has drawn its first configure; input sent
+    // before then reaches no window (a quick machine's first clicks did).
+    if (failure.empty() && !session.log->waitForLineStarting("configured ", 0, 15000))
+        failure = "the logging window was never configured";
     return failure.empty();
 }
 

@@ -76,6 +76,14 @@ bool WindowLog::waitFor(const std::string& text, size_t from, int timeoutMs) {
     });
 }
 
+bool WindowLog::waitForLineStarting(const std::string& prefix, size_t from, int timeoutMs) {
+    std::unique_lock<std::mutex> hold(lock);
+    return grew.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] {
+        return std::any_of(lines.begin() + long(std::min(from, lines.size())), lines.end(),
+                           [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+    });
+}
+
 int64_t WindowLog::arrivalOf(const std::string& text, size_t from, int timeoutMs) {
     std::unique_lock<std::mutex> hold(lock);
     size_t found = lines.size();

@@ -28,6 +28,8 @@ struct WindowLog {
     size_t size();
     // Waits until a line equal to text follows line from; true once it does.
     bool waitFor(const std::string& text, size_t from, int timeoutMs);
+    // The same for a line that begins with prefix.
+    bool waitForLineStarting(const std::string& prefix, size_t from, int timeoutMs);
     // When the first line equal to text after line from was read
     // (monotonicNs), waiting for it at most timeoutMs; -1 if it never came.
     int64_t arrivalOf(const std::string& text, size_t from, int timeoutMs);
