@@ -353,6 +353,9 @@ bool parseEventLine(std::string_view line, MacroEvent& event, bool deltaOptional
     MacroEvent e;
     int32_t down = 0;
     if (!nextField(line, position, field) || !parseInt32(field, e.kind)) return false;
+    // A typed text is only ever a TYPE: line; as numbers its x would name
+    // a text that was never read.
+    if (e.kind == TypedText) return false;
     if (!nextField(line, position, field) || !parseDouble(field, e.time)) return false;
     if (!nextField(line, position, field) || !parseInt32(field, e.x)) return false;
     if (!nextField(line, position, field) || !parseInt32(field, e.y)) return false;
