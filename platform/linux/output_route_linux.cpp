@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "model/mouse_flags.h"
 #include "platform/linux/kde/fake_input_output_linux.h"
@@ -178,15 +179,27 @@ void sendButtonEdges(RouteId now, uint32_t mouseData, uint32_t flags) {
 
 }  // namespace
 
-void output_route::start() {
-    static std::atomic<bool> started{false};
-    if (started.exchange(true) || !wayland_input::connect()) return;
+namespace {
+
+void chooseRoute() {
+    if (!wayland_input::connect()) return;
     const bool offered = wlroots_devices::open() || kde_output::open();
     if (offered && wayland_input::startReading()) return;
     wayland_input::disconnect();
     // Until the person answers the desktop's dialog, and if they refuse,
     // input goes through XTest.
     if (!offered) portal::ask();
+}
+
+}  // namespace
+
+// Every caller waits for the first to finish: the pipe may start an engine
+// while the capture thread is still making the compositor's devices, and
+// its first clicks would otherwise leave through XTest, reaching no Wayland
+// window.
+void output_route::start() {
+    static std::once_flag chosen;
+    std::call_once(chosen, chooseRoute);
 }
 
 void output_route::standInForPortal(PortalStandIn* standIn) { portalStandIn = standIn; }

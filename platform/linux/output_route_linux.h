@@ -8,8 +8,8 @@ namespace platform::output_route {
 
 // Makes the compositor's input devices, or asks the desktop portal for a
 // session where the compositor offers none, so the seat has a pointer and a
-// keyboard before the first event. Only the first call does anything; the
-// first record sent calls it too.
+// keyboard before the first event. Only the first call does anything, and
+// later ones return once it has; the first record sent calls it too.
 void start();
 
 // For the backend's tests, which have no desktop portal: a stand-in for its

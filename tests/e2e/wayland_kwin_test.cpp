@@ -54,14 +54,15 @@ protected:
 
     // The program finds the compositor through WAYLAND_DISPLAY and KDE's
     // shortcut service on DBUS_SESSION_BUS_ADDRESS, as it would in the
-    // session; the runtime folder it is given is kwin's.
+    // session; the runtime folder it is given is kwin's. The first case
+    // clicks as soon as the pipe is open, which may be before the program
+    // has made its fake device (kwin's virtual seat has a pointer of its
+    // own, so nothing here shows when it has): its clicks must still go
+    // through kwin.
     static std::string startProgram() {
         x = e2e::startXServer();
         varnet = e2e::startVarnetIn(kwin.env, x, folders);
         if (!e2e::waitForPipe(e2e::pipePath(folders), 20000)) return "the program did not open its command pipe";
-        // The seat gains a pointer when kwin makes the program's fake device.
-        if (!kwin.log->waitFor("seat pointer keyboard", 0, 10000))
-            return "the program made no fake input device: did kwin refuse it despite the menu entry?";
         return "";
     }
 
