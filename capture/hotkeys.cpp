@@ -171,7 +171,7 @@ HotkeyCombination hotkeyOfSlot(ReassignSlot slot) {
 }
 
 bool reassignmentEndsWithKey(ReassignSlot slot, int32_t vk) {
-    return slot != ReassignSlot::NoSlot && modifierOfKey(vk) == 0;
+    return slot != ReassignSlot::NoSlot && modifierOfKey(vk) == 0 && vk != kKeyWithoutCode;
 }
 
 std::string hotkeyName(HotkeyCombination hotkey) {

@@ -12,6 +12,7 @@
 #include "capture/button_flags.h"
 #include "input/engine_wait.h"
 #include "input/typing.h"
+#include "model/mouse_buttons.h"
 #include "model/typed_texts.h"
 #include "platform/platform.h"
 #include "text/typed_text.h"
@@ -170,7 +171,9 @@ void sendEvent(const MacroEvent& e, PassState& p) {
         break;
     case KeyStroke:
         // What the system refused changes nothing held: a refused release
-        // is sent again when playback ends.
+        // is sent again when playback ends. A key without a code and without
+        // a scan code names no key to press.
+        if (e.vk == kKeyWithoutCode && e.scan == 0) break;
         if (sendKey(uint32_t(e.vk), e.scan, e.down) != 0) noteKey(e.vk, e.scan, e.down);
         break;
     case Scroll:

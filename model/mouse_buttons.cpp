@@ -19,5 +19,6 @@ const char* mouseButtonName(int32_t code) {
 
 std::string bindingName(int32_t code) {
     if (const char* name = mouseButtonName(code)) return name;
+    if (code == kKeyWithoutCode) return "Key without a code";
     return platform::keyDisplayName(code);
 }

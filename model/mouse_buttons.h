@@ -21,6 +21,11 @@ constexpr bool isButtonCode(int32_t code) {
     return false;
 }
 
+// The code of a key a person pressed that has no virtual-key code of its own
+// (Windows' hooks report such keys with it too): it is recorded, never bound,
+// and plays only where a scan code names its key.
+constexpr int32_t kKeyWithoutCode = 0xFF;
+
 // What a binding to the code is called on the page and in the status report:
 // a mouse button's own name, otherwise the system's name of the key.
 std::string bindingName(int32_t code);

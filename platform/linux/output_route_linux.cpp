@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "model/mouse_buttons.h"
 #include "model/mouse_flags.h"
 #include "platform/linux/kde/fake_input_output_linux.h"
 #include "platform/linux/keys/keymap_linux.h"
@@ -228,7 +229,7 @@ uint32_t sendMouseInput(int32_t dx, int32_t dy, uint32_t mouseData, uint32_t fla
 
 uint32_t sendKeyEvent(uint32_t vk, bool down) {
     RouteId route;
-    if (vk > 255 || !routeOfEdge(keyPressedBy[vk], down, routeNow(), route)) return 0;
+    if (vk > 255 || vk == uint32_t(kKeyWithoutCode) || !routeOfEdge(keyPressedBy[vk], down, routeNow(), route)) return 0;
     return kRoutes[route].key(vk, down) ? 1 : 0;
 }
 

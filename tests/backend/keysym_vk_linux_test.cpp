@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "model/mouse_buttons.h"
 #include "platform/linux/keys/key_places_linux.h"
 #include "platform/linux/keys/keymap_linux.h"
 #include "platform/linux/keys/keysym_vk_linux.h"
@@ -48,7 +49,13 @@ TEST(KeysymToVirtualKey, TheServersKeycodesGetHookCodes) {
         const KeyCode keycode = XKeysymToKeycode(display, keysym);
         ASSERT_NE(keycode, 0) << keysym;
         EXPECT_EQ(table.codeOf[keycode], vk) << keysym;
+        EXPECT_EQ(capturedCodeOfKeycode(table, keycode), vk) << keysym;
     }
+    // A key the layout leaves empty is still a key pressed: it is recorded as one without a code.
+    int empty = 8;
+    while (empty < 256 && table.typedBy[empty] != NoSymbol) ++empty;
+    ASSERT_LT(empty, 256);
+    EXPECT_EQ(capturedCodeOfKeycode(table, empty), kKeyWithoutCode);
     XCloseDisplay(display);
 }
 

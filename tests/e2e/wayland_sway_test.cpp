@@ -151,6 +151,32 @@ TEST_F(OnSwayGerman, AltGrAndQTypeAtThroughThePersonsLayout) {
     EXPECT_EQ(e2e::countOf(keys, "key at 1"), 1u) << ::testing::PrintToString(keys);
 }
 
+// The person switches the layout while the program runs: a keyboard of that
+// layout types, and the compositor hands every client its keymap. The same
+// macro then presses Right Alt and Q as that layout has them: q on a US
+// keyboard, @ on a German one again.
+TEST_F(OnSwayGerman, PlaybackFollowsALayoutSwitchedWhileTheProgramRuns) {
+    const auto typeOn = [this](const char* layout) {
+        const size_t from = log->size();
+        std::vector<std::string> env = sway.env;
+        env.push_back(std::string("XKB_DEFAULT_LAYOUT=") + layout);
+        const pid_t pid = e2e::spawnProcess({VARNET_WAYLAND_CLIENT, "press", "Shift_L"}, env);
+        ASSERT_EQ(e2e::waitForExit(pid, 10000), 0);
+        ASSERT_TRUE(log->waitFor("key Shift_L 0", from, 10000)) << layout;
+    };
+    typeOn("us");
+    size_t from = log->size();
+    command("togglePlayback|");
+    std::vector<std::string> keys = linesAfter(from, "key ISO_Level3_Shift 1");
+    EXPECT_EQ(e2e::countOf(keys, "key q 1"), 1u) << ::testing::PrintToString(keys);
+    EXPECT_EQ(e2e::countOf(keys, "key at 1"), 0u) << ::testing::PrintToString(keys);
+    typeOn("de");
+    from = log->size();
+    command("togglePlayback|");
+    keys = linesAfter(from, "key ISO_Level3_Shift 1");
+    EXPECT_EQ(e2e::countOf(keys, "key at 1"), 1u) << ::testing::PrintToString(keys);
+}
+
 TEST_F(OnSway, CountedClicksAtAFixedPointArriveThere) {
     e2e::expectCountedClicksAtTheFixedPoint(*log, sender());
 }

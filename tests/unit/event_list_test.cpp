@@ -4,6 +4,7 @@
 
 #include "bridge/page_calls.h"
 #include "capture/event_list.h"
+#include "model/mouse_buttons.h"
 #include "store/data_dir.h"
 #include "tests/fake/fake_platform.h"
 #include "tests/unit/capture_state.h"
@@ -66,6 +67,10 @@ TEST_F(EventList, OneKeyPressIsItsDescriptionThenWhatThePageNamesItBy) {
     const std::string text = callGetMacroEvents("");
     EXPECT_EQ(text, R"x([{"id":0,"time":0.500000,"desc":"Keyboard VK: 65 (DOWN)","kind":3,"key":"A","down":true}])x");
     EXPECT_EQ(sideFile(), text);
+    // A key without a code says so, in the line the file keeps as ever.
+    setCurrentEvents({keyEvent(kKeyWithoutCode, false, 0.5)});
+    EXPECT_EQ(callGetMacroEvents(""),
+              R"x([{"id":0,"time":0.500000,"desc":"Keyboard VK: 255 (UP)","kind":3,"key":"Key without a code","down":false}])x");
 }
 
 TEST_F(EventList, EveryKindHasItsDescription) {

@@ -5,6 +5,7 @@
 #include "capture/hook_logic.h"
 #include "capture/hotkeys.h"
 #include "capture/swallow_plan.h"
+#include "model/mouse_buttons.h"
 #include "model/state.h"
 #include "tests/fake/fake_platform.h"
 #include "tests/unit/capture_state.h"
@@ -460,6 +461,27 @@ TEST_F(HookLogic, KeySpamTargetTakesKeyboardKeysOnly) {
     EXPECT_EQ(appState().capturedKey, 0);
     EXPECT_TRUE(handleKeyboardInput(key(kA, true)));
     EXPECT_EQ(appState().capturedKey, kA);
+}
+
+// Such a key is recorded like any other, passes on while a binding is awaited
+// and is never taken as one.
+TEST_F(HookLogic, AKeyWithoutACodeIsRecordedButNeverBound) {
+    startRecording();
+    for (const char* slot : {"play", "keyspamtarget"}) {
+        callReassignKey(slot);
+        EXPECT_FALSE(handleKeyboardInput(key(kKeyWithoutCode, true)));
+        EXPECT_EQ(appState().capturedKey, 0) << slot;
+        EXPECT_TRUE(handleKeyboardInput(key(kA, true)));
+        EXPECT_EQ(appState().capturedKey, kA) << slot;
+        appState().capturedKey = 0;
+        appState().reassignSlot = ReassignSlot::NoSlot;
+    }
+    EXPECT_FALSE(handleKeyboardInput(key(kKeyWithoutCode, false)));
+    std::vector<MacroEvent> events = currentEvents();
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].vk, kKeyWithoutCode);
+    EXPECT_TRUE(events[0].down);
+    EXPECT_FALSE(events[2].down);
 }
 
 TEST_F(HookLogic, ReassignKeyNamesAreExactAndResetKeepsTheTarget) {

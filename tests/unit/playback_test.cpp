@@ -6,6 +6,7 @@
 
 #include "capture/button_flags.h"
 #include "input/playback.h"
+#include "model/mouse_buttons.h"
 #include "platform/platform.h"
 #include "tests/fake/fake_platform.h"
 #include "tests/unit/capture_state.h"
@@ -152,6 +153,21 @@ TEST_F(Playback, KeysAreSentAtTheirTimesDividedBySpeed) {
     EXPECT_EQ(keys[1].at - t0, 500 * kMs);
     EXPECT_EQ(keys[2].at - t0, 1500 * kMs);
     EXPECT_EQ(keys[2].vk, 66u);
+}
+
+// A key without a code plays only by the scan code a Windows hook gave it.
+TEST_F(Playback, AKeyWithoutACodeIsSkippedUnlessAScanCodeNamesIt) {
+    MacroEvent scanned = keyStroke(kKeyWithoutCode, true);
+    scanned.scan = 0x73;
+    play({at(0.0, keyStroke(kKeyWithoutCode, true)), at(0.0, keyStroke(kKeyWithoutCode, false)), at(0.0, scanned),
+          at(0.0, keyStroke(65, true))});
+    ASSERT_TRUE(playsToTheEnd());
+    finish();
+    std::vector<fake::SentInput> keys = sentOf(fake::SentInput::Key);
+    ASSERT_EQ(keys.size(), 4u);  // the scanned press, A, and both released at the end
+    EXPECT_EQ(keys[0].vk, uint32_t(kKeyWithoutCode));
+    EXPECT_EQ(keys[0].scan, 0x73u);
+    EXPECT_EQ(keys[1].vk, 65u);
 }
 
 TEST_F(Playback, HalfSpeedDoublesEveryGapIncludingTheLeadIn) {

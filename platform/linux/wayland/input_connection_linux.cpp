@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "platform/linux/wayland/outputs_linux.h"
@@ -36,6 +37,9 @@ struct Connection {
 
 Connection connection;
 std::atomic<bool> up{false};
+// The keymap is replaced on the reader thread while engine threads may read it.
+std::mutex keymapLock;
+std::atomic<uint32_t> keymapGeneration{0};
 // The layout's bounding box, from the outputs' places and sizes.
 std::atomic<int32_t> left{0}, top{0}, width{0}, height{0};
 
@@ -57,7 +61,15 @@ void remember(uint32_t name, const char* interface, uint32_t version) {
     std::strcpy(global.interface, interface);
 }
 
-void onCapabilities(void*, wl_seat*, uint32_t capabilities) { connection.seatCapabilities = capabilities; }
+void listenToKeyboard();
+
+// A seat may gain its keyboard only once we run (a headless compositor's
+// first keyboard is a virtual one): our own is taken as soon as there is one.
+// Asking a seat without a keyboard for one is an error that ends the connection.
+void onCapabilities(void*, wl_seat*, uint32_t capabilities) {
+    connection.seatCapabilities = capabilities;
+    if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) && connection.seat && !connection.keyboard) listenToKeyboard();
+}
 void onSeatName(void*, wl_seat*, const char*) {}
 const wl_seat_listener kSeatListener = {.capabilities = onCapabilities, .name = onSeatName};
 
@@ -79,8 +91,15 @@ void onKeymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
     if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 1) {
         void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (text != MAP_FAILED) {
-            connection.keymap.assign(static_cast<const char*>(text), strnlen(static_cast<const char*>(text), size));
+            std::string keymap(static_cast<const char*>(text), strnlen(static_cast<const char*>(text), size));
             munmap(text, size);
+            // The compositor sends the keymap again whenever another keyboard
+            // types; only a different one is news.
+            std::lock_guard<std::mutex> lock(keymapLock);
+            if (keymap != connection.keymap) {
+                connection.keymap = std::move(keymap);
+                keymapGeneration.fetch_add(1, std::memory_order_release);
+            }
         }
     }
     close(fd);
@@ -96,6 +115,11 @@ void onRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
 const wl_keyboard_listener kKeyboardListener = {
     .keymap = onKeymap, .enter = onEnter, .leave = onLeave, .key = onKey, .modifiers = onModifiers,
     .repeat_info = onRepeatInfo};
+
+void listenToKeyboard() {
+    connection.keyboard = wl_seat_get_keyboard(connection.seat);
+    wl_keyboard_add_listener(connection.keyboard, &kKeyboardListener, nullptr);
+}
 
 void readEvents() {
     while (wl_display_dispatch(connection.display) != -1) {
@@ -115,13 +139,9 @@ bool connect() {
     wl_registry_add_listener(connection.registry, &kRegistryListener, nullptr);
     wl_display_roundtrip(connection.display);
     wayland_outputs::askLogicalPlaces(connection.outputs);
-    // Asking a seat without a keyboard for one is an error that ends the connection.
+    // The seat's capabilities, then the keymap of the keyboard they may bring.
     wl_display_roundtrip(connection.display);
-    if (connection.seat && (connection.seatCapabilities & WL_SEAT_CAPABILITY_KEYBOARD)) {
-        connection.keyboard = wl_seat_get_keyboard(connection.seat);
-        wl_keyboard_add_listener(connection.keyboard, &kKeyboardListener, nullptr);
-        wl_display_roundtrip(connection.display);
-    }
+    if (connection.keyboard) wl_display_roundtrip(connection.display);
     return true;
 }
 
@@ -157,7 +177,13 @@ bool findGlobal(const char* interface, uint32_t& name, uint32_t& version) {
 
 void flush() { wl_display_flush(connection.display); }
 
-const std::string& seatKeymap() { return connection.keymap; }
+std::string seatKeymap(uint32_t& generation) {
+    std::lock_guard<std::mutex> lock(keymapLock);
+    generation = keymapGeneration.load(std::memory_order_relaxed);
+    return connection.keymap;
+}
+
+uint32_t seatKeymapGeneration() { return keymapGeneration.load(std::memory_order_acquire); }
 
 bool pointInLayout(int32_t x, int32_t y, int32_t& inX, int32_t& inY, int32_t& layoutWidth, int32_t& layoutHeight) {
     layoutWidth = width;

@@ -34,9 +34,12 @@ wl_seat* seat();
 bool findGlobal(const char* interface, uint32_t& name, uint32_t& version);
 // Sends what was asked so far.
 void flush();
-// The keymap the compositor gave the program's own keyboard (the person's
-// layout) as text; empty when none came by the end of connect.
-const std::string& seatKeymap();
+// The keymap the compositor gave the program's own keyboard last (the
+// person's layout) as text, empty when none came; `generation` tells which
+// one it is. A layout switched on the compositor while we run comes as a new
+// keymap, and a new generation.
+std::string seatKeymap(uint32_t& generation);
+uint32_t seatKeymapGeneration();
 
 // A point of the layout (the coordinates X11 programs on XWayland see)
 // clamped into it, relative to its top-left corner; false while the layout

@@ -4,7 +4,9 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/linux/wayland/input_connection_linux.h"
@@ -19,8 +21,17 @@ const double kWheelStepValue = 15.0;  // what one notch of a wheel mouse reports
 
 zwlr_virtual_pointer_v1* pointer = nullptr;
 zwp_virtual_keyboard_v1* keyboard = nullptr;
-// Filled once before the devices exist, read-only after.
-xkb_keys::Keymap keymap;
+// The person's layout as the virtual keyboard has it, with the keymap text
+// it was learned from.
+struct Layout {
+    xkb_keys::Keymap keys;
+    std::string text;
+};
+// Learned before the devices exist and again when the compositor hands our
+// keyboard another; published whole, so each key is sent on one layout
+// however many threads send, and no thread waits for another's learning.
+std::atomic<std::shared_ptr<const Layout>> layout;
+std::atomic<uint32_t> learnedGeneration{0};
 
 template <typename Proxy>
 Proxy* bindManager(const wl_interface& interface) {
@@ -40,7 +51,27 @@ bool sendKeymap(const std::string& text) {
     return written;
 }
 
-void sendModifiers(uint32_t extra) {
+// A layout switched on the compositor reaches the program's own keyboard as
+// a new keymap: it is learned and handed to the virtual keyboard before the
+// next key, so keys keep their meaning. The thread that first sees a new
+// generation learns it; the others go on with the layout they have.
+std::shared_ptr<const Layout> currentLayout() {
+    uint32_t learned = learnedGeneration.load();
+    const uint32_t now = wayland_input::seatKeymapGeneration();
+    if (now == learned || !learnedGeneration.compare_exchange_strong(learned, now)) return layout.load();
+    uint32_t generation = 0;
+    auto fresh = std::make_shared<Layout>();
+    fresh->text = wayland_input::seatKeymap(generation);
+    const std::shared_ptr<const Layout> before = layout.load();
+    // Our own keymap comes back once our keyboard types: nothing to do then.
+    if (fresh->text.empty() || !xkb_keys::learn(fresh->keys, fresh->text) || (before && fresh->text == before->text))
+        return before;
+    if (!xkb_keys::followPresses(fresh->text) || !sendKeymap(fresh->text)) return before;
+    layout.store(fresh);
+    return fresh;
+}
+
+void sendModifiers(const xkb_keys::Keymap& keymap, uint32_t extra) {
     zwp_virtual_keyboard_v1_modifiers(keyboard, xkb_keys::heldModifiers(keymap) | extra, 0,
                                       xkb_keys::lockedModifiers(), 0);
 }
@@ -54,11 +85,15 @@ bool open() {
     if (!seat || !pointerManager || !keyboardManager) return false;
     // The person's own layout, as the compositor gave it to our keyboard, so
     // that a key sent by its place types what it types for the person.
-    std::string text = wayland_input::seatKeymap();
-    if (!xkb_keys::learn(keymap, text) || !xkb_keys::followPresses(text)) return false;
+    uint32_t generation = 0;
+    auto first = std::make_shared<Layout>();
+    first->text = wayland_input::seatKeymap(generation);
+    if (!xkb_keys::learn(first->keys, first->text) || !xkb_keys::followPresses(first->text)) return false;
+    learnedGeneration = generation;
     pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager, seat);
     keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager, seat);
-    return sendKeymap(text);
+    layout.store(first);
+    return sendKeymap(first->text);
 }
 
 bool ready() { return pointer && keyboard && wayland_input::connected(); }
@@ -92,26 +127,31 @@ void wheel(bool horizontal, int32_t steps) {
 }
 
 bool key(uint32_t keysym, bool down) {
-    const xkb_keys::KeyEntry* entry = keyboard ? xkb_keys::keyFor(keymap, keysym) : nullptr;
+    if (!keyboard) return false;
+    const std::shared_ptr<const Layout> now = currentLayout();
+    if (!now) return false;
+    const xkb_keys::Keymap& keymap = now->keys;
+    const xkb_keys::KeyEntry* entry = xkb_keys::keyFor(keymap, keysym);
     if (!entry) return false;
     const uint32_t keycode = entry->evdevCode + xkb_keys::kEvdevOffset;
     const bool isModifier = keymap.modifiersOfKey[keycode] || keymap.lockOfKey[keycode];
     // A key on a higher level is pressed and released with its level's
     // modifiers set just around it, so a window reads the same keysym both
     // times, as when a person holds Shift for it.
-    if (entry->levelModifiers) sendModifiers(entry->levelModifiers);
+    if (entry->levelModifiers) sendModifiers(keymap, entry->levelModifiers);
     zwp_virtual_keyboard_v1_key(keyboard, wayland_input::nowMs(), entry->evdevCode,
                                 down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
     xkb_keys::noteSent(keymap, keycode, down);
     // The compositor takes modifiers only from this request, never from
     // the modifier keys themselves.
-    if (isModifier || entry->levelModifiers) sendModifiers(0);
+    if (isModifier || entry->levelModifiers) sendModifiers(keymap, 0);
     wayland_input::flush();
     return true;
 }
 
 void keyAtPlace(uint32_t evdevCode, bool down) {
     if (!keyboard) return;
+    currentLayout();
     const xkb_keys::PlacedModifiers m = xkb_keys::notePlacedKey(evdevCode, down);
     zwp_virtual_keyboard_v1_key(keyboard, wayland_input::nowMs(), evdevCode,
                                 down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);

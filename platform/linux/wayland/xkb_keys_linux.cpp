@@ -6,6 +6,7 @@
 #include <atomic>
 #include <bit>
 #include <cstdlib>
+#include <utility>
 
 namespace platform::xkb_keys {
 namespace {
@@ -118,10 +119,16 @@ bool followPresses(const std::string& text) {
     if (!context) return false;
     xkb_keymap* xkb =
         xkb_keymap_new_from_string(context, text.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
-    if (xkb) placedState = xkb_state_new(xkb);
+    xkb_state* fresh = xkb ? xkb_state_new(xkb) : nullptr;
     if (xkb) xkb_keymap_unref(xkb);
     xkb_context_unref(context);
-    return placedState != nullptr;
+    if (!fresh) return false;
+    while (placedBusy.test_and_set(std::memory_order_acquire)) {
+    }
+    std::swap(placedState, fresh);
+    placedBusy.clear(std::memory_order_release);
+    if (fresh) xkb_state_unref(fresh);
+    return true;
 }
 
 PlacedModifiers notePlacedKey(uint32_t evdevCode, bool down) {

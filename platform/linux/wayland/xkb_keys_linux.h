@@ -31,7 +31,7 @@ struct Keymap {
 // is empty, the one named by the usual XKB_DEFAULT_* variables, else the
 // system's default, learned into `keymap`; `text` then holds the keymap for
 // a compositor that takes it from us. False when it cannot be compiled.
-// Called once, before any key is sent; the keymap is read-only after.
+// Called before any key is sent, and again for a layout switched while we run.
 bool learn(Keymap& keymap, std::string& text);
 
 // The modifier state that keys pressed by place leave on a keymap, as a
@@ -40,7 +40,8 @@ bool learn(Keymap& keymap, std::string& text);
 struct PlacedModifiers {
     uint32_t depressed = 0, latched = 0, locked = 0, group = 0;
 };
-// Starts following presses on the keymap `text`; false when it cannot be compiled.
+// Starts following presses on the keymap `text` (again for a new layout);
+// false when it cannot be compiled, and the old one stays.
 bool followPresses(const std::string& text);
 // Notes a press or release of the key at this place (a Linux input event
 // code); the state the modifiers are in after it.

@@ -2,6 +2,7 @@
 
 #include <X11/XKBlib.h>
 
+#include "model/mouse_buttons.h"
 #include "platform/linux/keys/key_places_linux.h"
 
 namespace {
@@ -30,6 +31,11 @@ void buildKeycodeTable(Display* display, KeycodeTable& table) {
     }
     if (keyboard) XkbFreeKeyboard(keyboard, 0, True);
     key_places::codesOfKeycodes(table.typedBy, table.codeOf);
+}
+
+int32_t capturedCodeOfKeycode(const KeycodeTable& table, int keycode) {
+    const int32_t code = keycode >= 0 && keycode < 256 ? table.codeOf[keycode] : 0;
+    return code != 0 ? code : kKeyWithoutCode;
 }
 
 int watchKeyboardChanges(Display* display) {

@@ -14,6 +14,10 @@ struct KeycodeTable {
     int group = 0;                    // the active group
 };
 
+// The code the capture records for a press of the keycode: its virtual-key
+// code, kKeyWithoutCode for a key that has none on this layout.
+int32_t capturedCodeOfKeycode(const KeycodeTable& table, int keycode);
+
 // Reads the display's keyboard map and active group into the table.
 void buildKeycodeTable(Display* display, KeycodeTable& table);
 

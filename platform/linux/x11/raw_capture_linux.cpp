@@ -126,10 +126,8 @@ InputEvent baseEvent(const Observer& o, const XIRawEvent& raw, InputEvent::Kind 
 }
 
 void onRawKey(Observer& o, const XIRawEvent& raw, bool down) {
-    const int32_t vk = raw.detail >= 0 && raw.detail < 256 ? o.keys.codeOf[raw.detail] : 0;
-    if (vk == 0) return;  // a key with no virtual-key code cannot be bound nor replayed
     InputEvent e = baseEvent(o, raw, InputEvent::Key);
-    e.code = vk;
+    e.code = capturedCodeOfKeycode(o.keys, raw.detail);
     e.down = down;
     handleKeyboardInput(e);
 }
