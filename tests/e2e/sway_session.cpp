@@ -70,10 +70,18 @@ size_t WindowLog::size() {
 }
 
 bool WindowLog::waitFor(const std::string& text, size_t from, int timeoutMs) {
+    return indexOf(text, from, timeoutMs) != kNever;
+}
+
+size_t WindowLog::indexOf(const std::string& text, size_t from, int timeoutMs) {
     std::unique_lock<std::mutex> hold(lock);
-    return grew.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] {
-        return std::find(lines.begin() + long(std::min(from, lines.size())), lines.end(), text) != lines.end();
+    size_t found = kNever;
+    grew.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] {
+        const auto at = std::find(lines.begin() + long(std::min(from, lines.size())), lines.end(), text);
+        if (at != lines.end()) found = size_t(at - lines.begin());
+        return found != kNever;
     });
+    return found;
 }
 
 bool WindowLog::waitForLineStarting(const std::string& prefix, size_t from, int timeoutMs) {

@@ -26,8 +26,12 @@ struct WindowLog {
 
     void readFrom(int fd);
     size_t size();
+    static constexpr size_t kNever = size_t(-1);
+
     // Waits until a line equal to text follows line from; true once it does.
     bool waitFor(const std::string& text, size_t from, int timeoutMs);
+    // The same, giving that line's index; kNever if it did not come in time.
+    size_t indexOf(const std::string& text, size_t from, int timeoutMs);
     // The same for a line that begins with prefix.
     bool waitForLineStarting(const std::string& prefix, size_t from, int timeoutMs);
     // When the first line equal to text after line from was read
