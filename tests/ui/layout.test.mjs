@@ -50,6 +50,8 @@ const STATES = [
     await page.click('#clk-start');
     await page.waitForFunction(() => document.getElementById('clk-hint').textContent.startsWith('Not started'));
   }],
+  // Chromium lays a panel that comes back out right; the program's web view
+  // did not (MainWindow.APanelDockedBackIsAsTallAsBeforeItLeft checks it there).
   ['docked back', async (page, inPanel) => {
     await typeInto(page, '#clk-ms', '100');
     await page.click('#clk-start');
