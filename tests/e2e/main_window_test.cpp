@@ -25,6 +25,38 @@ const char kEchoPage[] = R"(<!DOCTYPE html><html><body><script>
   })();
 </script></body></html>)";
 
+// The program's own page, which takes its panels out as a pop-out does and
+// brings them back through its own dock-back, then tells the program (through
+// theme.txt) which panels came back taller or shorter than they left. The web
+// engine of the browser tests lays such a panel out right; this one did not.
+std::string pageThatDocksItsPanelsBack() {
+    std::string page = e2e::readFile(std::string(VARNET_BUILD_DIR) + "/ui/index.html");
+    const std::string probe = R"(<script>
+  (async () => {
+    const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
+    while (getComputedStyle(document.body).visibility !== 'visible') await frame();
+    const ids = ['clicker-panel', 'keyspam-panel', 'recorder-panel'];
+    const heights = () => ids.map((id) => Math.round(document.getElementById(id).getBoundingClientRect().height));
+    const before = heights();
+    for (const id of ids) {
+      Varnet.model.model.poppedOut.add(id);
+      document.getElementById(id).hidden = true;
+    }
+    await frame();
+    await frame();
+    for (const id of ids) Varnet.panels.restorePanel(id);
+    await frame();
+    await frame();
+    const after = heights();
+    const changed = ids.flatMap((id, i) => (after[i] === before[i] ? [] : [id + ' ' + before[i] + ' to ' + after[i]]));
+    await window.setTheme('docked back, changed: ' + (changed.join(', ') || 'nothing'));
+  })();
+</script>)";
+    const size_t end = page.rfind("</body>");
+    if (end != std::string::npos) page.insert(end, probe);
+    return page;
+}
+
 class MainWindow : public ::testing::Test {
 protected:
     e2e::XServer x;
@@ -48,6 +80,12 @@ TEST_F(MainWindow, PageCallsReachTheProgramAndGetItsAnswers) {
     ASSERT_TRUE(e2e::waitForWindow(x, kTitle, 20000));
     EXPECT_TRUE(e2e::waitForFileContent(folders.sideFile("theme.txt"), "sms=100;tspd=1", 20000))
         << e2e::readFile(folders.sideFile("theme.txt"));
+}
+
+TEST_F(MainWindow, APanelDockedBackIsAsTallAsBeforeItLeft) {
+    pid = e2e::startVarnet(x, folders, {}, e2e::binaryWithPage(folders, pageThatDocksItsPanelsBack()));
+    ASSERT_TRUE(e2e::waitForFileHolding(folders.sideFile("theme.txt"), "docked back", 30000));
+    EXPECT_EQ(e2e::readFile(folders.sideFile("theme.txt")), "docked back, changed: nothing");
 }
 
 TEST_F(MainWindow, TerminationSignalEndsInOrderWithExitCodeZero) {
