@@ -703,7 +703,8 @@
     names() { return calls.map((c) => c.name); },
     // The text the program would return for this argument text.
     answer(name, argText = '[]') {
-      const handler = options.panel ? (panelHandlers[name] || handlers[name]) : handlers[name];
+      const main = name === 'getEventWindow' ? eventWindowText : handlers[name];
+      const handler = options.panel ? (panelHandlers[name] || handlers[name]) : main;
       return handler(argText);
     },
     clear() { calls.length = 0; },
