@@ -26,11 +26,12 @@
   const options = window.__fakeOptions || {};
   const schema = Varnet.schema;
 
-  const KEY_NAMES = { 27: 'Esc', 32: 'Space', 65: 'A', 117: 'F6', 118: 'F7', 119: 'F8', 120: 'F9', 121: 'F10', 4: 'Middle Mouse' };
-  const SLOTS = { rec: 'hkRec', play: 'hkPlay', auto: 'hkAuto', keyspamhotkey: 'hkKeySpam', keyspamtarget: 'keySpamTarget' };
   // What the fake cannot answer as the program would; said on the page's
   // console (which the tests collect), never taken for the program's "".
   class FakeLacks extends Error {}
+
+  const KEY_NAMES = { 27: 'Esc', 32: 'Space', 65: 'A', 117: 'F6', 118: 'F7', 119: 'F8', 120: 'F9', 121: 'F10', 4: 'Middle Mouse' };
+  const SLOTS = { rec: 'hkRec', play: 'hkPlay', auto: 'hkAuto', keyspamhotkey: 'hkKeySpam', keyspamtarget: 'keySpamTarget' };
   const KIND = { AbsMove: 0, RelMove: 1, MouseButton: 2, KeyStroke: 3, Scroll: 4, TypedText: 5 };
 
   // The profile's fields (and the key spammer's key), and the recorder's.
