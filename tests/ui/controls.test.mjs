@@ -2,7 +2,7 @@
 // arguments in the right order, and the page reads back what changed.
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { startBrowser, openPage, calls, clearCalls, commandCalls, waitForCall, typeInto, buildPage, injectPanelScript } from './harness.mjs';
+import { startBrowser, openPage, calls, clearCalls, commandCalls, waitForCall, typeInto, buildPage, injectPanelScript, eventList } from './harness.mjs';
 
 let browser;
 before(async () => { browser = await startBrowser(); });
@@ -422,18 +422,22 @@ describe('recorder', () => {
     await page.close();
   });
 
-  test('optimise thins the moves and re-reads the list', async () => {
-    const { page } = await openPage(browser);
-    await page.evaluate(() => {
-      const ev = (x, y, t) => ({ kind: 0, x, y, time: t });
-      window.__fake.state.profiles[0].events = [ev(0, 0, 0), ev(3, 4, 0.1), ev(6, 8, 0.2), ev(20, 0, 0.3),
-        { kind: 3, vk: 65, down: true, time: 0.4 }, ev(1, 1, 0.5), ev(2, 2, 0.6)];
-    });
-    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '7');
+  test('optimise thins the moves as the program does and re-reads the list', async () => {
+    // The fake serves the program's own thinning of this list, recorded by
+    // the build: a change to the program's thinning shows here.
+    const { page, errors } = await openPage(browser, { eventLines: eventList('moves_to_thin') });
+    const shown = () => page.textContent('#ev-count');
+    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '18');
     await clearCalls(page);
     await page.click('#ev-optimize');
-    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '5');
-    assert.deepEqual(names(await commandCalls(page)).slice(0, 2), ['optimizeMacro', 'getMacroEvents']);
+    // The list is shown once the read of the Undo state that follows it begins.
+    await page.waitForFunction(() => window.__fake.names().filter((n) => !['getTrackerStatus', 'getSharedTheme'].includes(n))
+      .join().includes('optimizeMacro,getMacroEvents,getUndoState'));
+    assert.deepEqual(errors, []);
+    assert.equal(await shown(), '15');
+    const times = await page.$$eval('#ev-body tr:not(.spacer) .ev-time', (l) => l.map((e) => e.value));
+    assert.deepEqual(times.slice(0, 5), ['0', '0.3', '0.4', '0.5', '0.6']);
+    await page.waitForFunction(() => document.getElementById('ev-undo-what').textContent === 'Undo: optimising away 3 moves');
     await page.close();
   });
 });

@@ -10,6 +10,8 @@
 // Options come from window.__fakeOptions, set by an earlier init script:
 //   panel: true       bind only the twenty-nine calls of a pop-out window
 //   events: N         start with N recorded events
+//   eventLines: text  start with these events instead (event lines, as in
+//                     tests/contract/events/*.txt)
 //   eventWindow: true also bind getEventWindow, the table's windowed read
 //   profiles: [...]   start with these profile names
 //   theme: name       start with this theme (also in the pop-out's theme file)
@@ -23,6 +25,10 @@
   'use strict';
   const options = window.__fakeOptions || {};
   const schema = Varnet.schema;
+
+  // What the fake cannot answer as the program would; said on the page's
+  // console (which the tests collect), never taken for the program's "".
+  class FakeLacks extends Error {}
 
   const KEY_NAMES = { 27: 'Esc', 32: 'Space', 65: 'A', 117: 'F6', 118: 'F7', 119: 'F8', 120: 'F9', 121: 'F10', 4: 'Middle Mouse' };
   const SLOTS = { rec: 'hkRec', play: 'hkPlay', auto: 'hkAuto', keyspamhotkey: 'hkKeySpam', keyspamtarget: 'keySpamTarget' };
@@ -87,7 +93,8 @@
     undo: [],                          // {label, profiles, current}: what Undo brings back, newest last
     redo: [],
   };
-  state.profiles[0].events = sampleEvents(options.events === undefined ? 6 : options.events);
+  state.profiles[0].events = options.eventLines !== undefined ? eventsOfLines(options.eventLines)
+    : sampleEvents(options.events === undefined ? 6 : options.events);
   if (options.theme) state.theme = state.themeFile = options.theme;
 
   // The profiles as they are now, kept for Undo under a label.
@@ -448,7 +455,10 @@
       const id = toInt(list[0]);
       const time = toReal(list[1]);
       const events = currentProfile().events;
-      if (id >= 0 && id < events.length) events[id].time = time;
+      if (id >= 0 && id < events.length && events[id].time !== time) {
+        remember('editing the time of event ' + id);
+        events[id].time = time;
+      }
       state.eventsFile = eventsText();
       return '';
     },
@@ -581,18 +591,40 @@
     clearTimeout(pendingStarts[flag]);
   }
 
+  // The program's thinning of the list, as the build recorded it
+  // (window.__recordedThinnings, the list's text before to its text after,
+  // from tests/contract/page_calls.txt): the fake keeps the events the
+  // program kept and never decides which moves go itself.
   function optimise() {
     const events = currentProfile().events;
     if (!events.length) return;
+    const before = eventsText();
+    const recorded = window.__recordedThinnings || {};
+    if (!Object.prototype.hasOwnProperty.call(recorded, before)) {
+      throw new FakeLacks('the fake has no recorded thinning of this list (' + events.length + ' events): start a sequence ' +
+        'of tests/contract/page_calls.txt from it with @events and build varnet_page_answers_json' +
+        (window.__recordedFrom ? ' (read ' + window.__recordedFrom + ')' : ''));
+    }
+    const after = JSON.parse(recorded[before]);
     const kept = [];
-    events.forEach((ev, i) => {
-      const last = kept[kept.length - 1];
-      const drop = ev.kind === KIND.AbsMove && i > 0 && i < events.length - 1 &&
-        events[i + 1].kind === KIND.AbsMove && last && last.kind === KIND.AbsMove &&
-        (ev.x - last.x) ** 2 + (ev.y - last.y) ** 2 <= 100;
-      if (!drop) kept.push(ev);
-    });
+    for (const ev of events) {
+      const entry = after[kept.length];
+      if (entry && JSON.stringify(JSON.parse(eventObject(ev, kept.length))) === JSON.stringify(entry)) kept.push(ev);
+    }
+    if (kept.length !== after.length) throw new FakeLacks('the recorded thinning of this list is no selection of its events');
+    if (kept.length === events.length) return;
+    remember('optimising away ' + (events.length - kept.length) + ' moves');
     currentProfile().events = kept;
+  }
+
+  // Events from event lines as a session file holds them
+  // (kind,time,x,y,flags,vk,down,delta); blank and '#' lines say nothing.
+  function eventsOfLines(text) {
+    return text.split(/\r?\n/).filter((line) => line !== '' && !line.startsWith('#')).map((line) => {
+      const [kind, time, x, y, flags, vk, down, delta] = line.split(',').map(Number);
+      if ([kind, time, x, y, flags, vk, down, delta].some((v) => !Number.isFinite(v))) throw new Error('not an event line the fake reads: ' + line);
+      return { kind, time, x, y, flags, vk, down: down !== 0, delta };
+    });
   }
 
   // ------------------------------------------------------------ binding
@@ -610,6 +642,7 @@
           try {
             text = handler(argText);
           } catch (err) {
+            if (err instanceof FakeLacks) console.error('fake_bindings.js: ' + err.message);
             text = ''; // the program keeps what it stored and answers ""
           }
           // The program builds its answers natively; what the fake spends
@@ -671,7 +704,8 @@
     names() { return calls.map((c) => c.name); },
     // The text the program would return for this argument text.
     answer(name, argText = '[]') {
-      const handler = options.panel ? (panelHandlers[name] || handlers[name]) : handlers[name];
+      const main = name === 'getEventWindow' ? eventWindowText : handlers[name];
+      const handler = options.panel ? (panelHandlers[name] || handlers[name]) : main;
       return handler(argText);
     },
     clear() { calls.length = 0; },
@@ -708,6 +742,7 @@
     },
     endPanel(id) { state.endedPanels.push(id); },
     setEvents(n) { currentProfile().events = sampleEvents(n); },
+    setEventLines(text) { currentProfile().events = eventsOfLines(text); },
     set(values) { Object.assign(state, values); },
     writeSideFiles() { handlers.getTrackerStatus(); state.themeFile = state.theme; },
   };

@@ -3,15 +3,46 @@
 // one file, as the program loads it), and the fake of the bound calls.
 import { chromium } from 'playwright-core';
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
 export const ROOT = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..', '..');
 export const PAGE_URL = pathToFileURL(path.join(ROOT, 'ui', 'index.html')).href;
-// The fake reads the settings fields from the page's own schema.
+// What the program's own call table answered to tests/contract/page_calls.txt,
+// recorded by the build (the target varnet_page_answers_json); scripts/test
+// names the build it made.
+export const ANSWERS = process.env.VARNET_BUILD_DIR
+  ? path.join(process.env.VARNET_BUILD_DIR, 'page_answers.json')
+  : path.join(ROOT, 'build', 'page_answers.json');
+export const RECORDED = existsSync(ANSWERS) ? JSON.parse(readFileSync(ANSWERS, 'utf8')) : null;
+
+// An event list of tests/contract/events/, as its event lines.
+export function eventList(name) {
+  return readFileSync(path.join(ROOT, 'tests', 'contract', 'events', `${name}.txt`), 'utf8');
+}
+
+// The program's thinnings in the recording: each optimizeMacro between two
+// reads of the list maps the text before to the text after.
+export function recordedThinnings(recorded) {
+  const thinnings = {};
+  for (const { calls: steps } of recorded ? recorded.sequences : []) {
+    steps.forEach(([name], i) => {
+      const [before, after] = [steps[i - 1], steps[i + 1]];
+      if (name === 'optimizeMacro' && before?.[0] === 'getMacroEvents' && after?.[0] === 'getMacroEvents') {
+        thinnings[before[2]] = after[2];
+      }
+    });
+  }
+  return thinnings;
+}
+
+// The fake reads the settings fields from the page's own schema, and serves
+// the program's recorded answers where it would otherwise repeat its logic.
 export const FAKE_SOURCE = readFileSync(path.join(ROOT, 'ui', 'schema.js'), 'utf8') + '\n' +
+  `window.__recordedThinnings = ${JSON.stringify(recordedThinnings(RECORDED))};\n` +
+  `window.__recordedFrom = ${JSON.stringify(RECORDED ? ANSWERS : `${ANSWERS}, which is not built`)};\n` +
   readFileSync(path.join(ROOT, 'tests', 'ui', 'fake_bindings.js'), 'utf8');
 
 export const PANEL_CALLS = ['updateSpammer', 'toggleSpammer', 'updateKeySpam', 'toggleKeySpam', 'updateTracker',

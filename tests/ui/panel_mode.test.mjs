@@ -7,7 +7,7 @@ import { spawnSync } from 'node:child_process';
 import { cpSync, mkdtempSync, rmSync, appendFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { ROOT, PAGE_URL, startBrowser, openPage, calls, clearCalls, waitForCall, typeInto, buildPage, injectPanelScript, PANEL_CALLS } from './harness.mjs';
+import { ROOT, PAGE_URL, startBrowser, openPage, calls, clearCalls, waitForCall, typeInto, buildPage, injectPanelScript, PANEL_CALLS, eventList } from './harness.mjs';
 
 let browser;
 let builtPage;
@@ -17,9 +17,9 @@ before(async () => {
 });
 after(async () => { await browser.close(); });
 
-async function openPanel(panelId, theme = 'midnight') {
+async function openPanel(panelId, theme = 'midnight', fakeOptions = {}) {
   const html = injectPanelScript(builtPage, panelId, theme);
-  const opened = await openPage(browser, { panel: true, theme }, { html });
+  const opened = await openPage(browser, { panel: true, theme, ...fakeOptions }, { html });
   // Settled: the panel script has fitted the window and the first poll has run.
   await waitForCall(opened.page, 'resizeWindow');
   await waitForCall(opened.page, 'getTrackerStatus');
@@ -111,9 +111,10 @@ describe('in a pop-out window', () => {
   });
 
   test('its controls forward the panel calls; the header drags and its button closes', async () => {
-    const { page, errors } = await openPanel('recorder-panel');
+    // A list whose thinning the build recorded from the program.
+    const { page, errors } = await openPanel('recorder-panel', 'midnight', { eventLines: eventList('moves_to_thin') });
     await page.evaluate(() => window.__fake.writeSideFiles());
-    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '6');
+    await page.waitForFunction(() => document.getElementById('ev-count').textContent === '18');
     await clearCalls(page);
     // Optimise first: a recording starts a new, empty list, and a poll that
     // fetched it would disable the button.
