@@ -239,7 +239,8 @@ TEST_F(ChangeHistoryTest, EachSequenceEditIsOneStepOfItsOwn) {
         ASSERT_TRUE(undoChange());
         EXPECT_FALSE(undoChange()) << "the edit was one step";
         callSwitchProfile("[1]");
-        EXPECT_NE(sequenceTexts().find("CLICKSTEP:1,2,0,0,0"), std::string::npos) << "the other profile's sequence stays";
+        EXPECT_NE(sequenceTexts().find("CLICKSTEP:1,2,0,0,0"), std::string::npos)
+            << "the other profile's sequence stays";
     }
 }
 
@@ -248,7 +249,8 @@ TEST_F(ChangeHistoryTest, ASequenceEditThatChangesNothingKeepsNoStep) {
     setProfiles({Profile{"first", "", {}}}, 0);
     callEditClickSteps(R"(["add",10,20,0,0,100])");
     appState().history = ChangeHistory{};
-    for (const char* same : {R"(["set",0,10,20,0,0,100])", R"(["move",0,0])", R"(["delete",1])", R"(["set",0,1,1,7,0,0])"})
+    for (const char* same :
+         {R"(["set",0,10,20,0,0,100])", R"(["move",0,0])", R"(["delete",1])", R"(["set",0,1,1,7,0,0])"})
         callEditClickSteps(same);
     EXPECT_EQ(callGetUndoState("[]"), R"({"undo":"","redo":""})");
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,10 +45,16 @@ std::atomic<std::shared_ptr<const Layout>> layout;
 std::atomic<uint32_t> learnedGeneration{0};
 // Taken by whoever replaces the layout (a switch learned, a key lent), so
 // that the last one handed to the compositor is the one published. Also
-// guards lentTexts: the keymaps with lent keys we handed over, which come
-// back to our own keyboard and are no layout of the person's.
+// guards lentTexts: hashes of the keymaps with lent keys we handed over,
+// the newest last, which come back to our own keyboard (maybe after the
+// person's layout changed) and are never a layout of the person's.
 std::mutex layoutLock;
-std::vector<std::string> lentTexts;
+std::vector<size_t> lentTexts;
+constexpr size_t kLentTextsKept = 64;
+
+bool lentByUs(const std::string& text) {
+    return std::find(lentTexts.begin(), lentTexts.end(), std::hash<std::string>{}(text)) != lentTexts.end();
+}
 
 template <typename Proxy>
 Proxy* bindManager(const wl_interface& interface) {
@@ -80,14 +87,13 @@ std::shared_ptr<const Layout> currentLayout() {
     fresh->text = wayland_input::seatKeymap(generation);
     std::lock_guard<std::mutex> lock(layoutLock);
     const std::shared_ptr<const Layout> before = layout.load();
-    // Our own keymap comes back once our keyboard types: nothing to do then.
+    // Our own keymap (the person's, or one with keys lent) comes back once
+    // our keyboard types: nothing to do then.
     if (fresh->text.empty() || !xkb_keys::learn(fresh->keys, fresh->text) || (before && fresh->text == before->text) ||
-        (before && fresh->text == before->personsText) ||
-        std::find(lentTexts.begin(), lentTexts.end(), fresh->text) != lentTexts.end())
+        (before && fresh->text == before->personsText) || lentByUs(fresh->text))
         return before;
     if (!xkb_keys::followPresses(fresh->text) || !sendKeymap(fresh->text)) return before;
     fresh->personsText = fresh->text;
-    lentTexts.clear();
     layout.store(fresh);
     return fresh;
 }
@@ -105,7 +111,8 @@ std::shared_ptr<const Layout> lendKeyFor(uint32_t keysym) {
     fresh->lentKeysyms.push_back(keysym);
     fresh->text = xkb_keys::withLentKeys(fresh->personsText, fresh->lentKeysyms);
     if (fresh->text.empty() || !xkb_keys::learn(fresh->keys, fresh->text) || !sendKeymap(fresh->text)) return nullptr;
-    lentTexts.push_back(fresh->text);
+    if (lentTexts.size() == kLentTextsKept) lentTexts.erase(lentTexts.begin());
+    lentTexts.push_back(std::hash<std::string>{}(fresh->text));
     layout.store(fresh);
     return fresh;
 }
