@@ -59,6 +59,7 @@ enum class ChangeKind : uint8_t {
     SwapEventTime,  // that event's time and `event.time` trade places
     SwapTailTimes,  // the times of the events from `eventIndex` on and those of `held.events` trade places
     SwapName,       // the name of profile `profile` and `held.name` trade places
+    SwapSettings,   // the settings text of profile `profile` and `held.settings` trade places
 };
 
 struct ChangeStep {
@@ -93,6 +94,7 @@ struct ClickStep {
     int32_t button = 0;  // 0 left, 1 right, 2 middle
     int32_t type = 0;    // 0 single, 1 double
     int32_t waitMs = 100;
+    bool operator==(const ClickStep&) const = default;
 };
 // A sequence holds at most this many steps, each wait at most an hour.
 constexpr size_t kMaxClickSteps = 1000;

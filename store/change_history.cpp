@@ -25,7 +25,8 @@ bool fits(const AppState& s, const ChangeStep& step) {
     switch (step.kind) {
     case ChangeKind::SwapEvents:
     case ChangeKind::SwapProfile:
-    case ChangeKind::SwapName: return profileIn(s, step.profile);
+    case ChangeKind::SwapName:
+    case ChangeKind::SwapSettings: return profileIn(s, step.profile);
     case ChangeKind::RemoveProfile: return profileIn(s, step.profile) && s.profiles.size() > 1;
     case ChangeKind::InsertProfile: return step.profile <= s.profiles.size();
     case ChangeKind::InsertEvent: return eventIn(s, step.profile, step.eventIndex, true);
@@ -69,6 +70,7 @@ void carryOutLocked(AppState& s, ChangeStep& step) {
             std::swap(at->events[step.eventIndex + i].time, step.held.events[i].time);
         break;
     case ChangeKind::SwapName: at->name.swap(step.held.name); break;
+    case ChangeKind::SwapSettings: at->settings.swap(step.held.settings); break;
     }
     if (step.current < 0 || size_t(step.current) >= profiles.size()) step.current = 0;
     std::swap(s.currentProfile, step.current);

@@ -1,7 +1,8 @@
 // Editing the live click sequence. Each change is made under profilesLock
 // and then stored into the current profile, as a change of the clicker's
-// settings is; a change that names no step, or would pass kMaxClickSteps,
-// changes nothing and returns false.
+// settings is, and kept as one undo step; a change that names no step,
+// would pass kMaxClickSteps or leaves the list as it was changes nothing and
+// returns false.
 #pragma once
 
 #include <cstddef>

@@ -235,7 +235,8 @@ uint32_t sendKeyEvent(uint32_t vk, bool down) {
 
 // XTest finds the key and level itself and lends a spare keycode to the
 // rest; the compositors' devices and the portal are handed the keysym,
-// which they type with the person's layout where it has that keysym.
+// which they type with the person's layout where it has that keysym (the
+// wlroots keyboard lends an empty key of its keymap to the rest).
 uint32_t typeCharacter(char32_t character) {
     const RouteId now = routeNow();
     if (now == kXTest) return xtest_output::typeCharacter(character) ? 1 : 0;

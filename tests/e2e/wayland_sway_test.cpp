@@ -244,6 +244,25 @@ TEST_F(OnSway, ReassigningRecordOntoTheClickersKeySwapsThem) {
     EXPECT_TRUE(e2e::waitForFileHolding(status, R"({"state":"Idle")", 10000)) << e2e::readFile(status);
 }
 
+// The key spammer's text on a US layout, which has no € nor ñ: those go on
+// empty keys lent them in the keymap the window is handed, and the keys
+// around them type as the layout has them, Shift for the capital included.
+TEST_F(OnSway, TheTyperTypesCharactersTheLayoutLacks) {
+    const size_t from = log->size();
+    command("updateKeySpam|0,0,0,10,0,1");
+    command(R"(setKeyTyper|[1,false,0,"a\u20ac\u00f1\u00d1B\u20acb"])");
+    command("toggleKeySpam|");
+    std::vector<std::string> keys;
+    for (const std::string& line : linesAfter(from, "key a 1"))
+        if (line.rfind("key ", 0) == 0) keys.push_back(line);
+    command(R"(setKeyTyper|[0,false,0,""])");
+    const std::vector<std::string> expected = {
+        "key a 1", "key a 0", "key EuroSign 1", "key EuroSign 0", "key ntilde 1", "key ntilde 0",
+        "key Ntilde 1", "key Ntilde 0", "key B 1", "key B 0", "key EuroSign 1", "key EuroSign 0", "key b 1",
+        "key b 0"};
+    EXPECT_EQ(keys, expected);
+}
+
 // Last of the cases on sway: the program's end takes its bindings with it,
 // so sway has no F6 binding left to remove, and the person's own binding on
 // F7, which the Play hotkey took while the program ran, works again.

@@ -8,9 +8,12 @@
 #include <string>
 
 #include "bridge/page_calls.h"
+#include "capture/picking.h"
 #include "input/engines.h"
+#include "model/mouse_buttons.h"
 #include "store/change_history.h"
 #include "store/profile_files.h"
+#include "store/profiles.h"
 #include "store/session_file.h"
 #include "tests/unit/store_fixture.h"
 
@@ -64,11 +67,23 @@ protected:
         return text;
     }
 
+    // An edit of the click sequence, some naming no step.
+    void editSequence() {
+        const std::string a = std::to_string(below(3)), b = std::to_string(below(3));
+        const std::string step = b + ",7," + std::to_string(below(3)) + ",0," + std::to_string(below(500));
+        switch (below(4)) {
+        case 0: callEditClickSteps("[\"add\"," + step + "]"); break;
+        case 1: callEditClickSteps("[\"set\"," + a + "," + step + "]"); break;
+        case 2: callEditClickSteps("[\"move\"," + a + "," + b + "]"); break;
+        default: callEditClickSteps("[\"delete\"," + a + "]"); break;
+        }
+    }
+
     // One change a person might make; false for a switch, which is no change
     // of the profiles and is not taken back.
     bool randomChange() {
         const int32_t count = std::max(eventCount(), 1);
-        switch (below(10)) {
+        switch (below(11)) {
         case 0: record(below(12)); break;
         case 1: callDeleteEvent("[" + std::to_string(below(count)) + "]"); break;
         case 2: callUpdateEventTime("[" + std::to_string(below(count)) + "," + std::to_string(below(50)) + "]"); break;
@@ -78,6 +93,7 @@ protected:
         case 6: callAddProfile("[\"added " + std::to_string(below(3)) + "\"]"); break;
         case 7: importProfileText(importText()); break;
         case 8: callResetEverything("[]"); break;
+        case 9: editSequence(); break;
         default: callSwitchProfile("[" + std::to_string(below(4)) + "]"); return false;
         }
         return true;
@@ -145,4 +161,96 @@ TEST_F(ChangeHistoryTest, SaysWhatTheNextUndoBringsBackAndRefusesWhileRecording)
     EXPECT_EQ(callGetUndoState("[]"), R"({"undo":"","redo":"recording replaced 45 events"})");
     callRedoChange("[]");
     EXPECT_EQ(eventCount(), 0);
+}
+
+namespace {
+
+// What the page and the saved session show of the sequence: the settings
+// snapshot and the current profile's stored text.
+std::string sequenceTexts() {
+    std::string stored;
+    {
+        std::lock_guard<std::mutex> lock(appState().profilesLock);
+        stored = appState().profiles[size_t(appState().currentProfile)].settings;
+    }
+    return callGetSettings("[]") + "\n--\n" + stored;
+}
+
+void pickStepAt(int32_t x, int32_t y) {
+    callEditClickSteps(R"(["pick"])");
+    InputEvent press;
+    press.kind = InputEvent::Button;
+    press.code = button_code::Left;
+    press.down = true;
+    press.x = x;
+    press.y = y;
+    pickStep(press);
+}
+
+}  // namespace
+
+// Each edit of the click sequence is one undo step of its own: undo brings
+// the list back byte for byte, redo the edited one, also when another profile
+// was made current meanwhile (the undo makes the edited one current again,
+// the redo the one current at the undo).
+TEST_F(ChangeHistoryTest, EachSequenceEditIsOneStepOfItsOwn) {
+    struct Row {
+        const char* edit;  // the page's call, or "pick" for a step picked at 300,-7
+        const char* label;
+        bool switchAway;   // another profile is current when the undo comes
+    };
+    const Row rows[] = {
+        {R"(["add",5,6,1,1,70])", "adding a sequence step", false},
+        {R"(["set",1,11,21,2,0,300])", "editing sequence step 2", false},
+        {R"(["move",2,0])", "moving sequence step 3 to 1", false},
+        {R"(["delete",0])", "deleting sequence step 1", false},
+        {"pick", "adding a sequence step", false},
+        {R"(["delete",2])", "deleting sequence step 3", true},
+        {R"(["move",0,1])", "moving sequence step 1 to 2", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.edit);
+        resetProfileDefaults();
+        setProfiles({Profile{"first", "", {}}, Profile{"second", "", {}}}, 1);
+        callEditClickSteps(R"(["add",1,2,0,0,0])");  // the second profile's own sequence
+        callSwitchProfile("[0]");
+        for (const char* add : {R"(["add",10,20,0,0,100])", R"(["add",30,40,1,0,200])", R"(["add",50,60,2,1,0])"})
+            callEditClickSteps(add);
+        appState().history = ChangeHistory{};
+        const std::string before = sequenceTexts();
+        if (std::string(row.edit) == "pick") {
+            pickStepAt(300, -7);
+        } else {
+            callEditClickSteps(row.edit);
+        }
+        const std::string after = sequenceTexts();
+        ASSERT_NE(after, before);
+        EXPECT_EQ(callGetUndoState("[]"), std::string(R"({"undo":")") + row.label + R"(","redo":""})");
+        if (row.switchAway) callSwitchProfile("[1]");
+        ASSERT_TRUE(undoChange());
+        EXPECT_EQ(currentIndex(), 0);
+        EXPECT_EQ(sequenceTexts(), before);
+        ASSERT_TRUE(redoChange());
+        if (row.switchAway) {
+            EXPECT_EQ(currentIndex(), 1) << "the redo goes back to where the undo was made";
+            callSwitchProfile("[0]");
+        }
+        EXPECT_EQ(sequenceTexts(), after);
+        ASSERT_TRUE(undoChange());
+        EXPECT_FALSE(undoChange()) << "the edit was one step";
+        callSwitchProfile("[1]");
+        EXPECT_NE(sequenceTexts().find("CLICKSTEP:1,2,0,0,0"), std::string::npos)
+            << "the other profile's sequence stays";
+    }
+}
+
+// An edit that changes nothing keeps no step.
+TEST_F(ChangeHistoryTest, ASequenceEditThatChangesNothingKeepsNoStep) {
+    setProfiles({Profile{"first", "", {}}}, 0);
+    callEditClickSteps(R"(["add",10,20,0,0,100])");
+    appState().history = ChangeHistory{};
+    for (const char* same :
+         {R"(["set",0,10,20,0,0,100])", R"(["move",0,0])", R"(["delete",1])", R"(["set",0,1,1,7,0,0])"})
+        callEditClickSteps(same);
+    EXPECT_EQ(callGetUndoState("[]"), R"({"undo":"","redo":""})");
 }

@@ -4,10 +4,14 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/linux/wayland/input_connection_linux.h"
 #include "platform/linux/wayland/xkb_keys_linux.h"
@@ -22,16 +26,35 @@ const double kWheelStepValue = 15.0;  // what one notch of a wheel mouse reports
 zwlr_virtual_pointer_v1* pointer = nullptr;
 zwp_virtual_keyboard_v1* keyboard = nullptr;
 // The person's layout as the virtual keyboard has it, with the keymap text
-// it was learned from.
+// it was learned from: the person's own, or that with a few characters the
+// layout lacks lent empty keys (lentKeysyms), kept until the person's
+// layout changes.
 struct Layout {
     xkb_keys::Keymap keys;
     std::string text;
+    std::string personsText;
+    std::vector<uint32_t> lentKeysyms;
 };
+// At most this many characters hold a lent key at a time; one more starts
+// the set afresh.
+constexpr size_t kMaxLentKeys = 16;
 // Learned before the devices exist and again when the compositor hands our
 // keyboard another; published whole, so each key is sent on one layout
 // however many threads send, and no thread waits for another's learning.
 std::atomic<std::shared_ptr<const Layout>> layout;
 std::atomic<uint32_t> learnedGeneration{0};
+// Taken by whoever replaces the layout (a switch learned, a key lent), so
+// that the last one handed to the compositor is the one published. Also
+// guards lentTexts: hashes of the keymaps with lent keys we handed over,
+// the newest last, which come back to our own keyboard (maybe after the
+// person's layout changed) and are never a layout of the person's.
+std::mutex layoutLock;
+std::vector<size_t> lentTexts;
+constexpr size_t kLentTextsKept = 64;
+
+bool lentByUs(const std::string& text) {
+    return std::find(lentTexts.begin(), lentTexts.end(), std::hash<std::string>{}(text)) != lentTexts.end();
+}
 
 template <typename Proxy>
 Proxy* bindManager(const wl_interface& interface) {
@@ -62,11 +85,34 @@ std::shared_ptr<const Layout> currentLayout() {
     uint32_t generation = 0;
     auto fresh = std::make_shared<Layout>();
     fresh->text = wayland_input::seatKeymap(generation);
+    std::lock_guard<std::mutex> lock(layoutLock);
     const std::shared_ptr<const Layout> before = layout.load();
-    // Our own keymap comes back once our keyboard types: nothing to do then.
-    if (fresh->text.empty() || !xkb_keys::learn(fresh->keys, fresh->text) || (before && fresh->text == before->text))
+    // Our own keymap (the person's, or one with keys lent) comes back once
+    // our keyboard types: nothing to do then.
+    if (fresh->text.empty() || !xkb_keys::learn(fresh->keys, fresh->text) || (before && fresh->text == before->text) ||
+        (before && fresh->text == before->personsText) || lentByUs(fresh->text))
         return before;
     if (!xkb_keys::followPresses(fresh->text) || !sendKeymap(fresh->text)) return before;
+    fresh->personsText = fresh->text;
+    layout.store(fresh);
+    return fresh;
+}
+
+// A character the layout lacks: the person's keymap with it (and the others
+// lent before) on empty keys goes to the compositor, which hands it to the
+// focused window before the key that follows. nullptr when it cannot be lent.
+std::shared_ptr<const Layout> lendKeyFor(uint32_t keysym) {
+    std::lock_guard<std::mutex> lock(layoutLock);
+    const std::shared_ptr<const Layout> now = layout.load();
+    if (!now || xkb_keys::keyFor(now->keys, keysym)) return now;  // lent meanwhile
+    auto fresh = std::make_shared<Layout>();
+    fresh->personsText = now->personsText;
+    if (now->lentKeysyms.size() < kMaxLentKeys) fresh->lentKeysyms = now->lentKeysyms;
+    fresh->lentKeysyms.push_back(keysym);
+    fresh->text = xkb_keys::withLentKeys(fresh->personsText, fresh->lentKeysyms);
+    if (fresh->text.empty() || !xkb_keys::learn(fresh->keys, fresh->text) || !sendKeymap(fresh->text)) return nullptr;
+    if (lentTexts.size() == kLentTextsKept) lentTexts.erase(lentTexts.begin());
+    lentTexts.push_back(std::hash<std::string>{}(fresh->text));
     layout.store(fresh);
     return fresh;
 }
@@ -89,6 +135,7 @@ bool open() {
     auto first = std::make_shared<Layout>();
     first->text = wayland_input::seatKeymap(generation);
     if (!xkb_keys::learn(first->keys, first->text) || !xkb_keys::followPresses(first->text)) return false;
+    first->personsText = first->text;
     learnedGeneration = generation;
     pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager, seat);
     keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager, seat);
@@ -128,7 +175,9 @@ void wheel(bool horizontal, int32_t steps) {
 
 bool key(uint32_t keysym, bool down) {
     if (!keyboard) return false;
-    const std::shared_ptr<const Layout> now = currentLayout();
+    std::shared_ptr<const Layout> now = currentLayout();
+    // A key lent for a press is still there for its release.
+    if (now && down && !xkb_keys::keyFor(now->keys, keysym)) now = lendKeyFor(keysym);
     if (!now) return false;
     const xkb_keys::Keymap& keymap = now->keys;
     const xkb_keys::KeyEntry* entry = xkb_keys::keyFor(keymap, keysym);

@@ -25,7 +25,10 @@ void wheel(bool horizontal, int32_t steps);
 // Ends one pointer record and sends it.
 void endPointerFrame();
 // Presses or releases the key that types this keysym, with the modifiers
-// its level needs, and sends it; false when the keymap has no such key.
+// its level needs, and sends it. A keysym the person's layout lacks is
+// pressed on an empty key lent it in the keymap we hand the compositor
+// (kept, with a few others, until the layout changes); false when even that
+// cannot be done.
 bool key(uint32_t keysym, bool down);
 // Presses or releases the key at this place (a Linux input event code) and
 // sends it, with the modifiers the keymap makes of what we hold.

@@ -62,7 +62,51 @@ void learnKeys(xkb_keymap* xkb, Keymap& keymap, xkb_keycode_t first, xkb_keycode
     }
 }
 
+xkb_keymap* compile(xkb_context* context, const std::string& text) {
+    return xkb_keymap_new_from_string(context, text.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+}
+
+// "    key <I250> { [ EuroSign ] };" for each keysym, on the empty keys from
+// the top down; "" when there are too few.
+std::string lentKeyLines(xkb_keymap* xkb, const std::vector<uint32_t>& keysyms) {
+    std::string lines;
+    size_t next = 0;
+    const xkb_keycode_t first = std::max<xkb_keycode_t>(xkb_keymap_min_keycode(xkb), kEvdevOffset);
+    for (xkb_keycode_t keycode = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(xkb), kKeycodes - 1);
+         keycode >= first && next < keysyms.size(); --keycode) {
+        const char* name = xkb_keymap_key_get_name(xkb, keycode);
+        char symbol[64];
+        if (!name || xkb_keymap_num_layouts_for_key(xkb, keycode) != 0 ||
+            xkb_keysym_get_name(keysyms[next], symbol, sizeof symbol) <= 0)
+            continue;
+        lines += std::string("    key <") + name + "> { [ " + symbol + " ] };\n";
+        ++next;
+    }
+    return next == keysyms.size() ? lines : "";
+}
+
 }  // namespace
+
+std::string withLentKeys(const std::string& text, const std::vector<uint32_t>& keysyms) {
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    if (!context) return "";
+    std::string lent;
+    if (xkb_keymap* person = compile(context, text)) {
+        const std::string lines = lentKeyLines(person, keysyms);
+        xkb_keymap_unref(person);
+        // The symbols section ends at the first line that closes a section after its start.
+        const size_t symbols = text.find("xkb_symbols");
+        const size_t end = symbols == std::string::npos ? symbols : text.find("\n};", symbols);
+        if (!lines.empty() && end != std::string::npos) lent = text.substr(0, end + 1) + lines + text.substr(end + 1);
+    }
+    xkb_keymap* xkb = lent.empty() ? nullptr : compile(context, lent);
+    char* written = xkb ? xkb_keymap_get_as_string(xkb, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
+    lent = written ? written : "";
+    std::free(written);
+    if (xkb) xkb_keymap_unref(xkb);
+    xkb_context_unref(context);
+    return lent;
+}
 
 bool learn(Keymap& keymap, std::string& text) {
     xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);

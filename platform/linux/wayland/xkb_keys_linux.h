@@ -46,6 +46,12 @@ bool followPresses(const std::string& text);
 // Notes a press or release of the key at this place (a Linux input event
 // code); the state the modifiers are in after it.
 PlacedModifiers notePlacedKey(uint32_t evdevCode, bool down);
+// The keymap `text` with each of `keysyms` bound, alone on its first level,
+// to a key the layout leaves empty (the highest such keycodes first), as
+// xkbcommon writes keymaps out; "" when it has too few empty keys or the
+// result does not compile. The other keys keep their places and levels.
+std::string withLentKeys(const std::string& text, const std::vector<uint32_t>& keysyms);
+
 // The key that types a keysym, preferring the first level; nullptr if none.
 const KeyEntry* keyFor(const Keymap& keymap, uint32_t keysym);
 
