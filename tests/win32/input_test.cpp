@@ -102,7 +102,8 @@ TEST(KeyNames, FixedNamesAndTheFallback) {
     EXPECT_EQ(bindingName(5), "Mouse 4 (Side)");
     EXPECT_EQ(bindingName(6), "Mouse 5 (Side)");
     EXPECT_EQ(bindingName(0xC0), "`");
-    EXPECT_EQ(bindingName(255), "Key[255]");
+    EXPECT_EQ(bindingName(255), "Key without a code");  // as the hook gives such a key
+    EXPECT_EQ(bindingName(-7), "Key[-7]");
     EXPECT_FALSE(bindingName(0x41).empty());
 }
 
