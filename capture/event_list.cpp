@@ -271,12 +271,15 @@ TextChange catchUpEventListText(EventListText& text) {
     }
 }
 
+// Frees the text's buffer: assigning an empty string would keep it.
+void giveBack(std::string& text) { std::string().swap(text); }
+
 // Writes the whole list afresh, formatted from the start.
 bool rewriteSideFile(const std::string& path, EventListText& text) {
     text.edits = UINT64_MAX;
     catchUpEventListText(text);
     const bool written = writeWholeFile(path, text.added);
-    text.added = std::string();  // gives the memory back
+    giveBack(text.added);
     return written;
 }
 
@@ -302,7 +305,7 @@ void followEventListInSideFile() {
         // again, which only the list itself still holds.
         file.known = rewriteSideFile(path, text);
     }
-    text.added = std::string();
+    giveBack(text.added);
     file.bytes = text.bytes;
 }
 

@@ -445,7 +445,10 @@ std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report,
     writeSnapshotText(text, snapshot, settingsHash, waitMs, writeAfterWait, report ? &failure : nullptr);
     // The cache pays off in the saves a recording makes while it appends; at
     // rest it would be a second copy of the list (32 MB at a million events).
-    if (use.cache && !appState().recording) *use.cache = CurrentLinesCache{};
+    if (use.cache && !appState().recording) {
+        *use.cache = CurrentLinesCache{};
+        std::string().swap(use.cache->lines);  // the assignment above keeps the buffer
+    }
     if (failure == "not written") return "";  // a newer snapshot got there first
 #ifdef VARNET_BENCH_PROBES
     lastFormattingNs = formattingNs;
