@@ -2,7 +2,11 @@
 // nothing else. Measured by memory_bench beside the program.
 #include <gtk/gtk.h>
 
+#include <cstdlib>
+
 int main() {
+    // The renderer the program itself runs with unless the user chose one.
+    setenv("GSK_RENDERER", "cairo", 0);
     gtk_init();
     GtkWidget* window = gtk_window_new();
     gtk_window_set_title(GTK_WINDOW(window), "Floor GTK");

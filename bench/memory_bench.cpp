@@ -2,7 +2,8 @@
 // its floors, in one run on a private X server: proportional set size (PSS)
 // of every process each one started, read from /proc after it has rested;
 // the first paint seen from outside, in screenshots of its window. Prints
-// figures; asserts nothing.
+// figures; asserts nothing. Beside PSS, the private dirty memory, which
+// other programs on the shared machine hardly move.
 //   varnet_memory_bench [rest seconds, 20] [starts for the paint medians, 5]
 // GSK_RENDERER and the like, set when it starts, reach every program measured.
 #include <X11/Xlib.h>
@@ -14,6 +15,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <initializer_list>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -32,13 +35,25 @@ const char kVarnetTitle[] = "Varnet (Kestrine Edition)";
 
 // ---- Memory ---------------------------------------------------------------
 
-double pssMegabytes(pid_t pid) {
+// The sum of a process's lines in smaps_rollup that start with one of the
+// prefixes, in MB.
+double rollupMegabytes(pid_t pid, std::initializer_list<const char*> prefixes) {
     std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
     std::string line;
+    double kilobytes = 0;
     while (std::getline(rollup, line))
-        if (line.rfind("Pss:", 0) == 0) return std::atof(line.c_str() + 4) / 1024.0;
-    return 0;
+        for (const char* prefix : prefixes)
+            if (line.rfind(prefix, 0) == 0) kilobytes += std::atof(line.c_str() + std::strlen(prefix));
+    return kilobytes / 1024.0;
 }
+
+double pssMegabytes(pid_t pid) { return rollupMegabytes(pid, {"Pss:"}); }
+
+// What the process wrote itself and holds alone. PSS also gives it a share
+// of the libraries every web engine process on the machine maps, and a
+// library's clean pages count as private while no other process maps them:
+// both move with what else runs there (tens of MB); this hardly does.
+double privateDirtyMegabytes(pid_t pid) { return rollupMegabytes(pid, {"Private_Dirty:"}); }
 
 std::string commandName(pid_t pid) {
     std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
@@ -49,6 +64,7 @@ std::string commandName(pid_t pid) {
 
 struct Footprint {
     double main = 0, web = 0, network = 0, other = 0;
+    double dirty = 0;  // the private dirty memory of them all
     double all() const { return main + web + network + other; }
 };
 
@@ -59,6 +75,7 @@ Footprint footprintOf(pid_t root) {
     Footprint f;
     for (pid_t pid : processTree(root)) {
         const double pss = pssMegabytes(pid);
+        f.dirty += privateDirtyMegabytes(pid);
         const std::string name = commandName(pid);
         if (pid == root) {
             f.main += pss;
@@ -186,7 +203,8 @@ void stop(Program& p) {
 void rest(int seconds) { std::this_thread::sleep_for(std::chrono::seconds(seconds)); }
 
 void printFootprint(const char* label, const Footprint& f) {
-    std::printf("%-40s %9.1f %9.1f %9.1f %9.1f %9.1f\n", label, f.main, f.web, f.network, f.other, f.all());
+    std::printf("%-40s %9.1f %9.1f %9.1f %9.1f %9.1f %9.1f\n", label, f.main, f.web, f.network, f.other, f.all(),
+                f.dirty);
     std::fflush(stdout);
 }
 
@@ -198,8 +216,9 @@ int main(int argc, char** argv) {
     const char* renderer = std::getenv("GSK_RENDERER");
     e2e::XServer x = e2e::startXServer();
     std::printf("PSS at rest (%d s after start), MB, on Xvfb; GSK_RENDERER %s\n", restSeconds,
-                renderer ? renderer : "not set");
-    std::printf("%-40s %9s %9s %9s %9s %9s\n", "", "main", "web", "network", "other", "all");
+                renderer ? renderer : "not set (every program measured draws with cairo)");
+    std::printf("(dirty: the private dirty memory of them all, which other programs on the machine hardly move)\n");
+    std::printf("%-40s %9s %9s %9s %9s %9s %9s\n", "", "main", "web", "network", "other", "all", "dirty");
 
     Program gtk = startFloor(x, VARNET_FLOOR_GTK);
     rest(restSeconds);
@@ -225,8 +244,9 @@ int main(int argc, char** argv) {
         rest(restSeconds);
         const Footprint withPanel = footprintOf(panelPid);
         printFootprint(label, withPanel);
-        std::printf("%-40s %+9.1f (floor of a further web view: %.1f)\n", "    added to (c)", withPanel.all(),
-                    floorFootprint.all());
+        std::printf("%-40s %+9.1f (dirty %+.1f; floor of a further web view: %.1f, dirty %.1f)\n",
+                    "    added to (c)", withPanel.all(), withPanel.dirty, floorFootprint.all(),
+                    floorFootprint.dirty);
         e2e::terminateAndWait(panelPid, 10000);
     }
     stop(empty);
@@ -235,7 +255,8 @@ int main(int argc, char** argv) {
     rest(restSeconds + 10);  // the load and the first save come first
     const Footprint millionFootprint = footprintOf(million.pid);
     printFootprint("(e) Varnet, 1,000,000 events", millionFootprint);
-    std::printf("%-40s %+9.1f\n", "    above (c)", millionFootprint.all() - emptyFootprint.all());
+    std::printf("%-40s %+9.1f (dirty %+.1f)\n", "    above (c)", millionFootprint.all() - emptyFootprint.all(),
+                millionFootprint.dirty - emptyFootprint.dirty);
     stop(million);
     std::printf("targets: (c) all <= 120; a pop-out <= 60 added; (e) <= 100 above (c)\n\n");
 

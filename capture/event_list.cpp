@@ -182,7 +182,7 @@ bool copyNextEvents(EventListText& text, size_t& from) {
 // What the side file holds, as far as this process wrote it. UI thread only.
 struct SideFileState {
     std::string path;    // where it was written; another place is written afresh
-    bool known = false;  // the file holds sideText().json as of `bytes`
+    bool known = false;  // the file holds the whole of sideText() as of `bytes`
     size_t bytes = 0;
     std::chrono::steady_clock::time_point nextRebuild{};
     std::chrono::steady_clock::duration lastRebuild{};
@@ -200,11 +200,11 @@ SideFileState& sideFile() {
 
 // Replaces the closing bracket the file ends with by what was appended;
 // false when the file is not the one last written, so it gets rewritten.
-bool appendToSideFile(const std::string& path, const std::string& json, size_t writtenBytes) {
+bool appendToSideFile(const std::string& path, const std::string& added, size_t writtenBytes) {
     std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
     if (!file || !file.seekg(0, std::ios::end) || size_t(file.tellg()) != writtenBytes) return false;
     file.seekp(std::streamoff(writtenBytes - 1));
-    file.write(json.data() + writtenBytes - 1, std::streamsize(json.size() - writtenBytes + 1));
+    file.write(added.data(), std::streamsize(added.size()));
     return bool(file.flush());
 }
 
@@ -246,24 +246,41 @@ void writeEventSideFile(const std::string& text) {
 
 TextChange catchUpEventListText(EventListText& text) {
     TextChange change = TextChange::None;
+    size_t kept = text.bytes - 1;  // the whole text but its closing bracket, which `added` replaces
+    text.added.clear();
     for (;;) {
         size_t from = 0;
         if (copyNextEvents(text, from)) {
-            text.json = "[";
-            text.count = 0;
+            text.added = "[";
+            kept = 0;
             change = TextChange::Rebuilt;
-        } else {
-            text.json.pop_back();  // the closing bracket
+        } else if (!text.added.empty()) {
+            text.added.pop_back();  // the closing bracket of the chunk before
         }
         for (size_t i = 0; i < text.copied.size(); ++i) {
-            if (from + i > 0) text.json += ',';
-            appendEventObject(text.json, from + i, text.copied[i]);
+            if (from + i > 0) text.added += ',';
+            appendEventObject(text.added, from + i, text.copied[i]);
         }
-        text.json += ']';
+        if (!text.added.empty()) {
+            text.added += ']';
+            text.bytes = kept + text.added.size();
+        }
         text.count = from + text.copied.size();
         if (text.copied.empty()) return change;
         if (change == TextChange::None) change = TextChange::Appended;
     }
+}
+
+// Frees the text's buffer: assigning an empty string would keep it.
+void giveBack(std::string& text) { std::string().swap(text); }
+
+// Writes the whole list afresh, formatted from the start.
+bool rewriteSideFile(const std::string& path, EventListText& text) {
+    text.edits = UINT64_MAX;
+    catchUpEventListText(text);
+    const bool written = writeWholeFile(path, text.added);
+    giveBack(text.added);
+    return written;
 }
 
 void followEventListInSideFile() {
@@ -281,10 +298,15 @@ void followEventListInSideFile() {
         file.nextRebuild = started + std::min<std::chrono::steady_clock::duration>(
                                          4 * file.lastRebuild, std::chrono::seconds(1));
     }
-    const bool appended =
-        change == TextChange::Appended && file.known && appendToSideFile(path, text.json, writtenBytes);
-    file.known = appended || writeWholeFile(path, text.json);
-    file.bytes = text.json.size();
+    if (change == TextChange::Rebuilt) {
+        file.known = writeWholeFile(path, text.added);
+    } else if (!(change == TextChange::Appended && file.known && appendToSideFile(path, text.added, writtenBytes))) {
+        // A file written by someone else, or not at all: the whole text
+        // again, which only the list itself still holds.
+        file.known = rewriteSideFile(path, text);
+    }
+    giveBack(text.added);
+    file.bytes = text.bytes;
 }
 
 std::vector<MacroEvent> thinMoves(const std::vector<MacroEvent>& events) {
@@ -303,7 +325,9 @@ std::vector<MacroEvent> thinMoves(const std::vector<MacroEvent>& events) {
 std::string eventListTextNow() {
     sideFile().nextRebuild = {};
     followEventListInSideFile();
-    return sideText().json;
+    std::string text;
+    if (sideFile().known && readWholeFile(sideFile().path, text) && text.size() == sideFile().bytes) return text;
+    return buildEventListJson();
 }
 
 std::string eventWindowJson(int32_t offset, int32_t count) {

@@ -17,18 +17,24 @@ void writeEventSideFile(const std::string& text);
 
 // The list text kept up to date in small steps: the events a recording
 // appends are formatted once each, as they arrive, and only an edit of the
-// list (or a switch to another) starts the text over. profilesLock is held
-// only to copy events, at most kEventCopyChunk at a time, never to format.
+// list (or a switch to another) starts the text over. Only the text a
+// catch-up added is held, not the whole list's (at a million events that
+// is about 90 MB): the side file holds the whole. profilesLock is held only
+// to copy events, at most kEventCopyChunk at a time, never to format.
 struct EventListText {
     uint64_t edits = UINT64_MAX;  // eventListEdits when the text was begun; none yet
     size_t count = 0;             // events in the text
-    std::string json = "[]";      // eventListJson of those events
+    size_t bytes = 2;             // the whole text's size ("[]" when empty)
+    // What the last catch-up changed: the whole text after a rebuild; after
+    // appends, what replaces the whole text's closing bracket.
+    std::string added;
     std::vector<MacroEvent> copied;  // the events of one copy, reused
 };
 constexpr size_t kEventCopyChunk = 4096;
 
 enum class TextChange { None, Appended, Rebuilt };
-// Brings the text up to the current list; says how it changed.
+// Brings the text up to the current list; says how it changed, and leaves
+// in `added` what changed.
 TextChange catchUpEventListText(EventListText& text);
 
 // Keeps macroevents.txt equal to the current list for the status poll: a
@@ -43,7 +49,8 @@ void followEventListInSideFile();
 // while moves go on on both sides of it; every other event is kept.
 std::vector<MacroEvent> thinMoves(const std::vector<MacroEvent>& events);
 
-// The list text brought up to date at once, for whoever asks for it.
+// The list text brought up to date at once, for whoever asks for it: the
+// side file's, or formatted afresh when that cannot be written or read.
 std::string eventListTextNow();
 // {"total":N,"offset":O,"events":[...]}: the events from O on, at most the
 // count asked for (and a thousand), with their positions as ids.

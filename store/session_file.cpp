@@ -41,6 +41,7 @@ struct SessionSnapshot {
 // what was appended: at a million events that is most of a save's work.
 // It holds the first `events` events of list `current` as they were at
 // eventListEdits `edits`; any other change of the list moves that counter.
+// A save made while no recording runs lets it go.
 struct CurrentLinesCache {
     uint64_t edits = UINT64_MAX;
     int32_t current = -1;
@@ -442,6 +443,12 @@ std::string save(int lockAttempts, int waitMs, bool writeAfterWait, bool report,
     }();
     std::string failure = "not written";
     writeSnapshotText(text, snapshot, settingsHash, waitMs, writeAfterWait, report ? &failure : nullptr);
+    // The cache pays off in the saves a recording makes while it appends; at
+    // rest it would be a second copy of the list (32 MB at a million events).
+    if (use.cache && !appState().recording) {
+        *use.cache = CurrentLinesCache{};
+        std::string().swap(use.cache->lines);  // the assignment above keeps the buffer
+    }
     if (failure == "not written") return "";  // a newer snapshot got there first
 #ifdef VARNET_BENCH_PROBES
     lastFormattingNs = formattingNs;

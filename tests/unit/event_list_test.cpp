@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 
 #include "bridge/page_calls.h"
@@ -27,6 +28,14 @@ MacroEvent keyEvent(int32_t vk, bool down, double time = 0.0) {
     e.down = down;
     e.time = time;
     return e;
+}
+
+// As a recording appends: the list grows, no edit is counted.
+void appendCurrentEvents(const std::vector<MacroEvent>& events) {
+    AppState& s = appState();
+    std::lock_guard<std::mutex> lock(s.profilesLock);
+    auto& list = s.profiles[size_t(s.currentProfile)].events;
+    list.insert(list.end(), events.begin(), events.end());
 }
 
 std::vector<double> times(const std::vector<MacroEvent>& events) {
@@ -121,6 +130,38 @@ TEST_F(EventList, OptimizeReplacesTheListAndRewritesTheSideFile) {
     EXPECT_EQ(sideFile(), buildEventListJson());
 }
 
+// The program keeps only what each poll adds; the file holds the whole list,
+// and the list is formatted again wherever the file is not the one written.
+TEST_F(EventList, SideFileHoldsTheWholeListThroughAppendsAndForeignWrites) {
+    enum Step { Append, AppendChunks, ForeignWrite, FileRemoved };
+    const std::vector<Step> steps = {Append, Append, ForeignWrite, Append, AppendChunks,
+                                     FileRemoved, Append, ForeignWrite};
+    setCurrentEvents({});
+    EXPECT_EQ(sideFile(), "[]");
+    int32_t next = 0;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const std::string path = sideFilePath("macroevents.txt");
+        switch (steps[i]) {
+        case Append: appendCurrentEvents({abs(next, 1), keyEvent(65, true)}), next += 2; break;
+        case AppendChunks:
+            appendCurrentEvents(std::vector<MacroEvent>(2 * kEventCopyChunk + 3, abs(next, 2))),
+                next += int32_t(2 * kEventCopyChunk + 3);
+            break;
+        case ForeignWrite:
+            writeWholeFile(path, "[{\"id\":0}]");
+            appendCurrentEvents({abs(next++, 3)});
+            break;
+        case FileRemoved:
+            std::remove(path.c_str());
+            appendCurrentEvents({abs(next++, 4)});
+            break;
+        }
+        EXPECT_EQ(sideFile(), buildEventListJson()) << "step " << i;
+        EXPECT_EQ(callGetMacroEvents(""), buildEventListJson()) << "step " << i;
+    }
+    EXPECT_EQ(currentEvents().size(), size_t(next));
+}
+
 TEST_F(EventList, DeleteRenumbersAndIgnoresBadIds) {
     setCurrentEvents({keyEvent(1, true, 1.0), keyEvent(2, true, 2.0), keyEvent(3, true, 3.0)});
     callDeleteEvent("[0]");
@@ -174,6 +215,7 @@ TEST_F(EventList, TextKeptUpInStepsEqualsAFreshBuildAfterAnyChanges) {
     callAddProfile("[second]");
     callSwitchProfile("[0]");
     EventListText text;
+    std::string whole;  // the text as the side file would hold it
     bool appendedOnly = true;  // since the last look
     for (int step = 0; step < 300; ++step) {
         const size_t size = currentEvents().size();
@@ -189,12 +231,17 @@ TEST_F(EventList, TextKeptUpInStepsEqualsAFreshBuildAfterAnyChanges) {
         }
         if (below(3) == 0) continue;  // several changes between two looks
         const TextChange change = catchUpEventListText(text);
-        ASSERT_EQ(text.json, buildEventListJson()) << "step " << step;
+        if (change == TextChange::Rebuilt) whole.clear();
+        if (change == TextChange::Appended) whole.pop_back();  // the closing bracket the addition replaces
+        if (change != TextChange::None) whole += text.added;
+        ASSERT_EQ(whole, buildEventListJson()) << "step " << step;
+        EXPECT_EQ(text.bytes, whole.size());
         EXPECT_EQ(text.count, currentEvents().size());
         if (appendedOnly) {
             EXPECT_NE(change, TextChange::Rebuilt) << "step " << step;
         }
         EXPECT_EQ(catchUpEventListText(text), TextChange::None);
+        EXPECT_TRUE(text.added.empty());
         appendedOnly = true;
     }
 }

@@ -403,7 +403,8 @@ TEST_F(SessionFile, ThePeriodicSaveWritesOnlyWhenTheSessionChanged) {
 
 // A save formats only what a recording appended since the last one: the
 // file must still be exactly the whole session after any mix of appends,
-// edits, removals and switches of the list.
+// edits, removals and switches of the list, whether the cache was kept
+// (while a recording runs) or let go after the save before.
 TEST_F(SessionFile, SavesAfterAppendsEditsAndSwitchesWriteTheWholeSessionExactly) {
     setProfiles({Profile{"a", "", {}}, Profile{"b", "", {event(3, 0.25, 0, 0, 0, 65, true, 0)}}}, 0);
     uint64_t seed = 12345;
@@ -412,6 +413,7 @@ TEST_F(SessionFile, SavesAfterAppendsEditsAndSwitchesWriteTheWholeSessionExactly
         return (seed >> 33) % range;
     };
     for (int round = 0; round < 200; ++round) {
+        appState().recording = next(3) != 0;
         {
             AppState& s = appState();
             std::lock_guard<std::mutex> lock(s.profilesLock);
@@ -439,6 +441,7 @@ TEST_F(SessionFile, SavesAfterAppendsEditsAndSwitchesWriteTheWholeSessionExactly
         const std::string expected = formatSession(formatSettingsLine(), currentIndex(), profilesCopy());
         ASSERT_EQ(readBytes(sessionFile()), expected) << "after round " << round;
     }
+    appState().recording = false;
 }
 
 // Long lists are copied a slice per hold: an edit landing between two slices
