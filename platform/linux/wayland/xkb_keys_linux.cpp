@@ -111,10 +111,8 @@ std::string withLentKeys(const std::string& text, const std::vector<uint32_t>& k
 bool learn(Keymap& keymap, std::string& text) {
     xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     if (!context) return false;
-    xkb_keymap* xkb = text.empty()
-                          ? xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS)
-                          : xkb_keymap_new_from_string(context, text.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1,
-                                                       XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_keymap* xkb =
+        text.empty() ? xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS) : compile(context, text);
     if (xkb) {
         const xkb_keycode_t first = std::max<xkb_keycode_t>(xkb_keymap_min_keycode(xkb), kEvdevOffset);
         const xkb_keycode_t last = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(xkb), kKeycodes - 1);
@@ -161,8 +159,7 @@ std::atomic_flag placedBusy = ATOMIC_FLAG_INIT;
 bool followPresses(const std::string& text) {
     xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     if (!context) return false;
-    xkb_keymap* xkb =
-        xkb_keymap_new_from_string(context, text.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_keymap* xkb = compile(context, text);
     xkb_state* fresh = xkb ? xkb_state_new(xkb) : nullptr;
     if (xkb) xkb_keymap_unref(xkb);
     xkb_context_unref(context);
