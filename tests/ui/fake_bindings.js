@@ -630,10 +630,14 @@
   // ------------------------------------------------------------ binding
 
   const calls = [];
+  // Calls whose handler has run: a call is listed when the page makes it and
+  // answered a task later, as the program's answers are.
+  const answered = new WeakSet();
   const handlerMs = {};
   function bind(name, handler) {
     window[name] = function (...args) {
-      calls.push({ name, args: JSON.parse(JSON.stringify(args)) });
+      const entry = { name, args: JSON.parse(JSON.stringify(args)) };
+      calls.push(entry);
       const argText = JSON.stringify(args);
       return new Promise((resolve, reject) => {
         setTimeout(() => {
@@ -648,6 +652,7 @@
           // The program builds its answers natively; what the fake spends
           // here is not the page's own cost.
           handlerMs[name] = performance.now() - started;
+          answered.add(entry);
           try {
             resolve(text === '' ? undefined : JSON.parse(text));
           } catch (err) {
@@ -702,6 +707,7 @@
     calls,
     handlerMs,
     names() { return calls.map((c) => c.name); },
+    wasAnswered(name) { return calls.some((c) => c.name === name && answered.has(c)); },
     // The text the program would return for this argument text.
     answer(name, argText = '[]') {
       const main = name === 'getEventWindow' ? eventWindowText : handlers[name];

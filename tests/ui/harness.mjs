@@ -116,7 +116,8 @@ export async function commandCalls(page) {
 
 // Waits until a call of that name has been made, and returns the last one.
 export async function waitForCall(page, name) {
-  await page.waitForFunction((n) => window.__fake.calls.some((c) => c.name === n), name);
+  // Until the program has answered it, so what the call changed is there to read.
+  await page.waitForFunction((n) => window.__fake.wasAnswered(n), name);
   const all = await calls(page);
   return all.filter((c) => c.name === name).pop();
 }
