@@ -25,6 +25,7 @@
 #include "store/session_file.h"
 #include "store/session_rescue.h"
 #include "store/theme_file.h"
+#include "text/page_font.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ bool readPage(std::string& html) { return platform::readFile(pageFilePath(), htm
 void loadPage(webview_t w) {
     std::string html;
     if (readPage(html)) {
-        webview_set_html(w, html.c_str());
+        webview_set_html(w, pageWithDesktopFont(html, platform::desktopFontFamily()).c_str());
     } else {
         platform::showErrorBox("UI Error", "Failed to read:\n" + pageFilePath());
     }

@@ -21,6 +21,7 @@
 #include "store/data_dir.h"
 #include "store/theme_file.h"
 #include "text/arguments.h"
+#include "text/page_font.h"
 
 namespace {
 
@@ -220,7 +221,8 @@ void loadPanelPage(const PanelStartValues& start) {
         webview_set_html(panel.webview, kMissingPage);
         return;
     }
-    webview_set_html(panel.webview, panelPageHtml(page, start.theme, start.id).c_str());
+    const std::string html = panelPageHtml(page, start.theme, start.id);
+    webview_set_html(panel.webview, pageWithDesktopFont(html, platform::desktopFontFamily()).c_str());
 }
 
 void terminateLoop(void* webview) { webview_terminate(static_cast<webview_t>(webview)); }

@@ -59,6 +59,13 @@ std::string webViewEngineMissingText();
 
 // Switches off the browser's own context menu, zoom and accelerator keys.
 void lockDownWebView(void* webview);
+// The family of the desktop's interface font where the page should name it
+// itself: a web engine that looks "system-ui" up through the font library's
+// own list of interface fonts pays a slow miss for each family of that list
+// the system lacks, on the page's first layout. Empty where the engine finds
+// the font by "system-ui" cheaply, or the family is not installed. Called
+// once the window's toolkit is up.
+std::string desktopFontFamily();
 
 // ---- Time ----------------------------------------------------------------
 

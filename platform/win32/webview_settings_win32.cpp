@@ -92,6 +92,9 @@ void lockDownSettings(ICoreWebView2Settings* settings) {
 
 namespace platform {
 
+// The web view finds Windows' interface font by "system-ui" itself.
+std::string desktopFontFamily() { return ""; }
+
 void lockDownWebView(void* webview) {
     // The controller belongs to the library: borrowed, not released.
     auto* controller = static_cast<ICoreWebView2Controller*>(webview_get_native_handle(

@@ -83,6 +83,7 @@ bool loadWebviewLibrary(std::string& error) {
 }
 std::string webViewEngineMissingText() { return "no web view engine in tests"; }
 void lockDownWebView(void*) {}
+std::string desktopFontFamily() { return ""; }
 
 int64_t perfCounter() { return manualClock ? manualNow.load() : realNow(); }
 int64_t perfCounterFrequency() { return 1000000000; }

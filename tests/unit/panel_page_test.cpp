@@ -6,6 +6,7 @@
 
 #include "panels/panel_command_line.h"
 #include "panels/panel_script.h"
+#include "text/page_font.h"
 
 namespace {
 
@@ -157,4 +158,18 @@ TEST(PanelPage, EveryByteSurvivesTheStringLiteral) {
     size_t at = 0;
     EXPECT_EQ(readJavaScriptLiteral(content, at), all);
     EXPECT_EQ(at, content.size());
+}
+
+// The desktop's font goes into the page's head as one CSS string; a family
+// that could end that string or the element leaves the page as it was.
+TEST(PanelPage, DesktopFontIsNamedInTheHeadOrNotAtAll) {
+    const std::string page = "<html><head><title>t</title></head><body>x</body></html>";
+    const std::string named = pageWithDesktopFont(page, "Noto Sans CJK JP");
+    EXPECT_EQ(named, "<html><head><title>t</title><style>:root{--desktop-font:\"Noto Sans CJK JP\"}</style>"
+                     "</head><body>x</body></html>");
+    EXPECT_NE(pageWithDesktopFont(page, "\xE6\x96\x87\xE6\xB3\x89\xE9\xA9\xBF"), page) << "a family named in UTF-8";
+    for (const std::string& unsafe : {std::string(), std::string("A\"}</style><script>"), std::string("A\\22"),
+                                      std::string("A'B"), std::string("A\nB"), std::string("A>B"), std::string(201, 'a')})
+        EXPECT_EQ(pageWithDesktopFont(page, unsafe), page) << unsafe;
+    EXPECT_EQ(pageWithDesktopFont("<body>no head</body>", "Sans"), "<body>no head</body>");
 }
