@@ -75,6 +75,7 @@ Varnet.app = (function () {
   }
 
   function reveal() {
+    model.pageShown = true;
     document.body.style.visibility = 'visible';
   }
 

@@ -167,10 +167,12 @@ Varnet.events = (function () {
    * @param {number} n
    */
   function rowsInView(n) {
+    // A hidden page has not scrolled, and asking where the list stands would
+    // lay the page out before the program's answers change it all again.
     const scroller = $('ev-scroll');
-    const head = tableHead().offsetHeight || 28;
-    const top = Math.max(0, scroller.scrollTop - head);
-    const viewHeight = Math.max(scroller.clientHeight, MAX_LIST_HEIGHT);
+    const head = model.pageShown ? tableHead().offsetHeight || 28 : 0;
+    const top = model.pageShown ? Math.max(0, scroller.scrollTop - head) : 0;
+    const viewHeight = model.pageShown ? Math.max(scroller.clientHeight, MAX_LIST_HEIGHT) : MAX_LIST_HEIGHT;
     const first = Math.min(n, Math.max(0, Math.floor(top / ROW_HEIGHT) - OVERSCAN_ROWS));
     const last = Math.min(n, Math.ceil((top + viewHeight) / ROW_HEIGHT) + OVERSCAN_ROWS);
     return { first, last };
@@ -194,7 +196,6 @@ Varnet.events = (function () {
   function renderEvents(dataChanged) {
     const scroller = $('ev-scroll');
     const n = model.eventTotal;
-    const head = tableHead().offsetHeight || 28;
     const { first, last } = rowsInView(n);
     if (!windowHolds(first, last)) fetchEventsSoon();
 
@@ -236,7 +237,7 @@ Varnet.events = (function () {
 
   /** @param {number} count */
   function showEventCount(count) {
-    $('ev-count').textContent = count.toLocaleString('en-US');
+    $('ev-count').textContent = Varnet.page.grouped(count);
     $('ev-count-word').textContent = count === 1 ? 'event' : 'events';
     /** @type {HTMLButtonElement} */ ($('ev-optimize')).disabled = count === 0;
   }

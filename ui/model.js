@@ -97,6 +97,9 @@ Varnet.model = (function () {
     // The rows of the table that exist, by index, and their stretch.
     table: { first: 0, last: 0, rows: /** @type {Map<number, HTMLTableRowElement>} */ (new Map()) },
     renderQueued: false,
+    // The page is shown once the program's answers have filled it; until
+    // then nothing has scrolled.
+    pageShown: false,
     windowWanted: false,
     statusText: '',
     // The version of the status the program last gave the held poll.

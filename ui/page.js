@@ -71,11 +71,21 @@ Varnet.page = (function () {
   }
 
   /**
+   * A whole number with its thousands apart: 1,000,000. Not by
+   * toLocaleString, whose first use loads the engine's locale data (about
+   * 10 ms of the page's first paint).
+   * @param {number} n
+   */
+  function grouped(n) {
+    return String(n).replace(/\B(?=(\d{3})+(?!\d))/g, ',');
+  }
+
+  /**
    * @param {number} min
    * @param {number} max
    */
   function rangeText(min, max) {
-    return ' from ' + min.toLocaleString('en-US') + ' to ' + max.toLocaleString('en-US');
+    return ' from ' + grouped(min) + ' to ' + grouped(max);
   }
 
   /**
@@ -162,6 +172,6 @@ Varnet.page = (function () {
 
   return {
     $, inputById, setText, setAttr, announce, setInvalid, clearInvalid, readWhole, readDecimal, radioValue, setRadio,
-    confirmAction,
+    confirmAction, grouped,
   };
 })();
