@@ -136,3 +136,19 @@ TEST(LinuxStartup, AutostartEntryIsWrittenAndRemoved) {
     platform::setLaunchOnStartup(false);  // nothing to remove: still silent
     std::filesystem::remove_all(root);
 }
+
+// The page is given GTK's interface font only where the font library has
+// that family: a missing one would cost the page the slow miss it avoids.
+TEST_F(LinuxWindows, DesktopFontIsGtksFamilyWhenInstalled) {
+    GtkSettings* settings = gtk_settings_get_default();
+    gchar* before = nullptr;
+    g_object_get(settings, "gtk-font-name", &before, nullptr);
+    const std::pair<const char*, const char*> cases[] = {
+        {"DejaVu Sans 10", "DejaVu Sans"}, {"No Such Family Here 10", ""}, {"DejaVu Sans Mono Bold 9", "DejaVu Sans Mono"}};
+    for (const auto& [fontName, family] : cases) {
+        g_object_set(settings, "gtk-font-name", fontName, nullptr);
+        EXPECT_EQ(platform::desktopFontFamily(), family) << fontName;
+    }
+    g_object_set(settings, "gtk-font-name", before, nullptr);
+    g_free(before);
+}
