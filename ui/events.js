@@ -169,10 +169,13 @@ Varnet.events = (function () {
   function rowsInView(n) {
     // A hidden page has not scrolled, and asking where the list stands would
     // lay the page out before the program's answers change it all again.
-    const scroller = $('ev-scroll');
-    const head = model.pageShown ? tableHead().offsetHeight || 28 : 0;
-    const top = model.pageShown ? Math.max(0, scroller.scrollTop - head) : 0;
-    const viewHeight = model.pageShown ? Math.max(scroller.clientHeight, MAX_LIST_HEIGHT) : MAX_LIST_HEIGHT;
+    let top = 0;
+    let viewHeight = MAX_LIST_HEIGHT;
+    if (model.pageShown) {
+      const scroller = $('ev-scroll');
+      top = Math.max(0, scroller.scrollTop - (tableHead().offsetHeight || 28));
+      viewHeight = Math.max(scroller.clientHeight, MAX_LIST_HEIGHT);
+    }
     const first = Math.min(n, Math.max(0, Math.floor(top / ROW_HEIGHT) - OVERSCAN_ROWS));
     const last = Math.min(n, Math.ceil((top + viewHeight) / ROW_HEIGHT) + OVERSCAN_ROWS);
     return { first, last };
